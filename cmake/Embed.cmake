@@ -1,0 +1,5 @@
+file(READ ${IN} _hex HEX)
+string(LENGTH "${_hex}" _len)
+math(EXPR _bytes "${_len} / 2")
+string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," _arr "${_hex}")
+file(WRITE ${OUT} "#include <QByteArray>\nstatic const unsigned char data_[] = {${_arr} 0};\nQByteArray ${FUNC}() { return QByteArray::fromRawData(reinterpret_cast<const char*>(data_), ${_bytes}); }\n")
