@@ -1,0 +1,683 @@
+#include "platform/foundation/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLockFile>
+#include <QMetaType>
+#include <QSet>
+#include <QStringList>
+#include <QTemporaryFile>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QtGlobal>
+
+#include <cmath>
+#include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/foundation/Bundle.h"
+
+namespace {
+
+constexpr int kFormat = 1;
+constexpr int kLockWaitMs = 3000;
+constexpr int kStaleLockMs = 10000;
+constexpr int kReloadCoalesceMs = 20;
+
+const QString kStandardFallback = QStringLiteral("standard");
+
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+
+QHash<QString, std::shared_ptr<UserDefaults>>& registry() {
+    static QHash<QString, std::shared_ptr<UserDefaults>> r;
+    return r;
+}
+
+// A domain name becomes a file name: anything that could leave the folder or hide the file is
+// percent-encoded.
+QString fileNameForDomain(const QString& name) {
+    QString out;
+    const QByteArray utf8 = name.toUtf8();
+    for (int i = 0; i < utf8.size(); ++i) {
+        const char c = utf8.at(i);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '-' || c == '_' || (c == '.' && i > 0);
+        if (plain) out += QLatin1Char(c);
+        else out += QStringLiteral("%%1").arg(static_cast<unsigned char>(c), 2, 16, QLatin1Char('0')).toUpper();
+    }
+    return out + QStringLiteral(".json");
+}
+
+bool encodeValue(const QVariant& value, QJsonValue* out);
+
+bool encodeList(const QVariantList& list, QJsonValue* out) {
+    QJsonArray array;
+    for (const QVariant& item : list) {
+        QJsonValue encoded;
+        if (!encodeValue(item, &encoded)) return false;
+        array.append(encoded);
+    }
+    *out = QJsonObject{{QStringLiteral("array"), array}};
+    return true;
+}
+
+template <typename Map>
+bool encodeMap(const Map& map, QJsonValue* out) {
+    QJsonObject object;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        QJsonValue encoded;
+        if (!encodeValue(it.value(), &encoded)) return false;
+        object.insert(it.key(), encoded);
+    }
+    *out = QJsonObject{{QStringLiteral("dict"), object}};
+    return true;
+}
+
+QJsonObject tagged(const char* tag, const QJsonValue& value) {
+    return QJsonObject{{QLatin1String(tag), value}};
+}
+
+// Every stored value carries its type, so that dates, data and integers come back as they went in.
+bool encodeValue(const QVariant& value, QJsonValue* out) {
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        *out = tagged("bool", value.toBool());
+        return true;
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::Short:
+    case QMetaType::UShort: case QMetaType::Long: case QMetaType::ULong: case QMetaType::Char:
+    case QMetaType::SChar: case QMetaType::UChar:
+        *out = tagged("int", QString::number(value.toLongLong()));
+        return true;
+    case QMetaType::ULongLong: {
+        const qulonglong u = value.toULongLong();
+        if (u <= static_cast<qulonglong>(std::numeric_limits<qint64>::max()))
+            *out = tagged("int", QString::number(static_cast<qint64>(u)));
+        else
+            *out = tagged("uint", QString::number(u));
+        return true;
+    }
+    case QMetaType::Double: case QMetaType::Float: {
+        const double d = value.toDouble();
+        if (std::isfinite(d)) *out = tagged("double", d);
+        else *out = tagged("double", std::isnan(d) ? QStringLiteral("nan") : d > 0 ? QStringLiteral("inf")
+                                                                                  : QStringLiteral("-inf"));
+        return true;
+    }
+    case QMetaType::QString:
+        *out = tagged("string", value.toString());
+        return true;
+    case QMetaType::QByteArray:
+        *out = tagged("data", QString::fromLatin1(value.toByteArray().toBase64()));
+        return true;
+    case QMetaType::QDateTime: {
+        const QDateTime date = value.toDateTime();
+        if (!date.isValid()) return false;
+        *out = tagged("date", date.toUTC().toString(Qt::ISODateWithMs));
+        return true;
+    }
+    case QMetaType::QUrl:
+        *out = tagged("url", value.toUrl().toString(QUrl::FullyEncoded));
+        return true;
+    case QMetaType::QStringList: {
+        QVariantList list;
+        for (const QString& s : value.toStringList()) list.append(s);
+        return encodeList(list, out);
+    }
+    case QMetaType::QVariantList:
+        return encodeList(value.toList(), out);
+    case QMetaType::QVariantMap:
+        return encodeMap(value.toMap(), out);
+    case QMetaType::QVariantHash:
+        return encodeMap(value.toHash(), out);
+    default:
+        return false;
+    }
+}
+
+bool decodeValue(const QJsonValue& stored, QVariant* out) {
+    if (!stored.isObject()) return false;
+    const QJsonObject object = stored.toObject();
+    if (object.size() != 1) return false;
+    const QString tag = object.constBegin().key();
+    const QJsonValue v = object.constBegin().value();
+    if (tag == QLatin1String("bool")) {
+        if (!v.isBool()) return false;
+        *out = v.toBool();
+        return true;
+    }
+    if (tag == QLatin1String("int")) {
+        bool ok = false;
+        const qint64 i = v.isString() ? v.toString().toLongLong(&ok) : 0;
+        if (!ok) return false;
+        *out = i;
+        return true;
+    }
+    if (tag == QLatin1String("uint")) {
+        bool ok = false;
+        const qulonglong u = v.isString() ? v.toString().toULongLong(&ok) : 0;
+        if (!ok) return false;
+        *out = u;
+        return true;
+    }
+    if (tag == QLatin1String("double")) {
+        if (v.isDouble()) *out = v.toDouble();
+        else if (v.toString() == QLatin1String("nan")) *out = std::numeric_limits<double>::quiet_NaN();
+        else if (v.toString() == QLatin1String("inf")) *out = std::numeric_limits<double>::infinity();
+        else if (v.toString() == QLatin1String("-inf")) *out = -std::numeric_limits<double>::infinity();
+        else return false;
+        return true;
+    }
+    if (tag == QLatin1String("string")) {
+        if (!v.isString()) return false;
+        *out = v.toString();
+        return true;
+    }
+    if (tag == QLatin1String("data")) {
+        if (!v.isString()) return false;
+        const auto result = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
+                                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (!result) return false;
+        *out = *result;
+        return true;
+    }
+    if (tag == QLatin1String("date")) {
+        const QDateTime date = QDateTime::fromString(v.toString(), Qt::ISODateWithMs);
+        if (!date.isValid()) return false;
+        *out = date.toLocalTime();
+        return true;
+    }
+    if (tag == QLatin1String("url")) {
+        if (!v.isString()) return false;
+        *out = QUrl(v.toString(), QUrl::StrictMode);
+        return true;
+    }
+    if (tag == QLatin1String("array")) {
+        if (!v.isArray()) return false;
+        QVariantList list;
+        for (const QJsonValue& item : v.toArray()) {
+            QVariant decoded;
+            if (!decodeValue(item, &decoded)) return false;
+            list.append(decoded);
+        }
+        *out = list;
+        return true;
+    }
+    if (tag == QLatin1String("dict")) {
+        if (!v.isObject()) return false;
+        QVariantMap map;
+        const QJsonObject o = v.toObject();
+        for (auto it = o.constBegin(); it != o.constEnd(); ++it) {
+            QVariant decoded;
+            if (!decodeValue(it.value(), &decoded)) return false;
+            map.insert(it.key(), decoded);
+        }
+        *out = map;
+        return true;
+    }
+    return false;
+}
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    if (a.isValid() != b.isValid()) return false;
+    if (!a.isValid()) return true;
+    return a == b;
+}
+
+void syncDirectory(const QString& dir) {
+    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+// ---- shared instances -----------------------------------------------------------------------------
+
+UserDefaults& UserDefaults::standard() {
+    static UserDefaults& instance = *suite(standardDomainName());
+    return instance;
+}
+
+std::shared_ptr<UserDefaults> UserDefaults::suite(const QString& name) {
+    const QString domain = name.isEmpty() ? standardDomainName() : name;
+    std::lock_guard lock(registryMutex());
+    auto& instance = registry()[domain];
+    if (!instance) instance = std::make_shared<UserDefaults>(domain);
+    return instance;
+}
+
+QString UserDefaults::standardDomainName() {
+    const QString id = Bundle::main().object(QStringLiteral("AppBundleIdentifier")).toString();
+    return id.isEmpty() ? kStandardFallback : id;
+}
+
+QString UserDefaults::defaultsDirectory() {
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || !QDir::isAbsolutePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
+    return config + QStringLiteral("/Orvella/defaults");
+}
+
+QString UserDefaults::filePathForDomain(const QString& name) {
+    return defaultsDirectory() + QLatin1Char('/') + fileNameForDomain(name);
+}
+
+// ---- instance ---------------------------------------------------------------------------------------
+
+UserDefaults::UserDefaults(const QString& name, QObject* parent)
+    : QObject(parent), name_(name.isEmpty() ? standardDomainName() : name), path_(filePathForDomain(name_)) {
+    {
+        std::lock_guard io(ioMutex_);
+        reloadLocked(false);
+    }
+    setUpWatching();
+}
+
+UserDefaults::~UserDefaults() {
+    if (watcher_) {
+        if (watcher_->thread() == QThread::currentThread()) delete watcher_.data();
+        else watcher_->deleteLater();
+    }
+}
+
+QString UserDefaults::domainName() const { return name_; }
+QString UserDefaults::filePath() const { return path_; }
+
+QVariant UserDefaults::object(const QString& key) const {
+    std::lock_guard lock(mutex_);
+    const auto it = values_.constFind(key);
+    if (it != values_.constEnd()) return *it;
+    return defaults_.value(key);
+}
+
+bool UserDefaults::boolForKey(const QString& key) const {
+    const QVariant v = object(key);
+    switch (v.metaType().id()) {
+    case QMetaType::Bool:
+        return v.toBool();
+    case QMetaType::QString: {
+        const QString s = v.toString().trimmed().toLower();
+        return s == QLatin1String("yes") || s == QLatin1String("true") || s.toLongLong() != 0;
+    }
+    default:
+        return v.isValid() && v.canConvert<double>() && v.toDouble() != 0.0;
+    }
+}
+
+qint64 UserDefaults::integerForKey(const QString& key) const {
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QString) return v.toString().trimmed().toLongLong();
+    if (v.metaType().id() == QMetaType::Double) return static_cast<qint64>(v.toDouble());
+    return v.canConvert<qlonglong>() ? v.toLongLong() : 0;
+}
+
+double UserDefaults::doubleForKey(const QString& key) const {
+    const QVariant v = object(key);
+    return v.isValid() && v.canConvert<double>() ? v.toDouble() : 0.0;
+}
+
+std::optional<QString> UserDefaults::stringForKey(const QString& key) const {
+    const QVariant v = object(key);
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Double:
+        return v.toString();
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QDateTime> UserDefaults::dateForKey(const QString& key) const {
+    const QVariant v = object(key);
+    if (v.metaType().id() != QMetaType::QDateTime || !v.toDateTime().isValid()) return std::nullopt;
+    return v.toDateTime();
+}
+
+std::optional<QByteArray> UserDefaults::dataForKey(const QString& key) const {
+    const QVariant v = object(key);
+    if (v.metaType().id() != QMetaType::QByteArray) return std::nullopt;
+    return v.toByteArray();
+}
+
+std::optional<QVariantList> UserDefaults::arrayForKey(const QString& key) const {
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QVariantList || v.metaType().id() == QMetaType::QStringList)
+        return v.toList();
+    return std::nullopt;
+}
+
+std::optional<QVariantMap> UserDefaults::dictionaryForKey(const QString& key) const {
+    const QVariant v = object(key);
+    if (v.metaType().id() == QMetaType::QVariantMap || v.metaType().id() == QMetaType::QVariantHash)
+        return v.toMap();
+    return std::nullopt;
+}
+
+bool UserDefaults::isStorable(const QVariant& value) {
+    QJsonValue ignored;
+    return encodeValue(value, &ignored);
+}
+
+bool UserDefaults::setObject(const QString& key, const QVariant& value) {
+    std::optional<QJsonValue> change;
+    if (value.isValid()) {
+        QJsonValue encoded;
+        if (!encodeValue(value, &encoded)) {
+            qWarning("UserDefaults(%s): refusing a value of type %s for \"%s\"", qPrintable(name_),
+                     value.metaType().name(), qPrintable(key));
+            return false;
+        }
+        change = encoded;
+    }
+    std::lock_guard io(ioMutex_);
+    {
+        std::lock_guard lock(mutex_);
+        unsaved_.insert(key, change);
+    }
+    return flushLocked();
+}
+
+bool UserDefaults::removeObject(const QString& key) { return setObject(key, QVariant()); }
+
+void UserDefaults::registerDefaults(const QVariantMap& defaults) {
+    std::lock_guard io(ioMutex_);
+    QVariantMap newDefaults;
+    QVariantMap values;
+    {
+        std::lock_guard lock(mutex_);
+        newDefaults = defaults_;
+        values = values_;
+    }
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
+        if (it.value().isValid()) newDefaults.insert(it.key(), it.value());
+        else newDefaults.remove(it.key());
+    }
+    applyAndNotify(values, newDefaults);
+}
+
+QVariantMap UserDefaults::dictionaryRepresentation() const {
+    std::lock_guard lock(mutex_);
+    QVariantMap all = defaults_;
+    all.insert(values_);
+    return all;
+}
+
+QVariantMap UserDefaults::persistentDomain() const {
+    std::lock_guard lock(mutex_);
+    return values_;
+}
+
+void UserDefaults::removePersistentDomain(const QString& name) {
+    const QString domain = name.isEmpty() ? standardDomainName() : name;
+    const QString path = filePathForDomain(domain);
+    {
+        QLockFile lock(path + QStringLiteral(".lock"));
+        lock.setStaleLockTime(kStaleLockMs);
+        if (!lock.tryLock(kLockWaitMs))
+            qWarning("UserDefaults(%s): removing the domain without its lock", qPrintable(domain));
+        if (QFile::exists(path) && !QFile::remove(path))
+            qWarning("UserDefaults(%s): cannot remove %s", qPrintable(domain), qPrintable(path));
+    }
+    std::shared_ptr<UserDefaults> shared;
+    {
+        std::lock_guard lock(registryMutex());
+        shared = registry().value(domain);
+    }
+    if (shared && shared.get() != this) shared->clearStoredValues();
+    if (name_ == domain) clearStoredValues();
+}
+
+void UserDefaults::clearStoredValues() {
+    std::lock_guard io(ioMutex_);
+    QVariantMap defaults;
+    {
+        std::lock_guard lock(mutex_);
+        disk_ = {};
+        diskStamp_ = stamp();
+        unsaved_.clear();
+        defaults = defaults_;
+    }
+    applyAndNotify({}, defaults);
+}
+
+bool UserDefaults::reload() {
+    std::lock_guard io(ioMutex_);
+    return reloadLocked(false);
+}
+
+// ---- disk -------------------------------------------------------------------------------------------
+
+UserDefaults::FileStamp UserDefaults::stamp() const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path_).constData(), &st) != 0) return {};
+    return FileStamp{static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino),
+                     static_cast<qint64>(st.st_size),
+                     static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+UserDefaults::ReadResult UserDefaults::readFile(QJsonObject* values) const {
+    QFile file(path_);
+    if (!file.exists()) return ReadResult::missing;
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Vanished between the two calls, or unreadable: either way nothing to take from it now.
+        if (!file.exists()) return ReadResult::missing;
+        qWarning("UserDefaults(%s): cannot read %s: %s", qPrintable(name_), qPrintable(path_),
+                 qPrintable(file.errorString()));
+        return ReadResult::missing;
+    }
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject() ||
+        !doc.object().value(QStringLiteral("values")).isObject())
+        return ReadResult::corrupt;
+    *values = doc.object().value(QStringLiteral("values")).toObject();
+    return ReadResult::ok;
+}
+
+bool UserDefaults::writeFile(const QJsonObject& values) const {
+    const QString dir = QFileInfo(path_).absolutePath();
+    if (!QDir().mkpath(dir)) return false;
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QJsonObject root{{QStringLiteral("format"), kFormat}, {QStringLiteral("values"), values}};
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+
+    // A temporary file is created with mode 0600 and only ever replaces the file whole.
+    QTemporaryFile temp(dir + QStringLiteral("/.") + QFileInfo(path_).fileName() + QStringLiteral(".XXXXXX"));
+    temp.setAutoRemove(true);
+    if (!temp.open()) return false;
+    if (temp.write(bytes) != bytes.size() || !temp.flush() || ::fsync(temp.handle()) != 0) return false;
+    temp.close();
+    if (::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path_).constData()) != 0)
+        return false;
+    temp.setAutoRemove(false);
+    syncDirectory(dir);
+    return true;
+}
+
+void UserDefaults::moveCorruptFileAside() const {
+    QString target = path_ + QStringLiteral(".corrupt");
+    for (int n = 1; QFile::exists(target); ++n) target = path_ + QStringLiteral(".corrupt.%1").arg(n);
+    if (QFile::rename(path_, target))
+        qWarning("UserDefaults(%s): %s is unreadable; kept as %s, reading the domain as empty",
+                 qPrintable(name_), qPrintable(path_), qPrintable(target));
+    else
+        qWarning("UserDefaults(%s): %s is unreadable and could not be moved aside; reading the domain as empty",
+                 qPrintable(name_), qPrintable(path_));
+}
+
+bool UserDefaults::reloadLocked(bool onlyWhenTouched) {
+    const FileStamp now = stamp();
+    if (onlyWhenTouched) {
+        std::lock_guard lock(mutex_);
+        if (now == diskStamp_) return true;
+    }
+    QJsonObject values;
+    ReadResult result = readFile(&values);
+    if (result == ReadResult::corrupt) {
+        // Look again under the lock: a writer may have been replacing the file just then. Only a file
+        // that is still bad once no writer runs is moved aside.
+        QLockFile lock(path_ + QStringLiteral(".lock"));
+        lock.setStaleLockTime(kStaleLockMs);
+        const bool locked = lock.tryLock(kLockWaitMs);
+        result = readFile(&values);
+        if (result == ReadResult::corrupt) {
+            if (locked) moveCorruptFileAside();
+            else qWarning("UserDefaults(%s): %s is unreadable; reading the domain as empty", qPrintable(name_),
+                          qPrintable(path_));
+            values = {};
+        }
+    }
+    QVariantMap decoded;
+    QVariantMap defaults;
+    {
+        std::lock_guard lock(mutex_);
+        disk_ = values;
+        diskStamp_ = stamp();
+        decoded = decodedState();
+        defaults = defaults_;
+    }
+    applyAndNotify(decoded, defaults);
+    return result != ReadResult::corrupt;
+}
+
+bool UserDefaults::flushLocked() {
+    const QString dir = QFileInfo(path_).absolutePath();
+    QDir().mkpath(dir);
+    QLockFile lock(path_ + QStringLiteral(".lock"));
+    lock.setStaleLockTime(kStaleLockMs);
+    bool written = false;
+    if (lock.tryLock(kLockWaitMs)) {
+        QJsonObject values;
+        if (readFile(&values) == ReadResult::corrupt) {
+            moveCorruptFileAside();
+            values = {};
+        }
+        Pending pending;
+        {
+            std::lock_guard guard(mutex_);
+            pending = unsaved_;
+        }
+        for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+            if (it.value()) values.insert(it.key(), *it.value());
+            else values.remove(it.key());
+        }
+        written = writeFile(values);
+        std::lock_guard guard(mutex_);
+        if (written) {
+            disk_ = values;
+            diskStamp_ = stamp();
+            unsaved_.clear();
+        }
+    }
+    if (!written) qWarning("UserDefaults(%s): cannot write %s; the change stays in memory", qPrintable(name_),
+                           qPrintable(path_));
+    QVariantMap decoded;
+    QVariantMap defaults;
+    {
+        std::lock_guard guard(mutex_);
+        decoded = decodedState();
+        defaults = defaults_;
+    }
+    applyAndNotify(decoded, defaults);
+    return written;
+}
+
+QVariantMap UserDefaults::decodedState() const {
+    QJsonObject all = disk_;
+    for (auto it = unsaved_.cbegin(); it != unsaved_.cend(); ++it) {
+        if (it.value()) all.insert(it.key(), *it.value());
+        else all.remove(it.key());
+    }
+    QVariantMap decoded;
+    for (auto it = all.constBegin(); it != all.constEnd(); ++it) {
+        QVariant v;
+        if (decodeValue(it.value(), &v)) decoded.insert(it.key(), v);
+        else qWarning("UserDefaults(%s): skipping the unreadable value of \"%s\"", qPrintable(name_),
+                      qPrintable(it.key()));
+    }
+    return decoded;
+}
+
+void UserDefaults::applyAndNotify(const QVariantMap& newValues, const QVariantMap& newDefaults) {
+    QStringList changedKeys;
+    {
+        std::lock_guard lock(mutex_);
+        QSet<QString> keys;
+        for (const QVariantMap* map : std::initializer_list<const QVariantMap*>{&values_, &defaults_, &newValues, &newDefaults})
+            for (auto it = map->cbegin(); it != map->cend(); ++it) keys.insert(it.key());
+        const auto answer = [](const QVariantMap& values, const QVariantMap& defaults, const QString& key) {
+            const auto it = values.constFind(key);
+            return it != values.constEnd() ? *it : defaults.value(key);
+        };
+        for (const QString& key : keys)
+            if (!sameValue(answer(values_, defaults_, key), answer(newValues, newDefaults, key)))
+                changedKeys.append(key);
+        values_ = newValues;
+        defaults_ = newDefaults;
+    }
+    changedKeys.sort();
+    for (const QString& key : changedKeys) emit changed(key);
+}
+
+// ---- watching other processes -----------------------------------------------------------------------
+
+void UserDefaults::setUpWatching() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;  // no event loop to deliver file events: changes on disk are seen on reload()
+    if (QThread::currentThread() == app->thread()) {
+        createWatcher();
+        return;
+    }
+    // The watch belongs on the main thread, whose loop delivers its events.
+    if (!parent()) moveToThread(app->thread());
+    QMetaObject::invokeMethod(this, [this] { createWatcher(); }, Qt::QueuedConnection);
+}
+
+void UserDefaults::createWatcher() {
+    // Owned by the application object as well, so that it never outlives the event loop it needs.
+    watcher_ = new QFileSystemWatcher(QCoreApplication::instance());
+    reloadTimer_ = new QTimer(watcher_);
+    reloadTimer_->setSingleShot(true);
+    reloadTimer_->setInterval(kReloadCoalesceMs);
+    const auto schedule = [this](const QString&) {
+        if (reloadTimer_) reloadTimer_->start();
+    };
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, schedule);
+    connect(watcher_, &QFileSystemWatcher::fileChanged, this, schedule);
+    connect(reloadTimer_, &QTimer::timeout, this, [this] {
+        {
+            std::lock_guard io(ioMutex_);
+            reloadLocked(true);
+        }
+        watchFile();
+    });
+    const QString dir = QFileInfo(path_).absolutePath();
+    QDir().mkpath(dir);
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    watcher_->addPath(dir);
+    watchFile();
+    // Anything written between the first read and the watch is picked up now.
+    std::lock_guard io(ioMutex_);
+    reloadLocked(true);
+}
+
+void UserDefaults::watchFile() {
+    if (!watcher_) return;
+    // An atomic replace leaves the watch on the old file: watch the path afresh each time.
+    if (watcher_->files().contains(path_)) watcher_->removePath(path_);
+    if (QFile::exists(path_)) watcher_->addPath(path_);
+}

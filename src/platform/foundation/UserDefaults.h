@@ -1,0 +1,123 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class QFileSystemWatcher;
+class QTimer;
+
+// Persistent key-value settings of one domain (a suite), shared between processes.
+//
+// Each domain is one JSON file, <config>/Orvella/defaults/<domain>.json, mode 0600, replaced
+// atomically on every write under a lock file; a write merges its change into what is on disk so that
+// two processes writing different keys do not undo each other. Values keep their type (dates and
+// data round-trip). Changes made by other processes arrive through a file watch on the main thread.
+// Registered defaults live in memory only. All members may be called from any thread; `changed` is
+// emitted on the thread that wrote, or on the main thread for changes found on disk.
+class UserDefaults : public QObject {
+    Q_OBJECT
+
+public:
+    // The application's own domain, named by the main bundle's "AppBundleIdentifier".
+    static UserDefaults& standard();
+    // One shared instance per domain name within the process.
+    static std::shared_ptr<UserDefaults> suite(const QString& name);
+
+    static QString standardDomainName();
+    static QString defaultsDirectory();
+    static QString filePathForDomain(const QString& name);
+
+    // An instance of its own over the domain's file, not shared; the shared ones come from
+    // standard() and suite().
+    explicit UserDefaults(const QString& name, QObject* parent = nullptr);
+    ~UserDefaults() override;
+
+    QString domainName() const;
+    QString filePath() const;
+
+    // The stored value, else the registered default, else an invalid variant.
+    QVariant object(const QString& key) const;
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    std::optional<QString> stringForKey(const QString& key) const;
+    std::optional<QDateTime> dateForKey(const QString& key) const;
+    std::optional<QByteArray> dataForKey(const QString& key) const;
+    std::optional<QVariantList> arrayForKey(const QString& key) const;
+    std::optional<QVariantMap> dictionaryForKey(const QString& key) const;
+
+    // Stores the value (an invalid variant removes the key). Answers whether it reached the disk; a
+    // value of a type that cannot be stored is refused and changes nothing. A value that could not be
+    // written stays in memory and goes out with the next successful write.
+    bool setObject(const QString& key, const QVariant& value);
+    bool removeObject(const QString& key);
+
+    // Values answered while nothing is stored; in memory only. An invalid variant drops a default.
+    void registerDefaults(const QVariantMap& defaults);
+    // Registered defaults overlaid with the stored values.
+    QVariantMap dictionaryRepresentation() const;
+    // The stored values only.
+    QVariantMap persistentDomain() const;
+    // Deletes the named domain's file and clears the shared instance of that domain, if any.
+    void removePersistentDomain(const QString& name);
+
+    // Re-reads the file now; the file watch calls this. False when the file was unreadable.
+    bool reload();
+
+    static bool isStorable(const QVariant& value);
+
+signals:
+    // The value answered for the key has changed.
+    void changed(const QString& key);
+
+private:
+    // Changes not yet on disk: a key's encoded value, or none for a removal.
+    using Pending = QHash<QString, std::optional<QJsonValue>>;
+    enum class ReadResult { ok, missing, corrupt };
+    struct FileStamp {
+        quint64 device = 0, inode = 0;
+        qint64 size = -1, mtimeNs = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    ReadResult readFile(QJsonObject* values) const;
+    bool writeFile(const QJsonObject& values) const;
+    void moveCorruptFileAside() const;
+    FileStamp stamp() const;
+    bool reloadLocked(bool onlyWhenTouched);
+    // Reads the disk under the lock file, applies the unsaved changes, writes it back and takes
+    // the result as the new state.
+    bool flushLocked();
+    void clearStoredValues();
+    // Takes new stored values and defaults and reports the keys whose answer changed.
+    void applyAndNotify(const QVariantMap& newValues, const QVariantMap& newDefaults);
+    QVariantMap decodedState() const;  // disk_ overlaid with unsaved_, decoded; under mutex_
+    void setUpWatching();
+    void createWatcher();
+    void watchFile();
+
+    const QString name_;
+    const QString path_;
+    mutable std::mutex mutex_;  // guards the fields below
+    std::mutex ioMutex_;        // one write or reload of this instance at a time
+    QJsonObject disk_;          // what was last read from or written to the file
+    FileStamp diskStamp_;
+    Pending unsaved_;
+    QVariantMap values_;
+    QVariantMap defaults_;
+    QPointer<QFileSystemWatcher> watcher_;
+    QPointer<QTimer> reloadTimer_;
+};
