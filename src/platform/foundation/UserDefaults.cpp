@@ -302,8 +302,7 @@ QVariant UserDefaults::object(const QString& key) const {
     return defaults_.value(key);
 }
 
-bool UserDefaults::boolForKey(const QString& key) const {
-    const QVariant v = object(key);
+bool UserDefaults::boolValue(const QVariant& v) {
     switch (v.metaType().id()) {
     case QMetaType::Bool:
         return v.toBool();
@@ -315,6 +314,28 @@ bool UserDefaults::boolForKey(const QString& key) const {
         return v.isValid() && v.canConvert<double>() && v.toDouble() != 0.0;
     }
 }
+
+std::optional<QString> UserDefaults::stringValue(const QVariant& v) {
+    switch (v.metaType().id()) {
+    case QMetaType::QString:
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Double:
+        return v.toString();
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QDateTime> UserDefaults::dateValue(const QVariant& v) {
+    if (v.metaType().id() != QMetaType::QDateTime || !v.toDateTime().isValid()) return std::nullopt;
+    return v.toDateTime();
+}
+
+std::optional<QByteArray> UserDefaults::dataValue(const QVariant& v) {
+    if (v.metaType().id() != QMetaType::QByteArray) return std::nullopt;
+    return v.toByteArray();
+}
+
+bool UserDefaults::boolForKey(const QString& key) const { return boolValue(object(key)); }
 
 qint64 UserDefaults::integerForKey(const QString& key) const {
     const QVariant v = object(key);
@@ -328,29 +349,9 @@ double UserDefaults::doubleForKey(const QString& key) const {
     return v.isValid() && v.canConvert<double>() ? v.toDouble() : 0.0;
 }
 
-std::optional<QString> UserDefaults::stringForKey(const QString& key) const {
-    const QVariant v = object(key);
-    switch (v.metaType().id()) {
-    case QMetaType::QString:
-        return v.toString();
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::ULongLong: case QMetaType::Double:
-        return v.toString();
-    default:
-        return std::nullopt;
-    }
-}
-
-std::optional<QDateTime> UserDefaults::dateForKey(const QString& key) const {
-    const QVariant v = object(key);
-    if (v.metaType().id() != QMetaType::QDateTime || !v.toDateTime().isValid()) return std::nullopt;
-    return v.toDateTime();
-}
-
-std::optional<QByteArray> UserDefaults::dataForKey(const QString& key) const {
-    const QVariant v = object(key);
-    if (v.metaType().id() != QMetaType::QByteArray) return std::nullopt;
-    return v.toByteArray();
-}
+std::optional<QString> UserDefaults::stringForKey(const QString& key) const { return stringValue(object(key)); }
+std::optional<QDateTime> UserDefaults::dateForKey(const QString& key) const { return dateValue(object(key)); }
+std::optional<QByteArray> UserDefaults::dataForKey(const QString& key) const { return dataValue(object(key)); }
 
 std::optional<QVariantList> UserDefaults::arrayForKey(const QString& key) const {
     const QVariant v = object(key);

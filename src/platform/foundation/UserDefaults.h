@@ -78,6 +78,11 @@ public:
     bool reload();
 
     static bool isStorable(const QVariant& value);
+    // The conversions the typed getters apply to a value.
+    static bool boolValue(const QVariant& value);
+    static std::optional<QString> stringValue(const QVariant& value);
+    static std::optional<QDateTime> dateValue(const QVariant& value);
+    static std::optional<QByteArray> dataValue(const QVariant& value);
 
 signals:
     // The value answered for the key has changed.
