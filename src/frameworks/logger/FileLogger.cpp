@@ -76,8 +76,9 @@ bool FileLogger::start() {
     for (const QString& path : matchingFiles(folderPath_)) {
         archived_.push_back({path, QFileInfo(path).size()});
         const QString stamp = QFileInfo(path).completeBaseName().mid(filePrefix_.size() + 1);
-        QDateTime time = QDateTime::fromString(stamp, kTimeFormat);
-        time.setTimeSpec(Qt::UTC);
+        // Parsed field by field: read as local time, a stamp could fall into a daylight-saving gap.
+        const QDateTime time(QDate::fromString(stamp.left(10), QStringLiteral("yyyy-MM-dd")),
+                             QTime::fromString(stamp.mid(12), QStringLiteral("HH-mm-ss-zzz")), Qt::UTC);
         if (time.isValid() && (!latestName_.isValid() || time > latestName_)) latestName_ = time;
     }
     if (!openNewFile(clock_())) return false;
@@ -99,7 +100,7 @@ void FileLogger::enqueue(LogEntry entry) {
 void FileLogger::flush() {
     std::unique_lock lock(queueMutex_);
     const std::uint64_t target = enqueued_;
-    queueDrained_.wait(lock, [this, target] { return written_ >= target || !thread_.joinable(); });
+    queueDrained_.wait(lock, [this, target] { return written_ >= target; });
 }
 
 void FileLogger::run() {

@@ -45,15 +45,10 @@ struct FrameworkRow {
     int afterLaunch;
 };
 
+// A sample of each framework group; every group's assignment differs from its initial value.
 const std::vector<FrameworkRow>& frameworkChannels() {
     static const std::vector<FrameworkRow> rows{
         {"Business.backup", Log::Business::backup, 1},
-        {"Business.directoryListing", Log::Business::directoryListing, 1},
-        {"Business.caching", Log::Business::caching, 1},
-        {"Business.setup", Log::Business::setup, 1},
-        {"Business.imageOperations", Log::Business::imageOperations, 1},
-        {"Business.upload", Log::Business::upload, 1},
-        {"Business.download", Log::Business::download, 1},
         {"Business.connectivity", Log::Business::connectivity, 1},
         {"API.accessToken", Log::API::accessToken, 2},
         {"API.calls", Log::API::calls, 2},
@@ -62,27 +57,7 @@ const std::vector<FrameworkRow>& frameworkChannels() {
         {"Backup.nimbusaveSDK", Log::Backup::nimbusaveSDK, 1},
         {"Backup.flow", Log::Backup::flow, 1},
         {"Sync.hash", Log::Sync::hash, 2},
-        {"Sync.remoteChangesListener", Log::Sync::remoteChangesListener, 2},
-        {"Sync.localChangesListener", Log::Sync::localChangesListener, 2},
-        {"Sync.localChangesChecker", Log::Sync::localChangesChecker, 2},
-        {"Sync.localItem", Log::Sync::localItem, 2},
-        {"Sync.fileSystemEvents", Log::Sync::fileSystemEvents, 2},
-        {"Sync.sync", Log::Sync::sync, 2},
-        {"Sync.syncFlow", Log::Sync::syncFlow, 2},
-        {"Sync.syncDecision", Log::Sync::syncDecision, 2},
-        {"Sync.conflictCopy", Log::Sync::conflictCopy, 2},
-        {"Sync.syncLoopAction", Log::Sync::syncLoopAction, 2},
         {"Sync.upload", Log::Sync::upload, 2},
-        {"Sync.uploadQueue", Log::Sync::uploadQueue, 2},
-        {"Sync.downloadQueue", Log::Sync::downloadQueue, 2},
-        {"Sync.download", Log::Sync::download, 2},
-        {"Sync.persistence", Log::Sync::persistence, 2},
-        {"Sync.itemStatus", Log::Sync::itemStatus, 2},
-        {"Sync.selectiveSync", Log::Sync::selectiveSync, 2},
-        {"Sync.syncAPICommunicatorImplementation", Log::Sync::syncAPICommunicatorImplementation, 2},
-        {"Sync.checkLocalChangesTask", Log::Sync::checkLocalChangesTask, 2},
-        {"Sync.errorConversion", Log::Sync::errorConversion, 2},
-        {"Sync.metaHashCalculation", Log::Sync::metaHashCalculation, 2},
         {"Sync.cleanupSelectiveSync", Log::Sync::cleanupSelectiveSync, 2},
     };
     return rows;

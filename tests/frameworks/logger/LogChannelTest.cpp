@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QSet>
-
 #include <array>
 #include <atomic>
 #include <latch>
@@ -9,7 +7,6 @@
 #include <vector>
 
 #include "frameworks/logger/DetailedLogFormatter.h"
-#include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/logger/LogChannel.h"
 #include "frameworks/logger/Logger.h"
 #include "LoggerTestSupport.h"
@@ -129,19 +126,6 @@ TEST_F(LogChannelTest, OneChannelPerNameAcrossThreads) {
     EXPECT_EQ(seen.front()->verbosity(), firstVerbosity);
     EXPECT_EQ(Logger::existingChannel(QStringLiteral("Race.shared")), seen.front());
     EXPECT_EQ(Logger::existingChannel(QStringLiteral("Race.never")), nullptr);
-}
-
-TEST_F(LogChannelTest, FrameworkChannelsAreDistinctNamedChannels) {
-    const std::vector<Log::Channel*> channels{&Log::Business::upload(), &Log::Sync::upload(),
-                                              &Log::API::response(), &Log::Backup::flow(),
-                                              &Log::Sync::cleanupSelectiveSync()};
-    QSet<QString> names;
-    for (Log::Channel* channel : channels) {
-        names.insert(channel->name());
-        EXPECT_EQ(Logger::existingChannel(channel->name()), channel);
-    }
-    EXPECT_EQ(names.size(), static_cast<qsizetype>(channels.size()));
-    EXPECT_EQ(&Log::Sync::upload(), channels[1]);
 }
 
 }  // namespace
