@@ -1,0 +1,48 @@
+#include "platform/appkit/ValueTransformer.h"
+
+#include <QHash>
+
+#include <mutex>
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    QHash<QString, std::shared_ptr<ValueTransformer>> byName;
+    QStringList order;
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+}  // namespace
+
+ValueTransformer::~ValueTransformer() = default;
+
+void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> transformer,
+                                           const QString& name) {
+    Registry& r = registry();
+    std::shared_ptr<ValueTransformer> replaced;  // released off the lock
+    std::lock_guard lock(r.mutex);
+    if (!transformer) {
+        replaced = r.byName.take(name);
+        r.order.removeAll(name);
+        return;
+    }
+    if (!r.byName.contains(name)) r.order << name;
+    replaced = std::exchange(r.byName[name], std::move(transformer));
+}
+
+std::shared_ptr<ValueTransformer> ValueTransformer::forName(const QString& name) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.byName.value(name);
+}
+
+QStringList ValueTransformer::registeredNames() {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    return r.order;
+}

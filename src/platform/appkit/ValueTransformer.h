@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+
+// Turns a model value into the value a control shows, looked up by name. The registry holds one
+// instance per name and hands that same instance to every look-up; it is safe from any thread.
+class ValueTransformer {
+public:
+    virtual ~ValueTransformer();
+    virtual QVariant transformedValue(const QVariant& value) const = 0;
+    virtual bool allowsReverseTransformation() const { return false; }
+    virtual QVariant reverseTransformedValue(const QVariant&) const { return {}; }
+
+    // Registers `transformer` under `name`, replacing an earlier one; nullptr removes the name.
+    static void setValueTransformer(std::shared_ptr<ValueTransformer> transformer, const QString& name);
+    // nullptr when nothing is registered under `name`.
+    static std::shared_ptr<ValueTransformer> forName(const QString& name);
+    // In the order of first registration.
+    static QStringList registeredNames();
+};

@@ -1,0 +1,70 @@
+#include "platform/appkit/Workspace.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+#include <mutex>
+
+namespace {
+
+std::mutex openerMutex;
+std::function<bool(const QUrl&)> openerHook;
+
+std::function<bool(const QUrl&)> currentOpener() {
+    std::lock_guard lock(openerMutex);
+    return openerHook;
+}
+
+void openFolders(const QStringList& paths) {
+    for (const QString& folder : Workspace::containingFolders(paths))
+        Workspace::openUrl(QUrl::fromLocalFile(folder));
+}
+
+}  // namespace
+
+bool Workspace::openUrl(const QUrl& url) {
+    if (!url.isValid()) return false;
+    if (const auto opener = currentOpener()) return opener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+QStringList Workspace::containingFolders(const QStringList& paths) {
+    QStringList folders;
+    for (const QString& path : paths) {
+        if (path.isEmpty()) continue;
+        const QString folder = QFileInfo(QDir::cleanPath(path)).absolutePath();
+        if (!folders.contains(folder)) folders << folder;
+    }
+    return folders;
+}
+
+void Workspace::activateFileViewerSelecting(const QStringList& paths) {
+    if (paths.isEmpty()) return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (currentOpener() || !bus.isConnected()) {
+        openFolders(paths);
+        return;
+    }
+    QStringList uris;
+    for (const QString& path : paths) uris << QUrl::fromLocalFile(QDir::cleanPath(path)).toString();
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+    call << uris << QString();
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [paths](QDBusPendingCallWatcher* w) {
+                         // No file manager answers the service: fall back to the folders.
+                         if (w->isError()) openFolders(paths);
+                         w->deleteLater();
+                     });
+}
+
+void Workspace::setOpener(std::function<bool(const QUrl&)> opener) {
+    std::lock_guard lock(openerMutex);
+    openerHook = std::move(opener);
+}

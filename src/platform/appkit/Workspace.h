@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+// Handing things to the desktop: web pages, files, folders.
+class Workspace {
+public:
+    // Opens the URL with the desktop's handler; answers whether one took it.
+    static bool openUrl(const QUrl& url);
+    // Shows the items in the file manager, selected where the file manager can (through its
+    // FileManager1 D-Bus service), else opens their folders. Never blocks.
+    static void activateFileViewerSelecting(const QStringList& paths);
+    // The distinct folders holding `paths`, in order.
+    static QStringList containingFolders(const QStringList& paths);
+
+    // Tests and demos: while set, every URL goes to `opener` instead of the desktop, and items to
+    // reveal go there as their folders' URLs.
+    static void setOpener(std::function<bool(const QUrl&)> opener);
+};
