@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QString>
-
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -52,16 +50,6 @@ TEST(ThreadSafeTest, ExchangeHandsEachPreviousValueToExactlyOneCaller) {
     seen[slot.value()] += 1;
     // Every value stored (and the initial 0) is answered exactly once, the last one by value().
     for (std::size_t v = 0; v < seen.size(); ++v) ASSERT_EQ(seen[v], 1) << "value " << v;
-}
-
-TEST(ThreadSafeTest, MutateIsOneStepAndAnswersTheResult) {
-    ThreadSafe<QString> text;
-    race(8, [&](int) {
-        for (int i = 0; i < 500; ++i) text.mutate([](QString& s) { s.append(QLatin1Char('x')); });
-    });
-    EXPECT_EQ(text.value().size(), 8 * 500);
-    EXPECT_EQ(text.mutate([](QString& s) { return s.size(); }), 8 * 500);
-    EXPECT_EQ(text.read([](const QString& s) { return s.count(QLatin1Char('x')); }), 8 * 500);
 }
 
 }  // namespace

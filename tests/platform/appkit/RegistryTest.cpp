@@ -72,28 +72,22 @@ TEST(ValueTransformerTest, OneInstancePerNameInRegistrationOrder) {
 }
 
 TEST(ValueTransformerTest, RegistryHoldsUpUnderConcurrentUse) {
+    std::atomic<int> lost{0};
     std::vector<std::thread> threads;
-    std::atomic<int> missing{0};
     for (int t = 0; t < 8; ++t) {
-        threads.emplace_back([t, &missing] {
+        threads.emplace_back([t, &lost] {
             for (int i = 0; i < 100; ++i) {
                 const QString name = QStringLiteral("T.%1.%2").arg(t).arg(i);
                 auto mine = std::make_shared<UpperTransformer>();
                 ValueTransformer::setValueTransformer(mine, name);
-                if (ValueTransformer::forName(name) != mine) missing.fetch_add(1);
-                ValueTransformer::forName(QStringLiteral("T.%1.%2").arg((t + 1) % 8).arg(i));
+                if (ValueTransformer::forName(name) != mine) lost.fetch_add(1);
+                ValueTransformer::setValueTransformer(nullptr, name);
             }
         });
     }
     for (auto& th : threads) th.join();
-    EXPECT_EQ(missing.load(), 0);
-    const QStringList names = ValueTransformer::registeredNames();
-    for (int t = 0; t < 8; ++t)
-        for (int i = 0; i < 100; ++i) {
-            const QString name = QStringLiteral("T.%1.%2").arg(t).arg(i);
-            ASSERT_EQ(names.count(name), 1) << name.toStdString();
-            ValueTransformer::setValueTransformer(nullptr, name);
-        }
+    EXPECT_EQ(lost.load(), 0);
+    EXPECT_FALSE(ValueTransformer::registeredNames().join(',').contains("T."));
 }
 
 }  // namespace

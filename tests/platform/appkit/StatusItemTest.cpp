@@ -76,17 +76,4 @@ TEST(WorkspaceTest, RevealingOpensEachContainingFolderOnce) {
     }
 }
 
-TEST(WorkspaceTest, OpeningGoesThroughTheOpenerAndRefusesInvalidUrls) {
-    QList<QUrl> opened;
-    Workspace::setOpener([&](const QUrl& url) {
-        opened << url;
-        return url.scheme() == "https";
-    });
-    EXPECT_TRUE(Workspace::openUrl(QUrl("https://example.org/help")));
-    EXPECT_FALSE(Workspace::openUrl(QUrl("mailto:someone@example.org")));
-    EXPECT_FALSE(Workspace::openUrl(QUrl()));
-    Workspace::setOpener(nullptr);
-    EXPECT_EQ(opened.size(), 2);
-}
-
 }  // namespace
