@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+#include "frameworks/business/BusinessError.h"
+
+class BusinessUser;
+
+// The application's one record of who is signed in, observed by the menu bar, preferences and
+// the other controllers.
+class UserController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isAvailable READ isAvailable WRITE setIsAvailable NOTIFY isAvailableChanged)
+    Q_PROPERTY(bool isLoggedIn READ isLoggedIn WRITE setIsLoggedIn NOTIFY isLoggedInChanged)
+    Q_PROPERTY(bool isOnboarding READ isOnboarding WRITE setIsOnboarding NOTIFY isOnboardingChanged)
+    Q_PROPERTY(bool isLogoutInProgress READ isLogoutInProgress WRITE setIsLogoutInProgress NOTIFY
+                   isLogoutInProgressChanged)
+
+public:
+    explicit UserController(QObject* parent = nullptr);
+
+    std::shared_ptr<const BusinessUser> user() const { return user_; }
+    bool isAvailable() const { return isAvailable_; }
+    bool isLoggedIn() const { return isLoggedIn_; }
+    bool isOnboarding() const { return isOnboarding_; }
+    bool isLogoutInProgress() const { return isLogoutInProgress_; }
+    void setIsAvailable(bool value);
+    void setIsLoggedIn(bool value);
+    void setIsOnboarding(bool value);
+    void setIsLogoutInProgress(bool value);
+
+    // Re-reads the signed-in user from the business facade.
+    void update();
+    // The clean-up after the facade's logout reports back; the completion gets whether it succeeded.
+    void finishLogout(const VoidResult& result, std::function<void(bool)> completion = {});
+
+signals:
+    void userChanged();
+    void isAvailableChanged();
+    void isLoggedInChanged();
+    void isOnboardingChanged();
+    void isLogoutInProgressChanged();
+
+private:
+    std::shared_ptr<const BusinessUser> user_;
+    bool isAvailable_ = false;
+    bool isLoggedIn_ = false;
+    bool isOnboarding_ = false;
+    bool isLogoutInProgress_ = false;
+};
