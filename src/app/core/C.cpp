@@ -116,16 +116,31 @@ void setLocalizedHostNameProviderForTesting(std::function<std::optional<QString>
 
 // ---- helpers ----------------------------------------------------------------------------------------
 
+namespace {
+
+// A local wall-clock time on a date. A time skipped when the clocks went forward is read with the
+// offset in force before the change, so it lands as far after the change as it was after the old
+// hour (02:30 in a 02:00-03:00 gap is 03:30) rather than being lost.
+QDateTime localDateTime(QDate date, QTime time) {
+    const QDateTime local(date, time, Qt::LocalTime);
+    if (local.isValid()) return local;
+    const QDateTime dayBefore(date.addDays(-1), time, Qt::LocalTime);
+    if (!dayBefore.isValid()) return {};
+    return QDateTime(date, time, QTimeZone(dayBefore.offsetFromUtc())).toLocalTime();
+}
+
+}  // namespace
+
 std::optional<QDateTime> nextOccurrenceOfTimeOfDay(const QDateTime& receiver, const QDateTime& now) {
     if (!receiver.isValid() || !now.isValid()) return std::nullopt;
     const QTime wallClock = receiver.toLocalTime().time();
     const QTime timeOfDay(wallClock.hour(), wallClock.minute(), wallClock.second());
     const QDate today = now.toLocalTime().date();
 
-    QDateTime candidate(today, timeOfDay, Qt::LocalTime);
+    QDateTime candidate = localDateTime(today, timeOfDay);
     if (!candidate.isValid()) return std::nullopt;
     if (now > candidate) {
-        candidate = QDateTime(today.addDays(1), timeOfDay, Qt::LocalTime);
+        candidate = localDateTime(today.addDays(1), timeOfDay);
         if (!candidate.isValid()) return std::nullopt;
     }
     return candidate;

@@ -45,6 +45,19 @@ QHash<QString, std::shared_ptr<UserDefaults>>& registry() {
     return r;
 }
 
+// The process's one file watch (main thread) and the instances it serves, by file path. The mutex
+// is held while an event is handed out, so an instance that unregisters is never reached afterwards.
+struct SharedWatch {
+    std::mutex mutex;
+    QMultiHash<QString, UserDefaults*> instances;
+    QPointer<QFileSystemWatcher> watcher;
+};
+
+SharedWatch& sharedWatch() {
+    static SharedWatch watch;
+    return watch;
+}
+
 // A domain name becomes a file name: anything that could leave the folder or hide the file is
 // percent-encoded.
 QString fileNameForDomain(const QString& name) {
@@ -280,15 +293,23 @@ UserDefaults::UserDefaults(const QString& name, QObject* parent)
     : QObject(parent), name_(name.isEmpty() ? standardDomainName() : name), path_(filePathForDomain(name_)) {
     {
         std::lock_guard io(ioMutex_);
-        reloadLocked(false);
+        reloadLocked(false);  // nobody can be listening yet
     }
     setUpWatching();
 }
 
 UserDefaults::~UserDefaults() {
-    if (watcher_) {
-        if (watcher_->thread() == QThread::currentThread()) delete watcher_.data();
-        else watcher_->deleteLater();
+    {
+        SharedWatch& watch = sharedWatch();
+        std::lock_guard lock(watch.mutex);
+        for (auto it = watch.instances.begin(); it != watch.instances.end();) {
+            if (it.value() == this) it = watch.instances.erase(it);
+            else ++it;
+        }
+    }
+    if (reloadTimer_) {
+        if (reloadTimer_->thread() == QThread::currentThread()) delete reloadTimer_.data();
+        else reloadTimer_->deleteLater();
     }
 }
 
@@ -383,30 +404,40 @@ bool UserDefaults::setObject(const QString& key, const QVariant& value) {
         }
         change = encoded;
     }
-    std::lock_guard io(ioMutex_);
+    bool written = false;
+    QStringList changedKeys;
     {
-        std::lock_guard lock(mutex_);
-        unsaved_.insert(key, change);
+        std::lock_guard io(ioMutex_);
+        {
+            std::lock_guard lock(mutex_);
+            unsaved_.insert(key, change);
+        }
+        changedKeys = flushLocked(&written);
     }
-    return flushLocked();
+    emitChanged(changedKeys);
+    return written;
 }
 
 bool UserDefaults::removeObject(const QString& key) { return setObject(key, QVariant()); }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults) {
-    std::lock_guard io(ioMutex_);
-    QVariantMap newDefaults;
-    QVariantMap values;
+    QStringList changedKeys;
     {
-        std::lock_guard lock(mutex_);
-        newDefaults = defaults_;
-        values = values_;
+        std::lock_guard io(ioMutex_);
+        QVariantMap newDefaults;
+        QVariantMap values;
+        {
+            std::lock_guard lock(mutex_);
+            newDefaults = defaults_;
+            values = values_;
+        }
+        for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
+            if (it.value().isValid()) newDefaults.insert(it.key(), it.value());
+            else newDefaults.remove(it.key());
+        }
+        changedKeys = applyState(values, newDefaults);
     }
-    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it) {
-        if (it.value().isValid()) newDefaults.insert(it.key(), it.value());
-        else newDefaults.remove(it.key());
-    }
-    applyAndNotify(values, newDefaults);
+    emitChanged(changedKeys);
 }
 
 QVariantMap UserDefaults::dictionaryRepresentation() const {
@@ -442,21 +473,31 @@ void UserDefaults::removePersistentDomain(const QString& name) {
 }
 
 void UserDefaults::clearStoredValues() {
-    std::lock_guard io(ioMutex_);
-    QVariantMap defaults;
+    QStringList changedKeys;
     {
-        std::lock_guard lock(mutex_);
-        disk_ = {};
-        diskStamp_ = stamp();
-        unsaved_.clear();
-        defaults = defaults_;
+        std::lock_guard io(ioMutex_);
+        QVariantMap defaults;
+        {
+            std::lock_guard lock(mutex_);
+            disk_ = {};
+            diskStamp_ = stamp();
+            unsaved_.clear();
+            defaults = defaults_;
+        }
+        changedKeys = applyState({}, defaults);
     }
-    applyAndNotify({}, defaults);
+    emitChanged(changedKeys);
 }
 
 bool UserDefaults::reload() {
-    std::lock_guard io(ioMutex_);
-    return reloadLocked(false);
+    bool readable = true;
+    QStringList changedKeys;
+    {
+        std::lock_guard io(ioMutex_);
+        changedKeys = reloadLocked(false, &readable);
+    }
+    emitChanged(changedKeys);
+    return readable;
 }
 
 // ---- disk -------------------------------------------------------------------------------------------
@@ -520,11 +561,11 @@ void UserDefaults::moveCorruptFileAside() const {
                  qPrintable(name_), qPrintable(path_));
 }
 
-bool UserDefaults::reloadLocked(bool onlyWhenTouched) {
+QStringList UserDefaults::reloadLocked(bool onlyWhenTouched, bool* readable) {
     const FileStamp now = stamp();
     if (onlyWhenTouched) {
         std::lock_guard lock(mutex_);
-        if (now == diskStamp_) return true;
+        if (now == diskStamp_) return {};
     }
     QJsonObject values;
     ReadResult result = readFile(&values);
@@ -551,11 +592,11 @@ bool UserDefaults::reloadLocked(bool onlyWhenTouched) {
         decoded = decodedState();
         defaults = defaults_;
     }
-    applyAndNotify(decoded, defaults);
-    return result != ReadResult::corrupt;
+    if (readable) *readable = result != ReadResult::corrupt;
+    return applyState(decoded, defaults);
 }
 
-bool UserDefaults::flushLocked() {
+QStringList UserDefaults::flushLocked(bool* writtenOut) {
     const QString dir = QFileInfo(path_).absolutePath();
     QDir().mkpath(dir);
     QLockFile lock(path_ + QStringLiteral(".lock"));
@@ -593,8 +634,8 @@ bool UserDefaults::flushLocked() {
         decoded = decodedState();
         defaults = defaults_;
     }
-    applyAndNotify(decoded, defaults);
-    return written;
+    *writtenOut = written;
+    return applyState(decoded, defaults);
 }
 
 QVariantMap UserDefaults::decodedState() const {
@@ -613,7 +654,7 @@ QVariantMap UserDefaults::decodedState() const {
     return decoded;
 }
 
-void UserDefaults::applyAndNotify(const QVariantMap& newValues, const QVariantMap& newDefaults) {
+QStringList UserDefaults::applyState(const QVariantMap& newValues, const QVariantMap& newDefaults) {
     QStringList changedKeys;
     {
         std::lock_guard lock(mutex_);
@@ -631,7 +672,11 @@ void UserDefaults::applyAndNotify(const QVariantMap& newValues, const QVariantMa
         defaults_ = newDefaults;
     }
     changedKeys.sort();
-    for (const QString& key : changedKeys) emit changed(key);
+    return changedKeys;
+}
+
+void UserDefaults::emitChanged(const QStringList& keys) {
+    for (const QString& key : keys) emit changed(key);
 }
 
 // ---- watching other processes -----------------------------------------------------------------------
@@ -640,45 +685,68 @@ void UserDefaults::setUpWatching() {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;  // no event loop to deliver file events: changes on disk are seen on reload()
     if (QThread::currentThread() == app->thread()) {
-        createWatcher();
+        startWatching();
         return;
     }
     // The watch belongs on the main thread, whose loop delivers its events.
-    if (!parent()) moveToThread(app->thread());
-    QMetaObject::invokeMethod(this, [this] { createWatcher(); }, Qt::QueuedConnection);
+    if (parent()) {
+        qWarning("UserDefaults(%s): made off the main thread with a parent; changes of other processes are "
+                 "seen only on reload()", qPrintable(name_));
+        return;
+    }
+    moveToThread(app->thread());
+    QMetaObject::invokeMethod(this, [this] { startWatching(); }, Qt::QueuedConnection);
 }
 
-void UserDefaults::createWatcher() {
-    // Owned by the application object as well, so that it never outlives the event loop it needs.
-    watcher_ = new QFileSystemWatcher(QCoreApplication::instance());
-    reloadTimer_ = new QTimer(watcher_);
+void UserDefaults::startWatching() {
+    SharedWatch& watch = sharedWatch();
+    if (!watch.watcher) {
+        // Owned by the application object, so that it never outlives the event loop it needs.
+        watch.watcher = new QFileSystemWatcher(QCoreApplication::instance());
+        connect(watch.watcher, &QFileSystemWatcher::directoryChanged, watch.watcher, &UserDefaults::fileEvent);
+        connect(watch.watcher, &QFileSystemWatcher::fileChanged, watch.watcher, &UserDefaults::fileEvent);
+    }
+    reloadTimer_ = new QTimer(watch.watcher);
     reloadTimer_->setSingleShot(true);
     reloadTimer_->setInterval(kReloadCoalesceMs);
-    const auto schedule = [this](const QString&) {
-        if (reloadTimer_) reloadTimer_->start();
-    };
-    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, schedule);
-    connect(watcher_, &QFileSystemWatcher::fileChanged, this, schedule);
-    connect(reloadTimer_, &QTimer::timeout, this, [this] {
-        {
-            std::lock_guard io(ioMutex_);
-            reloadLocked(true);
-        }
-        watchFile();
-    });
+    connect(reloadTimer_, &QTimer::timeout, this, &UserDefaults::reloadFromWatch);
+    {
+        std::lock_guard lock(watch.mutex);
+        watch.instances.insert(path_, this);
+    }
     const QString dir = QFileInfo(path_).absolutePath();
     QDir().mkpath(dir);
     QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    watcher_->addPath(dir);
-    watchFile();
+    if (!watch.watcher->directories().contains(dir)) watch.watcher->addPath(dir);
     // Anything written between the first read and the watch is picked up now.
-    std::lock_guard io(ioMutex_);
-    reloadLocked(true);
+    reloadFromWatch();
 }
 
-void UserDefaults::watchFile() {
-    if (!watcher_) return;
+void UserDefaults::scheduleReload() {
+    if (reloadTimer_) reloadTimer_->start();
+}
+
+void UserDefaults::reloadFromWatch() {
+    QStringList changedKeys;
+    {
+        std::lock_guard io(ioMutex_);
+        changedKeys = reloadLocked(true);
+    }
+    refreshFileWatch(path_);
+    emitChanged(changedKeys);
+}
+
+void UserDefaults::fileEvent(const QString& path) {
+    SharedWatch& watch = sharedWatch();
+    std::lock_guard lock(watch.mutex);
+    for (auto it = watch.instances.cbegin(); it != watch.instances.cend(); ++it)
+        if (it.key() == path || QFileInfo(it.key()).absolutePath() == path) it.value()->scheduleReload();
+}
+
+void UserDefaults::refreshFileWatch(const QString& path) {
+    QFileSystemWatcher* watcher = sharedWatch().watcher;
+    if (!watcher) return;
     // An atomic replace leaves the watch on the old file: watch the path afresh each time.
-    if (watcher_->files().contains(path_)) watcher_->removePath(path_);
-    if (QFile::exists(path_)) watcher_->addPath(path_);
+    if (watcher->files().contains(path)) watcher->removePath(path);
+    if (QFile::exists(path)) watcher->addPath(path);
 }

@@ -16,7 +16,6 @@
 #include <mutex>
 #include <optional>
 
-class QFileSystemWatcher;
 class QTimer;
 
 // Persistent key-value settings of one domain (a suite), shared between processes.
@@ -102,17 +101,25 @@ private:
     bool writeFile(const QJsonObject& values) const;
     void moveCorruptFileAside() const;
     FileStamp stamp() const;
-    bool reloadLocked(bool onlyWhenTouched);
+
+    // These run under ioMutex_ and answer the keys whose value changed; the caller emits `changed`
+    // for them once the lock is released, so that an observer may write again at once.
+    QStringList reloadLocked(bool onlyWhenTouched, bool* readable = nullptr);
     // Reads the disk under the lock file, applies the unsaved changes, writes it back and takes
     // the result as the new state.
-    bool flushLocked();
-    void clearStoredValues();
-    // Takes new stored values and defaults and reports the keys whose answer changed.
-    void applyAndNotify(const QVariantMap& newValues, const QVariantMap& newDefaults);
+    QStringList flushLocked(bool* written);
+    QStringList applyState(const QVariantMap& newValues, const QVariantMap& newDefaults);
     QVariantMap decodedState() const;  // disk_ overlaid with unsaved_, decoded; under mutex_
+    void emitChanged(const QStringList& keys);
+    void clearStoredValues();
+
+    // One file watch for the whole process; each instance coalesces its events with its own timer.
     void setUpWatching();
-    void createWatcher();
-    void watchFile();
+    void startWatching();  // on the main thread
+    void scheduleReload();
+    void reloadFromWatch();
+    static void fileEvent(const QString& path);
+    static void refreshFileWatch(const QString& path);
 
     const QString name_;
     const QString path_;
@@ -123,6 +130,5 @@ private:
     Pending unsaved_;
     QVariantMap values_;
     QVariantMap defaults_;
-    QPointer<QFileSystemWatcher> watcher_;
-    QPointer<QTimer> reloadTimer_;
+    QPointer<QTimer> reloadTimer_;  // lives on the main thread
 };

@@ -6,6 +6,10 @@
 #include <QStorageInfo>
 #include <QTemporaryDir>
 
+#include <QTimeZone>
+
+#include <ctime>
+
 #include "app/core/C.h"
 
 namespace {
@@ -55,6 +59,49 @@ INSTANTIATE_TEST_SUITE_P(
         OccurrenceCase{"midnight", local(2019, 2, 3, 0, 0, 0), local(2026, 12, 31, 0, 0, 0, 1),
                        local(2027, 1, 1, 0, 0, 0)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Runs with the process's local time zone set to `zone`, and restores it.
+class ScopedTimeZone {
+public:
+    explicit ScopedTimeZone(const char* zone) : previous_(qgetenv("TZ")), hadPrevious_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        ::tzset();
+    }
+    ~ScopedTimeZone() {
+        if (hadPrevious_) qputenv("TZ", previous_);
+        else qunsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    QByteArray previous_;
+    bool hadPrevious_;
+};
+
+TEST(NextOccurrenceAcrossClockChanges, keepsTheWallClockTimeAndNeverLosesADay) {
+    ScopedTimeZone berlin("Europe/Berlin");
+    const QTimeZone utc = QTimeZone::utc();
+    const struct {
+        const char* name;
+        QDateTime receiver, now, expectedUtc;
+    } rows[] = {
+        // 02:30 does not exist on 2026-03-29 in Berlin: it becomes 03:30 summer time.
+        {"skippedHour", local(2019, 2, 3, 2, 30, 0), local(2026, 3, 29, 1, 0, 0),
+         QDateTime(QDate(2026, 3, 29), QTime(1, 30), utc)},
+        // The day after the change: plain summer time again.
+        {"afterTheChange", local(2019, 2, 3, 2, 30, 0), local(2026, 3, 29, 4, 0, 0),
+         QDateTime(QDate(2026, 3, 30), QTime(0, 30), utc)},
+        // 17:00 UTC in January 1970 is 18:00 in Berlin; in summer that wall time is 16:00 UTC.
+        {"defaultBackupTimeInSummer", QDateTime::fromSecsSinceEpoch(61200, utc), local(2026, 7, 1, 9, 0, 0),
+         QDateTime(QDate(2026, 7, 1), QTime(16, 0), utc)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto result = nextOccurrenceOfTimeOfDay(row.receiver, row.now);
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->toUTC(), row.expectedUtc) << result->toString(Qt::ISODate).toStdString();
+    }
+}
 
 TEST(NextOccurrenceInvalid, invalidDatesGiveNone) {
     EXPECT_FALSE(nextOccurrenceOfTimeOfDay(QDateTime(), local(2026, 1, 1, 0, 0, 0)).has_value());

@@ -200,6 +200,16 @@ INSTANTIATE_TEST_SUITE_P(
                    1}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(UserDefaults, observerMayWriteAgainFromItsChangeHandler) {
+    UserDefaults d(uniqueDomain("reentrant"));
+    QObject::connect(&d, &UserDefaults::changed, &d, [&d](const QString& key) {
+        if (key == QLatin1String("first")) d.setObject(QStringLiteral("second"), d.integerForKey(key) + 1);
+    });
+    d.setObject(QStringLiteral("first"), 41);
+    EXPECT_EQ(d.integerForKey(QStringLiteral("second")), 42);
+    EXPECT_EQ(UserDefaults(d.domainName()).integerForKey(QStringLiteral("second")), 42);
+}
+
 TEST(UserDefaults, sharedInstanceSeesWritesOfAnotherWriterAndSignalsThem) {
     const QString domain = uniqueDomain("shared");
     const auto shared = UserDefaults::suite(domain);
