@@ -176,14 +176,18 @@ void DBusNotificationCenter::send(const NotificationRequest& request, Completion
     }
     const uint replacesId = shown_.contains(identifier) ? shown_.value(identifier).id : 0;
     inFlight_.insert(identifier, InFlight{});
-    callAsync(connection_, serviceCall(QStringLiteral("Notify"), notifyArguments(request, replacesId, bodyMarkup_)),
-              this, [this, request, completion = std::move(completionHandler)](const QDBusMessage& reply) mutable {
+    const QDBusMessage call =
+        serviceCall(QStringLiteral("Notify"), notifyArguments(request, replacesId, bodyMarkup_));
+    callAsync(connection_, call, this,
+              [this, request, completion = std::move(completionHandler)](const QDBusMessage& reply) mutable {
                   if (isReply(reply)) {
-                      notifyAnswered(request, std::move(completion), reply.arguments().constFirst().toUInt(), {}, false);
-                  } else {
-                      const bool gone = reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
-                      notifyAnswered(request, std::move(completion), std::nullopt, reply.errorMessage(), gone);
+                      const uint id = reply.arguments().constFirst().toUInt();
+                      notifyAnswered(request, std::move(completion), id, {}, false);
+                      return;
                   }
+                  const bool gone =
+                      reply.errorName() == QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
+                  notifyAnswered(request, std::move(completion), std::nullopt, reply.errorMessage(), gone);
               });
 }
 

@@ -41,7 +41,8 @@ public:
     virtual void removeDeliveredNotifications(const QStringList& identifiers) = 0;
 
     // The process's center, made on first use: the session bus's notification service when there
-    // is a session bus, else one that writes notifications to the log.
+    // is a session bus, else one that writes notifications to the log. Main thread, with the
+    // application object alive; it is released when the application object goes.
     static std::shared_ptr<NotificationCenter> current();
     // Replaces the process's center (tests, or a desktop without notifications); null restores
     // the default choice on the next `current()`.

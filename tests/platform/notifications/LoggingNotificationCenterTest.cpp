@@ -35,6 +35,8 @@ struct Case {
     QStringList shownInTheEnd;  // titles logged once every trigger had time to fire
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class LoggingNotificationCenterTriggers : public ::testing::TestWithParam<Case> {};
 
 TEST_P(LoggingNotificationCenterTriggers, ShowsEachRequestWhenItsTriggerSays) {
@@ -102,14 +104,22 @@ TEST(LoggingNotificationCenter, CompletesLaterWithoutErrorAndRemovesOnlyDelivere
     EXPECT_EQ(capture.infoLinesContaining(QStringLiteral("removed")), QStringList{"Notification a removed"});
 }
 
-TEST(LoggingNotificationCenter, DescribeNamesIdentifierTitleSubtitleAndBody) {
-    NotificationRequest r = request("id-1", "Synced");
-    r.content.subtitle = QStringLiteral("All files");
-    EXPECT_EQ(LoggingNotificationCenter::describe(r),
-              QStringLiteral("Notification id-1: \"Synced\" \"All files\": Synced body"));
-    r.content.subtitle.clear();
-    r.content.body.clear();
-    EXPECT_EQ(LoggingNotificationCenter::describe(r), QStringLiteral("Notification id-1: \"Synced\""));
+}  // namespace
+
+namespace {
+
+TEST(NotificationCenterCurrent, WithoutASessionBusTheProcessLogsAndTheCenterCanBeReplaced) {
+    // The only test in this program that touches the session bus, so nothing connected it before.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/dev/shm/orvella-no-such-bus");
+    NotificationCenter::setCurrent(nullptr);
+    const auto center = NotificationCenter::current();
+    EXPECT_NE(dynamic_cast<LoggingNotificationCenter*>(center.get()), nullptr);
+    EXPECT_EQ(NotificationCenter::current(), center) << "one center per process";
+
+    const auto replacement = std::make_shared<LoggingNotificationCenter>();
+    NotificationCenter::setCurrent(replacement);
+    EXPECT_EQ(NotificationCenter::current(), replacement);
+    NotificationCenter::setCurrent(nullptr);
 }
 
 }  // namespace
