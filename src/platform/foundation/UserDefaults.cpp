@@ -53,9 +53,10 @@ struct SharedWatch {
     QPointer<QFileSystemWatcher> watcher;
 };
 
+// Never destroyed: shared instances unregister from it during static destruction, in any order.
 SharedWatch& sharedWatch() {
-    static SharedWatch watch;
-    return watch;
+    static SharedWatch* watch = new SharedWatch;
+    return *watch;
 }
 
 // A domain name becomes a file name: anything that could leave the folder or hide the file is
