@@ -1,5 +1,9 @@
 #include <QApplication>
+#include <QGuiApplication>
 
+#include "app/delegate/AppDelegate.h"
+#include "app/shell/MenuBarExtrasController.h"
+#include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 
 QByteArray orvellaInfo();
@@ -7,7 +11,14 @@ QByteArray localizableStrings();
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The tray application has no main window: closing a window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
     Bundle::main().setInfoJson(orvellaInfo());
     Bundle::main().setStringsTable({}, Bundle::parseStrings(localizableStrings()));
-    return 0;
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        qInfo("Orvella: no display, running offscreen");
+
+    registerMenuBarExtrasScene();
+    AppDelegate delegate;
+    return Application::shared().run(&delegate);
 }

@@ -12,7 +12,8 @@
 namespace {
 
 std::mutex holderMutex;
-std::shared_ptr<BusinessFacade> heldFacade;
+// Never released: the facade's Qt objects must not be torn down after the application object.
+std::shared_ptr<BusinessFacade>& heldFacade = *new std::shared_ptr<BusinessFacade>;
 
 QString describe(BusinessFacadeError error) {
     switch (error) {

@@ -1,0 +1,326 @@
+#include "app/delegate/AppDelegate.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include "app/backup/BackupAlerts.h"
+#include "app/backup/BackupController.h"
+#include "app/common/ConfigurationProvider.h"
+#include "app/common/LocalizationController.h"
+#include "app/common/LogChannels.h"
+#include "app/core/BusinessFacadeHolder.h"
+#include "app/core/BusinessFrameworkController.h"
+#include "app/core/FeaturesController.h"
+#include "app/core/QuotaController.h"
+#include "app/core/ReachabilityController.h"
+#include "app/core/SettingsController.h"
+#include "app/core/UserController.h"
+#include "app/shell/AppCenterSDK.h"
+#include "app/shell/MenuBarExtrasController.h"
+#include "app/shell/PromptForCrashReportsController.h"
+#include "app/shell/SparkleUpdaterController.h"
+#include "app/shell/ValueTransformers.h"
+#include "app/sync/AppServer.h"
+#include "app/sync/CommServer.h"
+#include "app/sync/SyncController.h"
+#include "app/sync/SyncExtensionController.h"
+#include "frameworks/logger/DetailedLogFormatter.h"
+#include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/appkit/Alert.h"
+#include "platform/appkit/StatusBarButton.h"
+#include "platform/appkit/StatusItem.h"
+#include "platform/appkit/Storyboard.h"
+#include "platform/foundation/MainQueue.h"
+#include "platform/loginitem/LoginItem.h"
+
+namespace {
+
+QString launchHelperPath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Orvella_LaunchHelper"));
+}
+
+}  // namespace
+
+AppDelegate::Environment AppDelegate::defaultEnvironment() {
+    Environment env;
+    env.addFileLogger = [](const QString& appGroup, const Logger::FileConfiguration& configuration) {
+        return Logger::addFileLogger(appGroup, configuration, std::make_shared<DetailedLogFormatter>());
+    };
+    env.setLoginItemEnabled = [](const QString& bundleIdentifier, bool enabled) {
+        return LoginItem::setEnabled(bundleIdentifier, enabled, launchHelperPath());
+    };
+    env.startCrashReporting = [](const QString& secret, bool crashReportingEnabled, bool logUploadEnabled) {
+        AppCenterSDK::start(AppCenterSDK::appSecret(secret), crashReportingEnabled, logUploadEnabled);
+    };
+    env.setCrashServiceEnabled = [](bool enabled) { CrashService::shared().setEnabled(enabled); };
+    return env;
+}
+
+std::optional<QString> AppDelegate::makeSyncDataDirectoryURL() {
+    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (support.isEmpty()) return std::nullopt;
+    return QDir(support).filePath(infoPlistString(QStringLiteral("AppBundleIdentifier")) +
+                                  QStringLiteral("/SyncData"));
+}
+
+Logger::FileConfiguration AppDelegate::fileLogConfiguration() {
+    Logger::FileConfiguration configuration;
+    configuration.folderName = infoPlistString(QStringLiteral("AppBundleIdentifier"));
+    const QString library = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (!library.isEmpty()) configuration.exportParentFolderPath = QDir(library).filePath(QStringLiteral("Logs"));
+    configuration.rollingFrequency = Logger::defaultRollingFrequency;
+    configuration.maximumNumberOfLogFiles = 5;
+    configuration.maximumFileSize = 10485760;
+    configuration.logFilesDiskQuota = 52428800;
+    return configuration;
+}
+
+AppDelegate::AppDelegate(Environment environment, QObject* parent)
+    : QObject(parent), environment_(std::move(environment)) {
+    trace(QStringLiteral("windowControllers"));
+    localizationController_ = std::make_unique<LocalizationController>();
+    trace(QStringLiteral("localizationController"));
+    syncExtensionController_ = &SyncExtensionController::shared();
+    trace(QStringLiteral("syncExtensionController"));
+    userController_ = std::make_unique<UserController>();
+    trace(QStringLiteral("userController"));
+    quotaController_ = std::make_unique<QuotaController>();
+    trace(QStringLiteral("quotaController"));
+    settingsController_ = std::make_unique<SettingsController>();
+    trace(QStringLiteral("settingsController"));
+    appServer_ = std::make_unique<AppServer>();
+    commServer_ = std::make_unique<CommServer>();
+    trace(QStringLiteral("messagePortServers"));
+    isPresentingSystemFolderDeletedAlert_.set(false);
+    trace(QStringLiteral("systemFolderDeletedFlag"));
+    syncDataDirectoryURL_ = makeSyncDataDirectoryURL();
+    trace(QStringLiteral("syncDataDirectoryURL"));
+    registerValueTransformers();
+    trace(QStringLiteral("valueTransformers"));
+    (void)sharedConfigurationProvider();
+    trace(QStringLiteral("configurationProvider"));
+    // Moving into an applications folder has no counterpart for a build run from its own tree.
+    trace(QStringLiteral("deploymentCheck"));
+    featuresController_ = std::make_unique<FeaturesController>(*userController_);
+    trace(QStringLiteral("featuresController"));
+    frameworkController_ =
+        std::make_unique<BusinessFrameworkController>(*userController_, BusinessFrameworkControllerConnectClient{});
+    trace(QStringLiteral("frameworkController"));
+    settingsController_->registerDefaults();
+    trace(QStringLiteral("registerDefaults"));
+    backupController_ = std::make_unique<BackupController>(*quotaController_, *userController_,
+                                                           OVBackupDependencyProvider{100000000}, false);
+    trace(QStringLiteral("backupController"));
+    sparkleController_ = std::make_unique<SparkleUpdaterController>(qgetenv("UNIT_TEST") == "1");
+    trace(QStringLiteral("sparkleController"));
+    syncReachability_ = std::make_unique<ReachabilityController>();
+    trace(QStringLiteral("syncReachability"));
+    syncController_ = std::make_unique<SyncController>(commServer_.get(), *quotaController_, *userController_,
+                                                       *syncReachability_);
+    trace(QStringLiteral("syncController"));
+    QObject* scene = Storyboard::instantiate(Storyboard::main(), QStringLiteral("MenuBarExtrasController"));
+    if (auto* menuBar = qobject_cast<MenuBarExtrasController*>(scene)) {
+        menuBarExtrasController_.reset(menuBar);
+        menuBar->backupController = backupController_.get();
+        menuBar->featuresController = featuresController_.get();
+        menuBar->userController = userController_.get();
+        menuBar->syncController = syncController_.get();
+    } else {
+        delete scene;
+        OVLOG_ERROR(AppLog::flow(), QStringLiteral("MenuBarExtrasController couldn't be instantiated…"));
+    }
+    trace(QStringLiteral("menuBarExtrasController"));
+    promptForCrashReportsController_ = std::make_unique<PromptForCrashReportsController>(
+        OVPromptForCrashReportsControllerProvider{settingsController_->settings()});
+    trace(QStringLiteral("promptForCrashReportsController"));
+    syncController_->setDelegate(this);
+    syncController_->setUp();
+    trace(QStringLiteral("syncSetUp"));
+}
+
+AppDelegate::~AppDelegate() {
+    QObject::disconnect(scheduledBackupObservation_);
+    QObject::disconnect(userConsentObservation_);
+}
+
+void AppDelegate::trace(const QString& step) const {
+    if (environment_.trace) environment_.trace(step);
+}
+
+void AppDelegate::setSyncController(std::unique_ptr<SyncController> controller) {
+    syncController_ = std::move(controller);
+    if (syncController_) syncController_->setDelegate(this);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    // The services-menu entry for sharing arrives with sharing.
+    trace(QStringLiteral("servicesProvider"));
+
+    const QString appGroup = infoPlistString(QStringLiteral("AppGroupIdentifier"));
+    if (environment_.addFileLogger) environment_.addFileLogger(appGroup, fileLogConfiguration());
+    AppLog::setVerbosities();
+    trace(QStringLiteral("fileLogging"));
+
+    if (menuBarExtrasController_) menuBarExtrasController_->loadView();
+    trace(QStringLiteral("menuBarView"));
+
+    if (environment_.setLoginItemEnabled)
+        (void)environment_.setLoginItemEnabled(infoPlistString(QStringLiteral("LaunchHelperBundleIdentifier")),
+                                               settingsController_->settings()->openAutomaticallyOnLogin());
+    trace(QStringLiteral("loginItem"));
+
+    appServer_->addSourceForNewLocalMessagePort(appGroup + QStringLiteral(".fseserver"));
+    trace(QStringLiteral("badgeQueryPort"));
+    commServer_->addSourceForNewLocalMessagePort(appGroup + QStringLiteral(".fsereg"));
+    trace(QStringLiteral("registrationPort"));
+
+    scheduledBackupObservation_ =
+        QObject::connect(userController_.get(), &UserController::isLoggedInChanged, this, [this] { userChanged(); });
+    trace(QStringLiteral("scheduledBackupObservation"));
+
+    OrvellaSettingsManager* settings = settingsController_->settings();
+    if (environment_.startCrashReporting)
+        environment_.startCrashReporting(infoPlistString(QStringLiteral("AppCenterAppSecret")),
+                                         settings->crashReportsEnabled(), true);
+    trace(QStringLiteral("crashReporting"));
+
+    userConsentObservation_ =
+        QObject::connect(settings, &OrvellaSettingsManager::crashReportsEnabledChanged, this, [this] {
+            const bool enabled = settingsController_->settings()->crashReportsEnabled();
+            if (sparkleController_) sparkleController_->setSendsSystemProfile(enabled);
+            if (environment_.setCrashServiceEnabled) environment_.setCrashServiceEnabled(enabled);
+        });
+    trace(QStringLiteral("userConsentObservation"));
+
+    reachability_ = std::make_unique<ReachabilityController>();
+    trace(QStringLiteral("reachability"));
+
+    QPointer<AppDelegate> self(this);
+    promptForCrashReportsController_->promptIfNeeded([self] {
+        if (self) self->showOnboardingIfNeeded();
+    });
+    trace(QStringLiteral("crashReportPrompt"));
+
+    OVLOG_INFO(AppLog::appLifeCycle(), QStringLiteral("App did start"));
+    trace(QStringLiteral("didStart"));
+}
+
+void AppDelegate::userChanged() {
+    if (userController_->user()) {
+        backupController_->scheduleAutomaticBackup();
+        OrvellaSettingsManager* settings = settingsController_->settings();
+        if (settings->isAlreadyLaunched() && settings->shouldBackupResumeOnStart()) {
+            trace(QStringLiteral("resumeBackup"));
+            backupController_->startBackup([](std::optional<QString> error) {
+                if (error) OVLOG_ERROR(AppLog::backupRestore(), *error);
+            });
+        }
+    } else {
+        backupController_->invalidateAutomaticBackupTimers();
+    }
+}
+
+TerminateReply AppDelegate::applicationShouldTerminate() {
+    if (!backupController_ || !backupController_->isRestoring()) return TerminateReply::now;
+    // Answer "later" first; the question comes from the main queue.
+    MainQueue::async([] {
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.syAlertRestoreStillRunningMessage());
+        alert.setInformativeText(texts.syAlertRestoreStillRunningFromQuitInformative());
+        alert.addButton(texts.syAlertButtonQuit());
+        alert.addButton(texts.brButtonCancel());
+        Application::shared().replyToApplicationShouldTerminate(alert.runModal() == Alert::FirstButtonReturn);
+    });
+    return TerminateReply::later;
+}
+
+void AppDelegate::applicationWillTerminate() {
+    syncExtensionController_->disableExtension();
+    OVLOG_INFO(AppLog::appLifeCycle(), QStringLiteral("App will terminate"));
+}
+
+void AppDelegate::showOnboardingIfNeeded() {
+    if (!SettingsController().settings()->isAlreadyLaunched() && reachability_ && reachability_->isConnected())
+        showOnboardingWindow();
+}
+
+void AppDelegate::showOnboardingWindow() {
+    if (!reachability_ || !reachability_->isConnected()) {
+        showNoConnectionAlert(nullptr);
+        return;
+    }
+    userController_->setIsOnboarding(true);
+    if (!onboardingWindowController_) {
+        onboardingWindowController_ = std::make_unique<OnboardingWindowController>(this);
+        onboardingWindowController_->userController = userController_.get();
+    }
+    onboardingWindowController_->showWindow();
+    Application::shared().activate(true);
+}
+
+void AppDelegate::presentPreferencesGoneAlert() {
+    if (!SettingsController().settings()->isAlreadyLaunched()) return;
+    QPointer<AppDelegate> self(this);
+    MainQueue::async([self] {
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.syAlertPreferencesGoneMessage());
+        alert.setInformativeText(texts.syAlertPreferencesGoneInformative());
+        alert.runModal();
+        if (self) Application::shared().sendAction(QStringLiteral("resetUserSession:"), self);
+    });
+}
+
+void AppDelegate::presentSystemFolderDeletedAlert(const QString&) {
+    // One test-and-set, so two reports arriving together show one alert.
+    if (!isPresentingSystemFolderDeletedAlert_.testAndSet(false, true)) return;
+    QPointer<AppDelegate> self(this);
+    MainQueue::async([self] {
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.syAlertSystemFolderDeletedMessage());
+        alert.setInformativeText(texts.syAlertSystemFolderDeletedInformative());
+        alert.runModal();
+        if (self) self->isPresentingSystemFolderDeletedAlert_.set(false);
+    });
+}
+
+void AppDelegate::setMenuBarEnabled(bool enabled) {
+    if (!menuBarExtrasController_) return;
+    menuBarExtrasController_->setIsEnabled(enabled);
+    if (StatusItem* item = menuBarExtrasController_->statusItem()) item->button()->setEnabled(enabled);
+}
+
+void AppDelegate::presentRootFolderMovedAlert() {
+    if (!userController_->isLoggedIn()) return;
+    QPointer<AppDelegate> self(this);
+    MainQueue::async([self] {
+        if (!self) return;
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.syAlertRootFolderMovedMessage());
+        alert.setInformativeText(texts.syAlertRootFolderMovedInformative());
+        alert.addButton(texts.syAlertButtonQuit()).setKeyEquivalent(QStringLiteral("\r"));
+        alert.addButton(texts.syAlertButtonContinueSync()).setKeyEquivalent(QStringLiteral("\x1b"));
+        Application::shared().activate(true);
+        const int response = alert.runModal();
+        if (!self) return;
+        if (response == Alert::FirstButtonReturn) {
+            self->setMenuBarEnabled(false);
+            self->userController_->setIsLogoutInProgress(true);
+            BusinessFacadeHolder::facade().logout(false, [self](VoidResult result) {
+                // The facade answers on its own queue; the controllers and the quit belong on the main one.
+                MainQueue::async([self, result] {
+                    if (!self) return;
+                    self->userController_->finishLogout(result);
+                    SettingsController().settings()->setIsAlreadyLaunched(false);
+                    Application::shared().terminate();
+                });
+            });
+        } else {
+            self->syncController_->setUp();
+        }
+    });
+}

@@ -1,0 +1,9 @@
+#include "app/shell/ValueTransformers.h"
+
+#include "app/backup/BackupItemsTransformer.h"
+#include "platform/appkit/ValueTransformer.h"
+
+void registerValueTransformers() {
+    ValueTransformer::setValueTransformer(std::make_shared<BackupItemsTransformer>(),
+                                          QStringLiteral("BackupItemsTransformer"));
+}

@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <QThread>
+
+#include <atomic>
+
+#include "app/backup/BackupController.h"
+#include "app/common/LocalizationController.h"
+#include "app/core/BusinessFacadeHolder.h"
+#include "app/core/SettingsController.h"
+#include "app/core/UserController.h"
+#include "app/delegate/AppDelegate.h"
+#include "app/shell/MenuBarExtrasController.h"
+#include "app/shell/SparkleUpdaterController.h"
+#include "app/sync/SyncController.h"
+#include "frameworks/business/ConnectivityManager.h"
+#include "frameworks/logger/Logger.h"
+#include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/appkit/Alert.h"
+#include "platform/foundation/UserDefaults.h"
+#include "service/StorageService.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+// A launch with its platform services recorded instead of performed.
+struct LaunchRecorder {
+    QStringList steps;
+    QStringList loginItems;
+    QStringList crashStarts;
+    std::vector<bool> crashEnabled;
+
+    AppDelegate::Environment environment() {
+        AppDelegate::Environment env;
+        env.trace = [this](const QString& step) { steps << step; };
+        env.addFileLogger = [this](const QString& group, const Logger::FileConfiguration& c) {
+            steps << QStringLiteral("addFileLogger:%1:%2:%3").arg(group, c.folderName).arg(c.maximumNumberOfLogFiles);
+            return true;
+        };
+        env.setLoginItemEnabled = [this](const QString& id, bool enabled) {
+            loginItems << QStringLiteral("%1=%2").arg(id).arg(enabled);
+            return true;
+        };
+        env.startCrashReporting = [this](const QString& secret, bool crash, bool logs) {
+            crashStarts << QStringLiteral("%1:%2:%3").arg(secret).arg(crash).arg(logs);
+        };
+        env.setCrashServiceEnabled = [this](bool enabled) { crashEnabled.push_back(enabled); };
+        return env;
+    }
+};
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Every test starts as a fresh installation that can reach the service.
+        UserDefaults::suite(QStringLiteral("group.example.orvella"))->removePersistentDomain(
+            QStringLiteral("group.example.orvella"));
+        settings()->removeisAlreadyLaunched();
+        settings()->removehasPromptedToSendCrashReports();
+        settings()->removecrashReportsEnabled();
+        setReachable(true);
+        registerMenuBarExtrasScene();
+        Alert::clearShownAlerts();
+    }
+    void TearDown() override {
+        Alert::setResponder(nullptr);
+        setReachable(true);
+    }
+    static OrvellaSettingsManager* settings() { return SettingsController().settings(); }
+    static void setReachable(bool reachable) {
+        StorageService::shared()->setReachable(reachable);
+        BusinessFacadeHolder::facade().connectivityManager().refresh();
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(AppDelegateTest, InitializerAndLaunchRunInOrder) {
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });  // no crash reports
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    const QStringList initializer = {
+        "windowControllers", "localizationController", "syncExtensionController", "userController",
+        "quotaController", "settingsController", "messagePortServers", "systemFolderDeletedFlag",
+        "syncDataDirectoryURL", "valueTransformers", "configurationProvider", "deploymentCheck",
+        "featuresController", "frameworkController", "registerDefaults", "backupController",
+        "sparkleController", "syncReachability", "syncController", "menuBarExtrasController",
+        "promptForCrashReportsController", "syncSetUp"};
+    EXPECT_EQ(recorder.steps, initializer);
+    EXPECT_TRUE(delegate.menuBarExtrasController());
+    EXPECT_EQ(delegate.menuBarExtrasController()->userController, &delegate.userController());
+    EXPECT_EQ(delegate.syncController()->delegate(), &delegate);
+    EXPECT_EQ(delegate.syncController()->setUpCount(), 1);
+    EXPECT_TRUE(delegate.sparkleController().isRunningUnitTests());
+
+    std::vector<QString> lifeCycle;
+    const auto sink = Logger::addSink([&](const LogEntry& e) {
+        if (e.channel == QStringLiteral("App life cycle")) lifeCycle.push_back(e.message);
+    });
+    recorder.steps.clear();
+    delegate.applicationDidFinishLaunching();
+    Logger::removeSink(sink);
+
+    const QStringList launch = {"servicesProvider", "addFileLogger:group.example.orvella:example.orvella.desktop:5",
+                                "fileLogging", "menuBarView", "loginItem", "badgeQueryPort", "registrationPort",
+                                "scheduledBackupObservation", "crashReporting", "userConsentObservation",
+                                "reachability", "crashReportPrompt", "didStart"};
+    EXPECT_EQ(recorder.steps, launch);
+    EXPECT_EQ(recorder.loginItems, QStringList{"example.orvella.desktop.launchhelper=1"});
+    EXPECT_EQ(recorder.crashStarts, QStringList{"00000000-0000-0000-0000-000000000000:0:1"});
+    EXPECT_EQ(lifeCycle, std::vector<QString>{"App did start"});
+
+    // The prompt was answered "no"; a fresh installation that reaches the service shows onboarding.
+    EXPECT_TRUE(settings()->hasPromptedToSendCrashReports());
+    EXPECT_FALSE(settings()->crashReportsEnabled());
+    ASSERT_TRUE(delegate.onboardingWindowController());
+    EXPECT_TRUE(delegate.userController().isOnboarding());
+}
+
+TEST_F(AppDelegateTest, FileLogConfigurationHasTheLimits) {
+    const Logger::FileConfiguration c = AppDelegate::fileLogConfiguration();
+    EXPECT_EQ(c.folderName, QStringLiteral("example.orvella.desktop"));
+    EXPECT_EQ(c.maximumNumberOfLogFiles, 5);
+    EXPECT_EQ(c.maximumFileSize, 10 * 1024 * 1024);
+    EXPECT_EQ(c.logFilesDiskQuota, 50 * 1024 * 1024);
+    EXPECT_EQ(c.rollingFrequency, 24 * 60 * 60);
+    ASSERT_TRUE(c.exportParentFolderPath);
+    EXPECT_TRUE(c.exportParentFolderPath->endsWith(QStringLiteral("/Logs")));
+    ASSERT_TRUE(AppDelegate::makeSyncDataDirectoryURL());
+    EXPECT_TRUE(AppDelegate::makeSyncDataDirectoryURL()->endsWith(QStringLiteral("/example.orvella.desktop/SyncData")));
+}
+
+TEST_F(AppDelegateTest, FirstLaunchWithoutNetworkShowsNothingUntilAsked) {
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
+    setReachable(false);
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate.onboardingWindowController());
+    EXPECT_EQ(Alert::shownCount(), 1);  // the crash-report prompt only
+
+    delegate.showOnboardingWindow();
+    const QString noConnection = LocalizationController().raAlertNoConnectionMessage();
+    ASSERT_TRUE(TestEnvironment::waitUntil([] { return Alert::shownCount() == 2; }));
+    EXPECT_EQ(Alert::shownAlerts().back().messageText(), noConnection);
+    EXPECT_FALSE(delegate.onboardingWindowController());
+    EXPECT_FALSE(delegate.userController().isOnboarding());
+}
+
+TEST_F(AppDelegateTest, SetUpInstallationOnlyLivesInTheTray) {
+    settings()->setIsAlreadyLaunched(true);
+    settings()->setHasPromptedToSendCrashReports(true);
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.applicationDidFinishLaunching();
+    EXPECT_EQ(Alert::shownCount(), 0);
+    EXPECT_FALSE(delegate.onboardingWindowController());
+}
+
+TEST_F(AppDelegateTest, ConsentChangeReachesCrashServiceAndUpdater) {
+    settings()->setHasPromptedToSendCrashReports(true);
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.applicationDidFinishLaunching();
+    settings()->setCrashReportsEnabled(true);
+    EXPECT_TRUE(delegate.sparkleController().sendsSystemProfile());
+    settings()->setCrashReportsEnabled(false);
+    EXPECT_FALSE(delegate.sparkleController().sendsSystemProfile());
+    EXPECT_EQ(recorder.crashEnabled, (std::vector<bool>{true, false}));
+}
+
+TEST_F(AppDelegateTest, TwoSystemFolderDeletedReportsAtOnceShowOneAlert) {
+    settings()->setIsAlreadyLaunched(true);
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
+    const QString message = LocalizationController().syAlertSystemFolderDeletedMessage();
+    const auto countShown = [&] {
+        int n = 0;
+        for (const Alert& a : Alert::shownAlerts()) n += a.messageText() == message;
+        return n;
+    };
+
+    std::atomic<bool> go{false};
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back(QThread::create([&] {
+            while (!go.load()) {}
+            delegate.presentSystemFolderDeletedAlert(QStringLiteral("/x"));
+        }));
+        threads.back()->start();
+    }
+    go = true;
+    for (auto& t : threads) t->wait();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !delegate.isPresentingSystemFolderDeletedAlert(); }));
+    EXPECT_EQ(countShown(), 1);
+
+    // Once dismissed, the next report shows the alert again.
+    delegate.presentSystemFolderDeletedAlert(QStringLiteral("/y"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return countShown() == 2; }));
+}
+
+TEST_F(AppDelegateTest, RootFolderMovedWhileSignedOutShowsNoAlert) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
+    delegate.presentRootFolderMovedAlert();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Alert::shownCount(), 0);
+}
+
+TEST_F(AppDelegateTest, RootFolderMovedContinueSyncSetsSyncUpAgain) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.userController().setIsLoggedIn(true);
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
+    delegate.presentRootFolderMovedAlert();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return delegate.syncController()->setUpCount() == 2; }));
+    EXPECT_EQ(Alert::shownCount(), 1);
+    EXPECT_TRUE(delegate.menuBarExtrasController()->isEnabled());
+}
+
+// Quitting is one-way for the process's application object, so both answers are tried here.
+TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.backupController()->setIsRestoring(true);
+    Application& app = Application::shared();
+    app.setDelegate(&delegate);
+    bool terminated = false;
+    QObject::connect(&app, &Application::willTerminate, [&] { terminated = true; });
+
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });  // Cancel
+    app.terminate();
+    EXPECT_TRUE(app.isAwaitingTerminateReply());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !app.isAwaitingTerminateReply(); }));
+    EXPECT_FALSE(terminated);
+    EXPECT_EQ(Alert::shownAlerts().back().messageText(), LocalizationController().syAlertRestoreStillRunningMessage());
+
+    Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });  // Quit
+    app.terminate();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }));
+    app.setDelegate(nullptr);
+}
+
+TEST_F(AppDelegateTest, QuitWithoutRestoreIsImmediate) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    EXPECT_EQ(delegate.applicationShouldTerminate(), TerminateReply::now);
+    EXPECT_EQ(Alert::shownCount(), 0);
+}
+
+}  // namespace
