@@ -2,29 +2,81 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <variant>
 
-// The error kinds the business framework reports; callers tell them apart by `kind`.
+#include "frameworks/api/APIError.h"
+
+// Failures of an upload, nested in a business error.
+enum class UploadError {
+    unexpectedSituation,  // carries a plain value
+    underlying,           // carries an optional error text
+    alreadyAdded,
+    notFound,
+    cancelled,
+    invalidStatus,
+    unknown,
+};
+
+// The error kinds the business framework reports, in its declaration order: first the kinds that
+// carry a value, then those that carry none. Callers tell them apart by `kind`.
 struct BusinessError {
     enum class Kind {
+        // carrying a value
+        unexpectedStatus,        // plain value
+        api,                     // `apiError`
+        invalidData,             // plain value
+        formatError,             // plain value
+        unableToDownload,        // optional text
+        unableToSave,            // plain value
+        setup,                   // optional text
+        setupFailed,             // plain value
+        cryptoError,             // optional text
+        generic,                 // optional text: a message
+        unfulfilledRequirement,  // optional text
+        upload,                  // `uploadError`
+        internalError,           // plain value
+        // carrying nothing
+        directoryNameEmpty,
+        directoryUnknown,
         noConnection,
-        timeout,
+        insufficientLocalStorage,
         invalidSession,
-        generic,        // carries `message`
-        api,            // wraps the REST client's error code in `apiCode`
-        notFound,
-        alreadyExists,
-        invalidCredentials,
-        storage,        // the local or remote store could not be written
+        timeout,
+        passwordNeeded,
+        notSupported,
+        unavailableFeatureForEncryptedItem,
+        unknown,
+        cancelled,
+        contactsAccessDenied,
+        photosAccessDenied,
+        calendarsAccessDenied,
     };
 
     Kind kind = Kind::generic;
-    QString message;
-    std::optional<int> apiCode;
+    QString message;                  // the optional text of the kinds that carry one
+    std::optional<APIError> apiError;
+    std::optional<UploadError> uploadError;
+    std::int64_t value = 0;           // the plain value of the kinds that carry one
 
-    static BusinessError make(Kind kind, QString message = {}) { return {kind, std::move(message), std::nullopt}; }
+    static BusinessError make(Kind kind, QString message = {}) {
+        BusinessError e;
+        e.kind = kind;
+        e.message = std::move(message);
+        return e;
+    }
     static BusinessError genericError(QString message) { return make(Kind::generic, std::move(message)); }
+    static BusinessError api(APIError error, QString message = {}) {
+        BusinessError e = make(Kind::api, std::move(message));
+        e.apiError = error;
+        return e;
+    }
+    static BusinessError upload(UploadError error) {
+        BusinessError e = make(Kind::upload);
+        e.uploadError = error;
+        return e;
+    }
 
     bool operator==(const BusinessError&) const = default;
 };

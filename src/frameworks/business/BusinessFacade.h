@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,13 +14,54 @@
 class ConnectivityManager;
 class OrvellaSettingsManager;
 
+// A request that can be called off; its completion then does not run.
+class Cancelable {
+public:
+    virtual ~Cancelable() = default;
+    virtual void cancel() = 0;
+    virtual bool isCancelled() const = 0;
+};
+
+// An account's storage in bytes.
+struct OVQuota {
+    std::int64_t overall = 0;
+    std::int64_t used = 0;
+    std::int64_t free = 0;
+    bool operator==(const OVQuota&) const = default;
+};
+
+// What the account may use; a part the service leaves out is absent.
+struct OVFeatureSet {
+    struct Sharing {
+        bool isDirectorySharingEnabled = false;
+        bool isFileSharingEnabled = false;
+        bool isShareEmailViaBackendFeatureAvailable = false;
+        bool operator==(const Sharing&) const = default;
+    };
+    std::optional<bool> backupEnabled;
+    std::optional<bool> encryptionEnabled;
+    std::optional<Sharing> sharing;
+    bool operator==(const OVFeatureSet&) const = default;
+};
+
+struct OVCryptoKey {
+    QString stringRepresentation;
+    QByteArray qrCodeImageData;
+};
+
 // The signed-in account as the facade reports it.
 class BusinessUser {
 public:
     virtual ~BusinessUser() = default;
     virtual QString name() const = 0;
     virtual QString accountId() const = 0;
-    virtual QString mailAddress() const = 0;
+    virtual std::optional<QString> mailAddress() const = 0;
+    virtual std::optional<OVCryptoKey> cryptoKey() const = 0;
+    virtual std::optional<OVFeatureSet> features() const = 0;
+    // The remote path of the user's home folder ("/users/<name>").
+    virtual QString homePath() const = 0;
+    // Calls back once, on any thread, unless cancelled first.
+    virtual std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const = 0;
 };
 
 // One subscription of the sync engine: a remote folder, alone or with everything below it.
