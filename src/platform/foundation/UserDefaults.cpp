@@ -515,11 +515,10 @@ UserDefaults::ReadResult UserDefaults::readFile(QJsonObject* values) const {
     QFile file(path_);
     if (!file.exists()) return ReadResult::missing;
     if (!file.open(QIODevice::ReadOnly)) {
-        // Vanished between the two calls, or unreadable: either way nothing to take from it now.
-        if (!file.exists()) return ReadResult::missing;
+        if (!file.exists()) return ReadResult::missing;  // vanished between the two calls
         qWarning("UserDefaults(%s): cannot read %s: %s", qPrintable(name_), qPrintable(path_),
                  qPrintable(file.errorString()));
-        return ReadResult::missing;
+        return ReadResult::unreadable;
     }
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
@@ -563,10 +562,11 @@ void UserDefaults::moveCorruptFileAside() const {
 }
 
 QStringList UserDefaults::reloadLocked(bool onlyWhenTouched, bool* readable) {
-    const FileStamp now = stamp();
+    // Stamped before reading: a change landing during the read shows as a new stamp next time.
+    FileStamp before = stamp();
     if (onlyWhenTouched) {
         std::lock_guard lock(mutex_);
-        if (now == diskStamp_) return {};
+        if (before == diskStamp_) return {};
     }
     QJsonObject values;
     ReadResult result = readFile(&values);
@@ -576,24 +576,28 @@ QStringList UserDefaults::reloadLocked(bool onlyWhenTouched, bool* readable) {
         QLockFile lock(path_ + QStringLiteral(".lock"));
         lock.setStaleLockTime(kStaleLockMs);
         const bool locked = lock.tryLock(kLockWaitMs);
+        before = stamp();
         result = readFile(&values);
         if (result == ReadResult::corrupt) {
             if (locked) moveCorruptFileAside();
             else qWarning("UserDefaults(%s): %s is unreadable; reading the domain as empty", qPrintable(name_),
                           qPrintable(path_));
             values = {};
+            before = stamp();
         }
     }
+    if (readable) *readable = result == ReadResult::ok || result == ReadResult::missing;
+    // A file that cannot be opened is left alone, and so is what we last knew of it.
+    if (result == ReadResult::unreadable) return {};
     QVariantMap decoded;
     QVariantMap defaults;
     {
         std::lock_guard lock(mutex_);
         disk_ = values;
-        diskStamp_ = stamp();
+        diskStamp_ = before;
         decoded = decodedState();
         defaults = defaults_;
     }
-    if (readable) *readable = result != ReadResult::corrupt;
     return applyState(decoded, defaults);
 }
 
@@ -603,12 +607,16 @@ QStringList UserDefaults::flushLocked(bool* writtenOut) {
     QLockFile lock(path_ + QStringLiteral(".lock"));
     lock.setStaleLockTime(kStaleLockMs);
     bool written = false;
-    if (lock.tryLock(kLockWaitMs)) {
-        QJsonObject values;
-        if (readFile(&values) == ReadResult::corrupt) {
-            moveCorruptFileAside();
-            values = {};
-        }
+    QJsonObject values;
+    ReadResult onDisk = ReadResult::unreadable;
+    if (lock.tryLock(kLockWaitMs)) onDisk = readFile(&values);
+    if (onDisk == ReadResult::corrupt) {
+        moveCorruptFileAside();
+        values = {};
+        onDisk = ReadResult::missing;
+    }
+    // Never replace a file that could not be read: its values would be lost.
+    if (onDisk != ReadResult::unreadable) {
         Pending pending;
         {
             std::lock_guard guard(mutex_);

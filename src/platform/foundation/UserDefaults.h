@@ -90,7 +90,7 @@ signals:
 private:
     // Changes not yet on disk: a key's encoded value, or none for a removal.
     using Pending = QHash<QString, std::optional<QJsonValue>>;
-    enum class ReadResult { ok, missing, corrupt };
+    enum class ReadResult { ok, missing, corrupt, unreadable };
     struct FileStamp {
         quint64 device = 0, inode = 0;
         qint64 size = -1, mtimeNs = 0;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFontDatabase>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QTemporaryDir>
@@ -158,18 +157,6 @@ TEST(MediumDateFormatter, followsTheCurrentDefaultLocale) {
     EXPECT_EQ(english, C::dateFormatter().string(when, QLocale(QStringLiteral("en_US"))));
     EXPECT_NE(german, english);
     EXPECT_EQ(C::dateFormatter().string(QDateTime()), QString());
-}
-
-TEST(SharedConstants, holdTheOfferedChoices) {
-    EXPECT_EQ(C::shareValidityDays(), (std::vector<int>{1, 3, 5, 7, 10, 30, 60, 90}));
-    EXPECT_EQ(C::shareDownloadLimits(), (std::vector<int>{1, 3, 5, 10, 50, 100, 200, 1000}));
-    EXPECT_EQ(C::updateCheckInterval, 4 * 3600.0);
-    // A font that is not installed is none rather than a substitute.
-    EXPECT_EQ(C::titleFont().has_value(), QFontDatabase::hasFamily(QStringLiteral("OpenSans-Bold")));
-    EXPECT_EQ(C::subtitleFont().has_value(), QFontDatabase::hasFamily(QStringLiteral("OpenSans-Regular")));
-    if (C::titleFont()) {
-        EXPECT_EQ(C::titleFont()->pointSizeF(), 19.0);
-    }
 }
 
 }  // namespace

@@ -10,11 +10,14 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <csignal>
 #include <atomic>
 #include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/UserDefaults.h"
@@ -31,7 +34,7 @@ QStringList filesBeside(const QString& path) {
     const QFileInfo info(path);
     return QDir(info.absolutePath())
         .entryList({info.fileName() + QLatin1Char('*'), QLatin1Char('.') + info.fileName() + QLatin1Char('*')},
-                   QDir::Files | QDir::Hidden);
+                   QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
 void writeRaw(const QString& path, const QByteArray& bytes) {
@@ -283,22 +286,72 @@ TEST(UserDefaults, fileIsPrivateAndReplacedWhole) {
     EXPECT_EQ(filesBeside(d.filePath()), QStringList{QFileInfo(d.filePath()).fileName()});
 }
 
-TEST(UserDefaults, failedWriteLeavesNoTemporaryFileAndKeepsTheValueForTheNextWrite) {
+// Ways a write can fail even for root: a file too large for the process's size limit, and something
+// that is not a readable file in the file's place.
+struct WriteFailure {
+    const char* name;
+    std::function<void(const QString& path)> breakIt;
+    std::function<void(const QString& path)> mendIt;
+};
+
+rlimit savedLimit{};
+void (*savedHandler)(int) = nullptr;
+
+class UserDefaultsWriteFailure : public ::testing::TestWithParam<WriteFailure> {};
+
+TEST_P(UserDefaultsWriteFailure, leavesTheFileAsItWasAndKeepsTheValueForTheNextWrite) {
     const QString domain = uniqueDomain("failedwrite");
     UserDefaults d(domain);
-    // A directory in the file's place makes the final rename fail, for any user.
-    ASSERT_TRUE(QDir().mkpath(d.filePath() + QStringLiteral("/blocker")));
-    WarningCapture warnings;
-    EXPECT_FALSE(d.setObject(QStringLiteral("kept"), QStringLiteral("v")));
-    EXPECT_TRUE(warnings.contains(QStringLiteral("cannot write")));
-    EXPECT_EQ(d.stringForKey(QStringLiteral("kept")), QStringLiteral("v"));
-    EXPECT_EQ(filesBeside(d.filePath()), QStringList{});
+    ASSERT_TRUE(d.setObject(QStringLiteral("before"), 1));
+    QFile original(d.filePath());
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray originalBytes = original.readAll();
+    original.close();
 
-    ASSERT_TRUE(QDir(d.filePath()).removeRecursively());
-    EXPECT_TRUE(d.setObject(QStringLiteral("later"), 1));
+    GetParam().breakIt(d.filePath());
+    WarningCapture warnings;
+    const bool written = d.setObject(QStringLiteral("kept"), QByteArray(4096, 'k'));
+    GetParam().mendIt(d.filePath());
+
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(warnings.contains(QStringLiteral("cannot write")));
+    EXPECT_EQ(d.dataForKey(QStringLiteral("kept")), QByteArray(4096, 'k'));
+    EXPECT_EQ(filesBeside(d.filePath()), QStringList{QFileInfo(d.filePath()).fileName()});
+    if (QFileInfo(d.filePath()).isDir()) {
+        ASSERT_TRUE(QDir(d.filePath()).removeRecursively());
+    } else {
+        QFile after(d.filePath());
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), originalBytes);
+    }
+
+    EXPECT_TRUE(d.setObject(QStringLiteral("later"), 2));
     UserDefaults check(domain);
-    EXPECT_EQ(check.stringForKey(QStringLiteral("kept")), QStringLiteral("v"));
+    EXPECT_EQ(check.dataForKey(QStringLiteral("kept")), QByteArray(4096, 'k'));
+    EXPECT_EQ(check.integerForKey(QStringLiteral("later")), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, UserDefaultsWriteFailure,
+    ::testing::Values(
+        WriteFailure{"fileSizeLimit",
+                     [](const QString&) {
+                         savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+                         ::getrlimit(RLIMIT_FSIZE, &savedLimit);
+                         const rlimit small{1024, savedLimit.rlim_max};
+                         ::setrlimit(RLIMIT_FSIZE, &small);
+                     },
+                     [](const QString&) {
+                         ::setrlimit(RLIMIT_FSIZE, &savedLimit);
+                         std::signal(SIGXFSZ, savedHandler);
+                     }},
+        WriteFailure{"directoryInPlace",
+                     [](const QString& path) {
+                         QFile::remove(path);
+                         QDir().mkpath(path + QStringLiteral("/inside"));
+                     },
+                     [](const QString&) {}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct CorruptCase {
     const char* name;
