@@ -13,6 +13,7 @@ std::optional<QString> LocalizationController::text(const QString& getterName) c
     static const QHash<QString, Member> byName = [] {
         QHash<QString, Member> map;
         for (const Getter& g : getters()) map.insert(g.name, g.get);
+        for (const Getter& g : errorGetters()) map.insert(g.name, g.get);
         return map;
     }();
     const auto it = byName.constFind(getterName);
@@ -1776,6 +1777,546 @@ QString LocalizationController::raAlertButtonNoConnectionOK() const {
     return localizedString(QStringLiteral("Reachability.AlertButton.NoConnectionOK"));
 }
 
+// Errors
+
+QString LocalizationController::erAPIGenericDescription() const {
+    return localizedString(QStringLiteral("Error.API.Generic.Description"));
+}
+
+QString LocalizationController::erAPIGenericFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.Generic.FailureReason"));
+}
+
+QString LocalizationController::erAPIGenericRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.Generic.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIBadRequestDescription() const {
+    return localizedString(QStringLiteral("Error.API.BadRequest.Description"));
+}
+
+QString LocalizationController::erAPIBadRequestFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.BadRequest.FailureReason"));
+}
+
+QString LocalizationController::erAPIBadRequestRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.BadRequest.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIForbiddenDescription() const {
+    return localizedString(QStringLiteral("Error.API.Forbidden.Description"));
+}
+
+QString LocalizationController::erAPIForbiddenFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.Forbidden.FailureReason"));
+}
+
+QString LocalizationController::erAPIForbiddenRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.Forbidden.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPINotFoundDescription() const {
+    return localizedString(QStringLiteral("Error.API.NotFound.Description"));
+}
+
+QString LocalizationController::erAPINotFoundFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.NotFound.FailureReason"));
+}
+
+QString LocalizationController::erAPINotFoundRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.NotFound.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIConflictDescription() const {
+    return localizedString(QStringLiteral("Error.API.Conflict.Description"));
+}
+
+QString LocalizationController::erAPIConflictFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.Conflict.FailureReason"));
+}
+
+QString LocalizationController::erAPIConflictRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.Conflict.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIUnprocessableEntityDescription() const {
+    return localizedString(QStringLiteral("Error.API.UnprocessableEntity.Description"));
+}
+
+QString LocalizationController::erAPIUnprocessableEntityFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.UnprocessableEntity.FailureReason"));
+}
+
+QString LocalizationController::erAPIUnprocessableEntityRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.UnprocessableEntity.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIServerErrorDescription() const {
+    return localizedString(QStringLiteral("Error.API.ServerError.Description"));
+}
+
+QString LocalizationController::erAPIServerErrorFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.ServerError.FailureReason"));
+}
+
+QString LocalizationController::erAPIServerErrorRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.ServerError.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIUnsupportedMediaTypeDescription() const {
+    return localizedString(QStringLiteral("Error.API.UnsupportedMediaType.Description"));
+}
+
+QString LocalizationController::erAPIUnsupportedMediaTypeFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.UnsupportedMediaType.FailureReason"));
+}
+
+QString LocalizationController::erAPIUnsupportedMediaTypeRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.UnsupportedMediaType.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIRequestedRangeNotSatisfiableDescription() const {
+    return localizedString(QStringLiteral("Error.API.RequestedRangeNotSatisfiable.Description"));
+}
+
+QString LocalizationController::erAPIRequestedRangeNotSatisfiableFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.RequestedRangeNotSatisfiable.FailureReason"));
+}
+
+QString LocalizationController::erAPIRequestedRangeNotSatisfiableRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.RequestedRangeNotSatisfiable.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIGoneDescription() const {
+    return localizedString(QStringLiteral("Error.API.Gone.Description"));
+}
+
+QString LocalizationController::erAPIGoneFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.Gone.FailureReason"));
+}
+
+QString LocalizationController::erAPIGoneRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.Gone.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIRequestEntityTooLargeDescription() const {
+    return localizedString(QStringLiteral("Error.API.RequestEntityTooLarge.Description"));
+}
+
+QString LocalizationController::erAPIRequestEntityTooLargeFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.RequestEntityTooLarge.FailureReason"));
+}
+
+QString LocalizationController::erAPIRequestEntityTooLargeRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.RequestEntityTooLarge.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIBadGatewayDescription() const {
+    return localizedString(QStringLiteral("Error.API.BadGateway.Description"));
+}
+
+QString LocalizationController::erAPIBadGatewayFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.BadGateway.FailureReason"));
+}
+
+QString LocalizationController::erAPIBadGatewayRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.BadGateway.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIServiceUnavailableDescription() const {
+    return localizedString(QStringLiteral("Error.API.ServiceUnavailable.Description"));
+}
+
+QString LocalizationController::erAPIServiceUnavailableFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.ServiceUnavailable.FailureReason"));
+}
+
+QString LocalizationController::erAPIServiceUnavailableRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.ServiceUnavailable.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIGatewayTimeoutDescription() const {
+    return localizedString(QStringLiteral("Error.API.GatewayTimeout.Description"));
+}
+
+QString LocalizationController::erAPIGatewayTimeoutFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.GatewayTimeout.FailureReason"));
+}
+
+QString LocalizationController::erAPIGatewayTimeoutRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.GatewayTimeout.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIInsufficientStorageDescription() const {
+    return localizedString(QStringLiteral("Error.API.InsufficientStorage.Description"));
+}
+
+QString LocalizationController::erAPIInsufficientStorageFailureReason() const {
+    return localizedString(QStringLiteral("Error.API.InsufficientStorage.FailureReason"));
+}
+
+QString LocalizationController::erAPIInsufficientStorageRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.API.InsufficientStorage.RecoverySuggestion"));
+}
+
+QString LocalizationController::erAPIBvNotAuthorizedDescription() const { return QString(); }
+
+QString LocalizationController::erBusGenericDescription() const {
+    return localizedString(QStringLiteral("Error.Business.Generic.Description"));
+}
+
+QString LocalizationController::erBusGenericFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.Generic.FailureReason"));
+}
+
+QString LocalizationController::erBusGenericRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.Generic.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusDirectoryNameEmptyDescription() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryNameEmpty.Description"));
+}
+
+QString LocalizationController::erBusDirectoryNameEmptyFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryNameEmpty.FailureReason"));
+}
+
+QString LocalizationController::erBusDirectoryNameEmptyRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryNameEmpty.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusInvalidDataDescription() const {
+    return localizedString(QStringLiteral("Error.Business.InvalidData.Description"));
+}
+
+QString LocalizationController::erBusInvalidDataFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.InvalidData.FailureReason"));
+}
+
+QString LocalizationController::erBusInvalidDataRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.InvalidData.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusFormatErrorDescription() const {
+    return localizedString(QStringLiteral("Error.Business.FormatError.Description"));
+}
+
+QString LocalizationController::erBusFormatErrorFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.FormatError.FailureReason"));
+}
+
+QString LocalizationController::erBusFormatErrorRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.FormatError.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusUnableToDownloadDescription() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToDownload.Description"));
+}
+
+QString LocalizationController::erBusUnableToDownloadFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToDownload.FailureReason"));
+}
+
+QString LocalizationController::erBusUnableToDownloadRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToDownload.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusNoConnectionDescription() const {
+    return localizedString(QStringLiteral("Error.Business.NoConnection.Description"));
+}
+
+QString LocalizationController::erBusNoConnectionFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.NoConnection.FailureReason"));
+}
+
+QString LocalizationController::erBusNoConnectionRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.NoConnection.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusUnableToSaveDescription() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToSave.Description"));
+}
+
+QString LocalizationController::erBusUnableToSaveFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToSave.FailureReason"));
+}
+
+QString LocalizationController::erBusUnableToSaveRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.UnableToSave.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusDirectoryUnknownDescription() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryUnknown.Description"));
+}
+
+QString LocalizationController::erBusDirectoryUnknownFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryUnknown.FailureReason"));
+}
+
+QString LocalizationController::erBusDirectoryUnknownRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.DirectoryUnknown.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusSetupDescription() const {
+    return localizedString(QStringLiteral("Error.Business.Setup.Description"));
+}
+
+QString LocalizationController::erBusSetupFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.Setup.FailureReason"));
+}
+
+QString LocalizationController::erBusSetupRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.Setup.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusUnavailableFeatureForEncryptedItemDescription() const {
+    return localizedString(QStringLiteral("Error.Business.UnavailableFeatureForEncryptedItem.Description"));
+}
+
+QString LocalizationController::erBusUnavailableFeatureForEncryptedItemFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.UnavailableFeatureForEncryptedItem.FailureReason"));
+}
+
+QString LocalizationController::erBusUnavailableFeatureForEncryptedItemRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.UnavailableFeatureForEncryptedItem.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusCryptoErrorDescription() const {
+    return localizedString(QStringLiteral("Error.Business.CryptoError.Description"));
+}
+
+QString LocalizationController::erBusCryptoErrorFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.CryptoError.FailureReason"));
+}
+
+QString LocalizationController::erBusCryptoErrorRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.CryptoError.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusPasswordNeededDescription() const {
+    return localizedString(QStringLiteral("Error.Business.PasswordNeeded.Description"));
+}
+
+QString LocalizationController::erBusPasswordNeededFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.PasswordNeeded.FailureReason"));
+}
+
+QString LocalizationController::erBusPasswordNeededRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.PasswordNeeded.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusUnfulfilledRequirementDescription() const {
+    return localizedString(QStringLiteral("Error.Business.UnfulfilledRequirement.Description"));
+}
+
+QString LocalizationController::erBusUnfulfilledRequirementFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.UnfulfilledRequirement.FailureReason"));
+}
+
+QString LocalizationController::erBusUnfulfilledRequirementRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.UnfulfilledRequirement.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusContactsAccessDeniedDescription() const {
+    return localizedString(QStringLiteral("Error.Business.ContactsAccessDenied.Description"));
+}
+
+QString LocalizationController::erBusContactsAccessDeniedFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.ContactsAccessDenied.FailureReason"));
+}
+
+QString LocalizationController::erBusContactsAccessDeniedRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.ContactsAccessDenied.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusTimeoutDescription() const {
+    return localizedString(QStringLiteral("Error.Business.Timeout.Description"));
+}
+
+QString LocalizationController::erBusTimeoutFailureReason() const {
+    return localizedString(QStringLiteral("Error.Business.Timeout.FailureReason"));
+}
+
+QString LocalizationController::erBusTimeoutRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.Timeout.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusPhotosAccessDeniedDescription() const {
+    return localizedString(QStringLiteral("Error.Business.PhotosAccessDenied.Description"));
+}
+
+QString LocalizationController::erBusPhotosAccessDeniedRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.PhotosAccessDenied.RecoverySuggestion"));
+}
+
+QString LocalizationController::erBusCalendarsAccessDeniedDescription() const {
+    return localizedString(QStringLiteral("Error.Business.CalendarsAccessDenied.Description"));
+}
+
+QString LocalizationController::erBusCalendarsAccessDeniedRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Business.CalendarsAccessDenied.RecoverySuggestion"));
+}
+
+QString LocalizationController::erUplGenericDescription() const {
+    return localizedString(QStringLiteral("Error.Upload.Generic.Description"));
+}
+
+QString LocalizationController::erUplGenericFailureReason() const {
+    return localizedString(QStringLiteral("Error.Upload.Generic.FailureReason"));
+}
+
+QString LocalizationController::erUplGenericRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Upload.Generic.RecoverySuggestion"));
+}
+
+QString LocalizationController::erUplAlreadyAddedDescription() const {
+    return localizedString(QStringLiteral("Error.Upload.AlreadyAdded.Description"));
+}
+
+QString LocalizationController::erUplAlreadyAddedFailureReason() const {
+    return localizedString(QStringLiteral("Error.Upload.AlreadyAdded.FailureReason"));
+}
+
+QString LocalizationController::erUplAlreadyAddedRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Upload.AlreadyAdded.RecoverySuggestion"));
+}
+
+QString LocalizationController::erUplNotFoundDescription() const {
+    return localizedString(QStringLiteral("Error.Upload.NotFound.Description"));
+}
+
+QString LocalizationController::erUplNotFoundFailureReason() const {
+    return localizedString(QStringLiteral("Error.Upload.NotFound.FailureReason"));
+}
+
+QString LocalizationController::erUplNotFoundRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Upload.NotFound.RecoverySuggestion"));
+}
+
+QString LocalizationController::erUplInvalidStatusDescription() const {
+    return localizedString(QStringLiteral("Error.Upload.InvalidStatus.Description"));
+}
+
+QString LocalizationController::erUplInvalidStatusFailureReason() const {
+    return localizedString(QStringLiteral("Error.Upload.InvalidStatus.FailureReason"));
+}
+
+QString LocalizationController::erUplInvalidStatusRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Upload.InvalidStatus.RecoverySuggestion"));
+}
+
+QString LocalizationController::erUplUnexpectedSituationDescription() const {
+    return localizedString(QStringLiteral("Error.Upload.UnexpectedSituation.Description"));
+}
+
+QString LocalizationController::erUplUnexpectedSituationFailureReason() const {
+    return localizedString(QStringLiteral("Error.Upload.UnexpectedSituation.FailureReason"));
+}
+
+QString LocalizationController::erUplUnexpectedSituationRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Upload.UnexpectedSituation.RecoverySuggestion"));
+}
+
+QString LocalizationController::erStoInvalidRootNodeDescription() const {
+    return localizedString(QStringLiteral("Error.Store.InvalidRootNode.Description"));
+}
+
+QString LocalizationController::erStoInvalidRootNodeFailureReason() const {
+    return localizedString(QStringLiteral("Error.Store.InvalidRootNode.FailureReason"));
+}
+
+QString LocalizationController::erStoInvalidRootNodeRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Store.InvalidRootNode.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynInsufficientLocalStorageDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientLocalStorage.Description"));
+}
+
+QString LocalizationController::erSynInsufficientLocalStorageFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientLocalStorage.FailureReason"));
+}
+
+QString LocalizationController::erSynInsufficientLocalStorageRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientLocalStorage.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynInsufficientRemoteStorageDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientRemoteStorage.Description"));
+}
+
+QString LocalizationController::erSynInsufficientRemoteStorageFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientRemoteStorage.FailureReason"));
+}
+
+QString LocalizationController::erSynInsufficientRemoteStorageRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.InsufficientRemoteStorage.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnLocalFSDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnLocalFS.Description"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnLocalFSFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnLocalFS.FailureReason"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnLocalFSRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnLocalFS.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnRemoteDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnRemote.Description"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnRemoteFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnRemote.FailureReason"));
+}
+
+QString LocalizationController::erSynItemIsReadonlyOnRemoteRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsReadonlyOnRemote.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynItemIsInReadonlyDirectoryDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsInReadonlyDirectory.Description"));
+}
+
+QString LocalizationController::erSynItemIsInReadonlyDirectoryFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsInReadonlyDirectory.FailureReason"));
+}
+
+QString LocalizationController::erSynItemIsInReadonlyDirectoryRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.ItemIsInReadonlyDirectory.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynRootDirectoryNotFoundDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.RootDirectoryNotFound.Description"));
+}
+
+QString LocalizationController::erSynRootDirectoryNotFoundFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.RootDirectoryNotFound.FailureReason"));
+}
+
+QString LocalizationController::erSynRootDirectoryNotFoundRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.RootDirectoryNotFound.RecoverySuggestion"));
+}
+
+QString LocalizationController::erSynTooManyRepeatedUploadsDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.TooManyRepeatedUploads.Description"));
+}
+
+QString LocalizationController::erSynSetupFailureDescription() const {
+    return localizedString(QStringLiteral("Error.Sync.SetupFailure.Description"));
+}
+
+QString LocalizationController::erSynSetupFailureFailureReason() const {
+    return localizedString(QStringLiteral("Error.Sync.SetupFailure.FailureReason"));
+}
+
+QString LocalizationController::erSynSetupFailureRecoverySuggestion() const {
+    return localizedString(QStringLiteral("Error.Sync.SetupFailure.RecoverySuggestion"));
+}
+
 #define ORVELLA_TEXT(name, key) \
     Getter { QStringLiteral(#name), QStringLiteral(key), &LocalizationController::name }
 
@@ -2212,6 +2753,147 @@ const std::vector<LocalizationController::Getter>& LocalizationController::gette
         ORVELLA_TEXT(raAlertNoConnectionMessage, "Reachability.Alert.NoConnectionMessage"),
         ORVELLA_TEXT(raAlertNoConnectionInformative, "Reachability.Alert.NoConnectionInformative"),
         ORVELLA_TEXT(raAlertButtonNoConnectionOK, "Reachability.AlertButton.NoConnectionOK"),
+    };
+    return table;
+}
+
+const std::vector<LocalizationController::Getter>& LocalizationController::errorGetters() {
+    static const std::vector<Getter> table = {
+        ORVELLA_TEXT(erAPIGenericDescription, "Error.API.Generic.Description"),
+        ORVELLA_TEXT(erAPIGenericFailureReason, "Error.API.Generic.FailureReason"),
+        ORVELLA_TEXT(erAPIGenericRecoverySuggestion, "Error.API.Generic.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIBadRequestDescription, "Error.API.BadRequest.Description"),
+        ORVELLA_TEXT(erAPIBadRequestFailureReason, "Error.API.BadRequest.FailureReason"),
+        ORVELLA_TEXT(erAPIBadRequestRecoverySuggestion, "Error.API.BadRequest.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIForbiddenDescription, "Error.API.Forbidden.Description"),
+        ORVELLA_TEXT(erAPIForbiddenFailureReason, "Error.API.Forbidden.FailureReason"),
+        ORVELLA_TEXT(erAPIForbiddenRecoverySuggestion, "Error.API.Forbidden.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPINotFoundDescription, "Error.API.NotFound.Description"),
+        ORVELLA_TEXT(erAPINotFoundFailureReason, "Error.API.NotFound.FailureReason"),
+        ORVELLA_TEXT(erAPINotFoundRecoverySuggestion, "Error.API.NotFound.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIConflictDescription, "Error.API.Conflict.Description"),
+        ORVELLA_TEXT(erAPIConflictFailureReason, "Error.API.Conflict.FailureReason"),
+        ORVELLA_TEXT(erAPIConflictRecoverySuggestion, "Error.API.Conflict.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIUnprocessableEntityDescription, "Error.API.UnprocessableEntity.Description"),
+        ORVELLA_TEXT(erAPIUnprocessableEntityFailureReason, "Error.API.UnprocessableEntity.FailureReason"),
+        ORVELLA_TEXT(erAPIUnprocessableEntityRecoverySuggestion, "Error.API.UnprocessableEntity.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIServerErrorDescription, "Error.API.ServerError.Description"),
+        ORVELLA_TEXT(erAPIServerErrorFailureReason, "Error.API.ServerError.FailureReason"),
+        ORVELLA_TEXT(erAPIServerErrorRecoverySuggestion, "Error.API.ServerError.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIUnsupportedMediaTypeDescription, "Error.API.UnsupportedMediaType.Description"),
+        ORVELLA_TEXT(erAPIUnsupportedMediaTypeFailureReason, "Error.API.UnsupportedMediaType.FailureReason"),
+        ORVELLA_TEXT(erAPIUnsupportedMediaTypeRecoverySuggestion, "Error.API.UnsupportedMediaType.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIRequestedRangeNotSatisfiableDescription, "Error.API.RequestedRangeNotSatisfiable.Description"),
+        ORVELLA_TEXT(erAPIRequestedRangeNotSatisfiableFailureReason, "Error.API.RequestedRangeNotSatisfiable.FailureReason"),
+        ORVELLA_TEXT(erAPIRequestedRangeNotSatisfiableRecoverySuggestion, "Error.API.RequestedRangeNotSatisfiable.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIGoneDescription, "Error.API.Gone.Description"),
+        ORVELLA_TEXT(erAPIGoneFailureReason, "Error.API.Gone.FailureReason"),
+        ORVELLA_TEXT(erAPIGoneRecoverySuggestion, "Error.API.Gone.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIRequestEntityTooLargeDescription, "Error.API.RequestEntityTooLarge.Description"),
+        ORVELLA_TEXT(erAPIRequestEntityTooLargeFailureReason, "Error.API.RequestEntityTooLarge.FailureReason"),
+        ORVELLA_TEXT(erAPIRequestEntityTooLargeRecoverySuggestion, "Error.API.RequestEntityTooLarge.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIBadGatewayDescription, "Error.API.BadGateway.Description"),
+        ORVELLA_TEXT(erAPIBadGatewayFailureReason, "Error.API.BadGateway.FailureReason"),
+        ORVELLA_TEXT(erAPIBadGatewayRecoverySuggestion, "Error.API.BadGateway.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIServiceUnavailableDescription, "Error.API.ServiceUnavailable.Description"),
+        ORVELLA_TEXT(erAPIServiceUnavailableFailureReason, "Error.API.ServiceUnavailable.FailureReason"),
+        ORVELLA_TEXT(erAPIServiceUnavailableRecoverySuggestion, "Error.API.ServiceUnavailable.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIGatewayTimeoutDescription, "Error.API.GatewayTimeout.Description"),
+        ORVELLA_TEXT(erAPIGatewayTimeoutFailureReason, "Error.API.GatewayTimeout.FailureReason"),
+        ORVELLA_TEXT(erAPIGatewayTimeoutRecoverySuggestion, "Error.API.GatewayTimeout.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIInsufficientStorageDescription, "Error.API.InsufficientStorage.Description"),
+        ORVELLA_TEXT(erAPIInsufficientStorageFailureReason, "Error.API.InsufficientStorage.FailureReason"),
+        ORVELLA_TEXT(erAPIInsufficientStorageRecoverySuggestion, "Error.API.InsufficientStorage.RecoverySuggestion"),
+        ORVELLA_TEXT(erAPIBvNotAuthorizedDescription, ""),
+        ORVELLA_TEXT(erBusGenericDescription, "Error.Business.Generic.Description"),
+        ORVELLA_TEXT(erBusGenericFailureReason, "Error.Business.Generic.FailureReason"),
+        ORVELLA_TEXT(erBusGenericRecoverySuggestion, "Error.Business.Generic.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusDirectoryNameEmptyDescription, "Error.Business.DirectoryNameEmpty.Description"),
+        ORVELLA_TEXT(erBusDirectoryNameEmptyFailureReason, "Error.Business.DirectoryNameEmpty.FailureReason"),
+        ORVELLA_TEXT(erBusDirectoryNameEmptyRecoverySuggestion, "Error.Business.DirectoryNameEmpty.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusInvalidDataDescription, "Error.Business.InvalidData.Description"),
+        ORVELLA_TEXT(erBusInvalidDataFailureReason, "Error.Business.InvalidData.FailureReason"),
+        ORVELLA_TEXT(erBusInvalidDataRecoverySuggestion, "Error.Business.InvalidData.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusFormatErrorDescription, "Error.Business.FormatError.Description"),
+        ORVELLA_TEXT(erBusFormatErrorFailureReason, "Error.Business.FormatError.FailureReason"),
+        ORVELLA_TEXT(erBusFormatErrorRecoverySuggestion, "Error.Business.FormatError.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusUnableToDownloadDescription, "Error.Business.UnableToDownload.Description"),
+        ORVELLA_TEXT(erBusUnableToDownloadFailureReason, "Error.Business.UnableToDownload.FailureReason"),
+        ORVELLA_TEXT(erBusUnableToDownloadRecoverySuggestion, "Error.Business.UnableToDownload.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusNoConnectionDescription, "Error.Business.NoConnection.Description"),
+        ORVELLA_TEXT(erBusNoConnectionFailureReason, "Error.Business.NoConnection.FailureReason"),
+        ORVELLA_TEXT(erBusNoConnectionRecoverySuggestion, "Error.Business.NoConnection.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusUnableToSaveDescription, "Error.Business.UnableToSave.Description"),
+        ORVELLA_TEXT(erBusUnableToSaveFailureReason, "Error.Business.UnableToSave.FailureReason"),
+        ORVELLA_TEXT(erBusUnableToSaveRecoverySuggestion, "Error.Business.UnableToSave.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusDirectoryUnknownDescription, "Error.Business.DirectoryUnknown.Description"),
+        ORVELLA_TEXT(erBusDirectoryUnknownFailureReason, "Error.Business.DirectoryUnknown.FailureReason"),
+        ORVELLA_TEXT(erBusDirectoryUnknownRecoverySuggestion, "Error.Business.DirectoryUnknown.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusSetupDescription, "Error.Business.Setup.Description"),
+        ORVELLA_TEXT(erBusSetupFailureReason, "Error.Business.Setup.FailureReason"),
+        ORVELLA_TEXT(erBusSetupRecoverySuggestion, "Error.Business.Setup.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusUnavailableFeatureForEncryptedItemDescription, "Error.Business.UnavailableFeatureForEncryptedItem.Description"),
+        ORVELLA_TEXT(erBusUnavailableFeatureForEncryptedItemFailureReason, "Error.Business.UnavailableFeatureForEncryptedItem.FailureReason"),
+        ORVELLA_TEXT(erBusUnavailableFeatureForEncryptedItemRecoverySuggestion, "Error.Business.UnavailableFeatureForEncryptedItem.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusCryptoErrorDescription, "Error.Business.CryptoError.Description"),
+        ORVELLA_TEXT(erBusCryptoErrorFailureReason, "Error.Business.CryptoError.FailureReason"),
+        ORVELLA_TEXT(erBusCryptoErrorRecoverySuggestion, "Error.Business.CryptoError.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusPasswordNeededDescription, "Error.Business.PasswordNeeded.Description"),
+        ORVELLA_TEXT(erBusPasswordNeededFailureReason, "Error.Business.PasswordNeeded.FailureReason"),
+        ORVELLA_TEXT(erBusPasswordNeededRecoverySuggestion, "Error.Business.PasswordNeeded.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusUnfulfilledRequirementDescription, "Error.Business.UnfulfilledRequirement.Description"),
+        ORVELLA_TEXT(erBusUnfulfilledRequirementFailureReason, "Error.Business.UnfulfilledRequirement.FailureReason"),
+        ORVELLA_TEXT(erBusUnfulfilledRequirementRecoverySuggestion, "Error.Business.UnfulfilledRequirement.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusContactsAccessDeniedDescription, "Error.Business.ContactsAccessDenied.Description"),
+        ORVELLA_TEXT(erBusContactsAccessDeniedFailureReason, "Error.Business.ContactsAccessDenied.FailureReason"),
+        ORVELLA_TEXT(erBusContactsAccessDeniedRecoverySuggestion, "Error.Business.ContactsAccessDenied.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusTimeoutDescription, "Error.Business.Timeout.Description"),
+        ORVELLA_TEXT(erBusTimeoutFailureReason, "Error.Business.Timeout.FailureReason"),
+        ORVELLA_TEXT(erBusTimeoutRecoverySuggestion, "Error.Business.Timeout.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusPhotosAccessDeniedDescription, "Error.Business.PhotosAccessDenied.Description"),
+        ORVELLA_TEXT(erBusPhotosAccessDeniedRecoverySuggestion, "Error.Business.PhotosAccessDenied.RecoverySuggestion"),
+        ORVELLA_TEXT(erBusCalendarsAccessDeniedDescription, "Error.Business.CalendarsAccessDenied.Description"),
+        ORVELLA_TEXT(erBusCalendarsAccessDeniedRecoverySuggestion, "Error.Business.CalendarsAccessDenied.RecoverySuggestion"),
+        ORVELLA_TEXT(erUplGenericDescription, "Error.Upload.Generic.Description"),
+        ORVELLA_TEXT(erUplGenericFailureReason, "Error.Upload.Generic.FailureReason"),
+        ORVELLA_TEXT(erUplGenericRecoverySuggestion, "Error.Upload.Generic.RecoverySuggestion"),
+        ORVELLA_TEXT(erUplAlreadyAddedDescription, "Error.Upload.AlreadyAdded.Description"),
+        ORVELLA_TEXT(erUplAlreadyAddedFailureReason, "Error.Upload.AlreadyAdded.FailureReason"),
+        ORVELLA_TEXT(erUplAlreadyAddedRecoverySuggestion, "Error.Upload.AlreadyAdded.RecoverySuggestion"),
+        ORVELLA_TEXT(erUplNotFoundDescription, "Error.Upload.NotFound.Description"),
+        ORVELLA_TEXT(erUplNotFoundFailureReason, "Error.Upload.NotFound.FailureReason"),
+        ORVELLA_TEXT(erUplNotFoundRecoverySuggestion, "Error.Upload.NotFound.RecoverySuggestion"),
+        ORVELLA_TEXT(erUplInvalidStatusDescription, "Error.Upload.InvalidStatus.Description"),
+        ORVELLA_TEXT(erUplInvalidStatusFailureReason, "Error.Upload.InvalidStatus.FailureReason"),
+        ORVELLA_TEXT(erUplInvalidStatusRecoverySuggestion, "Error.Upload.InvalidStatus.RecoverySuggestion"),
+        ORVELLA_TEXT(erUplUnexpectedSituationDescription, "Error.Upload.UnexpectedSituation.Description"),
+        ORVELLA_TEXT(erUplUnexpectedSituationFailureReason, "Error.Upload.UnexpectedSituation.FailureReason"),
+        ORVELLA_TEXT(erUplUnexpectedSituationRecoverySuggestion, "Error.Upload.UnexpectedSituation.RecoverySuggestion"),
+        ORVELLA_TEXT(erStoInvalidRootNodeDescription, "Error.Store.InvalidRootNode.Description"),
+        ORVELLA_TEXT(erStoInvalidRootNodeFailureReason, "Error.Store.InvalidRootNode.FailureReason"),
+        ORVELLA_TEXT(erStoInvalidRootNodeRecoverySuggestion, "Error.Store.InvalidRootNode.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynInsufficientLocalStorageDescription, "Error.Sync.InsufficientLocalStorage.Description"),
+        ORVELLA_TEXT(erSynInsufficientLocalStorageFailureReason, "Error.Sync.InsufficientLocalStorage.FailureReason"),
+        ORVELLA_TEXT(erSynInsufficientLocalStorageRecoverySuggestion, "Error.Sync.InsufficientLocalStorage.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynInsufficientRemoteStorageDescription, "Error.Sync.InsufficientRemoteStorage.Description"),
+        ORVELLA_TEXT(erSynInsufficientRemoteStorageFailureReason, "Error.Sync.InsufficientRemoteStorage.FailureReason"),
+        ORVELLA_TEXT(erSynInsufficientRemoteStorageRecoverySuggestion, "Error.Sync.InsufficientRemoteStorage.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnLocalFSDescription, "Error.Sync.ItemIsReadonlyOnLocalFS.Description"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnLocalFSFailureReason, "Error.Sync.ItemIsReadonlyOnLocalFS.FailureReason"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnLocalFSRecoverySuggestion, "Error.Sync.ItemIsReadonlyOnLocalFS.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnRemoteDescription, "Error.Sync.ItemIsReadonlyOnRemote.Description"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnRemoteFailureReason, "Error.Sync.ItemIsReadonlyOnRemote.FailureReason"),
+        ORVELLA_TEXT(erSynItemIsReadonlyOnRemoteRecoverySuggestion, "Error.Sync.ItemIsReadonlyOnRemote.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynItemIsInReadonlyDirectoryDescription, "Error.Sync.ItemIsInReadonlyDirectory.Description"),
+        ORVELLA_TEXT(erSynItemIsInReadonlyDirectoryFailureReason, "Error.Sync.ItemIsInReadonlyDirectory.FailureReason"),
+        ORVELLA_TEXT(erSynItemIsInReadonlyDirectoryRecoverySuggestion, "Error.Sync.ItemIsInReadonlyDirectory.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynRootDirectoryNotFoundDescription, "Error.Sync.RootDirectoryNotFound.Description"),
+        ORVELLA_TEXT(erSynRootDirectoryNotFoundFailureReason, "Error.Sync.RootDirectoryNotFound.FailureReason"),
+        ORVELLA_TEXT(erSynRootDirectoryNotFoundRecoverySuggestion, "Error.Sync.RootDirectoryNotFound.RecoverySuggestion"),
+        ORVELLA_TEXT(erSynTooManyRepeatedUploadsDescription, "Error.Sync.TooManyRepeatedUploads.Description"),
+        ORVELLA_TEXT(erSynSetupFailureDescription, "Error.Sync.SetupFailure.Description"),
+        ORVELLA_TEXT(erSynSetupFailureFailureReason, "Error.Sync.SetupFailure.FailureReason"),
+        ORVELLA_TEXT(erSynSetupFailureRecoverySuggestion, "Error.Sync.SetupFailure.RecoverySuggestion"),
     };
     return table;
 }

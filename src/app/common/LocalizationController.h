@@ -16,15 +16,18 @@ public:
 
     struct Getter {
         QString name;
-        QString key;  // empty for obBvNoLongerAuthorizedURL, which has none
+        QString key;  // empty for the getters without a key, which always answer empty
         Member get;
     };
 
     LocalizationController() = default;
 
-    // Every getter in declaration order.
+    // Every getter of the texts shared by the three executables, in declaration order.
     static const std::vector<Getter>& getters();
-    // The text of the getter with exactly this name; nullopt when there is no such getter.
+    // The error texts of the main application ("Error.<Domain>.<Case>.<Field>"), in declaration
+    // order; erAPIBvNotAuthorizedDescription has no key.
+    static const std::vector<Getter>& errorGetters();
+    // The text of the getter with exactly this name, in either table; nullopt when there is none.
     std::optional<QString> text(const QString& getterName) const;
 
     // The single lookup behind every getter.
@@ -494,4 +497,141 @@ public:
     QString raAlertNoConnectionMessage() const;
     QString raAlertNoConnectionInformative() const;
     QString raAlertButtonNoConnectionOK() const;
+
+    // Errors of the service frameworks, the selective-sync store and the sync engine
+    QString erAPIGenericDescription() const;
+    QString erAPIGenericFailureReason() const;
+    QString erAPIGenericRecoverySuggestion() const;
+    QString erAPIBadRequestDescription() const;
+    QString erAPIBadRequestFailureReason() const;
+    QString erAPIBadRequestRecoverySuggestion() const;
+    QString erAPIForbiddenDescription() const;
+    QString erAPIForbiddenFailureReason() const;
+    QString erAPIForbiddenRecoverySuggestion() const;
+    QString erAPINotFoundDescription() const;
+    QString erAPINotFoundFailureReason() const;
+    QString erAPINotFoundRecoverySuggestion() const;
+    QString erAPIConflictDescription() const;
+    QString erAPIConflictFailureReason() const;
+    QString erAPIConflictRecoverySuggestion() const;
+    QString erAPIUnprocessableEntityDescription() const;
+    QString erAPIUnprocessableEntityFailureReason() const;
+    QString erAPIUnprocessableEntityRecoverySuggestion() const;
+    QString erAPIServerErrorDescription() const;
+    QString erAPIServerErrorFailureReason() const;
+    QString erAPIServerErrorRecoverySuggestion() const;
+    QString erAPIUnsupportedMediaTypeDescription() const;
+    QString erAPIUnsupportedMediaTypeFailureReason() const;
+    QString erAPIUnsupportedMediaTypeRecoverySuggestion() const;
+    QString erAPIRequestedRangeNotSatisfiableDescription() const;
+    QString erAPIRequestedRangeNotSatisfiableFailureReason() const;
+    QString erAPIRequestedRangeNotSatisfiableRecoverySuggestion() const;
+    QString erAPIGoneDescription() const;
+    QString erAPIGoneFailureReason() const;
+    QString erAPIGoneRecoverySuggestion() const;
+    QString erAPIRequestEntityTooLargeDescription() const;
+    QString erAPIRequestEntityTooLargeFailureReason() const;
+    QString erAPIRequestEntityTooLargeRecoverySuggestion() const;
+    QString erAPIBadGatewayDescription() const;
+    QString erAPIBadGatewayFailureReason() const;
+    QString erAPIBadGatewayRecoverySuggestion() const;
+    QString erAPIServiceUnavailableDescription() const;
+    QString erAPIServiceUnavailableFailureReason() const;
+    QString erAPIServiceUnavailableRecoverySuggestion() const;
+    QString erAPIGatewayTimeoutDescription() const;
+    QString erAPIGatewayTimeoutFailureReason() const;
+    QString erAPIGatewayTimeoutRecoverySuggestion() const;
+    QString erAPIInsufficientStorageDescription() const;
+    QString erAPIInsufficientStorageFailureReason() const;
+    QString erAPIInsufficientStorageRecoverySuggestion() const;
+    QString erAPIBvNotAuthorizedDescription() const;  // always empty, no key
+    QString erBusGenericDescription() const;
+    QString erBusGenericFailureReason() const;
+    QString erBusGenericRecoverySuggestion() const;
+    QString erBusDirectoryNameEmptyDescription() const;
+    QString erBusDirectoryNameEmptyFailureReason() const;
+    QString erBusDirectoryNameEmptyRecoverySuggestion() const;
+    QString erBusInvalidDataDescription() const;
+    QString erBusInvalidDataFailureReason() const;
+    QString erBusInvalidDataRecoverySuggestion() const;
+    QString erBusFormatErrorDescription() const;
+    QString erBusFormatErrorFailureReason() const;
+    QString erBusFormatErrorRecoverySuggestion() const;
+    QString erBusUnableToDownloadDescription() const;
+    QString erBusUnableToDownloadFailureReason() const;
+    QString erBusUnableToDownloadRecoverySuggestion() const;
+    QString erBusNoConnectionDescription() const;
+    QString erBusNoConnectionFailureReason() const;
+    QString erBusNoConnectionRecoverySuggestion() const;
+    QString erBusUnableToSaveDescription() const;
+    QString erBusUnableToSaveFailureReason() const;
+    QString erBusUnableToSaveRecoverySuggestion() const;
+    QString erBusDirectoryUnknownDescription() const;
+    QString erBusDirectoryUnknownFailureReason() const;
+    QString erBusDirectoryUnknownRecoverySuggestion() const;
+    QString erBusSetupDescription() const;
+    QString erBusSetupFailureReason() const;
+    QString erBusSetupRecoverySuggestion() const;
+    QString erBusUnavailableFeatureForEncryptedItemDescription() const;
+    QString erBusUnavailableFeatureForEncryptedItemFailureReason() const;
+    QString erBusUnavailableFeatureForEncryptedItemRecoverySuggestion() const;
+    QString erBusCryptoErrorDescription() const;
+    QString erBusCryptoErrorFailureReason() const;
+    QString erBusCryptoErrorRecoverySuggestion() const;
+    QString erBusPasswordNeededDescription() const;
+    QString erBusPasswordNeededFailureReason() const;
+    QString erBusPasswordNeededRecoverySuggestion() const;
+    QString erBusUnfulfilledRequirementDescription() const;
+    QString erBusUnfulfilledRequirementFailureReason() const;
+    QString erBusUnfulfilledRequirementRecoverySuggestion() const;
+    QString erBusContactsAccessDeniedDescription() const;
+    QString erBusContactsAccessDeniedFailureReason() const;
+    QString erBusContactsAccessDeniedRecoverySuggestion() const;
+    QString erBusTimeoutDescription() const;
+    QString erBusTimeoutFailureReason() const;
+    QString erBusTimeoutRecoverySuggestion() const;
+    QString erBusPhotosAccessDeniedDescription() const;
+    QString erBusPhotosAccessDeniedRecoverySuggestion() const;
+    QString erBusCalendarsAccessDeniedDescription() const;
+    QString erBusCalendarsAccessDeniedRecoverySuggestion() const;
+    QString erUplGenericDescription() const;
+    QString erUplGenericFailureReason() const;
+    QString erUplGenericRecoverySuggestion() const;
+    QString erUplAlreadyAddedDescription() const;
+    QString erUplAlreadyAddedFailureReason() const;
+    QString erUplAlreadyAddedRecoverySuggestion() const;
+    QString erUplNotFoundDescription() const;
+    QString erUplNotFoundFailureReason() const;
+    QString erUplNotFoundRecoverySuggestion() const;
+    QString erUplInvalidStatusDescription() const;
+    QString erUplInvalidStatusFailureReason() const;
+    QString erUplInvalidStatusRecoverySuggestion() const;
+    QString erUplUnexpectedSituationDescription() const;
+    QString erUplUnexpectedSituationFailureReason() const;
+    QString erUplUnexpectedSituationRecoverySuggestion() const;
+    QString erStoInvalidRootNodeDescription() const;
+    QString erStoInvalidRootNodeFailureReason() const;
+    QString erStoInvalidRootNodeRecoverySuggestion() const;
+    QString erSynInsufficientLocalStorageDescription() const;
+    QString erSynInsufficientLocalStorageFailureReason() const;
+    QString erSynInsufficientLocalStorageRecoverySuggestion() const;
+    QString erSynInsufficientRemoteStorageDescription() const;
+    QString erSynInsufficientRemoteStorageFailureReason() const;
+    QString erSynInsufficientRemoteStorageRecoverySuggestion() const;
+    QString erSynItemIsReadonlyOnLocalFSDescription() const;
+    QString erSynItemIsReadonlyOnLocalFSFailureReason() const;
+    QString erSynItemIsReadonlyOnLocalFSRecoverySuggestion() const;
+    QString erSynItemIsReadonlyOnRemoteDescription() const;
+    QString erSynItemIsReadonlyOnRemoteFailureReason() const;
+    QString erSynItemIsReadonlyOnRemoteRecoverySuggestion() const;
+    QString erSynItemIsInReadonlyDirectoryDescription() const;
+    QString erSynItemIsInReadonlyDirectoryFailureReason() const;
+    QString erSynItemIsInReadonlyDirectoryRecoverySuggestion() const;
+    QString erSynRootDirectoryNotFoundDescription() const;
+    QString erSynRootDirectoryNotFoundFailureReason() const;
+    QString erSynRootDirectoryNotFoundRecoverySuggestion() const;
+    QString erSynTooManyRepeatedUploadsDescription() const;
+    QString erSynSetupFailureDescription() const;
+    QString erSynSetupFailureFailureReason() const;
+    QString erSynSetupFailureRecoverySuggestion() const;
 };

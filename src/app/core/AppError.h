@@ -2,8 +2,10 @@
 
 #include <QString>
 
+#include <optional>
 #include <variant>
 
+#include "app/core/BusinessErrorTexts.h"
 #include "frameworks/business/BusinessError.h"
 
 enum class QuotaError { quotaUnavailable, invalidUser };
@@ -47,8 +49,17 @@ public:
     const RestoreError* restoreError() const { return std::get_if<RestoreError>(&payload_); }
     const UnknownError* unknownError() const { return std::get_if<UnknownError>(&payload_); }
 
-    // Whether a business error of this kind has texts of its own the user can act on.
+    // Whether a business error of this kind has texts of its own the user can act on: every kind
+    // but those whose three texts are all the generic business ones.
     static bool isHandled(BusinessError::Kind kind);
+
+    // The texts of the alert for the cases that are shown (handled business errors, store and
+    // restore errors); none for the cases that are only logged.
+    std::optional<LocalizedErrorTexts> presentedTexts() const;
+    // The log line of the cases that are only logged; none for those that are shown.
+    std::optional<QString> logMessage() const;
+    // For log lines, e.g. "AppError.quotaError(QuotaError.invalidUser)".
+    QString textualDescription() const;
 
     bool operator==(const AppError&) const = default;
 
@@ -57,6 +68,17 @@ private:
     std::variant<BusinessError, QuotaError, StoreError, BackupError, RestoreError, UnknownError> payload_;
 };
 
-// Shows a handled error in an application-modal alert, or only logs one the user cannot act on.
-// Main thread only.
+// Textual descriptions for log lines: the type and the kind, with what the kind carries, e.g.
+// "BusinessError.noConnection", "BusinessError.api(APIError.notFound)", "QuotaError.invalidUser".
+QString textualDescription(const BusinessError& error);
+QString textualDescription(UploadError error);
+QString textualDescription(QuotaError error);
+QString textualDescription(BackupError error);
+QString textualDescription(StoreError error);
+QString textualDescription(RestoreError error);
+QString textualDescription(const UnknownError& error);
+
+// Shows an error the user can act on in an application-modal alert (description as message,
+// recovery suggestion as informative text), or writes one error line on the "Framework" channel
+// for the rest. Main thread only.
 void presentError(const AppError& error);

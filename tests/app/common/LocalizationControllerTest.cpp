@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QHash>
+
+#include <ostream>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -15,6 +17,9 @@
 
 // The strings table compiled into the test program (see TestMain).
 QByteArray localizableStrings();
+
+// Readable failure messages.
+static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 
@@ -677,7 +682,9 @@ TEST_F(LocalizationControllerTest, UnknownNamesHaveNoText) {
 TEST_F(LocalizationControllerTest, ShippedTableHasTextForEveryKeyAndNothingElse) {
     const QHash<QString, QString> table = shippedStrings();
     QSet<QString> keys;
-    for (const auto& g : LocalizationController::getters()) {
+    std::vector<LocalizationController::Getter> all = LocalizationController::getters();
+    all.insert(all.end(), LocalizationController::errorGetters().begin(), LocalizationController::errorGetters().end());
+    for (const auto& g : all) {
         if (g.key.isEmpty()) continue;
         keys.insert(g.key);
         SCOPED_TRACE(g.key.toStdString());
@@ -772,6 +779,125 @@ TEST_F(LocalizationControllerTest, TextsUsedAsDataFitTheirRules) {
     EXPECT_FALSE(conflict.trimmed().isEmpty());
     EXPECT_FALSE(conflict.contains(QLatin1Char('/')));
     EXPECT_EQ(conflict, conflict.trimmed());
+}
+
+// The error texts: "Error.<Domain>.<Case>.<Field>", read by "er" + short domain + case + field.
+struct ErrorDomain {
+    const char* domain;
+    const char* shortForm;
+    std::vector<const char*> allFields;    // cases with all three fields
+    std::vector<const char*> someFields;  // cases with fewer
+    std::vector<const char*> fields;       // the fields of those
+};
+
+const std::vector<ErrorDomain> kErrorDomains = {
+    {"API", "API",
+     {"Generic", "BadRequest", "Forbidden", "NotFound", "Conflict", "UnprocessableEntity", "ServerError",
+      "UnsupportedMediaType", "RequestedRangeNotSatisfiable", "Gone", "RequestEntityTooLarge", "BadGateway",
+      "ServiceUnavailable", "GatewayTimeout", "InsufficientStorage"},
+     {},
+     {}},
+    {"Business", "Bus",
+     {"Generic", "DirectoryNameEmpty", "InvalidData", "FormatError", "UnableToDownload", "NoConnection",
+      "UnableToSave", "DirectoryUnknown", "Setup", "UnavailableFeatureForEncryptedItem", "CryptoError",
+      "PasswordNeeded", "UnfulfilledRequirement", "ContactsAccessDenied", "Timeout"},
+     {"PhotosAccessDenied", "CalendarsAccessDenied"},
+     {"Description", "RecoverySuggestion"}},
+    {"Upload", "Upl", {"Generic", "AlreadyAdded", "NotFound", "InvalidStatus", "UnexpectedSituation"}, {}, {}},
+    {"Store", "Sto", {"InvalidRootNode"}, {}, {}},
+    {"Sync", "Syn",
+     {"InsufficientLocalStorage", "InsufficientRemoteStorage", "ItemIsReadonlyOnLocalFS", "ItemIsReadonlyOnRemote",
+      "ItemIsInReadonlyDirectory", "RootDirectoryNotFound", "SetupFailure"},
+     {"TooManyRepeatedUploads"},
+     {"Description"}},
+};
+
+QSet<QString> expectedErrorKeys() {
+    QSet<QString> keys;
+    for (const ErrorDomain& d : kErrorDomains) {
+        for (const char* c : d.allFields)
+            for (const char* f : {"Description", "FailureReason", "RecoverySuggestion"})
+                keys.insert(QStringLiteral("Error.%1.%2.%3").arg(QLatin1String(d.domain), QLatin1String(c), QLatin1String(f)));
+        for (const char* c : d.someFields)
+            for (const char* f : d.fields)
+                keys.insert(QStringLiteral("Error.%1.%2.%3").arg(QLatin1String(d.domain), QLatin1String(c), QLatin1String(f)));
+    }
+    return keys;
+}
+
+QString derivedErrorName(const QString& key) {
+    const QStringList parts = key.split(QLatin1Char('.'));
+    if (parts.size() != 4 || parts[0] != QLatin1String("Error")) return {};
+    for (const ErrorDomain& d : kErrorDomains)
+        if (parts[1] == QLatin1String(d.domain)) return QLatin1String("er") + QLatin1String(d.shortForm) + parts[2] + parts[3];
+    return {};
+}
+
+TEST_F(LocalizationControllerTest, ErrorGettersAreExactlyTheKeyTableAndOneWithoutKey) {
+    const auto& errors = LocalizationController::errorGetters();
+    EXPECT_EQ(errors.size(), 135u);
+    QSet<QString> keys, names;
+    for (const auto& g : errors) {
+        names.insert(g.name);
+        if (!g.key.isEmpty()) keys.insert(g.key);
+    }
+    EXPECT_EQ(names.size(), 135);
+    EXPECT_EQ(keys.size(), 134);
+    EXPECT_EQ(keys, expectedErrorKeys());
+    // The two tables stay apart: no name or key of one shows up in the other.
+    for (const auto& g : LocalizationController::getters()) {
+        EXPECT_FALSE(names.contains(g.name)) << g.name.toStdString();
+        EXPECT_FALSE(keys.contains(g.key)) << g.key.toStdString();
+    }
+}
+
+TEST_F(LocalizationControllerTest, ErrorGetterNamesFollowFromTheirKeys) {
+    const auto& errors = LocalizationController::errorGetters();
+    for (const auto& g : errors) {
+        SCOPED_TRACE(g.name.toStdString());
+        if (g.key.isEmpty()) {
+            EXPECT_EQ(g.name, QStringLiteral("erAPIBvNotAuthorizedDescription"));
+            continue;
+        }
+        EXPECT_EQ(g.name, derivedErrorName(g.key)) << g.key.toStdString();
+    }
+}
+
+// With an empty table each getter answers its key, so a member that reads another key shows.
+TEST_F(LocalizationControllerTest, ErrorGettersReadTheirKeysAndAreReachableByName) {
+    const LocalizationController lc;
+    Bundle::main().setStringsTable({}, {});
+    for (const auto& g : LocalizationController::errorGetters()) {
+        SCOPED_TRACE(g.name.toStdString());
+        EXPECT_EQ((lc.*g.get)(), g.key);
+        EXPECT_EQ(lc.text(g.name), g.key);
+    }
+    EXPECT_EQ(lc.erBusNoConnectionRecoverySuggestion(), QStringLiteral("Error.Business.NoConnection.RecoverySuggestion"));
+    EXPECT_EQ(lc.erAPIGatewayTimeoutDescription(), QStringLiteral("Error.API.GatewayTimeout.Description"));
+    EXPECT_EQ(lc.erSynTooManyRepeatedUploadsDescription(), QStringLiteral("Error.Sync.TooManyRepeatedUploads.Description"));
+
+    Bundle::main().setStringsTable({}, shippedStrings());
+    for (const auto& g : LocalizationController::errorGetters()) {
+        SCOPED_TRACE(g.name.toStdString());
+        const QString text = (lc.*g.get)();
+        EXPECT_EQ(lc.text(g.name), text);
+        // Shown as they are: nothing for a caller to fill in, and never the bare key.
+        EXPECT_FALSE(text.contains(QLatin1Char('%'))) << text.toStdString();
+        if (!g.key.isEmpty()) {
+            EXPECT_NE(text, g.key);
+        }
+    }
+}
+
+TEST_F(LocalizationControllerTest, NotAuthorizedDescriptionIsAlwaysEmpty) {
+    const LocalizationController lc;
+    QHash<QString, QString> everything = shippedStrings();
+    everything.insert(QString(), QStringLiteral("filled"));
+    everything.insert(QStringLiteral("erAPIBvNotAuthorizedDescription"), QStringLiteral("filled"));
+    everything.insert(QStringLiteral("Error.API.NotAuthorized.Description"), QStringLiteral("filled"));
+    Bundle::main().setStringsTable({}, everything);
+    EXPECT_EQ(lc.erAPIBvNotAuthorizedDescription(), QString());
+    EXPECT_EQ(lc.text(QStringLiteral("erAPIBvNotAuthorizedDescription")), QString());
 }
 
 }  // namespace
