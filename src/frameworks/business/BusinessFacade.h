@@ -13,6 +13,8 @@
 
 class ConnectivityManager;
 class OrvellaSettingsManager;
+class QWidget;
+class SignInPage;
 
 // A request that can be called off; its completion then does not run.
 class Cancelable {
@@ -89,4 +91,10 @@ public:
     virtual void logout(bool reset, std::function<void(VoidResult)> completion) = 0;
     // The stored subscription list; none when nothing was ever stored.
     virtual std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const = 0;
+    // A new sign-in page for the onboarding window, owned by `parent`; none when the facade has
+    // none to offer (the window then shows an empty page). The page reports on the main thread.
+    virtual SignInPage* makeSignInPage(QWidget* parent) {
+        (void)parent;
+        return nullptr;
+    }
 };

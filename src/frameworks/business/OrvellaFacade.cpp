@@ -1,13 +1,126 @@
 #include "frameworks/business/OrvellaFacade.h"
 
+#include <QDir>
+
+#include <mutex>
+
+#include "frameworks/business/OrvellaUser.h"
+#include "frameworks/business/ServiceErrors.h"
+#include "frameworks/business/SignInPage.h"
+#include "frameworks/business/TokenKeychain.h"
+#include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/foundation/SerialQueue.h"
 #include "service/StorageService.h"
 
 namespace {
+
 std::shared_ptr<StorageService> serviceOrShared(const std::shared_ptr<StorageService>& service) {
     return service ? service : StorageService::shared();
 }
+
+QString stateFolderFor(const QString& keychainFolder) {
+    return QDir::cleanPath(keychainFolder + QStringLiteral("/../Business"));
+}
+
 }  // namespace
+
+// What requests need, shared with the work they hand to the queue, so that a request still
+// completes when the facade itself goes away meanwhile.
+struct OrvellaFacade::Core {
+    Core(std::shared_ptr<StorageService> s, TokenKeychain k)
+        : service(std::move(s)), keychain(std::move(k)), queue(std::make_shared<SerialQueue>(QStringLiteral("business.facade"))) {}
+
+    std::shared_ptr<StorageService> service;
+    TokenKeychain keychain;
+    std::shared_ptr<SerialQueue> queue;
+
+    mutable std::mutex mutex;
+    std::shared_ptr<const BusinessUser> user;
+
+    std::shared_ptr<const BusinessUser> currentUser() const {
+        std::lock_guard lock(mutex);
+        return user;
+    }
+    void setUser(std::shared_ptr<const BusinessUser> newUser) {
+        std::lock_guard lock(mutex);
+        user = std::move(newUser);
+    }
+    void setUser(const ServiceAccount& account, const QString& token) {
+        setUser(std::make_shared<OrvellaUser>(account, token, service, queue));
+    }
+
+    VoidResult signIn(const QString& userName, const QString& password) {
+        auto session = service->signIn(userName, password);
+        if (!session) {
+            OVLOG_INFO(Log::Business::setup(), QStringLiteral("Sign-in failed: ") + session.failure().message);
+            return businessError(session.failure());
+        }
+        const QString token = session.value().token;
+        auto account = service->validateSession(token);
+        if (!account) return businessError(account.failure());
+        // A session this facade held before is ended: one facade, one session.
+        if (const auto previous = keychain.token(); previous && *previous != token) (void)service->revokeSession(*previous);
+        if (!keychain.store(token, account.value().userName)) {
+            (void)service->revokeSession(token);
+            setUser(nullptr);
+            return BusinessError::make(BusinessError::Kind::unableToSave,
+                                       QStringLiteral("Cannot store the session in ") + keychain.path());
+        }
+        setUser(account.value(), token);
+        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Signed in account ") + account.value().accountId);
+        return Success{};
+    }
+
+    VoidResult createAccount(const QString& userName, const QString& mailAddress, const QString& password) {
+        auto made = service->createAccount(userName, mailAddress, password);
+        if (!made) return businessError(made.failure());
+        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Created account ") + made.value().accountId);
+        return signIn(userName, password);
+    }
+
+    VoidResult connect() {
+        if (!service->isReachable()) return BusinessError::make(BusinessError::Kind::noConnection);
+        const auto token = keychain.token();
+        if (!token) {
+            setUser(nullptr);
+            return BusinessError::make(BusinessError::Kind::invalidSession);
+        }
+        auto account = service->validateSession(*token);
+        if (!account) {
+            if (account.error() == ServiceError::invalidSession) {
+                OVLOG_INFO(Log::Business::setup(), QStringLiteral("The stored session is no longer valid."));
+                keychain.remove();
+                setUser(nullptr);
+            }
+            return businessError(account.failure());
+        }
+        setUser(account.value(), *token);
+        return Success{};
+    }
+
+    VoidResult logout(bool reset) {
+        setUser(nullptr);
+        VoidResult result = Success{};
+        if (const auto token = keychain.token()) {
+            auto revoked = service->revokeSession(*token);
+            // A session that already ended is as good as one ended now.
+            if (!revoked && revoked.error() != ServiceError::invalidSession) result = businessError(revoked.failure());
+        }
+        if (!keychain.remove())
+            result = BusinessError::make(BusinessError::Kind::unableToSave, QStringLiteral("Cannot remove ") + keychain.path());
+        if (reset) QDir(stateFolderFor(keychain.folder())).removeRecursively();
+        return result;
+    }
+
+    void run(std::function<VoidResult(Core&)> work, std::function<void(VoidResult)> completion,
+             const std::shared_ptr<Core>& self) {
+        queue->async([self, work = std::move(work), completion = std::move(completion)] {
+            const VoidResult result = work(*self);
+            if (completion) completion(result);
+        });
+    }
+};
 
 OrvellaFacade::OrvellaFacade(OVFacadeConfiguration configuration, DependencyProvider dependencies)
     : configuration_(std::move(configuration)),
@@ -19,28 +132,72 @@ OrvellaFacade::OrvellaFacade(OVFacadeConfiguration configuration, DependencyProv
     if (!dependencies_.settingsManager) throw FacadeSetupError("No settings manager");
     if (!dependencies_.service->ensureCreated())
         throw FacadeSetupError("Cannot create the service storage at " + dependencies_.service->root().toStdString());
+    core_ = std::make_shared<Core>(dependencies_.service,
+                                   TokenKeychain(TokenKeychain::defaultFolder(configuration_.userDefaultsGroup),
+                                                 configuration_.tokenKeychainAccount));
 }
 
 OrvellaFacade::~OrvellaFacade() = default;
 
-std::shared_ptr<const BusinessUser> OrvellaFacade::currentUser() const { return user_; }
+std::shared_ptr<const BusinessUser> OrvellaFacade::currentUser() const { return core_->currentUser(); }
 
 OrvellaSettingsManager* OrvellaFacade::settings() const { return dependencies_.settingsManager.get(); }
 
 ConnectivityManager& OrvellaFacade::connectivityManager() { return connectivity_; }
 
 void OrvellaFacade::connect(ConnectAPIOptions, std::function<void(VoidResult)> completion) {
-    // Until a user signs in there is no session to connect.
-    VoidResult result = !connectivity_.isConnected()
-                            ? VoidResult(BusinessError::make(BusinessError::Kind::noConnection))
-                            : user_ ? VoidResult(Success{})
-                                    : VoidResult(BusinessError::make(BusinessError::Kind::invalidSession));
-    if (completion) completion(result);
+    core_->run([](Core& core) { return core.connect(); }, std::move(completion), core_);
 }
 
-void OrvellaFacade::logout(bool, std::function<void(VoidResult)> completion) {
-    user_.reset();
-    if (completion) completion(VoidResult(Success{}));
+void OrvellaFacade::logout(bool reset, std::function<void(VoidResult)> completion) {
+    // Nobody is signed in from now on, also before the service has heard of it.
+    core_->setUser(nullptr);
+    core_->run([reset](Core& core) { return core.logout(reset); }, std::move(completion), core_);
 }
 
 std::optional<std::vector<SelectiveSyncItem>> OrvellaFacade::subscriptionItems() const { return std::nullopt; }
+
+void OrvellaFacade::signIn(const QString& userName, const QString& password, std::function<void(VoidResult)> completion) {
+    core_->run([userName, password](Core& core) { return core.signIn(userName, password); }, std::move(completion), core_);
+}
+
+void OrvellaFacade::createAccount(const QString& userName, const QString& mailAddress, const QString& password,
+                                  std::function<void(VoidResult)> completion) {
+    core_->run([userName, mailAddress, password](Core& core) { return core.createAccount(userName, mailAddress, password); },
+               std::move(completion), core_);
+}
+
+VoidResult OrvellaFacade::signInNow(const QString& userName, const QString& password) {
+    return core_->queue->sync([&] { return core_->signIn(userName, password); });
+}
+
+VoidResult OrvellaFacade::createAccountNow(const QString& userName, const QString& mailAddress, const QString& password) {
+    return core_->queue->sync([&] { return core_->createAccount(userName, mailAddress, password); });
+}
+
+QString OrvellaFacade::tokenPath() const { return core_->keychain.path(); }
+
+QString OrvellaFacade::localStateFolder() const { return stateFolderFor(core_->keychain.folder()); }
+
+SignInPage* OrvellaFacade::makeSignInPage(QWidget* parent) {
+    // The page holds the core weakly: a page outliving the facade fails its requests plainly.
+    const std::weak_ptr<Core> weak = core_;
+    const auto gone = [] { return VoidResult(BusinessError::genericError(QStringLiteral("The service facade is gone."))); };
+    SignInBackend backend;
+    backend.signIn = [weak, gone](const QString& user, const QString& password, std::function<void(VoidResult)> done) {
+        auto core = weak.lock();
+        if (!core) return done(gone());
+        core->run([user, password](Core& c) { return c.signIn(user, password); }, std::move(done), core);
+    };
+    backend.createAccount = [weak, gone](const QString& user, const QString& mail, const QString& password,
+                                         std::function<void(VoidResult)> done) {
+        auto core = weak.lock();
+        if (!core) return done(gone());
+        core->run([user, mail, password](Core& c) { return c.createAccount(user, mail, password); }, std::move(done), core);
+    };
+    backend.isReachable = [weak] {
+        auto core = weak.lock();
+        return core && core->service->isReachable();
+    };
+    return new SignInPage(std::move(backend), parent);
+}

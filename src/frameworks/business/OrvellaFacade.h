@@ -1,16 +1,24 @@
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 
 #include "frameworks/business/BusinessFacade.h"
 #include "frameworks/business/ConnectivityManager.h"
 #include "frameworks/business/OVFacadeConfiguration.h"
 
+class SerialQueue;
+
 struct FacadeSetupError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 // The facade over the embedded storage service.
+//
+// Requests (sign-in, account creation, connect, logout, quota) run one after the other on the
+// facade's own worker queue, and their completions run there too, never on the main thread. The
+// session token is kept in a keychain file under the configuration's `tokenKeychainAccount`, so
+// that a later launch connects without asking again. currentUser() may be read from any thread.
 class OrvellaFacade : public BusinessFacade {
 public:
     // Throws FacadeSetupError when the service's storage cannot be created.
@@ -20,16 +28,41 @@ public:
     std::shared_ptr<const BusinessUser> currentUser() const override;
     OrvellaSettingsManager* settings() const override;
     ConnectivityManager& connectivityManager() override;
+    // Success with a stored, valid session (currentUser() is then that user). invalidSession
+    // without a stored session or when it was ended or expired (the stored token is dropped);
+    // noConnection while the service is unreachable (the user, if any, is kept).
     void connect(ConnectAPIOptions options, std::function<void(VoidResult)> completion) override;
+    // currentUser() is none at once; the session is then ended at the service and the stored token
+    // removed. `reset` also removes the facade's local state. The token is dropped also when the
+    // service cannot be reached, and the completion then reports noConnection.
     void logout(bool reset, std::function<void(VoidResult)> completion) override;
     std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const override;
+    SignInPage* makeSignInPage(QWidget* parent) override;
+
+    // Signs in and keeps the session. Wrong credentials fail with the API error `unauthorized`.
+    void signIn(const QString& userName, const QString& password, std::function<void(VoidResult)> completion);
+    // Creates the account (and its home folder) and signs it in. A taken name fails with the API
+    // error `conflict`, a refused name, address or password with `unprocessableEntity` and a
+    // message saying why.
+    void createAccount(const QString& userName, const QString& mailAddress, const QString& password,
+                       std::function<void(VoidResult)> completion);
+    // The same, synchronously on the calling thread: for tests and tools, never the main thread
+    // of the application.
+    VoidResult signInNow(const QString& userName, const QString& password);
+    VoidResult createAccountNow(const QString& userName, const QString& mailAddress, const QString& password);
 
     const OVFacadeConfiguration& configuration() const { return configuration_; }
     StorageService& service() const { return *dependencies_.service; }
+    // The keychain file of this facade's token.
+    QString tokenPath() const;
+    // The folder of the facade's local state, dropped by a logout with reset.
+    QString localStateFolder() const;
+
+    struct Core;
 
 private:
     OVFacadeConfiguration configuration_;
     DependencyProvider dependencies_;
     ConnectivityManager connectivity_;
-    std::shared_ptr<const BusinessUser> user_;
+    std::shared_ptr<Core> core_;
 };

@@ -1,0 +1,44 @@
+#include "frameworks/business/OrvellaUser.h"
+
+#include "frameworks/business/RequestCancelable.h"
+#include "frameworks/business/ServiceErrors.h"
+#include "platform/foundation/SerialQueue.h"
+#include "service/StorageService.h"
+
+OrvellaUser::OrvellaUser(ServiceAccount account, QString sessionToken, std::shared_ptr<StorageService> service,
+                         std::shared_ptr<SerialQueue> queue)
+    : account_(std::move(account)),
+      sessionToken_(std::move(sessionToken)),
+      service_(std::move(service)),
+      queue_(std::move(queue)) {}
+
+OVFeatureSet OrvellaUser::featureSet(const ServiceFeatures& features) {
+    OVFeatureSet set;
+    set.backupEnabled = features.backupEnabled;
+    set.encryptionEnabled = features.encryptionEnabled;
+    if (features.sharing) {
+        set.sharing = OVFeatureSet::Sharing{features.sharing->directorySharing, features.sharing->fileSharing,
+                                            features.sharing->shareEmailViaBackend};
+    }
+    return set;
+}
+
+std::optional<QString> OrvellaUser::mailAddress() const {
+    if (account_.mailAddress.isEmpty()) return std::nullopt;
+    return account_.mailAddress;
+}
+
+std::shared_ptr<Cancelable> OrvellaUser::fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const {
+    auto request = std::make_shared<RequestCancelable>();
+    queue_->async([request, completion = std::move(completion), service = service_, token = sessionToken_] {
+        if (request->isCancelled()) return;  // spare the disk scan
+        const auto quota = service->quota(token);
+        const BusinessResult<OVQuota> result =
+            quota ? BusinessResult<OVQuota>(OVQuota{quota.value().overall, quota.value().used, quota.value().free})
+                  : BusinessResult<OVQuota>(businessError(quota.failure()));
+        request->complete([&] {
+            if (completion) completion(result);
+        });
+    });
+    return request;
+}

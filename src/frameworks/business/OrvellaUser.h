@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+
+#include "frameworks/business/BusinessFacade.h"
+#include "service/ServiceAccount.h"
+
+class SerialQueue;
+class StorageService;
+
+// The signed-in account as the facade hands it out: the values the service had when the session
+// was (re)checked, and the quota fetched afresh on the facade's worker queue.
+class OrvellaUser final : public BusinessUser {
+public:
+    OrvellaUser(ServiceAccount account, QString sessionToken, std::shared_ptr<StorageService> service,
+                std::shared_ptr<SerialQueue> queue);
+
+    static OVFeatureSet featureSet(const ServiceFeatures& features);
+
+    QString name() const override { return account_.userName; }
+    QString accountId() const override { return account_.accountId; }
+    std::optional<QString> mailAddress() const override;
+    std::optional<OVCryptoKey> cryptoKey() const override { return std::nullopt; }
+    std::optional<OVFeatureSet> features() const override { return featureSet(account_.features); }
+    QString homePath() const override { return QStringLiteral("/users/") + account_.userName; }
+    // Fails with invalidSession once the session was ended; a cancelled request never calls back.
+    std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const override;
+
+private:
+    ServiceAccount account_;
+    QString sessionToken_;
+    std::shared_ptr<StorageService> service_;
+    std::shared_ptr<SerialQueue> queue_;
+};
