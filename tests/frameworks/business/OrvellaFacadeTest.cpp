@@ -287,39 +287,4 @@ TEST_F(OrvellaFacadeTest, ACancelledQuotaRequestNeverCallsBack) {
     EXPECT_EQ(kept.calls(), 1);
 }
 
-TEST_F(OrvellaFacadeTest, ReachabilityFollowsTheService) {
-    auto& manager = facade->connectivityManager();
-    EXPECT_TRUE(manager.isConnected());
-    service->setReachable(false);
-    manager.refresh();
-    EXPECT_FALSE(manager.isConnected());
-    service->setReachable(true);
-    manager.refresh();
-    EXPECT_TRUE(manager.isConnected());
-}
-
-TEST_F(OrvellaFacadeTest, CurrentUserCanBeReadWhileRequestsRun) {
-    makeAccount("alice");
-    std::atomic<bool> stop{false};
-    std::atomic<int> reads{0};
-    std::thread reader([&] {
-        while (!stop.load()) {
-            auto user = facade->currentUser();
-            if (user) {
-                EXPECT_EQ(user->name(), "alice");
-            }
-            ++reads;
-        }
-    });
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(facade->signInNow("alice", "password1").isSuccess());
-        Outcome<VoidResult> out;
-        facade->logout(false, out.handler());
-        ASSERT_TRUE(out.wait());
-    }
-    stop = true;
-    reader.join();
-    EXPECT_GT(reads.load(), 0);
-}
-
 }  // namespace

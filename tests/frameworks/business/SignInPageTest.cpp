@@ -146,34 +146,6 @@ TEST_F(SignInPageTest, IncompleteFormsAreAnsweredOnThePageWithoutARequest) {
     }
 }
 
-TEST_F(SignInPageTest, ErrorTexts) {
-    using Kind = BusinessError::Kind;
-    const struct {
-        const char* label;
-        BusinessError error;
-        SignInPage::Mode mode;
-        QString text;
-    } cases[] = {
-        {"noConnection", BusinessError::make(Kind::noConnection), SignInPage::Mode::signIn,
-         "The service cannot be reached. Check your connection and try again."},
-        {"timeout", BusinessError::make(Kind::timeout), SignInPage::Mode::signIn,
-         "The service did not answer in time. Please try again."},
-        {"unauthorized", BusinessError::api(APIError::unauthorized, "detail"), SignInPage::Mode::signIn,
-         "The user name or password is incorrect."},
-        {"conflict", BusinessError::api(APIError::conflict), SignInPage::Mode::createAccount,
-         "This user name is already taken. Choose another one."},
-        {"refusedWithReason", BusinessError::api(APIError::unprocessableEntity, "A user name may not contain “..”."),
-         SignInPage::Mode::createAccount, "A user name may not contain “..”."},
-        {"serverError", BusinessError::api(APIError::serverError, "Disk full."), SignInPage::Mode::createAccount,
-         "The account could not be created. Disk full."},
-        {"generic", BusinessError::genericError({}), SignInPage::Mode::signIn, "Signing in failed."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        EXPECT_EQ(SignInPage::errorText(c.error, c.mode), c.text);
-    }
-}
-
 TEST_F(SignInPageTest, AnUnreachableServiceIsShownAndReloadClearsIt) {
     std::unique_ptr<SignInPage> page(facade->makeSignInPage(nullptr));
     Reports reports(*page);
