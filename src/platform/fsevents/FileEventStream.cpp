@@ -1,0 +1,715 @@
+#include "platform/fsevents/FileEventStream.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QtGlobal>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <unordered_map>
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/foundation/SerialQueue.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace F = FileEventFlag;
+
+// Process-wide, so that no two deliveries of any stream share an id.
+std::atomic<std::uint64_t> nextEventId{1};
+
+constexpr std::uint32_t treeMask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB |
+                                   IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF |
+                                   IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+// Folders above the root only matter when they move or go away.
+constexpr std::uint32_t ancestorMask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW;
+
+// A delivery holding more operations than this is cut short and reported as dropped events.
+constexpr std::size_t maxPendingOperations = 1'000'000;
+
+// A moved-from half at the very end of a read may have its partner still on the way.
+constexpr int partnerWaitMs = 2;
+
+constexpr int detachedParent = -2;
+constexpr int noParent = -1;
+
+// Keeps callbacks from running once the stream has been stopped: every delivery passes it, and
+// stopping closes it while holding the lock, so it also waits for a callback in progress.
+struct Gate {
+    std::recursive_mutex mutex;
+    bool open = true;
+    FileEventStream::Callback callback;
+};
+
+QByteArray joinPath(const QByteArray& dir, const QByteArray& name) {
+    if (dir.endsWith('/')) return dir + name;
+    return dir + '/' + name;
+}
+
+}  // namespace
+
+struct FileEventStream::Impl {
+    Impl(QString p, SerialQueue& q, Callback cb, std::chrono::milliseconds l)
+        : path(std::move(p)), queue(q), callback(std::move(cb)), latency(l) {}
+
+    void log(const QString& message) {
+        std::lock_guard lock(logMutex);
+        if (logHandler) logHandler(message);
+        else qWarning("%s", qUtf8Printable(message));
+    }
+
+    void markReady() {
+        {
+            std::lock_guard lock(readyMutex);
+            ready = true;
+        }
+        readyChanged.notify_all();
+    }
+
+    QString path;
+    QByteArray rootBytes;
+    SerialQueue& queue;
+    Callback callback;
+    const std::chrono::milliseconds latency;
+    bool invalidated = false;
+
+    std::mutex logMutex;
+    LogHandler logHandler;
+
+    std::thread thread;
+    int wakeFd = -1;
+    std::shared_ptr<Gate> gate;
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopRequested{false};
+    std::atomic<bool> overflowRequested{false};
+    std::atomic<int> watchLimit{-1};
+    std::atomic<std::size_t> watchCount{0};
+
+    mutable std::mutex readyMutex;
+    mutable std::condition_variable readyChanged;
+    bool ready = false;
+};
+
+// Everything that lives on the watch thread: the inotify instance, the folder tree it watches
+// and the operations waiting for the next delivery.
+class FileEventStreamWatcher {
+public:
+    FileEventStreamWatcher(FileEventStream::Impl& owner, int inotifyFd, std::shared_ptr<Gate> gate)
+        : owner_(owner), fd_(inotifyFd), gate_(std::move(gate)), root_(owner.rootBytes) {}
+
+    ~FileEventStreamWatcher() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+
+    void run() {
+        setUpWatches();
+        owner_.markReady();
+        while (!owner_.stopRequested.load()) {
+            int timeout = -1;
+            if (!pending_.empty()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+                timeout = std::max<int>(0, static_cast<int>(left.count()));
+            }
+            pollfd fds[2] = {{owner_.wakeFd, POLLIN, 0}, {fd_, POLLIN, 0}};
+            const int ready = ::poll(fds, 2, timeout);
+            if (ready < 0 && errno != EINTR) break;
+            if (fds[0].revents & POLLIN) {
+                eventfd_t value = 0;
+                eventfd_read(owner_.wakeFd, &value);
+            }
+            if (owner_.stopRequested.load()) break;
+            if (owner_.overflowRequested.exchange(false)) handleOverflow();
+            if (fds[1].revents & POLLIN) drain();
+            if (!pending_.empty() && Clock::now() >= deadline_) flush();
+        }
+    }
+
+private:
+    struct Node {
+        int parent = noParent;
+        QByteArray name;  // the full path for the root
+        QHash<QByteArray, int> children;
+    };
+
+    struct Operation {
+        enum Kind : std::uint8_t { change, movedFrom, movedTo, lost, rootChanged };
+        Kind kind;
+        QByteArray path;
+        std::uint32_t flags;
+        std::uint32_t cookie;
+    };
+
+    struct Meta {
+        mode_t mode;
+        uid_t uid;
+        gid_t gid;
+        bool operator==(const Meta&) const = default;
+    };
+
+    // ---- watches
+
+    void setUpWatches() {
+        // Every folder above the root, so that moving any of them is noticed.
+        QByteArray ancestor = root_;
+        while (true) {
+            const int slash = ancestor.lastIndexOf('/');
+            if (slash <= 0) break;
+            ancestor.truncate(slash);
+            const int wd = inotify_add_watch(fd_, ancestor.constData(), ancestorMask);
+            if (wd >= 0) ancestors_.insert(wd);
+        }
+        const int wd = inotify_add_watch(fd_, root_.constData(), treeMask);
+        if (wd < 0) {
+            if (errno == ENOSPC) {
+                outOfWatches(root_);
+            } else {
+                owner_.log(QStringLiteral("Cannot watch %1: %2")
+                               .arg(QFile::decodeName(root_), QString::fromLocal8Bit(strerror(errno))));
+                reportRootChanged(0);
+            }
+            return;
+        }
+        rootWd_ = wd;
+        struct stat st;
+        if (::lstat(root_.constData(), &st) == 0) remember(st);
+        nodes_.insert(wd, Node{noParent, root_, {}});
+        owner_.watchCount.store(nodes_.size());
+        scan(rootWd_, root_, false);
+    }
+
+    // Watches `path`, the entry `name` of the folder watched by `parentWd`. Answers the watch
+    // and whether it is new; -1 when it could not be added.
+    std::pair<int, bool> addWatch(const QByteArray& path, int parentWd, const QByteArray& name) {
+        const int limit = owner_.watchLimit.load();
+        if (limit >= 0 && nodes_.size() >= static_cast<qsizetype>(limit) + 1) {
+            outOfWatches(path);
+            return {-1, false};
+        }
+        const int wd = inotify_add_watch(fd_, path.constData(), treeMask);
+        if (wd < 0) {
+            if (errno == ENOSPC) outOfWatches(path);
+            // Gone already, or not a folder any more: its removal is reported by its parent.
+            return {-1, false};
+        }
+        const auto known = nodes_.find(wd);
+        if (known != nodes_.end()) {
+            // The same folder reached again; a detached (moving) folder found in place is home.
+            if (known->parent == detachedParent) attach(wd, parentWd, name);
+            return {wd, false};
+        }
+        nodes_.insert(wd, Node{parentWd, name, {}});
+        nodes_[parentWd].children.insert(name, wd);
+        owner_.watchCount.store(nodes_.size());
+        return {wd, true};
+    }
+
+    void attach(int wd, int parentWd, const QByteArray& name) {
+        auto node = nodes_.find(wd);
+        if (node == nodes_.end()) return;
+        auto parent = nodes_.find(parentWd);
+        if (parent == nodes_.end()) return;
+        const int previous = parent->children.value(name, -1);
+        if (previous >= 0 && previous != wd) forget(previous, true);  // replaced by the rename
+        node = nodes_.find(wd);
+        node->parent = parentWd;
+        node->name = name;
+        nodes_[parentWd].children.insert(name, wd);
+    }
+
+    void detach(int wd) {
+        auto node = nodes_.find(wd);
+        if (node == nodes_.end()) return;
+        auto parent = nodes_.find(node->parent);
+        if (parent != nodes_.end() && parent->children.value(node->name, -1) == wd)
+            parent->children.remove(node->name);
+        node->parent = detachedParent;
+    }
+
+    // Drops a folder and everything below it from the bookkeeping; `removeWatches` when the
+    // folders still exist elsewhere (the kernel drops the watches of deleted ones itself).
+    void forget(int wd, bool removeWatches) {
+        detach(wd);
+        std::vector<int> stack{wd};
+        while (!stack.empty()) {
+            const int current = stack.back();
+            stack.pop_back();
+            const auto node = nodes_.find(current);
+            if (node == nodes_.end()) continue;
+            for (const int child : std::as_const(node->children)) stack.push_back(child);
+            nodes_.erase(node);
+            if (removeWatches) inotify_rm_watch(fd_, current);
+        }
+        owner_.watchCount.store(nodes_.size());
+    }
+
+    QByteArray pathOf(int wd) const {
+        QList<const QByteArray*> parts;
+        int current = wd;
+        while (current != noParent) {
+            const auto node = nodes_.constFind(current);
+            if (node == nodes_.cend() || node->parent == detachedParent) return {};
+            parts.prepend(&node->name);
+            current = node->parent;
+        }
+        QByteArray result = *parts.first();
+        for (qsizetype i = 1; i < parts.size(); ++i) result = joinPath(result, *parts[i]);
+        return result;
+    }
+
+    // Walks a folder: watches every folder below it, remembers every item's owner and mode,
+    // and with `report` reports what it finds as created. With `revisit` it also walks folders
+    // that are watched already (after lost events, to fill the gaps).
+    void scan(int startWd, const QByteArray& startPath, bool report, bool revisit = false) {
+        std::vector<std::pair<int, QByteArray>> stack{{startWd, startPath}};
+        while (!stack.empty()) {
+            auto [wd, path] = std::move(stack.back());
+            stack.pop_back();
+            const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (dirFd < 0) continue;
+            DIR* dir = fdopendir(dirFd);
+            if (!dir) {
+                ::close(dirFd);
+                continue;
+            }
+            while (const dirent* entry = readdir(dir)) {
+                const char* raw = entry->d_name;
+                if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+                struct stat st;
+                if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+                remember(st);
+                if (S_ISDIR(st.st_mode)) {
+                    const QByteArray name(raw);
+                    QByteArray childPath = joinPath(path, name);
+                    if (report) add(Operation::change, childPath, F::itemCreated | F::itemIsDir);
+                    const auto [childWd, isNew] = addWatch(childPath, wd, name);
+                    if (childWd >= 0 && (isNew || revisit)) stack.emplace_back(childWd, std::move(childPath));
+                } else if (report) {
+                    const std::uint32_t type =
+                        S_ISLNK(st.st_mode) ? F::itemIsSymlink : (F::itemIsFile | F::itemModified);
+                    add(Operation::change, joinPath(path, QByteArray(raw)), F::itemCreated | type);
+                }
+            }
+            closedir(dir);
+        }
+    }
+
+    void watchNewFolder(int parentWd, const QByteArray& name, const QByteArray& path) {
+        const auto [wd, isNew] = addWatch(path, parentWd, name);
+        if (wd >= 0 && isNew) scan(wd, path, true);
+    }
+
+    // ---- owner and mode, to tell a permission change from other metadata changes
+
+    void remember(const struct stat& st) { meta_[st.st_ino] = Meta{st.st_mode & 07777, st.st_uid, st.st_gid}; }
+
+    // The type flag of an existing item, and whether its owner or mode differ from what was
+    // remembered; remembers the new values.
+    struct Probe {
+        bool exists = false;
+        std::uint32_t type = F::itemIsFile;
+        bool ownerOrModeChanged = false;
+        nlink_t links = 0;
+    };
+
+    Probe probe(const QByteArray& path, bool isDir) {
+        Probe result;
+        result.type = isDir ? F::itemIsDir : F::itemIsFile;
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0) return result;
+        result.exists = true;
+        if (S_ISDIR(st.st_mode)) result.type = F::itemIsDir;
+        else if (S_ISLNK(st.st_mode)) result.type = F::itemIsSymlink;
+        else result.type = F::itemIsFile;
+        result.links = st.st_nlink;
+        const Meta now{st.st_mode & 07777, st.st_uid, st.st_gid};
+        const auto known = meta_.find(st.st_ino);
+        if (known != meta_.end()) {
+            result.ownerOrModeChanged = !(known->second == now);
+            known->second = now;
+        } else {
+            meta_.emplace(st.st_ino, now);
+        }
+        return result;
+    }
+
+    // ---- inotify events
+
+    void drain() {
+        alignas(inotify_event) char buffer[64 * 1024];
+        while (fd_ >= 0) {
+            const ssize_t length = ::read(fd_, buffer, sizeof buffer);
+            if (length <= 0) break;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+                handle(*event);
+                offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        if (rootGone_ && fd_ >= 0) {
+            // Nothing more to report: let go of every watch at once.
+            ::close(fd_);
+            fd_ = -1;
+            nodes_.clear();
+            ancestors_.clear();
+            owner_.watchCount.store(0);
+        }
+    }
+
+    void handle(const inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            handleOverflow();
+            return;
+        }
+        if (rootGone_) return;
+        if (ancestors_.contains(event.wd)) {
+            if (event.mask & (IN_MOVE_SELF | IN_DELETE_SELF)) reportRootChanged(0);
+            else if (event.mask & IN_UNMOUNT) reportRootChanged(F::unmount);
+            return;
+        }
+        if (!nodes_.contains(event.wd)) return;
+        const bool isDir = event.mask & IN_ISDIR;
+        if (event.len == 0 || event.name[0] == 0) {
+            handleSelf(event.wd, event.mask);
+            return;
+        }
+        const QByteArray dirPath = pathOf(event.wd);
+        if (dirPath.isEmpty()) return;  // inside a folder that is on its way elsewhere
+        const QByteArray name(event.name);
+        const QByteArray path = joinPath(dirPath, name);
+
+        if (event.mask & IN_CREATE) {
+            const Probe item = probe(path, isDir);
+            std::uint32_t flags = F::itemCreated | item.type;
+            // A new hard link arrives with its content: nothing else will report it written.
+            if (item.type == F::itemIsFile && item.links > 1) flags |= F::itemIsHardlink | F::itemModified;
+            add(Operation::change, path, flags);
+            if (isDir) watchNewFolder(event.wd, name, path);
+        }
+        if (event.mask & IN_DELETE) {
+            add(Operation::change, path, F::itemRemoved | (isDir ? F::itemIsDir : F::itemIsFile));
+            if (isDir) {
+                const int child = nodes_[event.wd].children.value(name, -1);
+                if (child >= 0) forget(child, false);
+            }
+        }
+        if (event.mask & (IN_MODIFY | IN_CLOSE_WRITE)) {
+            add(Operation::change, path, F::itemModified | (isDir ? F::itemIsDir : F::itemIsFile));
+        }
+        if (event.mask & IN_ATTRIB) {
+            const Probe item = probe(path, isDir);
+            add(Operation::change, path,
+                F::itemInodeMetaMod | item.type | (item.ownerOrModeChanged ? F::itemChangeOwner : 0));
+        }
+        if (event.mask & IN_MOVED_FROM) {
+            add(Operation::movedFrom, path, F::itemRenamed | (isDir ? F::itemIsDir : F::itemIsFile), event.cookie);
+            if (isDir) {
+                const int child = nodes_[event.wd].children.value(name, -1);
+                if (child >= 0) {
+                    detach(child);
+                    movingFolders_.insert(event.cookie, child);
+                }
+            }
+        }
+        if (event.mask & IN_MOVED_TO) {
+            const Probe item = probe(path, isDir);
+            add(Operation::movedTo, path, F::itemRenamed | item.type, event.cookie);
+            if (isDir) {
+                // Watch descriptors start at 1: 0 means no folder of ours was on its way.
+                const int moving = movingFolders_.take(event.cookie);
+                if (moving > 0) attach(moving, event.wd, name);
+                else watchNewFolder(event.wd, name, path);  // moved in from outside
+            }
+        }
+    }
+
+    void handleSelf(int wd, std::uint32_t mask) {
+        if (mask & IN_IGNORED) {
+            if (wd == rootWd_) reportRootChanged(0);
+            else forget(wd, false);
+            return;
+        }
+        if (wd != rootWd_) return;  // the parent folder reports what happens to the others
+        if (mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+            reportRootChanged(0);
+        } else if (mask & IN_UNMOUNT) {
+            reportRootChanged(F::unmount);
+        } else if (mask & IN_ATTRIB) {
+            const Probe item = probe(root_, true);
+            add(Operation::change, root_,
+                F::itemInodeMetaMod | F::itemIsDir | (item.ownerOrModeChanged ? F::itemChangeOwner : 0));
+        }
+    }
+
+    void handleOverflow() {
+        owner_.log(QStringLiteral("File events were lost (event queue overflow) under %1")
+                       .arg(QFile::decodeName(root_)));
+        add(Operation::lost, root_, F::mustScanSubDirs | F::kernelDropped);
+        if (rootGone_) return;
+        // Creations and moves may be among what was lost: start over with a fresh set of watches
+        // so that none is missing or stale.
+        if (fd_ >= 0) ::close(fd_);
+        nodes_.clear();
+        ancestors_.clear();
+        movingFolders_.clear();
+        rootWd_ = -1;
+        owner_.watchCount.store(0);
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ < 0) {
+            owner_.log(QStringLiteral("Cannot watch %1 again: %2")
+                           .arg(QFile::decodeName(root_), QString::fromLocal8Bit(strerror(errno))));
+            reportRootChanged(0);
+            return;
+        }
+        setUpWatches();
+    }
+
+    void outOfWatches(const QByteArray& path) {
+        if (unwatchedFolders_++ == 0) firstUnwatched_ = path;
+        add(Operation::lost, root_, F::mustScanSubDirs | F::kernelDropped);
+    }
+
+    void reportRootChanged(std::uint32_t extra) {
+        if (rootGone_) return;
+        rootGone_ = true;
+        add(Operation::rootChanged, root_, F::rootChanged | extra);
+    }
+
+    // ---- deliveries
+
+    void add(Operation::Kind kind, QByteArray path, std::uint32_t flags, std::uint32_t cookie = 0) {
+        if (pending_.empty()) deadline_ = Clock::now() + owner_.latency;
+        if (pending_.size() >= maxPendingOperations && kind != Operation::rootChanged) {
+            if (!userDropped_) {
+                userDropped_ = true;
+                owner_.log(QStringLiteral("Too many file events at once under %1; some were dropped")
+                               .arg(QFile::decodeName(root_)));
+                pending_.push_back({Operation::lost, root_, F::mustScanSubDirs | F::userDropped, 0});
+            }
+            return;
+        }
+        pending_.push_back({kind, std::move(path), flags, cookie});
+    }
+
+    void flush() {
+        if (fd_ >= 0 && !movingFolders_.isEmpty()) {
+            pollfd pfd{fd_, POLLIN, 0};
+            if (::poll(&pfd, 1, partnerWaitMs) > 0) drain();
+        }
+        // Folders moved out of the tree: their watches would report paths that are not ours.
+        for (const int wd : std::as_const(movingFolders_)) forget(wd, true);
+        movingFolders_.clear();
+        if (unwatchedFolders_ > 0) {
+            owner_.log(QStringLiteral("Out of file watches: %1 folder(s) not watched, the first %2; "
+                                      "raise fs.inotify.max_user_watches")
+                           .arg(unwatchedFolders_)
+                           .arg(QFile::decodeName(firstUnwatched_)));
+            unwatchedFolders_ = 0;
+        }
+
+        struct Out {
+            FileEvent event;
+            bool alone;
+        };
+        std::vector<Out> out;
+        out.reserve(pending_.size());
+        QHash<std::uint32_t, std::size_t> movedTo;  // cookie -> operation
+        for (std::size_t i = 0; i < pending_.size(); ++i)
+            if (pending_[i].kind == Operation::movedTo) movedTo.insert(pending_[i].cookie, i);
+        std::vector<bool> paired(pending_.size(), false);
+        QHash<QByteArray, std::size_t> changeAt;  // path -> index in out
+        std::size_t lostAt = SIZE_MAX;
+        const auto decode = [](const QByteArray& path) { return QFile::decodeName(path); };
+
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            const Operation& op = pending_[i];
+            switch (op.kind) {
+            case Operation::change: {
+                const auto known = changeAt.constFind(op.path);
+                if (known != changeAt.cend()) {
+                    out[*known].event.flags |= op.flags;
+                } else {
+                    changeAt.insert(op.path, out.size());
+                    out.push_back({{decode(op.path), op.flags, 0}, false});
+                }
+                break;
+            }
+            case Operation::movedFrom: {
+                const auto partner = movedTo.constFind(op.cookie);
+                if (partner != movedTo.cend() && *partner > i && !paired[*partner]) {
+                    const Operation& to = pending_[*partner];
+                    paired[*partner] = true;
+                    // The type is known from the half that still exists.
+                    const std::uint32_t type = to.flags & (F::itemIsFile | F::itemIsDir | F::itemIsSymlink);
+                    out.push_back({{decode(op.path), F::itemRenamed | type, 0}, false});
+                    out.push_back({{decode(to.path), to.flags, 0}, false});
+                } else {
+                    out.push_back({{decode(op.path), op.flags, 0}, true});
+                }
+                break;
+            }
+            case Operation::movedTo:
+                if (!paired[i]) out.push_back({{decode(op.path), op.flags, 0}, true});
+                break;
+            case Operation::lost:
+                if (lostAt != SIZE_MAX) {
+                    out[lostAt].event.flags |= op.flags;
+                } else {
+                    lostAt = out.size();
+                    out.push_back({{decode(op.path), op.flags, 0}, false});
+                }
+                break;
+            case Operation::rootChanged:
+                out.push_back({{decode(op.path), op.flags, 0}, true});
+                break;
+            }
+        }
+        pending_.clear();
+        userDropped_ = false;
+
+        std::size_t alone = 0;
+        for (const Out& o : out) alone += o.alone ? 1 : 0;
+        std::uint64_t id = nextEventId.fetch_add(out.size() + 2 * alone + 1);
+        std::vector<FileEvent> events;
+        events.reserve(out.size());
+        for (std::size_t k = 0; k < out.size(); ++k) {
+            if (out[k].alone && k > 0) ++id;
+            out[k].event.id = id++;
+            if (out[k].alone) ++id;
+            events.push_back(std::move(out[k].event));
+        }
+        if (events.empty()) return;
+        owner_.queue.async([gate = gate_, events = std::move(events)] {
+            std::lock_guard lock(gate->mutex);
+            if (gate->open && gate->callback) gate->callback(events);
+        });
+    }
+
+    FileEventStream::Impl& owner_;
+    int fd_;
+    std::shared_ptr<Gate> gate_;
+    const QByteArray root_;
+    int rootWd_ = -1;
+    bool rootGone_ = false;
+    QHash<int, Node> nodes_;
+    QSet<int> ancestors_;
+    QHash<std::uint32_t, int> movingFolders_;  // cookie -> folder between its two rename halves
+    std::unordered_map<ino_t, Meta> meta_;
+    std::vector<Operation> pending_;
+    Clock::time_point deadline_{};
+    bool userDropped_ = false;
+    int unwatchedFolders_ = 0;
+    QByteArray firstUnwatched_;
+};
+
+FileEventStream::FileEventStream(QString path, SerialQueue& queue, Callback callback,
+                                 std::chrono::milliseconds latency)
+    : impl_(std::make_unique<Impl>(QString(), queue, std::move(callback), latency)) {
+    QString cleaned = QDir::cleanPath(QDir(path).absolutePath());
+    impl_->path = cleaned;
+    impl_->rootBytes = QFile::encodeName(cleaned);
+}
+
+FileEventStream::~FileEventStream() { stop(); }
+
+const QString& FileEventStream::path() const { return impl_->path; }
+
+std::chrono::milliseconds FileEventStream::latency() const { return impl_->latency; }
+
+bool FileEventStream::start() {
+    Impl& d = *impl_;
+    if (d.invalidated || !d.callback) return false;
+    if (d.running.load()) return true;
+    struct stat st;
+    if (::stat(d.rootBytes.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    const int inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (inotifyFd < 0) {
+        d.log(QStringLiteral("Cannot create a file watch: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+        return false;
+    }
+    d.wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (d.wakeFd < 0) {
+        ::close(inotifyFd);
+        return false;
+    }
+    d.gate = std::make_shared<Gate>();
+    d.gate->callback = d.callback;
+    d.stopRequested.store(false);
+    d.overflowRequested.store(false);
+    {
+        std::lock_guard lock(d.readyMutex);
+        d.ready = false;
+    }
+    d.running.store(true);
+    d.thread = std::thread([&d, inotifyFd, gate = d.gate] {
+        FileEventStreamWatcher watcher(d, inotifyFd, gate);
+        watcher.run();
+    });
+    return true;
+}
+
+void FileEventStream::stop() {
+    Impl& d = *impl_;
+    if (!d.running.load()) return;
+    d.stopRequested.store(true);
+    eventfd_write(d.wakeFd, 1);
+    if (d.thread.joinable()) d.thread.join();
+    ::close(d.wakeFd);
+    d.wakeFd = -1;
+    {
+        std::lock_guard lock(d.gate->mutex);
+        d.gate->open = false;
+        d.gate->callback = nullptr;
+    }
+    d.gate.reset();
+    d.watchCount.store(0);
+    {
+        std::lock_guard lock(d.readyMutex);
+        d.ready = false;
+    }
+    d.running.store(false);
+}
+
+void FileEventStream::invalidate() {
+    stop();
+    impl_->invalidated = true;
+    impl_->callback = nullptr;
+}
+
+bool FileEventStream::isRunning() const { return impl_->running.load(); }
+
+bool FileEventStream::isReady() const {
+    std::lock_guard lock(impl_->readyMutex);
+    return impl_->ready;
+}
+
+bool FileEventStream::waitUntilReady(int timeoutMs) const {
+    std::unique_lock lock(impl_->readyMutex);
+    return impl_->readyChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return impl_->ready; });
+}
+
+std::size_t FileEventStream::watchCount() const { return impl_->watchCount.load(); }
+
+void FileEventStream::setLogHandler(LogHandler handler) {
+    std::lock_guard lock(impl_->logMutex);
+    impl_->logHandler = std::move(handler);
+}
+
+void FileEventStream::injectQueueOverflowForTesting() {
+    impl_->overflowRequested.store(true);
+    if (impl_->running.load()) eventfd_write(impl_->wakeFd, 1);
+}
+
+void FileEventStream::setWatchLimitForTesting(int limit) { impl_->watchLimit.store(limit); }

@@ -1,0 +1,569 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/fsevents/FileEventStream.h"
+#include "platform/foundation/SerialQueue.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace F = FileEventFlag;
+
+constexpr auto latency = 40ms;
+
+void writeFile(const QString& path, const QByteArray& content = "content") {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
+}
+
+void makeDir(const QString& path) { ASSERT_TRUE(QDir().mkpath(path)) << path.toStdString(); }
+
+void moveItem(const QString& from, const QString& to) {
+    ASSERT_EQ(::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()), 0)
+        << from.toStdString() << " -> " << to.toStdString();
+}
+
+// Collects every delivery of a stream.
+class Recorder {
+public:
+    void operator()(const std::vector<FileEvent>& events) {
+        std::lock_guard lock(mutex_);
+        deliveries_.push_back(events);
+    }
+    std::vector<std::vector<FileEvent>> deliveries() const {
+        std::lock_guard lock(mutex_);
+        return deliveries_;
+    }
+    std::size_t count() const {
+        std::lock_guard lock(mutex_);
+        return deliveries_.size();
+    }
+    // The first event on `path` whose flags hold all of `required`.
+    std::optional<FileEvent> find(const QString& path, std::uint32_t required) const {
+        std::lock_guard lock(mutex_);
+        for (const auto& delivery : deliveries_)
+            for (const auto& event : delivery)
+                if (event.path == path && (event.flags & required) == required) return event;
+        return std::nullopt;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::vector<FileEvent>> deliveries_;
+};
+
+class FileEventStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(temp_.isValid());
+        root_ = temp_.path() + QStringLiteral("/root");
+        outside_ = temp_.path() + QStringLiteral("/outside");
+        makeDir(root_);
+        makeDir(outside_);
+    }
+
+    void TearDown() override {
+        if (stream_) stream_->stop();
+        if (!recorder_.deliveries().empty()) checkDeliveries();
+    }
+
+    void startStream() {
+        stream_ = std::make_unique<FileEventStream>(root_, queue_, std::ref(recorder_), latency);
+        stream_->setLogHandler([this](const QString& message) {
+            std::lock_guard lock(logMutex_);
+            log_.push_back(message);
+        });
+        ASSERT_TRUE(stream_->start());
+        ASSERT_TRUE(stream_->waitUntilReady(5000));
+    }
+
+    bool waitFor(const QString& path, std::uint32_t required, int timeoutMs = 3000) {
+        return TestEnvironment::waitUntil([&] { return recorder_.find(path, required).has_value(); }, timeoutMs);
+    }
+
+    QStringList logLines() {
+        std::lock_guard lock(logMutex_);
+        return log_;
+    }
+
+    // What holds for every delivery: paths under the root, ids rising, and within a delivery a
+    // gap exactly around the events that stand alone.
+    void checkDeliveries() {
+        std::uint64_t lastId = 0;
+        for (const auto& delivery : recorder_.deliveries()) {
+            ASSERT_FALSE(delivery.empty());
+            const std::vector<bool> alone = standingAlone(delivery);
+            for (std::size_t i = 0; i < delivery.size(); ++i) {
+                const FileEvent& event = delivery[i];
+                EXPECT_TRUE(event.path == root_ || event.path.startsWith(root_ + QLatin1Char('/')))
+                    << event.path.toStdString();
+                EXPECT_GT(event.id, lastId) << event.path.toStdString();
+                if (i > 0) {
+                    const FileEvent& previous = delivery[i - 1];
+                    const bool consecutive = event.id == previous.id + 1;
+                    EXPECT_EQ(consecutive, !alone[i] && !alone[i - 1])
+                        << previous.path.toStdString() << " then " << event.path.toStdString();
+                }
+                lastId = event.id;
+            }
+        }
+    }
+
+    // The root changing, and rename halves without a partner right after or before them.
+    static std::vector<bool> standingAlone(const std::vector<FileEvent>& delivery) {
+        std::vector<bool> alone(delivery.size(), false);
+        for (std::size_t i = 0; i < delivery.size(); ++i) {
+            const std::uint32_t flags = delivery[i].flags;
+            if (flags & F::rootChanged) {
+                alone[i] = true;
+            } else if (flags & F::itemRenamed) {
+                if (i + 1 < delivery.size() && (delivery[i + 1].flags & F::itemRenamed) &&
+                    delivery[i + 1].id == delivery[i].id + 1) {
+                    ++i;  // a pair
+                } else {
+                    alone[i] = true;
+                }
+            }
+        }
+        return alone;
+    }
+
+    QTemporaryDir temp_{QDir::tempPath() + QStringLiteral("/fsevents-XXXXXX")};
+    QString root_;
+    QString outside_;
+    SerialQueue queue_{QStringLiteral("test.fsevents")};
+    Recorder recorder_;
+    std::unique_ptr<FileEventStream> stream_;
+    std::mutex logMutex_;
+    QStringList log_;
+};
+
+struct Expectation {
+    QString path;  // relative to the root; empty for the root itself
+    std::uint32_t required;
+    std::uint32_t forbidden = 0;
+};
+
+struct OperationCase {
+    const char* name;
+    std::function<void(const QString& root, const QString& outside)> prepare;
+    std::function<void(const QString& root, const QString& outside)> act;
+    std::vector<Expectation> expected;
+};
+
+void PrintTo(const OperationCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamOperationTest : public FileEventStreamTest,
+                                     public ::testing::WithParamInterface<OperationCase> {};
+
+TEST_P(FileEventStreamOperationTest, ReportsTheOperationWithItsFlags) {
+    const OperationCase& c = GetParam();
+    if (c.prepare) c.prepare(root_, outside_);
+    startStream();
+    c.act(root_, outside_);
+    for (const Expectation& e : c.expected) {
+        const QString path = e.path.isEmpty() ? root_ : root_ + QLatin1Char('/') + e.path;
+        ASSERT_TRUE(waitFor(path, e.required)) << "no event with the flags on " << e.path.toStdString();
+        EXPECT_EQ(recorder_.find(path, e.required)->flags & e.forbidden, 0u) << e.path.toStdString();
+    }
+}
+
+const auto touch = [](const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FileEventStreamOperationTest,
+    ::testing::Values(
+        OperationCase{"EmptyFileCreated", nullptr,
+                      [](const QString& r, const QString&) { touch(r + "/empty"); },
+                      {{"empty", F::itemCreated | F::itemModified | F::itemIsFile, F::itemIsDir}}},
+        OperationCase{"FileCreatedAndWritten", nullptr,
+                      [](const QString& r, const QString&) { writeFile(r + "/new.txt"); },
+                      {{"new.txt", F::itemCreated | F::itemModified | F::itemIsFile, F::itemRemoved}}},
+        OperationCase{"FileModified", [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+                      [](const QString& r, const QString&) { writeFile(r + "/a.txt", "changed"); },
+                      {{"a.txt", F::itemModified | F::itemIsFile, F::itemCreated}}},
+        OperationCase{"FileDeleted", [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+                      [](const QString& r, const QString&) { QFile::remove(r + "/a.txt"); },
+                      {{"a.txt", F::itemRemoved | F::itemIsFile, F::itemCreated}}},
+        OperationCase{"FolderCreated", nullptr,
+                      [](const QString& r, const QString&) { makeDir(r + "/dir"); },
+                      {{"dir", F::itemCreated | F::itemIsDir, F::itemIsFile}}},
+        OperationCase{"FolderDeleted", [](const QString& r, const QString&) { makeDir(r + "/dir"); },
+                      [](const QString& r, const QString&) { QDir().rmdir(r + "/dir"); },
+                      {{"dir", F::itemRemoved | F::itemIsDir, F::itemIsFile}}},
+        OperationCase{"ModeChanged", [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+                      [](const QString& r, const QString&) {
+                          ::chmod(QFile::encodeName(r + "/a.txt").constData(), 0600);
+                      },
+                      {{"a.txt", F::itemInodeMetaMod | F::itemChangeOwner | F::itemIsFile}}},
+        OperationCase{"TimesChangedOnly", [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+                      [](const QString& r, const QString&) {
+                          const timespec times[2] = {{1000, 0}, {1000, 0}};
+                          ::utimensat(AT_FDCWD, QFile::encodeName(r + "/a.txt").constData(), times, 0);
+                      },
+                      {{"a.txt", F::itemInodeMetaMod | F::itemIsFile, F::itemChangeOwner}}},
+        OperationCase{"FileDeepInAFolderThatExistedBefore",
+                      [](const QString& r, const QString&) { makeDir(r + "/a/b/c"); },
+                      [](const QString& r, const QString&) { writeFile(r + "/a/b/c/deep.txt"); },
+                      {{"a/b/c/deep.txt", F::itemCreated | F::itemModified | F::itemIsFile}}},
+        OperationCase{"NamesWithSpacesAndNonAsciiLetters",
+                      [](const QString& r, const QString&) { makeDir(r + QStringLiteral("/Ünïcode ordner")); },
+                      [](const QString& r, const QString&) {
+                          writeFile(r + QStringLiteral("/Ünïcode ordner/straße ñ 日本.txt"));
+                      },
+                      {{QStringLiteral("Ünïcode ordner/straße ñ 日本.txt"),
+                        F::itemCreated | F::itemModified | F::itemIsFile}}},
+        OperationCase{"FolderCreatedAndFilledAtOnce", nullptr,
+                      [](const QString& r, const QString&) {
+                          makeDir(r + "/burst/inner");
+                          writeFile(r + "/burst/inner/x.txt");
+                          writeFile(r + "/burst/y.txt");
+                      },
+                      {{"burst", F::itemCreated | F::itemIsDir},
+                       {"burst/inner", F::itemCreated | F::itemIsDir},
+                       {"burst/inner/x.txt", F::itemCreated | F::itemModified | F::itemIsFile},
+                       {"burst/y.txt", F::itemCreated | F::itemModified | F::itemIsFile}}},
+        OperationCase{"FolderMovedInWithContent",
+                      [](const QString&, const QString& o) {
+                          makeDir(o + "/tree/sub");
+                          writeFile(o + "/tree/sub/f.txt");
+                          writeFile(o + "/tree/top.txt");
+                      },
+                      [](const QString& r, const QString& o) { moveItem(o + "/tree", r + "/tree"); },
+                      {{"tree", F::itemRenamed | F::itemIsDir, F::itemCreated},
+                       {"tree/sub", F::itemCreated | F::itemIsDir},
+                       {"tree/sub/f.txt", F::itemCreated | F::itemModified | F::itemIsFile},
+                       {"tree/top.txt", F::itemCreated | F::itemModified | F::itemIsFile}}},
+        OperationCase{"FolderMovedInIsWatched",
+                      [](const QString&, const QString& o) { makeDir(o + "/tree"); },
+                      [](const QString& r, const QString& o) {
+                          moveItem(o + "/tree", r + "/tree");
+                          std::this_thread::sleep_for(2 * latency);
+                          writeFile(r + "/tree/later.txt");
+                      },
+                      {{"tree/later.txt", F::itemCreated | F::itemModified | F::itemIsFile}}},
+        OperationCase{"FileMovedOut", [](const QString& r, const QString&) { writeFile(r + "/gone.txt"); },
+                      [](const QString& r, const QString& o) { moveItem(r + "/gone.txt", o + "/gone.txt"); },
+                      {{"gone.txt", F::itemRenamed | F::itemIsFile, F::itemRemoved}}},
+        OperationCase{"SymlinkCreated", nullptr,
+                      [](const QString& r, const QString&) {
+                          ASSERT_EQ(::symlink("/nowhere", QFile::encodeName(r + "/link").constData()), 0);
+                      },
+                      {{"link", F::itemCreated | F::itemIsSymlink, F::itemIsFile | F::itemIsDir}}},
+        OperationCase{"HardLinkCreatedCountsAsWritten",
+                      [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+                      [](const QString& r, const QString&) {
+                          ASSERT_EQ(::link(QFile::encodeName(r + "/a.txt").constData(),
+                                           QFile::encodeName(r + "/b.txt").constData()),
+                                    0);
+                      },
+                      {{"b.txt", F::itemCreated | F::itemModified | F::itemIsHardlink | F::itemIsFile}}}),
+    [](const ::testing::TestParamInfo<OperationCase>& info) { return std::string(info.param.name); });
+
+// Moves inside the tree: the two halves side by side, old path first, ids consecutive.
+struct RenameCase {
+    const char* name;
+    bool folder;
+    QString from;
+    QString to;
+};
+
+void PrintTo(const RenameCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamRenameTest : public FileEventStreamTest, public ::testing::WithParamInterface<RenameCase> {};
+
+TEST_P(FileEventStreamRenameTest, PairsTheHalvesOldPathFirst) {
+    const RenameCase& c = GetParam();
+    makeDir(root_ + "/a");
+    makeDir(root_ + "/b");
+    if (c.folder) {
+        makeDir(root_ + "/" + c.from + "/inner");
+    } else {
+        writeFile(root_ + "/" + c.from);
+    }
+    startStream();
+    moveItem(root_ + "/" + c.from, root_ + "/" + c.to);
+    const QString from = root_ + "/" + c.from;
+    const QString to = root_ + "/" + c.to;
+    ASSERT_TRUE(waitFor(to, F::itemRenamed));
+    const std::uint32_t type = c.folder ? F::itemIsDir : F::itemIsFile;
+    bool found = false;
+    for (const auto& delivery : recorder_.deliveries()) {
+        for (std::size_t i = 0; i + 1 < delivery.size(); ++i) {
+            if (delivery[i].path != from) continue;
+            found = true;
+            EXPECT_EQ(delivery[i].flags, F::itemRenamed | type);
+            EXPECT_EQ(delivery[i + 1].path, to);
+            EXPECT_EQ(delivery[i + 1].flags, F::itemRenamed | type);
+            EXPECT_EQ(delivery[i + 1].id, delivery[i].id + 1);
+        }
+    }
+    EXPECT_TRUE(found) << "the old half is not right before the new half";
+    if (c.folder) {
+        // Events inside a renamed folder carry its new path.
+        writeFile(to + "/inner/after.txt");
+        EXPECT_TRUE(waitFor(to + "/inner/after.txt", F::itemCreated | F::itemModified));
+        EXPECT_FALSE(recorder_.find(from + "/inner/after.txt", 0));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Renames, FileEventStreamRenameTest,
+                         ::testing::Values(RenameCase{"FileInOneFolder", false, "a/x.txt", "a/y.txt"},
+                                           RenameCase{"FileAcrossFolders", false, "a/x.txt", "b/x.txt"},
+                                           RenameCase{"FolderInOneFolder", true, "a/d", "a/e"},
+                                           RenameCase{"FolderAcrossFolders", true, "a/d", "b/d"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileEventStreamTest, AHalfWithoutPartnerStandsAloneBetweenIdGaps) {
+    writeFile(root_ + "/before.txt");
+    writeFile(outside_ + "/in.txt");
+    startStream();
+    // Changes before and after, so that the lone half has neighbours in its delivery.
+    writeFile(root_ + "/before.txt", "1");
+    moveItem(outside_ + "/in.txt", root_ + "/in.txt");
+    writeFile(root_ + "/after.txt");
+    ASSERT_TRUE(waitFor(root_ + "/after.txt", F::itemCreated));
+    ASSERT_TRUE(waitFor(root_ + "/in.txt", F::itemRenamed));
+    for (const auto& delivery : recorder_.deliveries()) {
+        for (std::size_t i = 0; i < delivery.size(); ++i) {
+            if (delivery[i].path != root_ + "/in.txt") continue;
+            if (i > 0) {
+                EXPECT_GT(delivery[i].id, delivery[i - 1].id + 1);
+            }
+            if (i + 1 < delivery.size()) {
+                EXPECT_GT(delivery[i + 1].id, delivery[i].id + 1);
+            }
+        }
+    }
+}
+
+TEST_F(FileEventStreamTest, MergesTheOperationsOnOnePathIntoOneEvent) {
+    startStream();
+    {
+        QFile file(root_ + "/merged.txt");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 20; ++i) {
+            file.write("chunk");
+            file.flush();
+        }
+    }
+    ::chmod(QFile::encodeName(root_ + "/merged.txt").constData(), 0600);
+    ASSERT_TRUE(waitFor(root_ + "/merged.txt", F::itemCreated));
+    std::this_thread::sleep_for(3 * latency);
+    int eventsOnPath = 0;
+    std::uint32_t flags = 0;
+    for (const auto& delivery : recorder_.deliveries()) {
+        int inDelivery = 0;
+        for (const auto& event : delivery) {
+            if (event.path != root_ + "/merged.txt") continue;
+            ++inDelivery;
+            flags |= event.flags;
+        }
+        EXPECT_LE(inDelivery, 1) << "one event per path and delivery";
+        eventsOnPath += inDelivery;
+    }
+    EXPECT_GE(eventsOnPath, 1);
+    EXPECT_EQ(flags & (F::itemCreated | F::itemModified | F::itemIsFile),
+              F::itemCreated | F::itemModified | F::itemIsFile);
+}
+
+TEST_F(FileEventStreamTest, ReportsEveryFileOfALargeBatch) {
+    makeDir(root_ + "/batch");
+    startStream();
+    constexpr int count = 600;
+    for (int i = 0; i < count; ++i) writeFile(root_ + QStringLiteral("/batch/file %1.txt").arg(i));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        for (int i = count - 1; i >= 0; --i)
+            if (!recorder_.find(root_ + QStringLiteral("/batch/file %1.txt").arg(i), F::itemCreated | F::itemModified))
+                return false;
+        return true;
+    }));
+    EXPECT_FALSE(recorder_.find(root_, F::mustScanSubDirs)) << "nothing was lost";
+}
+
+struct RootCase {
+    const char* name;
+    std::function<void(const QString& temp, const QString& root)> act;
+};
+
+void PrintTo(const RootCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamRootTest : public FileEventStreamTest, public ::testing::WithParamInterface<RootCase> {};
+
+TEST_P(FileEventStreamRootTest, GivesOneRootChangedEventAloneAndThenNothing) {
+    makeDir(root_ + "/sub");
+    writeFile(root_ + "/sub/f.txt");
+    startStream();
+    GetParam().act(temp_.path(), root_);
+    ASSERT_TRUE(waitFor(root_, F::rootChanged));
+    std::this_thread::sleep_for(3 * latency);
+    int rootChanged = 0;
+    for (const auto& delivery : recorder_.deliveries()) {
+        for (std::size_t i = 0; i < delivery.size(); ++i) {
+            if (!(delivery[i].flags & F::rootChanged)) continue;
+            ++rootChanged;
+            EXPECT_EQ(delivery[i].path, root_);
+            EXPECT_EQ(delivery[i].flags & ~F::unmount, F::rootChanged);
+            if (i > 0) {
+                EXPECT_GT(delivery[i].id, delivery[i - 1].id + 1);
+            }
+            if (i + 1 < delivery.size()) {
+                EXPECT_GT(delivery[i + 1].id, delivery[i].id + 1);
+            }
+        }
+    }
+    EXPECT_EQ(rootChanged, 1);
+    EXPECT_EQ(stream_->watchCount(), 0u);
+    // Whatever happens where the root was is no longer reported.
+    const std::size_t before = recorder_.count();
+    makeDir(root_ + "/again");
+    std::this_thread::sleep_for(3 * latency);
+    EXPECT_EQ(recorder_.count(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Root, FileEventStreamRootTest,
+    ::testing::Values(RootCase{"RootMoved", [](const QString& t, const QString& r) { moveItem(r, t + "/moved"); }},
+                      RootCase{"RootDeleted", [](const QString&, const QString& r) { QDir(r).removeRecursively(); }},
+                      RootCase{"FolderAboveRootMoved",
+                               [](const QString& t, const QString&) {
+                                   moveItem(t, t + "-moved");
+                                   moveItem(t + "-moved", t);
+                               }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileEventStreamTest, AnOverflowGivesOneMustScanEventAndWatchingGoesOn) {
+    makeDir(root_ + "/a/b");
+    startStream();
+    const std::size_t watches = stream_->watchCount();
+    EXPECT_EQ(watches, 3u);
+    stream_->injectQueueOverflowForTesting();
+    stream_->injectQueueOverflowForTesting();
+    ASSERT_TRUE(waitFor(root_, F::mustScanSubDirs | F::kernelDropped));
+    std::this_thread::sleep_for(2 * latency);
+    int lost = 0;
+    for (const auto& delivery : recorder_.deliveries())
+        for (const auto& event : delivery)
+            if (event.flags & F::mustScanSubDirs) {
+                ++lost;
+                EXPECT_EQ(event.path, root_);
+            }
+    EXPECT_GE(lost, 1);
+    EXPECT_FALSE(logLines().isEmpty());
+    // The watches are in place again, deep folders included.
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return stream_->watchCount() == watches; }));
+    writeFile(root_ + "/a/b/after.txt");
+    EXPECT_TRUE(waitFor(root_ + "/a/b/after.txt", F::itemCreated | F::itemModified));
+}
+
+TEST_F(FileEventStreamTest, RunningOutOfWatchesGivesAMustScanEventNotACrash) {
+    for (int i = 0; i < 5; ++i) makeDir(root_ + QStringLiteral("/d%1").arg(i));
+    stream_ = std::make_unique<FileEventStream>(root_, queue_, std::ref(recorder_), latency);
+    stream_->setLogHandler([this](const QString& message) {
+        std::lock_guard lock(logMutex_);
+        log_.push_back(message);
+    });
+    stream_->setWatchLimitForTesting(2);
+    ASSERT_TRUE(stream_->start());
+    ASSERT_TRUE(stream_->waitUntilReady(5000));
+    EXPECT_EQ(stream_->watchCount(), 3u);  // the root and two folders
+    ASSERT_TRUE(waitFor(root_, F::mustScanSubDirs | F::kernelDropped));
+    const QStringList lines = logLines();
+    ASSERT_EQ(lines.size(), 1) << "one line for all the folders left out";
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("3 folder(s)"))) << lines.first().toStdString();
+    // A new folder cannot be watched either: reported the same way.
+    const std::size_t before = recorder_.count();
+    makeDir(root_ + "/new");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder_.count() > before; }));
+    ASSERT_TRUE(waitFor(root_ + "/new", F::itemCreated | F::itemIsDir));
+    EXPECT_TRUE(recorder_.deliveries().back().front().path == root_ + "/new");
+    bool lostAgain = false;
+    for (const auto& event : recorder_.deliveries().back()) lostAgain |= (event.flags & F::mustScanSubDirs) != 0;
+    EXPECT_TRUE(lostAgain);
+}
+
+TEST_F(FileEventStreamTest, StopWaitsAndNoCallbackFollows) {
+    std::atomic<int> calls{0};
+    std::atomic<bool> inside{false};
+    std::atomic<bool> overlapped{false};
+    FileEventStream stream(root_, queue_, [&](const std::vector<FileEvent>&) {
+        inside = true;
+        std::this_thread::sleep_for(30ms);  // a slow receiver: stop must wait for it
+        calls.fetch_add(1);
+        inside = false;
+    }, 5ms);
+    ASSERT_TRUE(stream.start());
+    ASSERT_TRUE(stream.waitUntilReady(5000));
+    std::atomic<bool> writing{true};
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) writeFile(root_ + QStringLiteral("/w%1").arg(i % 50));
+    });
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return calls.load() >= 2; }));
+    stream.stop();
+    if (inside) overlapped = true;
+    const int afterStop = calls.load();
+    std::this_thread::sleep_for(100ms);
+    writing = false;
+    writer.join();
+    EXPECT_FALSE(overlapped) << "stop returned while a callback ran";
+    EXPECT_EQ(calls.load(), afterStop);
+    EXPECT_FALSE(stream.isRunning());
+    EXPECT_EQ(stream.watchCount(), 0u);
+}
+
+TEST_F(FileEventStreamTest, StopFromTheCallbackItselfDoesNotWaitForItself) {
+    std::atomic<int> calls{0};
+    std::unique_ptr<FileEventStream> stream;
+    stream = std::make_unique<FileEventStream>(root_, queue_, [&](const std::vector<FileEvent>&) {
+        calls.fetch_add(1);
+        stream->stop();
+    }, latency);
+    ASSERT_TRUE(stream->start());
+    ASSERT_TRUE(stream->waitUntilReady(5000));
+    writeFile(root_ + "/one.txt");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !stream->isRunning(); }));
+    writeFile(root_ + "/two.txt");
+    std::this_thread::sleep_for(3 * latency);
+    EXPECT_EQ(calls.load(), 1);
+}
+
+TEST_F(FileEventStreamTest, StartsOnlyOnAFolderAndNotOnceInvalidated) {
+    writeFile(root_ + "/file");
+    const struct {
+        QString path;
+        bool starts;
+    } cases[] = {{root_, true}, {root_ + "/missing", false}, {root_ + "/file", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        FileEventStream stream(c.path, queue_, std::ref(recorder_), latency);
+        EXPECT_EQ(stream.start(), c.starts);
+        EXPECT_EQ(stream.isRunning(), c.starts);
+    }
+    FileEventStream stream(root_ + "//", queue_, std::ref(recorder_), latency);
+    EXPECT_EQ(stream.path(), root_);
+    stream.invalidate();
+    EXPECT_FALSE(stream.start());
+}
+
+}  // namespace
