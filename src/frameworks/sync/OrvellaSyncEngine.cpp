@@ -1,0 +1,1279 @@
+#include "frameworks/sync/OrvellaSyncEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "frameworks/logger/FrameworkChannels.h"
+#include "frameworks/sync/SubscriptionSet.h"
+#include "frameworks/sync/SyncDecision.h"
+#include "frameworks/sync/SyncFileSystem.h"
+#include "frameworks/sync/SyncStateStore.h"
+#include "service/StorageService.h"
+
+namespace fs = SyncFileSystem;
+using SteadyClock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int settleMs = 30;
+constexpr int progressIntervalMs = 100;
+constexpr int commitEvery = 2000;
+constexpr unsigned localFolderMode = 0755;
+constexpr unsigned remoteFolderMode = 0700;
+
+QString cleanAbsolute(const QString& path) {
+    if (path.isEmpty()) return {};
+    return QDir::cleanPath(QDir(path).absolutePath());
+}
+
+// Device and inode: a folder deleted and made anew under the same path is another folder.
+std::optional<QString> identityOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+}
+
+SyncError::Kind localWriteError(int error) {
+    if (error == ENOSPC || error == EDQUOT) return SyncError::Kind::insufficientLocalStorage;
+    return SyncError::Kind::itemIsInReadonlyDirectory;
+}
+
+SyncError::Kind remoteWriteError(int error) {
+    if (error == ENOSPC || error == EDQUOT) return SyncError::Kind::insufficientRemoteStorage;
+    return SyncError::Kind::itemIsReadonlyOnRemote;
+}
+
+bool isRemoval(SyncAction action) {
+    return action == SyncAction::deleteRemote || action == SyncAction::deleteLocal ||
+           action == SyncAction::removeUnsubscribed;
+}
+
+QString childPath(const QString& parent, const QString& name) {
+    return parent.isEmpty() ? name : parent + QLatin1Char('/') + name;
+}
+
+// Calls `fn` for the entry at `root` and everything below it.
+template <typename Map, typename F>
+void forEachInSubtree(const Map& map, const QString& root, F&& fn) {
+    if (auto it = map.find(root); it != map.end()) fn(it->first, it->second);
+    const QString prefix = root + QLatin1Char('/');
+    for (auto it = map.lower_bound(prefix); it != map.end() && it->first.startsWith(prefix); ++it) fn(it->first, it->second);
+}
+
+// Moves the entry at `from` and everything below it to `to`.
+template <typename Map>
+void rekey(Map& map, const QString& from, const QString& to) {
+    std::vector<std::pair<QString, typename Map::mapped_type>> moved;
+    if (auto it = map.find(from); it != map.end()) {
+        moved.emplace_back(to, it->second);
+        map.erase(it);
+    }
+    const QString prefix = from + QLatin1Char('/');
+    for (auto it = map.lower_bound(prefix); it != map.end() && it->first.startsWith(prefix);) {
+        moved.emplace_back(to + it->first.mid(from.size()), it->second);
+        it = map.erase(it);
+    }
+    for (auto& [key, value] : moved) map[key] = std::move(value);
+}
+
+}  // namespace
+
+class OrvellaSyncEngine::Core {
+public:
+    Core(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service, const QString& remoteRoot,
+         const QString& dataFolder, Options options);
+    ~Core();
+
+    std::vector<SelectiveSyncItem> subscriptions() const;
+    void setSubscriptions(const std::vector<SelectiveSyncItem>& items);
+    std::vector<SyncErrorInfo> syncErrors() const;
+    void triggerSync();
+    void setSyncEnabled(bool enabled);
+    OVItemSyncStatus itemSyncStatus(const QString& path) const;
+    SyncStatus currentStatus() const;
+    std::uint64_t idlePassCount() const { return idlePasses_.load(); }
+
+    void localChange(const QString& path);
+    void localMove(const QString& from, const QString& to);
+    void permissionChange(const QString& path);
+    void requestFullScan();
+
+private:
+    struct Pending {
+        QSet<QString> paths;
+        std::vector<std::pair<QString, QString>> moves;
+        bool fullScan = false;
+        bool clearBackoff = false;
+    };
+    struct ItemError {
+        SyncErrorInfo info;
+        int attempts = 0;
+        SteadyClock::time_point retryAt;
+    };
+    struct Planned {
+        QString path;
+        SyncStep step;
+        std::optional<FsEntry> local;
+        std::optional<FsEntry> remote;
+        std::optional<SyncRecord> base;
+        bool subscribed = true;
+    };
+    struct IgnoreAnswer {
+        std::optional<FsEntry> entry;
+        bool ignored = false;
+    };
+
+    void run();
+    bool pass(Pending& pending);
+    bool work(Pending& pending);
+    bool checkRoots();
+    void checkIdentity(const QString& key, const QString& path);
+    void applyDirty(const QSet<QString>& paths);
+    void applyMoves(const std::vector<std::pair<QString, QString>>& moves);
+    bool moveRemote(const QString& from, const QString& to);
+    std::vector<Planned> plan(const SubscriptionSet& subscriptions);
+    bool execute(std::vector<Planned>& steps);
+    bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
+    void perform(const Planned& item);
+    void upload(const Planned& item);
+    void download(const QString& path, const FsEntry& remote, const std::optional<FsEntry>& expectedLocal);
+    void createRemoteFolder(const Planned& item);
+    void createLocalFolder(const QString& path, const FsEntry& remote);
+    void resolveBothChanged(const Planned& item);
+
+    bool interrupted() const;
+    bool keepsItems(const QString& folder) const;
+    bool isIgnored(const QString& path, const std::optional<FsEntry>& local);
+    void markIgnored(const QString& path, bool ignored);
+    void subscribeFolder(const QString& path);
+    bool inBackoff(const QString& path, SteadyClock::time_point now) const;
+    void clearBackoff(const QString& below);
+
+    QString local(const QString& path) const { return fs::join(localRoot_, path); }
+    QString remote(const QString& path) const { return fs::join(remoteRoot_, path); }
+
+    void setRecord(const QString& path, const SyncRecord& record);
+    void dropRecord(const QString& path);
+    void noteStoreChange();
+    void markStale(const QString& path);
+
+    void reportStatus(const SyncStatus& status);
+    void reportProgress(bool force);
+    void reportItem(const QString& path, OVItemSyncStatus status);
+    void failItem(const QString& path, SyncError::Kind kind, int error);
+    void resolveError(const QString& path);
+    void setGlobalError(std::optional<SyncError::Kind> kind);
+    SyncStatus idleStatus() const;
+    void sendEvent(const SyncEvent& event);
+
+    // Fixed at construction.
+    const QString localRoot_;
+    const QString remoteRoot_;
+    SyncStatusDelegate* const delegate_;
+    const QString conflictSuffix_;
+    const std::int64_t minimumFreeDiskSpace_;
+    const std::chrono::milliseconds pollInterval_;
+    const std::shared_ptr<StorageService> service_;
+    QString userName_;  // for the quota; empty when the service does not know the tree's owner
+    int lockFd_ = -1;
+
+    // Hand-over between the callers' threads and the engine's thread.
+    mutable std::mutex mutex_;
+    std::condition_variable wakeUp_;
+    Pending pending_;
+    bool wake_ = false;
+    bool eventsArrived_ = false;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> enabled_{true};
+    std::atomic<bool> cancel_{false};
+    std::atomic<std::uint64_t> idlePasses_{0};
+
+    // Read by any thread, written by the engine's thread (subscriptions also by callers).
+    mutable std::mutex stateMutex_;
+    std::map<QString, SyncRecord> records_;
+    SubscriptionSet subscriptions_;
+    bool subscriptionsDirty_ = false;
+    std::map<QString, ItemError> errors_;
+    std::optional<SyncErrorInfo> globalError_;
+    QSet<QString> active_;
+    QSet<QString> ignored_;
+    QSet<QString> notHeld_;  // the topmost remote items the subscriptions leave out
+    SyncStatus status_ = SyncStatus::of(SyncStatus::Kind::preparing);
+    bool statusReported_ = false;
+    bool busy_ = true;
+
+    // The engine's thread only.
+    std::unique_ptr<SyncStateStore> store_;
+    FileTree localTree_;
+    FileTree remoteTree_;
+    std::map<QString, IgnoreAnswer> ignoreCache_;
+    QSet<QString> stale_;
+    bool needFullScan_ = true;
+    bool lowSpaceReported_ = false;
+    int uncommitted_ = 0;
+    SyncProgress downloadProgress_;
+    SyncProgress uploadProgress_;
+    SteadyClock::time_point lastProgress_;
+
+    std::thread thread_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Set-up and tear-down
+
+OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
+                              const QString& remoteRoot, const QString& dataFolder, Options options)
+    : localRoot_(cleanAbsolute(configuration.rootDirectoryLocalURL)),
+      remoteRoot_(cleanAbsolute(remoteRoot)),
+      delegate_(configuration.syncStatusDelegate),
+      conflictSuffix_(configuration.conflictSuffix),
+      minimumFreeDiskSpace_(configuration.minimumFreeDiskSpace),
+      pollInterval_(std::max(10, options.pollIntervalMs)),
+      service_(std::move(service)),
+      subscriptions_(std::vector<SelectiveSyncItem>{SelectiveSyncItem{QStringLiteral("/"), true, QString()}}) {
+    const QString data = cleanAbsolute(dataFolder);
+    if (localRoot_.isEmpty() || remoteRoot_.isEmpty() || data.isEmpty())
+        throw std::runtime_error("The sync folder, the remote folder and the data folder are all needed");
+    if (localRoot_ == QStringLiteral("/") || fs::relativeTo(localRoot_, remoteRoot_) ||
+        fs::relativeTo(remoteRoot_, localRoot_))
+        throw std::runtime_error("The sync folder and the remote folder must not contain one another");
+    if (fs::makeFolders(data, 0700) != 0)
+        throw std::runtime_error("Cannot create the sync data folder " + data.toStdString());
+
+    // Two engines on one state would each take the other's writes for the user's changes.
+    const QByteArray lockPath = QFile::encodeName(fs::join(data, QStringLiteral("SyncState.lock")));
+    lockFd_ = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd_ < 0) throw std::runtime_error("Cannot open " + lockPath.toStdString());
+    if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lockFd_);
+        throw std::runtime_error("The sync state in " + data.toStdString() + " is in use by another engine");
+    }
+    try {
+        store_ = std::make_unique<SyncStateStore>(fs::join(data, stateFileName()));
+        // State kept for other folders says nothing about these: start over with a comparison.
+        if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
+            store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
+            store_->removeAllRecords();
+            store_->setValue(QStringLiteral("localRoot"), localRoot_);
+            store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
+            store_->setValue(QStringLiteral("localRootId"), QString());
+            store_->setValue(QStringLiteral("remoteRootId"), QString());
+        }
+        records_ = store_->loadRecords();
+        if (auto items = store_->loadSubscriptions()) subscriptions_ = SubscriptionSet(std::move(*items));
+        store_->commit();
+    } catch (...) {
+        store_.reset();
+        ::close(lockFd_);
+        throw;
+    }
+
+    if (service_) {
+        const QString users = cleanAbsolute(service_->usersFolder());
+        if (fs::parentOf(remoteRoot_) == users) userName_ = fs::nameOf(remoteRoot_);
+    }
+    OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine starts on \"%1\" with the remote tree \"%2\" (%3 items known)")
+                                      .arg(localRoot_, remoteRoot_)
+                                      .arg(records_.size()));
+    thread_ = std::thread([this] { run(); });
+}
+
+OrvellaSyncEngine::Core::~Core() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+        cancel_ = true;
+    }
+    wakeUp_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    store_.reset();
+    if (lockFd_ >= 0) ::close(lockFd_);
+    OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine stopped"));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Calls from other threads
+
+std::vector<SelectiveSyncItem> OrvellaSyncEngine::Core::subscriptions() const {
+    std::lock_guard lock(stateMutex_);
+    return subscriptions_.items();
+}
+
+void OrvellaSyncEngine::Core::setSubscriptions(const std::vector<SelectiveSyncItem>& items) {
+    {
+        std::lock_guard lock(stateMutex_);
+        subscriptions_ = SubscriptionSet(items);
+        subscriptionsDirty_ = true;
+    }
+    OVLOG_INFO(Log::Sync::selectiveSync(), QStringLiteral("%1 subscriptions set").arg(items.size()));
+    {
+        std::lock_guard lock(mutex_);
+        wake_ = true;
+    }
+    wakeUp_.notify_all();
+}
+
+std::vector<SyncErrorInfo> OrvellaSyncEngine::Core::syncErrors() const {
+    std::lock_guard lock(stateMutex_);
+    std::vector<SyncErrorInfo> list;
+    if (globalError_) list.push_back(*globalError_);
+    for (const auto& [path, error] : errors_) list.push_back(error.info);
+    std::stable_sort(list.begin(), list.end(),
+                     [](const SyncErrorInfo& a, const SyncErrorInfo& b) { return a.date < b.date; });
+    return list;
+}
+
+void OrvellaSyncEngine::Core::triggerSync() {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.fullScan = true;
+        pending_.clearBackoff = true;
+        wake_ = true;
+    }
+    wakeUp_.notify_all();
+}
+
+void OrvellaSyncEngine::Core::setSyncEnabled(bool enabled) {
+    {
+        std::lock_guard lock(mutex_);
+        enabled_ = enabled;
+        cancel_ = !enabled || stop_;
+        if (enabled) pending_.fullScan = true;
+        wake_ = true;
+    }
+    OVLOG_INFO(Log::Sync::syncFlow(), enabled ? QStringLiteral("Sync resumed") : QStringLiteral("Sync paused"));
+    wakeUp_.notify_all();
+}
+
+OVItemSyncStatus OrvellaSyncEngine::Core::itemSyncStatus(const QString& path) const {
+    const auto relative = fs::relativeTo(localRoot_, QDir::cleanPath(path));
+    if (!relative) return OVItemSyncStatus::ignored;
+    const auto entry = relative->isEmpty() ? std::nullopt : fs::stat(path);
+    std::lock_guard lock(stateMutex_);
+    if (relative->isEmpty()) {
+        if (busy_) return OVItemSyncStatus::syncing;
+        return globalError_ || !errors_.empty() ? OVItemSyncStatus::error : OVItemSyncStatus::synced;
+    }
+    if (fs::isTemporaryName(fs::nameOf(*relative))) return OVItemSyncStatus::ignored;
+    if (errors_.count(*relative)) return OVItemSyncStatus::error;
+    if (active_.contains(*relative)) return OVItemSyncStatus::syncing;
+    for (QString p = *relative;; p = fs::parentOf(p)) {
+        if (ignored_.contains(p)) return OVItemSyncStatus::ignored;
+        if (p.isEmpty() || !p.contains(QLatin1Char('/'))) break;
+    }
+    if (entry && entry->type == FsEntry::Type::other) return OVItemSyncStatus::ignored;
+    const auto record = records_.find(*relative);
+    const bool known = record != records_.end();
+    bool held = true;
+    if (entry) held = subscriptions_.contains(*relative, entry->isDirectory());
+    else if (known) held = subscriptions_.contains(*relative, record->second.isDirectory());
+    for (QString p = *relative; held && !p.isEmpty(); p = fs::parentOf(p))
+        if (notHeld_.contains(p)) held = false;
+    if (!held && (!entry || known)) return OVItemSyncStatus::selectivelyNotSynced;
+    if (known && entry && entry->sameVersion(record->second.local)) return OVItemSyncStatus::synced;
+    return OVItemSyncStatus::syncing;
+}
+
+SyncStatus OrvellaSyncEngine::Core::currentStatus() const {
+    std::lock_guard lock(stateMutex_);
+    return status_;
+}
+
+void OrvellaSyncEngine::Core::localChange(const QString& path) {
+    const auto relative = fs::relativeTo(localRoot_, QDir::cleanPath(path));
+    if (!relative) return;
+    if (relative->isEmpty()) return requestFullScan();
+    {
+        std::lock_guard lock(mutex_);
+        pending_.paths.insert(*relative);
+        wake_ = eventsArrived_ = true;
+    }
+    wakeUp_.notify_all();
+}
+
+void OrvellaSyncEngine::Core::localMove(const QString& from, const QString& to) {
+    const auto source = from.isEmpty() ? std::nullopt : fs::relativeTo(localRoot_, QDir::cleanPath(from));
+    const auto target = to.isEmpty() ? std::nullopt : fs::relativeTo(localRoot_, QDir::cleanPath(to));
+    if ((source && source->isEmpty()) || (target && target->isEmpty())) return requestFullScan();
+    {
+        std::lock_guard lock(mutex_);
+        if (source) pending_.paths.insert(*source);
+        if (target) pending_.paths.insert(*target);
+        if (source && target) pending_.moves.emplace_back(*source, *target);
+        wake_ = eventsArrived_ = true;
+    }
+    wakeUp_.notify_all();
+}
+
+void OrvellaSyncEngine::Core::permissionChange(const QString& path) {
+    // A changed permission can turn an ignored (unreadable, read-only) item into a syncable one and
+    // unblock a folder an earlier write failed in: the dirty path clears both memories.
+    localChange(path);
+}
+
+void OrvellaSyncEngine::Core::requestFullScan() {
+    {
+        std::lock_guard lock(mutex_);
+        pending_.fullScan = true;
+        wake_ = eventsArrived_ = true;
+    }
+    wakeUp_.notify_all();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The engine's thread
+
+void OrvellaSyncEngine::Core::run() {
+    reportStatus(SyncStatus::of(SyncStatus::Kind::preparing));
+    bool again = true;
+    for (;;) {
+        Pending pending;
+        {
+            std::unique_lock lock(mutex_);
+            if (!again) wakeUp_.wait_for(lock, pollInterval_, [this] { return stop_.load() || wake_; });
+            if (stop_) break;
+            // Changes come in bursts: a short pause lets one pass take the whole burst.
+            if (eventsArrived_) wakeUp_.wait_for(lock, std::chrono::milliseconds(settleMs), [this] { return stop_.load(); });
+            if (stop_) break;
+            wake_ = eventsArrived_ = false;
+            pending = std::move(pending_);
+            pending_ = Pending{};
+        }
+        try {
+            again = pass(pending);
+        } catch (const std::exception& error) {
+            OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Sync pass failed: %1").arg(QString::fromUtf8(error.what())));
+            setGlobalError(SyncError::Kind::setupFailure);
+            reportStatus(SyncStatus::makeError(SyncError{SyncError::Kind::setupFailure, 0}));
+            needFullScan_ = true;
+            again = false;
+            ++idlePasses_;
+        }
+    }
+    try {
+        store_->commit();
+    } catch (const std::exception& error) {
+        OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Cannot write the sync state: %1").arg(QString::fromUtf8(error.what())));
+    }
+}
+
+bool OrvellaSyncEngine::Core::pass(Pending& pending) {
+    const bool worked = work(pending);
+    if (!worked) ++idlePasses_;
+    return worked;
+}
+
+bool OrvellaSyncEngine::Core::work(Pending& pending) {
+    if (!enabled_) {
+        needFullScan_ = true;
+        reportStatus(SyncStatus::of(SyncStatus::Kind::paused));
+        return false;
+    }
+    if (service_ && !service_->isReachable()) {
+        needFullScan_ = true;
+        reportStatus(SyncStatus::of(SyncStatus::Kind::offline));
+        return false;
+    }
+    if (!checkRoots()) return false;
+
+    if (pending.clearBackoff) clearBackoff(QString());
+    for (const QString& path : std::as_const(pending.paths)) clearBackoff(path);
+    if (pending.fullScan || needFullScan_) {
+        localTree_.clear();
+        fs::scan(localRoot_, QString(), localTree_);
+        needFullScan_ = false;
+        stale_.clear();
+    } else {
+        QSet<QString> dirty = pending.paths;
+        dirty.unite(stale_);
+        stale_.clear();
+        applyDirty(dirty);
+    }
+    remoteTree_.clear();
+    fs::scan(remoteRoot_, QString(), remoteTree_);
+
+    SubscriptionSet subscriptions;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (subscriptionsDirty_) {
+            store_->saveSubscriptions(subscriptions_.items());
+            subscriptionsDirty_ = false;
+        }
+        subscriptions = subscriptions_;
+    }
+    applyMoves(pending.moves);
+
+    std::vector<Planned> steps = plan(subscriptions);
+    if (steps.empty()) {
+        store_->commit();
+        {
+            std::lock_guard lock(stateMutex_);
+            busy_ = false;
+        }
+        reportStatus(idleStatus());
+        return false;
+    }
+    execute(steps);
+    store_->commit();
+    {
+        std::lock_guard lock(stateMutex_);
+        if (subscriptionsDirty_) {
+            store_->saveSubscriptions(subscriptions_.items());
+            subscriptionsDirty_ = false;
+            store_->commit();
+        }
+    }
+    return true;
+}
+
+bool OrvellaSyncEngine::Core::checkRoots() {
+    const auto root = fs::stat(localRoot_);
+    if (!root || !root->isDirectory()) {
+        needFullScan_ = true;
+        setGlobalError(SyncError::Kind::rootDirectoryNotFound);
+        reportStatus(idleStatus());
+        return false;
+    }
+    if (!fs::stat(remoteRoot_)) {
+        // A missing remote tree is only made anew while nothing is known to be in it; otherwise
+        // its absence would read as "everything deleted".
+        bool empty = false;
+        {
+            std::lock_guard lock(stateMutex_);
+            empty = records_.empty();
+        }
+        if (!empty || fs::makeFolders(remoteRoot_, remoteFolderMode) != 0) {
+            OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("The remote tree \"%1\" is missing").arg(remoteRoot_));
+            setGlobalError(SyncError::Kind::rootDirectoryNotFound);
+            reportStatus(idleStatus());
+            return false;
+        }
+    }
+    {
+        std::lock_guard lock(stateMutex_);
+        if (globalError_ && (globalError_->error.kind == SyncError::Kind::rootDirectoryNotFound ||
+                             globalError_->error.kind == SyncError::Kind::setupFailure))
+            globalError_.reset();
+    }
+    checkIdentity(QStringLiteral("localRootId"), localRoot_);
+    checkIdentity(QStringLiteral("remoteRootId"), remoteRoot_);
+    return true;
+}
+
+void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& path) {
+    const auto identity = identityOf(path);
+    if (!identity) return;
+    const auto stored = store_->value(key);
+    if (stored && *stored == *identity) return;
+    if (stored && !stored->isEmpty()) {
+        // The folder was replaced (deleted and made anew, or another one mounted there): what was
+        // in step with the old one must not turn into deletions on the other side.
+        OVLOG_WARNING(Log::Sync::persistence(),
+                      QStringLiteral("\"%1\" is not the folder it was; comparing both sides afresh").arg(path));
+        std::lock_guard lock(stateMutex_);
+        records_.clear();
+        store_->removeAllRecords();
+        needFullScan_ = true;
+    }
+    store_->setValue(key, *identity);
+    store_->commit();
+}
+
+void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
+    QStringList sorted(paths.begin(), paths.end());
+    std::sort(sorted.begin(), sorted.end());
+    for (const QString& path : std::as_const(sorted)) {
+        bool covered = false;
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
+            if (paths.contains(p)) covered = true;
+        if (covered) continue;  // the folder's own rescan below sees it
+        fs::eraseSubtree(localTree_, path);
+        if (fs::isTemporaryName(fs::nameOf(path))) continue;
+        const auto entry = fs::stat(local(path));
+        if (!entry) continue;
+        // The folders on the way down, when the events never named them.
+        QStringList ancestors;
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p)) ancestors.prepend(p);
+        bool reachable = true;
+        for (const QString& ancestor : std::as_const(ancestors)) {
+            if (localTree_.count(ancestor)) continue;
+            const auto folder = fs::stat(local(ancestor));
+            if (!folder || !folder->isDirectory()) {
+                reachable = false;
+                break;
+            }
+            localTree_[ancestor] = *folder;
+        }
+        if (!reachable) continue;
+        localTree_[path] = *entry;
+        if (entry->isDirectory()) fs::scan(localRoot_, path, localTree_);
+    }
+}
+
+void OrvellaSyncEngine::Core::applyMoves(const std::vector<std::pair<QString, QString>>& moves) {
+    for (const auto& [from, to] : moves) {
+        if (from == to || fs::isSameOrBelow(to, from) || localTree_.count(from)) continue;
+        const auto moved = localTree_.find(to);
+        if (moved == localTree_.end() || moved->second.type == FsEntry::Type::other) continue;
+        std::optional<SyncRecord> base;
+        {
+            std::lock_guard lock(stateMutex_);
+            if (auto it = records_.find(from); it != records_.end()) base = it->second;
+            if (records_.count(to)) continue;
+        }
+        if (!base || base->local.type != moved->second.type) continue;
+        if (moved->second.isFile() && moved->second.inode != base->local.inode) continue;
+        if (remoteTree_.count(to)) continue;
+        const QString parent = fs::parentOf(to);
+        if (!parent.isEmpty()) {
+            const auto folder = remoteTree_.find(parent);
+            if (folder == remoteTree_.end() || !folder->second.isDirectory()) continue;
+        }
+        if (isIgnored(to, moved->second)) continue;
+        if (!moveRemote(from, to)) continue;
+        {
+            std::lock_guard lock(stateMutex_);
+            if (!subscriptions_.contains(to, moved->second.isDirectory()) && moved->second.isDirectory() &&
+                subscriptions_.add(to))
+                subscriptionsDirty_ = true;
+        }
+        reportItem(to, OVItemSyncStatus::synced);
+    }
+}
+
+// Renames on the remote side what the user renamed locally, instead of uploading it again, when
+// the remote item (with everything below it) is still the version last in step.
+bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to) {
+    std::map<QString, SyncRecord> records;
+    {
+        std::lock_guard lock(stateMutex_);
+        bool occupied = false;
+        forEachInSubtree(records_, from, [&](const QString& path, const SyncRecord& record) { records.emplace(path, record); });
+        forEachInSubtree(records_, to, [&](const QString&, const SyncRecord&) { occupied = true; });
+        if (occupied) return false;
+    }
+    std::size_t remoteCount = 0;
+    bool unchanged = true;
+    forEachInSubtree(remoteTree_, from, [&](const QString& path, const FsEntry& entry) {
+        const auto record = records.find(path);
+        if (record == records.end() || !entry.sameVersion(record->second.remote)) unchanged = false;
+        ++remoteCount;
+    });
+    forEachInSubtree(remoteTree_, to, [&](const QString&, const FsEntry&) { unchanged = false; });
+    if (!unchanged || remoteCount != records.size()) return false;
+    if (fs::writableFolderError(QFileInfo(remote(from)).absolutePath()) ||
+        fs::writableFolderError(QFileInfo(remote(to)).absolutePath()))
+        return false;
+    if (const int error = fs::renameNoReplace(remote(from), remote(to))) {
+        OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Cannot move \"%1\" to \"%2\" remotely (%3); copying instead")
+                                                  .arg(from, to, QString::fromUtf8(std::strerror(error))));
+        return false;
+    }
+    OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Moved \"%1\" to \"%2\" remotely").arg(from, to));
+    rekey(remoteTree_, from, to);
+    {
+        std::lock_guard lock(stateMutex_);
+        rekey(records_, from, to);
+    }
+    for (const auto& [path, record] : records) {
+        store_->removeRecord(path);
+        store_->putRecord(to + path.mid(from.size()), record);
+        noteStoreChange();
+    }
+    return true;
+}
+
+// Walks the three trees together (local, remote, last in step) and decides per path.
+std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(const SubscriptionSet& subscriptions) {
+    std::vector<Planned> steps;
+    std::map<QString, SyncRecord> records;
+    {
+        std::lock_guard lock(stateMutex_);
+        records = records_;
+    }
+    QSet<QString> skipped;
+    QSet<QString> notHeld;
+    const auto insideNotHeld = [&](const QString& path) {
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
+            if (notHeld.contains(p)) return true;
+        return false;
+    };
+    const auto insideSkipped = [&](const QString& path) {
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
+            if (skipped.contains(p)) return true;
+        return false;
+    };
+    const auto now = SteadyClock::now();
+    std::optional<std::int64_t> localRoom = fs::freeSpace(localRoot_);
+    if (localRoom) *localRoom -= minimumFreeDiskSpace_;
+    bool lowSpace = false;
+    bool quotaLooked = false;
+    std::optional<std::int64_t> remoteRoom;
+
+    auto l = localTree_.begin();
+    auto r = remoteTree_.begin();
+    auto b = records.begin();
+    while (l != localTree_.end() || r != remoteTree_.end() || b != records.end()) {
+        const QString* next = nullptr;
+        for (const QString* candidate : {l != localTree_.end() ? &l->first : nullptr,
+                                         r != remoteTree_.end() ? &r->first : nullptr,
+                                         b != records.end() ? &b->first : nullptr})
+            if (candidate && (!next || *candidate < *next)) next = candidate;
+        const QString path = *next;
+        std::optional<FsEntry> localEntry, remoteEntry;
+        std::optional<SyncRecord> base;
+        if (l != localTree_.end() && l->first == path) localEntry = (l++)->second;
+        if (r != remoteTree_.end() && r->first == path) remoteEntry = (r++)->second;
+        if (b != records.end() && b->first == path) base = (b++)->second;
+
+        if (!skipped.isEmpty() && insideSkipped(path)) continue;
+        if (localEntry && localEntry->type == FsEntry::Type::other) {
+            // Links and special files are never followed nor synced.
+            markIgnored(path, true);
+            continue;
+        }
+        if (remoteEntry && remoteEntry->type == FsEntry::Type::other) continue;
+        if ((localEntry && localChanged(localEntry, base)) || (!localEntry && !base && remoteEntry)) {
+            if (isIgnored(path, localEntry)) {
+                markIgnored(path, true);
+                skipped.insert(path);
+                continue;
+            }
+            markIgnored(path, false);
+        }
+        const bool isDirectory = localEntry    ? localEntry->isDirectory()
+                                 : remoteEntry ? remoteEntry->isDirectory()
+                                               : base && base->isDirectory();
+        const bool subscribed = subscriptions.contains(path, isDirectory);
+        if (!subscribed && remoteEntry && !insideNotHeld(path)) notHeld.insert(path);
+        SyncStep step = decide(localEntry, remoteEntry, base, subscribed);
+        if (step.action == SyncAction::removeUnsubscribed && localEntry->isDirectory() && keepsItems(path)) step = {};
+        if (step == SyncStep{}) {
+            resolveError(path);
+            continue;
+        }
+        if (inBackoff(path, now)) continue;
+
+        const bool downloads = step.action == SyncAction::download ||
+                               (step.action == SyncAction::resolveBothChanged && remoteEntry->isFile());
+        if (downloads && localRoom) {
+            if (*localRoom < remoteEntry->size) {
+                lowSpace = true;
+                continue;
+            }
+            *localRoom -= remoteEntry->size;
+        }
+        if (step.action == SyncAction::upload && !userName_.isEmpty()) {
+            if (!quotaLooked) {
+                quotaLooked = true;
+                const auto quota = service_->quotaOfUser(userName_);
+                if (quota) remoteRoom = quota.value().free;
+            }
+            const std::int64_t growth = localEntry->size - (remoteEntry && remoteEntry->isFile() ? remoteEntry->size : 0);
+            if (remoteRoom && growth > 0) {
+                if (growth > *remoteRoom) {
+                    failItem(path, SyncError::Kind::insufficientRemoteStorage, 0);
+                    continue;
+                }
+                *remoteRoom -= growth;
+            }
+        }
+        OVLOG_DEBUG(Log::Sync::syncDecision(), QStringLiteral("\"%1\": %2%3")
+                                                   .arg(path, step.removal == SyncAction::none
+                                                                  ? QString()
+                                                                  : actionName(step.removal) + QStringLiteral(", then "),
+                                                        actionName(step.action)));
+        steps.push_back(Planned{path, step, localEntry, remoteEntry, base, subscribed});
+    }
+
+    {
+        std::lock_guard lock(stateMutex_);
+        notHeld_ = std::move(notHeld);
+    }
+    if (lowSpace) {
+        setGlobalError(SyncError::Kind::insufficientLocalStorage);
+        if (!lowSpaceReported_) {
+            lowSpaceReported_ = true;
+            OVLOG_WARNING(Log::Sync::download(), QStringLiteral("Not enough free disk space to download"));
+            sendEvent(SyncEvent{SyncEvent::Kind::notEnoughDiskSpace, {}, {}, MoveActionRevertReason::regularItem});
+        }
+    } else {
+        lowSpaceReported_ = false;
+        std::lock_guard lock(stateMutex_);
+        if (globalError_ && globalError_->error.kind == SyncError::Kind::insufficientLocalStorage) globalError_.reset();
+    }
+    return steps;
+}
+
+bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
+    downloadProgress_ = {};
+    uploadProgress_ = {};
+    for (const Planned& item : steps) {
+        if (item.step.action == SyncAction::upload) uploadProgress_.total += item.local->size;
+        if (item.step.action == SyncAction::download ||
+            (item.step.action == SyncAction::resolveBothChanged && item.remote->isFile()))
+            downloadProgress_.total += item.remote->size;
+    }
+    {
+        std::lock_guard lock(stateMutex_);
+        busy_ = true;
+    }
+    OVLOG_INFO(Log::Sync::syncFlow(), QStringLiteral("Syncing %1 items (%2 bytes down, %3 bytes up)")
+                                          .arg(steps.size())
+                                          .arg(downloadProgress_.total)
+                                          .arg(uploadProgress_.total));
+    reportStatus(SyncStatus::syncing(true));
+    reportProgress(true);
+
+    // Removals first and deepest first, so that folders are empty when their turn comes.
+    QSet<QString> blocked;
+    for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+        if (interrupted()) return false;
+        if (it->step.removal != SyncAction::none && !remove(*it, it->step.removal, true)) blocked.insert(it->path);
+        if (isRemoval(it->step.action)) remove(*it, it->step.action, false);
+    }
+    // Then everything else, parents first.
+    for (const Planned& item : steps) {
+        if (interrupted()) return false;
+        if (item.step.action == SyncAction::none || isRemoval(item.step.action) || blocked.contains(item.path)) continue;
+        perform(item);
+        reportProgress(false);
+    }
+    downloadProgress_.isFinished = true;
+    uploadProgress_.isFinished = true;
+    reportProgress(true);
+    reportStatus(SyncStatus::finishing(downloadProgress_, uploadProgress_));
+    return true;
+}
+
+bool OrvellaSyncEngine::Core::interrupted() const {
+    return stop_ || !enabled_ || (service_ && !service_->isReachable());
+}
+
+bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, bool clearingTheWay) {
+    const QString& path = item.path;
+    if (path.isEmpty()) return false;  // the sync folder itself is never removed
+    const bool onRemote = action == SyncAction::deleteRemote;
+    const std::optional<FsEntry>& entry = onRemote ? item.remote : item.local;
+    if (!entry) return true;
+    const QString absolute = onRemote ? remote(path) : local(path);
+    FileTree& tree = onRemote ? remoteTree_ : localTree_;
+    int error = 0;
+    if (!fs::stat(absolute)) {
+        // Already gone.
+    } else if (entry->isDirectory()) {
+        error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
+        if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
+        if (error == ENOTEMPTY || error == EEXIST) {
+            // Something inside came back or stays (changed, new, ignored): keep the folder. Unless
+            // it is only no longer held, the other side gets it again.
+            if (action != SyncAction::removeUnsubscribed) dropRecord(path);
+            return false;
+        }
+    } else {
+        error = fs::removeFileIfUnchanged(absolute, *entry);
+        if (error == ESTALE) {
+            // Changed since the comparison: it is looked at again, never deleted unseen.
+            markStale(path);
+            return false;
+        }
+    }
+    if (error) {
+        failItem(path, onRemote ? remoteWriteError(error) : localWriteError(error), error);
+        return false;
+    }
+    OVLOG_DEBUG(Log::Sync::syncLoopAction(),
+               QStringLiteral("Removed \"%1\" %2").arg(path, onRemote ? QStringLiteral("remotely") : QStringLiteral("locally")));
+    fs::eraseSubtree(tree, path);
+    if (!clearingTheWay) dropRecord(path);
+    if (action == SyncAction::removeUnsubscribed) reportItem(path, OVItemSyncStatus::selectivelyNotSynced);
+    return true;
+}
+
+void OrvellaSyncEngine::Core::perform(const Planned& item) {
+    switch (item.step.action) {
+    case SyncAction::upload: return upload(item);
+    case SyncAction::download:
+        return download(item.path, *item.remote,
+                        item.step.removal == SyncAction::deleteLocal ? std::nullopt : item.local);
+    case SyncAction::createRemoteFolder: return createRemoteFolder(item);
+    case SyncAction::createLocalFolder: return createLocalFolder(item.path, *item.remote);
+    case SyncAction::recordInSync:
+        setRecord(item.path, SyncRecord{*item.local, *item.remote});
+        if (!item.base && !item.subscribed) subscribeFolder(item.path);
+        reportItem(item.path, OVItemSyncStatus::synced);
+        return;
+    case SyncAction::forget: dropRecord(item.path); return;
+    case SyncAction::resolveBothChanged: return resolveBothChanged(item);
+    default: return;
+    }
+}
+
+void OrvellaSyncEngine::Core::upload(const Planned& item) {
+    const QString& path = item.path;
+    reportItem(path, OVItemSyncStatus::syncing);
+    const QString target = remote(path);
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!fs::stat(folder)) {
+        if (const int error = fs::makeFolders(folder, remoteFolderMode)) return failItem(path, remoteWriteError(error), error);
+    }
+    const bool replacesFolder = item.step.removal == SyncAction::deleteRemote;
+    const std::optional<FsEntry> expected = replacesFolder ? std::nullopt : item.remote;
+    const auto result = fs::copyAtomically(
+        local(path), *item.local, target,
+        [&] {
+            const auto now = fs::stat(target);
+            return expected ? now && now->sameVersion(*expected) : !now;
+        },
+        cancel_);
+    switch (result.outcome) {
+    case fs::Outcome::done:
+        remoteTree_[path] = result.written;
+        setRecord(path, SyncRecord{*item.local, result.written});
+        uploadProgress_.completed += item.local->size;
+        OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Uploaded \"%1\" (%2 bytes)").arg(path).arg(item.local->size));
+        reportItem(path, OVItemSyncStatus::synced);
+        return;
+    case fs::Outcome::sourceChanged:
+    case fs::Outcome::targetChanged:
+    case fs::Outcome::cancelled:
+        markStale(path);
+        return;
+    case fs::Outcome::failed:
+        return failItem(path, remoteWriteError(result.error), result.error);
+    }
+}
+
+void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remoteEntry,
+                                       const std::optional<FsEntry>& expectedLocal) {
+    reportItem(path, OVItemSyncStatus::syncing);
+    const QString target = local(path);
+    if (expectedLocal && expectedLocal->isFile() && !(expectedLocal->mode & S_IWUSR))
+        return failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!fs::stat(folder)) {
+        if (const int error = fs::makeFolders(folder, localFolderMode)) return failItem(path, localWriteError(error), error);
+    }
+    const auto result = fs::copyAtomically(
+        remote(path), remoteEntry, target,
+        [&] {
+            const auto now = fs::stat(target);
+            return expectedLocal ? now && now->sameVersion(*expectedLocal) : !now;
+        },
+        cancel_);
+    switch (result.outcome) {
+    case fs::Outcome::done:
+        localTree_[path] = result.written;
+        setRecord(path, SyncRecord{result.written, remoteEntry});
+        downloadProgress_.completed += remoteEntry.size;
+        OVLOG_DEBUG(Log::Sync::download(), QStringLiteral("Downloaded \"%1\" (%2 bytes)").arg(path).arg(remoteEntry.size));
+        reportItem(path, OVItemSyncStatus::synced);
+        return;
+    case fs::Outcome::sourceChanged:
+    case fs::Outcome::targetChanged:
+    case fs::Outcome::cancelled:
+        markStale(path);
+        return;
+    case fs::Outcome::failed:
+        return failItem(path, localWriteError(result.error), result.error);
+    }
+}
+
+void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
+    const QString& path = item.path;
+    const QString target = remote(path);
+    int error = fs::writableFolderError(QFileInfo(target).absolutePath());
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), remoteFolderMode);
+    if (!error) error = fs::makeFolders(target, remoteFolderMode);
+    const auto created = error ? std::nullopt : fs::stat(target);
+    if (!created) return failItem(path, remoteWriteError(error ? error : ENOENT), error);
+    remoteTree_[path] = *created;
+    setRecord(path, SyncRecord{*item.local, *created});
+    if (!item.subscribed) subscribeFolder(path);
+    OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Created the folder \"%1\" remotely").arg(path));
+    reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::createLocalFolder(const QString& path, const FsEntry& remoteEntry) {
+    const QString target = local(path);
+    int error = fs::writableFolderError(QFileInfo(target).absolutePath());
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), localFolderMode);
+    if (!error) error = fs::makeFolders(target, localFolderMode);
+    const auto created = error ? std::nullopt : fs::stat(target);
+    if (!created) return failItem(path, localWriteError(error ? error : ENOENT), error);
+    localTree_[path] = *created;
+    setRecord(path, SyncRecord{*created, remoteEntry});
+    OVLOG_DEBUG(Log::Sync::download(), QStringLiteral("Created the folder \"%1\" locally").arg(path));
+    reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::resolveBothChanged(const Planned& item) {
+    const QString& path = item.path;
+    const FsEntry& localEntry = *item.local;
+    const FsEntry& remoteEntry = *item.remote;
+    if (localEntry.isFile() && remoteEntry.isFile() && localEntry.size == remoteEntry.size &&
+        fs::sameContent(local(path), remote(path))) {
+        const auto localNow = fs::stat(local(path));
+        const auto remoteNow = fs::stat(remote(path));
+        if (!localNow || !remoteNow || !localNow->sameVersion(localEntry) || !remoteNow->sameVersion(remoteEntry))
+            return markStale(path);
+        setRecord(path, SyncRecord{localEntry, remoteEntry});
+        reportItem(path, OVItemSyncStatus::synced);
+        return;
+    }
+
+    // Both versions stay: the local one moves aside under the conflict name and is uploaded as a
+    // new item; the remote one takes the original name.
+    const QString parent = fs::parentOf(path);
+    const QString name = fs::nameOf(path);
+    QString copyPath;
+    for (int number = 1; number < 1000 && copyPath.isEmpty(); ++number) {
+        const QString candidate = childPath(parent, conflictCopyName(name, conflictSuffix_, localEntry.isDirectory(), number));
+        bool known = false;
+        {
+            std::lock_guard lock(stateMutex_);
+            known = records_.count(candidate) > 0;
+        }
+        if (!known && !remoteTree_.count(candidate) && !fs::stat(local(candidate))) copyPath = candidate;
+    }
+    if (copyPath.isEmpty()) return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, EEXIST);
+    if (const int error = fs::writableFolderError(QFileInfo(local(path)).absolutePath()))
+        return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, error);
+    const auto localNow = fs::stat(local(path));
+    if (!localNow || !localNow->sameVersion(localEntry)) return markStale(path);
+    if (const int error = fs::renameNoReplace(local(path), local(copyPath))) {
+        if (error == EEXIST) return markStale(path);
+        return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, error);
+    }
+    const QString copyName = fs::nameOf(copyPath);
+    OVLOG_INFO(Log::Sync::conflictCopy(), QStringLiteral("\"%1\" changed on both sides; the local version is now \"%2\"")
+                                              .arg(path, copyName));
+    rekey(localTree_, path, copyPath);
+    markStale(copyPath);
+    sendEvent(SyncEvent{SyncEvent::Kind::localItemRenamed, name, copyName, MoveActionRevertReason::regularItem});
+    reportItem(copyPath, OVItemSyncStatus::syncing);
+    if (remoteEntry.isDirectory()) createLocalFolder(path, remoteEntry);
+    else download(path, remoteEntry, std::nullopt);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers of the engine's thread
+
+bool OrvellaSyncEngine::Core::keepsItems(const QString& folder) const {
+    const QString prefix = folder + QLatin1Char('/');
+    std::lock_guard lock(stateMutex_);
+    for (auto it = localTree_.lower_bound(prefix); it != localTree_.end() && it->first.startsWith(prefix); ++it) {
+        const auto record = records_.find(it->first);
+        if (record == records_.end() || !it->second.sameVersion(record->second.local)) return true;
+    }
+    return false;
+}
+
+bool OrvellaSyncEngine::Core::isIgnored(const QString& path, const std::optional<FsEntry>& localEntry) {
+    if (!delegate_) return false;
+    if (auto it = ignoreCache_.find(path); it != ignoreCache_.end() && it->second.entry == localEntry)
+        return it->second.ignored;
+    const bool ignored = delegate_->shouldIgnoreItem(local(path));
+    ignoreCache_[path] = IgnoreAnswer{localEntry, ignored};
+    return ignored;
+}
+
+void OrvellaSyncEngine::Core::markIgnored(const QString& path, bool ignored) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (ignored == ignored_.contains(path)) return;
+        if (ignored) ignored_.insert(path);
+        else ignored_.remove(path);
+    }
+    if (ignored) {
+        OVLOG_DEBUG(Log::Sync::localItem(), QStringLiteral("\"%1\" is ignored").arg(path));
+        if (delegate_) delegate_->itemStatusChanged(local(path), OVItemSyncStatus::ignored);
+    }
+}
+
+void OrvellaSyncEngine::Core::subscribeFolder(const QString& path) {
+    std::lock_guard lock(stateMutex_);
+    if (subscriptions_.add(path)) {
+        subscriptionsDirty_ = true;
+        OVLOG_INFO(Log::Sync::selectiveSync(), QStringLiteral("The new local folder \"%1\" is kept locally").arg(path));
+    }
+}
+
+bool OrvellaSyncEngine::Core::inBackoff(const QString& path, SteadyClock::time_point now) const {
+    std::lock_guard lock(stateMutex_);
+    const auto it = errors_.find(path);
+    return it != errors_.end() && it->second.retryAt > now;
+}
+
+void OrvellaSyncEngine::Core::clearBackoff(const QString& below) {
+    std::lock_guard lock(stateMutex_);
+    for (auto& [path, error] : errors_)
+        if (fs::isSameOrBelow(path, below)) error.retryAt = {};
+}
+
+void OrvellaSyncEngine::Core::setRecord(const QString& path, const SyncRecord& record) {
+    {
+        std::lock_guard lock(stateMutex_);
+        records_[path] = record;
+        errors_.erase(path);
+    }
+    ignoreCache_.erase(path);
+    store_->putRecord(path, record);
+    noteStoreChange();
+}
+
+void OrvellaSyncEngine::Core::dropRecord(const QString& path) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!records_.erase(path)) return;
+        errors_.erase(path);
+    }
+    store_->removeRecord(path);
+    noteStoreChange();
+}
+
+void OrvellaSyncEngine::Core::noteStoreChange() {
+    if (++uncommitted_ < commitEvery) return;
+    uncommitted_ = 0;
+    store_->commit();
+}
+
+void OrvellaSyncEngine::Core::markStale(const QString& path) { stale_.insert(path); }
+
+void OrvellaSyncEngine::Core::reportStatus(const SyncStatus& status) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (statusReported_ && status_ == status) return;
+        status_ = status;
+        statusReported_ = true;
+    }
+    OVLOG_DEBUG(Log::Sync::sync(), QStringLiteral("Sync status: ") + describe(status));
+    if (delegate_) delegate_->syncStatusChanged(status);
+}
+
+void OrvellaSyncEngine::Core::reportProgress(bool force) {
+    const auto now = SteadyClock::now();
+    if (!force && now - lastProgress_ < std::chrono::milliseconds(progressIntervalMs)) return;
+    lastProgress_ = now;
+    reportStatus(SyncStatus::progress(downloadProgress_, uploadProgress_, true));
+}
+
+void OrvellaSyncEngine::Core::reportItem(const QString& path, OVItemSyncStatus status) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (status == OVItemSyncStatus::syncing) active_.insert(path);
+        else active_.remove(path);
+        if (status != OVItemSyncStatus::ignored) ignored_.remove(path);
+    }
+    OVLOG_DEBUG(Log::Sync::itemStatus(), QStringLiteral("\"%1\": %2").arg(path, itemSyncStatusWord(status)));
+    if (delegate_) delegate_->itemStatusChanged(local(path), status);
+}
+
+void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind, int error) {
+    {
+        std::lock_guard lock(stateMutex_);
+        ItemError& entry = errors_[path];
+        entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path, SyncError{kind, 0}};
+        entry.attempts = std::min(entry.attempts + 1, 7);
+        // 1, 2, 4 ... 60 s between attempts, so a lasting failure does not spin.
+        entry.retryAt = SteadyClock::now() + std::min(std::chrono::milliseconds(60000),
+                                                      std::chrono::milliseconds(1000LL << (entry.attempts - 1)));
+    }
+    markStale(path);
+    OVLOG_ERROR(Log::Sync::errorConversion(),
+                QStringLiteral("\"%1\" could not be synced: %2").arg(path, error ? QString::fromUtf8(std::strerror(error)) : QStringLiteral("no room")));
+    reportItem(path, OVItemSyncStatus::error);
+}
+
+void OrvellaSyncEngine::Core::resolveError(const QString& path) {
+    bool had = false;
+    {
+        std::lock_guard lock(stateMutex_);
+        had = errors_.erase(path) > 0;
+    }
+    if (had && fs::stat(local(path))) reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::setGlobalError(std::optional<SyncError::Kind> kind) {
+    std::lock_guard lock(stateMutex_);
+    if (!kind) {
+        globalError_.reset();
+        return;
+    }
+    if (globalError_ && globalError_->error.kind == *kind) return;
+    globalError_ = SyncErrorInfo{QDateTime::currentDateTimeUtc(), std::nullopt, SyncError{*kind, 0}};
+}
+
+SyncStatus OrvellaSyncEngine::Core::idleStatus() const {
+    std::lock_guard lock(stateMutex_);
+    if (globalError_) return SyncStatus::makeError(globalError_->error);
+    const ItemError* latest = nullptr;
+    for (const auto& [path, error] : errors_)
+        if (!latest || latest->info.date < error.info.date) latest = &error;
+    if (latest) return SyncStatus::makeError(latest->info.error);
+    return SyncStatus::of(SyncStatus::Kind::upToDate);
+}
+
+void OrvellaSyncEngine::Core::sendEvent(const SyncEvent& event) {
+    if (delegate_) delegate_->handle(event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The facade
+
+OrvellaSyncEngine::OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
+                                     const QString& remoteRootPath, const QString& dataFolderPath)
+    : OrvellaSyncEngine(std::move(configuration), std::move(service), remoteRootPath, dataFolderPath, Options{}) {}
+
+OrvellaSyncEngine::OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
+                                     const QString& remoteRootPath, const QString& dataFolderPath, Options options)
+    : core_(std::make_unique<Core>(std::move(configuration), std::move(service), remoteRootPath, dataFolderPath,
+                                   options)) {}
+
+OrvellaSyncEngine::~OrvellaSyncEngine() = default;
+
+QString OrvellaSyncEngine::stateFileName() { return QStringLiteral("SyncState.sqlite"); }
+
+std::vector<SelectiveSyncItem> OrvellaSyncEngine::subscriptions() const { return core_->subscriptions(); }
+void OrvellaSyncEngine::setSubscriptions(const std::vector<SelectiveSyncItem>& items) { core_->setSubscriptions(items); }
+std::vector<SyncErrorInfo> OrvellaSyncEngine::syncErrors() const { return core_->syncErrors(); }
+void OrvellaSyncEngine::triggerSync() { core_->triggerSync(); }
+void OrvellaSyncEngine::setSyncEnabled(bool enabled) { core_->setSyncEnabled(enabled); }
+OVItemSyncStatus OrvellaSyncEngine::itemSyncStatus(const QString& path) const { return core_->itemSyncStatus(path); }
+SyncStatus OrvellaSyncEngine::currentStatus() const { return core_->currentStatus(); }
+std::uint64_t OrvellaSyncEngine::idlePassCount() const { return core_->idlePassCount(); }
+
+void OrvellaSyncEngine::fileChanged(const QString& path) { core_->localChange(path); }
+void OrvellaSyncEngine::fileMoved(const QString& from, const QString& to) { core_->localMove(from, to); }
+void OrvellaSyncEngine::fileReplaced(const QString& from, const QString& to) {
+    // A save through a temp file: the old name is gone, the new one holds new content.
+    core_->localChange(from);
+    core_->localChange(to);
+}
+void OrvellaSyncEngine::directoryAdded(const QString& path) { core_->localChange(path); }
+void OrvellaSyncEngine::directoryMoved(const QString& from, const QString& to) { core_->localMove(from, to); }
+void OrvellaSyncEngine::directoryReplaced(const QString& from, const QString& to) {
+    core_->localChange(from);
+    core_->localChange(to);
+}
+void OrvellaSyncEngine::itemDeleted(const QString& path) { core_->localChange(path); }
+void OrvellaSyncEngine::itemPermissionChanged(const QString& path, bool) { core_->permissionChange(path); }
+void OrvellaSyncEngine::mustScanSubDirectories() { core_->requestFullScan(); }

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "frameworks/sync/SyncFacade.h"
+
+class StorageService;
+
+// The sync engine: keeps the sync folder and the user's remote tree on the embedded service in
+// step, both ways, on a thread of its own.
+//
+// It compares both sides with what was last in step (kept in a state database in its data
+// folder) and carries every difference over: new and changed items, deletions on one side of
+// items the other side left alone, and, for items changed on both sides, both versions (the local
+// one under a conflict name). Local changes arrive through the listener; the remote tree is polled.
+// Every write goes to a temp file beside its target and is renamed into place, so a failed
+// transfer leaves the old version as it was; a local item is deleted for a remote deletion only
+// while it is unchanged since it was last in step, and the sync folder itself is never deleted.
+//
+// Status and item-status changes, ignore questions and events go to the configuration's delegate,
+// always from the engine's thread.
+class OrvellaSyncEngine final : public SyncFacade, public LocalChangesListener {
+public:
+    struct Options {
+        // How often the remote tree is compared with what was seen before.
+        int pollIntervalMs = 1000;
+    };
+
+    // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota
+    // of that user is respected when the service knows the account. `dataFolderPath` holds the
+    // state database and is created when missing. Throws std::runtime_error when a path is
+    // missing, the two trees overlap, or the state cannot be opened or is in use by another engine.
+    OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
+                      const QString& remoteRootPath, const QString& dataFolderPath);
+    OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
+                      const QString& remoteRootPath, const QString& dataFolderPath, Options options);
+    // Stops the thread (a transfer under way is abandoned, its target left as it was) and writes the
+    // state.
+    ~OrvellaSyncEngine() override;
+    OrvellaSyncEngine(const OrvellaSyncEngine&) = delete;
+    OrvellaSyncEngine& operator=(const OrvellaSyncEngine&) = delete;
+
+    // SyncFacade
+    LocalChangesListener& localChangesListener() override { return *this; }
+    std::vector<SelectiveSyncItem> subscriptions() const override;
+    void setSubscriptions(const std::vector<SelectiveSyncItem>& items) override;
+    std::vector<SyncErrorInfo> syncErrors() const override;
+    void triggerSync() override;
+    void setSyncEnabled(bool enabled) override;
+    OVItemSyncStatus itemSyncStatus(const QString& path) const override;
+
+    // LocalChangesListener: absolute paths inside the sync folder; anything else is dropped.
+    void fileChanged(const QString& path) override;
+    void fileMoved(const QString& from, const QString& to) override;
+    void fileReplaced(const QString& from, const QString& to) override;
+    void directoryAdded(const QString& path) override;
+    void directoryMoved(const QString& from, const QString& to) override;
+    void directoryReplaced(const QString& from, const QString& to) override;
+    void itemDeleted(const QString& path) override;
+    void itemPermissionChanged(const QString& path, bool isDirectory) override;
+    void mustScanSubDirectories() override;
+
+    // The status last reported to the delegate.
+    SyncStatus currentStatus() const;
+    // Passes that ended with nothing (more) to do, paused and offline ones included: two more
+    // than now mean that everything changed before now has been looked at.
+    std::uint64_t idlePassCount() const;
+    // The state database's file name inside the data folder.
+    static QString stateFileName();
+
+    class Core;
+
+private:
+    std::unique_ptr<Core> core_;
+};

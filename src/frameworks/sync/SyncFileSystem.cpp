@@ -1,0 +1,292 @@
+#include "frameworks/sync/SyncFileSystem.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+bool FsEntry::sameVersion(const FsEntry& other) const {
+    if (type != other.type) return false;
+    if (type != Type::file) return true;
+    return size == other.size && mtimeNs == other.mtimeNs && inode == other.inode;
+}
+
+namespace SyncFileSystem {
+namespace {
+
+const QString temporaryPrefix = QStringLiteral(".~ovsync-");
+
+FsEntry entryOf(const struct stat& st) {
+    FsEntry entry;
+    if (S_ISREG(st.st_mode)) entry.type = FsEntry::Type::file;
+    else if (S_ISDIR(st.st_mode)) entry.type = FsEntry::Type::directory;
+    else entry.type = FsEntry::Type::other;
+    entry.size = entry.isFile() ? std::int64_t(st.st_size) : 0;
+    entry.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    entry.inode = std::uint64_t(st.st_ino);
+    entry.mode = std::uint32_t(st.st_mode);
+    return entry;
+}
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { if (fd_ >= 0) ::close(fd_); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+// Copies the whole of `in` into `out`, in slices so that a cancel is noticed within one slice.
+int copyData(int in, int out, const std::atomic<bool>& cancel) {
+    constexpr size_t slice = 8 * 1024 * 1024;
+    bool useRange = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (cancel.load()) return ECANCELED;
+        if (useRange) {
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, slice, 0);
+            if (n > 0) continue;
+            if (n == 0) return 0;
+            if (errno == EINTR) continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
+                return errno;
+            useRange = false;  // falls back to plain reads and writes from where it stopped
+        }
+        if (buffer.empty()) buffer.resize(256 * 1024);
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return errno;
+            }
+            done += w;
+        }
+    }
+}
+
+}  // namespace
+
+bool isTemporaryName(const QString& name) { return name.startsWith(temporaryPrefix); }
+
+QString join(const QString& root, const QString& relative) {
+    if (relative.isEmpty()) return root;
+    if (root.endsWith(QLatin1Char('/'))) return root + relative;
+    return root + QLatin1Char('/') + relative;
+}
+
+QString parentOf(const QString& relative) {
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
+}
+
+QString nameOf(const QString& relative) {
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? relative : relative.mid(slash + 1);
+}
+
+bool isSameOrBelow(const QString& relative, const QString& ancestor) {
+    if (ancestor.isEmpty()) return true;
+    if (!relative.startsWith(ancestor)) return false;
+    return relative.size() == ancestor.size() || relative.at(ancestor.size()) == QLatin1Char('/');
+}
+
+std::optional<QString> relativeTo(const QString& root, const QString& absolute) {
+    QString base = root;
+    while (base.size() > 1 && base.endsWith(QLatin1Char('/'))) base.chop(1);
+    QString path = absolute;
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+    if (path == base) return QString();
+    const QString prefix = base == QStringLiteral("/") ? base : base + QLatin1Char('/');
+    if (!path.startsWith(prefix)) return std::nullopt;
+    const QString relative = path.mid(prefix.size());
+    // Dot components would let a path climb out of the folder it claims to be in.
+    for (const QString& part : relative.split(QLatin1Char('/')))
+        if (part.isEmpty() || part == QStringLiteral(".") || part == QStringLiteral("..")) return std::nullopt;
+    return relative;
+}
+
+std::optional<FsEntry> stat(const QString& absolute) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(absolute).constData(), &st) != 0) return std::nullopt;
+    return entryOf(st);
+}
+
+bool scan(const QString& root, const QString& relativeBase, FileTree& tree) {
+    std::vector<QString> pending{relativeBase};
+    bool first = true;
+    while (!pending.empty()) {
+        const QString folder = std::move(pending.back());
+        pending.pop_back();
+        const QByteArray path = QFile::encodeName(join(root, folder));
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            if (first) return false;
+            continue;  // vanished or unreadable meanwhile: the next scan sees what it is
+        }
+        first = false;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            continue;
+        }
+        while (const dirent* item = ::readdir(dir)) {
+            const char* raw = item->d_name;
+            if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
+            const QString name = QFile::decodeName(raw);
+            if (QFile::encodeName(name) != QByteArray(raw)) continue;
+            if (isTemporaryName(name)) continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            const QString relative = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+            const FsEntry entry = entryOf(st);
+            tree[relative] = entry;
+            if (entry.isDirectory()) pending.push_back(relative);
+        }
+        ::closedir(dir);
+    }
+    return true;
+}
+
+void eraseSubtree(FileTree& tree, const QString& relative) {
+    tree.erase(relative);
+    const QString prefix = relative + QLatin1Char('/');
+    auto it = tree.lower_bound(prefix);
+    while (it != tree.end() && it->first.startsWith(prefix)) it = tree.erase(it);
+}
+
+int writableFolderError(const QString& absoluteFolder) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(absoluteFolder).constData(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (!(st.st_mode & S_IWUSR)) return EACCES;
+    return ::access(QFile::encodeName(absoluteFolder).constData(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+int makeFolders(const QString& absolute, unsigned mode) {
+    const QByteArray path = QFile::encodeName(absolute);
+    if (::mkdir(path.constData(), mode) == 0) return 0;
+    if (errno == EEXIST) {
+        struct stat st {};
+        return ::lstat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : EEXIST;
+    }
+    if (errno != ENOENT) return errno;
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    if (slash <= 0) return ENOENT;
+    if (const int error = makeFolders(absolute.left(slash), mode)) return error;
+    if (::mkdir(path.constData(), mode) == 0 || errno == EEXIST) return 0;
+    return errno;
+}
+
+TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
+                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel) {
+    TransferResult result;
+    const auto failed = [&](int error) {
+        result.outcome = error == ECANCELED ? Outcome::cancelled : Outcome::failed;
+        result.error = error;
+        return result;
+    };
+    Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!in.valid()) {
+        if (errno == ENOENT || errno == ELOOP) {
+            result.outcome = Outcome::sourceChanged;
+            return result;
+        }
+        return failed(errno);
+    }
+    struct stat before {};
+    if (::fstat(in.get(), &before) != 0) return failed(errno);
+    if (!entryOf(before).sameVersion(expectedSource)) {
+        result.outcome = Outcome::sourceChanged;
+        return result;
+    }
+
+    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash <= 0 ? QStringLiteral("/") : target.left(slash);
+    if (const int error = writableFolderError(folder)) return failed(error);
+    QByteArray temp = QFile::encodeName(join(folder, temporaryPrefix + QStringLiteral("XXXXXX")));
+    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!out.valid()) return failed(errno);
+    const auto discard = [&](int error) {
+        ::unlink(temp.constData());
+        return failed(error);
+    };
+
+    if (const int error = copyData(in.get(), out.get(), cancel)) return discard(error);
+    if (::fchmod(out.get(), (before.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) return discard(errno);
+    const struct timespec times[2] = {{0, UTIME_NOW}, before.st_mtim};
+    if (::futimens(out.get(), times) != 0) return discard(errno);
+    struct stat after {};
+    if (::fstat(in.get(), &after) != 0) return discard(errno);
+    struct stat written {};
+    if (::fstat(out.get(), &written) != 0) return discard(errno);
+    if (!entryOf(after).sameVersion(expectedSource) || written.st_size != after.st_size) {
+        ::unlink(temp.constData());
+        result.outcome = Outcome::sourceChanged;
+        return result;
+    }
+    if (targetUnchanged && !targetUnchanged()) {
+        ::unlink(temp.constData());
+        result.outcome = Outcome::targetChanged;
+        return result;
+    }
+    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) return discard(errno);
+    result.outcome = Outcome::done;
+    result.written = entryOf(written);
+    return result;
+}
+
+int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected) {
+    const auto current = stat(absolute);
+    if (!current) return 0;
+    if (!current->sameVersion(expected)) return ESTALE;
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    if (const int error = writableFolderError(absolute.left(slash))) return error;
+    return ::unlink(QFile::encodeName(absolute).constData()) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+int renameNoReplace(const QString& from, const QString& to) {
+    return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
+                       RENAME_NOREPLACE) == 0
+               ? 0
+               : errno;
+}
+
+bool sameContent(const QString& a, const QString& b) {
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly)) return false;
+    if (first.size() != second.size()) return false;
+    constexpr qint64 chunk = 1024 * 1024;
+    while (!first.atEnd()) {
+        if (first.read(chunk) != second.read(chunk)) return false;
+    }
+    return second.atEnd();
+}
+
+std::optional<std::int64_t> freeSpace(const QString& path) {
+    struct statvfs st {};
+    if (::statvfs(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return std::int64_t(st.f_bavail) * std::int64_t(st.f_frsize);
+}
+
+}  // namespace SyncFileSystem

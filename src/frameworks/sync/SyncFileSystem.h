@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+
+// What the engine knows of one item on either side, from lstat: links are never followed.
+struct FsEntry {
+    enum class Type : std::uint8_t { file, directory, other };
+    Type type = Type::file;
+    std::int64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    std::uint64_t inode = 0;
+    std::uint32_t mode = 0;
+
+    bool isFile() const { return type == Type::file; }
+    bool isDirectory() const { return type == Type::directory; }
+    // The same version as far as the metadata tells: a directory is a directory; a file keeps its
+    // size, modification time and inode (an editor that saves by renaming changes the inode).
+    bool sameVersion(const FsEntry& other) const;
+    bool operator==(const FsEntry&) const = default;
+};
+
+// Items of a tree by their path relative to its root ("a/b.txt"; the root itself is not listed).
+// Sorted, so a folder always comes before everything inside it.
+using FileTree = std::map<QString, FsEntry>;
+
+namespace SyncFileSystem {
+
+// The engine's own temp files start with this; nothing with such a name is ever synced.
+bool isTemporaryName(const QString& name);
+
+QString join(const QString& root, const QString& relative);
+// "a/b/c" -> "a/b"; "c" -> "".
+QString parentOf(const QString& relative);
+QString nameOf(const QString& relative);
+// Whether `relative` is `ancestor` or lies below it (whole components; "" holds everything).
+bool isSameOrBelow(const QString& relative, const QString& ancestor);
+// The path of `absolute` relative to `root`, compared by whole components; none outside it.
+std::optional<QString> relativeTo(const QString& root, const QString& absolute);
+
+std::optional<FsEntry> stat(const QString& absolute);
+// Adds the items below `relativeBase` (a folder of the tree, "" for the root) to `tree`. Links and
+// other special files are listed as `other` and not entered; names the system cannot represent
+// unchanged as text are skipped. False when the starting folder cannot be read.
+bool scan(const QString& root, const QString& relativeBase, FileTree& tree);
+// Removes `relative` and everything below it from the tree.
+void eraseSubtree(FileTree& tree, const QString& relative);
+
+// 0 when new items may be written into the folder, else the reason (errno). A folder without its
+// owner's write permission counts as read-only for everybody: the engine respects it also when it
+// runs with privileges that would let it write anyway.
+int writableFolderError(const QString& absoluteFolder);
+// Creates the folder and its missing parents; 0 or errno.
+int makeFolders(const QString& absolute, unsigned mode);
+
+enum class Outcome { done, sourceChanged, targetChanged, failed, cancelled };
+struct TransferResult {
+    Outcome outcome = Outcome::failed;
+    int error = 0;        // errno when failed
+    FsEntry written;      // the new target when done
+};
+
+// Copies `source` (which must still be `expectedSource`) to `target` through a temp file in the
+// target's folder that is renamed into place at the end, keeping the modification time. Right
+// before the rename `targetUnchanged` must confirm the target is still what the caller decided
+// on. Whatever goes wrong, the old target stays untouched and no temp file remains.
+TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
+                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel);
+
+// Removes a file only when it is still `expected`; 0, ESTALE when it changed, or errno.
+int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected);
+// Renames without replacing anything; 0 or errno (EEXIST when the target exists).
+int renameNoReplace(const QString& from, const QString& to);
+// Whether the two files hold the same bytes.
+bool sameContent(const QString& a, const QString& b);
+// Free bytes for an unprivileged user on the volume of `path`; none when unknown.
+std::optional<std::int64_t> freeSpace(const QString& path);
+
+}  // namespace SyncFileSystem

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SqliteDatabase.h"
+#include "frameworks/sync/SyncDecision.h"
+
+// The engine's memory across runs, in one SQLite file: what was last in step for every path, the
+// subscriptions, and a few facts about the two roots. Changes are collected in a transaction
+// that `commit()` ends; a crash loses at most the uncommitted ones, which the next start then
+// finds again by comparing both sides. Used from one thread at a time.
+class SyncStateStore {
+public:
+    // Opens or creates the file; throws SqliteError when that fails.
+    explicit SyncStateStore(const QString& path);
+    ~SyncStateStore();
+    SyncStateStore(const SyncStateStore&) = delete;
+    SyncStateStore& operator=(const SyncStateStore&) = delete;
+
+    std::map<QString, SyncRecord> loadRecords();
+    void putRecord(const QString& path, const SyncRecord& record);
+    void removeRecord(const QString& path);
+    void removeAllRecords();
+
+    std::optional<std::vector<SelectiveSyncItem>> loadSubscriptions();
+    void saveSubscriptions(const std::vector<SelectiveSyncItem>& items);
+
+    std::optional<QString> value(const QString& key);
+    void setValue(const QString& key, const QString& value);
+
+    void commit();
+
+private:
+    void begin();
+
+    std::unique_ptr<SqliteDatabase> db_;
+    std::optional<SqliteStatement> put_;
+    std::optional<SqliteStatement> remove_;
+    bool inTransaction_ = false;
+};

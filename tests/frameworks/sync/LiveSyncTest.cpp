@@ -1,0 +1,307 @@
+// The running engine: local changes through the listener, remote changes by polling, and the
+// states it goes through on the way.
+#include "SyncTestSupport.h"
+
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using Tree = std::map<QString, QByteArray>;
+
+class LiveSync : public EngineFixture {
+public:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        start();
+        ASSERT_TRUE(waitUpToDate());
+    }
+    bool bothSidesEqual(int timeoutMs = 10000) {
+        return TestEnvironment::waitUntil([&] { return tree(localRoot) == tree(remoteRoot); }, timeoutMs) &&
+               waitUpToDate();
+    }
+    static ino_t inode(const QString& path) {
+        struct stat st {};
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+    }
+};
+
+struct LocalStep {
+    const char* name;
+    std::function<void(LiveSync&, OrvellaSyncEngine&)> change;
+};
+
+TEST_F(LiveSync, LocalChangesReachTheRemoteTree) {
+    ino_t uploaded = 0;
+    const std::vector<LocalStep> steps{
+        {"create", [](LiveSync& t, OrvellaSyncEngine& e) {
+             t.write(t.local("a.txt"), "first");
+             e.fileChanged(t.local("a.txt"));
+         }},
+        {"modify", [](LiveSync& t, OrvellaSyncEngine& e) {
+             t.write(t.local("a.txt"), "second version");
+             e.fileChanged(t.local("a.txt"));
+         }},
+        {"rename", [&](LiveSync& t, OrvellaSyncEngine& e) {
+             uploaded = inode(t.remote("a.txt"));
+             QFile::rename(t.local("a.txt"), t.local("b c.txt"));
+             e.fileMoved(t.local("a.txt"), t.local("b c.txt"));
+         }},
+        {"directoryWithFiles", [](LiveSync& t, OrvellaSyncEngine& e) {
+             t.write(t.local("Ordner ü/inner/x.md"), "x");
+             t.write(t.local("Ordner ü/y.md"), "y");
+             e.directoryAdded(t.local("Ordner ü"));
+         }},
+        {"moveIntoDirectory", [](LiveSync& t, OrvellaSyncEngine& e) {
+             QFile::rename(t.local("b c.txt"), t.local("Ordner ü/b c.txt"));
+             e.fileMoved(t.local("b c.txt"), t.local("Ordner ü/b c.txt"));
+         }},
+        {"renameDirectory", [](LiveSync& t, OrvellaSyncEngine& e) {
+             QDir().rename(t.local("Ordner ü"), t.local("Mappe ø"));
+             e.directoryMoved(t.local("Ordner ü"), t.local("Mappe ø"));
+         }},
+        {"saveThroughTempFile", [](LiveSync& t, OrvellaSyncEngine& e) {
+             t.write(t.local("Mappe ø/y.md.sb-123"), "y saved anew");
+             ::rename(QFile::encodeName(t.local("Mappe ø/y.md.sb-123")).constData(),
+                      QFile::encodeName(t.local("Mappe ø/y.md")).constData());
+             e.fileReplaced(t.local("Mappe ø/y.md.sb-123"), t.local("Mappe ø/y.md"));
+         }},
+        {"deleteFile", [](LiveSync& t, OrvellaSyncEngine& e) {
+             QFile::remove(t.local("Mappe ø/inner/x.md"));
+             e.itemDeleted(t.local("Mappe ø/inner/x.md"));
+         }},
+        {"deleteDirectory", [](LiveSync& t, OrvellaSyncEngine& e) {
+             QDir(t.local("Mappe ø")).removeRecursively();
+             e.itemDeleted(t.local("Mappe ø"));
+         }},
+    };
+    for (const LocalStep& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change(*this, *engine);
+        ASSERT_TRUE(bothSidesEqual());
+        if (std::string(step.name) == "rename") {
+            EXPECT_EQ(inode(remote("b c.txt")), uploaded) << "a rename is a rename remotely, not a new upload";
+        }
+    }
+    EXPECT_EQ(tree(remoteRoot), Tree{});
+}
+
+TEST_F(LiveSync, ABatchOfManyFilesArrivesWhole) {
+    Tree expected{{"batch", "/"}};
+    for (int i = 0; i < 500; ++i) {
+        const QString name = QStringLiteral("batch/file %1 é.txt").arg(i);
+        const QByteArray content = QByteArray::number(i).repeated(i % 7 + 1);
+        write(local(name), content);
+        expected[name] = content;
+    }
+    engine->directoryAdded(local(QStringLiteral("batch")));
+    for (int i = 0; i < 500; ++i) engine->fileChanged(local(QStringLiteral("batch/file %1 é.txt").arg(i)));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(remoteRoot) == expected; }, 20000));
+    ASSERT_TRUE(waitUpToDate());
+    for (int i = 0; i < 500; i += 37) {
+        const QString path = local(QStringLiteral("batch/file %1 é.txt").arg(i));
+        EXPECT_EQ(delegate.lastItemStatus(path), OVItemSyncStatus::synced) << i;
+        EXPECT_EQ(engine->itemSyncStatus(path), OVItemSyncStatus::synced) << i;
+    }
+    // Progress is counted in bytes and ends finished.
+    SyncStatus finishing;
+    for (const SyncStatus& status : delegate.statuses())
+        if (status.kind == SyncStatus::Kind::finishing) finishing = status;
+    EXPECT_TRUE(finishing.upload.isFinished);
+    EXPECT_GT(finishing.upload.total, 0);
+    EXPECT_EQ(finishing.upload.completed, finishing.upload.total);
+}
+
+TEST_F(LiveSync, RemoteChangesReachTheSyncFolderWithoutComingBack) {
+    const std::vector<std::pair<const char*, std::function<void()>>> steps{
+        {"newFile", [&] { write(remote("r.txt"), "remote"); }},
+        {"changedFile", [&] { write(remote("r.txt"), "remote, changed"); }},
+        {"newFolder", [&] { write(remote("R ü/s/t.txt"), "t"); }},
+        {"deletedFile", [&] { QFile::remove(remote("r.txt")); }},
+        {"deletedFolder", [&] { QDir(remote("R ü")).removeRecursively(); }},
+        {"anotherNewFile", [&] { write(remote("n.txt"), "n"); }},
+    };
+    for (const auto& [name, change] : steps) {
+        SCOPED_TRACE(name);
+        change();
+        ASSERT_TRUE(bothSidesEqual());
+    }
+    // The engine's own download reaches the listener like any local change: it must not go back.
+    const ino_t remoteInode = inode(remote("n.txt"));
+    engine->fileChanged(local(QStringLiteral("n.txt")));
+    engine->directoryAdded(localRoot);
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(inode(remote("n.txt")), remoteInode);
+    EXPECT_EQ(delegate.itemStatusCount(local(QStringLiteral("n.txt")), OVItemSyncStatus::syncing), 1);
+    EXPECT_EQ(delegate.lastItemStatus(local(QStringLiteral("n.txt"))), OVItemSyncStatus::synced);
+}
+
+TEST_F(LiveSync, PausedAndOfflineEnginesCatchUpAfterwards) {
+    struct Interruption {
+        const char* name;
+        std::function<void(bool)> set;
+        SyncStatus::Kind shows;
+    };
+    const std::vector<Interruption> interruptions{
+        {"paused", [&](bool on) { engine->setSyncEnabled(!on); }, SyncStatus::Kind::paused},
+        {"offline", [&](bool on) { service->setReachable(!on); }, SyncStatus::Kind::offline},
+    };
+    for (const Interruption& i : interruptions) {
+        SCOPED_TRACE(i.name);
+        i.set(true);
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(delegate.lastStatus()->kind, i.shows);
+        const QString name = QString::fromLatin1(i.name);
+        write(local(name + QStringLiteral(".local")), "l");
+        engine->fileChanged(local(name + QStringLiteral(".local")));
+        write(remote(name + QStringLiteral(".remote")), "r");
+        ASSERT_TRUE(settle());
+        EXPECT_FALSE(QFile::exists(remote(name + QStringLiteral(".local"))));
+        EXPECT_FALSE(QFile::exists(local(name + QStringLiteral(".remote"))));
+        EXPECT_EQ(delegate.lastStatus()->kind, i.shows);
+        i.set(false);
+        ASSERT_TRUE(bothSidesEqual());
+        EXPECT_EQ(read(remote(name + QStringLiteral(".local"))), QByteArray("l"));
+        EXPECT_EQ(read(local(name + QStringLiteral(".remote"))), QByteArray("r"));
+    }
+}
+
+TEST_F(LiveSync, AFailedWriteKeepsTheOldVersionAndReportsTheItem) {
+    write(local("ro/a.txt"), "old");
+    engine->directoryAdded(local("ro"));
+    ASSERT_TRUE(bothSidesEqual());
+    ASSERT_TRUE(QFile::setPermissions(local("ro"), QFile::ReadOwner | QFile::ExeOwner));
+    write(remote("ro/a.txt"), "new remote version");
+    const QString item = local(QStringLiteral("ro/a.txt"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return delegate.lastItemStatus(item) == OVItemSyncStatus::error; }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(read(item), QByteArray("old"));
+    EXPECT_EQ(QDir(local("ro")).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.txt")});
+    EXPECT_EQ(engine->itemSyncStatus(item), OVItemSyncStatus::error);
+    const auto errors = engine->syncErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rootRelativePath, QStringLiteral("ro/a.txt"));
+    EXPECT_EQ(errors[0].error.kind, SyncError::Kind::itemIsInReadonlyDirectory);
+    EXPECT_EQ(delegate.lastStatus()->kind, SyncStatus::Kind::error);
+    EXPECT_FALSE(delegate.lastStatus()->isInterruptingSync());
+
+    ASSERT_TRUE(QFile::setPermissions(local("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    engine->itemPermissionChanged(local("ro"), true);
+    ASSERT_TRUE(bothSidesEqual());
+    EXPECT_EQ(read(item), QByteArray("new remote version"));
+    EXPECT_TRUE(engine->syncErrors().empty());
+    EXPECT_EQ(delegate.lastItemStatus(item), OVItemSyncStatus::synced);
+}
+
+TEST_F(LiveSync, IgnoredItemsAndLinksStayLocal) {
+    write(local("build.tmp"), "scratch");
+    write(local("~$report.docx"), "lock");
+    write(local("keep.txt"), "keep");
+    ASSERT_EQ(::symlink("/etc", QFile::encodeName(local("link")).constData()), 0);
+    for (const char* name : {"build.tmp", "~$report.docx", "keep.txt", "link"}) engine->fileChanged(local(name));
+    write(remote("remote.tmp"), "not fetched either");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("keep.txt")); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(tree(remoteRoot), (Tree{{"keep.txt", "keep"}, {"remote.tmp", "not fetched either"}}));
+    EXPECT_FALSE(QFile::exists(local("remote.tmp")));
+    for (const char* name : {"build.tmp", "~$report.docx", "link", "remote.tmp"}) {
+        EXPECT_EQ(engine->itemSyncStatus(local(name)), OVItemSyncStatus::ignored) << name;
+        EXPECT_EQ(delegate.lastItemStatus(local(name)), OVItemSyncStatus::ignored) << name;
+    }
+    EXPECT_EQ(engine->itemSyncStatus(local("keep.txt")), OVItemSyncStatus::synced);
+    EXPECT_EQ(engine->itemSyncStatus(localRoot + QStringLiteral(" 1/keep.txt")), OVItemSyncStatus::ignored)
+        << "a sibling folder sharing the name's start is outside";
+    EXPECT_EQ(engine->itemSyncStatus(localRoot), OVItemSyncStatus::synced);
+}
+
+TEST_F(LiveSync, SubscriptionsKeepUnsubscribedFoldersOffTheSyncFolder) {
+    write(remote("A/a.txt"), "a");
+    write(remote("B/b.txt"), "b");
+    write(remote("top.txt"), "top");
+    ASSERT_TRUE(bothSidesEqual());
+
+    // A local change in a folder about to be dropped must reach the remote tree first.
+    write(local("A/a.txt"), "changed locally just before");
+    const std::vector<SelectiveSyncItem> items{{"/", false, "root"}, {"/B", true, "b"}};
+    engine->setSubscriptions(items);
+    EXPECT_EQ(engine->subscriptions(), items);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !QFile::exists(local("A")); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(read(remote("A/a.txt")), QByteArray("changed locally just before"));
+    EXPECT_EQ(tree(localRoot), (Tree{{"B", "/"}, {"B/b.txt", "b"}, {"top.txt", "top"}}));
+    EXPECT_EQ(engine->itemSyncStatus(local("A")), OVItemSyncStatus::selectivelyNotSynced);
+    EXPECT_EQ(engine->itemSyncStatus(local("A/a.txt")), OVItemSyncStatus::selectivelyNotSynced);
+
+    write(remote("A/new.txt"), "not fetched");
+    write(remote("C/c.txt"), "not fetched either");
+    write(remote("B/more.txt"), "fetched");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(local("B/more.txt")); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_FALSE(QFile::exists(local("A")));
+    EXPECT_FALSE(QFile::exists(local("C")));
+
+    // A folder made locally is kept, also where nothing else is subscribed.
+    write(local("D/d.txt"), "d");
+    engine->directoryAdded(local("D"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("D/d.txt")); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_TRUE(QFile::exists(local("D/d.txt")));
+
+    // Subscribing again brings the folder back; the choice outlives the engine.
+    engine.reset();
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_FALSE(QFile::exists(local("A")));
+    EXPECT_EQ(engine->subscriptions().size(), 3u);
+    engine->setSubscriptions({{"/", true, "root"}});
+    ASSERT_TRUE(bothSidesEqual());
+    EXPECT_EQ(read(local("A/new.txt")), QByteArray("not fetched"));
+}
+
+TEST_F(LiveSync, AnEmptiedRemoteTreeLeavesTheSyncFolderItself) {
+    write(local("x/y/z.txt"), "z");
+    write(local("top.txt"), "t");
+    engine->triggerSync();
+    ASSERT_TRUE(bothSidesEqual());
+    QDir(remote("x")).removeRecursively();
+    QFile::remove(remote("top.txt"));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(localRoot).empty(); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_TRUE(QFileInfo(localRoot).isDir());
+    EXPECT_TRUE(QFileInfo(remoteRoot).isDir());
+}
+
+TEST_F(EngineFixture, TooLittleLocalSpaceStopsDownloadsAndSaysSo) {
+    write(remote("big.bin"), QByteArray(1000, 'b'));
+    write(local("up.txt"), "uploads go on");
+    start(std::int64_t(1) << 62);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("up.txt")); }));
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(QFile::exists(local("big.bin")));
+    EXPECT_EQ(delegate.lastStatus(), SyncStatus::makeError(SyncError{SyncError::Kind::insufficientLocalStorage, 0}));
+    int warnings = 0;
+    for (const SyncEvent& event : delegate.events()) warnings += event.kind == SyncEvent::Kind::notEnoughDiskSpace;
+    EXPECT_EQ(warnings, 1) << "once, not every poll";
+    const auto errors = engine->syncErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_FALSE(errors[0].rootRelativePath);
+}
+
+TEST_F(EngineFixture, TheQuotaIsRespected) {
+    ASSERT_TRUE(service->createAccount(QStringLiteral("bob"), QStringLiteral("bob@example.com"),
+                                       QStringLiteral("correct horse 1")));
+    ASSERT_TRUE(service->setQuotaOverall(QStringLiteral("bob"), 1000));
+    remoteRoot = service->homeFolder(QStringLiteral("bob"));
+    write(local("small.txt"), QByteArray(100, 's'));
+    write(local("large.bin"), QByteArray(5000, 'l'));
+    start();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("small.txt")); }));
+    ASSERT_TRUE(settle());
+    EXPECT_FALSE(QFile::exists(remote("large.bin")));
+    EXPECT_EQ(engine->itemSyncStatus(local("large.bin")), OVItemSyncStatus::error);
+    EXPECT_EQ(delegate.lastStatus(), SyncStatus::makeError(SyncError{SyncError::Kind::insufficientRemoteStorage, 0}));
+}
+
+}  // namespace

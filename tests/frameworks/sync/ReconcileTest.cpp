@@ -1,0 +1,124 @@
+// What the engine does at start with the changes made on either side while it was not running.
+#include "SyncTestSupport.h"
+
+namespace {
+
+struct Op {
+    enum Kind { write, remove, mkdir } kind;
+    QString path;
+    QByteArray content;
+};
+using Tree = std::map<QString, QByteArray>;
+
+struct ReconcileCase {
+    const char* name;
+    std::vector<Op> initial;  // synced once before the changes
+    std::vector<Op> localChanges;
+    std::vector<Op> remoteChanges;
+    Tree expected;  // on both sides afterwards ("/" marks a folder)
+    bool renamesLocalItem = false;
+};
+
+const QByteArray folderMark("/");
+
+class Reconcile : public EngineFixture, public ::testing::WithParamInterface<ReconcileCase> {
+protected:
+    static void apply(const QString& root, const std::vector<Op>& ops) {
+        for (const Op& op : ops) {
+            const QString path = root + QLatin1Char('/') + op.path;
+            switch (op.kind) {
+            case Op::write: write(path, op.content); break;
+            case Op::remove: removeTree(path); break;
+            case Op::mkdir: QDir().mkpath(path); break;
+            }
+        }
+    }
+};
+
+TEST_P(Reconcile, BringsBothSidesTogetherWithoutLosingAnything) {
+    const ReconcileCase& c = GetParam();
+    apply(localRoot, c.initial);
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    ASSERT_EQ(tree(remoteRoot), tree(localRoot));
+    engine.reset();
+
+    apply(localRoot, c.localChanges);
+    apply(remoteRoot, c.remoteChanges);
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(tree(localRoot), c.expected);
+    EXPECT_EQ(tree(remoteRoot), c.expected);
+
+    bool renamed = false;
+    for (const SyncEvent& event : delegate.events()) renamed |= event.kind == SyncEvent::Kind::localItemRenamed;
+    EXPECT_EQ(renamed, c.renamesLocalItem);
+    for (const auto& [path, content] : c.expected)
+        EXPECT_EQ(engine->itemSyncStatus(local(path)), OVItemSyncStatus::synced) << path.toStdString();
+}
+
+const QString doc = QStringLiteral("doc.txt");
+const QString copy = QStringLiteral("doc (conflicted copy).txt");
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Reconcile,
+    ::testing::Values(
+        ReconcileCase{"newLocalFile", {}, {{Op::write, "n.txt", "new"}}, {}, {{"n.txt", "new"}}},
+        ReconcileCase{"newRemoteFile", {}, {}, {{Op::write, "n.txt", "new"}}, {{"n.txt", "new"}}},
+        ReconcileCase{"changedLocally", {{Op::write, doc, "v1"}}, {{Op::write, doc, "v2 local"}}, {}, {{doc, "v2 local"}}},
+        ReconcileCase{"changedRemotely", {{Op::write, doc, "v1"}}, {}, {{Op::write, doc, "v2 remote"}}, {{doc, "v2 remote"}}},
+        ReconcileCase{"deletedLocally", {{Op::write, "a", "1"}, {Op::write, "b", "2"}}, {{Op::remove, "a", {}}}, {}, {{"b", "2"}}},
+        ReconcileCase{"deletedRemotely", {{Op::write, "a", "1"}, {Op::write, "b", "2"}}, {}, {{Op::remove, "a", {}}}, {{"b", "2"}}},
+        ReconcileCase{"changedOnBothSidesKeepsBoth", {{Op::write, doc, "v1"}}, {{Op::write, doc, "mine"}},
+                      {{Op::write, doc, "theirs!"}}, {{doc, "theirs!"}, {copy, "mine"}}, true},
+        ReconcileCase{"sameChangeOnBothSidesIsNoConflict", {{Op::write, doc, "v1"}}, {{Op::write, doc, "same"}},
+                      {{Op::write, doc, "same"}}, {{doc, "same"}}},
+        ReconcileCase{"newOnBothSidesKeepsBoth", {}, {{Op::write, doc, "mine"}}, {{Op::write, doc, "theirs!"}},
+                      {{doc, "theirs!"}, {copy, "mine"}}, true},
+        ReconcileCase{"deletedLocallyChangedRemotelyComesBack", {{Op::write, doc, "v1"}}, {{Op::remove, doc, {}}},
+                      {{Op::write, doc, "theirs!"}}, {{doc, "theirs!"}}},
+        ReconcileCase{"changedLocallyDeletedRemotelyGoesBack", {{Op::write, doc, "v1"}}, {{Op::write, doc, "mine!"}},
+                      {{Op::remove, doc, {}}}, {{doc, "mine!"}}},
+        ReconcileCase{"newLocalTree", {}, {{Op::write, "x/y/z.txt", "z"}, {Op::mkdir, "x/empty", {}}}, {},
+                      {{"x", folderMark}, {"x/empty", folderMark}, {"x/y", folderMark}, {"x/y/z.txt", "z"}}},
+        ReconcileCase{"remoteFolderDeleted", {{Op::write, "d/a", "1"}, {Op::write, "d/e/b", "2"}, {Op::write, "k", "3"}}, {},
+                      {{Op::remove, "d", {}}}, {{"k", "3"}}},
+        ReconcileCase{"localFolderDeletedWhileRemoteChangedInside", {{Op::write, "d/a", "1"}, {Op::write, "d/b", "2"}},
+                      {{Op::remove, "d", {}}}, {{Op::write, "d/b", "theirs!"}}, {{"d", folderMark}, {"d/b", "theirs!"}}},
+        ReconcileCase{"remoteFolderDeletedWhileLocalChangedInside", {{Op::write, "d/a", "1"}, {Op::write, "d/b", "2"}},
+                      {{Op::write, "d/b", "mine!"}}, {{Op::remove, "d", {}}}, {{"d", folderMark}, {"d/b", "mine!"}}},
+        ReconcileCase{"localFileBecameFolder", {{Op::write, "p", "file"}}, {{Op::remove, "p", {}}, {Op::write, "p/q", "q"}},
+                      {}, {{"p", folderMark}, {"p/q", "q"}}},
+        ReconcileCase{"localFileAgainstRemoteFolderKeepsBoth", {}, {{Op::write, "p", "mine"}}, {{Op::write, "p/q", "q"}},
+                      {{"p", folderMark}, {"p/q", "q"}, {"p (conflicted copy)", "mine"}}, true},
+        ReconcileCase{"namesWithSpacesAndNonAsciiLetters", {{Op::write, "Ärger über/naïve ﬁle.txt", "1"}},
+                      {{Op::write, "Ärger über/日本語 名前.md", "2"}}, {{Op::write, "Ärger über/naïve ﬁle.txt", "3!"}},
+                      {{"Ärger über", folderMark}, {"Ärger über/naïve ﬁle.txt", "3!"}, {"Ärger über/日本語 名前.md", "2"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EngineFixture, ANewSyncFolderInPlaceOfTheOldOneDeletesNothingRemotely) {
+    write(local("a.txt"), "a");
+    write(local("d/b.txt"), "b");
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    engine.reset();
+    // Deleted and made anew while the engine was away: no deletion may follow from that.
+    ASSERT_TRUE(QDir(localRoot).removeRecursively());
+    ASSERT_TRUE(QDir().mkpath(localRoot));
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    const Tree expected{{"a.txt", "a"}, {"d", folderMark}, {"d/b.txt", "b"}};
+    EXPECT_EQ(tree(remoteRoot), expected);
+    EXPECT_EQ(tree(localRoot), expected);
+}
+
+TEST_F(EngineFixture, ASecondEngineOnTheSameStateIsRefused) {
+    start();
+    EXPECT_THROW(OrvellaSyncEngine(configuration(), service, remoteRoot, dataFolder), std::runtime_error);
+    EXPECT_THROW(OrvellaSyncEngine(configuration(), service, localRoot + QStringLiteral("/inner"),
+                                   dataFolder + QStringLiteral("2")),
+                 std::runtime_error)
+        << "a remote tree inside the sync folder would sync into itself";
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "frameworks/sync/OrvellaSyncEngine.h"
+#include "service/StorageService.h"
+#include "support/TestEnvironment.h"
+
+// Records what the engine tells; answers ignore questions by a rule the test sets.
+class RecordingDelegate : public SyncStatusDelegate {
+public:
+    void itemStatusChanged(const QString& path, OVItemSyncStatus status) override {
+        std::lock_guard lock(mutex_);
+        items_.emplace_back(path, status);
+    }
+    void syncStatusChanged(const SyncStatus& status) override {
+        std::lock_guard lock(mutex_);
+        statuses_.push_back(status);
+    }
+    bool shouldIgnoreItem(const QString& path) override {
+        const QString name = path.section(QLatin1Char('/'), -1);
+        return name.endsWith(QStringLiteral(".tmp")) || name.startsWith(QStringLiteral("~$"));
+    }
+    bool isRegularItem(const QString&, const QString&) override { return true; }
+    bool isSystemFolder(const QString&, const QString&) override { return false; }
+    void handle(const SyncEvent& event) override {
+        std::lock_guard lock(mutex_);
+        events_.push_back(event);
+    }
+
+    std::vector<SyncStatus> statuses() const {
+        std::lock_guard lock(mutex_);
+        return statuses_;
+    }
+    std::optional<SyncStatus> lastStatus() const {
+        std::lock_guard lock(mutex_);
+        if (statuses_.empty()) return std::nullopt;
+        return statuses_.back();
+    }
+    std::optional<OVItemSyncStatus> lastItemStatus(const QString& path) const {
+        std::lock_guard lock(mutex_);
+        for (auto it = items_.rbegin(); it != items_.rend(); ++it)
+            if (it->first == path) return it->second;
+        return std::nullopt;
+    }
+    int itemStatusCount(const QString& path, OVItemSyncStatus status) const {
+        std::lock_guard lock(mutex_);
+        int count = 0;
+        for (const auto& [p, s] : items_) count += p == path && s == status;
+        return count;
+    }
+    std::vector<SyncEvent> events() const {
+        std::lock_guard lock(mutex_);
+        return events_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::pair<QString, OVItemSyncStatus>> items_;
+    std::vector<SyncStatus> statuses_;
+    std::vector<SyncEvent> events_;
+};
+
+// A sync folder, a service with the user "alice" and a data folder in a fresh temp tree.
+class EngineFixture : public ::testing::Test {
+public:
+    static constexpr int pollMs = 30;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        localRoot = dir_.filePath(QStringLiteral("Orvella"));
+        dataFolder = dir_.filePath(QStringLiteral("SyncData"));
+        service = std::make_shared<StorageService>(dir_.filePath(QStringLiteral("service")));
+        ASSERT_TRUE(service->ensureCreated());
+        remoteRoot = service->usersFolder() + QStringLiteral("/alice");
+        ASSERT_TRUE(QDir().mkpath(localRoot));
+        ASSERT_TRUE(QDir().mkpath(remoteRoot));
+    }
+
+    void TearDown() override {
+        engine.reset();
+        // Read-only folders left by a test would stop the temp tree's removal.
+        QDirIterator it(dir_.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    SyncFacadeConfiguration configuration(std::int64_t minimumFreeDiskSpace = 0) {
+        SyncFacadeConfiguration c;
+        c.rootDirectoryLocalURL = localRoot;
+        c.syncStatusDelegate = &delegate;
+        c.conflictSuffix = QStringLiteral("conflicted copy");
+        c.minimumFreeDiskSpace = minimumFreeDiskSpace;
+        return c;
+    }
+
+    void start(std::int64_t minimumFreeDiskSpace = 0) {
+        engine = std::make_unique<OrvellaSyncEngine>(configuration(minimumFreeDiskSpace), service, remoteRoot, dataFolder,
+                                                     OrvellaSyncEngine::Options{pollMs});
+    }
+
+    // Waits until the engine has looked at both sides since now and found nothing left to do.
+    bool settle(int timeoutMs = 15000) {
+        const auto seen = engine->idlePassCount();
+        return TestEnvironment::waitUntil([&] { return engine->idlePassCount() >= seen + 2; }, timeoutMs);
+    }
+    bool waitUpToDate(int timeoutMs = 15000) {
+        return settle(timeoutMs) && delegate.lastStatus() &&
+               delegate.lastStatus()->kind == SyncStatus::Kind::upToDate;
+    }
+
+    QString local(const QString& path) const { return localRoot + QLatin1Char('/') + path; }
+    QString remote(const QString& path) const { return remoteRoot + QLatin1Char('/') + path; }
+
+    static void write(const QString& path, const QByteArray& content) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        file.write(content);
+    }
+    static std::optional<QByteArray> read(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.readAll();
+    }
+    static void removeTree(const QString& path) {
+        if (QFileInfo(path).isDir()) QDir(path).removeRecursively();
+        else QFile::remove(path);
+    }
+
+    // Every item below a root: files with their content, folders as "/".
+    static std::map<QString, QByteArray> tree(const QString& root) {
+        std::map<QString, QByteArray> items;
+        QDirIterator it(root, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString relative = path.mid(root.size() + 1);
+            items[relative] = it.fileInfo().isDir() ? QByteArray("/") : read(path).value_or(QByteArray("?"));
+        }
+        return items;
+    }
+
+    QString localRoot;
+    QString remoteRoot;
+    QString dataFolder;
+    std::shared_ptr<StorageService> service;
+    RecordingDelegate delegate;
+    std::unique_ptr<OrvellaSyncEngine> engine;
+
+private:
+    QTemporaryDir dir_{QDir::tempPath() + QStringLiteral("/sync-engine-XXXXXX")};
+};
