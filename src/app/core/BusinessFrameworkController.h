@@ -4,35 +4,56 @@
 #include <QUuid>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
+#include "app/core/AppError.h"
 #include "frameworks/business/BusinessError.h"
 #include "frameworks/business/ConnectivityManager.h"
 
 class UserController;
+class WorkItem;
 
+// Held for the connection's future use; it offers nothing yet.
 struct BusinessFrameworkControllerConnectClient {};
 
-// Connects the business facade for the signed-in user and reconnects when the network returns.
+// Connects the business facade for the signed-in user, retries a failed connection, resets the
+// session the service no longer accepts, and reconnects when the network returns.
 class BusinessFrameworkController : public QObject, public ConnectivityChangeSubscriber {
     Q_OBJECT
 
 public:
+    // Runs the work item after the delay on the main thread; tests drive it by hand.
+    using Scheduler = std::function<void(int delayMs, std::shared_ptr<WorkItem> item)>;
+    // Empty on success.
+    using Completion = std::function<void(std::optional<AppError> error)>;
+
+    static constexpr int retryDelayMs = 10000;
+    static constexpr int maximumRetries = 5;
+
     BusinessFrameworkController(UserController& userController, BusinessFrameworkControllerConnectClient connectClient,
-                                QObject* parent = nullptr);
+                                QObject* parent = nullptr, Scheduler scheduler = {});
     ~BusinessFrameworkController() override;
 
-    void connect(int retryCount = 0, std::function<void(VoidResult)> completion = {});
+    // `retryCount` is 0 for every outside call.
+    void connect(int retryCount = 0, Completion completion = {});
     bool isConnecting() const { return isConnecting_; }
+    bool hasPendingRetry() const;
 
     QUuid identifier() const override { return connectivityManagerIdentifier_; }
+    // May be called on any thread.
     void connectivityChanged(ConnectivityManager& manager) override;
 
 private:
-    void handleUserConnected(const VoidResult& result, std::function<void(VoidResult)> completion);
+    void startConnect(int retryCount, Completion completion);
+    void handleUserConnected(const VoidResult& result, int retryCount, Completion completion);
 
     UserController& userController_;
     BusinessFrameworkControllerConnectClient connectClient_;
+    Scheduler scheduler_;
+    QMetaObject::Connection observation_;
     QUuid connectivityManagerIdentifier_ = QUuid::createUuid();
-    bool subscribed_ = false;
+    ConnectivityManager* subscribedManager_ = nullptr;
+    std::weak_ptr<WorkItem> retryWorkItem_;
     bool isConnecting_ = false;
 };

@@ -3,6 +3,8 @@
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SettingsController.h"
+#include "app/sync/SyncExtensionController.h"
+#include "platform/foundation/MainQueue.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 
 UserController::UserController(QObject* parent) : QObject(parent) {}
@@ -37,9 +39,16 @@ void UserController::update() {
     }
 }
 
-void UserController::finishLogout(const VoidResult& result, std::function<void(bool)> completion) {
-    setIsLogoutInProgress(false);
-    update();
-    SettingsController().settings()->setNextBackupDate(std::nullopt);
-    if (completion) completion(result.isSuccess());
+void UserController::finishLogout(QPointer<UserController> controller, const VoidResult& result,
+                                  std::function<void(bool)> completion) {
+    MainQueue::runOrAsync([controller, succeeded = result.isSuccess(), completion = std::move(completion)] {
+        if (controller) {
+            controller->setIsLogoutInProgress(false);
+            controller->update();
+        }
+        // The selective-sync store and the sidebar entry are cleaned up by their owners once they exist.
+        SettingsController().settings()->setNextBackupDate(std::nullopt);
+        SyncExtensionController::shared().disableExtension();
+        if (completion) completion(succeeded);
+    });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -34,8 +35,11 @@ public:
 
     // Re-reads the signed-in user from the business facade.
     void update();
-    // The clean-up after the facade's logout reports back; the completion gets whether it succeeded.
-    void finishLogout(const VoidResult& result, std::function<void(bool)> completion = {});
+    // The clean-up after the facade's logout reports back, whatever the result and even when the
+    // controller is gone by then; the completion gets whether the logout succeeded. Safe to call
+    // from the facade's queue: the clean-up runs on the main queue.
+    static void finishLogout(QPointer<UserController> controller, const VoidResult& result,
+                             std::function<void(bool)> completion = {});
 
 signals:
     void userChanged();

@@ -86,6 +86,9 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     userController_ = std::make_unique<UserController>();
     trace(QStringLiteral("userController"));
     quotaController_ = std::make_unique<QuotaController>();
+    // Another account must never be shown the previous account's quota.
+    QObject::connect(userController_.get(), &UserController::userChanged, quotaController_.get(),
+                     &QuotaController::userDidChange);
     trace(QStringLiteral("quotaController"));
     settingsController_ = std::make_unique<SettingsController>();
     trace(QStringLiteral("settingsController"));
@@ -314,7 +317,7 @@ void AppDelegate::presentRootFolderMovedAlert() {
                 // The facade answers on its own queue; the controllers and the quit belong on the main one.
                 MainQueue::async([self, result] {
                     if (!self) return;
-                    self->userController_->finishLogout(result);
+                    UserController::finishLogout(self->userController_.get(), result);
                     SettingsController().settings()->setIsAlreadyLaunched(false);
                     Application::shared().terminate();
                 });

@@ -10,8 +10,12 @@
 #include <vector>
 
 #include "frameworks/business/BusinessError.h"
+#include "frameworks/business/SelectiveSyncItem.h"
 
 class ConnectivityManager;
+class SyncFacade;
+struct SyncFacadeConfiguration;
+enum class SyncFacadeImplementation;
 class OrvellaSettingsManager;
 class QWidget;
 class SignInPage;
@@ -66,13 +70,6 @@ public:
     virtual std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const = 0;
 };
 
-// One subscription of the sync engine: a remote folder, alone or with everything below it.
-struct SelectiveSyncItem {
-    QString path;
-    bool recursive = true;
-    QString remoteIdentifier;
-    bool operator==(const SelectiveSyncItem&) const = default;
-};
 
 enum class ConnectAPIOptions { all };
 
@@ -91,6 +88,10 @@ public:
     virtual void logout(bool reset, std::function<void(VoidResult)> completion) = 0;
     // The stored subscription list; none when nothing was ever stored.
     virtual std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const = 0;
+    // The sync engine; none until sync is set up.
+    virtual SyncFacade* syncFacade() const { return nullptr; }
+    // Sets the sync engine up (again) for the configuration; throws std::runtime_error on failure.
+    virtual void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration);
     // A new sign-in page for the onboarding window, owned by `parent`; none when the facade has
     // none to offer (the window then shows an empty page). The page reports on the main thread.
     virtual SignInPage* makeSignInPage(QWidget* parent) {

@@ -27,7 +27,8 @@ public:
     ConnectivityManager& connectivityManager() override { return connectivity_; }
     void connect(ConnectAPIOptions, std::function<void(VoidResult)> completion) override {
         ++connectCalls;
-        if (completion) completion(connectResult);
+        if (onConnect) onConnect(std::move(completion));
+        else if (completion) completion(connectResult);
     }
     void logout(bool reset, std::function<void(VoidResult)> completion) override {
         ++logoutCalls;
@@ -41,6 +42,8 @@ public:
     std::shared_ptr<const BusinessUser> user;
     std::optional<std::vector<SelectiveSyncItem>> subscriptions;
     VoidResult connectResult = Success{};
+    // When set, answers connects instead of `connectResult` (later, or on another thread).
+    std::function<void(std::function<void(VoidResult)>)> onConnect;
     bool reachable = true;
     int connectCalls = 0;
     int logoutCalls = 0;

@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QThread>
+
+#include "app/core/SettingsController.h"
+#include "app/core/UserController.h"
+#include "app/sync/SyncExtensionController.h"
+#include "platform/foundation/UserDefaults.h"
+#include "support/TestBusinessFacade.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+class NamedUser : public BusinessUser {
+public:
+    explicit NamedUser(QString id) : id_(std::move(id)) {}
+    QString name() const override { return QStringLiteral("user-") + id_; }
+    QString accountId() const override { return id_; }
+    std::optional<QString> mailAddress() const override { return std::nullopt; }
+    std::optional<OVCryptoKey> cryptoKey() const override { return std::nullopt; }
+    std::optional<OVFeatureSet> features() const override { return std::nullopt; }
+    QString homePath() const override { return QStringLiteral("/users/") + name(); }
+    std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)>) const override {
+        return nullptr;
+    }
+
+private:
+    QString id_;
+};
+
+TEST(UserControllerTest, UpdateFollowsTheFacadesUser) {
+    ScopedTestBusinessFacade env(QStringLiteral("user"));
+    UserController controller;
+    controller.setIsAvailable(true);
+    controller.setIsOnboarding(true);
+
+    controller.update();  // nobody signed in: the onboarding flag goes, availability stays
+    EXPECT_FALSE(controller.user());
+    EXPECT_FALSE(controller.isLoggedIn());
+    EXPECT_FALSE(controller.isOnboarding());
+    EXPECT_TRUE(controller.isAvailable());
+
+    int loggedInSignals = 0;
+    QObject::connect(&controller, &UserController::isLoggedInChanged, [&] { ++loggedInSignals; });
+    env.facade().user = std::make_shared<NamedUser>(QStringLiteral("acc-7"));
+    controller.update();
+    ASSERT_TRUE(controller.user());
+    EXPECT_EQ(controller.user()->accountId(), QStringLiteral("acc-7"));
+    EXPECT_TRUE(controller.isLoggedIn());
+    EXPECT_EQ(loggedInSignals, 1);
+}
+
+TEST(UserControllerTest, SignInRestoresTheAccountsSyncRootOrTheRealHome) {
+    ScopedTestBusinessFacade env(QStringLiteral("syncroot"));
+    UserDefaults::standard().setObject(QStringLiteral("acc-known"), QStringLiteral("/dev/shm/somewhere"));
+    UserController controller;
+    const struct {
+        const char* account;
+        QString expected;
+    } cases[] = {{"acc-known", QStringLiteral("/dev/shm/somewhere")},
+                 {"acc-new", SettingsController::realHomeDirectory()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.account);
+        env.settings().setSyncRoot(QStringLiteral("/elsewhere"));
+        env.facade().user = std::make_shared<NamedUser>(QString::fromLatin1(c.account));
+        controller.update();
+        EXPECT_EQ(env.settings().syncRoot(), c.expected);
+    }
+    // The real home comes from the password database, not from $HOME (tests point it elsewhere).
+    EXPECT_NE(SettingsController::realHomeDirectory(), qEnvironmentVariable("HOME"));
+    UserDefaults::standard().removeObject(QStringLiteral("acc-known"));
+}
+
+struct LogoutCase {
+    const char* name;
+    bool succeeds;
+    bool controllerGone;
+    bool fromOtherThread;
+};
+
+class FinishLogout : public ::testing::TestWithParam<LogoutCase> {};
+
+TEST_P(FinishLogout, CleansUpWhateverTheResult) {
+    const LogoutCase& c = GetParam();
+    ScopedTestBusinessFacade env(QStringLiteral("logout"));
+    env.settings().setNextBackupDate(QDateTime::currentDateTimeUtc());
+    env.settings().setShowBadgesInFinder(true);
+    SyncExtensionController::shared().updateExtensionState(true);
+
+    auto controller = std::make_unique<UserController>();
+    env.facade().user = std::make_shared<NamedUser>(QStringLiteral("acc-1"));
+    controller->update();
+    controller->setIsLogoutInProgress(true);
+    env.facade().user.reset();  // the facade has logged out
+
+    QPointer<UserController> weak(controller.get());
+    if (c.controllerGone) controller.reset();
+    std::optional<bool> reported;
+    const VoidResult result = c.succeeds ? VoidResult(Success{}) : VoidResult(BusinessError::make(BusinessError::Kind::timeout));
+    auto finish = [&] { UserController::finishLogout(weak, result, [&](bool ok) { reported = ok; }); };
+    if (c.fromOtherThread) {
+        std::unique_ptr<QThread> t(QThread::create(finish));
+        t->start();
+        t->wait();
+    } else {
+        finish();
+    }
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return reported.has_value(); }));
+    EXPECT_EQ(*reported, c.succeeds);
+    EXPECT_FALSE(env.settings().nextBackupDate());
+    EXPECT_FALSE(SyncExtensionController::shared().requestedEnabled());
+    if (controller) {
+        EXPECT_FALSE(controller->isLogoutInProgress());
+        EXPECT_FALSE(controller->isLoggedIn());
+        EXPECT_FALSE(controller->user());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Core, FinishLogout,
+                         ::testing::Values(LogoutCase{"success", true, false, false},
+                                           LogoutCase{"failureStillCleansUp", false, false, false},
+                                           LogoutCase{"controllerGone", true, true, false},
+                                           LogoutCase{"completionOnFrameworkThread", false, false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
