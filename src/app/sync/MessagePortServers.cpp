@@ -13,3 +13,7 @@ bool createUnavailablePort(const QString&) {
 
 bool AppServer::addSourceForNewLocalMessagePort(const QString& name) { return createUnavailablePort(name); }
 bool CommServer::addSourceForNewLocalMessagePort(const QString& name) { return createUnavailablePort(name); }
+
+// Nothing is registered before the message ports exist, so there is nobody to push to yet.
+void CommServer::sendStatus(OVItemSyncStatus, const QString&) {}
+void CommServer::sendUpdatedRootDirectoryToExtensions(const QString&) {}
