@@ -593,7 +593,10 @@ private:
         if (events.empty()) return;
         owner_.queue.async([gate = gate_, events = std::move(events)] {
             std::lock_guard lock(gate->mutex);
-            if (gate->open && gate->callback) gate->callback(events);
+            if (!gate->open || !gate->callback) return;
+            // A copy: stopping from inside the callback releases the stored one while it runs.
+            const FileEventStream::Callback callback = gate->callback;
+            callback(events);
         });
     }
 
