@@ -1,10 +1,16 @@
 #pragma once
 
-// A signed-in user with nothing but a name and an account id, for the path and marker tests.
+// A signed-in user with nothing but a name and an account id, and small file trees, for the path,
+// marker and sidebar tests.
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "frameworks/business/BusinessFacade.h"
 
@@ -26,3 +32,18 @@ private:
     QString accountId_;
     QString name_;
 };
+
+// Makes items below `root`: a name with content is a file, one without (nullptr) a folder.
+inline bool makeTree(const QString& root, std::initializer_list<std::pair<const char*, const char*>> items) {
+    for (const auto& [name, content] : items) {
+        const QString path = root + u'/' + QString::fromUtf8(name);
+        if (!content) {
+            if (!QDir().mkpath(path)) return false;
+            continue;
+        }
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) < 0) return false;
+    }
+    return true;
+}
