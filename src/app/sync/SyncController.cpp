@@ -100,8 +100,13 @@ SyncController::SyncController(CommServer* commServer, QuotaController& quotaCon
     // The desktop's theme change reaches the application as a change of its palette.
     if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
     observation_ = connect(&userController_, &UserController::userChanged, this, [this] { userDidChange(); });
+    // A status held back is shown as soon as what held it back is over, not only at the next
+    // sign-in: the network returning, or the user becoming available after onboarding.
     connect(&reachabilityController_, &ReachabilityController::isConnectedChanged, this,
-            [this] { replayCachedSyncStatusOnReconnect(); });
+            [this] { presentCachedSyncStatus(); });
+    for (auto signal : {&UserController::isAvailableChanged, &UserController::isLoggedInChanged,
+                        &UserController::isOnboardingChanged})
+        connect(&userController_, signal, this, [this] { presentCachedSyncStatus(); });
 }
 
 SyncController::~SyncController() {
@@ -235,10 +240,9 @@ void SyncController::replayCachedSyncStatus() {
     if (std::optional<SyncStatus> cached = std::exchange(cachedSyncStatus_, std::nullopt)) presentSyncStatus(*cached);
 }
 
-void SyncController::replayCachedSyncStatusOnReconnect() {
-    // A status held back while offline would otherwise wait for the next sign-in.
-    if (!reachabilityController_.isConnected()) return;
-    if (std::optional<SyncStatus> cached = std::exchange(cachedSyncStatus_, std::nullopt)) presentSyncStatus(*cached);
+void SyncController::presentCachedSyncStatus() {
+    if (!cachedSyncStatus_ || !userController_.user() || !isAlreadyLaunched()) return;
+    presentSyncStatus(*std::exchange(cachedSyncStatus_, std::nullopt));
 }
 
 void SyncController::interfaceThemeChanged() { refreshFinderIntegration(); }

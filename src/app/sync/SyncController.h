@@ -168,7 +168,7 @@ private:
     void setSyncStatusDescription(const QString& text);
     void presentSyncStatus(const SyncStatus& status);
     void replayCachedSyncStatus();
-    void replayCachedSyncStatusOnReconnect();
+    void presentCachedSyncStatus();
     void refreshFinderIntegration();
     void handleOnMainThread(const SyncEvent& event);
     void userDidChange();

@@ -133,7 +133,7 @@ TEST_P(SetUpFailures, EndAsDescribed) {
         ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
         syncFolder = blocker.fileName() + QStringLiteral("/Orvella");
     }
-    LogRecorder log({QStringLiteral("Setup")});
+    LogRecorder log({&AppLog::setup()});
     SyncController& c = make();
     int enabledChanges = 0;
     QObject::connect(&c, &SyncController::isSyncEnabledChanged, &c, [&] { ++enabledChanges; });
@@ -266,6 +266,118 @@ TEST_F(SyncControllerSetUp, TheWatchReportingTheSyncFolderDeletedPausesAndAsks) 
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !delegate.calls.isEmpty(); }));
     EXPECT_FALSE(c.isSyncEnabled());
     EXPECT_EQ(delegate.calls, QStringList{QStringLiteral("rootFolderMoved")});
+}
+
+// What each sync event shows the user.
+struct EventCase {
+    const char* name;
+    SyncEvent event;
+    QStringList notifications;  // "title|text" of immediate notifications
+    QStringList delegateCalls;
+    QStringList debugMessages;
+    bool alert;
+};
+
+void PrintTo(const EventCase& c, std::ostream* os) { *os << c.name; }
+
+class SyncEvents : public SyncControllerFixture, public ::testing::WithParamInterface<EventCase> {};
+
+QString both(const QString& title, const QString& text) { return title + u'|' + text; }
+
+TEST_P(SyncEvents, ReachTheUser) {
+    const EventCase& e = GetParam();
+    SyncController& c = make();
+    c.setUp();
+    facade->engine.enabledCalls.clear();
+    c.handle(e.event);
+
+    QStringList notifications;
+    for (const auto& request : center->added) notifications << both(request.content.title, request.content.body);
+    EXPECT_EQ(notifications, e.notifications);
+    for (const auto& request : center->added) EXPECT_FALSE(request.trigger.has_value()) << "shown at once";
+    EXPECT_EQ(delegate.calls, e.delegateCalls);
+    EXPECT_EQ(c.debugMessages(), e.debugMessages);
+    if (e.alert) {
+        ASSERT_EQ(Alert::shownCount(), 1);
+        const Alert alert = Alert::shownAlerts().front();
+        const LocalizationController texts;
+        EXPECT_EQ(alert.messageText(), texts.syAlertNotEnoughDiskSpaceToSyncMessage());
+        EXPECT_EQ(alert.informativeText(), texts.syAlertNotEnoughDiskSpaceToSyncInformative());
+        EXPECT_EQ(alert.buttonTitles(), QStringList{texts.syAlertNotEnoughDiskSpaceToSyncButtonPauseSync()});
+        EXPECT_FALSE(c.isSyncEnabled());
+        EXPECT_EQ(facade->engine.enabledCalls, std::vector<bool>{false});
+    } else {
+        EXPECT_EQ(Alert::shownCount(), 0);
+        EXPECT_TRUE(c.isSyncEnabled());
+    }
+}
+
+const LocalizationController eventTexts;
+
+INSTANTIATE_TEST_SUITE_P(
+    SyncController, SyncEvents,
+    ::testing::Values(
+        EventCase{"regularItemMoveReverted",
+                  {SyncEvent::Kind::moveActionReverted, QStringLiteral("/a"), QStringLiteral("/b"),
+                   MoveActionRevertReason::regularItem},
+                  {both(eventTexts.unSyncEventRegularItemMoveActionRevertTitle(),
+                        eventTexts.unSyncEventRegularItemMoveActionRevertInformative())},
+                  {}, {}, false},
+        EventCase{"systemFolderMoveReverted",
+                  {SyncEvent::Kind::moveActionReverted, QStringLiteral("/a"), QStringLiteral("/b"),
+                   MoveActionRevertReason::systemFolder},
+                  {both(eventTexts.unSyncEventSystemFolderMoveActionRevertTitle(),
+                        eventTexts.unSyncEventSystemFolderMoveActionRevertInformative())},
+                  {}, {}, false},
+        EventCase{"systemFolderDeleted",
+                  {SyncEvent::Kind::systemFolderDeleted, QStringLiteral("/s/users"), {}, {}},
+                  {}, {QStringLiteral("systemFolderDeleted:/s/users")}, {}, false},
+        EventCase{"teamFolderGranted",
+                  {SyncEvent::Kind::teamfolderAccessGranted, QStringLiteral("Plans"), {}, {}},
+                  {both(eventTexts.unSyncEventTeamfolderAccessGrantedTitle(),
+                        eventTexts.unSyncEventTeamfolderAccessGrantedInformative().arg(QStringLiteral("Plans")))},
+                  {}, {}, false},
+        EventCase{"teamFolderRemoved",
+                  {SyncEvent::Kind::teamfolderAccessRemoved, QStringLiteral("Plans"), {}, {}},
+                  {both(eventTexts.unSyncEventTeamfolderAccessRemovedTitle(),
+                        eventTexts.unSyncEventTeamfolderAccessRemovedInformative().arg(QStringLiteral("Plans")))},
+                  {}, {}, false},
+        EventCase{"localItemRenamed",
+                  {SyncEvent::Kind::localItemRenamed, QStringLiteral("a:b.txt"), QStringLiteral("a_b.txt"), {}},
+                  {}, {}, {eventTexts.cdSyncNotificationMessageLocalItemRenamed().arg(QStringLiteral("a:b.txt"),
+                                                                                      QStringLiteral("a_b.txt"))},
+                  false},
+        EventCase{"notEnoughDiskSpace", {SyncEvent::Kind::notEnoughDiskSpace, {}, {}, {}}, {}, {}, {}, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SyncControllerSetUp, EventTextsNameTheirItems) {
+    const LocalizationController texts;
+    const QString granted = texts.unSyncEventTeamfolderAccessGrantedInformative().arg(QStringLiteral("Plans"));
+    EXPECT_TRUE(granted.contains(QStringLiteral("Plans")));
+    const QString renamed = texts.cdSyncNotificationMessageLocalItemRenamed().arg(QStringLiteral("old"), QStringLiteral("new"));
+    EXPECT_LT(renamed.indexOf(QStringLiteral("old")), renamed.indexOf(QStringLiteral("new")));
+    EXPECT_FALSE(renamed.contains(u'%'));
+}
+
+TEST_F(SyncControllerSetUp, RenamesPileUpAndTheDiskSpaceAlertPausesWhateverTheAnswer) {
+    SyncController& c = make();
+    c.setUp();
+    int changes = 0;
+    QObject::connect(&c, &SyncController::debugMessagesChanged, &c, [&] { ++changes; });
+    c.handle({SyncEvent::Kind::localItemRenamed, QStringLiteral("a"), QStringLiteral("b"), {}});
+    c.handle({SyncEvent::Kind::localItemRenamed, QStringLiteral("c"), QStringLiteral("d"), {}});
+    EXPECT_EQ(c.debugMessages().size(), 2);
+    EXPECT_EQ(changes, 2);
+    c.setDebugMessages({});
+    EXPECT_TRUE(c.debugMessages().isEmpty());
+
+    Alert::setResponder([](const Alert& alert) { return alert.closeResponse() + 7; });
+    c.handle({SyncEvent::Kind::notEnoughDiskSpace, {}, {}, {}});
+    EXPECT_FALSE(c.isSyncEnabled());
+
+    controller->setDelegate(nullptr);
+    c.handle({SyncEvent::Kind::systemFolderDeleted, QStringLiteral("/s"), {}, {}});
+    EXPECT_TRUE(delegate.calls.isEmpty());
 }
 
 TEST_F(SyncControllerSetUp, ThemeChangeSwitchesTheExtensionOffAndBackAfterADelay) {

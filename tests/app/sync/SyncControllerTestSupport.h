@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/common/LogChannels.h"
 #include "app/core/QuotaController.h"
 #include "app/core/ReachabilityController.h"
 #include "app/core/UserController.h"
@@ -165,33 +166,48 @@ private:
     int number_;
 };
 
-// Entries written to the named channels, as "LEVEL channel: message".
+// Entries written to the given channels, as "LEVEL channel: message"; the channels write
+// everything while the recorder lives.
 class LogRecorder {
 public:
-    explicit LogRecorder(QStringList channels) : channels_(std::move(channels)) {
+    explicit LogRecorder(std::vector<Log::Channel*> channels) : channels_(std::move(channels)) {
         Logger::setConsoleOutputEnabled(false);
+        for (Log::Channel* channel : channels_) {
+            names_ << channel->name();
+            verbosities_.push_back(channel->verbosity());
+            channel->setVerbosity(LogVerbosity::debug);
+        }
         sink_ = Logger::addSink([this](const LogEntry& entry) {
-            if (!channels_.contains(entry.channel)) return;
+            if (!names_.contains(entry.channel)) return;
             std::lock_guard lock(mutex_);
             lines_ << logLevelName(entry.level) + u' ' + entry.channel + QStringLiteral(": ") + entry.message;
         });
     }
-    ~LogRecorder() { Logger::removeSink(sink_); }
+    ~LogRecorder() {
+        Logger::removeSink(sink_);
+        for (std::size_t i = 0; i < channels_.size(); ++i) channels_[i]->setVerbosity(verbosities_[i]);
+    }
     QStringList lines() {
         Logger::flush();
         std::lock_guard lock(mutex_);
         return lines_;
     }
-    // The lines that begin with `prefix` (after level and channel).
     QStringList matching(const QString& text) {
         QStringList out;
         for (const QString& line : lines())
             if (line.contains(text)) out << line;
         return out;
     }
+    void clear() {
+        Logger::flush();
+        std::lock_guard lock(mutex_);
+        lines_.clear();
+    }
 
 private:
-    QStringList channels_;
+    std::vector<Log::Channel*> channels_;
+    QStringList names_;
+    std::vector<int> verbosities_;
     Logger::SinkId sink_ = 0;
     std::mutex mutex_;
     QStringList lines_;
