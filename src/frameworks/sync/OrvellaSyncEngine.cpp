@@ -36,6 +36,8 @@ namespace {
 constexpr int settleMs = 30;
 constexpr int progressIntervalMs = 100;
 constexpr int commitEvery = 2000;
+constexpr std::size_t transferBatch = 64;
+constexpr std::size_t transferThreads = 4;
 constexpr unsigned localFolderMode = 0755;
 constexpr unsigned remoteFolderMode = 0700;
 
@@ -68,6 +70,13 @@ bool isRemoval(SyncAction action) {
 
 QString childPath(const QString& parent, const QString& name) {
     return parent.isEmpty() ? name : parent + QLatin1Char('/') + name;
+}
+
+// Whether the tree saw the folder (the root always exists: it was checked at the pass's start).
+bool knownFolder(const FileTree& tree, const QString& folder) {
+    if (folder.isEmpty()) return true;
+    const auto it = tree.find(folder);
+    return it != tree.end() && it->second.isDirectory();
 }
 
 // Calls `fn` for the entry at `root` and everything below it.
@@ -153,7 +162,21 @@ private:
     bool execute(std::vector<Planned>& steps);
     bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
     void perform(const Planned& item);
-    void upload(const Planned& item);
+    struct Transfer {
+        QString path;
+        bool upload = true;
+        QString source;
+        QString target;
+        FsEntry expectedSource;
+        std::optional<FsEntry> expectedTarget;  // none: nothing may be there
+        fs::TransferResult result;
+    };
+    std::optional<Transfer> prepareUpload(const Planned& item);
+    std::optional<Transfer> prepareDownload(const QString& path, const FsEntry& remote,
+                                            const std::optional<FsEntry>& expectedLocal);
+    void runTransfer(Transfer& transfer) const;
+    void finishTransfer(const Transfer& transfer);
+    void transferAll(std::vector<const Planned*>& batch);
     void download(const QString& path, const FsEntry& remote, const std::optional<FsEntry>& expectedLocal);
     void createRemoteFolder(const Planned& item);
     void createLocalFolder(const QString& path, const FsEntry& remote);
@@ -850,12 +873,23 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
         if (it->step.removal != SyncAction::none && !remove(*it, it->step.removal, true)) blocked.insert(it->path);
         if (isRemoval(it->step.action)) remove(*it, it->step.action, false);
     }
-    // Then everything else, parents first.
+    // Then everything else, parents first; file transfers in batches that run side by side.
+    std::vector<const Planned*> batch;
     for (const Planned& item : steps) {
         if (interrupted()) return false;
         if (item.step.action == SyncAction::none || isRemoval(item.step.action) || blocked.contains(item.path)) continue;
+        if (item.step.action == SyncAction::upload || item.step.action == SyncAction::download) {
+            batch.push_back(&item);
+            if (batch.size() >= transferBatch) transferAll(batch);
+            continue;
+        }
+        if (!batch.empty()) transferAll(batch);
         perform(item);
         reportProgress(false);
+    }
+    if (!batch.empty()) {
+        if (interrupted()) return false;
+        transferAll(batch);
     }
     downloadProgress_.isFinished = true;
     uploadProgress_.isFinished = true;
@@ -910,10 +944,6 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
 
 void OrvellaSyncEngine::Core::perform(const Planned& item) {
     switch (item.step.action) {
-    case SyncAction::upload: return upload(item);
-    case SyncAction::download:
-        return download(item.path, *item.remote,
-                        item.step.removal == SyncAction::deleteLocal ? std::nullopt : item.local);
     case SyncAction::createRemoteFolder: return createRemoteFolder(item);
     case SyncAction::createLocalFolder: return createLocalFolder(item.path, *item.remote);
     case SyncAction::recordInSync:
@@ -927,74 +957,113 @@ void OrvellaSyncEngine::Core::perform(const Planned& item) {
     }
 }
 
-void OrvellaSyncEngine::Core::upload(const Planned& item) {
+std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item) {
     const QString& path = item.path;
     reportItem(path, OVItemSyncStatus::syncing);
-    const QString target = remote(path);
-    const QString folder = QFileInfo(target).absolutePath();
-    if (!fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, remoteFolderMode)) return failItem(path, remoteWriteError(error), error);
+    Transfer transfer{path, true, local(path), remote(path), *item.local, std::nullopt, {}};
+    // A remote folder the local file replaces is gone by now (removals come first).
+    if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
+    const QString folder = QFileInfo(transfer.target).absolutePath();
+    if (!knownFolder(remoteTree_, fs::parentOf(path)) && !fs::stat(folder)) {
+        if (const int error = fs::makeFolders(folder, remoteFolderMode)) {
+            failItem(path, remoteWriteError(error), error);
+            return std::nullopt;
+        }
     }
-    const bool replacesFolder = item.step.removal == SyncAction::deleteRemote;
-    const std::optional<FsEntry> expected = replacesFolder ? std::nullopt : item.remote;
-    const auto result = fs::copyAtomically(
-        local(path), *item.local, target,
+    return transfer;
+}
+
+std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareDownload(
+    const QString& path, const FsEntry& remoteEntry, const std::optional<FsEntry>& expectedLocal) {
+    reportItem(path, OVItemSyncStatus::syncing);
+    if (expectedLocal && expectedLocal->isFile() && !(expectedLocal->mode & S_IWUSR)) {
+        failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
+        return std::nullopt;
+    }
+    Transfer transfer{path, false, remote(path), local(path), remoteEntry, expectedLocal, {}};
+    const QString folder = QFileInfo(transfer.target).absolutePath();
+    if (!knownFolder(localTree_, fs::parentOf(path)) && !fs::stat(folder)) {
+        if (const int error = fs::makeFolders(folder, localFolderMode)) {
+            failItem(path, localWriteError(error), error);
+            return std::nullopt;
+        }
+    }
+    return transfer;
+}
+
+// Only files are touched here, so several transfers may run at once on other threads.
+void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer) const {
+    transfer.result = fs::copyAtomically(
+        transfer.source, transfer.expectedSource, transfer.target,
         [&] {
-            const auto now = fs::stat(target);
-            return expected ? now && now->sameVersion(*expected) : !now;
+            const auto now = fs::stat(transfer.target);
+            return transfer.expectedTarget ? now && now->sameVersion(*transfer.expectedTarget) : !now;
         },
         cancel_);
+}
+
+void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
+    const QString& path = transfer.path;
+    const fs::TransferResult& result = transfer.result;
     switch (result.outcome) {
     case fs::Outcome::done:
-        remoteTree_[path] = result.written;
-        setRecord(path, SyncRecord{*item.local, result.written});
-        uploadProgress_.completed += item.local->size;
-        OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Uploaded \"%1\" (%2 bytes)").arg(path).arg(item.local->size));
+        if (transfer.upload) {
+            remoteTree_[path] = result.written;
+            setRecord(path, SyncRecord{transfer.expectedSource, result.written});
+            uploadProgress_.completed += transfer.expectedSource.size;
+        } else {
+            localTree_[path] = result.written;
+            setRecord(path, SyncRecord{result.written, transfer.expectedSource});
+            downloadProgress_.completed += transfer.expectedSource.size;
+        }
+        OVLOG_DEBUG(Log::Sync::syncLoopAction(), QStringLiteral("%1 \"%2\" (%3 bytes)")
+                                                     .arg(transfer.upload ? QStringLiteral("Uploaded") : QStringLiteral("Downloaded"), path)
+                                                     .arg(transfer.expectedSource.size));
         reportItem(path, OVItemSyncStatus::synced);
         return;
     case fs::Outcome::sourceChanged:
     case fs::Outcome::targetChanged:
     case fs::Outcome::cancelled:
+        // Changed while it was being copied: looked at again with what it is now.
         markStale(path);
+        reportItem(path, OVItemSyncStatus::syncing);
         return;
     case fs::Outcome::failed:
-        return failItem(path, remoteWriteError(result.error), result.error);
+        failItem(path, transfer.upload ? remoteWriteError(result.error) : localWriteError(result.error), result.error);
+        return;
     }
+}
+
+void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
+    std::vector<Transfer> transfers;
+    transfers.reserve(batch.size());
+    for (const Planned* item : batch) {
+        auto transfer = item->step.action == SyncAction::upload
+                            ? prepareUpload(*item)
+                            : prepareDownload(item->path, *item->remote,
+                                              item->step.removal == SyncAction::deleteLocal ? std::nullopt : item->local);
+        if (transfer) transfers.push_back(std::move(*transfer));
+    }
+    batch.clear();
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&] {
+        for (std::size_t i = next++; i < transfers.size(); i = next++) runTransfer(transfers[i]);
+    };
+    std::vector<std::thread> helpers;
+    const std::size_t helperCount = std::min<std::size_t>(transferThreads - 1, transfers.size() / 2);
+    for (std::size_t i = 0; i < helperCount; ++i) helpers.emplace_back(worker);
+    worker();
+    for (std::thread& helper : helpers) helper.join();
+    for (const Transfer& transfer : transfers) finishTransfer(transfer);
+    reportProgress(false);
 }
 
 void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remoteEntry,
                                        const std::optional<FsEntry>& expectedLocal) {
-    reportItem(path, OVItemSyncStatus::syncing);
-    const QString target = local(path);
-    if (expectedLocal && expectedLocal->isFile() && !(expectedLocal->mode & S_IWUSR))
-        return failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
-    const QString folder = QFileInfo(target).absolutePath();
-    if (!fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, localFolderMode)) return failItem(path, localWriteError(error), error);
-    }
-    const auto result = fs::copyAtomically(
-        remote(path), remoteEntry, target,
-        [&] {
-            const auto now = fs::stat(target);
-            return expectedLocal ? now && now->sameVersion(*expectedLocal) : !now;
-        },
-        cancel_);
-    switch (result.outcome) {
-    case fs::Outcome::done:
-        localTree_[path] = result.written;
-        setRecord(path, SyncRecord{result.written, remoteEntry});
-        downloadProgress_.completed += remoteEntry.size;
-        OVLOG_DEBUG(Log::Sync::download(), QStringLiteral("Downloaded \"%1\" (%2 bytes)").arg(path).arg(remoteEntry.size));
-        reportItem(path, OVItemSyncStatus::synced);
-        return;
-    case fs::Outcome::sourceChanged:
-    case fs::Outcome::targetChanged:
-    case fs::Outcome::cancelled:
-        markStale(path);
-        return;
-    case fs::Outcome::failed:
-        return failItem(path, localWriteError(result.error), result.error);
-    }
+    auto transfer = prepareDownload(path, remoteEntry, expectedLocal);
+    if (!transfer) return;
+    runTransfer(*transfer);
+    finishTransfer(*transfer);
 }
 
 void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {

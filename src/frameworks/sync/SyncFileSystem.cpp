@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -50,16 +51,20 @@ private:
     int fd_;
 };
 
-// Copies the whole of `in` into `out`, in slices so that a cancel is noticed within one slice.
-int copyData(int in, int out, const std::atomic<bool>& cancel) {
+// Copies `in` into `out` up to its end or `size` bytes, in slices so that a cancel is noticed
+// within one slice. (Stopping at the expected size saves a read; the caller compares sizes after.)
+int copyData(int in, int out, std::int64_t size, const std::atomic<bool>& cancel) {
     constexpr size_t slice = 8 * 1024 * 1024;
     bool useRange = true;
     std::vector<char> buffer;
-    for (;;) {
+    for (std::int64_t copied = 0; copied < size || size == 0;) {
         if (cancel.load()) return ECANCELED;
         if (useRange) {
             const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, slice, 0);
-            if (n > 0) continue;
+            if (n > 0) {
+                copied += n;
+                continue;
+            }
             if (n == 0) return 0;
             if (errno == EINTR) continue;
             if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
@@ -73,6 +78,7 @@ int copyData(int in, int out, const std::atomic<bool>& cancel) {
             if (errno == EINTR) continue;
             return errno;
         }
+        copied += n;
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
             if (w < 0) {
@@ -82,6 +88,24 @@ int copyData(int in, int out, const std::atomic<bool>& cancel) {
             done += w;
         }
     }
+    return 0;
+}
+
+// A new file with a random name beginning with the temp prefix, created with `mode` (less the
+// umask), exclusively: never an existing file, never through a link.
+int createTemporary(const QString& folder, unsigned mode, QByteArray& path) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    // One generator per thread: the shared one takes a lock for every number.
+    thread_local QRandomGenerator random(QRandomGenerator::global()->generate());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = QFile::encodeName(temporaryPrefix);
+        for (int i = 0; i < 12; ++i) name += letters[random.bounded(int(sizeof letters - 1))];
+        path = QFile::encodeName(folder) + '/' + name;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }  // namespace
@@ -222,17 +246,21 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
 
     const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
     const QString folder = slash <= 0 ? QStringLiteral("/") : target.left(slash);
-    if (const int error = writableFolderError(folder)) return failed(error);
-    QByteArray temp = QFile::encodeName(join(folder, temporaryPrefix + QStringLiteral("XXXXXX")));
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
+    // The owner's write permission decides, also for a privileged engine; the kernel checks the rest
+    // when the temp file is created.
+    struct stat folderStat {};
+    if (::stat(QFile::encodeName(folder).constData(), &folderStat) != 0) return failed(errno);
+    if (!S_ISDIR(folderStat.st_mode)) return failed(ENOTDIR);
+    if (!(folderStat.st_mode & S_IWUSR)) return failed(EACCES);
+    QByteArray temp;
+    Fd out(createTemporary(folder, (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temp));
     if (!out.valid()) return failed(errno);
     const auto discard = [&](int error) {
         ::unlink(temp.constData());
         return failed(error);
     };
 
-    if (const int error = copyData(in.get(), out.get(), cancel)) return discard(error);
-    if (::fchmod(out.get(), (before.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) return discard(errno);
+    if (const int error = copyData(in.get(), out.get(), before.st_size, cancel)) return discard(error);
     const struct timespec times[2] = {{0, UTIME_NOW}, before.st_mtim};
     if (::futimens(out.get(), times) != 0) return discard(errno);
     struct stat after {};
