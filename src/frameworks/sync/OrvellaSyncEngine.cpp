@@ -183,6 +183,8 @@ private:
     void resolveBothChanged(const Planned& item);
 
     bool interrupted() const;
+    bool hasPendingErrors() const;
+    void removeTemporaries(const QString& root, const std::vector<QString>& paths, std::chrono::seconds minimumAge);
     bool keepsItems(const QString& folder) const;
     bool isIgnored(const QString& path, const std::optional<FsEntry>& local);
     void markIgnored(const QString& path, bool ignored);
@@ -250,6 +252,8 @@ private:
     std::map<QString, IgnoreAnswer> ignoreCache_;
     QSet<QString> stale_;
     bool needFullScan_ = true;
+    bool temporariesCleaned_ = false;
+    bool lastPassQuiet_ = false;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;
@@ -519,9 +523,13 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
 
     if (pending.clearBackoff) clearBackoff(QString());
     for (const QString& path : std::as_const(pending.paths)) clearBackoff(path);
-    if (pending.fullScan || needFullScan_) {
+    const bool fullScan = pending.fullScan || needFullScan_;
+    const bool dirty = !pending.paths.isEmpty() || !pending.moves.empty() || !stale_.isEmpty();
+    std::vector<QString> localTemporaries, remoteTemporaries;
+    const bool firstScan = !temporariesCleaned_;
+    if (fullScan) {
         localTree_.clear();
-        fs::scan(localRoot_, QString(), localTree_);
+        fs::scan(localRoot_, QString(), localTree_, firstScan ? &localTemporaries : nullptr);
         needFullScan_ = false;
         stale_.clear();
     } else {
@@ -530,12 +538,22 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         stale_.clear();
         applyDirty(dirty);
     }
+    FileTree previousRemote = std::move(remoteTree_);
     remoteTree_.clear();
-    fs::scan(remoteRoot_, QString(), remoteTree_);
+    fs::scan(remoteRoot_, QString(), remoteTree_, firstScan ? &remoteTemporaries : nullptr);
+    if (firstScan) {
+        temporariesCleaned_ = true;
+        // Nothing of this engine is being written before its first pass: what is there was left by
+        // an interrupted run. Remotely another client might still be writing, unless it is old.
+        removeTemporaries(localRoot_, localTemporaries, std::chrono::seconds(0));
+        removeTemporaries(remoteRoot_, remoteTemporaries, std::chrono::hours(24));
+    }
 
     SubscriptionSet subscriptions;
+    bool subscriptionsChanged = false;
     {
         std::lock_guard lock(stateMutex_);
+        subscriptionsChanged = subscriptionsDirty_;
         if (subscriptionsDirty_) {
             store_->saveSubscriptions(subscriptions_.items());
             subscriptionsDirty_ = false;
@@ -544,7 +562,14 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     }
     applyMoves(pending.moves);
 
+    // Quiet: nothing changed on either side since a pass that found nothing to do.
+    if (!fullScan && !dirty && lastPassQuiet_ && remoteTree_ == previousRemote &&
+        !subscriptionsChanged && !hasPendingErrors()) {
+        reportStatus(idleStatus());
+        return false;
+    }
     std::vector<Planned> steps = plan(subscriptions);
+    lastPassQuiet_ = steps.empty();
     if (steps.empty()) {
         store_->commit();
         {
@@ -898,6 +923,24 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
     return true;
 }
 
+bool OrvellaSyncEngine::Core::hasPendingErrors() const {
+    std::lock_guard lock(stateMutex_);
+    return globalError_ || !errors_.empty();
+}
+
+void OrvellaSyncEngine::Core::removeTemporaries(const QString& root, const std::vector<QString>& paths,
+                                                std::chrono::seconds minimumAge) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    for (const QString& path : paths) {
+        const QString absolute = fs::join(root, path);
+        const auto entry = fs::stat(absolute);
+        if (!entry || !entry->isFile()) continue;
+        if (now - std::chrono::nanoseconds(entry->mtimeNs) < minimumAge) continue;
+        if (::unlink(QFile::encodeName(absolute).constData()) == 0)
+            OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Removed the abandoned temp file \"%1\"").arg(absolute));
+    }
+}
+
 bool OrvellaSyncEngine::Core::interrupted() const {
     return stop_ || !enabled_ || (service_ && !service_->isReachable());
 }
@@ -1026,7 +1069,6 @@ void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
     case fs::Outcome::cancelled:
         // Changed while it was being copied: looked at again with what it is now.
         markStale(path);
-        reportItem(path, OVItemSyncStatus::syncing);
         return;
     case fs::Outcome::failed:
         failItem(path, transfer.upload ? remoteWriteError(result.error) : localWriteError(result.error), result.error);

@@ -155,7 +155,7 @@ std::optional<FsEntry> stat(const QString& absolute) {
     return entryOf(st);
 }
 
-bool scan(const QString& root, const QString& relativeBase, FileTree& tree) {
+bool scan(const QString& root, const QString& relativeBase, FileTree& tree, std::vector<QString>* temporaries) {
     std::vector<QString> pending{relativeBase};
     bool first = true;
     while (!pending.empty()) {
@@ -178,10 +178,13 @@ bool scan(const QString& root, const QString& relativeBase, FileTree& tree) {
             if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
             const QString name = QFile::decodeName(raw);
             if (QFile::encodeName(name) != QByteArray(raw)) continue;
-            if (isTemporaryName(name)) continue;
+            const QString relative = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+            if (isTemporaryName(name)) {
+                if (temporaries) temporaries->push_back(relative);
+                continue;
+            }
             struct stat st {};
             if (::fstatat(::dirfd(dir), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-            const QString relative = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
             const FsEntry entry = entryOf(st);
             tree[relative] = entry;
             if (entry.isDirectory()) pending.push_back(relative);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <vector>
 
 // What the engine knows of one item on either side, from lstat: links are never followed.
 struct FsEntry {
@@ -47,7 +48,9 @@ std::optional<FsEntry> stat(const QString& absolute);
 // Adds the items below `relativeBase` (a folder of the tree, "" for the root) to `tree`. Links and
 // other special files are listed as `other` and not entered; names the system cannot represent
 // unchanged as text are skipped. False when the starting folder cannot be read.
-bool scan(const QString& root, const QString& relativeBase, FileTree& tree);
+// Temp files are left out of the tree; `temporaries`, when given, receives their paths.
+bool scan(const QString& root, const QString& relativeBase, FileTree& tree,
+          std::vector<QString>* temporaries = nullptr);
 // Removes `relative` and everything below it from the tree.
 void eraseSubtree(FileTree& tree, const QString& relative);
 

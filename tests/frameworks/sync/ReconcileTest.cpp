@@ -112,6 +112,43 @@ TEST_F(EngineFixture, ANewSyncFolderInPlaceOfTheOldOneDeletesNothingRemotely) {
     EXPECT_EQ(tree(localRoot), expected);
 }
 
+TEST_F(EngineFixture, AMissingTreeOnEitherSideDeletesNothingOnTheOther) {
+    write(local("a.txt"), "a");
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    const auto rootNotFound = SyncStatus::makeError(SyncError{SyncError::Kind::rootDirectoryNotFound, 0});
+    struct Side {
+        const char* name;
+        QString root;
+        QString other;
+    };
+    for (const Side& side : {Side{"remote", remoteRoot, localRoot}, Side{"local", localRoot, remoteRoot}}) {
+        SCOPED_TRACE(side.name);
+        const QString moved = side.root + QStringLiteral(".away");
+        ASSERT_TRUE(QDir().rename(side.root, moved));
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(delegate.lastStatus(), rootNotFound);
+        EXPECT_EQ(tree(side.other), (Tree{{"a.txt", "a"}}));
+        ASSERT_TRUE(QDir().rename(moved, side.root));
+        ASSERT_TRUE(waitUpToDate());
+        EXPECT_EQ(tree(side.root), (Tree{{"a.txt", "a"}}));
+    }
+}
+
+TEST_F(EngineFixture, TempFilesLeftByAnInterruptedRunAreRemoved) {
+    write(local("d/.~ovsync-leftover1"), "partial");
+    write(remote(".~ovsync-leftover2"), "old partial");
+    write(remote(".~ovsync-inflight3"), "another client's transfer");
+    QFile old(remote(".~ovsync-leftover2"));
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(old.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+    old.close();
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(tree(localRoot), (Tree{{"d", folderMark}}));
+    EXPECT_EQ(tree(remoteRoot), (Tree{{"d", folderMark}, {".~ovsync-inflight3", "another client's transfer"}}));
+}
+
 TEST_F(EngineFixture, ASecondEngineOnTheSameStateIsRefused) {
     start();
     EXPECT_THROW(OrvellaSyncEngine(configuration(), service, remoteRoot, dataFolder), std::runtime_error);
