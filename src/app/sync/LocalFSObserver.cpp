@@ -70,7 +70,13 @@ Action LocalFSObserver::action(const FSEvent& event, bool exists, int renamedCou
         return event.oldPath.isEmpty() ? Action::ignore : Action::itemDeleted;
     }
     if (renamed && renamedCount == 1) return isFile ? Action::fileAdded : Action::directoryAdded;
-    if (renamed && !created) return isFile ? Action::fileMovedOrRenamed : Action::directoryMovedOrRenamed;
+    if (renamed && !created) {
+        // The old name of a pair whose path was taken again (say, by a save that moves the file
+        // aside and a new version in): what sits there now has an event of its own, and a move
+        // needs the path it came from.
+        if (event.oldPath.isEmpty()) return Action::ignore;
+        return isFile ? Action::fileMovedOrRenamed : Action::directoryMovedOrRenamed;
+    }
     if (created && f.contains(Flag::modified)) return isFile ? Action::fileAdded : Action::directoryAdded;
     if (!isFile) {
         if (f.contains(Flag::isDirectory) && (created || renamed)) return Action::directoryAdded;

@@ -503,8 +503,17 @@ private:
         pending_.push_back({kind, std::move(path), flags, cookie});
     }
 
+    bool hasUnpairedMove() const {
+        QSet<std::uint32_t> from;
+        for (const Operation& op : pending_) {
+            if (op.kind == Operation::movedFrom) from.insert(op.cookie);
+            else if (op.kind == Operation::movedTo) from.remove(op.cookie);
+        }
+        return !from.isEmpty();
+    }
+
     void flush() {
-        if (fd_ >= 0 && !movingFolders_.isEmpty()) {
+        if (fd_ >= 0 && hasUnpairedMove()) {
             pollfd pfd{fd_, POLLIN, 0};
             if (::poll(&pfd, 1, partnerWaitMs) > 0) drain();
         }
@@ -522,7 +531,13 @@ private:
         struct Out {
             FileEvent event;
             bool alone;
+            bool dropped = false;
         };
+        struct MovedPair {
+            QByteArray fromPath;
+            std::size_t fromAt;  // the old half in `out`; the new half right after it
+        };
+        QHash<QByteArray, MovedPair> movedHere;  // where the pairs of this delivery ended up
         std::vector<Out> out;
         out.reserve(pending_.size());
         QHash<std::uint32_t, std::size_t> movedTo;  // cookie -> operation
@@ -551,8 +566,24 @@ private:
                 if (partner != movedTo.cend() && *partner > i && !paired[*partner]) {
                     const Operation& to = pending_[*partner];
                     paired[*partner] = true;
+                    const auto chained = movedHere.find(op.path);
+                    if (chained != movedHere.end()) {
+                        // Moved on again (a -> b, then b -> c): one move a -> c, so that the
+                        // first name does not linger on; back where it started, no move at all.
+                        const MovedPair earlier = *chained;
+                        movedHere.erase(chained);
+                        if (earlier.fromPath == to.path) {
+                            out[earlier.fromAt].dropped = true;
+                            out[earlier.fromAt + 1].dropped = true;
+                        } else {
+                            out[earlier.fromAt + 1].event = {decode(to.path), to.flags, 0};
+                            movedHere.insert(to.path, earlier);
+                        }
+                        break;
+                    }
                     // The type is known from the half that still exists.
                     const std::uint32_t type = to.flags & (F::itemIsFile | F::itemIsDir | F::itemIsSymlink);
+                    movedHere.insert(to.path, MovedPair{op.path, out.size()});
                     out.push_back({{decode(op.path), F::itemRenamed | type, 0}, false});
                     out.push_back({{decode(to.path), to.flags, 0}, false});
                 } else {
@@ -579,6 +610,7 @@ private:
         pending_.clear();
         userDropped_ = false;
 
+        std::erase_if(out, [](const Out& o) { return o.dropped; });
         std::size_t alone = 0;
         for (const Out& o : out) alone += o.alone ? 1 : 0;
         std::uint64_t id = nextEventId.fetch_add(out.size() + 2 * alone + 1);

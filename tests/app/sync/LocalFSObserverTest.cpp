@@ -114,6 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Existing files.
         ClassifyCase{"FileLoneRenameHalfIsAdded", file | renamed, true, 1, false, Action::fileAdded},
         ClassifyCase{"FileRenamePairIsMove", file | renamed, true, 2, true, Action::fileMovedOrRenamed},
+        ClassifyCase{"FileOldNameTakenAgainIsIgnored", file | renamed, true, 2, false, Action::ignore},
         ClassifyCase{"FileCreatedAndRenamedInPairIsUpdate", file | renamed | created, true, 2, false,
                      Action::fileUpdated},
         ClassifyCase{"FileCreatedAndModifiedIsAdded", file | created | modified, true, 0, false, Action::fileAdded},
@@ -183,6 +184,12 @@ INSTANTIATE_TEST_SUITE_P(
                   {"/s/new"},
                   {event("/s/old", file | renamed, 4), event("/s/new", file | renamed, 5, "/s/old")},
                   {"fileMoved /s/old /s/new"}},
+        // A save that moves the file aside and the new version in: two moves, in that order.
+        BatchCase{"SavedWithBackup",
+                  {"/s/doc", "/s/doc~"},
+                  {event("/s/doc", file | renamed, 1), event("/s/doc~", file | renamed, 2, "/s/doc"),
+                   event("/s/.tmp", file | renamed, 3), event("/s/doc", file | renamed, 4, "/s/.tmp")},
+                  {"fileMoved /s/doc /s/doc~", "fileMoved /s/.tmp /s/doc"}},
         BatchCase{"FolderRenamedInside",
                   {"/s/B"},
                   {event("/s/A", dir | renamed, 4), event("/s/B", dir | renamed, 5, "/s/A")},

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QTemporaryDir>
 
@@ -348,6 +349,34 @@ INSTANTIATE_TEST_SUITE_P(Renames, FileEventStreamRenameTest,
                                            RenameCase{"FolderAcrossFolders", true, "a/d", "b/d"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(FileEventStreamTest, MovesOnAgainInOneDeliveryBecomeOneMove) {
+    const struct {
+        const char* name;
+        QStringList hops;  // the file's names, one move from each to the next
+        bool moved;
+    } cases[] = {{"chain", {"a", "b", "c"}, true}, {"back and forth", {"a", "b", "a"}, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(root_).removeRecursively();
+        makeDir(root_);
+        writeFile(root_ + "/a");
+        // A long latency keeps both moves in one delivery.
+        Recorder recorder;
+        FileEventStream stream(root_, queue_, std::ref(recorder), 300ms);
+        ASSERT_TRUE(stream.start());
+        ASSERT_TRUE(stream.waitUntilReady(5000));
+        for (qsizetype i = 0; i + 1 < c.hops.size(); ++i) moveItem(root_ + "/" + c.hops[i], root_ + "/" + c.hops[i + 1]);
+        writeFile(root_ + "/marker");
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder.find(root_ + "/marker", F::itemCreated).has_value(); }));
+        std::vector<std::string> renamedNames;
+        for (const auto& delivery : recorder.deliveries())
+            for (const auto& event : delivery)
+                if (event.flags & F::itemRenamed) renamedNames.push_back(QFileInfo(event.path).fileName().toStdString());
+        const std::vector<std::string> expected = c.moved ? std::vector<std::string>{"a", "c"} : std::vector<std::string>{};
+        EXPECT_EQ(renamedNames, expected);
+    }
+}
+
 TEST_F(FileEventStreamTest, AHalfWithoutPartnerStandsAloneBetweenIdGaps) {
     writeFile(root_ + "/before.txt");
     writeFile(outside_ + "/in.txt");
@@ -468,6 +497,32 @@ INSTANTIATE_TEST_SUITE_P(
                                    moveItem(t + "-moved", t);
                                }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FileEventStreamTest, FoldersMovedOutOrDeletedAreNoLongerWatched) {
+    const struct {
+        const char* name;
+        bool moveOut;
+    } cases[] = {{"moved out", true}, {"deleted", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        makeDir(root_ + "/a/b");
+        startStream();
+        ASSERT_EQ(stream_->watchCount(), 3u);
+        if (c.moveOut) moveItem(root_ + "/a", outside_ + "/a");
+        else QDir(root_ + "/a").removeRecursively();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return stream_->watchCount() == 1; }));
+        if (c.moveOut) {
+            // What happens in the folder's new place is none of the stream's business.
+            writeFile(outside_ + "/a/b/later.txt");
+            writeFile(root_ + "/marker.txt");
+            ASSERT_TRUE(waitFor(root_ + "/marker.txt", F::itemCreated));
+            for (const auto& delivery : recorder_.deliveries())
+                for (const auto& event : delivery) EXPECT_FALSE(event.path.endsWith("later.txt")) << event.path.toStdString();
+            QDir(outside_ + "/a").removeRecursively();
+        }
+        stream_->stop();
+    }
+}
 
 TEST_F(FileEventStreamTest, AnOverflowGivesOneMustScanEventAndWatchingGoesOn) {
     makeDir(root_ + "/a/b");
