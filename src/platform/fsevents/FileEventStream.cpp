@@ -40,7 +40,8 @@ constexpr std::uint32_t ancestorMask = IN_MOVE_SELF | IN_DELETE_SELF | IN_ONLYDI
 // A delivery holding more operations than this is cut short and reported as dropped events.
 constexpr std::size_t maxPendingOperations = 1'000'000;
 
-// A moved-from half at the very end of a read may have its partner still on the way.
+// A moved-from half at the very end of a read may have its partner still on the way: wait this
+// long for it before a delivery.
 constexpr int partnerWaitMs = 2;
 
 constexpr int detachedParent = -2;

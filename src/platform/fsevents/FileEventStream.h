@@ -20,8 +20,9 @@ class SerialQueue;
 //   then written carries itemCreated and itemModified; an empty new file counts as modified when
 //   it is closed after writing).
 // - The two halves of a rename inside the folder are two adjacent events, the old path first, both
-//   itemRenamed. A half whose partner lies outside the folder (moved in or out) stands alone: its
-//   id is separated from its neighbours' by a gap.
+//   itemRenamed. An item moved on again within the delivery gives one pair, from its first name
+//   to its last (none when it ends where it started). A half whose partner lies outside the
+//   folder (moved in or out) stands alone: its id is separated from its neighbours' by a gap.
 // - Folders created or moved in are watched at once and scanned; what they already hold is
 //   reported as created (files also as modified).
 // - Lost events (the kernel's queue overflowed, or no watch could be added for a folder) give one

@@ -18,6 +18,7 @@
 #include "app/sync/LocalFSObserverDelegate.h"
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/LocalChangesListener.h"
+#include "platform/foundation/SerialQueue.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -61,13 +62,21 @@ public:
         return std::find(all.begin(), all.end(), call) != all.end();
     }
 
+    // The queues the calls came on ("" for none).
+    QSet<QString> queues() const {
+        std::lock_guard lock(mutex_);
+        return queues_;
+    }
+
 private:
     void record(const QString& call) {
         std::lock_guard lock(mutex_);
         calls_.push_back(call.toStdString());
+        queues_.insert(SerialQueue::current() ? SerialQueue::current()->label() : QString());
     }
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
+    QSet<QString> queues_;
 };
 
 class CountingDelegate : public LocalFSObserverDelegate {
@@ -303,6 +312,7 @@ TEST(LocalFSObserverTest, FeedsTheListenerFromTheRealFolderUntilStopped) {
         return true;
     })) << ::testing::PrintToString(listener.calls());
     for (const auto& call : listener.calls()) EXPECT_EQ(call.find(".DS_Store"), std::string::npos) << call;
+    EXPECT_EQ(listener.queues(), QSet<QString>{QStringLiteral("FSEventListener")});
 
     // The sync folder moved away: the delegate hears of it, the listener does not.
     const std::size_t before = listener.calls().size();
