@@ -489,6 +489,10 @@ void OrvellaSyncEngine::Core::run() {
         } catch (const std::exception& error) {
             OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Sync pass failed: %1").arg(QString::fromUtf8(error.what())));
             setGlobalError(SyncError::Kind::setupFailure);
+            {
+                std::lock_guard lock(stateMutex_);
+                busy_ = false;
+            }
             reportStatus(SyncStatus::makeError(SyncError{SyncError::Kind::setupFailure, 0}));
             needFullScan_ = true;
             again = false;
@@ -533,10 +537,10 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         needFullScan_ = false;
         stale_.clear();
     } else {
-        QSet<QString> dirty = pending.paths;
-        dirty.unite(stale_);
+        QSet<QString> paths = pending.paths;
+        paths.unite(stale_);
         stale_.clear();
-        applyDirty(dirty);
+        applyDirty(paths);
     }
     FileTree previousRemote = std::move(remoteTree_);
     remoteTree_.clear();
