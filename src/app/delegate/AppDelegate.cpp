@@ -24,7 +24,10 @@
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
 #include "app/sync/SyncController.h"
+#include "app/sync/OVFileSystemMetadataController.h"
 #include "app/sync/SyncExtensionController.h"
+#include "frameworks/sync/SyncFacade.h"
+#include "platform/appkit/Workspace.h"
 #include "frameworks/logger/DetailedLogFormatter.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
@@ -140,9 +143,19 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     syncController_->setDelegate(this);
     syncController_->setUp();
     trace(QStringLiteral("syncSetUp"));
+
+    QPointer<AppDelegate> self(this);
+    Application::shared().registerAction(QStringLiteral("resetUserSession:"), [self](QObject*) {
+        if (self) self->resetUserSession();
+    });
+    Application::shared().registerAction(QStringLiteral("showOnboardingWindow:"), [self](QObject*) {
+        if (self) self->showOnboardingWindow();
+    });
 }
 
 AppDelegate::~AppDelegate() {
+    Application::shared().unregisterAction(QStringLiteral("resetUserSession:"));
+    Application::shared().unregisterAction(QStringLiteral("showOnboardingWindow:"));
     QObject::disconnect(scheduledBackupObservation_);
     QObject::disconnect(userConsentObservation_);
 }
@@ -258,6 +271,8 @@ void AppDelegate::showOnboardingWindow() {
     if (!onboardingWindowController_) {
         onboardingWindowController_ = std::make_unique<OnboardingWindowController>(this);
         onboardingWindowController_->userController = userController_.get();
+        onboardingWindowController_->fileSystemMetadataController =
+            std::make_shared<OVFileSystemMetadataController>(*userController_);
     }
     onboardingWindowController_->showWindow();
     Application::shared().activate(true);
@@ -325,5 +340,78 @@ void AppDelegate::presentRootFolderMovedAlert() {
         } else {
             self->syncController_->setUp();
         }
+    });
+}
+
+void AppDelegate::subscribeWholeRemoteTree() {
+    if (SyncFacade* sync = BusinessFacadeHolder::facade().syncFacade())
+        sync->setSubscriptions({SelectiveSyncItem{QStringLiteral("/"), true, QString()}});
+}
+
+void AppDelegate::onboardingWindowControllerDidFinishSignIn(OnboardingWindowController&, bool didFinish,
+                                                           const std::optional<AppError>& error) {
+    OVLOG_INFO(AppLog::gui(), QStringLiteral("Did user finish sign in during onboarding? ") +
+                                  (didFinish ? QStringLiteral("true") : QStringLiteral("false")));
+    if (error) handleSignInError(*error);
+    subscribeWholeRemoteTree();
+    syncExtensionController_->disableExtension();
+    settingsController_->removeBackupDefaults();
+    userController_->update();
+}
+
+void AppDelegate::handleSignInError(const AppError& error) {
+    const BusinessError* business = error.businessError();
+    const bool wrapsApiError = error.errorCase() == AppError::Case::handledBusinessError && business &&
+                               business->kind == BusinessError::Kind::api && business->apiError;
+    if (wrapsApiError && *business->apiError == APIError::noLongerAuthorized) {
+        if (onboardingWindowController_) onboardingWindowController_->showFirstPage();
+        const QUrl url(LocalizationController().obBvNoLongerAuthorizedURL());
+        if (url.isValid() && !url.isEmpty()) Workspace::openUrl(url);
+        return;
+    }
+    if (wrapsApiError && *business->apiError == APIError::notAuthorized && onboardingWindowController_)
+        onboardingWindowController_->showFirstPage();
+    presentError(error);
+}
+
+void AppDelegate::onboardingDidFinishFirstLaunch() {
+    frameworkController_->connect();
+    syncController_->setUp();
+    subscribeWholeRemoteTree();
+    syncExtensionController_->updateExtensionState(userController_->isLoggedIn());
+}
+
+void AppDelegate::onboardingWindowWillClose() {
+    frameworkController_->connect();
+    syncController_->setUp();
+    // The stored selective-sync choice arrives with selective sync; until then the whole tree.
+    subscribeWholeRemoteTree();
+    syncExtensionController_->updateExtensionState(userController_->isLoggedIn());
+}
+
+void AppDelegate::resetUserSession() {
+    setMenuBarEnabled(false);
+    userController_->setIsLogoutInProgress(true);
+    QPointer<AppDelegate> self(this);
+    BusinessFacadeHolder::facade().logout(false, [self](VoidResult result) {
+        MainQueue::async([self, result] {
+            if (!self) return;
+            UserController::finishLogout(self->userController_.get(), result, [self](bool) {
+                if (!self) return;
+                self->setMenuBarEnabled(true);
+                if (self->userController_->isLoggedIn()) return;
+                SettingsController().settings()->setIsAlreadyLaunched(false);
+                if (self->onboardingWindowController_) self->onboardingWindowController_->showFirstPage();
+                // Before launching has finished, the launch itself shows onboarding after the prompt;
+                // its reachability watch does not exist yet, so showing here would claim no network.
+                if (!Application::shared().isFinishedLaunching()) return;
+                if (self->promptForCrashReportsController_->isShowingPrompt())
+                    self->promptForCrashReportsController_->appendCompletion([self] {
+                        if (self) self->showOnboardingWindow();
+                    });
+                else
+                    self->showOnboardingWindow();
+            });
+        });
     });
 }

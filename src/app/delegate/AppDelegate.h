@@ -67,6 +67,14 @@ public:
     void showOnboardingIfNeeded();
     void showOnboardingWindow();
 
+    // OnboardingWindowControllerDelegate
+    void onboardingWindowControllerDidFinishSignIn(OnboardingWindowController& controller, bool didFinish,
+                                                  const std::optional<AppError>& error) override;
+    void onboardingDidFinishFirstLaunch() override;
+    void onboardingWindowWillClose() override;
+    // Signs the user out and, when nobody remains, shows onboarding again.
+    void resetUserSession();
+
     SyncController* syncController() const { return syncController_.get(); }
     void setSyncController(std::unique_ptr<SyncController> controller);
     CommServer* commServer() const { return commServer_.get(); }
@@ -89,6 +97,8 @@ public:
 
 private:
     void trace(const QString& step) const;
+    void handleSignInError(const AppError& error);
+    void subscribeWholeRemoteTree();
     void userChanged();
     void setMenuBarEnabled(bool enabled);
 

@@ -50,6 +50,14 @@ struct LaunchRecorder {
     }
 };
 
+// A fresh installation has no session: the launch's connect finds none and signs out, which runs
+// on the main queue. Let that finish before a test looks.
+void settle(AppDelegate& delegate) {
+    TestEnvironment::waitUntil([&] { return false; }, 50);
+    TestEnvironment::waitUntil([&] { return !delegate.userController().isLogoutInProgress(); });
+    Alert::clearShownAlerts();
+}
+
 class AppDelegateTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -64,7 +72,8 @@ protected:
         Alert::clearShownAlerts();
     }
     void TearDown() override {
-        Alert::setResponder(nullptr);
+        // Work a test leaves queued may still ask something: never a real dialog in a test.
+        Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
         setReachable(true);
     }
     static OrvellaSettingsManager* settings() { return SettingsController().settings(); }
@@ -173,6 +182,7 @@ TEST_F(AppDelegateTest, TwoSystemFolderDeletedReportsAtOnceShowOneAlert) {
     settings()->setIsAlreadyLaunched(true);
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
+    settle(delegate);
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
     const QString message = LocalizationController().syAlertSystemFolderDeletedMessage();
     const auto countShown = [&] {
@@ -203,6 +213,7 @@ TEST_F(AppDelegateTest, TwoSystemFolderDeletedReportsAtOnceShowOneAlert) {
 TEST_F(AppDelegateTest, RootFolderMovedWhileSignedOutShowsNoAlert) {
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
+    settle(delegate);
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
     delegate.presentRootFolderMovedAlert();
     QCoreApplication::processEvents();
@@ -213,6 +224,7 @@ TEST_F(AppDelegateTest, RootFolderMovedWhileSignedOutShowsNoAlert) {
 TEST_F(AppDelegateTest, RootFolderMovedContinueSyncSetsSyncUpAgain) {
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
+    settle(delegate);
     delegate.userController().setIsLoggedIn(true);
     Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
     delegate.presentRootFolderMovedAlert();
@@ -225,6 +237,7 @@ TEST_F(AppDelegateTest, RootFolderMovedContinueSyncSetsSyncUpAgain) {
 TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
+    settle(delegate);
     delegate.backupController()->setIsRestoring(true);
     Application& app = Application::shared();
     app.setDelegate(&delegate);
@@ -247,6 +260,7 @@ TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
 TEST_F(AppDelegateTest, QuitWithoutRestoreIsImmediate) {
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
+    settle(delegate);
     EXPECT_EQ(delegate.applicationShouldTerminate(), TerminateReply::now);
     EXPECT_EQ(Alert::shownCount(), 0);
 }
