@@ -1,5 +1,7 @@
 #include "frameworks/business/OrvellaFacade.h"
 
+#include "frameworks/sync/OrvellaSyncEngine.h"
+
 #include <QDir>
 
 #include <mutex>
@@ -150,8 +152,12 @@ void OrvellaFacade::connect(ConnectAPIOptions, std::function<void(VoidResult)> c
 }
 
 void OrvellaFacade::logout(bool reset, std::function<void(VoidResult)> completion) {
-    // Nobody is signed in from now on, also before the service has heard of it.
+    // Nobody is signed in from now on, also before the service has heard of it; nor is anyone synced.
     core_->setUser(nullptr);
+    {
+        std::lock_guard lock(syncMutex_);
+        syncEngine_.reset();
+    }
     core_->run([reset](Core& core) { return core.logout(reset); }, std::move(completion), core_);
 }
 
@@ -200,4 +206,20 @@ SignInPage* OrvellaFacade::makeSignInPage(QWidget* parent) {
         return core && core->service->isReachable();
     };
     return new SignInPage(std::move(backend), parent);
+}
+
+SyncFacade* OrvellaFacade::syncFacade() const {
+    std::lock_guard lock(syncMutex_);
+    return syncEngine_.get();
+}
+
+void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfiguration& configuration) {
+    const auto user = currentUser();
+    if (!user) throw std::runtime_error("Sync needs a signed-in user");
+    const QString remoteRoot = service().homeFolder(user->name());
+    const QString dataFolder = localStateFolder() + QStringLiteral("/SyncData/") + user->accountId();
+    std::lock_guard lock(syncMutex_);
+    // The old engine holds the state's lock: it must be gone before the new one opens the state.
+    syncEngine_.reset();
+    syncEngine_ = std::make_shared<OrvellaSyncEngine>(configuration, dependencies_.service, remoteRoot, dataFolder);
 }

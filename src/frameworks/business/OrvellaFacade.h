@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 #include "frameworks/business/BusinessFacade.h"
@@ -8,6 +9,8 @@
 #include "frameworks/business/OVFacadeConfiguration.h"
 
 class SerialQueue;
+
+class OrvellaSyncEngine;
 
 struct FacadeSetupError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -58,9 +61,18 @@ public:
     // The folder of the facade's local state, dropped by a logout with reset.
     QString localStateFolder() const;
 
+    SyncFacade* syncFacade() const override;
+    // Replaces the engine for the signed-in user; throws std::runtime_error without a user or when
+    // the engine cannot start.
+    void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration) override;
+
     struct Core;
 
 private:
+    // The engine of the signed-in user; replaced at each set-up, gone at logout.
+    mutable std::mutex syncMutex_;
+    std::shared_ptr<OrvellaSyncEngine> syncEngine_;
+
     OVFacadeConfiguration configuration_;
     DependencyProvider dependencies_;
     ConnectivityManager connectivity_;

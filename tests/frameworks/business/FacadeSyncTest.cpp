@@ -1,0 +1,58 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "FacadeTestSupport.h"
+#include "frameworks/sync/OrvellaSyncEngine.h"
+#include "frameworks/sync/SyncFacade.h"
+
+namespace {
+
+class RecordingDelegate : public SyncStatusDelegate {
+public:
+    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
+    void syncStatusChanged(const SyncStatus&) override {}
+    bool shouldIgnoreItem(const QString&) override { return false; }
+    bool isRegularItem(const QString&, const QString&) override { return true; }
+    bool isSystemFolder(const QString&, const QString&) override { return false; }
+    void handle(const SyncEvent&) override {}
+};
+
+using FacadeSyncTest = FacadeFixture;
+
+TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
+    QTemporaryDir local;
+    RecordingDelegate delegate;
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = local.path();
+    configuration.syncStatusDelegate = &delegate;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+
+    EXPECT_THROW(facade->setUpSync(SyncFacadeImplementation::standard, configuration), std::runtime_error);
+    EXPECT_FALSE(facade->syncFacade());
+
+    makeAccount(QStringLiteral("lin"));
+    ASSERT_TRUE(facade->signInNow(QStringLiteral("lin"), QStringLiteral("password1")).isSuccess());
+    facade->setUpSync(SyncFacadeImplementation::standard, configuration);
+    ASSERT_TRUE(facade->syncFacade());
+
+    // Set up again: the old engine gives way to the new one (it holds the state's lock).
+    facade->setUpSync(SyncFacadeImplementation::standard, configuration);
+    SyncFacade* sync = facade->syncFacade();
+    ASSERT_TRUE(sync);
+
+    QFile file(local.filePath(QStringLiteral("hello.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("hi");
+    file.close();
+    sync->localChangesListener().fileChanged(file.fileName());
+    const QString remote = service->homeFolder(QStringLiteral("lin")) + QStringLiteral("/hello.txt");
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote); }, 10000));
+
+    Outcome<VoidResult> out;
+    facade->logout(false, out.handler());
+    EXPECT_FALSE(facade->syncFacade());
+    ASSERT_TRUE(out.wait());
+}
+
+}  // namespace
