@@ -82,6 +82,8 @@ void SignInPage::setMode(Mode mode) {
     mode_ = mode;
     showError({});
     updateTexts();
+    // The user types on where the form starts, not into whatever kept the focus.
+    userName_->setFocus();
 }
 
 void SignInPage::updateTexts() {

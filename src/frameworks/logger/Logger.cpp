@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -37,6 +38,9 @@ struct State {
     std::shared_ptr<FileLogger> fileLogger;
     std::atomic<bool> hasFileLogger{false};
     bool exitHandlerInstalled = false;
+    // What was logged before the first file logger existed, so start-up lines reach the file too.
+    std::deque<LogEntry> earlyEntries;
+    bool hadFileLogger = false;
 
     std::mutex clockMutex;
     std::shared_ptr<const Logger::Clock> clock;
@@ -121,6 +125,11 @@ bool Logger::addFileLogger(const QString& appGroup, const FileConfiguration& con
     if (!logger->start()) return false;
     State& s = state();
     std::lock_guard lock(s.fileMutex);
+    if (!s.hadFileLogger) {
+        for (const LogEntry& early : s.earlyEntries) logger->enqueue(early);
+        s.earlyEntries.clear();
+        s.hadFileLogger = true;
+    }
     s.fileLogger = std::move(logger);
     s.hasFileLogger = true;
     if (!s.exitHandlerInstalled) {
@@ -226,6 +235,12 @@ QDateTime Logger::now() {
     return QDateTime::currentDateTimeUtc();
 }
 
+bool Logger::keepsEarlyEntries() {
+    State& s = state();
+    std::lock_guard lock(s.fileMutex);
+    return !s.hadFileLogger;
+}
+
 bool Logger::hasOutputs() {
     const State& s = state();
     return s.consoleEnabled.load(std::memory_order_relaxed) || s.hasSinks.load(std::memory_order_relaxed) ||
@@ -249,5 +264,12 @@ void Logger::write(const LogEntry& entry) {
     }
     if (s.hasFileLogger.load(std::memory_order_acquire)) {
         if (const auto logger = currentFileLogger()) logger->enqueue(entry);
+    } else {
+        constexpr std::size_t kMaximumEarlyEntries = 1000;
+        std::lock_guard lock(s.fileMutex);
+        if (!s.hadFileLogger) {
+            if (s.earlyEntries.size() == kMaximumEarlyEntries) s.earlyEntries.pop_front();
+            s.earlyEntries.push_back(entry);
+        }
     }
 }

@@ -60,6 +60,8 @@ public:
                               std::shared_ptr<const LogFormatter> formatter);
     static void removeFileLogger();
     static bool hasFileLogger();
+    // Entries are kept for the first file logger until one is added (at most the latest 1000).
+    static bool keepsEarlyEntries();
 
     // The log folder: $XDG_DATA_HOME (or ~/.local/share), the app group, "Logs", the folder name.
     // Path separators and dot names in the parts are neutralised so it never leaves that base.

@@ -421,3 +421,19 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// Start-up lines logged before the application sets its file logger up are not lost.
+TEST_F(FileLoggerTest, EntriesBeforeTheFirstFileLoggerReachItsFile) {
+    if (!Logger::keepsEarlyEntries()) GTEST_SKIP() << "a file logger was added earlier in this process";
+    Logger::setConsoleOutputEnabled(true);
+    OVLOG_INFO(fileChannel(), QStringLiteral("logged before any file"));
+    Logger::setConsoleOutputEnabled(false);
+    ASSERT_TRUE(start({}));
+    Logger::flush();
+    EXPECT_TRUE(Logger::logFilesContent(1 << 20).contains(QStringLiteral("logged before any file")));
+    EXPECT_FALSE(Logger::keepsEarlyEntries());
+}
+
+}  // namespace
