@@ -2,6 +2,7 @@
 
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
+#include "app/core/ObjCUser.h"
 #include "app/core/SettingsController.h"
 #include "app/sync/SyncExtensionController.h"
 #include "platform/foundation/MainQueue.h"
@@ -26,7 +27,7 @@ void UserController::update() {
     if (current) {
         const QString accountId = current->accountId();
         OVLOG_INFO(AppLog::gui(), QStringLiteral("Current user: ") + accountId);
-        user_ = current;
+        user_ = std::make_shared<ObjCUser>(*current);
         emit userChanged();
         setIsLoggedIn(true);
         SettingsController().restoreSyncRoot(accountId);

@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 
+#include "app/core/ObjCUser.h"
 #include "frameworks/business/BusinessError.h"
 
 class BusinessUser;
+
 
 // The application's one record of who is signed in, observed by the menu bar, preferences and
 // the other controllers.
@@ -23,7 +25,8 @@ class UserController : public QObject {
 public:
     explicit UserController(QObject* parent = nullptr);
 
-    std::shared_ptr<const BusinessUser> user() const { return user_; }
+    // The signed-in user as the observable model; none while signed out.
+    std::shared_ptr<ObjCUser> user() const { return user_; }
     bool isAvailable() const { return isAvailable_; }
     bool isLoggedIn() const { return isLoggedIn_; }
     bool isOnboarding() const { return isOnboarding_; }
@@ -49,7 +52,7 @@ signals:
     void isLogoutInProgressChanged();
 
 private:
-    std::shared_ptr<const BusinessUser> user_;
+    std::shared_ptr<ObjCUser> user_;
     bool isAvailable_ = false;
     bool isLoggedIn_ = false;
     bool isOnboarding_ = false;
