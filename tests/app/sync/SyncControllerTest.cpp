@@ -350,15 +350,6 @@ INSTANTIATE_TEST_SUITE_P(
         EventCase{"notEnoughDiskSpace", {SyncEvent::Kind::notEnoughDiskSpace, {}, {}, {}}, {}, {}, {}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SyncControllerSetUp, EventTextsNameTheirItems) {
-    const LocalizationController texts;
-    const QString granted = texts.unSyncEventTeamfolderAccessGrantedInformative().arg(QStringLiteral("Plans"));
-    EXPECT_TRUE(granted.contains(QStringLiteral("Plans")));
-    const QString renamed = texts.cdSyncNotificationMessageLocalItemRenamed().arg(QStringLiteral("old"), QStringLiteral("new"));
-    EXPECT_LT(renamed.indexOf(QStringLiteral("old")), renamed.indexOf(QStringLiteral("new")));
-    EXPECT_FALSE(renamed.contains(u'%'));
-}
-
 TEST_F(SyncControllerSetUp, RenamesPileUpAndTheDiskSpaceAlertPausesWhateverTheAnswer) {
     SyncController& c = make();
     c.setUp();

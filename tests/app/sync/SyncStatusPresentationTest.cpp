@@ -106,17 +106,6 @@ const std::vector<PresentationCase> presentationCases{
 INSTANTIATE_TEST_SUITE_P(SyncController, StatusPresentation, ::testing::ValuesIn(presentationCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StatusPresentationTexts, EveryStateHasItsOwnText) {
-    QStringList texts;
-    for (L::Member getter : {&L::mbMenuItemSyncStatusSyncingGeneral, &L::mbMenuItemSyncStatusFinishing,
-                             &L::mbMenuItemSyncStatusError, &L::mbMenuItemSyncStatusPaused,
-                             &L::mbMenuItemSyncStatusUpToDate, &L::mbMenuItemSyncStatusDisconnected,
-                             &L::mbMenuItemSyncStatusPreparing})
-        texts << text(getter);
-    texts.removeDuplicates();
-    EXPECT_EQ(texts.size(), 7) << "the table above could not tell the states apart";
-}
-
 // The notifications a run of statuses asks for, by identifier, in order.
 struct NotificationCase {
     const char* name;
