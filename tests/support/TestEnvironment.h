@@ -25,6 +25,8 @@ inline void useHome(const QString& root) {
     set("XDG_CACHE_HOME", QStringLiteral("/cache"));
     set("XDG_RUNTIME_DIR", QStringLiteral("/runtime"));
     set("ORVELLA_SERVICE_ROOT", QStringLiteral("/service"));
+    // The sync folder's default parent: never the real user's home in a test.
+    set("ORVELLA_HOME", QStringLiteral("/realhome"));
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }

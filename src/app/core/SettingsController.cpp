@@ -110,6 +110,9 @@ void SettingsController::settingChanged(const QString& key) {
 }
 
 QString SettingsController::realHomeDirectory() {
+    // Demos and tests run against a home of their own; they name it here, never through $HOME.
+    const QString chosen = qEnvironmentVariable("ORVELLA_HOME");
+    if (!chosen.isEmpty()) return QDir::cleanPath(chosen);
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;

@@ -154,6 +154,9 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
 }
 
 AppDelegate::~AppDelegate() {
+    // The sync controller finishes its pending pushes as it goes: the servers and controllers it
+    // uses must still be there.
+    syncController_.reset();
     Application::shared().unregisterAction(QStringLiteral("resetUserSession:"));
     Application::shared().unregisterAction(QStringLiteral("showOnboardingWindow:"));
     QObject::disconnect(scheduledBackupObservation_);
