@@ -1,0 +1,525 @@
+#include "platform/messageport/MessagePort.h"
+
+#include <QDir>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QThread>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::uint32_t packetMagic = 0x504D564F;  // "OVMP"
+constexpr std::uint8_t kindRequest = 1;
+constexpr std::uint8_t kindReply = 2;
+constexpr std::uint8_t flagWantsReply = 1;  // on a request
+constexpr std::uint8_t flagHasData = 1;     // on a reply
+
+struct Header {
+    std::uint32_t magic = packetMagic;
+    std::uint8_t kind = 0;
+    std::uint8_t flags = 0;
+    std::uint16_t reserved = 0;
+    std::uint32_t sequence = 0;
+    std::int32_t messageId = 0;
+};
+static_assert(sizeof(Header) == 16);
+
+QByteArray makePacket(const Header& header, const QByteArray& payload) {
+    QByteArray packet(int(sizeof(Header)) + payload.size(), Qt::Uninitialized);
+    std::memcpy(packet.data(), &header, sizeof(Header));
+    if (!payload.isEmpty()) std::memcpy(packet.data() + sizeof(Header), payload.constData(), size_t(payload.size()));
+    return packet;
+}
+
+struct Received {
+    Header header;
+    QByteArray payload;
+};
+enum class ReadOutcome { packet, wouldBlock, closed, malformed, failed };
+
+// Reads one whole packet; a packet larger than allowed or without our header is malformed.
+ReadOutcome readPacket(int fd, Received& out) {
+    thread_local QByteArray buffer(int(sizeof(Header)) + MessagePort::maximumPayloadSize, Qt::Uninitialized);
+    iovec iov{buffer.data(), size_t(buffer.size())};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    const ssize_t n = ::recvmsg(fd, &msg, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
+    if (n == 0) return ReadOutcome::closed;
+    if (n < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return ReadOutcome::wouldBlock;
+        if (errno == ECONNRESET || errno == ENOTCONN || errno == EPIPE) return ReadOutcome::closed;
+        return ReadOutcome::failed;
+    }
+    if ((msg.msg_flags & MSG_TRUNC) || size_t(n) < sizeof(Header)) return ReadOutcome::malformed;
+    std::memcpy(&out.header, buffer.constData(), sizeof(Header));
+    if (out.header.magic != packetMagic) return ReadOutcome::malformed;
+    out.payload = buffer.mid(int(sizeof(Header)), int(n) - int(sizeof(Header)));
+    return ReadOutcome::packet;
+}
+
+int milliseconds(double seconds) {
+    if (!(seconds > 0)) return 0;
+    return int(std::min(std::ceil(seconds * 1000.0), 24.0 * 3600 * 1000));
+}
+
+// The milliseconds left until the deadline, never negative.
+int remaining(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return left.count() > 0 ? int(left.count()) : 0;
+}
+
+bool fillAddress(const QString& path, sockaddr_un& address) {
+    const QByteArray bytes = QFile::encodeName(path);
+    if (size_t(bytes.size()) >= sizeof(address.sun_path)) return false;
+    std::memset(&address, 0, sizeof(address));
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
+    return true;
+}
+
+// A connected, non-blocking socket to the path, or -1 with errno set. A server whose backlog is
+// full gets a second to take the connection.
+int connectTo(const QString& path) {
+    sockaddr_un address;
+    if (!fillAddress(path, address)) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    timeval timeout{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return fd;
+}
+
+bool peerHungUp(int fd) {
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+}  // namespace
+
+// Lives on the thread that created the port: owns the notifiers and the descriptors they watch.
+class PortContext : public QObject {
+public:
+    std::weak_ptr<MessagePort::State> state;
+    // Local port.
+    int listenFd = -1;
+    int lockFd = -1;
+    QString socketPath;
+    ino_t socketInode = 0;
+    std::map<int, QSocketNotifier*> connections;
+    // Remote port: a second connection that only ever carries the owner's hang-up.
+    int watchFd = -1;
+    QSocketNotifier* watchNotifier = nullptr;
+
+    ~PortContext() override { shutdown(); }
+
+    void serve();
+    void acceptConnection();
+    void readConnection(int fd);
+    void dropConnection(int fd);
+    void watch(int fd);
+    void watchReadable();
+    // Stops serving and releases the name; safe to call more than once.
+    void shutdown();
+};
+
+struct MessagePort::State {
+    QString name;
+    bool remote = false;
+    std::atomic<bool> invalid{false};
+    MessagePort::Callback callback;
+
+    // Remote port: the connection requests travel on, used one request at a time.
+    std::mutex requestMutex;
+    int fd = -1;
+    std::uint32_t nextSequence = 1;
+
+    std::mutex invalidationMutex;
+    std::function<void()> invalidationCallback;
+    bool invalidationDelivered = false;
+    bool watching = false;
+
+    QPointer<PortContext> context;
+
+    ~State() { closeFd(fd); }
+
+    bool onContextThread() const { return context && QThread::currentThread() == context->thread(); }
+
+    // Runs the work on the context's thread: now when already there, else through its event loop.
+    void onContextThread(std::function<void()> work) {
+        if (!context) return;
+        if (onContextThread()) work();
+        else QMetaObject::invokeMethod(context.data(), std::move(work), Qt::QueuedConnection);
+    }
+
+    void markInvalid() {
+        if (invalid.exchange(true)) return;
+        deliverInvalidation();
+    }
+
+    void deliverInvalidation() {
+        std::function<void()> callback;
+        {
+            std::lock_guard lock(invalidationMutex);
+            if (!invalid || invalidationDelivered || !invalidationCallback) return;
+            invalidationDelivered = true;
+            callback = std::move(invalidationCallback);
+            invalidationCallback = nullptr;
+        }
+        if (context) QMetaObject::invokeMethod(context.data(), std::move(callback), Qt::QueuedConnection);
+    }
+};
+
+// MARK: - Serving a local port
+
+void PortContext::serve() {
+    auto* notifier = new QSocketNotifier(listenFd, QSocketNotifier::Read, this);
+    QObject::connect(notifier, &QSocketNotifier::activated, this, [this] { acceptConnection(); });
+}
+
+void PortContext::acceptConnection() {
+    if (listenFd < 0) return;
+    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connections[fd] = notifier;
+    QObject::connect(notifier, &QSocketNotifier::activated, this, [this, fd] { readConnection(fd); });
+}
+
+void PortContext::readConnection(int fd) {
+    Received packet;
+    switch (readPacket(fd, packet)) {
+    case ReadOutcome::wouldBlock: return;
+    case ReadOutcome::malformed: return;  // dropped; the connection stays usable
+    case ReadOutcome::closed:
+    case ReadOutcome::failed: dropConnection(fd); return;
+    case ReadOutcome::packet: break;
+    }
+    if (packet.header.kind != kindRequest) return;
+    auto owner = state.lock();
+    if (!owner || owner->invalid || !owner->callback) return;
+    // The callback may invalidate or release the port; the context then goes away later, and the
+    // descriptor it answered on may already be closed.
+    const auto callback = owner->callback;
+    owner.reset();
+    QPointer<PortContext> self(this);
+    const std::optional<QByteArray> answer = callback(packet.header.messageId, packet.payload);
+    if (!self || !connections.count(fd)) return;
+    if (!(packet.header.flags & flagWantsReply)) return;
+    if (answer && answer->size() > MessagePort::maximumPayloadSize) return;
+    Header header;
+    header.kind = kindReply;
+    header.flags = answer ? flagHasData : 0;
+    header.sequence = packet.header.sequence;
+    header.messageId = packet.header.messageId;
+    const QByteArray reply = makePacket(header, answer.value_or(QByteArray()));
+    // A requester that stopped reading loses its answer rather than stalling the server.
+    (void)::send(fd, reply.constData(), size_t(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+void PortContext::dropConnection(int fd) {
+    const auto it = connections.find(fd);
+    if (it == connections.end()) return;
+    it->second->setEnabled(false);
+    it->second->deleteLater();
+    connections.erase(it);
+    ::close(fd);
+}
+
+// MARK: - Watching a remote port's owner
+
+void PortContext::watch(int fd) {
+    watchFd = fd;
+    watchNotifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    QObject::connect(watchNotifier, &QSocketNotifier::activated, this, [this] { watchReadable(); });
+}
+
+void PortContext::watchReadable() {
+    if (watchFd < 0) return;
+    Received packet;
+    const ReadOutcome outcome = readPacket(watchFd, packet);
+    if (outcome == ReadOutcome::wouldBlock || outcome == ReadOutcome::packet || outcome == ReadOutcome::malformed)
+        return;
+    watchNotifier->setEnabled(false);
+    closeFd(watchFd);
+    if (auto owner = state.lock()) owner->markInvalid();
+}
+
+void PortContext::shutdown() {
+    for (auto& [fd, notifier] : connections) {
+        notifier->setEnabled(false);
+        notifier->deleteLater();
+        ::close(fd);
+    }
+    connections.clear();
+    for (auto* notifier : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) notifier->setEnabled(false);
+    if (listenFd >= 0) {
+        // Only our own socket: a later owner of the name may have replaced it already.
+        struct stat info;
+        if (::lstat(QFile::encodeName(socketPath).constData(), &info) == 0 && info.st_ino == socketInode)
+            ::unlink(QFile::encodeName(socketPath).constData());
+        closeFd(listenFd);
+    }
+    if (lockFd >= 0) {
+        ::flock(lockFd, LOCK_UN);
+        closeFd(lockFd);
+    }
+    closeFd(watchFd);
+}
+
+// MARK: - Names and the ports folder
+
+bool MessagePort::isValidName(const QString& name) {
+    if (name.isEmpty() || name.contains(u'/') || name.contains(QStringLiteral(".."))) return false;
+    if (name.toUtf8().size() > maximumNameLength) return false;
+    for (const QChar c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    return true;
+}
+
+std::optional<QString> MessagePort::portsDirectory(QString* error) {
+    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString directory = base.isEmpty()
+        ? QDir::tempPath() + QStringLiteral("/orvella-ports-%1").arg(::geteuid())
+        : base + QStringLiteral("/orvella-ports");
+    const QByteArray path = QFile::encodeName(directory);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        if (error) *error = QStringLiteral("cannot create %1: %2").arg(directory, QString::fromLocal8Bit(std::strerror(errno)));
+        return std::nullopt;
+    }
+    struct stat info;
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        if (error) *error = QStringLiteral("%1 is not a folder").arg(directory);
+        return std::nullopt;
+    }
+    if (info.st_uid != ::geteuid()) {
+        if (error) *error = QStringLiteral("%1 belongs to another user").arg(directory);
+        return std::nullopt;
+    }
+    if (info.st_mode & 077) {
+        if (error) *error = QStringLiteral("%1 can be entered by other users").arg(directory);
+        return std::nullopt;
+    }
+    return directory;
+}
+
+// MARK: - Creation
+
+MessagePort::MessagePort(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Callback callback) {
+    if (!isValidName(name)) return nullptr;
+    const auto directory = portsDirectory();
+    if (!directory) return nullptr;
+    const QString socketPath = *directory + u'/' + name + QStringLiteral(".sock");
+    const QByteArray socketBytes = QFile::encodeName(socketPath);
+    sockaddr_un address;
+    if (!fillAddress(socketPath, address)) return nullptr;
+
+    // The lock is held for the port's life: whoever holds it serves the name.
+    int lockFd = ::open(QFile::encodeName(*directory + u'/' + name + QStringLiteral(".lock")).constData(),
+                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (lockFd < 0) return nullptr;
+    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lockFd);
+        return nullptr;
+    }
+    struct stat info;
+    if (::lstat(socketBytes.constData(), &info) == 0) {
+        // Left by a process that died. Never trusted: removed unless something still answers on
+        // it, and anything but a socket is not ours to remove.
+        const int probe = S_ISSOCK(info.st_mode) ? connectTo(socketPath) : -1;
+        if (!S_ISSOCK(info.st_mode) || probe >= 0 || errno != ECONNREFUSED) {
+            if (probe >= 0) ::close(probe);
+            ::close(lockFd);
+            return nullptr;
+        }
+        ::unlink(socketBytes.constData());
+    }
+    const int listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(listenFd, 128) != 0 || ::lstat(socketBytes.constData(), &info) != 0) {
+        if (listenFd >= 0) ::close(listenFd);
+        ::close(lockFd);
+        return nullptr;
+    }
+
+    auto state = std::make_shared<State>();
+    state->name = name;
+    state->callback = std::move(callback);
+    auto* context = new PortContext;
+    context->state = state;
+    context->listenFd = listenFd;
+    context->lockFd = lockFd;
+    context->socketPath = socketPath;
+    context->socketInode = info.st_ino;
+    context->serve();
+    state->context = context;
+    return std::shared_ptr<MessagePort>(new MessagePort(std::move(state)));
+}
+
+std::shared_ptr<MessagePort> MessagePort::createRemote(const QString& name) {
+    if (!isValidName(name)) return nullptr;
+    const auto directory = portsDirectory();
+    if (!directory) return nullptr;
+    // A refused connection means a stale socket: only a later owner of the name may remove it.
+    const int fd = connectTo(*directory + u'/' + name + QStringLiteral(".sock"));
+    if (fd < 0) return nullptr;
+    auto state = std::make_shared<State>();
+    state->name = name;
+    state->remote = true;
+    state->fd = fd;
+    auto* context = new PortContext;
+    context->state = state;
+    context->socketPath = *directory + u'/' + name + QStringLiteral(".sock");
+    state->context = context;
+    return std::shared_ptr<MessagePort>(new MessagePort(std::move(state)));
+}
+
+MessagePort::~MessagePort() {
+    state_->invalid = true;
+    PortContext* context = state_->context.data();
+    if (!context) return;
+    if (state_->onContextThread()) {
+        context->shutdown();
+        context->deleteLater();
+    } else {
+        QMetaObject::invokeMethod(context, [context] { delete context; }, Qt::QueuedConnection);
+    }
+}
+
+// MARK: - State
+
+QString MessagePort::name() const { return state_->name; }
+bool MessagePort::isRemote() const { return state_->remote; }
+
+bool MessagePort::isValid() const {
+    if (state_->invalid) return false;
+    if (state_->remote && peerHungUp(state_->fd)) {
+        state_->markInvalid();
+        return false;
+    }
+    return true;
+}
+
+void MessagePort::invalidate() {
+    if (state_->invalid.exchange(true)) return;
+    state_->onContextThread([context = state_->context] {
+        if (context) context->shutdown();
+    });
+    state_->deliverInvalidation();
+}
+
+void MessagePort::setInvalidationCallback(std::function<void()> callback) {
+    bool startWatching = false;
+    {
+        std::lock_guard lock(state_->invalidationMutex);
+        state_->invalidationCallback = std::move(callback);
+        state_->invalidationDelivered = false;
+        startWatching = state_->remote && !state_->watching && state_->invalidationCallback;
+        if (startWatching) state_->watching = true;
+    }
+    if (startWatching && !state_->invalid) {
+        const int fd = state_->context ? connectTo(state_->context->socketPath) : -1;
+        if (fd < 0) {
+            state_->markInvalid();
+        } else {
+            state_->onContextThread([context = state_->context, fd] {
+                if (context) context->watch(fd);
+                else ::close(fd);
+            });
+        }
+    }
+    state_->deliverInvalidation();
+}
+
+// MARK: - Requests
+
+MessagePortReply MessagePort::sendRequest(std::int32_t messageId, const QByteArray& data, double sendTimeout,
+                                          double receiveTimeout, bool wantReply) {
+    using Clock = std::chrono::steady_clock;
+    if (!state_->remote || !isValid()) return {MessagePortResult::isInvalid, std::nullopt};
+    if (data.size() > maximumPayloadSize) return {MessagePortResult::transportError, std::nullopt};
+
+    std::lock_guard lock(state_->requestMutex);
+    if (state_->invalid) return {MessagePortResult::isInvalid, std::nullopt};
+    const int fd = state_->fd;
+    const auto becameInvalid = [this]() -> MessagePortReply {
+        state_->markInvalid();
+        return {MessagePortResult::becameInvalid, std::nullopt};
+    };
+
+    Header header;
+    header.kind = kindRequest;
+    header.flags = wantReply ? flagWantsReply : 0;
+    header.sequence = state_->nextSequence++;
+    header.messageId = messageId;
+    const QByteArray packet = makePacket(header, data);
+
+    const auto sendDeadline = Clock::now() + std::chrono::milliseconds(milliseconds(sendTimeout));
+    for (;;) {
+        const ssize_t sent = ::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent == packet.size()) break;
+        if (sent >= 0) return {MessagePortResult::transportError, std::nullopt};
+        if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) return becameInvalid();
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return {MessagePortResult::transportError, std::nullopt};
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, remaining(sendDeadline));
+        if (ready == 0) return {MessagePortResult::sendTimeout, std::nullopt};
+        if (ready < 0 && errno != EINTR) return {MessagePortResult::transportError, std::nullopt};
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLOUT)) return becameInvalid();
+    }
+    if (!wantReply) return {MessagePortResult::success, std::nullopt};
+
+    const auto receiveDeadline = Clock::now() + std::chrono::milliseconds(milliseconds(receiveTimeout));
+    for (;;) {
+        Received reply;
+        switch (readPacket(fd, reply)) {
+        case ReadOutcome::packet:
+            // An answer to an earlier request that gave up waiting is not this one's.
+            if (reply.header.kind != kindReply || reply.header.sequence != header.sequence) continue;
+            if (reply.header.flags & flagHasData) return {MessagePortResult::success, reply.payload};
+            return {MessagePortResult::success, std::nullopt};
+        case ReadOutcome::closed: return becameInvalid();
+        case ReadOutcome::malformed:
+        case ReadOutcome::failed: return {MessagePortResult::transportError, std::nullopt};
+        case ReadOutcome::wouldBlock: break;
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, remaining(receiveDeadline));
+        if (ready == 0) return {MessagePortResult::receiveTimeout, std::nullopt};
+        if (ready < 0 && errno != EINTR) return {MessagePortResult::transportError, std::nullopt};
+    }
+}

@@ -1,0 +1,327 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include <sys/stat.h>
+
+#include "platform/messageport/MessagePort.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+QString uniqueName(const char* hint) {
+    static int counter = 0;
+    return QStringLiteral("test.%1.%2.%3").arg(QString::fromUtf8(hint)).arg(QCoreApplication::applicationPid()).arg(++counter);
+}
+
+QString socketPath(const QString& name) { return *MessagePort::portsDirectory() + u'/' + name + QStringLiteral(".sock"); }
+
+// A peer process serving or watching a port.
+class Peer {
+public:
+    Peer(const QString& mode, const QString& name) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(MESSAGEPORT_TEST_PEER), {mode, name});
+    }
+    ~Peer() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(2000);
+        }
+    }
+    // The next line the peer prints, without its end of line.
+    QByteArray line(int timeoutMs = 5000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!process_.canReadLine() && timer.elapsed() < timeoutMs) process_.waitForReadyRead(50);
+        return process_.readLine().trimmed();
+    }
+    void kill() {
+        process_.kill();
+        process_.waitForFinished(2000);
+    }
+
+private:
+    QProcess process_;
+};
+
+// Runs a request off the main thread while the main loop keeps serving, as a second process would.
+MessagePortReply requestFromThread(const std::shared_ptr<MessagePort>& port, const QByteArray& data,
+                                   double receiveTimeout = 1.0) {
+    auto future = std::async(std::launch::async, [&] { return port->sendRequest(1, data, 1.0, receiveTimeout, true); });
+    TestEnvironment::waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    return future.get();
+}
+
+}  // namespace
+
+// MARK: - Requests and replies with a server in another process
+
+class ServedPort : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name = uniqueName("served");
+        peer = std::make_unique<Peer>(QStringLiteral("serve"), name);
+        ASSERT_EQ(peer->line(), "ready");
+        port = MessagePort::createRemote(name);
+        ASSERT_TRUE(port);
+    }
+    QString name;
+    std::unique_ptr<Peer> peer;
+    std::shared_ptr<MessagePort> port;
+};
+
+TEST_F(ServedPort, RepliesKeepNoDataAndEmptyDataApart) {
+    struct Row {
+        const char* label;
+        std::int32_t id;
+        QByteArray payload;
+        bool wantReply;
+        std::int32_t result;
+        std::optional<QByteArray> reply;
+    };
+    const QByteArray large(MessagePort::maximumPayloadSize - 10, 'x');
+    const Row rows[] = {
+        {"echo with its id", 7, "hello", true, MessagePortResult::success, QByteArray("7:hello")},
+        {"negative id", -3, "x", true, MessagePortResult::success, QByteArray("-3:x")},
+        {"empty request", 1, QByteArray(), true, MessagePortResult::success, QByteArray("1:")},
+        {"server answers none", 1, "none", true, MessagePortResult::success, std::nullopt},
+        {"server answers empty", 1, "empty", true, MessagePortResult::success, QByteArray("")},
+        {"one-way send", 1, "hello", false, MessagePortResult::success, std::nullopt},
+        {"largest payload", 2, large, true, MessagePortResult::success, QByteArray("2:") + large.left(MessagePort::maximumPayloadSize - 2)},
+        {"oversized payload", 1, QByteArray(MessagePort::maximumPayloadSize + 1, 'y'), true,
+         MessagePortResult::transportError, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        const auto reply = port->sendRequest(row.id, row.payload, 1.0, 1.0, row.wantReply);
+        EXPECT_EQ(reply.result, row.result);
+        ASSERT_EQ(reply.data.has_value(), row.reply.has_value());
+        if (row.reply) {
+            EXPECT_EQ(reply.data->size(), row.reply->size());
+            EXPECT_TRUE(*reply.data == *row.reply);
+            EXPECT_FALSE(reply.data->isNull() && !row.reply->isNull());
+        }
+    }
+    EXPECT_TRUE(port->isValid());
+}
+
+TEST_F(ServedPort, ReceiveTimeoutThenALateAnswerIsNotTakenForTheNextOne) {
+    QElapsedTimer timer;
+    timer.start();
+    const auto slow = port->sendRequest(1, "sleep:600", 1.0, 0.2, true);
+    EXPECT_EQ(slow.result, MessagePortResult::receiveTimeout);
+    EXPECT_FALSE(slow.data);
+    EXPECT_GE(timer.elapsed(), 190);
+    EXPECT_LT(timer.elapsed(), 550);
+    const auto next = port->sendRequest(5, "after", 1.0, 2.0, true);
+    EXPECT_EQ(next.result, MessagePortResult::success);
+    EXPECT_EQ(next.data.value_or("<none>"), QByteArray("5:after"));
+}
+
+TEST_F(ServedPort, SendTimeoutWhileTheServerDoesNotRead) {
+    ASSERT_EQ(port->sendRequest(1, "sleep:1500", 1.0, 1.0, false).result, MessagePortResult::success);
+    const QByteArray chunk(64 * 1024, 'z');
+    std::int32_t last = MessagePortResult::success;
+    qint64 lastElapsed = 0;
+    for (int i = 0; i < 200 && last == MessagePortResult::success; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        last = port->sendRequest(1, chunk, 0.1, 0.1, false).result;
+        lastElapsed = timer.elapsed();
+    }
+    EXPECT_EQ(last, MessagePortResult::sendTimeout);
+    EXPECT_GE(lastElapsed, 95);
+    EXPECT_TRUE(port->isValid());
+}
+
+TEST_F(ServedPort, PeerKilledInvalidatesTheRemotePort) {
+    std::atomic<int> invalidations = 0;
+    port->setInvalidationCallback([&] { ++invalidations; });
+    auto inFlight = std::async(std::launch::async, [&] { return port->sendRequest(1, "sleep:5000", 1.0, 4.0, true); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    peer->kill();
+    EXPECT_EQ(inFlight.get().result, MessagePortResult::becameInvalid);
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return invalidations == 1; }, 3000));
+    EXPECT_FALSE(port->isValid());
+    EXPECT_EQ(port->sendRequest(1, "hello", 1.0, 1.0, true).result, MessagePortResult::isInvalid);
+    TestEnvironment::waitUntil([] { return false; }, 100);
+    EXPECT_EQ(invalidations, 1) << "the callback runs once";
+}
+
+TEST_F(ServedPort, KilledOwnerIsNoticedWithoutACallback) {
+    peer->kill();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return !port->isValid(); }, 3000));
+    EXPECT_EQ(port->sendRequest(1, "hello", 1.0, 1.0, true).result, MessagePortResult::isInvalid);
+}
+
+// MARK: - Names, ownership and stale sockets
+
+TEST(MessagePortNames, OnlyNamesThatStayInTheFolder) {
+    struct Row {
+        QString name;
+        bool valid;
+    };
+    const Row rows[] = {
+        {QStringLiteral("group.fsereg"), true},
+        {QStringLiteral(".fseserver"), true},
+        {QStringLiteral("group.aZ09xyQ"), true},
+        {QString(MessagePort::maximumNameLength, u'a'), true},
+        {QString(MessagePort::maximumNameLength + 1, u'a'), false},
+        {QString(), false},
+        {QStringLiteral("a/b"), false},
+        {QStringLiteral("/etc/passwd"), false},
+        {QStringLiteral(".."), false},
+        {QStringLiteral("a..b"), false},
+        {QStringLiteral("line\nbreak"), false},
+        {QStringLiteral("nul") + QChar(u'\0'), false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name.toStdString());
+        EXPECT_EQ(MessagePort::isValidName(row.name), row.valid);
+        if (!row.valid) {
+            EXPECT_FALSE(MessagePort::createLocal(row.name, [](std::int32_t, const QByteArray&) { return std::nullopt; }));
+            EXPECT_FALSE(MessagePort::createRemote(row.name));
+        }
+    }
+}
+
+TEST(MessagePortOwnership, ANameServedByALiveProcessCannotBeTaken) {
+    const QString name = uniqueName("live");
+    Peer peer(QStringLiteral("serve"), name);
+    ASSERT_EQ(peer.line(), "ready");
+    EXPECT_FALSE(MessagePort::createLocal(name, [](std::int32_t, const QByteArray&) { return std::nullopt; }));
+    Peer second(QStringLiteral("serve"), name);
+    EXPECT_EQ(second.line(), "failed");
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(remote->sendRequest(1, "still", 1.0, 1.0, true).data.value_or("<none>"), QByteArray("1:still"));
+}
+
+TEST(MessagePortOwnership, StaleSocketOfAKilledProcessIsReplacedNeverTrusted) {
+    const QString name = uniqueName("stale");
+    {
+        Peer peer(QStringLiteral("serve"), name);
+        ASSERT_EQ(peer.line(), "ready");
+        peer.kill();
+    }
+    ASSERT_TRUE(QFileInfo::exists(socketPath(name))) << "a killed process leaves its socket";
+    EXPECT_FALSE(MessagePort::createRemote(name)) << "nobody answers on a stale socket";
+
+    auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+        return QByteArray("new:") + data;
+    });
+    ASSERT_TRUE(local);
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote);
+    EXPECT_EQ(requestFromThread(remote, "x").data.value_or("<none>"), QByteArray("new:x"));
+}
+
+TEST(MessagePortOwnership, ReleasedLocalPortInvalidatesRemotesAndFreesTheName) {
+    const QString name = uniqueName("released");
+    const auto answer = [](std::int32_t, const QByteArray&) -> std::optional<QByteArray> { return QByteArray("ok"); };
+    auto local = MessagePort::createLocal(name, answer);
+    ASSERT_TRUE(local);
+    EXPECT_FALSE(MessagePort::createLocal(name, answer)) << "one owner per name, also within a process";
+    EXPECT_EQ(local->sendRequest(1, "x", 1.0, 1.0, true).result, MessagePortResult::isInvalid) << "no requests on a local port";
+
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote);
+    int invalidations = 0;
+    remote->setInvalidationCallback([&] { ++invalidations; });
+    local.reset();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return invalidations == 1; }, 3000));
+    EXPECT_FALSE(remote->isValid());
+    EXPECT_FALSE(QFileInfo::exists(socketPath(name)));
+
+    auto again = MessagePort::createLocal(name, answer);
+    EXPECT_TRUE(again);
+    int lateInvalidations = 0;
+    remote->setInvalidationCallback([&] { ++lateInvalidations; });
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return lateInvalidations == 1; }, 1000))
+        << "a callback set on an invalid port runs all the same";
+}
+
+TEST(MessagePortOwnership, WatcherInAnotherProcessLearnsOfTheOwnersEnd) {
+    const QString name = uniqueName("watched");
+    auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray&) { return std::nullopt; });
+    ASSERT_TRUE(local);
+    Peer watcher(QStringLiteral("watch"), name);
+    // The watcher connects while the main loop accepts.
+    QByteArray first;
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        if (first.isEmpty()) first = watcher.line(10);
+        return !first.isEmpty();
+    }));
+    EXPECT_EQ(first, "connected");
+    TestEnvironment::waitUntil([] { return false; }, 100);
+    local->invalidate();
+    EXPECT_FALSE(local->isValid());
+    QByteArray next;
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] {
+        if (next.isEmpty()) next = watcher.line(10);
+        return !next.isEmpty();
+    }));
+    EXPECT_EQ(next, "invalidated");
+}
+
+// MARK: - The ports folder
+
+TEST(MessagePortFolder, RefusedUnlessOnlyTheUserCanEnterIt) {
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    QTemporaryDir runtime(QDir::tempPath() + QStringLiteral("/ports-runtime-XXXXXX"));
+    ASSERT_TRUE(runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const QString folder = runtime.path() + QStringLiteral("/orvella-ports");
+    const auto answer = [](std::int32_t, const QByteArray&) { return std::optional<QByteArray>(); };
+
+    struct Row {
+        const char* label;
+        std::function<void()> prepare;
+        bool accepted;
+    };
+    const Row rows[] = {
+        {"created when missing", [&] {}, true},
+        {"readable by the group", [&] { ::chmod(QFile::encodeName(folder).constData(), 0750); }, false},
+        {"open to everyone", [&] { ::chmod(QFile::encodeName(folder).constData(), 0777); }, false},
+        {"private again", [&] { ::chmod(QFile::encodeName(folder).constData(), 0700); }, true},
+        {"a symbolic link", [&] {
+             QDir(folder).removeRecursively();
+             QDir().mkpath(runtime.path() + QStringLiteral("/elsewhere"));
+             ::chmod(QFile::encodeName(runtime.path() + QStringLiteral("/elsewhere")).constData(), 0700);
+             QFile::link(runtime.path() + QStringLiteral("/elsewhere"), folder);
+         }, false},
+        {"a plain file", [&] {
+             QFile::remove(folder);
+             QFile file(folder);
+             (void)file.open(QIODevice::WriteOnly);
+         }, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        row.prepare();
+        QString error;
+        EXPECT_EQ(MessagePort::portsDirectory(&error).has_value(), row.accepted) << error.toStdString();
+        auto port = MessagePort::createLocal(uniqueName("folder"), answer);
+        EXPECT_EQ(bool(port), row.accepted);
+        if (row.accepted) {
+            struct stat info;
+            ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+            EXPECT_EQ(info.st_mode & 0777, 0700u);
+        } else {
+            EXPECT_FALSE(error.isEmpty());
+        }
+    }
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+}
