@@ -1,0 +1,5 @@
+#include "platform/findersync/FinderSyncExtension.h"
+
+void FinderSyncExtension::beginObservingDirectoryAtURL(const QUrl&) {}
+void FinderSyncExtension::endObservingDirectoryAtURL(const QUrl&) {}
+void FinderSyncExtension::requestBadgeIdentifierForURL(const QUrl&) {}

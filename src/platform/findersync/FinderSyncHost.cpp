@@ -1,0 +1,190 @@
+#include "platform/findersync/FinderSyncHost.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
+
+#include <algorithm>
+
+#include "platform/findersync/FinderSyncExtension.h"
+
+namespace {
+
+QString cleanFolder(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+bool isInside(const QString& item, const QString& folder) {
+    if (folder == QStringLiteral("/")) return true;
+    return item == folder || item.startsWith(folder + QLatin1Char('/'));
+}
+
+QUrl itemURL(const QString& folder, const QString& name) {
+    return QUrl::fromLocalFile(folder == QStringLiteral("/") ? QLatin1Char('/') + name
+                                                             : folder + QLatin1Char('/') + name);
+}
+
+}  // namespace
+
+FinderSyncHost::FinderSyncHost(QObject* parent) : QObject(parent) {
+    controller_.setBadgeObserver([this](const QUrl& url, const QString& identifier) {
+        emit badgeChanged(url, identifier);
+    });
+    // The extension may change its folders from inside one of our calls: look at them afterwards.
+    controller_.setDirectoriesObserver([this](const QSet<QUrl>&) {
+        ++directoriesGeneration_;
+        scheduleRefresh();
+    });
+    watcher_ = new QFileSystemWatcher(this);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+        const QString folder = cleanFolder(path);
+        if (observed_.contains(folder)) requestItems(folder, true);
+    });
+}
+
+FinderSyncHost::~FinderSyncHost() {
+    extension_.reset();
+    if (&FinderSyncController::defaultController() == &controller_)
+        FinderSyncController::setDefaultController(nullptr);
+    // The plug-in stays mapped: objects it handed to Qt may outlive the extension.
+}
+
+QString FinderSyncHost::defaultPluginPath() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& name : {QStringLiteral("libOrvella_Finder_extension.so"),
+                                QStringLiteral("Orvella_Finder_extension.so")}) {
+        const QString path = dir + QLatin1Char('/') + name;
+        if (QFileInfo::exists(path)) return path;
+    }
+    return dir + QStringLiteral("/libOrvella_Finder_extension.so");
+}
+
+bool FinderSyncHost::load(const QString& pluginPath) {
+    if (extension_) {
+        error_ = QStringLiteral("An extension is already loaded.");
+        return false;
+    }
+    library_.setFileName(pluginPath);
+    if (!library_.load()) {
+        error_ = library_.errorString();
+        return false;
+    }
+    const auto factory = reinterpret_cast<FinderSyncExtensionFactory>(
+        library_.resolve(kFinderSyncExtensionFactorySymbol));
+    if (!factory) {
+        error_ = QStringLiteral("%1 has no %2.").arg(pluginPath, QLatin1String(kFinderSyncExtensionFactorySymbol));
+        return false;
+    }
+    // Our own code asking the default controller sees the same one as the plug-in.
+    FinderSyncController::setDefaultController(&controller_);
+    extension_.reset(factory(&controller_));
+    if (!extension_) {
+        error_ = QStringLiteral("The extension in %1 did not start.").arg(pluginPath);
+        return false;
+    }
+    error_.clear();
+    scheduleRefresh();
+    return true;
+}
+
+QString FinderSyncHost::errorString() const { return error_; }
+bool FinderSyncHost::isLoaded() const { return extension_ != nullptr; }
+FinderSyncController& FinderSyncHost::controller() { return controller_; }
+
+bool FinderSyncHost::isInsideWatchedFolders(const QString& path) const {
+    const QString folder = cleanFolder(path);
+    const QSet<QUrl> dirs = controller_.directoryURLs();
+    return std::any_of(dirs.begin(), dirs.end(), [&](const QUrl& url) {
+        return url.isLocalFile() && isInside(folder, FinderSyncController::itemKey(url));
+    });
+}
+
+void FinderSyncHost::showFolder(const QString& path) {
+    const QString folder = cleanFolder(path);
+    if (shown_.contains(folder)) return;
+    shown_.append(folder);
+    watcher_->addPath(folder);
+    if (isInsideWatchedFolders(folder)) observe(folder);
+}
+
+void FinderSyncHost::hideFolder(const QString& path) {
+    const QString folder = cleanFolder(path);
+    if (!shown_.removeOne(folder)) return;
+    watcher_->removePath(folder);
+    asked_.remove(folder);
+    askedGeneration_.remove(folder);
+    if (observed_.remove(folder) && extension_ && controller_.isExtensionEnabled())
+        extension_->endObservingDirectoryAtURL(QUrl::fromLocalFile(folder));
+}
+
+QStringList FinderSyncHost::shownFolders() const { return shown_; }
+
+void FinderSyncHost::scheduleRefresh() {
+    if (refreshPending_) return;
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        refreshPending_ = false;
+        refresh();
+    });
+}
+
+void FinderSyncHost::refresh() {
+    if (!extension_) return;
+    for (const QString& folder : QStringList(shown_)) {
+        const bool inside = isInsideWatchedFolders(folder);
+        if (!inside && observed_.remove(folder)) {
+            asked_.remove(folder);
+            if (controller_.isExtensionEnabled())
+                extension_->endObservingDirectoryAtURL(QUrl::fromLocalFile(folder));
+        } else if (inside && askedGeneration_.value(folder, -1) != directoriesGeneration_) {
+            // Folders set again since the items were asked for: look at every item afresh.
+            observe(folder);
+        }
+    }
+    emit directoriesChanged();
+}
+
+void FinderSyncHost::observe(const QString& folder) {
+    if (!extension_ || !controller_.isExtensionEnabled()) return;
+    if (!observed_.contains(folder)) {
+        observed_.insert(folder);
+        extension_->beginObservingDirectoryAtURL(QUrl::fromLocalFile(folder));
+    }
+    requestItems(folder, false);
+}
+
+void FinderSyncHost::requestItems(const QString& folder, bool onlyNew) {
+    if (!extension_ || !controller_.isExtensionEnabled()) return;
+    const QStringList names = entryNames(folder);
+    if (!onlyNew) {
+        asked_.remove(folder);
+        askedGeneration_.insert(folder, directoriesGeneration_);
+    }
+    for (const QString& name : names) {
+        // No reference into asked_ is kept across the call: the extension may run the event loop.
+        if (asked_.value(folder).contains(name)) continue;
+        asked_[folder].insert(name);
+        extension_->requestBadgeIdentifierForURL(itemURL(folder, name));
+        if (!observed_.contains(folder) || !extension_) return;
+    }
+}
+
+QStringList FinderSyncHost::entryNames(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
+                                  QDir::Name);
+}
+
+QList<FinderSyncHost::Item> FinderSyncHost::listing(const QString& path) const {
+    const QString folder = cleanFolder(path);
+    QList<Item> items;
+    for (const QString& name : entryNames(folder)) {
+        const QUrl url = itemURL(folder, name);
+        items.append(Item{name, controller_.badge(url) ? controller_.badgeIdentifier(url) : QString()});
+    }
+    return items;
+}
+
+bool FinderSyncHost::allItemsBadged(const QString& path) const {
+    const QList<Item> items = listing(path);
+    return std::all_of(items.begin(), items.end(), [](const Item& item) { return !item.badge.isEmpty(); });
+}
