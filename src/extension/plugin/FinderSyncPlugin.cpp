@@ -1,3 +1,5 @@
+#include "extension/FinderSync.h"
+#include "platform/findersync/FinderSyncController.h"
 #include "platform/foundation/Bundle.h"
 
 QByteArray extensionInfo();
@@ -7,4 +9,11 @@ QByteArray localizableStrings();
 extern "C" __attribute__((visibility("default"))) void OrvellaExtensionLoadBundle() {
     Bundle::main().setInfoJson(extensionInfo());
     Bundle::main().setStringsTable({}, Bundle::parseStrings(localizableStrings()));
+}
+
+// The host's entry: the extension works on the host's controller from here on.
+ORVELLA_FINDERSYNC_EXPORT FinderSyncExtension* OrvellaCreateFinderSyncExtension(FinderSyncController* controller) {
+    FinderSyncController::setDefaultController(controller);
+    OrvellaExtensionLoadBundle();
+    return new FinderSync;
 }

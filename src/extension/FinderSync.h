@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "extension/CommServerConnectorDelegate.h"
+#include "extension/DirectoryIdentifier.h"
+#include "extension/FinderSyncServerDelegate.h"
+#include "platform/findersync/FinderSyncExtension.h"
+
+class MessagePort;
+class OrvellaSettingsManager;
+
+// The file-manager extension: a badge on the sync folder and on every item inside it, the words
+// coming from the application; the watched-folder list follows the sync folder when it moves.
+class FinderSync final : public FinderSyncExtension,
+                         public FinderSyncServerDelegate,
+                         public CommServerConnectorDelegate {
+public:
+    struct Options {
+        // Opens the own port and registers with the application.
+        bool connectToApplication = true;
+        // Answers an item's badge word; the application's badge server when empty.
+        std::function<QString(const QUrl&)> badgeQuery;
+    };
+
+    FinderSync();
+    explicit FinderSync(Options options);
+    ~FinderSync() override;
+
+    void beginObservingDirectoryAtURL(const QUrl& url) override;
+    void endObservingDirectoryAtURL(const QUrl& url) override;
+    void requestBadgeIdentifierForURL(const QUrl& url) override;
+
+    void updateSyncDirectory(const QString& path) override;
+    QSet<QUrl> monitoredURLs(const QUrl& inside, bool includingItself) const;
+
+    const std::optional<DirectoryIdentifier>& syncDirectory() const { return syncDirectory_; }
+    const QSet<QUrl>& monitoredURLs() const { return monitoredURLs_; }
+    const QString& finderSyncExtensionMessagePortName() const { return portName_; }
+
+    // Asks the application for the item's badge word; "unknown" when there is no answer.
+    static QString badgeIdentifier(const QUrl& url);
+
+    // Whether the folder's path components begin the item's (equal URLs included; a folder with no
+    // components holds everything). Components compare case-sensitively, canonically equivalent
+    // Unicode forms as equal.
+    static bool isURL(const QUrl& item, const QUrl& inside);
+    // Clears the badge of each item at the place it has moved to: a leading `oldPath` of its path is
+    // replaced by `newPath`.
+    static void clearBadges(const QSet<QUrl>& urls, const QString& oldPath, const QString& newPath);
+    // The item's path with a leading folder path replaced; the path unchanged when it does not lie
+    // in that folder.
+    static QString movedPath(const QString& path, const QString& oldPath, const QString& newPath);
+
+private:
+    Options options_;
+    std::optional<DirectoryIdentifier> syncDirectory_;
+    QSet<QUrl> monitoredURLs_;
+    QString portName_;
+    std::unique_ptr<OrvellaSettingsManager> settings_;
+    std::shared_ptr<MessagePort> port_;
+    std::shared_ptr<int> alive_;  // async work checks it so that none outlives the extension
+};
