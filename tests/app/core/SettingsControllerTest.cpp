@@ -23,6 +23,20 @@ QString passwordDatabaseHome() {
     return entry && entry->pw_dir ? QString::fromLocal8Bit(entry->pw_dir) : QString();
 }
 
+// Tests name their own home for the sync folder (ORVELLA_HOME), so nothing lands in the real one.
+QString chosenHome() { return qEnvironmentVariable("ORVELLA_HOME"); }
+
+TEST(RealHomeDirectoryTest, PasswordDatabaseUnlessAHomeIsNamed) {
+    ASSERT_FALSE(chosenHome().isEmpty());
+    EXPECT_EQ(SettingsController::realHomeDirectory(), chosenHome());
+    const QByteArray saved = qgetenv("ORVELLA_HOME");
+    qunsetenv("ORVELLA_HOME");
+    const QString fromDatabase = SettingsController::realHomeDirectory();
+    qputenv("ORVELLA_HOME", saved);
+    EXPECT_EQ(fromDatabase, passwordDatabaseHome());
+    EXPECT_NE(fromDatabase, QDir::homePath());  // $HOME points elsewhere in tests
+}
+
 class SettingsControllerTest : public ::testing::Test {
 protected:
     void TearDown() override { C::setLocalizedHostNameProviderForTesting({}); }
@@ -56,7 +70,7 @@ TEST_F(SettingsControllerTest, freshInstallationReadsTheRegisteredDefaultsAndSto
         {"settings.continuouslyUpdateDebugInterface", false},
         {"settings.shouldBackupResumeOnStart", false},
         // The real user's home, not $HOME (which the tests point elsewhere).
-        {"settings.syncRoot", passwordDatabaseHome()},
+        {"settings.syncRoot", chosenHome()},
         {"settings.nextBackupDate", QDateTime(QDate(1970, 1, 1), QTime(17, 0), QTimeZone::utc())},
         {"settings.accountId", QVariant()},
         {"settings.latestBackupDate", QVariant()},
@@ -249,7 +263,7 @@ TEST_F(SettingsControllerTest, syncRootFollowsTheRememberedParentOfEachAccount) 
     } steps[] = {{"acc-first", QStringLiteral("/srv/first")},
                  {"acc-second", QStringLiteral("/srv/second")},
                  {"acc-first", QStringLiteral("/srv/first")},
-                 {"acc-never-seen", passwordDatabaseHome()}};
+                 {"acc-never-seen", chosenHome()}};
     for (const auto& step : steps) {
         SCOPED_TRACE(step.account);
         controller.restoreSyncRoot(QString::fromLatin1(step.account));
