@@ -143,6 +143,11 @@ void SyncController::setUp() {
     configuration.minimumFreeDiskSpace = minimumFreeDiskSpace;
 
     BusinessFacade& facade = BusinessFacadeHolder::facade();
+    // The old observer feeds the old engine, which the set-up replaces: it must stop first.
+    if (localChangesListener_) {
+        localChangesListener_->stop();
+        localChangesListener_.reset();
+    }
     try {
         facade.setUpSync(SyncFacadeImplementation::standard, configuration);
         setIsSyncEnabled(true);

@@ -2,6 +2,12 @@
 
 #include "frameworks/sync/OrvellaSyncEngine.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
+
 #include <QDir>
 
 #include <mutex>
@@ -218,6 +224,10 @@ void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfigur
     if (!user) throw std::runtime_error("Sync needs a signed-in user");
     const QString remoteRoot = service().homeFolder(user->name());
     const QString dataFolder = localStateFolder() + QStringLiteral("/SyncData/") + user->accountId();
+    // A first set-up finds no sync folder yet: make it, for its owner only, before the engine looks.
+    if (!QFileInfo::exists(configuration.rootDirectoryLocalURL) &&
+        (::mkdir(QFile::encodeName(configuration.rootDirectoryLocalURL).constData(), 0700) != 0 && errno != EEXIST))
+        throw std::runtime_error("Cannot create the sync folder");
     std::lock_guard lock(syncMutex_);
     // The old engine holds the state's lock: it must be gone before the new one opens the state.
     syncEngine_.reset();
