@@ -2,17 +2,49 @@
 
 #include <QString>
 
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 #include "app/sync/Server.h"
 #include "frameworks/sync/SyncTypes.h"
 
-// Takes the extensions' registrations and pushes status changes to them.
+class FinderSyncInstance;
+class SerialQueue;
+
+// Takes the extensions' registrations and pushes item statuses and the sync folder to them.
+//
+// The registry holds one instance per port name (a second registration replaces the first) and
+// is guarded: registrations come on the main thread, pushes on the sync engine's threads. A push
+// waits up to 2 s for each instance that does not take it, so a push asked for on the main thread
+// runs on a queue of the server's own, in the order asked.
 class CommServer : public Server {
 public:
-    bool addSourceForNewLocalMessagePort(const QString& name) override;
+    CommServer();
+    ~CommServer() override;
 
-    // Pushes an item's new status to every registered extension. A push blocks for its sends, so
-    // callers keep it off the main thread. The push arrives with the message ports.
+    // The payload is the extension's port name; the answer is the sync folder's path, or none
+    // (nothing recorded) when the name is not UTF-8, nobody serves it, or no sync folder is set.
+    std::optional<QByteArray> handleMessageWithID(std::int32_t messageId, const QByteArray& data) override;
+
+    // Pushes an item's badge word, as a URLSyncStatus record of the item's file URL.
     virtual void sendStatus(OVItemSyncStatus status, const QString& path);
-    // Pushes the sync folder's path to every registered extension; blocks like sendStatus().
+    // Pushes the sync folder's path as a RootDirectory record.
     virtual void sendUpdatedRootDirectoryToExtensions(const QString& path);
+    // Drops the instances that no longer serve their port, then sends the data to the others one
+    // by one; the first failed send is logged and ends this push.
+    void sendDataToExtensions(const QByteArray& data);
+
+    // The registered instances now, in push order.
+    std::vector<std::shared_ptr<FinderSyncInstance>> registeredSyncExtensions() const;
+    // Waits until the pushes handed to the server's queue have run (tests, shut-down).
+    void waitForPendingPushes();
+
+private:
+    void push(const QByteArray& data);
+
+    mutable std::mutex mutex_;
+    std::map<QString, std::shared_ptr<FinderSyncInstance>> registeredSyncExtensions_;
+    std::unique_ptr<SerialQueue> pushQueue_;
 };

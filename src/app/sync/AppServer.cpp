@@ -1,0 +1,30 @@
+#include "app/sync/AppServer.h"
+
+#include <QUrl>
+
+#include "app/common/LogChannels.h"
+#include "app/core/BusinessFacadeHolder.h"
+#include "app/sync/MessagePortProtocol.h"
+#include "frameworks/sync/SyncFacade.h"
+#include "platform/messageport/MessagePort.h"
+
+std::shared_ptr<MessagePort> AppServer::createMessagePortWithName(const QString& name) {
+    return MessagePort::createLocal(name, [](std::int32_t messageId, const QByteArray& data) {
+        AppServer server;
+        return server.handleMessageWithID(messageId, data);
+    });
+}
+
+std::optional<QByteArray> AppServer::handleMessageWithID(std::int32_t, const QByteArray& data) {
+    if (data.isEmpty()) return std::nullopt;
+    const QUrl url = QUrl::fromEncoded(data, QUrl::StrictMode);
+    // The engine knows items by path: only a file URL names one.
+    if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
+    SyncFacade* syncFacade = BusinessFacadeHolder::facade().syncFacade();
+    if (!syncFacade) return std::nullopt;
+    const QString word = MessagePortProtocol::badgeWord(syncFacade->itemSyncStatus(url.toLocalFile()));
+    OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Sync Framework returned item status \"") + word +
+                                         QStringLiteral("\" for URL \"") + QString::fromUtf8(url.toEncoded()) +
+                                         QStringLiteral("\"."));
+    return word.toUtf8();
+}

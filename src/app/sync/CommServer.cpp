@@ -1,0 +1,87 @@
+#include "app/sync/CommServer.h"
+
+#include <QUrl>
+
+#include "app/common/LogChannels.h"
+#include "app/sync/FinderSyncInstance.h"
+#include "app/sync/MessagePortProtocol.h"
+#include "app/sync/RootDirectory.h"
+#include "app/sync/SyncFolderPaths.h"
+#include "app/sync/URLSyncStatus.h"
+#include "platform/foundation/MainQueue.h"
+#include "platform/foundation/SerialQueue.h"
+#include "platform/messageport/MessagePort.h"
+
+CommServer::CommServer() : pushQueue_(std::make_unique<SerialQueue>(QStringLiteral("CommServer.pushes"))) {}
+
+CommServer::~CommServer() {
+    // Drains the pushes still queued before the registry goes away.
+    pushQueue_.reset();
+}
+
+std::optional<QByteArray> CommServer::handleMessageWithID(std::int32_t, const QByteArray& data) {
+    const auto name = MessagePortProtocol::decodeUtf8(data);
+    if (!name) return std::nullopt;
+    auto port = MessagePort::createRemote(*name);
+    if (!port) return std::nullopt;
+    const auto folder = syncFolderPath();
+    if (!folder) return std::nullopt;
+    {
+        // One entry per port name: an instance that registers again (after a time-out, or when
+        // the application came back) must not be pushed to twice.
+        std::lock_guard lock(mutex_);
+        registeredSyncExtensions_[*name] = std::make_shared<FinderSyncInstance>(*name, std::move(port));
+    }
+    OVLOG_INFO(AppLog::finderSync(),
+               QStringLiteral("Registered Finder Sync Extension with message port: \"") + *name + QStringLiteral("\"."));
+    return folder->toUtf8();
+}
+
+void CommServer::sendStatus(OVItemSyncStatus status, const QString& path) {
+    const URLSyncStatus record(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()),
+                               MessagePortProtocol::badgeWord(status));
+    sendDataToExtensions(record.encoded());
+}
+
+void CommServer::sendUpdatedRootDirectoryToExtensions(const QString& path) {
+    sendDataToExtensions(RootDirectory{path}.encoded());
+}
+
+void CommServer::sendDataToExtensions(const QByteArray& data) {
+    if (MainQueue::isMainThread()) pushQueue_->async([this, data] { push(data); });
+    else push(data);
+}
+
+void CommServer::push(const QByteArray& data) {
+    std::vector<std::shared_ptr<FinderSyncInstance>> instances;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = registeredSyncExtensions_.begin(); it != registeredSyncExtensions_.end();) {
+            if (it->second->isValid()) {
+                instances.push_back(it->second);
+                ++it;
+            } else {
+                it = registeredSyncExtensions_.erase(it);
+            }
+        }
+    }
+    // Sent without the lock: a registration must not wait behind an instance that does not answer.
+    for (const auto& instance : instances) {
+        const auto reply = instance->messagePort().sendRequest(MessagePortProtocol::messageId, data,
+                                                                 MessagePortProtocol::sendTimeout,
+                                                                 MessagePortProtocol::receiveTimeout, false);
+        if (reply.result != MessagePortResult::success) {
+            OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Result error: ") + QString::number(reply.result));
+            return;
+        }
+    }
+}
+
+std::vector<std::shared_ptr<FinderSyncInstance>> CommServer::registeredSyncExtensions() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::shared_ptr<FinderSyncInstance>> instances;
+    for (const auto& [name, instance] : registeredSyncExtensions_) instances.push_back(instance);
+    return instances;
+}
+
+void CommServer::waitForPendingPushes() { pushQueue_->sync([] {}); }

@@ -1,0 +1,343 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <map>
+#include <mutex>
+
+#include "app/common/LogChannels.h"
+#include "app/core/support/TestBusinessFacade.h"
+#include "app/sync/AppServer.h"
+#include "app/sync/CommServer.h"
+#include "app/sync/FinderSyncInstance.h"
+#include "app/sync/MessagePortProtocol.h"
+#include "frameworks/logger/LogEntry.h"
+#include "frameworks/logger/Logger.h"
+#include "frameworks/sync/SyncFacade.h"
+#include "platform/messageport/MessagePort.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+class NoChanges : public LocalChangesListener {
+public:
+    void fileChanged(const QString&) override {}
+    void fileMoved(const QString&, const QString&) override {}
+    void fileReplaced(const QString&, const QString&) override {}
+    void directoryAdded(const QString&) override {}
+    void directoryMoved(const QString&, const QString&) override {}
+    void directoryReplaced(const QString&, const QString&) override {}
+    void itemDeleted(const QString&) override {}
+    void itemPermissionChanged(const QString&, bool) override {}
+    void mustScanSubDirectories() override {}
+};
+
+// An engine that knows the status of the paths a test gives it.
+class StatusEngine : public SyncFacade {
+public:
+    LocalChangesListener& localChangesListener() override { return listener; }
+    std::vector<SelectiveSyncItem> subscriptions() const override { return {}; }
+    void setSubscriptions(const std::vector<SelectiveSyncItem>&) override {}
+    std::vector<SyncErrorInfo> syncErrors() const override { return {}; }
+    void triggerSync() override {}
+    void setSyncEnabled(bool) override {}
+    OVItemSyncStatus itemSyncStatus(const QString& path) const override {
+        std::lock_guard lock(mutex);
+        asked.push_back(path);
+        const auto it = statuses.find(path);
+        return it == statuses.end() ? OVItemSyncStatus::error : it->second;
+    }
+    NoChanges listener;
+    std::map<QString, OVItemSyncStatus> statuses;
+    mutable std::mutex mutex;
+    mutable QStringList asked;
+};
+
+class EngineFacade : public TestBusinessFacade {
+public:
+    using TestBusinessFacade::TestBusinessFacade;
+    SyncFacade* syncFacade() const override { return engineSetUp ? &engine : nullptr; }
+    mutable StatusEngine engine;
+    bool engineSetUp = true;
+};
+
+class FinderSyncLog {
+public:
+    FinderSyncLog() {
+        Logger::setConsoleOutputEnabled(false);
+        saved_ = AppLog::finderSync().verbosity();
+        AppLog::finderSync().setVerbosity(LogVerbosity::debug);
+        sink_ = Logger::addSink([this](const LogEntry& entry) {
+            if (entry.channel != AppLog::finderSync().name()) return;
+            std::lock_guard lock(mutex_);
+            lines_ << entry.message;
+        });
+    }
+    ~FinderSyncLog() {
+        Logger::removeSink(sink_);
+        AppLog::finderSync().setVerbosity(saved_);
+    }
+    QStringList lines() {
+        Logger::flush();
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
+
+private:
+    int saved_;
+    Logger::SinkId sink_;
+    std::mutex mutex_;
+    QStringList lines_;
+};
+
+// An extension instance: its own port, which counts the pushes it takes.
+struct Extension {
+    explicit Extension(const QString& name) : name(name) {
+        port = MessagePort::createLocal(name, [this](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+            std::lock_guard lock(mutex);
+            pushes << data;
+            return std::nullopt;
+        });
+    }
+    QList<QByteArray> received() {
+        std::lock_guard lock(mutex);
+        return pushes;
+    }
+    QString name;
+    std::shared_ptr<MessagePort> port;
+    std::mutex mutex;
+    QList<QByteArray> pushes;
+};
+
+// Asks a port from another thread while the main loop serves, as an extension process would.
+MessagePortReply ask(const QString& portName, const QByteArray& data) {
+    auto future = std::async(std::launch::async, [&] {
+        auto port = MessagePort::createRemote(portName);
+        if (!port) return MessagePortReply{MessagePortResult::isInvalid, std::nullopt};
+        return port->sendRequest(MessagePortProtocol::messageId, data, MessagePortProtocol::sendTimeout,
+                                 MessagePortProtocol::receiveTimeout, true);
+    });
+    TestEnvironment::waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+    return future.get();
+}
+
+void settle(int ms = 100) { TestEnvironment::waitUntil([] { return false; }, ms); }
+
+class MessagePortServers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static int counter = 0;
+        group = QStringLiteral("test.ports.%1.%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+        facade = std::make_shared<EngineFacade>(group);
+        BusinessFacadeHolder::setFacadeForTesting(facade);
+        facade->settings()->setSyncRoot(QStringLiteral("/srv/home"));
+        ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
+        ASSERT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+    }
+    void TearDown() override { BusinessFacadeHolder::setFacadeForTesting(nullptr); }
+
+    MessagePortReply registerExtension(const QString& name) {
+        return ask(MessagePortProtocol::registrationPortName(group), name.toUtf8());
+    }
+
+    QString group;
+    std::shared_ptr<EngineFacade> facade;
+    AppServer appServer;
+    CommServer commServer;
+};
+
+}  // namespace
+
+// MARK: - Records and words
+
+TEST(MessagePortProtocolTest, RecordsHaveTheirExactByteForms) {
+    EXPECT_EQ(URLSyncStatus(QStringLiteral("file:///srv/home/Orvella/a%20b.txt"), QStringLiteral("synced")).encoded(),
+              QByteArray(R"({"itemStatusDescription":"synced","url":"file:\/\/\/srv\/home\/Orvella\/a%20b.txt"})"));
+    EXPECT_EQ(RootDirectory{QStringLiteral("/srv/home/Orvella")}.encoded(), QByteArray(R"({"path":"\/srv\/home\/Orvella"})"));
+}
+
+TEST(MessagePortProtocolTest, PushesDecodeAsStatusFirstThenFolder) {
+    struct Row {
+        const char* json;
+        int kind;  // 0 neither, 1 URLSyncStatus, 2 RootDirectory
+        QString value;
+    };
+    const Row rows[] = {
+        {R"({"url":"file:\/\/\/a","itemStatusDescription":"syncing"})", 1, QStringLiteral("file:///a syncing")},
+        {R"({"url":"file:///a","itemStatusDescription":"syncing"})", 1, QStringLiteral("file:///a syncing")},
+        {R"({"path":"\/a\/Orvella"})", 2, QStringLiteral("/a/Orvella")},
+        {R"({"path":"/a","url":"file:///b","itemStatusDescription":"ignored"})", 1, QStringLiteral("file:///b ignored")},
+        {R"({"url":"file:///a","path":"/p"})", 2, QStringLiteral("/p")},
+        {R"({"url":"file:///a"})", 0, {}},
+        {R"({"url":1,"itemStatusDescription":"synced"})", 0, {}},
+        {R"({"path":null})", 0, {}},
+        {R"(["path"])", 0, {}},
+        {"not json", 0, {}},
+        {"", 0, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.json);
+        const auto push = MessagePortProtocol::decodePush(QByteArray(row.json));
+        ASSERT_EQ(int(push.index()), row.kind);
+        if (const auto* status = std::get_if<URLSyncStatus>(&push)) {
+            EXPECT_EQ(status->url + u' ' + status->itemStatusDescription, row.value);
+        }
+        if (const auto* root = std::get_if<RootDirectory>(&push)) {
+            EXPECT_EQ(root->path, row.value);
+        }
+    }
+}
+
+TEST(MessagePortProtocolTest, BadgeWordsFollowTheStatusOrder) {
+    const std::pair<int, const char*> rows[] = {{0, "error"},   {1, "readOnly"},
+                                                {2, "syncing"}, {3, "synced"},
+                                                {4, "selectivelyNotSynced"}, {5, "ignored"},
+                                                {6, "readOnly"}, {-1, "readOnly"}};
+    for (const auto& [raw, word] : rows) {
+        SCOPED_TRACE(raw);
+        EXPECT_EQ(MessagePortProtocol::badgeWord(static_cast<OVItemSyncStatus>(raw)), QString::fromUtf8(word));
+    }
+}
+
+// MARK: - Registration
+
+TEST_F(MessagePortServers, RegistrationRepliesWithTheSyncFolderOrNothing) {
+    Extension served(group + QStringLiteral(".aaaaaaa"));
+    ASSERT_TRUE(served.port);
+    struct Row {
+        const char* label;
+        QByteArray payload;
+        bool syncRootSet;
+        std::optional<QByteArray> reply;
+        std::size_t registered;
+    };
+    const Row rows[] = {
+        {"payload not UTF-8", QByteArray("\xff\xfe", 2), true, std::nullopt, 0},
+        {"nobody serves the name", (group + QStringLiteral(".zzzzzzz")).toUtf8(), true, std::nullopt, 0},
+        {"a name outside the folder", QByteArray("../x"), true, std::nullopt, 0},
+        {"no sync folder", served.name.toUtf8(), false, std::nullopt, 0},
+        {"accepted", served.name.toUtf8(), true, QByteArray("/srv/home/Orvella"), 1},
+        {"again under the same name", served.name.toUtf8(), true, QByteArray("/srv/home/Orvella"), 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        facade->settings()->setSyncRoot(row.syncRootSet ? std::optional<QString>(QStringLiteral("/srv/home")) : std::nullopt);
+        const auto reply = ask(MessagePortProtocol::registrationPortName(group), row.payload);
+        EXPECT_EQ(reply.result, MessagePortResult::success);
+        EXPECT_EQ(reply.data, row.reply);
+        EXPECT_EQ(commServer.registeredSyncExtensions().size(), row.registered);
+    }
+}
+
+TEST_F(MessagePortServers, TwoRegistrationsOfOnePortGetEveryPushOnce) {
+    FinderSyncLog log;
+    Extension one(group + QStringLiteral(".one1111"));
+    Extension two(group + QStringLiteral(".two2222"));
+    for (const Extension* extension : {&one, &one, &two}) ASSERT_TRUE(registerExtension(extension->name).data);
+    EXPECT_EQ(commServer.registeredSyncExtensions().size(), 2u);
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Registered Finder Sync Extension with message port: \"") + one.name +
+                                     QStringLiteral("\".")));
+
+    commServer.sendStatus(OVItemSyncStatus::selectivelyNotSynced, QStringLiteral("/srv/home/Orvella/a b"));
+    commServer.sendUpdatedRootDirectoryToExtensions(QStringLiteral("/new/Orvella"));
+    commServer.waitForPendingPushes();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return one.received().size() >= 2 && two.received().size() >= 2; }));
+    settle();
+    const QList<QByteArray> expected = {
+        R"({"itemStatusDescription":"selectivelyNotSynced","url":"file:\/\/\/srv\/home\/Orvella\/a%20b"})",
+        R"({"path":"\/new\/Orvella"})"};
+    EXPECT_EQ(one.received(), expected);
+    EXPECT_EQ(two.received(), expected);
+}
+
+TEST_F(MessagePortServers, PushDropsInstancesThatWentAwayBeforeSending) {
+    FinderSyncLog log;
+    Extension gone(group + QStringLiteral(".aGone00"));
+    Extension live(group + QStringLiteral(".bLive00"));
+    ASSERT_TRUE(registerExtension(gone.name).data);
+    ASSERT_TRUE(registerExtension(live.name).data);
+    gone.port.reset();
+    settle();
+    commServer.sendStatus(OVItemSyncStatus::synced, QStringLiteral("/srv/home/Orvella/x"));
+    commServer.waitForPendingPushes();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return live.received().size() == 1; }));
+    ASSERT_EQ(commServer.registeredSyncExtensions().size(), 1u);
+    EXPECT_EQ(commServer.registeredSyncExtensions().front()->messagePortName(), live.name);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("Result error")).isEmpty()) << "a dropped instance is not a failure";
+}
+
+TEST_F(MessagePortServers, AFailedSendEndsThePushAndKeepsTheInstance) {
+    FinderSyncLog log;
+    Extension first(group + QStringLiteral(".aFirst0"));
+    Extension second(group + QStringLiteral(".bSecond"));
+    ASSERT_TRUE(registerExtension(first.name).data);
+    ASSERT_TRUE(registerExtension(second.name).data);
+    // Pushed from an engine thread while the main loop does not serve: the buffers fill until a
+    // send to the first instance times out.
+    const QByteArray chunk(64 * 1024, 'p');
+    int accepted = 0;
+    auto pushes = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 64 && log.lines().filter(QStringLiteral("Result error")).isEmpty(); ++i, ++accepted)
+            commServer.sendDataToExtensions(chunk + QByteArray::number(i));
+    });
+    pushes.get();
+    ASSERT_EQ(log.lines().filter(QStringLiteral("Result error")), QStringList{QStringLiteral("Result error: -1")});
+    const int delivered = accepted - 1;
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return int(second.received().size()) == delivered; }));
+    settle();
+    EXPECT_EQ(first.received().size(), delivered) << "the failed message reached neither instance";
+    EXPECT_EQ(second.received().size(), delivered);
+    EXPECT_EQ(commServer.registeredSyncExtensions().size(), 2u);
+}
+
+TEST_F(MessagePortServers, NoPushWithoutRegisteredInstances) {
+    FinderSyncLog log;
+    commServer.sendUpdatedRootDirectoryToExtensions(QStringLiteral("/x"));
+    commServer.waitForPendingPushes();
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+// MARK: - Badge queries
+
+TEST_F(MessagePortServers, BadgeQueriesAreAnsweredFromTheEngine) {
+    FinderSyncLog log;
+    facade->engine.statuses = {{QStringLiteral("/srv/home/Orvella/a b.txt"), OVItemSyncStatus::syncing},
+                               {QStringLiteral("/srv/home/Orvella/big"), OVItemSyncStatus::selectivelyNotSynced},
+                               {QStringLiteral("/srv/home/Orvella/ro"), OVItemSyncStatus::readOnly}};
+    struct Row {
+        const char* label;
+        QByteArray payload;
+        bool engineSetUp;
+        std::optional<QByteArray> reply;
+    };
+    const Row rows[] = {
+        {"encoded file URL", "file:///srv/home/Orvella/a%20b.txt", true, QByteArray("syncing")},
+        {"selectively not synced", "file:///srv/home/Orvella/big", true, QByteArray("selectivelyNotSynced")},
+        {"read only", "file:///srv/home/Orvella/ro", true, QByteArray("readOnly")},
+        {"unknown to the engine", "file:///srv/home/Orvella/new", true, QByteArray("error")},
+        {"not a URL", "%zz", true, std::nullopt},
+        {"not a file URL", "https://example.invalid/a", true, std::nullopt},
+        {"empty", "", true, std::nullopt},
+        {"engine not set up", "file:///srv/home/Orvella/big", false, std::nullopt},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        facade->engineSetUp = row.engineSetUp;
+        const auto reply = ask(MessagePortProtocol::badgePortName(group), row.payload);
+        EXPECT_EQ(reply.result, MessagePortResult::success);
+        EXPECT_EQ(reply.data, row.reply);
+    }
+    EXPECT_TRUE(log.lines().contains(
+        QStringLiteral("Sync Framework returned item status \"syncing\" for URL \"file:///srv/home/Orvella/a%20b.txt\".")));
+}
+
+TEST_F(MessagePortServers, APortThatCannotBeCreatedIsLogged) {
+    FinderSyncLog log;
+    AppServer second;
+    EXPECT_FALSE(second.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
+    EXPECT_FALSE(second.hasMessagePort());
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Cannot create message port.")));
+}
