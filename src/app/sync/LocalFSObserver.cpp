@@ -11,6 +11,7 @@
 #include "app/sync/FSEventListener.h"
 #include "app/sync/LocalFSObserverDelegate.h"
 #include "frameworks/sync/LocalChangesListener.h"
+#include "platform/foundation/SerialQueue.h"
 
 using Action = C::FSEvent::Action;
 using Flag = FSEvent::Flags::Flag;
@@ -25,8 +26,18 @@ LocalFSObserver::LocalFSObserver(const QString& rootPath, LocalChangesListener* 
       fileExists_(fileExists ? std::move(fileExists) : defaultFileExists()),
       delegate_(delegate) {
     if (!fSEventListener_) {
-        fSEventListener_ = std::make_unique<FSEventListener>(
+        auto listener = std::make_unique<FSEventListener>(
             rootPath_, [this](const std::vector<FSEvent>& events) { eventHandler(events); }, latency);
+        // What changed between the engine's own look at the folder and the watches being in place
+        // reached nobody: once they are, have the engine look again. On the event queue, so it
+        // comes before every event that follows.
+        if (FileEventStream* stream = listener->eventStream()) {
+            listener->callBackQueue().async([this, stream] {
+                stream->waitUntilReady(30000);
+                if (localChangesListener_) localChangesListener_->mustScanSubDirectories();
+            });
+        }
+        fSEventListener_ = std::move(listener);
     }
 }
 
