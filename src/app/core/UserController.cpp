@@ -4,6 +4,8 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/ObjCUser.h"
 #include "app/core/SettingsController.h"
+#include "app/sync/FinderSidebarController.h"
+#include "app/sync/OVPathResolver.h"
 #include "app/sync/SyncExtensionController.h"
 #include "platform/foundation/MainQueue.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
@@ -47,9 +49,10 @@ void UserController::finishLogout(QPointer<UserController> controller, const Voi
             controller->setIsLogoutInProgress(false);
             controller->update();
         }
-        // The selective-sync store and the sidebar entry are cleaned up by their owners once they exist.
+        // The selective-sync store is reset by its owner once it exists.
         SettingsController().settings()->setNextBackupDate(std::nullopt);
         SyncExtensionController::shared().disableExtension();
+        if (controller) FinderSidebarController(OVPathResolver::shared()).removeSyncRootFavorite();
         if (completion) completion(succeeded);
     });
 }

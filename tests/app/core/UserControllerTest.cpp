@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QThread>
 
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
+#include "app/sync/FinderSidebarController.h"
+#include "app/sync/OVPathResolver.h"
 #include "app/sync/SyncExtensionController.h"
+#include "platform/sidebar/SidebarBookmarks.h"
 #include "platform/foundation/UserDefaults.h"
 #include "support/TestBusinessFacade.h"
 #include "support/TestEnvironment.h"
@@ -94,6 +98,16 @@ TEST_P(FinishLogout, CleansUpWhateverTheResult) {
     controller->setIsLogoutInProgress(true);
     env.facade().user.reset();  // the facade has logged out
 
+    const QString syncFolder = qEnvironmentVariable("ORVELLA_HOME") + QStringLiteral("/Orvella ") + c.name;
+    QDir().mkpath(syncFolder);
+    FinderSidebarController(OVPathResolver::shared()).replaceSyncRootFavorite(syncFolder);
+    const auto bookmarked = [&] {
+        for (const SidebarBookmark& b : SidebarBookmarks().bookmarks().value_or(QList<SidebarBookmark>()))
+            if (b.localPath() == syncFolder) return true;
+        return false;
+    };
+    ASSERT_TRUE(bookmarked());
+
     QPointer<UserController> weak(controller.get());
     if (c.controllerGone) controller.reset();
     std::optional<bool> reported;
@@ -110,6 +124,8 @@ TEST_P(FinishLogout, CleansUpWhateverTheResult) {
     EXPECT_EQ(*reported, c.succeeds);
     EXPECT_FALSE(env.settings().nextBackupDate());
     EXPECT_FALSE(SyncExtensionController::shared().requestedEnabled());
+    // The sidebar entry goes with a controller that is still there to say whose it was.
+    EXPECT_EQ(bookmarked(), c.controllerGone);
     if (controller) {
         EXPECT_FALSE(controller->isLogoutInProgress());
         EXPECT_FALSE(controller->isLoggedIn());
