@@ -532,7 +532,6 @@ private:
         struct Out {
             FileEvent event;
             bool alone;
-            bool dropped = false;
         };
         struct MovedPair {
             QByteArray fromPath;
@@ -570,15 +569,19 @@ private:
                     const auto chained = movedHere.find(op.path);
                     if (chained != movedHere.end()) {
                         // Moved on again (a -> b, then b -> c): one move a -> c, so that the
-                        // first name does not linger on; back where it started, no move at all.
+                        // first name does not linger on. The name in between still goes out as a
+                        // half of its own: a look at the folder between the two moves may have
+                        // taken it up, and then it must go again.
                         const MovedPair earlier = *chained;
                         movedHere.erase(chained);
                         if (earlier.fromPath == to.path) {
-                            out[earlier.fromAt].dropped = true;
-                            out[earlier.fromAt + 1].dropped = true;
+                            // Back where it started: no move, but both names on their own.
+                            out[earlier.fromAt].alone = true;
+                            out[earlier.fromAt + 1].alone = true;
                         } else {
                             out[earlier.fromAt + 1].event = {decode(to.path), to.flags, 0};
                             movedHere.insert(to.path, earlier);
+                            out.push_back({{decode(op.path), op.flags, 0}, true});
                         }
                         break;
                     }
@@ -611,7 +614,6 @@ private:
         pending_.clear();
         userDropped_ = false;
 
-        std::erase_if(out, [](const Out& o) { return o.dropped; });
         std::size_t alone = 0;
         for (const Out& o : out) alone += o.alone ? 1 : 0;
         std::uint64_t id = nextEventId.fetch_add(out.size() + 2 * alone + 1);

@@ -107,4 +107,69 @@ TEST(SyncEndToEndTest, ChangesTravelBothWaysPauseHoldsThemAndRemovingTheFolderSt
     EXPECT_EQ(readFile(remote + QStringLiteral("/while paused.txt")), "wait");
 }
 
+// Renames, moves, deletions and a batch of many files made in the folder reach the remote tree;
+// with the service away the engine reports offline, keeps the change and delivers it on return.
+TEST(SyncEndToEndTest, RenamesMovesDeletionsAndABatchReachTheRemoteAndOfflineLosesNothing) {
+    auto* facade = dynamic_cast<OrvellaFacade*>(&BusinessFacadeHolder::facade());
+    ASSERT_TRUE(facade);
+    ASSERT_TRUE(facade->createAccountNow(QStringLiteral("finn"), QStringLiteral("finn@example.org"),
+                                         QStringLiteral("a long enough secret"))
+                    .isSuccess());
+    SettingsController settingsController;
+    settingsController.registerDefaults();
+    settingsController.settings()->setIsAlreadyLaunched(true);
+    UserController user;
+    user.update();
+    QuotaController quota;
+    ReachabilityController reachability;
+    RecordingDelegate delegate;
+    SyncController sync(nullptr, quota, user, reachability);
+    sync.setDelegate(&delegate);
+    sync.setUp();
+    ASSERT_TRUE(sync.isSyncEnabled());
+    const QString folder = *syncFolderPath();
+    const QString remote = facade->service().homeFolder(QStringLiteral("finn"));
+    const auto arrived = [&](const QString& relative, const QByteArray& bytes) {
+        return TestEnvironment::waitUntil([&] { return readFile(remote + relative) == bytes; }, 15000);
+    };
+    const auto gone = [&](const QString& relative) {
+        return TestEnvironment::waitUntil([&] { return !QFileInfo::exists(remote + relative); }, 15000);
+    };
+
+    ASSERT_TRUE(writeFile(folder + QStringLiteral("/draft.txt"), "v1"));
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/Archive")));
+    ASSERT_TRUE(arrived(QStringLiteral("/draft.txt"), "v1"));
+
+    ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/draft.txt"), folder + QStringLiteral("/final version.txt")));
+    ASSERT_TRUE(arrived(QStringLiteral("/final version.txt"), "v1"));
+    EXPECT_TRUE(gone(QStringLiteral("/draft.txt")));
+
+    ASSERT_TRUE(QFile::rename(folder + QStringLiteral("/final version.txt"),
+                              folder + QStringLiteral("/Archive/final version.txt")));
+    ASSERT_TRUE(arrived(QStringLiteral("/Archive/final version.txt"), "v1"));
+    EXPECT_TRUE(gone(QStringLiteral("/final version.txt")));
+
+    ASSERT_TRUE(QFile::remove(folder + QStringLiteral("/Archive/final version.txt")));
+    EXPECT_TRUE(gone(QStringLiteral("/Archive/final version.txt")));
+
+    for (int i = 0; i < 200; ++i)
+        ASSERT_TRUE(writeFile(folder + QStringLiteral("/Batch/file %1 ü.txt").arg(i), QByteArray::number(i)));
+    ASSERT_TRUE(TestEnvironment::waitUntil(
+        [&] { return QDir(remote + QStringLiteral("/Batch")).entryList(QDir::Files).size() == 200; }, 30000));
+    EXPECT_EQ(readFile(remote + QStringLiteral("/Batch/file 199 ü.txt")), "199");
+
+    // The service goes away: offline, and the change waits; it comes back: the change arrives.
+    StorageService& service = facade->service();
+    service.setReachable(false);
+    facade->connectivityManager().refresh();
+    ASSERT_TRUE(writeFile(folder + QStringLiteral("/written offline.txt"), "kept"));
+    ASSERT_TRUE(TestEnvironment::waitUntil(
+        [&] { return sync.lastSyncStatus() && sync.lastSyncStatus()->kind == SyncStatus::Kind::offline; }, 10000) ||
+        TestEnvironment::waitUntil([&] { return !reachability.isConnected(); }, 1000));
+    EXPECT_FALSE(QFileInfo::exists(remote + QStringLiteral("/written offline.txt")));
+    service.setReachable(true);
+    facade->connectivityManager().refresh();
+    EXPECT_TRUE(arrived(QStringLiteral("/written offline.txt"), "kept"));
+}
+
 }  // namespace

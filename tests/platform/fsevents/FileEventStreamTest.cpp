@@ -349,18 +349,25 @@ INSTANTIATE_TEST_SUITE_P(Renames, FileEventStreamRenameTest,
                                            RenameCase{"FolderAcrossFolders", true, "a/d", "b/d"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(FileEventStreamTest, MovesOnAgainInOneDeliveryBecomeOneMove) {
+TEST_F(FileEventStreamTest, MovesOnAgainInOneDeliveryBecomeOneMoveAndEveryNameInBetweenStandsAlone) {
+    // The renamed events of the delivery, in order: a name, then "+" when it pairs with the
+    // event before it (consecutive ids), "|" when an id gap sets it apart from its neighbours.
     const struct {
         const char* name;
         QStringList hops;  // the file's names, one move from each to the next
-        bool moved;
-    } cases[] = {{"chain", {"a", "b", "c"}, true}, {"back and forth", {"a", "b", "a"}, false}};
+        std::vector<std::string> renamed;
+    } cases[] = {
+        {"chain", {"a", "b", "c"}, {"a", "c+", "b|"}},
+        {"long chain", {"a", "b", "c", "d"}, {"a", "d+", "b|", "c|"}},
+        {"back and forth", {"a", "b", "a"}, {"a|", "b|"}},
+        {"round trip", {"a", "b", "c", "a"}, {"a|", "c|", "b|"}},
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         QDir(root_).removeRecursively();
         makeDir(root_);
         writeFile(root_ + "/a");
-        // A long latency keeps both moves in one delivery.
+        // A long latency keeps all moves in one delivery.
         Recorder recorder;
         FileEventStream stream(root_, queue_, std::ref(recorder), 300ms);
         ASSERT_TRUE(stream.start());
@@ -368,12 +375,19 @@ TEST_F(FileEventStreamTest, MovesOnAgainInOneDeliveryBecomeOneMove) {
         for (qsizetype i = 0; i + 1 < c.hops.size(); ++i) moveItem(root_ + "/" + c.hops[i], root_ + "/" + c.hops[i + 1]);
         writeFile(root_ + "/marker");
         ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder.find(root_ + "/marker", F::itemCreated).has_value(); }));
-        std::vector<std::string> renamedNames;
-        for (const auto& delivery : recorder.deliveries())
-            for (const auto& event : delivery)
-                if (event.flags & F::itemRenamed) renamedNames.push_back(QFileInfo(event.path).fileName().toStdString());
-        const std::vector<std::string> expected = c.moved ? std::vector<std::string>{"a", "c"} : std::vector<std::string>{};
-        EXPECT_EQ(renamedNames, expected);
+        std::vector<std::string> renamed;
+        for (const auto& delivery : recorder.deliveries()) {
+            for (std::size_t i = 0; i < delivery.size(); ++i) {
+                if (!(delivery[i].flags & F::itemRenamed)) continue;
+                std::string entry = QFileInfo(delivery[i].path).fileName().toStdString();
+                const bool gapBefore = i == 0 || delivery[i].id > delivery[i - 1].id + 1;
+                const bool gapAfter = i + 1 == delivery.size() || delivery[i + 1].id > delivery[i].id + 1;
+                if (!gapBefore) entry += "+";
+                else if (gapAfter) entry += "|";
+                renamed.push_back(entry);
+            }
+        }
+        EXPECT_EQ(renamed, c.renamed);
     }
 }
 
