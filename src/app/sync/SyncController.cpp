@@ -113,6 +113,8 @@ SyncController::~SyncController() {
     disconnect(observation_);
     if (localChangesListener_) localChangesListener_->stop();
     localChangesListener_.reset();
+    // The engine reports to this controller from its own threads: it stops before the controller goes.
+    BusinessFacadeHolder::facade().tearDownSync(this);
     // Every push already handed over is still sent, while the server is certainly alive.
     pushQueue_.reset();
     notificationController_->setDelegate(nullptr);

@@ -14,6 +14,7 @@
 
 class ConnectivityManager;
 class SyncFacade;
+class SyncStatusDelegate;
 struct SyncFacadeConfiguration;
 enum class SyncFacadeImplementation;
 class OrvellaSettingsManager;
@@ -92,6 +93,8 @@ public:
     virtual SyncFacade* syncFacade() const { return nullptr; }
     // Sets the sync engine up (again) for the configuration; throws std::runtime_error on failure.
     virtual void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration);
+    // Stops the engine whose status delegate is `delegate`, before that delegate goes away.
+    virtual void tearDownSync(const SyncStatusDelegate* delegate) { (void)delegate; }
     // A new sign-in page for the onboarding window, owned by `parent`; none when the facade has
     // none to offer (the window then shows an empty page). The page reports on the main thread.
     virtual SignInPage* makeSignInPage(QWidget* parent) {

@@ -232,4 +232,13 @@ void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfigur
     // The old engine holds the state's lock: it must be gone before the new one opens the state.
     syncEngine_.reset();
     syncEngine_ = std::make_shared<OrvellaSyncEngine>(configuration, dependencies_.service, remoteRoot, dataFolder);
+    syncDelegate_ = configuration.syncStatusDelegate;
+}
+
+void OrvellaFacade::tearDownSync(const SyncStatusDelegate* delegate) {
+    std::lock_guard lock(syncMutex_);
+    // Only the engine that reports to this delegate: a newer set-up by someone else stays.
+    if (!syncEngine_ || syncDelegate_ != delegate) return;
+    syncEngine_.reset();
+    syncDelegate_ = nullptr;
 }

@@ -65,6 +65,7 @@ public:
     // Replaces the engine for the signed-in user; throws std::runtime_error without a user or when
     // the engine cannot start.
     void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration) override;
+    void tearDownSync(const SyncStatusDelegate* delegate) override;
 
     struct Core;
 
@@ -72,6 +73,7 @@ private:
     // The engine of the signed-in user; replaced at each set-up, gone at logout.
     mutable std::mutex syncMutex_;
     std::shared_ptr<OrvellaSyncEngine> syncEngine_;
+    const SyncStatusDelegate* syncDelegate_ = nullptr;
 
     OVFacadeConfiguration configuration_;
     DependencyProvider dependencies_;
