@@ -69,7 +69,7 @@ ExtensionRegistry::ExtensionRegistry(QString filePath) : path_(std::move(filePat
 
 QString ExtensionRegistry::defaultPath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative value.
+    // XDG base directories ignore a relative value.
     if (config.isEmpty() || QDir::isRelativePath(config)) config = QDir::homePath() + QStringLiteral("/.config");
     return config + QStringLiteral("/Orvella/pluginkit/registry.json");
 }
