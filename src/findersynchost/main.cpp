@@ -1,7 +1,7 @@
 // Orvella_FinderHost: stands in for the file manager. Loads the extension plug-in into this process,
 // shows folders to it as a file manager window would, and prints what the user would see.
 //
-//   Orvella_FinderHost [--plugin PATH] [--list FOLDER]... [--wait MS] [--watch]
+//   Orvella_FinderHost [--plugin PATH] [--list FOLDER]... [--wait MS] [--watch] [--id ID]
 //
 // --list prints "name<TAB>badge" for every item of each folder once all its items show a badge or
 // the wait (default 3000 ms) is over. --watch keeps running and prints "path<TAB>badge" whenever an
@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "platform/findersync/FinderSyncHost.h"
+#include "platform/pluginkit/ExtensionRegistry.h"
 
 namespace {
 
@@ -47,7 +48,10 @@ int main(int argc, char** argv) {
                                         QStringLiteral("ms"), QStringLiteral("3000"));
     const QCommandLineOption watchOption(QStringLiteral("watch"),
                                          QStringLiteral("Keep running and print badge changes."));
-    parser.addOptions({pluginOption, listOption, waitOption, watchOption});
+    const QCommandLineOption idOption(QStringLiteral("id"),
+                                      QStringLiteral("The extension's identifier in the registry of enabled extensions."),
+                                      QStringLiteral("identifier"), QStringLiteral("example.orvella.desktop.findersync"));
+    parser.addOptions({pluginOption, listOption, waitOption, watchOption, idOption});
     parser.process(app);
 
     bool waitOk = false;
@@ -61,6 +65,12 @@ int main(int argc, char** argv) {
     if (folders.isEmpty() && !watch) {
         std::fputs("nothing to do: give --list FOLDER or --watch\n", stderr);
         return 2;
+    }
+
+    // A file manager leaves an extension the user switched off unloaded.
+    if (ExtensionRegistry().state(parser.value(idOption)) == ExtensionRegistry::State::ignored) {
+        std::fprintf(stderr, "the extension %s is switched off\n", qPrintable(parser.value(idOption)));
+        return 3;
     }
 
     FinderSyncHost host;
