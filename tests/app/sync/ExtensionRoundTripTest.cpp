@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/sync/support/NullListener.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
@@ -20,19 +21,6 @@
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class IgnoredChanges : public LocalChangesListener {
-public:
-    void fileChanged(const QString&) override {}
-    void fileMoved(const QString&, const QString&) override {}
-    void fileReplaced(const QString&, const QString&) override {}
-    void directoryAdded(const QString&) override {}
-    void directoryMoved(const QString&, const QString&) override {}
-    void directoryReplaced(const QString&, const QString&) override {}
-    void itemDeleted(const QString&) override {}
-    void itemPermissionChanged(const QString&, bool) override {}
-    void mustScanSubDirectories() override {}
-};
 
 // An engine that answers item statuses from a table; unknown paths read "synced".
 class TableEngine : public SyncFacade {
@@ -48,7 +36,7 @@ public:
         const auto it = statuses.find(path);
         return it == statuses.end() ? OVItemSyncStatus::synced : it->second;
     }
-    IgnoredChanges listener;
+    NullListener listener;
     std::map<QString, OVItemSyncStatus> statuses;
     mutable std::mutex mutex;
 };

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 
+#include "app/sync/support/NullListener.h"
 #include "app/common/LogChannels.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
@@ -21,19 +22,6 @@
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class NoChanges : public LocalChangesListener {
-public:
-    void fileChanged(const QString&) override {}
-    void fileMoved(const QString&, const QString&) override {}
-    void fileReplaced(const QString&, const QString&) override {}
-    void directoryAdded(const QString&) override {}
-    void directoryMoved(const QString&, const QString&) override {}
-    void directoryReplaced(const QString&, const QString&) override {}
-    void itemDeleted(const QString&) override {}
-    void itemPermissionChanged(const QString&, bool) override {}
-    void mustScanSubDirectories() override {}
-};
 
 // An engine that knows the status of the paths a test gives it.
 class StatusEngine : public SyncFacade {
@@ -50,7 +38,7 @@ public:
         const auto it = statuses.find(path);
         return it == statuses.end() ? OVItemSyncStatus::error : it->second;
     }
-    NoChanges listener;
+    NullListener listener;
     std::map<QString, OVItemSyncStatus> statuses;
     mutable std::mutex mutex;
     mutable QStringList asked;

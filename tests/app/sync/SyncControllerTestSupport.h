@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/sync/support/NullListener.h"
 #include "app/common/LogChannels.h"
 #include "app/core/QuotaController.h"
 #include "app/core/ReachabilityController.h"
@@ -56,19 +57,6 @@ public:
 
 private:
     NotificationCenterDelegate* delegate_ = nullptr;
-};
-
-class NullListener : public LocalChangesListener {
-public:
-    void fileChanged(const QString&) override {}
-    void fileMoved(const QString&, const QString&) override {}
-    void fileReplaced(const QString&, const QString&) override {}
-    void directoryAdded(const QString&) override {}
-    void directoryMoved(const QString&, const QString&) override {}
-    void directoryReplaced(const QString&, const QString&) override {}
-    void itemDeleted(const QString&) override {}
-    void itemPermissionChanged(const QString&, bool) override {}
-    void mustScanSubDirectories() override {}
 };
 
 // The engine as the controller drives it.
