@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -50,9 +51,9 @@ public:
 
 // A file-manager host process running the real extension plug-in on the sync folder.
 struct Host {
-    explicit Host(const QString& folder) {
-        process.start(QStringLiteral(FINDERSYNC_HOST),
-                      {"--plugin", QStringLiteral(EXTENSION_PLUGIN), "--list", folder, "--wait", "4000", "--watch"});
+    explicit Host(const QString& folder, int waitMs = 4000) {
+        process.start(QStringLiteral(FINDERSYNC_HOST), {"--plugin", QStringLiteral(EXTENSION_PLUGIN), "--list", folder,
+                                                        "--wait", QString::number(waitMs), "--watch"});
     }
     ~Host() {
         if (process.state() != QProcess::NotRunning) {
@@ -68,48 +69,66 @@ struct Host {
     QString seen;
 };
 
-TEST(ExtensionRoundTrip, TwoHostsRegisterListTakePushesAndADeadOneIsPruned) {
-    const QString group = Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString();
-    ASSERT_FALSE(group.isEmpty());
-    Logger::setConsoleOutputEnabled(false);
-    QTemporaryDir home(QStringLiteral("/dev/shm/orvella-roundtrip-XXXXXX"));
-    ASSERT_TRUE(home.isValid());
-
-    // The extension reads the sync root from the group's settings, so the facade uses that suite.
-    auto facade = std::make_shared<TableFacade>(group);
-    BusinessFacadeHolder::setFacadeForTesting(facade);
-    facade->settings()->setSyncRoot(home.path());
-    struct Reset {
-        std::shared_ptr<TableFacade> facade;
-        ~Reset() {
-            facade->settings()->setSyncRoot(std::nullopt);
-            BusinessFacadeHolder::setFacadeForTesting(nullptr);
+// The application's side: the sync folder with a few items whose statuses the engine reports.
+class ExtensionRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        group = Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString();
+        ASSERT_FALSE(group.isEmpty());
+        Logger::setConsoleOutputEnabled(false);
+        ASSERT_TRUE(home.isValid());
+        // The extension reads the sync root from the group's settings, so the facade uses that suite.
+        facade = std::make_shared<TableFacade>(group);
+        BusinessFacadeHolder::setFacadeForTesting(facade);
+        facade->settings()->setSyncRoot(home.path());
+        const auto path = syncFolderPath();
+        ASSERT_TRUE(path.has_value());
+        folder = *path;
+        ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/Photos")));
+        const std::pair<const char*, OVItemSyncStatus> items[] = {{"Photos", OVItemSyncStatus::synced},
+                                                                   {"draft.txt", OVItemSyncStatus::syncing},
+                                                                   {"broken.bin", OVItemSyncStatus::error},
+                                                                   {"cache.tmp", OVItemSyncStatus::ignored}};
+        for (const auto& [name, status] : items) {
+            const QString item = folder + QLatin1Char('/') + QLatin1String(name);
+            if (!QFileInfo(item).isDir()) {
+                QFile file(item);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            }
+            std::lock_guard lock(facade->engine.mutex);
+            facade->engine.statuses[item] = status;
         }
-    } reset{facade};
-    const auto folder = syncFolderPath();
-    ASSERT_TRUE(folder.has_value());
-    ASSERT_TRUE(QDir().mkpath(*folder + QStringLiteral("/Photos")));
-    const std::pair<const char*, OVItemSyncStatus> items[] = {{"Photos", OVItemSyncStatus::synced},
-                                                               {"draft.txt", OVItemSyncStatus::syncing},
-                                                               {"broken.bin", OVItemSyncStatus::error},
-                                                               {"cache.tmp", OVItemSyncStatus::ignored}};
-    for (const auto& [name, status] : items) {
-        const QString path = *folder + QLatin1Char('/') + QLatin1String(name);
-        if (!QFileInfo(path).isDir()) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        }
-        std::lock_guard lock(facade->engine.mutex);
-        facade->engine.statuses[path] = status;
+    }
+    void TearDown() override {
+        if (facade) facade->settings()->setSyncRoot(std::nullopt);
+        BusinessFacadeHolder::setFacadeForTesting(nullptr);
     }
 
-    AppServer appServer;
-    CommServer commServer;
-    ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
-    ASSERT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+    // The application's two port servers, as its launch opens them.
+    struct Servers {
+        explicit Servers(const QString& group) {
+            EXPECT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
+            EXPECT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+        }
+        AppServer appServer;
+        CommServer commServer;
+    };
 
-    auto first = std::make_unique<Host>(*folder);
-    auto second = std::make_unique<Host>(*folder);
+    QString group;
+    QTemporaryDir home{QStringLiteral("/dev/shm/orvella-roundtrip-XXXXXX")};
+    std::shared_ptr<TableFacade> facade;
+    QString folder;
+};
+
+// The extension waits this long before it tries again; a little more is allowed for the processes.
+constexpr int retryBudgetMs = 5000 + 1500;
+
+TEST_F(ExtensionRoundTrip, TwoHostsRegisterListTakePushesAndADeadOneIsPruned) {
+    Servers app(group);
+    CommServer& commServer = app.commServer;
+
+    auto first = std::make_unique<Host>(folder);
+    auto second = std::make_unique<Host>(folder);
     const QString listing = QStringLiteral("Photos\tsynced\nbroken.bin\terror\ncache.tmp\tignored\ndraft.txt\tsyncing\n");
     for (Host* host : {first.get(), second.get()}) {
         ASSERT_TRUE(TestEnvironment::waitUntil([&] { return host->output().startsWith(listing); }, 8000))
@@ -118,7 +137,7 @@ TEST(ExtensionRoundTrip, TwoHostsRegisterListTakePushesAndADeadOneIsPruned) {
     ASSERT_EQ(commServer.registeredSyncExtensions().size(), 2u);
 
     // A status change pushed by the application reaches both hosts.
-    const QString draft = *folder + QStringLiteral("/draft.txt");
+    const QString draft = folder + QStringLiteral("/draft.txt");
     commServer.sendStatus(OVItemSyncStatus::synced, draft);
     commServer.waitForPendingPushes();
     const QString changed = draft + QStringLiteral("\tsynced\n");
@@ -130,13 +149,55 @@ TEST(ExtensionRoundTrip, TwoHostsRegisterListTakePushesAndADeadOneIsPruned) {
     // A host that went away is dropped at the next push; the other still takes it.
     first->process.kill();
     ASSERT_TRUE(first->process.waitForFinished(3000));
-    const QString broken = *folder + QStringLiteral("/broken.bin");
+    const QString broken = folder + QStringLiteral("/broken.bin");
     commServer.sendStatus(OVItemSyncStatus::syncing, broken);
     commServer.waitForPendingPushes();
     EXPECT_EQ(commServer.registeredSyncExtensions().size(), 1u);
     EXPECT_TRUE(TestEnvironment::waitUntil(
         [&] { return second->output().endsWith(broken + QStringLiteral("\tsyncing\n")); }, 3000))
         << second->output().toStdString();
+}
+
+TEST_F(ExtensionRoundTrip, AnExtensionStartedBeforeTheApplicationRegistersWhenItStarts) {
+    Host host(folder, 0);
+    // Without the application nothing is watched and no item has a badge.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return host.output().contains(QStringLiteral("draft.txt\t\n")); },
+                                           8000))
+        << host.output().toStdString();
+
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    Servers app(group);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app.commServer.registeredSyncExtensions().size() == 1; },
+                                           retryBudgetMs));
+    EXPECT_LE(sinceStart.elapsed(), retryBudgetMs);
+    // Registered, it learns the sync folder and asks for the badges of what it shows there.
+    const QString draft = folder + QStringLiteral("/draft.txt\tsyncing\n");
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return host.output().contains(draft); }, 3000))
+        << host.output().toStdString();
+}
+
+TEST_F(ExtensionRoundTrip, TheExtensionRegistersAgainWithARestartedApplication) {
+    auto app = std::make_unique<Servers>(group);
+    Host host(folder);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app->commServer.registeredSyncExtensions().size() == 1; },
+                                           8000))
+        << host.output().toStdString();
+
+    // The application quits; its ports go with it, and a new one starts at once.
+    app.reset();
+    app = std::make_unique<Servers>(group);
+    EXPECT_TRUE(app->commServer.registeredSyncExtensions().empty());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app->commServer.registeredSyncExtensions().size() == 1; },
+                                           retryBudgetMs))
+        << host.output().toStdString();
+
+    const QString broken = folder + QStringLiteral("/broken.bin");
+    app->commServer.sendStatus(OVItemSyncStatus::synced, broken);
+    app->commServer.waitForPendingPushes();
+    EXPECT_TRUE(TestEnvironment::waitUntil(
+        [&] { return host.output().endsWith(broken + QStringLiteral("\tsynced\n")); }, 3000))
+        << host.output().toStdString();
 }
 
 }  // namespace
