@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frameworks/business/BusinessError.h"
+#include "frameworks/business/DirectoryHierarchyNode.h"
 #include "frameworks/business/SelectiveSyncItem.h"
 
 class ConnectivityManager;
@@ -69,6 +70,8 @@ public:
     virtual QString homePath() const = 0;
     // Calls back once, on any thread, unless cancelled first.
     virtual std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const = 0;
+    // The root of the user's remote folder tree, its children not loaded yet; none when unknown.
+    virtual std::shared_ptr<DirectoryHierarchyNode> rootDirectory() const { return nullptr; }
 };
 
 
