@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <utility>
+#include <variant>
+
+// A failure of the selective-sync store underneath an object context: the file could not be
+// opened, read or written, or a save met a row another context had changed or removed.
+struct ContextError {
+    QString description;
+    bool operator==(const ContextError&) const = default;
+};
+
+// What a context operation gives: its value, or the error.
+template <typename T>
+class ContextResult {
+public:
+    ContextResult(T value) : value_(std::move(value)) {}
+    ContextResult(ContextError error) : value_(std::move(error)) {}
+
+    bool isSuccess() const { return std::holds_alternative<T>(value_); }
+    const T& value() const { return std::get<T>(value_); }
+    T valueOr(T fallback) const { return isSuccess() ? value() : std::move(fallback); }
+    const ContextError& error() const { return std::get<ContextError>(value_); }
+
+private:
+    std::variant<T, ContextError> value_;
+};
