@@ -1,5 +1,6 @@
 #include "frameworks/business/OrvellaUser.h"
 
+#include "frameworks/business/OrvellaDirectoryNode.h"
 #include "frameworks/business/RequestCancelable.h"
 #include "frameworks/business/ServiceErrors.h"
 #include "platform/foundation/SerialQueue.h"
@@ -41,4 +42,13 @@ std::shared_ptr<Cancelable> OrvellaUser::fetchQuota(std::function<void(BusinessR
         });
     });
     return request;
+}
+
+std::shared_ptr<DirectoryHierarchyNode> OrvellaUser::rootDirectory() const {
+    auto session = std::make_shared<OrvellaDirectoryNode::Session>();
+    session->service = service_;
+    session->queue = queue_;
+    session->userName = account_.userName;
+    session->sessionToken = sessionToken_;
+    return OrvellaDirectoryNode::makeRoot(std::move(session));
 }

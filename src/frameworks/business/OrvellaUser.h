@@ -25,6 +25,8 @@ public:
     QString homePath() const override { return QStringLiteral("/users/") + account_.userName; }
     // Fails with invalidSession once the session was ended; a cancelled request never calls back.
     std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const override;
+    // The folders of the user's tree at the service; their level requests fail like the quota.
+    std::shared_ptr<DirectoryHierarchyNode> rootDirectory() const override;
 
 private:
     ServiceAccount account_;
