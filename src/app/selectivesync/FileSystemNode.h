@@ -104,7 +104,6 @@ public:
 private:
     friend class ObjectContext;
     FileSystemNode(ObjectContext* context, ObjectID id, Values values, bool inserted);
-    void markChanged();
     void invalidateSortedChildren() { sortedChildren_.reset(); }
     void detachChild(FileSystemNode* child);
     bool isAncestorOrSelf(const FileSystemNode* node) const;

@@ -87,11 +87,14 @@ private:
     friend class FileSystemNode;
     std::optional<ContextError> loadIfNeeded();
     std::shared_ptr<FileSystemNode> registerRow(ObjectID id, const FileSystemNode::Values& values, std::int64_t version);
-    void link(FileSystemNode& node);
+    // Puts every node that has no parent link yet below its stored parent, when that is here.
+    void linkUnattached();
+    // Moves a node below the parent its values name.
+    void relink(FileSystemNode& node);
     void relinkAll();
-    void detach(FileSystemNode& node);
+    static void detach(FileSystemNode& node);
+    // Drops a node from the context, unlinked from its parent and children.
     void forget(ObjectID id);
-    bool confined() const;
 
     std::shared_ptr<PersistentStore> store_;
     ConcurrencyType type_;

@@ -2,6 +2,7 @@
 
 #include "app/backup/BackupItemsTransformer.h"
 #include "app/core/QuotaOverviewTransformer.h"
+#include "app/selectivesync/SelectiveSyncButtonTransformer.h"
 #include "platform/appkit/ValueTransformer.h"
 
 void registerValueTransformers() {
@@ -9,4 +10,6 @@ void registerValueTransformers() {
                                           QStringLiteral("BackupItemsTransformer"));
     ValueTransformer::setValueTransformer(std::make_shared<QuotaOverviewTransformer>(),
                                           QStringLiteral("QuotaOverviewTransformer"));
+    ValueTransformer::setValueTransformer(std::make_shared<SelectiveSyncButtonTransformer>(),
+                                          QStringLiteral("SelectiveSyncButtonTransformer"));
 }

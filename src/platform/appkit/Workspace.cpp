@@ -68,3 +68,18 @@ void Workspace::setOpener(std::function<bool(const QUrl&)> opener) {
     std::lock_guard lock(openerMutex);
     openerHook = std::move(opener);
 }
+
+bool Workspace::isFilePackageAtPath(const QString& path) {
+    static const QStringList suffixes{
+        QStringLiteral("app"),          QStringLiteral("bundle"),       QStringLiteral("framework"),
+        QStringLiteral("plugin"),       QStringLiteral("kext"),         QStringLiteral("appex"),
+        QStringLiteral("rtfd"),         QStringLiteral("pkg"),          QStringLiteral("mpkg"),
+        QStringLiteral("photoslibrary"), QStringLiteral("xcodeproj"),   QStringLiteral("xcworkspace"),
+        QStringLiteral("pages"),        QStringLiteral("numbers"),      QStringLiteral("key"),
+    };
+    const QFileInfo info(path);
+    if (!info.isDir()) return false;
+    // A hidden folder named like a suffix (".app") has no name before it and is no package.
+    if (info.completeBaseName().isEmpty()) return false;
+    return suffixes.contains(info.suffix(), Qt::CaseInsensitive);
+}

@@ -15,6 +15,9 @@ public:
     static void activateFileViewerSelecting(const QStringList& paths);
     // The distinct folders holding `paths`, in order.
     static QStringList containingFolders(const QStringList& paths);
+    // A folder that the desktop shows as one file: its name ends in a bundle suffix such as
+    // ".app" or ".bundle" (any case). False for anything that is not an existing folder.
+    static bool isFilePackageAtPath(const QString& path);
 
     // Tests and demos: while set, every URL goes to `opener` instead of the desktop, and items to
     // reveal go there as their folders' URLs.

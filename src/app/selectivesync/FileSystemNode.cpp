@@ -1,0 +1,113 @@
+#include "app/selectivesync/FileSystemNode.h"
+
+#include <algorithm>
+
+#include "app/selectivesync/ObjectContext.h"
+
+FileSystemNode::FileSystemNode(ObjectContext* context, ObjectID id, Values values, bool inserted)
+    : context_(context), id_(id), values_(values), committed_(std::move(values)), inserted_(inserted) {}
+
+FileSystemNode::~FileSystemNode() = default;
+
+bool FileSystemNode::isUpdated() const { return context_ && !inserted_ && !deleted_ && values_ != committed_; }
+
+bool FileSystemNode::hasChanges() const { return context_ && (inserted_ || deleted_ || values_ != committed_); }
+
+void FileSystemNode::setBookmarkData(std::optional<QByteArray> data) { values_.bookmarkData = std::move(data); }
+
+void FileSystemNode::setCachedRelativePath(std::optional<QString> path) {
+    values_.cachedRelativePath = std::move(path);
+    if (parent_) parent_->invalidateSortedChildren();  // the order among its siblings may change
+}
+
+void FileSystemNode::setInitialSyncState(std::int16_t state) { values_.initialSyncState = state; }
+
+void FileSystemNode::setIsCached(bool cached) { values_.isCached = cached; }
+
+void FileSystemNode::setSyncState(std::int16_t state) { values_.syncState = state; }
+
+void FileSystemNode::setRemoteIdentifier(std::optional<QString> identifier) {
+    values_.remoteIdentifier = std::move(identifier);
+}
+
+std::shared_ptr<FileSystemNode> FileSystemNode::parent() const {
+    return parent_ ? parent_->shared_from_this() : nullptr;
+}
+
+bool FileSystemNode::isAncestorOrSelf(const FileSystemNode* node) const {
+    // Walks up from `node`; the step bound keeps a damaged chain from looping.
+    std::size_t steps = 0;
+    for (const FileSystemNode* current = node; current; current = current->parent_) {
+        if (current == this) return true;
+        if (++steps > 1'000'000) return true;
+    }
+    return false;
+}
+
+void FileSystemNode::detachChild(FileSystemNode* child) {
+    const auto it = std::find(children_.begin(), children_.end(), child);
+    if (it == children_.end()) return;
+    children_.erase(it);
+    sortedChildren_.reset();
+}
+
+bool FileSystemNode::setParent(const std::shared_ptr<FileSystemNode>& parent) {
+    FileSystemNode* newParent = parent.get();
+    if (newParent == parent_) return true;
+    if (!context_ || deleted_) return false;
+    if (newParent && (newParent->context_ != context_ || newParent->deleted_ || isAncestorOrSelf(newParent)))
+        return false;
+    if (parent_) parent_->detachChild(this);
+    parent_ = newParent;
+    values_.parent = newParent ? newParent->id_ : ObjectID();
+    if (newParent) {
+        newParent->children_.push_back(this);
+        newParent->sortedChildren_.reset();
+    }
+    return true;
+}
+
+std::vector<std::shared_ptr<FileSystemNode>> FileSystemNode::children() const {
+    std::vector<std::shared_ptr<FileSystemNode>> result;
+    result.reserve(children_.size());
+    for (FileSystemNode* child : children_) result.push_back(child->shared_from_this());
+    return result;
+}
+
+bool FileSystemNode::addToChildren(const std::shared_ptr<FileSystemNode>& child) {
+    return child && child->setParent(shared_from_this());
+}
+
+bool FileSystemNode::removeFromChildren(const std::shared_ptr<FileSystemNode>& child) {
+    return child && child->parent_ == this && child->setParent(nullptr);
+}
+
+std::vector<std::shared_ptr<FileSystemNode>> FileSystemNode::sortedChildren() const {
+    if (!sortedChildren_) {
+        std::vector<std::shared_ptr<FileSystemNode>> sorted = children();
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+            const auto& pa = a->values_.cachedRelativePath;
+            const auto& pb = b->values_.cachedRelativePath;
+            if (!pa || !pb) return pa.has_value() && !pb.has_value();
+            return pa->compare(*pb, Qt::CaseInsensitive) < 0;
+        });
+        sortedChildren_ = std::move(sorted);
+    }
+    return *sortedChildren_;
+}
+
+void FileSystemNode::clearSortedChildren() { sortedChildren_.reset(); }
+
+std::vector<const SelectiveSyncSizeCalculatorNode*> FileSystemNode::sizeCalculatorChildren() const {
+    std::vector<const SelectiveSyncSizeCalculatorNode*> result;
+    if (children_.empty()) return result;
+    for (const auto& child : sortedChildren()) result.push_back(child.get());
+    return result;
+}
+
+QString FileSystemNode::description() const {
+    return QStringLiteral("FileSystemNode(%1, %2, state %3)")
+        .arg(id_.value())
+        .arg(values_.cachedRelativePath.value_or(QStringLiteral("nil")))
+        .arg(values_.syncState);
+}
