@@ -108,9 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"EmptyHome", {}, "/", 1, "/ 0 {}"},
         LevelCase{"OneLevel", sample, "/", 1, "/ 15 {/a 8 ?, /b 0 ?}"},
         LevelCase{"TwoLevels", sample, "/", 2, "/ 15 {/a 8 {/a/x 5 ?}, /b 0 {}}"},
-        LevelCase{"DepthZeroOnlyTheFolder", sample, "/", 0, "/ 15 ?"},
         LevelCase{"AFolderBelow", sample, "/a", 1, "/a 8 {/a/x 5 ?}"},
-        LevelCase{"ChildrenSortedByName", {"b/", "a/", "C/", "c/"}, "/", 1, "/ 0 {/C 0 ?, /a 0 ?, /b 0 ?, /c 0 ?}"},
         LevelCase{"EngineTempItemsLeftOut", {".~ovsync-a1:50", ".~ovsync-d/f:9", ".config/k:2", "p/.~ovsync-b:4"}, "/", 1,
                   "/ 2 {/.config 2 ?, /p 0 ?}"},
         LevelCase{"LinksNeitherListedNorCounted",
@@ -119,45 +117,27 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"NonAsciiNames", {"Über/é:4", "日本/"}, "/", 1, "/ 4 {/Über 4 ?, /日本 0 ?}"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(DirectoryNodeFixture, TheRootAndItsChildrenDescribeThemselves) {
-    makeTree(home, {"Documents/Old/"});
+TEST_F(DirectoryNodeFixture, NodesDescribeThemselvesAndKeepTheirIdentifiers) {
+    makeTree(home, {"a/Old/", "b/"});
     EXPECT_EQ(root->path(), "/");
     EXPECT_EQ(root->name(), "root");
-    EXPECT_EQ(root->flags() & DirectoryHierarchyNode::selectableFlag, DirectoryHierarchyNode::selectableFlag);
-    EXPECT_FALSE(root->children());
-
-    const auto level = load(*root, 2);
-    ASSERT_TRUE(level.isSuccess());
-    EXPECT_EQ(level.value()->name(), "root");
-    const auto documents = child(*level.value(), "Documents");
-    ASSERT_TRUE(documents);
-    const auto old = child(*documents, "Old");
-    ASSERT_TRUE(old);
-    for (const auto& node : {documents, old}) {
-        SCOPED_TRACE(node->name().toStdString());
-        EXPECT_EQ(node->flags(), DirectoryHierarchyNode::selectableFlag);
-        EXPECT_FALSE(node->identifier().isEmpty());
-    }
-    EXPECT_EQ(old->path(), "/Documents/Old");
-}
-
-TEST_F(DirectoryNodeFixture, IdentifiersStayWithTheirFolders) {
-    makeTree(home, {"a/", "b/"});
-    const auto first = load(*root);
+    EXPECT_EQ(root->flags(), DirectoryHierarchyNode::selectableFlag);
+    const auto first = load(*root, 2);
     ASSERT_TRUE(first.isSuccess());
     // The unloaded root and its loaded form are the same folder.
     EXPECT_EQ(first.value()->identifier(), root->identifier());
-    EXPECT_EQ(facade->currentUser()->rootDirectory()->identifier(), root->identifier());
+    const auto old = child(*child(*first.value(), "a"), "Old");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->name(), "Old");
+    EXPECT_EQ(old->flags(), DirectoryHierarchyNode::selectableFlag);
     const QString a = child(*first.value(), "a")->identifier();
     const QString b = child(*first.value(), "b")->identifier();
     EXPECT_NE(a, b);
-    EXPECT_NE(a, root->identifier());
 
-    // Read again, and after a rename: the folder keeps its identifier.
+    // Read again, and after a rename: each folder keeps its identifier.
     ASSERT_TRUE(QDir(home).rename("b", "c"));
-    const auto second = load(*first.value());
+    const auto second = load(*facade->currentUser()->rootDirectory());
     ASSERT_TRUE(second.isSuccess());
-    ASSERT_TRUE(child(*second.value(), "a"));
     ASSERT_TRUE(child(*second.value(), "c"));
     EXPECT_EQ(child(*second.value(), "a")->identifier(), a);
     EXPECT_EQ(child(*second.value(), "c")->identifier(), b);
@@ -207,13 +187,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ASSERT_TRUE(QDir(home + "/a").removeRecursively());
                       ASSERT_TRUE(QFile::link(home + "/elsewhere", home + "/a"));
                   },
-                  BusinessError::Kind::directoryUnknown},
-        ErrorCase{"FolderReplacedByAFile",
-                  [](OrvellaFacade&, StorageService&, const QString& home) {
-                      ASSERT_TRUE(QDir(home + "/a").removeRecursively());
-                      makeTree(home, {"a:3"});
-                  },
                   BusinessError::Kind::directoryUnknown}),
+
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DirectoryNodeFixture, ACancelledRequestNeverCallsBack) {
