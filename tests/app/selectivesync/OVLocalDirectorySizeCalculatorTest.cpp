@@ -53,14 +53,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DuOutputCase{"emptyListRunsNothing", {}, QString("1\t/a"), 0, 0},
         DuOutputCase{"lineOf1024Blocks", one, QString("1024\t/path"), 0, 524288},
-        DuOutputCase{"nulTerminatedRecord", one, QString("1024\t/path") + QChar(0), 0, 524288},
         DuOutputCase{"recordsAdded", {"/a", "/b"}, QString("1\t/a") + QChar(0) + "3\t/b" + QChar(0), 0, 2048},
         DuOutputCase{"unreadableAndNegativeRecordsSkipped", {"/a", "/b", "/c"},
                      QString("x\t/a") + QChar(0) + "-5\t/b" + QChar(0) + "7\t/c" + QChar(0), 0, 3584},
         DuOutputCase{"lineFeedInNameIsNoRecord", one, QString("8\t/x/a\n999999\tb") + QChar(0), 0, 4096},
         DuOutputCase{"failureGivesZero", one, QString("8\t/a") + QChar(0), 1, 0},
         DuOutputCase{"noOutputGivesZero", one, std::nullopt, 0, 0},
-        DuOutputCase{"emptyOutputGivesZero", one, QString(""), 0, 0},
         DuOutputCase{"overflowGivesZero", one, QString("9223372036854775807\t/a") + QChar(0), 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -86,9 +84,7 @@ class RealDu : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(temp.isValid());
-        ASSERT_TRUE(QDir().mkpath(temp.filePath("a/deep")));
-        ASSERT_TRUE(QDir().mkpath(temp.filePath("b")));
-        ASSERT_TRUE(QDir().mkpath(temp.filePath("-n")));
+        for (const char* folder : {"a/deep", "b", "-n"}) ASSERT_TRUE(QDir().mkpath(temp.filePath(folder)));
         writeFile(temp.filePath("a/big"), 1 << 20);
         writeFile(temp.filePath("a/deep/small"), 3);
         writeFile(temp.filePath("b/mid"), 200000);
