@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
@@ -299,8 +300,19 @@ void ColumnBrowser::setRowHeight(int height) {
     for (const auto& column : columns_) column->view->doItemsLayout();
 }
 
+void ColumnBrowser::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (columns_.empty() && delegate_) loadColumnZero();
+}
+
 void ColumnBrowser::loadColumnZero() {
     truncateColumns(0);
+    if (!isVisible()) {
+        // Nothing is asked of the delegate for a browser nobody sees; it loads when shown.
+        rootItem_.reset();
+        emit selectionDidChange();
+        return;
+    }
     rootItem_ = delegate_ ? delegate_->rootItem(*this) : std::any();
     addColumnView(0);
     fillColumn(0);

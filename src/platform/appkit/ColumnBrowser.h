@@ -34,7 +34,7 @@ public:
     virtual std::unique_ptr<ColumnBrowserCell> copy() const;
 
     const std::any& objectValue() const { return objectValue_; }
-    void setObjectValue(std::any value) { objectValue_ = std::move(value); }
+    virtual void setObjectValue(std::any value) { objectValue_ = std::move(value); }
     // The object value when it holds text; empty otherwise.
     QString stringValue() const;
 
@@ -134,7 +134,8 @@ public:
     int rowHeight() const { return rowHeight_; }
     void setRowHeight(int height);
 
-    // Asks for the root item again and shows column 0 alone, nothing selected.
+    // Asks for the root item again and shows column 0 alone, nothing selected. A hidden browser
+    // only drops its columns and loads column 0 when it is shown.
     void loadColumnZero();
     // Reads the rows of an open column again. The selected row stays selected while it still
     // exists and may be selected; the next column then lists the children of whatever item is at
@@ -177,6 +178,10 @@ public:
 
 signals:
     void selectionDidChange();
+
+protected:
+    // Column 0 loads when the browser is shown without columns.
+    void showEvent(QShowEvent* event) override;
 
 private:
     friend class ColumnBrowserPrivate::ColumnView;
