@@ -87,7 +87,12 @@ void ObjectContext::forget(ObjectID id) {
     if (it == objects_.end()) return;
     FileSystemNode& node = *it->second;
     if (node.parent_) node.parent_->detachChild(&node);
-    for (FileSystemNode* child : node.children_) child->parent_ = nullptr;
+    // Children that stay (unsaved ones) lose the parent for good, or their save would name a row
+    // that is gone.
+    for (FileSystemNode* child : node.children_) {
+        child->parent_ = nullptr;
+        child->values_.parent = ObjectID();
+    }
     detach(node);
     objects_.erase(it);
 }
@@ -241,9 +246,8 @@ std::optional<ContextError> ObjectContext::save() {
     if (changes.empty()) return std::nullopt;
     const auto stored = store_->commit(changes, mergePolicy_ == MergePolicy::propertyObjectTrump);
     if (!stored.isSuccess()) return stored.error();
-    for (const NodeChange& change : changes)
-        if (change.kind == NodeChange::Kind::remove) forget(change.id);
-    for (const StoredNodeRow& row : stored.value()) {
+    for (const ObjectID id : stored.value().removed) forget(id);
+    for (const StoredNodeRow& row : stored.value().rows) {
         const auto it = objects_.find(row.id);
         if (it == objects_.end()) continue;
         FileSystemNode& node = *it->second;

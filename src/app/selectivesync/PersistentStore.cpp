@@ -91,8 +91,9 @@ public:
     }
 
 private:
+    // An update names only the columns it changes; binding a value it does not use is no error.
     void keep(int rc) {
-        if (rc != SQLITE_OK) ok_ = false;
+        if (rc != SQLITE_OK && rc != SQLITE_RANGE) ok_ = false;
     }
     sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
@@ -227,13 +228,16 @@ ContextResult<std::vector<StoredNodeRow>> PersistentStore::readChildren(ObjectID
     return read.value().rows;
 }
 
-ContextResult<std::vector<StoredNodeRow>> PersistentStore::commit(const std::vector<NodeChange>& changes,
-                                                                  bool writeOverOthers) {
+ContextResult<NodeCommit> PersistentStore::commit(const std::vector<NodeChange>& unordered, bool writeOverOthers) {
     std::lock_guard lock(mutex_);
     if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
+    std::vector<NodeChange> changes = unordered;
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const NodeChange& a, const NodeChange& b) { return a.kind < b.kind; });
     Transaction transaction(db_);
     if (!transaction.isOpen()) return sqliteError(db_, QStringLiteral("Cannot begin a save"));
     std::vector<ObjectID> written;
+    std::set<ObjectID> removed;
     for (const NodeChange& change : changes) {
         const FileSystemNode::Values& v = change.values;
         switch (change.kind) {
@@ -286,6 +290,13 @@ ContextResult<std::vector<StoredNodeRow>> PersistentStore::commit(const std::vec
             break;
         }
         case NodeChange::Kind::remove: {
+            Statement subtree(db_, QStringLiteral(
+                                       "WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION SELECT n.id FROM FileSystemNode n "
+                                       "JOIN doomed d ON n.parent = d.id) SELECT id FROM doomed"));
+            subtree.bind(1, change.id);
+            int rc;
+            while ((rc = subtree.step()) == SQLITE_ROW) removed.insert(ObjectID(subtree.int64(0)));
+            if (rc != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
             Statement statement(db_, QStringLiteral("DELETE FROM FileSystemNode WHERE id = ?1"));
             statement.bind(1, change.id);
             if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
@@ -293,15 +304,16 @@ ContextResult<std::vector<StoredNodeRow>> PersistentStore::commit(const std::vec
         }
         }
     }
-    std::vector<StoredNodeRow> rows;
+    NodeCommit result;
     for (const ObjectID id : written) {
         const auto read = readLocked("WHERE id = ?1", id.value());
         if (!read.isSuccess()) return read.error();
-        if (!read.value().rows.empty()) rows.push_back(read.value().rows.front());
+        if (!read.value().rows.empty()) result.rows.push_back(read.value().rows.front());
     }
+    result.removed.assign(removed.begin(), removed.end());
     if (!transaction.commit()) return sqliteError(db_, QStringLiteral("Cannot save"));
     ++generation_;
-    return rows;
+    return result;
 }
 
 ContextResult<std::vector<ObjectID>> PersistentStore::batchDelete(const NodePredicate& predicate) {

@@ -39,6 +39,13 @@ struct NodeChange {
     std::int64_t version = 0;          // the version the context read; update only
 };
 
+// What a save did: the rows of the inserted and updated nodes as stored now, and every row that
+// went, those below a deleted node included.
+struct NodeCommit {
+    std::vector<StoredNodeRow> rows;
+    std::vector<ObjectID> removed;
+};
+
 // The node table in its SQLite file, shared by every context of a container. Every call takes the
 // store's lock, so contexts on different threads may use it at once. A parent's rows take their
 // children's rows with them.
@@ -66,9 +73,9 @@ public:
 
     // Writes the changes in one transaction. With `writeOverOthers` an update writes the changed
     // properties even when another context wrote the row since it was read; without, that is a
-    // conflict and nothing is written. Answers the rows of the updated and inserted nodes as they
-    // are stored now.
-    ContextResult<std::vector<StoredNodeRow>> commit(const std::vector<NodeChange>& changes, bool writeOverOthers);
+    // conflict and nothing is written. Deletions come last, so a change to a row that goes with
+    // a deleted parent is no conflict.
+    ContextResult<NodeCommit> commit(const std::vector<NodeChange>& changes, bool writeOverOthers);
     // Deletes the rows matching the predicate with everything below them; answers every
     // identifier deleted.
     ContextResult<std::vector<ObjectID>> batchDelete(const NodePredicate& predicate);
