@@ -52,8 +52,8 @@ public:
     // A private context of its own for the calling task.
     std::unique_ptr<ObjectContext> newBackgroundContext() const;
     // Runs the task on the container's background queue with a new private context. Tasks run
-    // one at a time, in the order handed in; a task keeps the store open while it runs, also
-    // when the container goes away meanwhile.
+    // one at a time, in the order handed in; a task keeps the store open while it runs, and the
+    // container waits for its tasks when it goes away. Called from the main thread.
     void performBackgroundTask(std::function<void(ObjectContext&)> task);
 
 private:
