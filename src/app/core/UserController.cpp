@@ -4,6 +4,7 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/ObjCUser.h"
 #include "app/core/SettingsController.h"
+#include "app/selectivesync/StoreController.h"
 #include "app/sync/FinderSidebarController.h"
 #include "app/sync/OVPathResolver.h"
 #include "app/sync/SyncExtensionController.h"
@@ -49,7 +50,7 @@ void UserController::finishLogout(QPointer<UserController> controller, const Voi
             controller->setIsLogoutInProgress(false);
             controller->update();
         }
-        // The selective-sync store is reset by its owner once it exists.
+        StoreController::shared().resetSelectiveSyncItems();
         SettingsController().settings()->setNextBackupDate(std::nullopt);
         SyncExtensionController::shared().disableExtension();
         if (controller) FinderSidebarController(OVPathResolver::shared()).removeSyncRootFavorite();

@@ -21,6 +21,7 @@
 #include "app/shell/PromptForCrashReportsController.h"
 #include "app/shell/SparkleUpdaterController.h"
 #include "app/shell/ValueTransformers.h"
+#include "app/selectivesync/StoreController.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
 #include "app/sync/SyncController.h"
@@ -144,21 +145,14 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     syncController_->setUp();
     trace(QStringLiteral("syncSetUp"));
 
-    QPointer<AppDelegate> self(this);
-    Application::shared().registerAction(QStringLiteral("resetUserSession:"), [self](QObject*) {
-        if (self) self->resetUserSession();
-    });
-    Application::shared().registerAction(QStringLiteral("showOnboardingWindow:"), [self](QObject*) {
-        if (self) self->showOnboardingWindow();
-    });
+    registerActions();
 }
 
 AppDelegate::~AppDelegate() {
     // The sync controller finishes its pending pushes as it goes: the servers and controllers it
     // uses must still be there.
     syncController_.reset();
-    Application::shared().unregisterAction(QStringLiteral("resetUserSession:"));
-    Application::shared().unregisterAction(QStringLiteral("showOnboardingWindow:"));
+    unregisterActions();
     QObject::disconnect(scheduledBackupObservation_);
     QObject::disconnect(userConsentObservation_);
 }
@@ -387,8 +381,10 @@ void AppDelegate::onboardingDidFinishFirstLaunch() {
 void AppDelegate::onboardingWindowWillClose() {
     frameworkController_->connect();
     syncController_->setUp();
-    // The stored selective-sync choice arrives with selective sync; until then the whole tree.
-    subscribeWholeRemoteTree();
+    // The choice made in the onboarding window's folder browser.
+    StoreController::shared().selectiveSyncItems([](const std::vector<SelectiveSyncItem>& items) {
+        if (SyncFacade* engine = BusinessFacadeHolder::facade().syncFacade()) engine->setSubscriptions(items);
+    });
     syncExtensionController_->updateExtensionState(userController_->isLoggedIn());
 }
 

@@ -74,6 +74,10 @@ public:
     void onboardingWindowWillClose() override;
     // Signs the user out and, when nobody remains, shows onboarding again.
     void resetUserSession();
+    // After the user confirms: back to the factory state, then quit.
+    void resetToFactorySettings();
+    // The actions this delegate answers, by name.
+    static const QStringList& actionNames();
 
     SyncController* syncController() const { return syncController_.get(); }
     void setSyncController(std::unique_ptr<SyncController> controller);
@@ -97,6 +101,8 @@ public:
 
 private:
     void trace(const QString& step) const;
+    void registerActions();
+    void unregisterActions();
     void handleSignInError(const AppError& error);
     void subscribeWholeRemoteTree();
     void userChanged();

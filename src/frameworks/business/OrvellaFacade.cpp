@@ -167,7 +167,14 @@ void OrvellaFacade::logout(bool reset, std::function<void(VoidResult)> completio
     core_->run([reset](Core& core) { return core.logout(reset); }, std::move(completion), core_);
 }
 
-std::optional<std::vector<SelectiveSyncItem>> OrvellaFacade::subscriptionItems() const { return std::nullopt; }
+std::optional<std::vector<SelectiveSyncItem>> OrvellaFacade::subscriptionItems() const {
+    std::lock_guard lock(syncMutex_);
+    if (!syncEngine_) return std::nullopt;
+    std::vector<SelectiveSyncItem> items = syncEngine_->subscriptions();
+    // The engine keeps everything while its list is empty; said as a list, that is the whole tree.
+    if (items.empty()) items.push_back(SelectiveSyncItem{QStringLiteral("/"), true, QString()});
+    return items;
+}
 
 void OrvellaFacade::signIn(const QString& userName, const QString& password, std::function<void(VoidResult)> completion) {
     core_->run([userName, password](Core& core) { return core.signIn(userName, password); }, std::move(completion), core_);

@@ -1,0 +1,98 @@
+// The actions that menu items and windows send to the application.
+#include <QFileInfo>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "app/common/LocalizationController.h"
+#include "app/common/LogChannels.h"
+#include "app/core/AppResetter.h"
+#include "app/delegate/AppDelegate.h"
+#include "app/shell/OnboardingWindowController.h"
+#include "app/sync/SyncController.h"
+#include "app/sync/SyncFolderPaths.h"
+#include "platform/appkit/Alert.h"
+#include "platform/appkit/Application.h"
+#include "platform/appkit/Workspace.h"
+#include "platform/foundation/MainQueue.h"
+
+namespace {
+
+// A folder opens with its contents shown when a file inside it is selected; the finder's
+// ".DS_Store" is the one such file every folder may have.
+void showFolderInFileManager(const QString& folder) {
+    const QString marker = SyncFolderPaths::appendingPathComponent(folder, QStringLiteral(".DS_Store"));
+    Workspace::activateFileViewerSelecting({QFileInfo::exists(marker) ? marker : folder});
+}
+
+void showLastStandardFolder(QStandardPaths::StandardLocation location) {
+    const QStringList folders = QStandardPaths::standardLocations(location);
+    if (!folders.isEmpty()) showFolderInFileManager(folders.last());
+}
+
+void openUrlText(const QString& text) {
+    const QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty()) Workspace::openUrl(url);
+}
+
+}  // namespace
+
+const QStringList& AppDelegate::actionNames() {
+    static const QStringList names{
+        QStringLiteral("resetUserSession:"),    QStringLiteral("showOnboardingWindow:"),
+        QStringLiteral("closeOnboardingWindow:"), QStringLiteral("toggleSync:"),
+        QStringLiteral("openFolder:"),          QStringLiteral("openPictures:"),
+        QStringLiteral("openMovies:"),          QStringLiteral("openContacts:"),
+        QStringLiteral("openCalendars:"),       QStringLiteral("openWebsite:"),
+        QStringLiteral("openHelp:"),            QStringLiteral("resetToFactorySettings:"),
+    };
+    return names;
+}
+
+void AppDelegate::registerActions() {
+    QPointer<AppDelegate> self(this);
+    const auto add = [&](const QString& name, std::function<void(AppDelegate&)> action) {
+        Application::shared().registerAction(name, [self, action](QObject*) {
+            if (self) action(*self);
+        });
+    };
+    add(QStringLiteral("resetUserSession:"), [](AppDelegate& d) { d.resetUserSession(); });
+    add(QStringLiteral("showOnboardingWindow:"), [](AppDelegate& d) { d.showOnboardingWindow(); });
+    add(QStringLiteral("closeOnboardingWindow:"), [](AppDelegate& d) {
+        if (d.onboardingWindowController_) d.onboardingWindowController_->showFirstPage();
+    });
+    add(QStringLiteral("toggleSync:"), [](AppDelegate& d) {
+        if (d.syncController_) d.syncController_->toggleSync();
+    });
+    add(QStringLiteral("openFolder:"), [](AppDelegate&) {
+        if (const auto folder = syncFolderPath()) showFolderInFileManager(*folder);
+    });
+    add(QStringLiteral("openPictures:"), [](AppDelegate&) { showLastStandardFolder(QStandardPaths::PicturesLocation); });
+    add(QStringLiteral("openMovies:"), [](AppDelegate&) { showLastStandardFolder(QStandardPaths::MoviesLocation); });
+    add(QStringLiteral("openContacts:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("addressbook://12345"))); });
+    add(QStringLiteral("openCalendars:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("ical://"))); });
+    add(QStringLiteral("openWebsite:"), [](AppDelegate&) { openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
+    add(QStringLiteral("openHelp:"), [](AppDelegate&) { openUrlText(LocalizationController().geButtonHelpURL()); });
+    add(QStringLiteral("resetToFactorySettings:"), [](AppDelegate& d) { d.resetToFactorySettings(); });
+}
+
+void AppDelegate::unregisterActions() {
+    for (const QString& name : actionNames()) Application::shared().unregisterAction(name);
+}
+
+void AppDelegate::resetToFactorySettings() {
+    LocalizationController texts;
+    Alert alert;
+    alert.setMessageText(texts.mbAlertResetFactorySettingsMessage());
+    alert.setInformativeText(texts.mbAlertResetFactorySettingsInformative());
+    alert.addButton(texts.mbAlertButtonResetFactorySettingsQuitAndDelete());
+    alert.addButton(texts.mbAlertButtonResetFactorySettingsCancel());
+    if (alert.runModal() != Alert::FirstButtonReturn) return;
+    if (!syncDataDirectoryURL_) return;
+    OVLOG_WARNING(AppLog::frameworkSync(), QStringLiteral("Resetting app to factory settings"));
+    auto resetter = std::make_shared<AppResetter>(*syncDataDirectoryURL_, syncController_.get());
+    // The facade may complete on its own queue; quitting belongs to the main thread.
+    resetter->reset([resetter]() mutable {
+        MainQueue::async([] { Application::shared().terminate(); });
+    });
+}
