@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 #include <QThread>
 
 #include <atomic>
@@ -18,6 +23,8 @@
 #include "frameworks/logger/Logger.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
+#include "platform/appkit/Application.h"
+#include "platform/appkit/Workspace.h"
 #include "platform/foundation/UserDefaults.h"
 #include "service/StorageService.h"
 #include "support/TestEnvironment.h"
@@ -263,6 +270,71 @@ TEST_F(AppDelegateTest, QuitWithoutRestoreIsImmediate) {
     settle(delegate);
     EXPECT_EQ(delegate.applicationShouldTerminate(), TerminateReply::now);
     EXPECT_EQ(Alert::shownCount(), 0);
+}
+
+TEST_F(AppDelegateTest, FactoryResetRunsOnlyAfterConfirmationAndQuits) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    settle(delegate);
+    ASSERT_TRUE(delegate.syncDataDirectoryURL().has_value());
+    const QString data = *delegate.syncDataDirectoryURL();
+    ASSERT_TRUE(QDir().mkpath(data));
+    Application& app = Application::shared();
+    app.setDelegate(&delegate);
+    bool terminated = false;
+    const auto connection = QObject::connect(&app, &Application::willTerminate, [&] { terminated = true; });
+
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });  // Cancel
+    EXPECT_TRUE(app.sendAction(QStringLiteral("resetToFactorySettings:")));
+    TestEnvironment::waitUntil([&] { return terminated; }, 300);
+    EXPECT_FALSE(terminated);
+    EXPECT_TRUE(QFileInfo::exists(data));
+    EXPECT_EQ(Alert::shownAlerts().back().messageText(), LocalizationController().mbAlertResetFactorySettingsMessage());
+
+    settings()->setIsAlreadyLaunched(true);
+    Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });  // Quit and delete
+    EXPECT_TRUE(app.sendAction(QStringLiteral("resetToFactorySettings:")));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }, 5000));
+    EXPECT_FALSE(QFileInfo::exists(data));
+    // The next launch is a first launch.
+    EXPECT_FALSE(settings()->isAlreadyLaunched());
+    QObject::disconnect(connection);
+    app.setDelegate(nullptr);
+}
+
+TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    settle(delegate);
+    QList<QUrl> opened;
+    Workspace::setOpener([&](const QUrl& url) {
+        opened << url;
+        return true;
+    });
+    const QString pictures = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).last();
+    const QString movies = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation).last();
+    ASSERT_TRUE(QDir().mkpath(pictures) && QDir().mkpath(movies));
+    // A folder holding the file manager's marker file opens on itself; without it, on its parent with
+    // the folder selected.
+    QFile marker(pictures + QStringLiteral("/.DS_Store"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    const struct {
+        const char* action;
+        QUrl expected;
+    } cases[] = {
+        {"openPictures:", QUrl::fromLocalFile(pictures)},
+        {"openMovies:", QUrl::fromLocalFile(QFileInfo(movies).absolutePath())},
+        {"openWebsite:", QUrl(LocalizationController().mbMenuItemOpenWebsiteURL())},
+        {"openContacts:", QUrl(QStringLiteral("addressbook://12345"))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.action);
+        opened.clear();
+        EXPECT_TRUE(Application::shared().sendAction(QString::fromLatin1(c.action)));
+        ASSERT_EQ(opened.size(), 1);
+        EXPECT_EQ(opened.front(), c.expected);
+    }
+    Workspace::setOpener(nullptr);
 }
 
 }  // namespace
