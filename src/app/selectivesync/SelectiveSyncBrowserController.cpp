@@ -538,6 +538,7 @@ void SelectiveSyncBrowserController::resetCaches() {
     cachedLocalRootNode_.reset();
     cachedDirectoryNodes_.clear();
     loadedChildrenNodes_.clear();
+    editBaseline_.reset();
     ObjectContext& context = store_->viewContext();
     context.performAndWait([&] {
         for (const auto& node : context.fetch().valueOr({})) {
@@ -602,6 +603,7 @@ void SelectiveSyncBrowserController::applyCheckboxClick(QObject* sender) {
     cellWithCheckboxClicked_ = nullptr;
 
     if (const auto node = store_->nodeForRelativePath(directory->path())) {
+        noteEditing();
         // On, then mixed, then off, then on again.
         const int state = directory->state();
         const int next = state == 1 ? -1 : state == -1 ? 0 : state == 0 ? 1 : state;
@@ -655,6 +657,7 @@ void SelectiveSyncBrowserController::toggleSelectAllFolders(QObject* sender) {
     if (!button) return;
     if (button->checkState() == Qt::PartiallyChecked) button->setCheckState(Qt::Checked);
     const std::int16_t state = button->checkState() == Qt::Checked ? FileSystemNode::stateOn : FileSystemNode::stateOff;
+    noteEditing();
     ObjectContext& context = store_->viewContext();
     context.performAndWait([&] {
         for (const auto& node : context.fetch().valueOr({})) node->setSyncState(state);
@@ -687,8 +690,42 @@ void SelectiveSyncBrowserController::applyChanges(std::function<void()> completi
 
 void SelectiveSyncBrowserController::discardChanges() {
     ObjectContext& context = store_->viewContext();
-    context.performAndWait([&] { context.reset(); });
+    context.performAndWait([&] {
+        context.reset();
+        if (!editBaseline_) return;
+        // What a level load saved since the first edit goes back too. Folders stored since then
+        // took their state from edited parents; they go, and come back from their parents' restored
+        // state when their level is loaded again.
+        bool restored = false;
+        for (const auto& node : context.fetch().valueOr({})) {
+            const auto path = node->cachedRelativePath();
+            if (!path || node->isDeleted()) continue;
+            const auto before = editBaseline_->constFind(*path);
+            if (before == editBaseline_->constEnd()) {
+                context.deleteObject(node);
+                restored = true;
+            } else if (node->syncState() != *before) {
+                node->setSyncState(*before);
+                restored = true;
+            }
+        }
+        if (!restored) return;
+        if (const auto error = context.save())
+            OVLOG_ERROR(AppLog::selectiveSyncBrowser(),
+                        QStringLiteral("Cannot restore Selective Sync subscription items: ") + error->description);
+    });
     resetCaches();
+}
+
+void SelectiveSyncBrowserController::noteEditing() {
+    if (editBaseline_) return;
+    QHash<QString, std::int16_t> baseline;
+    ObjectContext& context = store_->viewContext();
+    context.performAndWait([&] {
+        for (const auto& node : context.fetch().valueOr({}))
+            if (const auto path = node->cachedRelativePath()) baseline.insert(*path, node->syncState());
+    });
+    editBaseline_ = std::move(baseline);
 }
 
 void SelectiveSyncBrowserController::hasEnoughFreeDiskSpaceToApplyChanges(

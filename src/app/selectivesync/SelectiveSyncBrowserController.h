@@ -102,7 +102,7 @@ public:
     // Saves the edits, hands the subscriptions built from them to the sync engine, resets the
     // caches, then calls the completion (before this returns).
     void applyChanges(std::function<void()> completion);
-    // Throws the unsaved edits away and resets the caches.
+    // Throws the edits away (also those a level load has saved meanwhile) and resets the caches.
     void discardChanges();
     // Whether the volume has room for the edited selection: true, false, or none when that cannot
     // be told (no root level yet, no sync folder, unreadable capacity). The completion runs on the
@@ -173,6 +173,8 @@ private:
     void applyCheckboxClick(QObject* sender);
 
     void computeFreeSpace(const QStringList& pathsToSkip, std::function<void(std::optional<bool>)> completion);
+    // Remembers every stored folder's state before the first edit since the caches were reset.
+    void noteEditing();
 
     SelectiveSyncBrowserControllerDelegate* delegate_ = nullptr;
     std::shared_ptr<StoreController> store_;
@@ -195,4 +197,7 @@ private:
     QPointer<CheckboxBrowserCell> cellWithCheckboxClicked_;
     bool viewVisible_ = false;
     bool isCalculatingFreeSpace_ = false;
+    // The selection before the first edit of this session, by path. Loading a level saves the
+    // store, edits included, so discarding cannot rely on dropping unsaved changes alone.
+    std::optional<QHash<QString, std::int16_t>> editBaseline_;
 };

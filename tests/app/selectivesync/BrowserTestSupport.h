@@ -110,7 +110,9 @@ protected:
         return c;
     }
 
-    bool settled() const { return controller && !controller->isUpdating(); }
+    // The browser under test: the one made here, or the one a sheet embeds.
+    SelectiveSyncBrowserController* current() const { return embedded ? embedded.data() : controller.get(); }
+    bool settled() const { return current() && !current()->isUpdating(); }
     // No load running, and what the last loads handed to the main queue (column reloads) done.
     bool waitSettled() {
         for (int round = 0; round < 3; ++round) {
@@ -120,8 +122,8 @@ protected:
         return settled();
     }
 
-    QListView* column(int index) const { return qobject_cast<QListView*>(controller->browser()->columnView(index)); }
-    int numberOfRows(int index) const { return controller->browser()->numberOfRows(index); }
+    QListView* column(int index) const { return qobject_cast<QListView*>(current()->browser()->columnView(index)); }
+    int numberOfRows(int index) const { return current()->browser()->numberOfRows(index); }
 
     // "title:state" of each row, as the column's model shows them.
     QString rows(int index) const {
@@ -148,7 +150,7 @@ protected:
         const int row = rowTitled(index, title);
         ASSERT_GE(row, 0) << title.toStdString() << " in " << rows(index).toStdString();
         QListView* view = column(index);
-        const QRect frame = controller->browser()->frameOfRow(row, index);
+        const QRect frame = current()->browser()->frameOfRow(row, index);
         const QPointF point(frame.left() + (onCheckbox ? 9 : 80), frame.center().y());
         for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
             QMouseEvent event(type, point, view->viewport()->mapToGlobal(point), Qt::LeftButton,
@@ -166,7 +168,7 @@ protected:
     }
 
     int selectAllState() const {
-        const auto state = controller->selectAllFoldersCheckbox()->checkState();
+        const auto state = current()->selectAllFoldersCheckbox()->checkState();
         return state == Qt::Checked ? 1 : state == Qt::Unchecked ? 0 : -1;
     }
 
@@ -178,6 +180,7 @@ protected:
     std::shared_ptr<TestDirectoryUser> user;
     std::shared_ptr<StoreController> store;
     std::unique_ptr<SelectiveSyncBrowserController> controller;
+    QPointer<SelectiveSyncBrowserController> embedded;
 };
 
 }  // namespace browsertest

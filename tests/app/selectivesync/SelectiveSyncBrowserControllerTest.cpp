@@ -376,17 +376,21 @@ TEST_F(BrowserFixture, DiscardingRestoresTheSavedSelection) {
     auto& c = showLoaded();
     open(0, "a");
     const QString saved = storetest::render(*store);
-    // Edits that open no folder: opening one saves the edits before its level is stored.
+    // Opening a folder saves the edits made so far before its level is stored: b and then y
+    // are opened after edits.
     click(0, "a", true);
-    click(0, "a", true);
+    click(1, "y", true);
+    click(0, "b", true);
     c.selectAllFoldersCheckbox()->setCheckState(Qt::Unchecked);
     c.toggleSelectAllFolders(c.selectAllFoldersCheckbox());
     ASSERT_TRUE(waitSettled());
+    ASSERT_NE(storetest::render(*storeFile.open()), saved) << "the edits reached the file";
     ASSERT_NE(storetest::render(*store), saved);
     int changes = 0;
     QObject::connect(&c, &SelectiveSyncBrowserController::hasChangesChanged, [&] { ++changes; });
     c.discardChanges();
     EXPECT_EQ(storetest::render(*store), saved);
+    EXPECT_EQ(storetest::render(*storeFile.open()), saved);
     EXPECT_FALSE(c.hasChanges());
     EXPECT_EQ(changes, 1);
 }
