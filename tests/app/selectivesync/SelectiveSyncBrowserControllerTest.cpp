@@ -105,15 +105,6 @@ TEST_F(BrowserLoadingTest, OfflineShowsNothingAndRefreshAlerts) {
         << "the connection coming back reloads";
 }
 
-TEST_F(BrowserLoadingTest, MissingRemoteRootIsPresentedOnlyWhileVisible) {
-    user->setRootDirectory(nullptr);
-    auto& c = make();
-    c.view()->show();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return Alert::shownCount() == 1 && settled(); }));
-    EXPECT_EQ(Alert::shownAlerts().front().messageText(), LocalizationController().erStoInvalidRootNodeDescription());
-    EXPECT_FALSE(c.cachedLocalRootNode());
-}
-
 TEST_F(BrowserLoadingTest, ReloadWalksTheRememberedPathLevelByLevel) {
     seed("/:1");
     auto& c = showLoaded();
@@ -311,17 +302,6 @@ INSTANTIATE_TEST_SUITE_P(Toggles, SelectAllToggleTest,
                                            ToggleCase{"On", Qt::Checked, "/:1 /a:1 /a/x:1 /b:1"},
                                            ToggleCase{"Off", Qt::Unchecked, "/:0 /a:0 /a/x:0 /b:0"}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(BrowserFixture, SelectAllBoxClickGoesBetweenOnAndOff) {
-    seed("/:-1 /a:1 /b:0");
-    auto& c = showLoaded();
-    ASSERT_EQ(selectAllState(), -1);
-    c.selectAllFoldersCheckbox()->click();
-    EXPECT_EQ(storetest::render(*store), "/:1 /a:1 /b:1 /users:1");
-    c.selectAllFoldersCheckbox()->click();
-    EXPECT_EQ(storetest::render(*store), "/:0 /a:0 /b:0 /users:0");
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rows(0) == "a:0 b:0 users:0"; })) << rows(0).toStdString();
-}
 
 // --- Applying and discarding ----------------------------------------------------------------
 

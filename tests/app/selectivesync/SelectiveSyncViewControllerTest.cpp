@@ -157,21 +157,6 @@ INSTANTIATE_TEST_SUITE_P(Saves, SheetSaveTest,
                          ::testing::Values(SaveCase{"WithSyncController", true, 1}, SaveCase{"WithoutSyncController", false, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(SheetTest, WithoutABrowserSaveDoesNothingAndCancelOnlyCloses) {
-    Storyboard::registerScene(Storyboard::main(), browserScene, nullptr);
-    sheet = std::make_unique<SelectiveSyncViewController>();
-    QObject::connect(sheet.get(), &SelectiveSyncViewController::dismissed, [this] { ++dismissals; });
-    sheet->view()->show();
-    ASSERT_FALSE(sheet->browserController());
-    sheet->save(nullptr);
-    TestEnvironment::waitUntil([] { return false; }, 50);
-    EXPECT_EQ(dismissals, 0);
-    sheet->cancel(nullptr);
-    EXPECT_EQ(dismissals, 1);
-    sheet->prepareForSegue("OtherSegue", new QObject(sheet.get()));
-    EXPECT_FALSE(sheet->browserController());
-}
-
 // One look at the real sheet: the rows, their check boxes and the second column.
 TEST_F(SheetTest, Screenshot) {
     tree->setLevel("/", std::vector<QString>{"/Documents", "/Photos", "/Projects with a rather long name to shorten",

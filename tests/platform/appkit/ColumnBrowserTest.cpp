@@ -38,7 +38,6 @@ public:
     std::shared_ptr<Node> root;
     int rootCalls = 0;
     std::map<QString, int> objectValueCalls;
-    std::vector<int> validity;  // columns answered invalid
 
     std::any rootItem(ColumnBrowser&) override {
         ++rootCalls;
@@ -62,9 +61,6 @@ public:
         const Node* node = nodeOf(browser.itemAt(proposed.front(), column));
         if (node && node->name.startsWith('~')) return {};
         return proposed;
-    }
-    bool isColumnValid(ColumnBrowser&, int column) override {
-        return std::find(validity.begin(), validity.end(), column) == validity.end();
     }
 };
 
@@ -232,15 +228,6 @@ TEST_F(ColumnBrowserTest, ReloadingSomeRowsReadsOnlyThoseRows) {
     EXPECT_EQ(rows(0)[1], "Beta renamed");
     EXPECT_EQ(delegate.objectValueCalls.count("Alpha"), 0u);
     EXPECT_EQ(delegate.objectValueCalls["Beta renamed"], 1);
-}
-
-TEST_F(ColumnBrowserTest, ValidatingReloadsOnlyColumnsTheDelegateRejects) {
-    click(0, 0);
-    delegate.objectValueCalls.clear();
-    delegate.validity = {1};
-    browser.validateVisibleColumns();
-    EXPECT_EQ(delegate.objectValueCalls.count("Alpha"), 0u);
-    EXPECT_EQ(delegate.objectValueCalls["A1"], 1);
 }
 
 TEST_F(ColumnBrowserTest, ProgrammaticSelectionGoesThroughTheDelegate) {
