@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 
 #include "app/delegate/AppDelegate.h"
+#include "app/selectivesync/SelectiveSyncViewController.h"
 #include "app/shell/MenuBarExtrasController.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         qInfo("Orvella: no display, running offscreen");
 
     registerMenuBarExtrasScene();
+    registerSelectiveSyncScenes();
     AppDelegate delegate;
     return Application::shared().run(&delegate);
 }
