@@ -142,13 +142,17 @@ void StoreController::selectiveSyncHierarchy(const LevelResult& result, const st
         return;
     }
     const auto loaded = result.value();
-    const RemoteChildren children = loaded ? loaded->children().value_or(RemoteChildren{}) : RemoteChildren{};
+    const auto listed = loaded ? loaded->children() : std::nullopt;
+    const RemoteChildren children = listed.value_or(RemoteChildren{});
     createChildNodesIfNeededInBackground(
         children, remoteNode, selectiveSyncItems,
-        [weak = weak_from_this(), children, remoteNode, completion = std::move(completion)](SelectiveSyncLevel pairs) {
+        [weak = weak_from_this(), children, known = listed.has_value(), remoteNode,
+         completion = std::move(completion)](SelectiveSyncLevel pairs) {
             const auto self = weak.lock();
             if (!self) return;
-            if (!children.empty() && remoteNode) {
+            // A level known to be empty still clears the folders removed remotely; only a level
+            // whose children were not read at all leaves the stored ones alone.
+            if (known && remoteNode) {
                 self->viewContext().performAndWait([&] {
                     self->cleanupDuplicatedNodes(children, remoteNode);
                     self->removeVanishedChildren(children, remoteNode);

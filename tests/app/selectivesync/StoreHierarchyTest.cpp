@@ -177,6 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"/p", 1, 1}, {"/p/a", 0, 1}},
                   {spec("/p/a")}, {}, {"/p/a"}, {"/p/a 0/0"}},
         LevelCase{"VanishedChildIsDeleted", {{"/p", 1, 1}, {"/p/gone", 1, 1}, {"/p/gone/x", 1, 1}}, {spec("/p/a")}, {}, {"/p/a"}, {"/p/a 1/1"}},
+        LevelCase{"AFolderEmptiedRemotelyLosesItsChildren", {{"/p", 1, 1}, {"/p/gone", 1, 1}}, {}, {}, {}, {}},
         LevelCase{"FilteredAndPathlessChildrenLeftOut",
                   {{"/p", 1, 1}, {"/p/hidden", 1, 1}},
                   {spec("/p/hidden", 0), spec("/p/users", 0), TestDirectorySpec{std::nullopt, "n", "nameless", 256, 0}},
