@@ -12,6 +12,7 @@
 #include "frameworks/crypto/OVCryptoManager.h"
 #include "service/AccountRules.h"
 #include "service/AtomicFile.h"
+#include "service/BackupStore.h"
 #include "service/ServiceLock.h"
 
 namespace {
@@ -360,7 +361,8 @@ std::int64_t StorageService::usedBytes(const QString& userName) const {
         it.next();
         used += it.fileInfo().size();
     }
-    return used;
+    // Backups take room in the account as well.
+    return used + BackupStore(*this).usedBytes(userName);
 }
 
 ServiceResult<ServiceQuota> StorageService::quotaOfUser(const QString& userName) const {

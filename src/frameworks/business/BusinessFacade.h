@@ -13,6 +13,7 @@
 #include "frameworks/business/DirectoryHierarchyNode.h"
 #include "frameworks/business/SelectiveSyncItem.h"
 
+class BackupFacade;
 class ConnectivityManager;
 class SyncFacade;
 class SyncStatusDelegate;
@@ -21,6 +22,7 @@ enum class SyncFacadeImplementation;
 class OrvellaSettingsManager;
 class QWidget;
 class SignInPage;
+class BasicItem;
 
 // A request that can be called off; its completion then does not run.
 class Cancelable {
@@ -98,10 +100,19 @@ public:
     virtual void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration);
     // Stops the engine whose status delegate is `delegate`, before that delegate goes away.
     virtual void tearDownSync(const SyncStatusDelegate* delegate) { (void)delegate; }
+    // The backup service; none when the facade offers no backups.
+    virtual BackupFacade* backupFacade() const { return nullptr; }
     // A new sign-in page for the onboarding window, owned by `parent`; none when the facade has
     // none to offer (the window then shows an empty page). The page reports on the main thread.
     virtual SignInPage* makeSignInPage(QWidget* parent) {
         (void)parent;
         return nullptr;
     }
+
+    // Sharing. Every item of the account that has a share link; the completion runs once, on the
+    // main thread. Facades without sharing answer notSupported.
+    virtual void sharedItems(std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion);
+    // A shareable item (also `Shareable`) for a local file or folder inside the sync folder, its
+    // share info not yet known; none for anything else. Quick: reads only the local item.
+    virtual std::shared_ptr<BasicItem> makeLocalItem(const QString& localPath, bool isDirectory) const;
 };
