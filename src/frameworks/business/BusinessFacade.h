@@ -22,6 +22,7 @@ enum class SyncFacadeImplementation;
 class OrvellaSettingsManager;
 class QWidget;
 class SignInPage;
+class BasicItem;
 
 // A request that can be called off; its completion then does not run.
 class Cancelable {
@@ -107,4 +108,11 @@ public:
         (void)parent;
         return nullptr;
     }
+
+    // Sharing. Every item of the account that has a share link; the completion runs once, on the
+    // main thread. Facades without sharing answer notSupported.
+    virtual void sharedItems(std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion);
+    // A shareable item (also `Shareable`) for a local file or folder inside the sync folder, its
+    // share info not yet known; none for anything else. Quick: reads only the local item.
+    virtual std::shared_ptr<BasicItem> makeLocalItem(const QString& localPath, bool isDirectory) const;
 };

@@ -13,12 +13,14 @@
 #include <mutex>
 
 #include "frameworks/business/OrvellaBackupFacade.h"
+#include "frameworks/business/OrvellaShareItem.h"
 #include "frameworks/business/OrvellaUser.h"
 #include "frameworks/business/ServiceErrors.h"
 #include "frameworks/business/SignInPage.h"
 #include "frameworks/business/TokenKeychain.h"
 #include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/foundation/MainQueue.h"
 #include "platform/foundation/SerialQueue.h"
 #include "service/StorageService.h"
 
@@ -256,4 +258,38 @@ void OrvellaFacade::tearDownSync(const SyncStatusDelegate* delegate) {
     if (!syncEngine_ || syncDelegate_ != delegate) return;
     syncEngine_.reset();
     syncDelegate_ = nullptr;
+}
+
+// ---- sharing
+
+namespace {
+
+std::optional<OrvellaShareContext> shareContext(const std::shared_ptr<const BusinessUser>& user,
+                                                const std::shared_ptr<StorageService>& service,
+                                                const std::shared_ptr<SerialQueue>& queue, const OVFacadeConfiguration& config) {
+    const auto orvellaUser = std::dynamic_pointer_cast<const OrvellaUser>(user);
+    if (!orvellaUser) return std::nullopt;
+    return OrvellaShareContext{service, queue, orvellaUser->name(), orvellaUser->sessionToken(),
+                               OrvellaShareItem::linkBase(config.appConfiguration)};
+}
+
+}  // namespace
+
+void OrvellaFacade::sharedItems(std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion) {
+    auto context = shareContext(currentUser(), core_->service, core_->queue, configuration_);
+    if (!context) {
+        MainQueue::async([completion = std::move(completion)] {
+            if (completion) completion(BusinessError::make(BusinessError::Kind::invalidSession));
+        });
+        return;
+    }
+    OrvellaShareItem::sharedItems(std::move(*context), std::move(completion));
+}
+
+std::shared_ptr<BasicItem> OrvellaFacade::makeLocalItem(const QString& localPath, bool isDirectory) const {
+    auto context = shareContext(currentUser(), core_->service, core_->queue, configuration_);
+    const std::optional<QString> syncRoot = settings() ? settings()->syncRoot() : std::nullopt;
+    if (!context || !syncRoot || syncRoot->isEmpty()) return nullptr;
+    return OrvellaShareItem::makeLocal(std::move(*context), QDir::cleanPath(*syncRoot + QStringLiteral("/Orvella")), localPath,
+                                       isDirectory);
 }

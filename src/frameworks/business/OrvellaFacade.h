@@ -67,6 +67,11 @@ public:
     // the engine cannot start.
     void setUpSync(SyncFacadeImplementation implementation, const SyncFacadeConfiguration& configuration) override;
     void tearDownSync(const SyncStatusDelegate* delegate) override;
+
+    // Share links of the signed-in user (invalidSession without one); links are made under the
+    // brand's web address. Local items are those of the sync folder in the setting `syncRoot`.
+    void sharedItems(std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion) override;
+    std::shared_ptr<BasicItem> makeLocalItem(const QString& localPath, bool isDirectory) const override;
     // Backs up the signed-in user's personal data to the service.
     BackupFacade* backupFacade() const override;
 

@@ -27,6 +27,8 @@ public:
     std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const override;
     // The folders of the user's tree at the service; their level requests fail like the quota.
     std::shared_ptr<DirectoryHierarchyNode> rootDirectory() const override;
+    // The session the user's requests are made in.
+    const QString& sessionToken() const { return sessionToken_; }
 
 private:
     ServiceAccount account_;
