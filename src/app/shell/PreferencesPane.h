@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QSize>
+#include <QString>
+
+class QGridLayout;
+class QWidget;
+
+// One pane of the preferences window (or one of its sheets): a controller that builds its view on
+// first use and hears when it is about to be shown. The view keeps the size it was designed at
+// until a window lays it out, so the window can grow or shrink to each pane. Main thread only.
+class PreferencesPane : public QObject {
+    Q_OBJECT
+
+public:
+    explicit PreferencesPane(QObject* parent = nullptr);
+    ~PreferencesPane() override;
+
+    // Built on first use, then viewDidLoad() runs once.
+    QWidget* view();
+    bool isViewLoaded() const { return !view_.isNull(); }
+
+    virtual void viewWillAppear() {}
+
+    // Shows the view as a sheet on `window` (application-modal without one); viewWillAppear runs
+    // first. dismissController() closes it, and dismissed() follows.
+    void presentAsSheet(QWidget* window);
+    Q_INVOKABLE void dismissController(QObject* sender = nullptr);
+
+    // The width every pane is designed at.
+    static constexpr int designedWidth = 560;
+
+signals:
+    void dismissed();
+
+protected:
+    virtual QWidget* loadView() = 0;
+    virtual void viewDidLoad() {}
+    // The designed width and the height the view's layout asks for.
+    virtual QSize designedSize(QWidget* view) const;
+
+private:
+    QPointer<QWidget> view_;
+};
+
+// Opens a localized text that holds a web address; a text that does not form an absolute URL
+// opens nothing. Answers whether something was handed to the desktop.
+bool openURLText(const QString& text);
+
+// Lets the grid row holding `cell` span every column of the grid, as one cell. A widget that is not
+// in the grid is left alone.
+void mergeRowAcrossColumns(QGridLayout* grid, QWidget* cell);
