@@ -1,4 +1,6 @@
 // The actions that menu items and windows send to the application.
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QStandardPaths>
@@ -8,7 +10,9 @@
 #include "app/common/LogChannels.h"
 #include "app/core/AppResetter.h"
 #include "app/delegate/AppDelegate.h"
+#include "app/shell/ErrorReportArchive.h"
 #include "app/shell/OnboardingWindowController.h"
+#include "app/shell/ZipArchiveMaker.h"
 #include "app/sync/SyncController.h"
 #include "app/sync/SyncFolderPaths.h"
 #include "platform/appkit/Alert.h"
@@ -35,6 +39,35 @@ void openUrlText(const QString& text) {
     if (url.isValid() && !url.scheme().isEmpty()) Workspace::openUrl(url);
 }
 
+// Packs the logs and the diagnostic files into the downloads folder after the user agrees, then
+// shows the archive. Failures are only logged.
+void createErrorReport(const std::optional<QString>& syncDataDirectory) {
+    LocalizationController texts;
+    Alert alert;
+    alert.setMessageText(texts.mbMenuItemCreateErrorReportAlertTitle());
+    alert.setInformativeText(texts.mbMenuItemCreateErrorReportAlertMessage());
+    alert.addButton(texts.mbMenuItemCreateErrorReportAlertCreateButton());
+    alert.addButton(texts.mbMenuItemCreateErrorReportAlertCancelButton());
+    if (alert.runModal() != Alert::FirstButtonReturn) return;
+
+    const QString archiveName = ErrorReportArchive::currentArchiveName(QDateTime::currentDateTime());
+    const std::optional<QString> downloads = ErrorReportArchive::downloadsFolder();
+    if (!downloads) {
+        OVLOG_ERROR(AppLog::gui(), QStringLiteral("unable to retrieve download directory URL for error report export"));
+        return;
+    }
+    const QString target = QDir(*downloads).filePath(archiveName);
+    const ZipArchiveMaker maker(ErrorReportArchive::itemsToZip(ErrorReportArchive::currentSources(syncDataDirectory)));
+    // Copying and compressing the logs takes a while: never on the main thread.
+    maker.zipAsync(QUrl::fromLocalFile(target), [target](std::optional<ZipArchiveMaker::Error> error) {
+        if (error) {
+            OVLOG_ERROR(AppLog::gui(), QStringLiteral("error while exporting error report: ") + error->description());
+            return;
+        }
+        Workspace::activateFileViewerSelecting({target});
+    });
+}
+
 }  // namespace
 
 const QStringList& AppDelegate::actionNames() {
@@ -45,6 +78,7 @@ const QStringList& AppDelegate::actionNames() {
         QStringLiteral("openMovies:"),          QStringLiteral("openContacts:"),
         QStringLiteral("openCalendars:"),       QStringLiteral("openWebsite:"),
         QStringLiteral("openHelp:"),            QStringLiteral("resetToFactorySettings:"),
+        QStringLiteral("createErrorReport:"),
     };
     return names;
 }
@@ -74,6 +108,7 @@ void AppDelegate::registerActions() {
     add(QStringLiteral("openWebsite:"), [](AppDelegate&) { openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
     add(QStringLiteral("openHelp:"), [](AppDelegate&) { openUrlText(LocalizationController().geButtonHelpURL()); });
     add(QStringLiteral("resetToFactorySettings:"), [](AppDelegate& d) { d.resetToFactorySettings(); });
+    add(QStringLiteral("createErrorReport:"), [](AppDelegate& d) { createErrorReport(d.syncDataDirectoryURL()); });
 }
 
 void AppDelegate::unregisterActions() {
