@@ -1,34 +1,529 @@
 #include "app/backup/BackupController.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QDBusUnixFileDescriptor>
 #include <QDateTime>
+#include <QPointer>
 #include <QTimer>
 
+#include <map>
+#include <thread>
+#include <unistd.h>
+
 #include "app/common/LogChannels.h"
+#include "app/core/BusinessErrorTexts.h"
+#include "app/core/BusinessFacadeHolder.h"
 #include "app/core/C.h"
+#include "app/core/QuotaController.h"
 #include "app/core/SettingsController.h"
+#include "app/core/UserController.h"
+#include "app/core/UserNotificationController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/foundation/MainQueue.h"
+
+namespace {
+
+const QString activityReason = QStringLiteral("Backup / Restore in progress");
+
+// A logind "idle:sleep" inhibitor lock, taken off the main thread; the lock is the file
+// descriptor, released when closed.
+class LogindInhibitor final : public ProcessActivity {
+public:
+    explicit LogindInhibitor(const QString& reason) : state_(std::make_shared<State>()) {
+        std::thread([state = state_, reason] {
+            QDBusMessage call = QDBusMessage::createMethodCall(
+                QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+            call << QStringLiteral("idle:sleep") << QStringLiteral("Orvella") << reason << QStringLiteral("block");
+            const QDBusReply<QDBusUnixFileDescriptor> reply = QDBusConnection::systemBus().call(call, QDBus::Block, 5000);
+            const int fd = reply.isValid() && reply.value().isValid() ? ::dup(reply.value().fileDescriptor()) : -1;
+            if (fd < 0) return;
+            std::lock_guard lock(state->mutex);
+            if (state->ended) ::close(fd);
+            else state->fd = fd;
+        }).detach();
+    }
+    ~LogindInhibitor() override {
+        std::lock_guard lock(state_->mutex);
+        state_->ended = true;
+        if (state_->fd >= 0) ::close(state_->fd);
+        state_->fd = -1;
+    }
+
+private:
+    struct State {
+        std::mutex mutex;
+        int fd = -1;
+        bool ended = false;
+    };
+    std::shared_ptr<State> state_;
+};
+
+BusinessError unfulfilled(const QString& message) {
+    return BusinessError::make(BusinessError::Kind::unfulfilledRequirement, message);
+}
+
+bool isCancellation(const AppError& error) {
+    const BusinessError* business = error.businessError();
+    return business && business->kind == BusinessError::Kind::cancelled;
+}
+
+}  // namespace
+
+// ---- errors
+
+QString localizedDescription(BackupError error) {
+    LocalizationController texts;
+    switch (error) {
+    case BackupError::notEnoughQuota: return texts.syAlertBackupQuotaViolationInformative();
+    case BackupError::notEnoughFreeSpace: return texts.brAlertNotEnoughSpaceToBackupInformative();
+    }
+    return {};
+}
+
+std::optional<QString> localizedDescription(const AppError& error) {
+    if (const auto* backup = error.backupError()) return localizedDescription(*backup);
+    if (error.restoreError()) return LocalizationController().syAlertRestoreIncompleteMessage();
+    if (const auto* business = error.businessError()) {
+        const QString text = errorDescription(*business);
+        if (!text.isEmpty()) return text;
+    }
+    return std::nullopt;
+}
+
+std::optional<BackupError> backupErrorFrom(const AppError& error) {
+    if (const auto* backup = error.backupError()) return *backup;
+    if (const auto* business = error.businessError()) {
+        if (business->kind == BusinessError::Kind::api && business->apiError == APIError::insufficientStorage)
+            return BackupError::notEnoughQuota;
+        if (business->kind == BusinessError::Kind::insufficientLocalStorage) return BackupError::notEnoughFreeSpace;
+    }
+    OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("Received unhandled error case ") + error.textualDescription());
+    return std::nullopt;
+}
+
+bool isExemptFromDiskSpaceRelabelling(const BusinessError& error) {
+    using Kind = BusinessError::Kind;
+    switch (error.kind) {
+    case Kind::api:
+    case Kind::noConnection:
+    case Kind::timeout:
+    case Kind::cancelled:
+    case Kind::invalidSession: return true;
+    default: return false;
+    }
+}
+
+AppError relabelledAsDiskSpaceProblem(const AppError& error, std::optional<qint64> freeCapacity, qint64 minimumDiskSpace) {
+    if (error.backupError()) return error;
+    if (const auto* business = error.businessError(); business && isExemptFromDiskSpaceRelabelling(*business)) return error;
+    if (freeCapacity.value_or(0) > minimumDiskSpace) return error;
+    return AppError(BackupError::notEnoughFreeSpace);
+}
+
+bool quotaSuffices(qint64 free, std::uint64_t need) {
+    if (free < 0 || (free == 0 && need == 0)) return false;
+    return need < std::uint64_t(free);
+}
+
+// ---- life
 
 BackupController::BackupController(QuotaController& quotaController, UserController& userController,
-                                   OVBackupDependencyProvider dependencyProvider, bool, QObject* parent)
+                                   OVBackupDependencyProvider dependencyProvider, bool installObservationsNow,
+                                   QObject* parent)
     : QObject(parent),
       quotaController_(quotaController),
       userController_(userController),
-      dependencyProvider_(dependencyProvider) {}
+      dependencyProvider_(dependencyProvider),
+      reachability_(std::make_unique<ReachabilityController>()),
+      notificationController_(std::make_unique<UserNotificationController>(NotificationCenter::current())),
+      capacitySource_([] { return volumeAvailableCapacity(); }),
+      activitySource_([](const QString& reason) { return std::make_unique<LogindInhibitor>(reason); }) {
+    (void)installObservationsNow;
+    (void)updateLatestBackupStatus();
+    reachability_->setDelegate(this);
+}
 
-BackupController::~BackupController() = default;
+BackupController::~BackupController() {
+    reachability_->setDelegate(nullptr);
+    if (updateQuotaRequest_) updateQuotaRequest_->cancel();
+}
+
+// ---- observable state
+
+QVariant BackupController::progress() const {
+    if (backupProgress_) return QVariant::fromValue(backupProgress_);
+    if (previewProgress_) return QVariant::fromValue(*previewProgress_);
+    return {};
+}
+
+void BackupController::setBackupProgress(std::shared_ptr<ObjCBackupProgress> value) {
+    backupProgress_ = std::move(value);
+    emit backupProgressChanged();
+    emit progressChanged();
+}
+
+void BackupController::setPreviewProgress(std::optional<OVProgress> value) {
+    previewProgress_ = value;
+    emit previewProgressChanged();
+    emit progressChanged();
+}
+
+void BackupController::setIsInProgress(bool value) {
+    if (isInProgress_ == value) return;
+    isInProgress_ = value;
+    emit isInProgressChanged();
+}
+
+void BackupController::setIsBackingUp(bool value) {
+    const bool changed = isBackingUp_ != value;
+    isBackingUp_ = value;
+    if (changed) emit isBackingUpChanged();
+    if (!value && backupProgress_) setBackupProgress(nullptr);
+}
+
+void BackupController::setIsCanceling(bool value) {
+    if (isCanceling_ == value) return;
+    isCanceling_ = value;
+    emit isCancelingChanged();
+}
+
+void BackupController::setIsPreparing(bool value) {
+    const bool changed = isPreparing_ != value;
+    isPreparing_ = value;
+    if (changed) emit isPreparingChanged();
+    if (!value && previewProgress_) setPreviewProgress(std::nullopt);
+}
 
 void BackupController::setIsRestoring(bool value) {
-    if (isRestoring_ == value) return;
+    const bool changed = isRestoring_ != value;
     isRestoring_ = value;
-    emit isRestoringChanged();
+    if (changed) emit isRestoringChanged();
+    if (!value && backupProgress_) setBackupProgress(nullptr);
+}
+
+std::shared_ptr<ObjCBackupStatus> BackupController::latestBackupStatus() const {
+    const auto data = SettingsController().settings()->latestBackupStatus();
+    if (!data) return nullptr;
+    return ObjCBackupStatus::fromJsonData(*data);
+}
+
+void BackupController::setLatestBackupStatus(const std::shared_ptr<ObjCBackupStatus>& status) {
+    auto* settings = SettingsController().settings();
+    if (!status) settings->setLatestBackupStatus(std::nullopt);
+    else settings->setLatestBackupStatus(status->backupStatus().encoded());
+    emit latestBackupStatusChanged();
+}
+
+bool BackupController::updateLatestBackupStatus() {
+    auto* settings = SettingsController().settings();
+    const auto legacy = settings->latestBackupDate();
+    if (!legacy) return false;
+    // The platform's distant past (year 1 in the legacy store) stood for a failed backup.
+    const bool failed = !legacy->isValid() || legacy->date().year() <= 1;
+    setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(failed ? BackupStatus::failed() : BackupStatus::succeeded(*legacy)));
+    settings->setLatestBackupDate(std::nullopt);
+    return true;
+}
+
+// ---- helpers
+
+BackupFacade* BackupController::backupFacade() const { return BusinessFacadeHolder::facade().backupFacade(); }
+
+qint64 BackupController::freeCapacity() const { return capacitySource_ ? capacitySource_().value_or(0) : 0; }
+
+void BackupController::beginActivity() {
+    if (!activity_ && activitySource_) activity_ = activitySource_(activityReason);
+}
+
+void BackupController::endActivity() { activity_.reset(); }
+
+void BackupController::deliver(const QString& title, const QString& text) {
+    notificationController_->deliverNotification(title, text);
+}
+
+std::optional<BackupSettings> BackupController::backupSettings() const {
+    auto* settings = SettingsController().settings();
+    const auto name = settings->backupName();
+    if (!name) {
+        OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("No backup name found. Aborting backup."));
+        return std::nullopt;
+    }
+    const OVBackupAndRestoreOptions options{settings->backupContacts(), settings->backupCalendars(),
+                                            settings->backupVideos(), settings->backupImages()};
+    auto* facade = backupFacade();
+    if (!facade) return std::nullopt;
+    return facade->backupSettings(*name, options, settings->backupKeepDeletedItems());
+}
+
+// ---- backing up
+
+void BackupController::startBackup(TextCompletion completion) {
+    startBackup(Completion([completion = std::move(completion)](const std::optional<AppError>& error) {
+        if (completion) completion(error ? std::optional<QString>(error->textualDescription()) : std::nullopt);
+    }));
 }
 
 void BackupController::startBackup(Completion completion) {
+    std::lock_guard lock(startMutex_);
     emit backupRequested();
-    // The backup engine arrives with backup and restore; until then a backup cannot run.
-    OVLOG_WARNING(AppLog::backupRestore(), QStringLiteral("Backup is not available in this build"));
-    if (completion) completion(QStringLiteral("Backup is not available in this build"));
+    if (isInProgress_) {
+        OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("A backup is already running; the new start is ignored."));
+        return;
+    }
+    if (dependencyProvider_.minimumDiskSpace >= freeCapacity()) {
+        backupDidFinish(AppError(BackupError::notEnoughFreeSpace), completion);
+        return;
+    }
+    setIsInProgress(true);
+    setIsBackingUp(true);
+    setIsPreparing(true);
+    SettingsController().settings()->setShouldBackupResumeOnStart(true);
+    beginActivity();
+    preview(backupSettings(), std::move(completion));
 }
+
+void BackupController::preview(const std::optional<BackupSettings>& settings, Completion completion) {
+    auto* facade = backupFacade();
+    if (!facade || !settings) {
+        previewDidFinish(unfulfilled(QStringLiteral("Can't find backup facade or backup settings")), std::move(completion));
+        return;
+    }
+    deliver(localizationController_.unBackupPreviewTitle(), localizationController_.unBackupPreviewInformative());
+    setPreviewProgress(OVProgress{});
+    QPointer<BackupController> self(this);
+    facade->preview(
+        *settings,
+        [self](const OVProgress& progress) {
+            MainQueue::async([self, progress] {
+                if (self && self->isPreparing_) self->setPreviewProgress(progress);
+            });
+        },
+        [self, completion = std::move(completion)](BusinessResult<BackupPreview> result) {
+            if (result.isSuccess())
+                OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Received preview from framework."));
+            else
+                OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("Backup preview could not be created. ") +
+                                                        textualDescription(result.error()));
+            MainQueue::async([self, result = std::move(result), completion] {
+                if (self) self->previewDidFinish(result, completion);
+            });
+        });
+}
+
+void BackupController::previewDidFinish(BusinessResult<BackupPreview> result, Completion completion) {
+    if (!result.isSuccess()) {
+        setIsPreparing(false);
+        backupDidFinish(AppError(result.error()), completion);
+        return;
+    }
+    // Cancelled while the preview was under way: the service will not be asked again.
+    if (isCanceling_ && !isBackingUp_) {
+        backupDidFinish(AppError(BusinessError::make(BusinessError::Kind::cancelled)), completion);
+        return;
+    }
+    const BackupPreview preview = result.value();
+    quotaWaitingCompletion_ = completion;
+    QPointer<BackupController> self(this);
+    updateQuotaRequest_ = quotaController_.updateQuota(false, [self, preview, completion](const QuotaResult& quota) {
+        if (self) self->quotaDidArrive(preview, quota, completion);
+    });
+}
+
+void BackupController::quotaDidArrive(const BackupPreview& preview, const QuotaResult& result, Completion completion) {
+    setIsPreparing(false);
+    updateQuotaRequest_.reset();
+    quotaWaitingCompletion_ = nullptr;
+    if (const auto* error = std::get_if<AppError>(&result)) {
+        backupDidFinish(*error, completion);
+        return;
+    }
+    const auto& quota = std::get<std::shared_ptr<ObjCQuota>>(result);
+    const qint64 free = quota ? quota->free() : 0;
+    if (!quotaSuffices(free, preview.sizes.overall())) {
+        backupDidFinish(AppError(BackupError::notEnoughQuota), completion);
+        return;
+    }
+    backUp(preview, std::move(completion));
+}
+
+void BackupController::backUp(const BackupPreview& preview, Completion completion) {
+    auto* facade = backupFacade();
+    if (!facade) {
+        OVLOG_ERROR(AppLog::framework(), QStringLiteral("Can't find backup facade"));
+        backupDidFinish(AppError(unfulfilled(QStringLiteral("Can't find backup facade"))), completion);
+        return;
+    }
+    deliver(localizationController_.unBackupStartedTitle(), localizationController_.unBackupStartedInformative());
+    if (preview.itemCounts.overall() != 0)
+        setBackupProgress(ObjCBackupProgress::starting(preview.itemCounts.overall(), preview.sizes.overall()));
+    QPointer<BackupController> self(this);
+    facade->backUp(
+        preview,
+        [self](const BackupProgress& progress) {
+            OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Backup progress: %1 of %2.").arg(progress.processedSize).arg(progress.size));
+            MainQueue::async([self, progress] {
+                // A report that arrives after a cancel must not bring the progress back.
+                if (self && self->isBackingUp_) self->setBackupProgress(std::make_shared<ObjCBackupProgress>(progress));
+            });
+        },
+        [self, completion = std::move(completion)](BusinessResult<BackupProcessReport> result) {
+            std::optional<AppError> error;
+            if (result.isSuccess()) {
+                OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Backup successfully finished."));
+            } else {
+                OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Backup could not be created. ") + textualDescription(result.error()));
+                error = AppError(result.error());
+            }
+            MainQueue::async([self, error, completion] {
+                if (self) self->backupDidFinish(error, completion);
+            });
+        });
+}
+
+void BackupController::backupDidFinish(std::optional<AppError> error, const Completion& completion) {
+    setIsBackingUp(false);
+    setIsInProgress(false);
+    setIsCanceling(false);
+    auto* settings = SettingsController().settings();
+    settings->setShouldBackupResumeOnStart(false);
+    endActivity();
+    // Observers of the next date (its texts) hear of it again; the date itself stays.
+    const auto next = settings->nextBackupDate();
+    settings->setNextBackupDate(QDateTime::currentDateTime());
+    settings->setNextBackupDate(next);
+
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!error) {
+        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::succeeded(now)));
+        deliver(localizationController_.unBackupFinishedTitle(), localizationController_.unBackupFinishedInformative());
+        if (completion) completion(std::nullopt);
+        return;
+    }
+    const AppError relabelled = relabelledAsDiskSpaceProblem(*error, capacitySource_ ? capacitySource_() : std::nullopt,
+                                                             dependencyProvider_.minimumDiskSpace);
+    if (isCancellation(relabelled)) {
+        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skipped()));
+        deliver(localizationController_.unBackupCancelledTitle(), localizationController_.unBackupCancelledInformative());
+    } else {
+        OVLOG_WARNING(AppLog::backupRestore(), QStringLiteral("Backup failed with error ") + relabelled.textualDescription() + u'.');
+        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::failedAt(now)));
+        deliver(localizationController_.unBackupErrorTitle(),
+                localizedDescription(relabelled).value_or(localizationController_.erBusGenericDescription()));
+    }
+    if (!completion) return;
+    if (const auto backupError = backupErrorFrom(relabelled)) completion(AppError(*backupError));
+    else completion(relabelled);
+}
+
+// ---- cancel
+
+void BackupController::cancel() {
+    if (!isPreparing_ && !isBackingUp_ && !isRestoring_) return;
+    setIsPreparing(false);
+    setIsBackingUp(false);
+    setIsRestoring(false);
+    setIsCanceling(true);
+    if (updateQuotaRequest_) {
+        // A cancelled quota request never answers, so the backup is ended here; otherwise it
+        // would stay "in progress" for good.
+        updateQuotaRequest_->cancel();
+        updateQuotaRequest_.reset();
+        Completion completion = std::move(quotaWaitingCompletion_);
+        quotaWaitingCompletion_ = nullptr;
+        backupDidFinish(AppError(BusinessError::make(BusinessError::Kind::cancelled)), completion);
+    } else if (auto* facade = backupFacade()) {
+        facade->cancel();
+    }
+}
+
+void BackupController::cancelIfBackingUp() {
+    if (isInProgress_ || isBackingUp_) cancel();
+}
+
+void BackupController::reachabilityChanged(ReachabilityController&, bool isConnected) {
+    QPointer<BackupController> self(this);
+    MainQueue::runOrAsync([self, isConnected] {
+        if (self && !isConnected && (self->isInProgress_ || self->isBackingUp_)) self->cancel();
+    });
+}
+
+// ---- restore
+
+void BackupController::restore(const BackupObject& backup, const OVBackupAndRestoreOptions& options, Completion completion) {
+    std::lock_guard lock(startMutex_);
+    auto* facade = backupFacade();
+    const auto settings = facade ? facade->restoreSettings(options) : std::nullopt;
+    if (!facade || !settings) {
+        presentError(AppError(unfulfilled(QStringLiteral("Can't find backup facade or restore settings"))));
+        return;
+    }
+    setIsRestoring(true);
+    beginActivity();
+    QPointer<BackupController> self(this);
+    facade->restore(
+        backup, *settings,
+        [self](const BackupProgress& progress) {
+            MainQueue::async([self, progress] {
+                if (self && self->isRestoring_) self->setBackupProgress(std::make_shared<ObjCBackupProgress>(progress));
+            });
+        },
+        [self, completion = std::move(completion)](BusinessResult<BackupProcessReport> result) {
+            MainQueue::async([self, result = std::move(result), completion] {
+                if (self) {
+                    self->setIsRestoring(false);
+                    self->endActivity();
+                    // Every end of a restore ends its cancelling, whatever the service answered.
+                    self->setIsCanceling(false);
+                }
+                if (!completion) return;
+                if (!result.isSuccess()) completion(AppError(result.error()));
+                else if (result.value().isComplete) completion(std::nullopt);
+                else completion(AppError(RestoreError::incompleteRestore));
+            });
+        });
+}
+
+// ---- list
+
+void BackupController::availableBackups(std::function<void(std::vector<std::shared_ptr<ObjCBackupObject>>)> completion) {
+    auto* facade = backupFacade();
+    if (!facade) {
+        OVLOG_ERROR(AppLog::backupRestore(), QStringLiteral("Can't find backup facade"));
+        if (completion) completion({});
+        return;
+    }
+    QPointer<BackupController> self(this);
+    facade->list([self, completion = std::move(completion)](BusinessResult<std::vector<BackupObject>> result) {
+        MainQueue::async([self, result = std::move(result), completion] {
+            if (!completion) return;
+            if (!result.isSuccess() || !self) return completion({});
+            const auto& records = result.value();
+            OVLOG_INFO(AppLog::backupRestore(), QString::number(records.size()) + QStringLiteral(" backup(s) in total."));
+            const auto latest = self->latestBackupStatus();
+            std::map<QString, bool> seen;
+            std::vector<std::shared_ptr<ObjCBackupObject>> first, second;
+            for (const auto& record : records) {
+                if (!seen.emplace(uniqueKey(record), true).second) continue;
+                auto object = std::make_shared<ObjCBackupObject>(record);
+                if (!object->isCompleted() && object->isFromCurrentDevice() && latest) {
+                    if (latest->backupStatus().statusCase() == BackupStatus::Case::skipped)
+                        object->setStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skippedAt(record.modificationDate)));
+                    else
+                        object->setStatus(latest);
+                }
+                (record.operatingSystem == OperatingSystem::linux ? first : second).push_back(object);
+            }
+            OVLOG_DEBUG(AppLog::backupRestore(), QString::number(first.size() + second.size()) + QStringLiteral(" unique backup(s)."));
+            first.insert(first.end(), second.begin(), second.end());
+            completion(first);
+        });
+    });
+}
+
+// ---- automatic backup
 
 void BackupController::scheduleAutomaticBackup() {
     invalidateAutomaticBackupTimers();
@@ -36,14 +531,17 @@ void BackupController::scheduleAutomaticBackup() {
     if (!settings->backupAutomatically()) return;
     const auto next = nextOccurrenceOfTimeOfDay(settings->nextBackupDate().value_or(QDateTime()));
     if (!next) return;
+    const auto logOnly = [](const std::optional<AppError>& error) {
+        if (error) OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("Automatic backup failed: ") + error->textualDescription());
+    };
     firstAutomaticBackupTimer_ = new QTimer(this);
     firstAutomaticBackupTimer_->setSingleShot(true);
     const qint64 delay = qMax<qint64>(0, QDateTime::currentDateTime().msecsTo(*next));
     firstAutomaticBackupTimer_->start(static_cast<int>(qMin<qint64>(delay, 86400000)));
-    connect(firstAutomaticBackupTimer_, &QTimer::timeout, this, [this] {
-        startBackup({});
+    connect(firstAutomaticBackupTimer_, &QTimer::timeout, this, [this, logOnly] {
+        startBackup(Completion(logOnly));
         automaticBackupTimer_ = new QTimer(this);
-        connect(automaticBackupTimer_, &QTimer::timeout, this, [this] { startBackup({}); });
+        connect(automaticBackupTimer_, &QTimer::timeout, this, [this, logOnly] { startBackup(Completion(logOnly)); });
         automaticBackupTimer_->start(86400 * 1000);
     });
 }
