@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <map>
 #include <thread>
 #include <unistd.h>
@@ -141,10 +142,45 @@ BackupController::BackupController(QuotaController& quotaController, UserControl
       notificationController_(std::make_unique<UserNotificationController>(NotificationCenter::current())),
       capacitySource_([] { return volumeAvailableCapacity(); }),
       activitySource_([](const QString& reason) { return std::make_unique<LogindInhibitor>(reason); }) {
-    (void)installObservationsNow;
     (void)updateLatestBackupStatus();
+    // logind announces sleep and wake on the system bus; without one there is nothing to follow.
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected() ||
+        !bus.connect(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+                     QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("PrepareForSleep"), this,
+                     SLOT(prepareForSleep(bool))))
+        OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Sleep and wake are not reported on this system."));
     reachability_->setDelegate(this);
+    if (installObservationsNow) {
+        installObservations();
+    } else {
+        QPointer<BackupController> self(this);
+        MainQueue::async([self] {
+            if (self) self->installObservations();
+        });
+    }
 }
+
+void BackupController::installObservations() {
+    if (backupAutomaticallyObservation_) return;
+    backupAutomaticallyObservation_ = connect(SettingsController().settings(), &OrvellaSettingsManager::backupAutomaticallyChanged,
+                                              this, &BackupController::rescheduleTimers);
+    isLogoutInProgressObservation_ = connect(&userController_, &UserController::isLogoutInProgressChanged, this, [this] {
+        if (userController_.isLogoutInProgress()) cancel();
+    });
+}
+
+void BackupController::prepareForSleep(bool sleeping) {
+    if (sleeping) workspaceWillSleep();
+    else workspaceDidWake();
+}
+
+void BackupController::workspaceWillSleep() {
+    stopAutomaticDailyBackgroundBackupService();
+    cancelIfBackingUp();
+}
+
+void BackupController::workspaceDidWake() { launchAutomaticDailyBackgroundBackupService(); }
 
 BackupController::~BackupController() {
     reachability_->setDelegate(nullptr);
@@ -525,28 +561,30 @@ void BackupController::availableBackups(std::function<void(std::vector<std::shar
 
 // ---- automatic backup
 
-void BackupController::scheduleAutomaticBackup() {
-    invalidateAutomaticBackupTimers();
+void BackupController::rescheduleTimers() {
+    stopAutomaticDailyBackgroundBackupService();
     auto* settings = SettingsController().settings();
-    if (!settings->backupAutomatically()) return;
-    const auto next = nextOccurrenceOfTimeOfDay(settings->nextBackupDate().value_or(QDateTime()));
-    if (!next) return;
+    const auto date = settings->nextBackupDate();
+    if (!date) return;
+    const auto next = nextOccurrenceOfTimeOfDay(*date);
+    if (!next || !settings->backupAutomatically()) return;
     const auto logOnly = [](const std::optional<AppError>& error) {
-        if (error) OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("Automatic backup failed: ") + error->textualDescription());
+        OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Scheduled backup finished with result: ") +
+                                                 (error ? error->textualDescription() : QStringLiteral("success")));
     };
     firstAutomaticBackupTimer_ = new QTimer(this);
     firstAutomaticBackupTimer_->setSingleShot(true);
-    const qint64 delay = qMax<qint64>(0, QDateTime::currentDateTime().msecsTo(*next));
-    firstAutomaticBackupTimer_->start(static_cast<int>(qMin<qint64>(delay, 86400000)));
+    const qint64 delay = std::clamp<qint64>(QDateTime::currentDateTime().msecsTo(*next), 0, 86400000);
     connect(firstAutomaticBackupTimer_, &QTimer::timeout, this, [this, logOnly] {
-        startBackup(Completion(logOnly));
         automaticBackupTimer_ = new QTimer(this);
         connect(automaticBackupTimer_, &QTimer::timeout, this, [this, logOnly] { startBackup(Completion(logOnly)); });
         automaticBackupTimer_->start(86400 * 1000);
+        startBackup(Completion(logOnly));
     });
+    firstAutomaticBackupTimer_->start(int(delay));
 }
 
-void BackupController::invalidateAutomaticBackupTimers() {
+void BackupController::stopAutomaticDailyBackgroundBackupService() {
     delete firstAutomaticBackupTimer_;
     firstAutomaticBackupTimer_ = nullptr;
     delete automaticBackupTimer_;

@@ -129,11 +129,16 @@ public:
     // Turns a stored legacy date into the latest status; whether there was one.
     bool updateLatestBackupStatus();
 
-    // Sets the one-shot timer to the next backup date when automatic backup is on.
-    void scheduleAutomaticBackup();
+    // The daily backup: a one-shot timer to the next occurrence of the time of day of
+    // `nextBackupDate`, then a timer every 24 hours; nothing while `backupAutomatically` is off.
+    void rescheduleTimers();
+    Q_INVOKABLE void launchAutomaticDailyBackgroundBackupService() { rescheduleTimers(); }
+    Q_INVOKABLE void stopAutomaticDailyBackgroundBackupService();
+    void scheduleAutomaticBackup() { rescheduleTimers(); }
+    void invalidateAutomaticBackupTimers() { stopAutomaticDailyBackgroundBackupService(); }
     QTimer* firstAutomaticBackupTimer() const { return firstAutomaticBackupTimer_; }
     QTimer* automaticBackupTimer() const { return automaticBackupTimer_; }
-    void invalidateAutomaticBackupTimers();
+    bool hasObservations() const { return bool(backupAutomaticallyObservation_); }
 
     void reachabilityChanged(ReachabilityController& controller, bool isConnected) override;
 
@@ -141,6 +146,12 @@ public:
     void setCapacitySourceForTesting(CapacitySource source) { capacitySource_ = std::move(source); }
     void setActivitySourceForTesting(ActivitySource source) { activitySource_ = std::move(source); }
     UserNotificationController& notificationController() const { return *notificationController_; }
+
+public slots:
+    // The machine goes to sleep: no timer fires meanwhile and a running backup is cancelled.
+    void workspaceWillSleep();
+    // Back from sleep: a missed backup is not made up, the schedule moves to the next occurrence.
+    void workspaceDidWake();
 
 signals:
     void progressChanged();
@@ -167,6 +178,8 @@ private:
     void backUp(const BackupPreview& preview, Completion completion);
     void backupDidFinish(std::optional<AppError> error, const Completion& completion);
     void deliver(const QString& title, const QString& text);
+    void installObservations();
+    Q_SLOT void prepareForSleep(bool sleeping);
 
     QuotaController& quotaController_;
     UserController& userController_;
@@ -190,6 +203,8 @@ private:
     bool isPreparing_ = false;
     bool isRestoring_ = false;
 
+    QMetaObject::Connection backupAutomaticallyObservation_;
+    QMetaObject::Connection isLogoutInProgressObservation_;
     QTimer* firstAutomaticBackupTimer_ = nullptr;
     QTimer* automaticBackupTimer_ = nullptr;
 };

@@ -472,6 +472,72 @@ TEST_F(BackupControllerTest, LegacyDatesConvertOnce) {
     EXPECT_FALSE(controller->latestBackupStatus());
 }
 
+TEST_F(BackupControllerTest, TheDailyScheduleFollowsItsSettings) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const struct {
+        const char* name;
+        bool automatically;
+        std::optional<QDateTime> date;
+        std::optional<qint64> expectedMs;  // until the first timer fires; none: no timer
+    } rows[] = {
+        {"off", false, now.addSecs(3600), std::nullopt},
+        {"no date", true, std::nullopt, std::nullopt},
+        {"later today", true, now.addDays(-30).addSecs(3600), 3600 * 1000},
+        {"passed today", true, now.addDays(-30).addSecs(-3600), 23 * 3600 * 1000},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        settings().setNextBackupDate(row.date);
+        settings().setBackupAutomatically(row.automatically);
+        controller->rescheduleTimers();
+        ASSERT_EQ(controller->firstAutomaticBackupTimer() != nullptr, row.expectedMs.has_value());
+        EXPECT_EQ(controller->automaticBackupTimer(), nullptr);
+        if (row.expectedMs) {
+            // Daylight-saving changes within the month may move the time by an hour.
+            const qint64 remaining = controller->firstAutomaticBackupTimer()->remainingTime();
+            EXPECT_TRUE(std::abs(remaining - *row.expectedMs) < 5000 || std::abs(std::abs(remaining - *row.expectedMs) - 3600000) < 5000)
+                << remaining;
+        }
+    }
+    // The observation reschedules at each change of the switch, not of the date.
+    settings().setNextBackupDate(now.addSecs(7200));
+    settings().setBackupAutomatically(false);
+    EXPECT_EQ(controller->firstAutomaticBackupTimer(), nullptr);
+    settings().setBackupAutomatically(true);
+    ASSERT_NE(controller->firstAutomaticBackupTimer(), nullptr);
+    controller->workspaceWillSleep();
+    EXPECT_EQ(controller->firstAutomaticBackupTimer(), nullptr);
+    controller->workspaceDidWake();
+    EXPECT_NE(controller->firstAutomaticBackupTimer(), nullptr);
+
+    // The first firing starts a backup and the daily timer.
+    controller->firstAutomaticBackupTimer()->start(0);
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->automaticBackupTimer() != nullptr; }, 3000));
+    EXPECT_TRUE(controller->isPreparing());
+    EXPECT_EQ(controller->automaticBackupTimer()->interval(), 86400 * 1000);
+}
+
+TEST_F(BackupControllerTest, SleepAndSignOutCancelBackupsButNotRestores) {
+    controller->restore(BackupObject{}, {true, false, false, false}, {});
+    controller->workspaceWillSleep();
+    EXPECT_TRUE(controller->isRestoring());
+    fake.restoreDone(BackupProcessReport{true, 0, 0});
+    ASSERT_TRUE(TestEnvironment::waitUntil([this] { return !controller->isRestoring(); }, 3000));
+
+    start();
+    controller->workspaceWillSleep();
+    EXPECT_TRUE(controller->isCanceling());
+    EXPECT_EQ(fake.cancelCalls, 1);
+    fake.previewDone(BusinessError::make(Kind::cancelled));
+    ASSERT_TRUE(waitForCompletion());
+    EXPECT_EQ(statusCase(), BackupStatus::Case::skipped);
+
+    start();
+    userController.setIsLogoutInProgress(true);
+    EXPECT_TRUE(controller->isCanceling());
+    EXPECT_EQ(fake.cancelCalls, 2);
+}
+
 // The whole way through the real backup service over a temporary service tree.
 TEST_F(BackupControllerTest, BacksUpAndRestoresRealFiles) {
     QTemporaryDir dir(QStringLiteral("/dev/shm/backup-controller-XXXXXX"));
