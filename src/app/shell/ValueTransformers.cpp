@@ -11,21 +11,67 @@
 #include "app/sharing/ShareDownloadTransformer.h"
 #include "app/sharing/ShareViaEmailTransformer.h"
 #include "app/sharing/StringHasValidEmailsTransformer.h"
+#include "app/shell/DataToImageTransformer.h"
+#include "app/shell/DownloadQueueCountTransformer.h"
+#include "app/shell/ErrorColorTransformer.h"
+#include "app/shell/PathToImageTransformer.h"
+#include "app/shell/PathToLastPathComponentTransformer.h"
+#include "app/shell/ProductVersionTransformer.h"
+#include "app/shell/RelativeToAbsolutePathTransformer.h"
+#include "app/shell/RemoteActivityDateTransformer.h"
+#include "app/shell/StringIsNotEmptyTransformer.h"
+#include "app/shell/StringIsValidEncryptionPasswordTransformer.h"
+#include "app/shell/StringIsValidPasswordTransformer.h"
+#include "app/shell/UploadQueueCountTransformer.h"
+#include "app/shell/UserButtonTransformer.h"
+#include "app/shell/UserNameTransformer.h"
+#include "app/shell/ValueTransformerName.h"
 #include "platform/appkit/ValueTransformer.h"
 
+namespace {
+
+template <typename T>
+ValueTransformerRegistration row(const QString& name) {
+    return {name, [] { return std::make_shared<T>(); }};
+}
+
+}  // namespace
+
+const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations() {
+    namespace N = ValueTransformerName;
+    static const std::vector<ValueTransformerRegistration> rows{
+        row<ProductVersionTransformer>(N::productVersion()),
+        row<BackupItemsTransformer>(N::backupItems()),
+        row<QuotaOverviewTransformer>(N::quotaOverview()),
+        row<UserButtonTransformer>(N::userButton()),
+        row<UserNameTransformer>(N::userName()),
+        row<SelectiveSyncButtonTransformer>(N::selectiveSyncButton()),
+        row<PathToImageTransformer>(N::pathToImage()),
+        row<PathToLastPathComponentTransformer>(N::pathToLastPathComponent()),
+        row<StringIsNotEmptyTransformer>(N::stringIsNotEmpty()),
+        row<StringIsValidPasswordTransformer>(N::stringIsValidPassword()),
+        row<StringIsValidEncryptionPasswordTransformer>(N::stringIsValidEncryptionPassword()),
+        row<DataToImageTransformer>(N::dataToImage()),
+        row<RelativeToAbsolutePathTransformer>(N::relativeToAbsolutePath()),
+        row<DownloadQueueCountTransformer>(N::downloadQueueCount()),
+        row<UploadQueueCountTransformer>(N::uploadQueueCount()),
+        row<ErrorColorTransformer>(N::errorColor()),
+        row<RemoteActivityDateTransformer>(N::remoteActivityDate()),
+        row<ShareInfoTtlTransformer>(N::shareInfoTtl()),
+        row<ShareInfoMaxDownloadsSelectionTransformer>(N::shareInfoMaxDownloadsSelection()),
+        row<ShareInfoDaysValidLimitTransformer>(N::shareInfoDaysValidLimit()),
+        row<ShareInfoMaxDownloadsLimitTransformer>(N::shareInfoMaxDownloadsLimit()),
+        row<ShareInfoPasswordTransformer>(N::shareInfoPassword()),
+        row<ShareDownloadTransformer>(N::shareDownload()),
+        row<ShareViaEmailTransformer>(N::shareViaEmail()),
+        row<StringHasValidEmailsTransformer>(N::stringHasValidEmails()),
+    };
+    return rows;
+}
+
 void registerValueTransformers() {
-    ValueTransformer::setValueTransformer(std::make_shared<BackupItemsTransformer>(),
-                                          QStringLiteral("BackupItemsTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<QuotaOverviewTransformer>(),
-                                          QStringLiteral("QuotaOverviewTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<SelectiveSyncButtonTransformer>(),
-                                          QStringLiteral("SelectiveSyncButtonTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareInfoTtlTransformer>(), QStringLiteral("ShareInfoTtlTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareInfoMaxDownloadsSelectionTransformer>(), QStringLiteral("ShareInfoMaxDownloadsSelectionTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareInfoDaysValidLimitTransformer>(), QStringLiteral("ShareInfoDaysValidLimitTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareInfoMaxDownloadsLimitTransformer>(), QStringLiteral("ShareInfoMaxDownloadsLimitTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareInfoPasswordTransformer>(), QStringLiteral("ShareInfoPasswordTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareDownloadTransformer>(), QStringLiteral("ShareDownloadTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<ShareViaEmailTransformer>(), QStringLiteral("ShareViaEmailTransformer"));
-    ValueTransformer::setValueTransformer(std::make_shared<StringHasValidEmailsTransformer>(), QStringLiteral("StringHasValidEmailsTransformer"));
+    for (const ValueTransformerRegistration& registration : valueTransformerRegistrations()) {
+        if (ValueTransformer::forName(registration.name)) continue;
+        ValueTransformer::setValueTransformer(registration.make(), registration.name);
+    }
 }

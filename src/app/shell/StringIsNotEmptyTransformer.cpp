@@ -1,0 +1,8 @@
+#include "app/shell/StringIsNotEmptyTransformer.h"
+
+#include "app/shell/TransformerInput.h"
+
+QVariant StringIsNotEmptyTransformer::transformedValue(const QVariant& value) const {
+    const auto text = TransformerInput::string(value);
+    return QVariant(text && !text->isEmpty());
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+#include <QVariant>
+
+#include "app/common/LocalizationController.h"
+#include "platform/appkit/ValueTransformer.h"
+
+// "Uploading 3 of 10 files" for a SyncProgress; the plain "Uploading files" for anything else,
+// no value included.
+// One way; registered as "UploadQueueCountTransformer".
+class UploadQueueCountTransformer : public ValueTransformer {
+public:
+    QVariant transformedValue(const QVariant& value) const override;
+    // The type of every value it gives.
+    static QMetaType transformedValueClass() { return QMetaType::fromType<QString>(); }
+
+private:
+    const LocalizationController localizationController_;
+};
