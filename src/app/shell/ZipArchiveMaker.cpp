@@ -187,8 +187,6 @@ std::optional<ZipArchiveMaker::Error> ZipArchiveMaker::zipFolder(const QUrl& fol
     if (!target.isLocalFile()) return Error::notAFileURL(target);
 
     const fs::path targetPath = toPath(QDir::cleanPath(target.toLocalFile()));
-    if (fs::is_directory(fs::symlink_status(targetPath, code)))
-        return fileError(targetPath, std::make_error_code(std::errc::is_a_directory));
     // Beside the target, so that the final rename stays on one file system.
     const fs::path partial = targetPath.parent_path() /
         toPath(QStringLiteral(".%1.%2.part").arg(fromPath(targetPath.filename()), newUuidText()));
@@ -196,6 +194,7 @@ std::optional<ZipArchiveMaker::Error> ZipArchiveMaker::zipFolder(const QUrl& fol
         removeQuietly(partial);
         return error;
     }
+    // rename() never replaces a folder: one at the target stays, with its contents.
     fs::rename(partial, targetPath, code);
     if (code) {
         removeQuietly(partial);
