@@ -225,9 +225,9 @@ void AppDelegate::userChanged() {
         OrvellaSettingsManager* settings = settingsController_->settings();
         if (settings->isAlreadyLaunched() && settings->shouldBackupResumeOnStart()) {
             trace(QStringLiteral("resumeBackup"));
-            backupController_->startBackup([](std::optional<QString> error) {
-                if (error) OVLOG_ERROR(AppLog::backupRestore(), *error);
-            });
+            backupController_->startBackup(BackupController::Completion([](const std::optional<AppError>& error) {
+                if (error) presentBackupError(*error);
+            }));
         }
     } else {
         backupController_->invalidateAutomaticBackupTimers();
@@ -353,6 +353,9 @@ void AppDelegate::onboardingWindowControllerDidFinishSignIn(OnboardingWindowCont
     subscribeWholeRemoteTree();
     syncExtensionController_->disableExtension();
     settingsController_->removeBackupDefaults();
+    // The cleared settings hold no status any more; observers hear of it even when nothing was stored.
+    if (backupController_ && !backupController_->updateLatestBackupStatus())
+        emit backupController_->latestBackupStatusChanged();
     userController_->update();
 }
 

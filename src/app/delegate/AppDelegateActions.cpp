@@ -6,6 +6,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "app/backup/BackupAlerts.h"
+#include "app/backup/BackupController.h"
 #include "app/common/LocalizationController.h"
 #include "app/common/LogChannels.h"
 #include "app/core/AppResetter.h"
@@ -108,6 +110,15 @@ void AppDelegate::registerActions() {
     add(QStringLiteral("openWebsite:"), [](AppDelegate&) { openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
     add(QStringLiteral("openHelp:"), [](AppDelegate&) { openUrlText(LocalizationController().geButtonHelpURL()); });
     add(QStringLiteral("resetToFactorySettings:"), [](AppDelegate& d) { d.resetToFactorySettings(); });
+    add(QStringLiteral("startBackup:"), [](AppDelegate& d) {
+        if (!d.backupController_) return;
+        d.backupController_->startBackup(BackupController::Completion([](const std::optional<AppError>& error) {
+            if (error) presentBackupError(*error);
+        }));
+    });
+    add(QStringLiteral("cancelBackup:"), [](AppDelegate& d) {
+        if (d.backupController_) showSkipBackupAlert(d.backupController_.get());
+    });
     add(QStringLiteral("createErrorReport:"), [](AppDelegate& d) { createErrorReport(d.syncDataDirectoryURL()); });
 }
 

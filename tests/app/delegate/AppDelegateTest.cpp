@@ -337,4 +337,15 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
     Workspace::setOpener(nullptr);
 }
 
+TEST_F(AppDelegateTest, SkippingABackupAsksFirst) {
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    settle(delegate);
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });  // keep it running
+    EXPECT_TRUE(Application::shared().sendAction(QStringLiteral("cancelBackup:")));
+    ASSERT_TRUE(TestEnvironment::waitUntil([] { return Alert::shownCount() == 1; }));
+    EXPECT_EQ(Alert::shownAlerts().back().messageText(), LocalizationController().brAlertSkipBackupMessage());
+    EXPECT_FALSE(delegate.backupController()->isCanceling());
+}
+
 }  // namespace
