@@ -7,7 +7,6 @@
 
 #include "ShareTestSupport.h"
 #include "app/sharing/ObjCShare.h"
-#include "app/sharing/ShareDataSource.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 
 namespace {
@@ -112,18 +111,6 @@ TEST_F(ShareModelsTest, SharesNeedAShareableItemAndPickTheirIconInOrder) {
         EXPECT_EQ(share->imageChoice()->source, row.source);
         EXPECT_EQ(share->imageChoice()->detail, row.detail);
     }
-}
-
-TEST(ShareDataSourceTest, StartsEmptyAndSignalsOnlyRealChanges) {
-    ShareDataSource source;
-    EXPECT_TRUE(source.isEmpty());
-    EXPECT_FALSE(source.isLoading());
-    EXPECT_TRUE(source.shares().empty());
-    int changes = 0;
-    QObject::connect(&source, &ShareDataSource::selectionIndexesChanged, [&] { ++changes; });
-    source.setSelectionIndexes({1, 2});
-    source.setSelectionIndexes({2, 1});
-    EXPECT_EQ(changes, 1);
 }
 
 }  // namespace
