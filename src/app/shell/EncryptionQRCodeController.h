@@ -4,10 +4,10 @@
 #include <QObject>
 #include <QPointer>
 
+#include "app/core/UserController.h"
 #include "app/shell/PreferencesPane.h"
 
 class QLabel;
-class UserController;
 
 // The sheet that shows the account's encryption key as a QR code, emptied when the user signs out.
 class EncryptionQRCodeController : public PreferencesPane {

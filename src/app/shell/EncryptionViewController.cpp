@@ -86,7 +86,7 @@ void EncryptionViewController::performSegue(const QString& identifier) {
 
 void EncryptionViewController::importDebugKeys(QObject*) {
     if (!isViewLoaded() || !userController_) return;
-    QWidget* window = view()->window();
+    QWidget* window = view()->parentWidget() ? view()->window() : nullptr;
     const std::shared_ptr<ObjCUser> user = userController_->user();
     if (!window || !user) return;
 

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "app/common/LocalizationController.h"
+#include "app/core/UserController.h"
 #include "app/shell/PreferencesPane.h"
 
 class QPushButton;
-class UserController;
 
 // Has the signed-in user import an encryption key protected by a password. False when nobody is
 // signed in, and for now always: the business framework offers no key import yet.

@@ -11,12 +11,13 @@
 #include <memory>
 #include <optional>
 
+#include "app/backup/BackupController.h"
 #include "app/common/LocalizationController.h"
 #include "app/core/ObjCQuota.h"
 #include "app/core/ReachabilityController.h"
+#include "app/core/UserController.h"
 #include "app/shell/PreferencesPane.h"
 
-class BackupController;
 class QCheckBox;
 class QGridLayout;
 class QLabel;
@@ -24,7 +25,6 @@ class QProgressBar;
 class QPushButton;
 class QuotaController;
 class SyncExtensionController;
-class UserController;
 
 // The general tab: the account with its storage, the version, start at login, the file manager's
 // badges, the links, and the button that signs in or out (asking first while a restore runs).

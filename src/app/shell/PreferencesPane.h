@@ -4,9 +4,9 @@
 #include <QPointer>
 #include <QSize>
 #include <QString>
+#include <QWidget>
 
 class QGridLayout;
-class QWidget;
 
 // One pane of the preferences window (or one of its sheets): a controller that builds its view on
 // first use and hears when it is about to be shown. The view keeps the size it was designed at

@@ -4,7 +4,7 @@
 #include <QObject>
 #include <QPointer>
 
-class PreferencesTabViewItem;
+#include "app/shell/PreferencesTabViewItem.h"
 
 // Hears what a tab view does, in the order it does it.
 class PreferencesTabViewDelegate {

@@ -115,6 +115,10 @@ void PreferencesTabViewController::viewWillAppear() {
     }
 
     updateTabViewItems();
+
+    // The selected pane appears with the window.
+    if (PreferencesTabViewItem* item = tabView_->selectedTabViewItem(); item && item->viewController())
+        item->viewController()->viewWillAppear();
 }
 
 void PreferencesTabViewController::handControllersToPanes() {
@@ -216,6 +220,8 @@ void PreferencesTabViewController::showSelectedPane() {
     }
     shownPaneView_ = paneView;
     if (paneView) {
+        // A pane selected in a window on screen appears now; otherwise it appears with the window.
+        if (QWidget* w = window(); w && w->isVisible()) item->viewController()->viewWillAppear();
         content_->layout()->addWidget(paneView);
         paneView->show();
     }

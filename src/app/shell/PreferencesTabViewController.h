@@ -6,19 +6,19 @@
 #include <QPointer>
 #include <QSizeF>
 #include <QString>
+#include <QPropertyAnimation>
+#include <QToolBar>
+#include <QWidget>
+
+#include "app/backup/BackupController.h"
+#include "app/core/FeaturesController.h"
+#include "app/core/UserController.h"
+#include "app/sync/SyncController.h"
 
 #include "app/shell/PreferencesTabView.h"
 #include "app/shell/PreferencesTabViewItem.h"
 
-class BackupController;
-class FeaturesController;
-class QPropertyAnimation;
-class QToolBar;
-class QVBoxLayout;
-class QWidget;
 class SparkleUpdaterController;
-class SyncController;
-class UserController;
 
 // The preferences window's content: a toolbar of tabs over the selected pane. It decides which tabs
 // the user sees (general, sync, one of the two backup tabs, software update), hands the long-lived

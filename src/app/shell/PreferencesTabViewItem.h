@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QString>
 
-class PreferencesPane;
+#include "app/shell/PreferencesPane.h"
+
 class PreferencesTabView;
 
 // One tab of the preferences window: its label and toolbar image, and the pane it shows (none
@@ -39,5 +40,6 @@ private:
     QString label_;
     QIcon image_;
     QPointer<PreferencesPane> viewController_;
-    QPointer<PreferencesTabView> tabView_;
+    // Cleared by the tab view as it lets the item go or goes away itself.
+    PreferencesTabView* tabView_ = nullptr;
 };

@@ -3,13 +3,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <memory>
 
 class BackupController;
 class FeaturesController;
 class PreferencesTabViewController;
-class QWidget;
 class SparkleUpdaterController;
 class SyncController;
 class UserController;

@@ -8,14 +8,14 @@
 #include <memory>
 
 #include "app/common/LocalizationController.h"
+#include "app/selectivesync/SelectiveSyncViewController.h"
+#include "app/sync/SyncController.h"
 #include "app/core/ReachabilityController.h"
+#include "app/core/UserController.h"
 #include "app/shell/PreferencesPane.h"
 
 class QLabel;
 class QPushButton;
-class SelectiveSyncViewController;
-class SyncController;
-class UserController;
 
 // The sync tab: the sync state and the button that opens the selective-sync sheet, which gets this
 // pane's sync controller. The button works only while signed in and online. Main thread only.
