@@ -18,6 +18,12 @@ std::optional<AppCenterSDKDelegate::Attachment> AppCenterSDKDelegate::attachment
     return Attachment{text, QStringLiteral("KVTLogger.log")};
 }
 
+std::vector<AppCenterSDKDelegate::Attachment> AppCenterSDKDelegate::attachmentsWithCrashes(const CrashReport&) const {
+    std::vector<Attachment> attachments;
+    if (auto attachment = attachmentForCrashReport()) attachments.push_back(std::move(*attachment));
+    return attachments;
+}
+
 QString AppCenterSDK::appSecret(std::optional<QString> secret) {
     if (secret) return *secret;
     const QVariant value = Bundle::main().object(QStringLiteral("AppCenterAppSecret"));
@@ -35,17 +41,3 @@ void AppCenterSDK::start(const QString& secret, bool crashReportingEnabled, bool
 }
 
 std::shared_ptr<AppCenterSDKDelegate> AppCenterSDK::currentDelegate() { return delegateSlot(); }
-
-CrashService& CrashService::shared() {
-    static CrashService service;
-    return service;
-}
-
-void CrashService::start(const QString& secret) {
-    started_ = true;
-    secret_ = secret;
-}
-
-void CrashService::setEnabled(bool enabled) { enabled_ = enabled; }
-
-void CrashService::setDelegate(std::shared_ptr<AppCenterSDKDelegate> delegate) { delegate_ = std::move(delegate); }

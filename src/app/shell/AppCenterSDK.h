@@ -4,6 +4,11 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
+
+#include "app/shell/CrashService.h"
+
+struct CrashReport;
 
 // Attaches the log text to every crash report when log upload is on.
 class AppCenterSDKDelegate {
@@ -17,6 +22,9 @@ public:
     };
     // One "KVTLogger.log" attachment with the log files' text, or none when log upload is off.
     std::optional<Attachment> attachmentForCrashReport() const;
+    // The attachments of a report: the log attachment when log upload is on, else none. The
+    // report itself is not looked at. Any thread.
+    std::vector<Attachment> attachmentsWithCrashes(const CrashReport& report) const;
 
 private:
     bool isLogUploadEnabled_;
@@ -30,22 +38,4 @@ public:
     static void start(const QString& secret, bool crashReportingEnabled, bool logUploadEnabled);
     // The delegate of the last start; none before the first.
     static std::shared_ptr<AppCenterSDKDelegate> currentDelegate();
-};
-
-// The crash service stand-in: whether it was started and whether it is collecting.
-class CrashService {
-public:
-    static CrashService& shared();
-    void start(const QString& secret);
-    void setEnabled(bool enabled);
-    void setDelegate(std::shared_ptr<AppCenterSDKDelegate> delegate);
-    bool isStarted() const { return started_; }
-    bool isEnabled() const { return started_ && enabled_; }
-    QString secret() const { return secret_; }
-
-private:
-    bool started_ = false;
-    bool enabled_ = false;
-    QString secret_;
-    std::shared_ptr<AppCenterSDKDelegate> delegate_;
 };
