@@ -79,6 +79,8 @@ void SyncErrorsViewController::reloadTable() {
                             new QTableWidgetItem(error.rootRelativePath().value_or(QString())));
         tableView_->setItem(row, errorTableColumn, new QTableWidgetItem(error.errorDescription().value_or(QString())));
     }
+    tableView_->resizeColumnToContents(dateTableColumn);
+    tableView_->resizeColumnToContents(rootRelativePathTableColumn);
 }
 
 void SyncErrorsViewController::viewWillAppear() {
