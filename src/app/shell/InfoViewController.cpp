@@ -32,6 +32,7 @@ InfoViewController::InfoViewController(QWidget* parent) : OnboardingViewControll
 
     contentLayout_ = new QVBoxLayout;
     contentLayout_->setSpacing(8);
+    contentLayout_->addStretch(1);
     layout->addLayout(contentLayout_, 1);
 
     // An uninstalled font leaves the label's own.
@@ -43,6 +44,14 @@ InfoViewController::InfoViewController(QWidget* parent) : OnboardingViewControll
         titleLabel_->setFont(bold);
     }
     if (const auto font = C::subtitleFont()) subtitleLabel_->setFont(*font);
+}
+
+void InfoViewController::addContentWidget(QWidget* widget, int stretch) {
+    contentLayout_->insertWidget(contentLayout_->count() - 1, widget, stretch);
+}
+
+void InfoViewController::addContentLayout(QLayout* layout) {
+    contentLayout_->insertLayout(contentLayout_->count() - 1, layout);
 }
 
 QString InfoViewController::subtitleString() const {

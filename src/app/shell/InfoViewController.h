@@ -6,6 +6,7 @@
 
 class Info;
 class QLabel;
+class QLayout;
 class QVBoxLayout;
 
 // An onboarding page with the page model's image, title and subtitle.
@@ -29,8 +30,10 @@ public:
     static constexpr int maximumSubtitleLineHeight = 20;
 
 protected:
-    // Between the labels and the bottom of the page, for the pages that show more.
-    QVBoxLayout* contentLayout() const { return contentLayout_; }
+    // Between the labels and the bottom of the page, for the pages that show more; the room left
+    // over stays below the content.
+    void addContentWidget(QWidget* widget, int stretch = 0);
+    void addContentLayout(QLayout* layout);
     // The model's texts; subclasses may show others when the model has none.
     virtual void updateTexts(const Info* model);
     void setSubtitleString(const QString& text);

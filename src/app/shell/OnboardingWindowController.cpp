@@ -203,6 +203,8 @@ QWidget* OnboardingWindowController::makeSignInPage() {
     if (!userController) return plainPage();
     SignInPage* page = BusinessFacadeHolder::facade().makeSignInPage(nullptr);
     if (!page) return plainPage();
+    // The framework's form spans its page; the window gives it the assistant's margins.
+    page->setContentsMargins(100, 0, 100, 0);
     // The page dies with the window controller's window; the connections die with either side.
     connect(page, &SignInPage::loadingChanged, this, [this](bool loading) { setProgressAnimating(loading); });
     connect(page, &SignInPage::didFinishSignIn, this, [this] { signInDidFinish(true, std::nullopt); });

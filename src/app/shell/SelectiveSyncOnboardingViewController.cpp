@@ -13,7 +13,8 @@ SelectiveSyncOnboardingViewController::SelectiveSyncOnboardingViewController(QWi
     containerView_->setMinimumHeight(220);
     auto* containerLayout = new QVBoxLayout(containerView_);
     containerLayout->setContentsMargins(0, 0, 0, 0);
-    contentLayout()->addWidget(containerView_, 1);
+    // The browser takes nearly all the room the page has.
+    addContentWidget(containerView_, 20);
 
     browserController_.reset(Storyboard::instantiateAs<SelectiveSyncBrowserController>(
         Storyboard::main(), SelectiveSyncBrowserController::storyboardIdentifier));

@@ -86,8 +86,7 @@ SyncRootSelectionViewController::SyncRootSelectionViewController(
     syncRootButton_->setMenu(syncRootMenu_);
     row->addWidget(syncRootButton_);
     row->addStretch(1);
-    contentLayout()->addLayout(row);
-    contentLayout()->addStretch(1);
+    addContentLayout(row);
     updateSyncRootMenu();
 }
 

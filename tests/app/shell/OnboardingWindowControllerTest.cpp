@@ -95,6 +95,8 @@ TEST_F(OnboardingFixture, SignInReportsEveryAttemptAndAdvancesOnlyOnSuccess) {
     goTo(1);
     auto* page = qobject_cast<SignInPage*>(controller->currentPage());
     ASSERT_TRUE(page);
+    EXPECT_FALSE(controller->refreshButton()->isHidden());
+    controller->window()->grab().save(QStringLiteral("/dev/shm/onboarding-signin.png"));
     page->userNameField()->setText("anna");
     page->passwordField()->setText("secret-password");
     page->submit();
