@@ -20,6 +20,7 @@
 #include "app/core/QuotaOverviewTransformer.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
+#include "app/shell/AcknowledgementsController.h"
 #include "app/sync/SyncExtensionController.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
@@ -58,8 +59,7 @@ GeneralViewController::Environment GeneralViewController::Environment::standard(
     environment.updateExtensionState = [](bool enabled) {
         SyncExtensionController::shared().updateExtensionState(enabled);
     };
-    // The acknowledgements page is not part of this build yet.
-    environment.acknowledgementsURL = [] { return std::optional<QUrl>(); };
+    environment.acknowledgementsURL = [] { return AcknowledgementsController().acknowledgementsFileURL(); };
     return environment;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -262,6 +263,18 @@ TEST_F(GeneralPaneTest, LinksOpenTheirAddressesAndTextsThatAreNoURLOpenNothing) 
         EXPECT_EQ(openURLText(QString::fromUtf8(text)), opens);
         EXPECT_EQ(openedURLs.size(), before + (opens ? 1 : 0));
     }
+}
+
+TEST_F(GeneralPaneTest, AcknowledgementsOpenTheWrittenPage) {
+    GeneralViewController::Environment environment = GeneralViewController::Environment::standard();
+    environment.setLoginItemEnabled = {};
+    environment.updateExtensionState = {};
+    GeneralViewController standard(environment);
+    standard.openAcknowledgments(nullptr);
+    ASSERT_EQ(openedURLs.size(), 1u);
+    ASSERT_TRUE(openedURLs[0].isLocalFile());
+    EXPECT_TRUE(openedURLs[0].toLocalFile().endsWith(QStringLiteral("/acknowledgments.html")));
+    EXPECT_TRUE(QFile::exists(openedURLs[0].toLocalFile()));
 }
 
 TEST_F(GeneralPaneTest, VersionAndMergedRows) {
