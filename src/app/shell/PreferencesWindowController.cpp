@@ -12,6 +12,7 @@
 #include "app/shell/GeneralViewController.h"
 #include "app/shell/ImportEncryptionKeyViewController.h"
 #include "app/shell/PreferencesPane.h"
+#include "app/shell/PreferencesSoftwareUpdatePane.h"
 #include "app/shell/PreferencesTabViewController.h"
 #include "app/shell/SyncViewController.h"
 #include "platform/appkit/Storyboard.h"
@@ -97,6 +98,8 @@ void registerPreferencesScenes() {
                               [] { return new EncryptionViewController; });
     Storyboard::registerScene(main, PreferencesTabViewController::encryptionUpsellScene,
                               [] { return new EncryptionUpsellViewController; });
+    Storyboard::registerScene(main, PreferencesTabViewController::softwareUpdateScene,
+                              [] { return new PreferencesSoftwareUpdatePane; });
     Storyboard::registerScene(main, QStringLiteral("EncryptionQRCodeController"),
                               [] { return new EncryptionQRCodeController; });
     Storyboard::registerScene(main, QStringLiteral("CreateEncryptionKeyViewController"),

@@ -18,6 +18,8 @@
 #include "app/shell/EncryptionUpsellViewController.h"
 #include "app/shell/EncryptionViewController.h"
 #include "app/shell/ImportEncryptionKeyViewController.h"
+#include "app/shell/PreferencesSoftwareUpdatePane.h"
+#include "app/shell/PreferencesTabViewController.h"
 #include "app/shell/SyncViewController.h"
 #include "app/sync/SyncController.h"
 #include "support/TestEnvironment.h"
@@ -253,6 +255,17 @@ TEST_F(PanesTest, ImportKeySheetShowsTheChosenFile) {
     grab(sheet.view(), QStringLiteral("encryption-importkey"));
     sheet.cancel(nullptr);
     EXPECT_FALSE(sheet.view()->isVisible());
+}
+
+TEST_F(PanesTest, TheSoftwareUpdateTabShowsTheUpdatePaneWithTheUpdater) {
+    SparkleUpdaterController sparkle(true);
+    PreferencesTabViewController tabs;
+    tabs.sparkleController = &sparkle;
+    tabs.viewWillAppear();
+    auto* pane = qobject_cast<PreferencesSoftwareUpdatePane*>(tabs.softwareUpdateTabViewItem()->viewController());
+    ASSERT_TRUE(pane);
+    EXPECT_EQ(pane->controller()->sparkleController(), &sparkle);
+    EXPECT_EQ(pane->view(), pane->controller()->view());
 }
 
 }  // namespace
