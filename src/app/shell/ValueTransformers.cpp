@@ -3,12 +3,12 @@
 #include "app/backup/BackupItemsTransformer.h"
 #include "app/core/QuotaOverviewTransformer.h"
 #include "app/selectivesync/SelectiveSyncButtonTransformer.h"
-#include "app/sharing/ShareInfoTtlTransformer.h"
-#include "app/sharing/ShareInfoMaxDownloadsSelectionTransformer.h"
+#include "app/sharing/ShareDownloadTransformer.h"
 #include "app/sharing/ShareInfoDaysValidLimitTransformer.h"
 #include "app/sharing/ShareInfoMaxDownloadsLimitTransformer.h"
+#include "app/sharing/ShareInfoMaxDownloadsSelectionTransformer.h"
 #include "app/sharing/ShareInfoPasswordTransformer.h"
-#include "app/sharing/ShareDownloadTransformer.h"
+#include "app/sharing/ShareInfoTtlTransformer.h"
 #include "app/sharing/ShareViaEmailTransformer.h"
 #include "app/sharing/StringHasValidEmailsTransformer.h"
 #include "app/shell/DataToImageTransformer.h"
@@ -48,6 +48,14 @@ const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations()
         row<SelectiveSyncButtonTransformer>(N::selectiveSyncButton()),
         row<PathToImageTransformer>(N::pathToImage()),
         row<PathToLastPathComponentTransformer>(N::pathToLastPathComponent()),
+        row<ShareDownloadTransformer>(N::shareDownload()),
+        row<ShareViaEmailTransformer>(N::shareViaEmail()),
+        row<ShareInfoMaxDownloadsLimitTransformer>(N::shareInfoMaxDownloadsLimit()),
+        row<ShareInfoMaxDownloadsSelectionTransformer>(N::shareInfoMaxDownloadsSelection()),
+        row<ShareInfoPasswordTransformer>(N::shareInfoPassword()),
+        row<ShareInfoTtlTransformer>(N::shareInfoTtl()),
+        row<ShareInfoDaysValidLimitTransformer>(N::shareInfoDaysValidLimit()),
+        row<StringHasValidEmailsTransformer>(N::stringHasValidEmails()),
         row<StringIsNotEmptyTransformer>(N::stringIsNotEmpty()),
         row<StringIsValidPasswordTransformer>(N::stringIsValidPassword()),
         row<StringIsValidEncryptionPasswordTransformer>(N::stringIsValidEncryptionPassword()),
@@ -57,14 +65,6 @@ const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations()
         row<UploadQueueCountTransformer>(N::uploadQueueCount()),
         row<ErrorColorTransformer>(N::errorColor()),
         row<RemoteActivityDateTransformer>(N::remoteActivityDate()),
-        row<ShareInfoTtlTransformer>(N::shareInfoTtl()),
-        row<ShareInfoMaxDownloadsSelectionTransformer>(N::shareInfoMaxDownloadsSelection()),
-        row<ShareInfoDaysValidLimitTransformer>(N::shareInfoDaysValidLimit()),
-        row<ShareInfoMaxDownloadsLimitTransformer>(N::shareInfoMaxDownloadsLimit()),
-        row<ShareInfoPasswordTransformer>(N::shareInfoPassword()),
-        row<ShareDownloadTransformer>(N::shareDownload()),
-        row<ShareViaEmailTransformer>(N::shareViaEmail()),
-        row<StringHasValidEmailsTransformer>(N::stringHasValidEmails()),
     };
     return rows;
 }

@@ -48,23 +48,14 @@ void click(QWidget& widget, QPoint press, QPoint release) {
     QApplication::sendEvent(&widget, &up);
 }
 
-TEST(FlatButton, StoresItsInitialLookWithoutDrawingIt) {
-    FlatButton button(QStringLiteral("Go"));
-    EXPECT_EQ(button.shadowOpacity(), 1.0f);
-    EXPECT_EQ(button.shadowNSColor(), QColor(Qt::black));
-    EXPECT_EQ(button.backgroundNSColor().alpha(), 0);
-    EXPECT_EQ(button.layer().shadowOpacity, 0.0f);
-    EXPECT_EQ(button.layer().borderWidth, 0.0);
-    EXPECT_EQ(button.graphicsEffect(), nullptr);
-    button.resize(80, 30);
-    const QImage plain = snapshot(button);
-    EXPECT_TRUE(near(plain.pixelColor(2, 2), button.palette().color(QPalette::Window), 0));
-}
-
 TEST(FlatButton, DrawsItsBorderBackgroundAndHighlight) {
     FlatButton button(QStringLiteral("Go"));
     button.resize(90, 32);
     const QPoint edge(1, 16), inside(8, 6);
+    // The initial look is only stored: nothing is drawn behind the title, no shadow is cast.
+    EXPECT_EQ(button.shadowOpacity(), 1.0f);
+    EXPECT_EQ(button.graphicsEffect(), nullptr);
+    EXPECT_TRUE(near(snapshot(button).pixelColor(edge), button.palette().color(QPalette::Window), 0));
 
     // A border width set later shows the layer's border, black until a colour is given.
     button.setBorderWidth(3);
@@ -203,10 +194,12 @@ public:
     Q_INVOKABLE bool validateToolbarItem(QObject*) { return answer; }
 };
 
+// Who answers the item's action, and how.
+enum class Responder { uiNo, uiYes, toolbarYes, toolbarNo, noValidation, lacksAction, nobody, viewController, application };
+
 struct ValidationCase {
     const char* name;
-    // Returns the target to set on the item (nullptr: the chain decides).
-    std::function<QObject*(QWidget& window, std::vector<std::unique_ptr<QObject>>& keep)> setUp;
+    Responder responder;
     bool viewIsControl;
     bool hasAction;
     bool startEnabled;
@@ -223,11 +216,36 @@ protected:
 TEST_P(ToolbarValidation, EnablesTheControlAsTheActionsTargetSays) {
     const ValidationCase& c = GetParam();
     QWidget window;
-    auto* layout = new QVBoxLayout(&window);
     auto* toolbar = new QToolBar(&window);
-    layout->addWidget(toolbar);
-    std::vector<std::unique_ptr<QObject>> keep;
-    QObject* target = c.setUp(window, keep);
+    (new QVBoxLayout(&window))->addWidget(toolbar);
+
+    std::unique_ptr<QObject> responder;
+    QObject* target = nullptr;
+    switch (c.responder) {
+    case Responder::uiNo:
+    case Responder::uiYes: {
+        auto* h = new UIValidatingHandler;
+        h->answer = c.responder == Responder::uiYes;
+        responder.reset(target = h);
+        break;
+    }
+    case Responder::toolbarYes:
+    case Responder::toolbarNo:
+    case Responder::viewController: {
+        auto* h = new ToolbarValidatingHandler;
+        h->answer = c.responder == Responder::toolbarYes;
+        responder.reset(h);
+        if (c.responder == Responder::viewController) window.setProperty("viewController", QVariant::fromValue<QObject*>(h));
+        else target = h;
+        break;
+    }
+    case Responder::noValidation: responder.reset(target = new Handler); break;
+    case Responder::lacksAction: responder.reset(target = new QObject); break;
+    case Responder::application:
+        Application::shared().registerAction(QStringLiteral("refreshShares:"), [](QObject*) {});
+        break;
+    case Responder::nobody: break;
+    }
 
     auto* item = new DisableableToolbarItem(QStringLiteral("refresh"), toolbar);
     QWidget* view = c.viewIsControl ? static_cast<QWidget*>(new QToolButton) : new QLabel(QStringLiteral("Refresh"));
@@ -241,57 +259,19 @@ TEST_P(ToolbarValidation, EnablesTheControlAsTheActionsTargetSays) {
     EXPECT_EQ(view->isEnabled(), c.expectEnabled);
 }
 
-QObject* own(std::vector<std::unique_ptr<QObject>>& keep, QObject* object) {
-    keep.emplace_back(object);
-    return object;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, ToolbarValidation,
-    ::testing::Values(
-        ValidationCase{"TargetSaysNoThroughUserInterfaceValidation",
-                       [](QWidget&, auto& keep) { return own(keep, new UIValidatingHandler); }, true, true, true, false},
-        ValidationCase{"UserInterfaceValidationWinsOverToolbarValidation",
-                       [](QWidget&, auto& keep) {
-                           auto* h = new UIValidatingHandler;
-                           h->answer = true;
-                           return own(keep, h);
-                       },
-                       true, true, false, true},
-        ValidationCase{"TargetSaysYesThroughToolbarValidation",
-                       [](QWidget&, auto& keep) {
-                           auto* h = new ToolbarValidatingHandler;
-                           h->answer = true;
-                           return own(keep, h);
-                       },
-                       true, true, false, true},
-        ValidationCase{"TargetSaysNoThroughToolbarValidation",
-                       [](QWidget&, auto& keep) { return own(keep, new ToolbarValidatingHandler); }, true, true, true, false},
-        ValidationCase{"TargetWithoutValidationEnables", [](QWidget&, auto& keep) { return own(keep, new Handler); },
-                       true, true, false, true},
-        ValidationCase{"TargetWithoutTheActionLeavesTheControl",
-                       [](QWidget&, auto& keep) { return own(keep, new QObject); }, true, true, false, false},
-        ValidationCase{"NobodyHandlesTheActionLeavesItDisabled", [](QWidget&, auto&) { return nullptr; }, true, true,
-                       false, false},
-        ValidationCase{"NobodyHandlesTheActionLeavesItEnabled", [](QWidget&, auto&) { return nullptr; }, true, true,
-                       true, true},
-        ValidationCase{"ViewControllerOnTheChainSaysNo",
-                       [](QWidget& window, auto& keep) -> QObject* {
-                           auto* controller = new ToolbarValidatingHandler;
-                           window.setProperty("viewController", QVariant::fromValue<QObject*>(own(keep, controller)));
-                           return nullptr;
-                       },
-                       true, true, true, false},
-        ValidationCase{"ApplicationHandlerEnables",
-                       [](QWidget&, auto&) -> QObject* {
-                           Application::shared().registerAction(QStringLiteral("refreshShares:"), [](QObject*) {});
-                           return nullptr;
-                       },
-                       true, true, false, true},
-        ValidationCase{"ViewThatIsNoControlIsLeft",
-                       [](QWidget&, auto& keep) { return own(keep, new UIValidatingHandler); }, false, true, true, true},
-        ValidationCase{"ItemWithoutActionIsLeft",
-                       [](QWidget&, auto& keep) { return own(keep, new UIValidatingHandler); }, true, false, true, true}),
+    ::testing::Values(ValidationCase{"UserInterfaceValidationSaysNo", Responder::uiNo, true, true, true, false},
+                      ValidationCase{"UserInterfaceValidationWinsOverToolbarValidation", Responder::uiYes, true, true, false, true},
+                      ValidationCase{"ToolbarValidationSaysYes", Responder::toolbarYes, true, true, false, true},
+                      ValidationCase{"ToolbarValidationSaysNo", Responder::toolbarNo, true, true, true, false},
+                      ValidationCase{"TargetWithoutValidationEnables", Responder::noValidation, true, true, false, true},
+                      ValidationCase{"TargetWithoutTheActionLeavesTheControl", Responder::lacksAction, true, true, false, false},
+                      ValidationCase{"NobodyHandlesTheActionLeavesTheControl", Responder::nobody, true, true, true, true},
+                      ValidationCase{"ViewControllerOnTheChainSaysNo", Responder::viewController, true, true, true, false},
+                      ValidationCase{"ApplicationHandlerEnables", Responder::application, true, true, false, true},
+                      ValidationCase{"ViewThatIsNoControlIsLeft", Responder::uiNo, false, true, true, true},
+                      ValidationCase{"ItemWithoutActionIsLeft", Responder::uiNo, true, false, true, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ToolbarItem, PlainItemFollowsItsTargetAndSendsItsAction) {
@@ -322,17 +302,17 @@ TEST(CustomControls, Snapshot) {
     auto* layout = new QVBoxLayout(&window);
     auto* buttons = new QHBoxLayout;
     auto* plainFlat = new FlatButton(QStringLiteral("Flat"));
-    auto* styled = new FlatButton(QStringLiteral("Continue"));
-    styled->setBackgroundNSColor(QColor(0x2f, 0x6f, 0xeb));
-    styled->setHighlightedBackgroundNSColor(QColor(0x1c, 0x4f, 0xb8));
-    styled->setTextColor(Qt::white);
-    styled->setCornerRadius(6);
-    auto* pressed = new FlatButton(QStringLiteral("Pressed"));
-    pressed->setBackgroundNSColor(QColor(0x2f, 0x6f, 0xeb));
-    pressed->setHighlightedBackgroundNSColor(QColor(0x1c, 0x4f, 0xb8));
-    pressed->setTextColor(Qt::white);
-    pressed->setCornerRadius(6);
-    pressed->setDown(true);
+    const auto blue = [](const char* title, bool down) {
+        auto* button = new FlatButton(QString::fromUtf8(title));
+        button->setBackgroundNSColor(QColor(0x2f, 0x6f, 0xeb));
+        button->setHighlightedBackgroundNSColor(QColor(0x1c, 0x4f, 0xb8));
+        button->setTextColor(Qt::white);
+        button->setCornerRadius(6);
+        button->setDown(down);
+        return button;
+    };
+    auto* styled = blue("Continue", false);
+    auto* pressed = blue("Pressed", true);
     auto* bordered = new FlatButton(QStringLiteral("Bordered"));
     bordered->setBorderWidth(1.5);
     bordered->setBorderNSColor(QColor(0x88, 0x88, 0x88));

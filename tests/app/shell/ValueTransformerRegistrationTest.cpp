@@ -42,13 +42,16 @@ TEST(ValueTransformerRegistration, RegistersEachClassUnderItsOwnNameInTableOrder
     QStringList expected;
     for (const auto& row : rows) expected << row.name;
     EXPECT_EQ(registered, expected);
-    // Every shell transformer is there.
+    // Every transformer this build has is there.
     for (const char* name : {"ProductVersionTransformer", "UserButtonTransformer", "UserNameTransformer",
                              "PathToImageTransformer", "PathToLastPathComponentTransformer", "StringIsNotEmptyTransformer",
                              "StringIsValidPasswordTransformer", "StringIsValidEncryptionPasswordTransformer",
                              "DataToImageTransformer", "RelativeToAbsolutePathTransformer", "DownloadQueueCountTransformer",
                              "UploadQueueCountTransformer", "ErrorColorTransformer", "RemoteActivityDateTransformer",
-                             "QuotaOverviewTransformer", "SelectiveSyncButtonTransformer", "BackupItemsTransformer"})
+                             "QuotaOverviewTransformer", "SelectiveSyncButtonTransformer", "BackupItemsTransformer",
+                             "ShareDownloadTransformer", "ShareViaEmailTransformer", "ShareInfoMaxDownloadsLimitTransformer",
+                             "ShareInfoMaxDownloadsSelectionTransformer", "ShareInfoPasswordTransformer", "ShareInfoTtlTransformer",
+                             "ShareInfoDaysValidLimitTransformer", "StringHasValidEmailsTransformer"})
         EXPECT_TRUE(expected.contains(QLatin1String(name))) << name;
 }
 
