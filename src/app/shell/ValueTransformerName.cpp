@@ -2,10 +2,10 @@
 
 namespace ValueTransformerName {
 
-#define NAME(function, text)                               \
-    const QString& function() {                             \
+#define NAME(function, text)                              \
+    const QString& function() {                           \
         static const QString name = QStringLiteral(text); \
-        return name;                                       \
+        return name;                                      \
     }
 
 NAME(productVersion, "ProductVersionTransformer")
