@@ -3,7 +3,9 @@
 
 #include "app/delegate/AppDelegate.h"
 #include "app/selectivesync/SelectiveSyncViewController.h"
+#include "app/shell/ConnectionDoctorWindowController.h"
 #include "app/shell/MenuBarExtrasController.h"
+#include "app/shell/PreferencesWindowController.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 
@@ -21,6 +23,8 @@ int main(int argc, char** argv) {
 
     registerMenuBarExtrasScene();
     registerSelectiveSyncScenes();
+    registerConnectionDoctorScenes();
+    registerPreferencesScenes();
     AppDelegate delegate;
     return Application::shared().run(&delegate);
 }

@@ -18,6 +18,8 @@ class AppServer;
 class BackupController;
 class BusinessFrameworkController;
 class CommServer;
+class PreferencesWindowController;
+class ConnectionDoctorWindowController;
 class FeaturesController;
 class LocalizationController;
 class MenuBarExtrasController;
@@ -76,6 +78,10 @@ public:
     void resetUserSession();
     // After the user confirms: back to the factory state, then quit.
     void resetToFactorySettings();
+    // Made on first use and kept; handed the controllers each time it is shown.
+    void showPreferencesWindow(bool selectBackupTab);
+    // Made on first use and kept, with the sync controller handed to its content each time.
+    void showConnectionDoctor();
     // The actions this delegate answers, by name.
     static const QStringList& actionNames();
 
@@ -111,6 +117,8 @@ private:
     Environment environment_;
     std::unique_ptr<MenuBarExtrasController> menuBarExtrasController_;
     std::unique_ptr<OnboardingWindowController> onboardingWindowController_;
+    std::unique_ptr<ConnectionDoctorWindowController> connectionDoctorWindowController_;
+    std::unique_ptr<PreferencesWindowController> preferencesWindowController_;
     std::unique_ptr<LocalizationController> localizationController_;
     std::unique_ptr<BusinessFrameworkController> frameworkController_;
     std::unique_ptr<SyncController> syncController_;

@@ -13,12 +13,16 @@
 #include "app/core/AppResetter.h"
 #include "app/delegate/AppDelegate.h"
 #include "app/shell/ErrorReportArchive.h"
+#include "app/shell/ConnectionDoctorViewController.h"
+#include "app/shell/ConnectionDoctorWindowController.h"
 #include "app/shell/OnboardingWindowController.h"
+#include "app/shell/PreferencesWindowController.h"
 #include "app/shell/ZipArchiveMaker.h"
 #include "app/sync/SyncController.h"
 #include "app/sync/SyncFolderPaths.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
+#include "platform/appkit/Storyboard.h"
 #include "platform/appkit/Workspace.h"
 #include "platform/foundation/MainQueue.h"
 
@@ -116,6 +120,9 @@ void AppDelegate::registerActions() {
             if (error) presentBackupError(*error);
         }));
     });
+    add(QStringLiteral("showConnectionDoctor:"), [](AppDelegate& d) { d.showConnectionDoctor(); });
+    add(QStringLiteral("showPreferencesWindow:"), [](AppDelegate& d) { d.showPreferencesWindow(false); });
+    add(QStringLiteral("showBackupPreferencesWindow:"), [](AppDelegate& d) { d.showPreferencesWindow(true); });
     add(QStringLiteral("cancelBackup:"), [](AppDelegate& d) {
         if (d.backupController_) showSkipBackupAlert(d.backupController_.get());
     });
@@ -124,6 +131,32 @@ void AppDelegate::registerActions() {
 
 void AppDelegate::unregisterActions() {
     for (const QString& name : actionNames()) Application::shared().unregisterAction(name);
+}
+
+void AppDelegate::showPreferencesWindow(bool selectBackupTab) {
+    if (!preferencesWindowController_) {
+        preferencesWindowController_.reset(Storyboard::instantiateAs<PreferencesWindowController>(
+            Storyboard::main(), PreferencesWindowController::storyboardIdentifier));
+        if (!preferencesWindowController_) return;
+    }
+    preferencesWindowController_->present(backupController_.get(), userController_.get(), featuresController_.get(),
+                                          syncController_.get(), sparkleController_.get(), selectBackupTab);
+}
+
+void AppDelegate::showConnectionDoctor() {
+    if (!connectionDoctorWindowController_) {
+        connectionDoctorWindowController_.reset(Storyboard::instantiateAs<ConnectionDoctorWindowController>(
+            ConnectionDoctorWindowController::storyboardName, ConnectionDoctorWindowController::storyboardIdentifier));
+        if (!connectionDoctorWindowController_) {
+            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ConnectionDoctorWindowController couldn't be instantiated…"));
+            return;
+        }
+    }
+    if (auto* manageable = dynamic_cast<ConnectionDoctorManageable*>(
+            connectionDoctorWindowController_->contentViewController()))
+        manageable->setSyncController(syncController_.get());
+    connectionDoctorWindowController_->showWindow();
+    Application::shared().activate(true);
 }
 
 void AppDelegate::resetToFactorySettings() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,9 @@
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
 #include "app/delegate/AppDelegate.h"
+#include "app/shell/ConnectionDoctorWindowController.h"
 #include "app/shell/MenuBarExtrasController.h"
+#include "app/shell/PreferencesWindowController.h"
 #include "app/shell/SparkleUpdaterController.h"
 #include "app/sync/SyncController.h"
 #include "frameworks/business/ConnectivityManager.h"
@@ -335,6 +338,29 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
         EXPECT_EQ(opened.front(), c.expected);
     }
     Workspace::setOpener(nullptr);
+}
+
+TEST_F(AppDelegateTest, WindowActionsShowTheirWindowsAndReuseThem) {
+    registerPreferencesScenes();
+    registerConnectionDoctorScenes();
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    settle(delegate);
+    const auto visibleWindows = [] {
+        int count = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets()) count += widget->isVisible() && widget->isWindow();
+        return count;
+    };
+    for (const char* action : {"showPreferencesWindow:", "showConnectionDoctor:"}) {
+        SCOPED_TRACE(action);
+        const int before = visibleWindows();
+        EXPECT_TRUE(Application::shared().sendAction(QString::fromLatin1(action)));
+        EXPECT_TRUE(TestEnvironment::waitUntil([&] { return visibleWindows() == before + 1; }));
+        // Asked again, the same window comes forward.
+        EXPECT_TRUE(Application::shared().sendAction(QString::fromLatin1(action)));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(visibleWindows(), before + 1);
+    }
 }
 
 TEST_F(AppDelegateTest, SkippingABackupAsksFirst) {
