@@ -271,25 +271,4 @@ TEST_F(OnboardingFixture, AfterARefusalTheChooserComesBackUntilAFolderPasses) {
     EXPECT_TRUE(setup.lines.contains(QStringLiteral("Cannot perform root directory checks.")));
 }
 
-TEST_F(OnboardingFixture, ChoosingAFolderNamedOrvellaAsksAndCancelKeepsTheOldChoice) {
-    settings().setSyncRoot(QStringLiteral("/previous"));
-    const QString folder = makeFolder("Orvella");
-    writeFile(folder + "/a.txt");
-    SyncRootSelectionViewController page(metadata);
-    page.show();
-    answer = Alert::SecondButtonReturn;
-    panelAnswers = {folder};
-    page.showOpenPanel(nullptr);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return Alert::shownCount() == 1; }));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(settings().syncRoot(), QStringLiteral("/previous"));
-    EXPECT_TRUE(QFileInfo::exists(folder + "/a.txt"));
-
-    answer = Alert::FirstButtonReturn;
-    panelAnswers = {folder};
-    page.showOpenPanel(nullptr);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return settings().syncRoot() == folder; }));
-    EXPECT_TRUE(QFileInfo::exists(folder + "/Orvella/a.txt"));
-}
-
 }  // namespace
