@@ -366,13 +366,17 @@ void AppDelegate::handleSignInError(const AppError& error) {
     const bool wrapsApiError = error.errorCase() == AppError::Case::handledBusinessError && business &&
                                business->kind == BusinessError::Kind::api && business->apiError;
     if (wrapsApiError && *business->apiError == APIError::noLongerAuthorized) {
-        if (onboardingWindowController_) onboardingWindowController_->showFirstPage();
+        if (onboardingWindowController_) {
+            onboardingWindowController_->reloadCurrentPage();
+            onboardingWindowController_->showFirstPage();
+        }
         const QUrl url(LocalizationController().obBvNoLongerAuthorizedURL());
         if (url.isValid() && !url.isEmpty()) Workspace::openUrl(url);
         return;
     }
+    // A wrong password keeps the user on the sign-in page, freshly reloaded.
     if (wrapsApiError && *business->apiError == APIError::notAuthorized && onboardingWindowController_)
-        onboardingWindowController_->showFirstPage();
+        onboardingWindowController_->reloadCurrentPage();
     presentError(error);
 }
 
