@@ -178,9 +178,17 @@ void OrvellaFacade::logout(bool reset, std::function<void(VoidResult)> completio
 }
 
 std::optional<std::vector<SelectiveSyncItem>> OrvellaFacade::subscriptionItems() const {
-    std::lock_guard lock(syncMutex_);
-    if (!syncEngine_) return std::nullopt;
-    std::vector<SelectiveSyncItem> items = syncEngine_->subscriptions();
+    std::vector<SelectiveSyncItem> items;
+    {
+        std::lock_guard lock(syncMutex_);
+        if (syncEngine_) {
+            items = syncEngine_->subscriptions();
+        } else if (!core_->currentUser()) {
+            return std::nullopt;
+        }
+        // Signed in but not syncing yet (the first sign-in's folder choice): nothing has been
+        // chosen, and an engine set up now keeps the whole tree.
+    }
     // The engine keeps everything while its list is empty; said as a list, that is the whole tree.
     if (items.empty()) items.push_back(SelectiveSyncItem{QStringLiteral("/"), true, QString()});
     return items;

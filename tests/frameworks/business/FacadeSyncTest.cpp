@@ -30,11 +30,19 @@ TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
 
     EXPECT_THROW(facade->setUpSync(SyncFacadeImplementation::standard, configuration), std::runtime_error);
     EXPECT_FALSE(facade->syncFacade());
+    EXPECT_FALSE(facade->subscriptionItems().has_value());
 
     makeAccount(QStringLiteral("lin"));
     ASSERT_TRUE(facade->signInNow(QStringLiteral("lin"), QStringLiteral("password1")).isSuccess());
+    // Before any choice, signed in or syncing, the subscriptions say the whole tree.
+    const std::vector<SelectiveSyncItem> wholeTree{{QStringLiteral("/"), true, QString()}};
+    EXPECT_EQ(facade->subscriptionItems(), wholeTree);
     facade->setUpSync(SyncFacadeImplementation::standard, configuration);
     ASSERT_TRUE(facade->syncFacade());
+    EXPECT_EQ(facade->subscriptionItems(), wholeTree);
+    const std::vector<SelectiveSyncItem> chosen{{QStringLiteral("/Documents"), true, QStringLiteral("id-1")}};
+    facade->syncFacade()->setSubscriptions(chosen);
+    EXPECT_EQ(facade->subscriptionItems(), chosen);
 
     // Set up again: the old engine gives way to the new one (it holds the state's lock).
     facade->setUpSync(SyncFacadeImplementation::standard, configuration);
@@ -52,6 +60,7 @@ TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
     Outcome<VoidResult> out;
     facade->logout(false, out.handler());
     EXPECT_FALSE(facade->syncFacade());
+    EXPECT_FALSE(facade->subscriptionItems().has_value());
     ASSERT_TRUE(out.wait());
 }
 
