@@ -77,7 +77,7 @@ public:
         delivery_ = delivery;
     }
 
-    // A node for the spec, its children not loaded.
+    // A node made from its description, its children not loaded.
     std::shared_ptr<DirectoryHierarchyNode> node(TestDirectorySpec spec);
     std::shared_ptr<DirectoryHierarchyNode> root() { return node(folder(QStringLiteral("/"))); }
 
