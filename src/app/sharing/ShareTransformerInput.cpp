@@ -5,26 +5,11 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/appkit/ValueTransformer.h"
+
 namespace ShareTransformerInput {
 
-bool isNumber(const QVariant& value) {
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
+bool isNumber(const QVariant& value) { return ValueTransformer::isNumber(value); }
 
 std::optional<std::int64_t> integer(const QVariant& value) {
     if (!isNumber(value)) return std::nullopt;

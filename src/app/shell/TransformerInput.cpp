@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/core/ObjCUser.h"
+#include "platform/appkit/ValueTransformer.h"
 
 namespace TransformerInput {
 
@@ -28,25 +29,7 @@ bool isNil(const QVariant& value) {
     return false;
 }
 
-bool isNumber(const QVariant& value) {
-    switch (value.metaType().id()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Float:
-    case QMetaType::Double: return true;
-    default: return false;
-    }
-}
+bool isNumber(const QVariant& value) { return ValueTransformer::isNumber(value); }
 
 std::optional<QString> string(const QVariant& value) {
     if (holds<QString>(value)) return value.toString();

@@ -21,6 +21,26 @@ Registry& registry() {
 
 ValueTransformer::~ValueTransformer() = default;
 
+bool ValueTransformer::isNumber(const QVariant& value) {
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Float:
+    case QMetaType::Double: return true;
+    default: return false;
+    }
+}
+
 void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> transformer,
                                            const QString& name) {
     Registry& r = registry();

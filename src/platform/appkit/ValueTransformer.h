@@ -21,4 +21,8 @@ public:
     static std::shared_ptr<ValueTransformer> forName(const QString& name);
     // In the order of first registration.
     static QStringList registeredNames();
+
+    // Whether a bound value is a number as transformers take it: a Boolean or any integer or
+    // floating-point type.
+    static bool isNumber(const QVariant& value);
 };
