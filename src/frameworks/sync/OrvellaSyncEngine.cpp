@@ -156,6 +156,8 @@ private:
     bool checkRoots();
     void checkIdentity(const QString& key, const QString& path);
     void applyDirty(const QSet<QString>& paths);
+    bool rootsReadable(int localError, int remoteError);
+    void noteUnreadable();
     void applyMoves(const std::vector<std::pair<QString, QString>>& moves);
     bool moveRemote(const QString& from, const QString& to);
     std::vector<Planned> plan(const SubscriptionSet& subscriptions);
@@ -241,6 +243,7 @@ private:
     QSet<QString> active_;
     QSet<QString> ignored_;
     QSet<QString> notHeld_;  // the topmost remote items the subscriptions leave out
+    QSet<QString> unreadable_;  // paths whose contents the last scans could not see, either side
     SyncStatus status_ = SyncStatus::of(SyncStatus::Kind::preparing);
     bool statusReported_ = false;
     bool busy_ = true;
@@ -249,6 +252,10 @@ private:
     std::unique_ptr<SyncStateStore> store_;
     FileTree localTree_;
     FileTree remoteTree_;
+    // What the trees could not see: nothing at or below these paths is compared, so that an
+    // unreadable folder never reads as an emptied one.
+    fs::Unreadable localUnknown_;
+    fs::Unreadable remoteUnknown_;
     std::map<QString, IgnoreAnswer> ignoreCache_;
     QSet<QString> stale_;
     bool needFullScan_ = true;
@@ -401,6 +408,10 @@ OVItemSyncStatus OrvellaSyncEngine::Core::itemSyncStatus(const QString& path) co
     }
     if (fs::isTemporaryName(fs::nameOf(*relative))) return OVItemSyncStatus::ignored;
     if (errors_.count(*relative)) return OVItemSyncStatus::error;
+    for (QString p = *relative; !unreadable_.isEmpty(); p = fs::parentOf(p)) {
+        if (unreadable_.contains(p)) return OVItemSyncStatus::error;
+        if (p.isEmpty()) break;
+    }
     if (active_.contains(*relative)) return OVItemSyncStatus::syncing;
     for (QString p = *relative;; p = fs::parentOf(p)) {
         if (ignored_.contains(p)) return OVItemSyncStatus::ignored;
@@ -531,20 +542,28 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     const bool dirty = !pending.paths.isEmpty() || !pending.moves.empty() || !stale_.isEmpty();
     std::vector<QString> localTemporaries, remoteTemporaries;
     const bool firstScan = !temporariesCleaned_;
+    int localError = 0;
     if (fullScan) {
         localTree_.clear();
-        fs::scan(localRoot_, QString(), localTree_, firstScan ? &localTemporaries : nullptr);
+        localUnknown_.clear();
+        localError = fs::scan(localRoot_, QString(), localTree_, localUnknown_, firstScan ? &localTemporaries : nullptr);
         needFullScan_ = false;
         stale_.clear();
     } else {
         QSet<QString> paths = pending.paths;
         paths.unite(stale_);
         stale_.clear();
+        // Folders that could not be read are looked at again, so that sync resumes once they can be.
+        for (const auto& [path, error] : localUnknown_) paths.insert(path);
         applyDirty(paths);
     }
     FileTree previousRemote = std::move(remoteTree_);
     remoteTree_.clear();
-    fs::scan(remoteRoot_, QString(), remoteTree_, firstScan ? &remoteTemporaries : nullptr);
+    remoteUnknown_.clear();
+    const int remoteError =
+        fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr);
+    if (!rootsReadable(localError, remoteError)) return false;
+    noteUnreadable();
     if (firstScan) {
         temporariesCleaned_ = true;
         // Nothing of this engine is being written before its first pass: what is there was left by
@@ -658,17 +677,23 @@ void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
             if (paths.contains(p)) covered = true;
         if (covered) continue;  // the folder's own rescan below sees it
         fs::eraseSubtree(localTree_, path);
+        fs::eraseSubtree(localUnknown_, path);
         if (fs::isTemporaryName(fs::nameOf(path))) continue;
-        const auto entry = fs::stat(local(path));
-        if (!entry) continue;
+        int error = 0;
+        const auto entry = fs::stat(local(path), &error);
+        if (!entry) {
+            if (!fs::meansGone(error)) localUnknown_[path] = error;
+            continue;
+        }
         // The folders on the way down, when the events never named them.
         QStringList ancestors;
         for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p)) ancestors.prepend(p);
         bool reachable = true;
         for (const QString& ancestor : std::as_const(ancestors)) {
             if (localTree_.count(ancestor)) continue;
-            const auto folder = fs::stat(local(ancestor));
+            const auto folder = fs::stat(local(ancestor), &error);
             if (!folder || !folder->isDirectory()) {
+                if (!folder && !fs::meansGone(error)) localUnknown_[ancestor] = error;
                 reachable = false;
                 break;
             }
@@ -676,7 +701,65 @@ void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
         }
         if (!reachable) continue;
         localTree_[path] = *entry;
-        if (entry->isDirectory()) fs::scan(localRoot_, path, localTree_);
+        if (entry->isDirectory()) fs::scan(localRoot_, path, localTree_, localUnknown_);
+    }
+}
+
+// A root that cannot be read (or vanished since it was checked) holds nothing the pass could
+// compare: it waits for the next one, never taking the root for an emptied one.
+bool OrvellaSyncEngine::Core::rootsReadable(int localError, int remoteError) {
+    for (const bool remoteSide : {false, true}) {
+        const int error = remoteSide ? remoteError : localError;
+        if (!error) continue;
+        OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("Cannot read \"%1\": %2")
+                                           .arg(remoteSide ? remoteRoot_ : localRoot_,
+                                                QString::fromUtf8(std::strerror(error))));
+        needFullScan_ = true;
+        setGlobalError(SyncError::Kind::rootDirectoryNotFound);
+        reportStatus(idleStatus());
+        return false;
+    }
+    return true;
+}
+
+// Tells which folders cannot be read (once each, until they can), as errors of their paths.
+void OrvellaSyncEngine::Core::noteUnreadable() {
+    std::map<QString, std::pair<bool, int>> now;  // path -> (remote side, errno)
+    for (const auto& [path, error] : localUnknown_) now.emplace(path, std::pair{false, error});
+    for (const auto& [path, error] : remoteUnknown_) now.emplace(path, std::pair{true, error});
+    QSet<QString> before;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (now.empty() && unreadable_.isEmpty()) return;
+        before = unreadable_;
+    }
+    QSet<QString> paths;
+    for (const auto& [path, side] : now) {
+        paths.insert(path);
+        if (before.contains(path)) continue;
+        const auto& [remoteSide, error] = side;
+        OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("Cannot read \"%1\" %2 (%3): nothing in it is synced until it can be")
+                                             .arg(path, remoteSide ? QStringLiteral("remotely") : QStringLiteral("locally"),
+                                                  QString::fromUtf8(std::strerror(error))));
+        {
+            std::lock_guard lock(stateMutex_);
+            ItemError& entry = errors_[path];
+            entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path,
+                                       SyncError{remoteSide ? SyncError::Kind::itemIsReadonlyOnRemote
+                                                            : SyncError::Kind::itemIsReadonlyOnLocalFS,
+                                                 0}};
+            unreadable_.insert(path);
+        }
+        reportItem(path, OVItemSyncStatus::error);
+    }
+    for (const QString& path : std::as_const(before)) {
+        if (paths.contains(path)) continue;
+        {
+            std::lock_guard lock(stateMutex_);
+            unreadable_.remove(path);
+        }
+        OVLOG_INFO(Log::Sync::sync(), QStringLiteral("\"%1\" can be read again").arg(path));
+        resolveError(path);
     }
 }
 
@@ -796,6 +879,7 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
         if (r != remoteTree_.end() && r->first == path) remoteEntry = (r++)->second;
         if (b != records.end() && b->first == path) base = (b++)->second;
 
+        if (fs::isUnknown(localUnknown_, path) || fs::isUnknown(remoteUnknown_, path)) continue;
         if (!skipped.isEmpty() && insideSkipped(path)) continue;
         if (localEntry && localEntry->type == FsEntry::Type::other) {
             // Links and special files are never followed nor synced.
@@ -958,8 +1042,8 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
     const QString absolute = onRemote ? remote(path) : local(path);
     FileTree& tree = onRemote ? remoteTree_ : localTree_;
     int error = 0;
-    if (!fs::stat(absolute)) {
-        // Already gone.
+    if (!fs::stat(absolute, &error)) {
+        if (fs::meansGone(error)) error = 0;  // already gone
     } else if (entry->isDirectory()) {
         error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
         if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
@@ -1043,8 +1127,10 @@ void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer) const {
     transfer.result = fs::copyAtomically(
         transfer.source, transfer.expectedSource, transfer.target,
         [&] {
-            const auto now = fs::stat(transfer.target);
-            return transfer.expectedTarget ? now && now->sameVersion(*transfer.expectedTarget) : !now;
+            int error = 0;
+            const auto now = fs::stat(transfer.target, &error);
+            return transfer.expectedTarget ? now && now->sameVersion(*transfer.expectedTarget)
+                                           : !now && fs::meansGone(error);
         },
         cancel_);
 }
@@ -1167,7 +1253,9 @@ void OrvellaSyncEngine::Core::resolveBothChanged(const Planned& item) {
             std::lock_guard lock(stateMutex_);
             known = records_.count(candidate) > 0;
         }
-        if (!known && !remoteTree_.count(candidate) && !fs::stat(local(candidate))) copyPath = candidate;
+        int error = 0;
+        if (!known && !remoteTree_.count(candidate) && !fs::stat(local(candidate), &error) && fs::meansGone(error))
+            copyPath = candidate;
     }
     if (copyPath.isEmpty()) return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, EEXIST);
     if (const int error = fs::writableFolderError(QFileInfo(local(path)).absolutePath()))

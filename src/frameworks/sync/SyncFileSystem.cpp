@@ -13,6 +13,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 bool FsEntry::sameVersion(const FsEntry& other) const {
@@ -25,6 +27,24 @@ namespace SyncFileSystem {
 namespace {
 
 const QString temporaryPrefix = QStringLiteral(".~ovsync-");
+
+std::atomic<bool> hookSet{false};
+std::mutex hookMutex;
+std::shared_ptr<const FaultHook> faultHook;
+
+int injected(Operation operation, const QString& absolute) {
+    if (!hookSet.load(std::memory_order_acquire)) return 0;
+    std::shared_ptr<const FaultHook> hook;
+    {
+        std::lock_guard lock(hookMutex);
+        hook = faultHook;
+    }
+    return hook && *hook ? (*hook)(operation, absolute) : 0;
+}
+
+int injected(Operation operation, const QByteArray& absolute) {
+    return hookSet.load(std::memory_order_acquire) ? injected(operation, QFile::decodeName(absolute)) : 0;
+}
 
 FsEntry entryOf(const struct stat& st) {
     FsEntry entry;
@@ -149,31 +169,57 @@ std::optional<QString> relativeTo(const QString& root, const QString& absolute) 
     return relative;
 }
 
-std::optional<FsEntry> stat(const QString& absolute) {
+bool meansGone(int error) { return error == ENOENT || error == ENOTDIR; }
+
+std::optional<FsEntry> stat(const QString& absolute, int* error) {
+    const QByteArray path = QFile::encodeName(absolute);
     struct stat st {};
-    if (::lstat(QFile::encodeName(absolute).constData(), &st) != 0) return std::nullopt;
+    int failure = injected(Operation::stat, path);
+    if (!failure && ::lstat(path.constData(), &st) != 0) failure = errno;
+    if (error) *error = failure;
+    if (failure) return std::nullopt;
     return entryOf(st);
 }
 
-bool scan(const QString& root, const QString& relativeBase, FileTree& tree, std::vector<QString>* temporaries) {
+bool isUnknown(const Unreadable& unreadable, const QString& relative) {
+    if (unreadable.empty()) return false;
+    for (QString p = relative;; p = parentOf(p)) {
+        if (unreadable.count(p)) return true;
+        if (p.isEmpty()) return false;
+    }
+}
+
+int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
+         std::vector<QString>* temporaries) {
     std::vector<QString> pending{relativeBase};
     bool first = true;
     while (!pending.empty()) {
         const QString folder = std::move(pending.back());
         pending.pop_back();
         const QByteArray path = QFile::encodeName(join(root, folder));
-        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) {
-            if (first) return false;
-            continue;  // vanished or unreadable meanwhile: the next scan sees what it is
-        }
-        first = false;
-        DIR* dir = ::fdopendir(fd);
-        if (!dir) {
+        int error = injected(Operation::openFolder, path);
+        const int fd = error ? -1 : ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && !error) error = errno;
+        DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+        if (fd >= 0 && !dir) {
+            error = errno;
             ::close(fd);
+        }
+        if (!dir) {
+            // Only a folder that is no longer there is gone; one that cannot be read is unknown.
+            if (meansGone(error)) eraseSubtree(tree, folder);
+            else unreadable[folder] = error;
+            if (first) return error;
             continue;
         }
-        while (const dirent* item = ::readdir(dir)) {
+        first = false;
+        for (;;) {
+            errno = 0;
+            const dirent* item = ::readdir(dir);
+            if (!item) {
+                if (errno) unreadable[folder] = errno;
+                break;
+            }
             const char* raw = item->d_name;
             if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
             const QString name = QFile::decodeName(raw);
@@ -184,21 +230,25 @@ bool scan(const QString& root, const QString& relativeBase, FileTree& tree, std:
                 continue;
             }
             struct stat st {};
-            if (::fstatat(::dirfd(dir), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            int statError = hookSet.load(std::memory_order_acquire) ? injected(Operation::stat, path + '/' + raw) : 0;
+            if (!statError && ::fstatat(::dirfd(dir), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) statError = errno;
+            if (statError) {
+                if (!meansGone(statError)) unreadable[relative] = statError;
+                continue;
+            }
             const FsEntry entry = entryOf(st);
             tree[relative] = entry;
             if (entry.isDirectory()) pending.push_back(relative);
         }
         ::closedir(dir);
     }
-    return true;
+    return 0;
 }
 
-void eraseSubtree(FileTree& tree, const QString& relative) {
-    tree.erase(relative);
-    const QString prefix = relative + QLatin1Char('/');
-    auto it = tree.lower_bound(prefix);
-    while (it != tree.end() && it->first.startsWith(prefix)) it = tree.erase(it);
+void setFaultHook(FaultHook hook) {
+    std::lock_guard lock(hookMutex);
+    faultHook = hook ? std::make_shared<const FaultHook>(std::move(hook)) : nullptr;
+    hookSet.store(faultHook != nullptr, std::memory_order_release);
 }
 
 int writableFolderError(const QString& absoluteFolder) {
@@ -287,8 +337,9 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
 }
 
 int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected) {
-    const auto current = stat(absolute);
-    if (!current) return 0;
+    int error = 0;
+    const auto current = stat(absolute, &error);
+    if (!current) return meansGone(error) ? 0 : error;
     if (!current->sameVersion(expected)) return ESTALE;
     const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
     if (const int error = writableFolderError(absolute.left(slash))) return error;

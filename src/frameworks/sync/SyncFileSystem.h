@@ -44,15 +44,41 @@ bool isSameOrBelow(const QString& relative, const QString& ancestor);
 // The path of `absolute` relative to `root`, compared by whole components; none outside it.
 std::optional<QString> relativeTo(const QString& root, const QString& absolute);
 
-std::optional<FsEntry> stat(const QString& absolute);
+// Whether a failure to reach an item means that it is not there. Anything else (no permission,
+// out of descriptors, an I/O error) leaves the item unknown, never gone.
+bool meansGone(int error);
+
+// `error`, when given, receives errno when the item cannot be looked at.
+std::optional<FsEntry> stat(const QString& absolute, int* error = nullptr);
+
+// Paths of a tree (relative) that a scan could not look into, with the reason (errno): a folder
+// listed here exists but what it holds is unknown; an item listed here may or may not exist.
+using Unreadable = std::map<QString, int>;
+// Whether `relative` is, or lies below, one of the unreadable paths.
+bool isUnknown(const Unreadable& unreadable, const QString& relative);
+
 // Adds the items below `relativeBase` (a folder of the tree, "" for the root) to `tree`. Links and
 // other special files are listed as `other` and not entered; names the system cannot represent
-// unchanged as text are skipped. False when the starting folder cannot be read.
+// unchanged as text are skipped. Every folder or item that cannot be read goes to `unreadable`;
+// a subfolder that vanished meanwhile leaves the tree. Returns 0, or errno when the starting
+// folder cannot be read (entered in `unreadable` unless it `meansGone`).
 // Temp files are left out of the tree; `temporaries`, when given, receives their paths.
-bool scan(const QString& root, const QString& relativeBase, FileTree& tree,
-          std::vector<QString>* temporaries = nullptr);
-// Removes `relative` and everything below it from the tree.
-void eraseSubtree(FileTree& tree, const QString& relative);
+int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
+         std::vector<QString>* temporaries = nullptr);
+
+// A seam for tests: the errno to fail an operation on an absolute path with, or 0 to let it run.
+enum class Operation { openFolder, stat, writeData, removeTemporary };
+using FaultHook = std::function<int(Operation, const QString& absolute)>;
+// Replaces the hook (an empty one clears it); any thread may call it while others use the layer.
+void setFaultHook(FaultHook hook);
+// Removes `relative` and everything below it from a map keyed by relative paths.
+template <typename Map>
+void eraseSubtree(Map& map, const QString& relative) {
+    map.erase(relative);
+    const QString prefix = relative + QLatin1Char('/');
+    auto it = map.lower_bound(prefix);
+    while (it != map.end() && it->first.startsWith(prefix)) it = map.erase(it);
+}
 
 // 0 when new items may be written into the folder, else the reason (errno). A folder without its
 // owner's write permission counts as read-only for everybody: the engine respects it also when it

@@ -9,6 +9,7 @@
 
 namespace {
 
+namespace fs = SyncFileSystem;
 using Tree = std::map<QString, QByteArray>;
 
 class LiveSync : public EngineFixture {
@@ -193,6 +194,97 @@ TEST_F(LiveSync, AFailedWriteKeepsTheOldVersionAndReportsTheItem) {
     EXPECT_EQ(read(item), QByteArray("new remote version"));
     EXPECT_TRUE(engine->syncErrors().empty());
     EXPECT_EQ(delegate.lastItemStatus(item), OVItemSyncStatus::synced);
+}
+
+struct UnreadableCase {
+    const char* name;
+    bool remoteSide;
+    const char* item;  // below the case's folder "<name>/sub": the folder itself or one file
+    int error;
+    bool byPermission;  // chmod 000 instead of an injected failure (not as root, who reads anyway)
+    bool fullScan;      // the engine rescans everything instead of the folder the event names
+};
+
+TEST_F(LiveSync, WhatCannotBeReadIsNeverTakenForDeleted) {
+    const std::vector<UnreadableCase> cases{
+        {"localDenied", false, "", EACCES, false, false},
+        {"localOutOfDescriptors", false, "", EMFILE, false, true},
+        {"localIoError", false, "", EIO, false, false},
+        {"localFileIoError", false, "f2.txt", EIO, false, true},
+        {"remoteDenied", true, "", EACCES, false, false},
+        {"remoteOutOfDescriptors", true, "", EMFILE, false, false},
+        {"remoteFileIoError", true, "f2.txt", EIO, false, false},
+        {"localChmod", false, "", EACCES, true, false},
+        {"remoteChmod", true, "", EACCES, true, false},
+    };
+    for (const UnreadableCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.byPermission && ::geteuid() == 0) continue;
+        const QString folder = QString::fromLatin1(c.name) + QStringLiteral("/sub");
+        for (int i = 0; i < 5; ++i) write(local(folder + QStringLiteral("/f%1.txt").arg(i)), QByteArray::number(i));
+        engine->directoryAdded(local(QString::fromLatin1(c.name)));
+        ASSERT_TRUE(bothSidesEqual());
+        const QString& sideRoot = c.remoteSide ? remoteRoot : localRoot;
+        const QString& otherRoot = c.remoteSide ? localRoot : remoteRoot;
+        const Tree before = tree(otherRoot);
+        const QString broken = fs::join(fs::join(sideRoot, folder), QString::fromLatin1(c.item));
+        std::optional<InjectedFault> fault;
+        if (c.byPermission) {
+            ASSERT_EQ(::chmod(QFile::encodeName(broken).constData(), 0), 0);
+        } else {
+            fault.emplace(broken, c.error, *c.item != 0);
+        }
+        if (c.fullScan) engine->triggerSync();
+        else if (!c.remoteSide) engine->itemPermissionChanged(broken, true);
+        const QString other = QString::fromLatin1(c.name) + QStringLiteral(".txt");
+        write(local(other), "another change");
+        engine->fileChanged(local(other));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote(other)); }));
+        ASSERT_TRUE(settle());
+        Tree expected = before;
+        expected[other] = "another change";
+        EXPECT_EQ(tree(otherRoot), expected) << "nothing is deleted on the other side";
+        const QString reported = *c.item ? fs::join(folder, QString::fromLatin1(c.item)) : folder;
+        EXPECT_EQ(engine->itemSyncStatus(local(folder + QStringLiteral("/f2.txt"))), OVItemSyncStatus::error);
+        bool told = false;
+        for (const SyncErrorInfo& error : engine->syncErrors()) told |= error.rootRelativePath == reported;
+        EXPECT_TRUE(told) << "the user is told which item cannot be read";
+        EXPECT_EQ(delegate.lastStatus()->kind, SyncStatus::Kind::error);
+
+        // Readable again: sync goes on by itself.
+        if (c.byPermission) {
+            ASSERT_EQ(::chmod(QFile::encodeName(broken).constData(), 0700), 0);
+        }
+        fault.reset();
+        write(fs::join(sideRoot, folder + QStringLiteral("/new.txt")), "after");
+        if (!c.remoteSide) engine->fileChanged(local(folder + QStringLiteral("/new.txt")));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(fs::join(otherRoot, folder + QStringLiteral("/new.txt"))); }));
+        ASSERT_TRUE(bothSidesEqual());
+        EXPECT_TRUE(engine->syncErrors().empty());
+        EXPECT_EQ(engine->itemSyncStatus(local(folder + QStringLiteral("/f2.txt"))), OVItemSyncStatus::synced);
+    }
+}
+
+TEST_F(LiveSync, ARootThatCannotBeReadIsNeverTakenForAnEmptyOne) {
+    write(local("a/b.txt"), "b");
+    write(local("c.txt"), "c");
+    engine->triggerSync();
+    ASSERT_TRUE(bothSidesEqual());
+    const Tree synced = tree(localRoot);
+    for (const bool remoteSide : {false, true}) {
+        SCOPED_TRACE(remoteSide ? "remote" : "local");
+        {
+            InjectedFault fault(remoteSide ? remoteRoot : localRoot, EMFILE);
+            engine->triggerSync();
+            ASSERT_TRUE(settle());
+            EXPECT_EQ(tree(localRoot), synced);
+            EXPECT_EQ(tree(remoteRoot), synced);
+            EXPECT_TRUE(delegate.lastStatus()->isInterruptingSync());
+        }
+        ASSERT_TRUE(waitUpToDate());
+        EXPECT_EQ(tree(localRoot), synced);
+        EXPECT_EQ(tree(remoteRoot), synced);
+    }
 }
 
 TEST_F(LiveSync, IgnoredItemsAndLinksStayLocal) {

@@ -94,13 +94,16 @@ TEST_F(FileSystemTest, ScanListsLinksWithoutFollowingAndSkipsTempFiles) {
     ASSERT_EQ(::symlink(QFile::encodeName(path("outside")).constData(), QFile::encodeName(path("root/link")).constData()), 0);
     write(path("root/.~ovsync-abc123"), "partial");
     FileTree tree;
-    ASSERT_TRUE(fs::scan(path("root"), QString(), tree));
+    fs::Unreadable unreadable;
+    ASSERT_EQ(fs::scan(path("root"), QString(), tree, unreadable), 0);
+    EXPECT_TRUE(unreadable.empty());
     QStringList names;
     for (const auto& [name, entry] : tree) names << name;
     EXPECT_EQ(names, (QStringList{"a b", "a b/ü.txt", "link"}));
     EXPECT_EQ(tree.at(QStringLiteral("link")).type, FsEntry::Type::other);
     EXPECT_EQ(tree.at(QStringLiteral("a b/ü.txt")).size, 1);
-    EXPECT_FALSE(fs::scan(path("missing"), QString(), tree));
+    EXPECT_EQ(fs::scan(path("missing"), QString(), tree, unreadable), ENOENT);
+    EXPECT_TRUE(unreadable.empty()) << "a folder that is not there is gone, not unknown";
 }
 
 TEST_F(FileSystemTest, RemovalSparesAFileThatChanged) {

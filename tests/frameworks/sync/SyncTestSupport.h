@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "frameworks/sync/OrvellaSyncEngine.h"
+#include "frameworks/sync/SyncFileSystem.h"
 #include "service/StorageService.h"
 #include "support/TestEnvironment.h"
 
@@ -70,6 +71,24 @@ private:
     std::vector<std::pair<QString, OVItemSyncStatus>> items_;
     std::vector<SyncStatus> statuses_;
     std::vector<SyncEvent> events_;
+};
+
+// While it lives, the engine's file-system layer fails on `path` (absolute) with `error`: a folder
+// cannot be opened; with `itemItself` the item cannot even be looked at. A folder without
+// permission also hides what is below it, as the kernel does.
+class InjectedFault {
+public:
+    InjectedFault(const QString& path, int error, bool itemItself = false) {
+        SyncFileSystem::setFaultHook([=](SyncFileSystem::Operation operation, const QString& absolute) {
+            using Op = SyncFileSystem::Operation;
+            if (absolute == path && (operation == Op::openFolder || (operation == Op::stat && itemItself))) return error;
+            if (operation == Op::stat && error == EACCES && absolute.startsWith(path + QLatin1Char('/'))) return error;
+            return 0;
+        });
+    }
+    ~InjectedFault() { SyncFileSystem::setFaultHook({}); }
+    InjectedFault(const InjectedFault&) = delete;
+    InjectedFault& operator=(const InjectedFault&) = delete;
 };
 
 // A sync folder, a service with the user "alice" and a data folder in a fresh temp tree.
