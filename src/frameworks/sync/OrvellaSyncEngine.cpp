@@ -154,6 +154,8 @@ private:
     bool pass(Pending& pending);
     bool work(Pending& pending);
     bool checkRoots();
+    void serviceUnreachable(int error);
+    void keepPending(Pending& pending);
     void checkIdentity(const QString& key, const QString& path);
     void applyDirty(const QSet<QString>& paths);
     bool rootsReadable(int localError, int remoteError);
@@ -498,6 +500,7 @@ void OrvellaSyncEngine::Core::run() {
         try {
             again = pass(pending);
         } catch (const std::exception& error) {
+            keepPending(pending);
             OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Sync pass failed: %1").arg(QString::fromUtf8(error.what())));
             setGlobalError(SyncError::Kind::setupFailure);
             {
@@ -519,8 +522,22 @@ void OrvellaSyncEngine::Core::run() {
 
 bool OrvellaSyncEngine::Core::pass(Pending& pending) {
     const bool worked = work(pending);
+    keepPending(pending);
     if (!worked) ++idlePasses_;
     return worked;
+}
+
+// Changes a pass could not take (paused, offline, a root away) wait for the next one.
+void OrvellaSyncEngine::Core::keepPending(Pending& pending) {
+    if (pending.paths.isEmpty() && pending.moves.empty() && !pending.fullScan && !pending.clearBackoff) return;
+    std::lock_guard lock(mutex_);
+    pending_.paths.unite(pending.paths);
+    // The kept moves happened first.
+    pending.moves.insert(pending.moves.end(), pending_.moves.begin(), pending_.moves.end());
+    pending_.moves = std::move(pending.moves);
+    pending_.fullScan = pending_.fullScan || pending.fullScan;
+    pending_.clearBackoff = pending_.clearBackoff || pending.clearBackoff;
+    pending = Pending{};
 }
 
 bool OrvellaSyncEngine::Core::work(Pending& pending) {
@@ -584,6 +601,8 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         subscriptions = subscriptions_;
     }
     applyMoves(pending.moves);
+    // Taken: from here on what is left to do lives in the trees and in the stale paths.
+    pending = Pending{};
 
     // Quiet: nothing changed on either side since a pass that found nothing to do.
     if (!fullScan && !dirty && lastPassQuiet_ && remoteTree_ == previousRemote &&
@@ -623,7 +642,8 @@ bool OrvellaSyncEngine::Core::checkRoots() {
         reportStatus(idleStatus());
         return false;
     }
-    if (!fs::stat(remoteRoot_)) {
+    int error = 0;
+    if (!fs::stat(remoteRoot_, &error)) {
         // A missing remote tree is only made anew while nothing is known to be in it; otherwise
         // its absence would read as "everything deleted".
         bool empty = false;
@@ -631,10 +651,8 @@ bool OrvellaSyncEngine::Core::checkRoots() {
             std::lock_guard lock(stateMutex_);
             empty = records_.empty();
         }
-        if (!empty || fs::makeFolders(remoteRoot_, remoteFolderMode) != 0) {
-            OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("The remote tree \"%1\" is missing").arg(remoteRoot_));
-            setGlobalError(SyncError::Kind::rootDirectoryNotFound);
-            reportStatus(idleStatus());
+        if (!fs::meansGone(error) || !empty || (error = fs::makeFolders(remoteRoot_, remoteFolderMode)) != 0) {
+            serviceUnreachable(error);
             return false;
         }
     }
@@ -647,6 +665,14 @@ bool OrvellaSyncEngine::Core::checkRoots() {
     checkIdentity(QStringLiteral("localRootId"), localRoot_);
     checkIdentity(QStringLiteral("remoteRootId"), remoteRoot_);
     return true;
+}
+
+// The sync folder is there but the remote tree is not: the service is away, not the folder.
+void OrvellaSyncEngine::Core::serviceUnreachable(int error) {
+    if (currentStatus().kind != SyncStatus::Kind::offline)
+        OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("The remote tree \"%1\" cannot be reached (%2); changes wait until it can")
+                                             .arg(remoteRoot_, QString::fromUtf8(std::strerror(error))));
+    reportStatus(SyncStatus::of(SyncStatus::Kind::offline));
 }
 
 void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& path) {
@@ -708,18 +734,17 @@ void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
 // A root that cannot be read (or vanished since it was checked) holds nothing the pass could
 // compare: it waits for the next one, never taking the root for an emptied one.
 bool OrvellaSyncEngine::Core::rootsReadable(int localError, int remoteError) {
-    for (const bool remoteSide : {false, true}) {
-        const int error = remoteSide ? remoteError : localError;
-        if (!error) continue;
+    if (!localError && !remoteError) return true;
+    needFullScan_ = true;
+    if (localError) {
         OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("Cannot read \"%1\": %2")
-                                           .arg(remoteSide ? remoteRoot_ : localRoot_,
-                                                QString::fromUtf8(std::strerror(error))));
-        needFullScan_ = true;
+                                           .arg(localRoot_, QString::fromUtf8(std::strerror(localError))));
         setGlobalError(SyncError::Kind::rootDirectoryNotFound);
         reportStatus(idleStatus());
-        return false;
+    } else {
+        serviceUnreachable(remoteError);
     }
-    return true;
+    return false;
 }
 
 // Tells which folders cannot be read (once each, until they can), as errors of their paths.

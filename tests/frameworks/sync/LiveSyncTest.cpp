@@ -169,6 +169,49 @@ TEST_F(LiveSync, PausedAndOfflineEnginesCatchUpAfterwards) {
     }
 }
 
+TEST_F(LiveSync, ChangesMadeWhileTheRemoteTreeIsAwayArriveWhenItIsBack) {
+    write(local("kept.txt"), "v1");
+    engine->fileChanged(local("kept.txt"));
+    ASSERT_TRUE(bothSidesEqual());
+    struct Outage {
+        const char* name;
+        std::function<void(bool)> set;  // true: away, false: back
+        bool asRoot;                    // root reads a folder without permissions anyway
+    };
+    const QString serviceRoot = service->root();
+    const auto rename = [](const QString& from, const QString& to) { ASSERT_TRUE(QDir().rename(from, to)); };
+    std::optional<InjectedFault> fault;
+    const std::vector<Outage> outages{
+        {"userTreeRenamed", [&](bool away) { away ? rename(remoteRoot, remoteRoot + "~") : rename(remoteRoot + "~", remoteRoot); }, true},
+        {"serviceRootMoved", [&](bool away) { away ? rename(serviceRoot, serviceRoot + "~") : rename(serviceRoot + "~", serviceRoot); }, true},
+        {"userTreeDenied", [&](bool away) { away ? void(fault.emplace(remoteRoot, EACCES, true)) : fault.reset(); }, true},
+        {"serviceRootChmod", [&](bool away) { ::chmod(QFile::encodeName(serviceRoot).constData(), away ? 0 : 0700); }, false},
+    };
+    for (const Outage& outage : outages) {
+        SCOPED_TRACE(outage.name);
+        if (!outage.asRoot && ::geteuid() == 0) continue;
+        outage.set(true);
+        Tree expected = tree(localRoot);
+        for (int i = 0; i < 10; ++i) {
+            const QString name = QString::fromLatin1(outage.name) + QStringLiteral("-%1.txt").arg(i);
+            write(local(name), name.toUtf8());
+            engine->fileChanged(local(name));
+            expected[name] = name.toUtf8();
+        }
+        const QByteArray changed = QByteArray("changed during ") + outage.name;
+        write(local("kept.txt"), changed);
+        engine->fileChanged(local("kept.txt"));
+        expected["kept.txt"] = changed;
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(delegate.lastStatus(), SyncStatus::of(SyncStatus::Kind::offline));
+        outage.set(false);
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(remoteRoot) == expected; }))
+            << "caught up without a restart";
+        ASSERT_TRUE(waitUpToDate());
+        EXPECT_EQ(tree(localRoot), expected);
+    }
+}
+
 TEST_F(LiveSync, AFailedWriteKeepsTheOldVersionAndReportsTheItem) {
     write(local("ro/a.txt"), "old");
     engine->directoryAdded(local("ro"));
