@@ -46,6 +46,9 @@ QString cleanAbsolute(const QString& path) {
     return QDir::cleanPath(QDir(path).absolutePath());
 }
 
+// The subscriptions until the caller sets its own: the whole tree.
+std::vector<SelectiveSyncItem> everything() { return {SelectiveSyncItem{QStringLiteral("/"), true, QString()}}; }
+
 // Device and inode: a folder deleted and made anew under the same path is another folder.
 std::optional<QString> identityOf(const QString& path) {
     struct stat st {};
@@ -150,6 +153,7 @@ private:
         bool ignored = false;
     };
 
+    void openStore(const QString& path);
     void run();
     bool pass(Pending& pending);
     bool work(Pending& pending);
@@ -284,7 +288,7 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
       minimumFreeDiskSpace_(configuration.minimumFreeDiskSpace),
       pollInterval_(std::max(10, options.pollIntervalMs)),
       service_(std::move(service)),
-      subscriptions_(std::vector<SelectiveSyncItem>{SelectiveSyncItem{QStringLiteral("/"), true, QString()}}) {
+      subscriptions_(everything()) {
     const QString data = cleanAbsolute(dataFolder);
     if (localRoot_.isEmpty() || remoteRoot_.isEmpty() || data.isEmpty())
         throw std::runtime_error("The sync folder, the remote folder and the data folder are all needed");
@@ -302,20 +306,24 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
         ::close(lockFd_);
         throw std::runtime_error("The sync state in " + data.toStdString() + " is in use by another engine");
     }
+    const QString statePath = fs::join(data, stateFileName());
     try {
-        store_ = std::make_unique<SyncStateStore>(fs::join(data, stateFileName()));
-        // State kept for other folders says nothing about these: start over with a comparison.
-        if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
-            store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
-            store_->removeAllRecords();
-            store_->setValue(QStringLiteral("localRoot"), localRoot_);
-            store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
-            store_->setValue(QStringLiteral("localRootId"), QString());
-            store_->setValue(QStringLiteral("remoteRootId"), QString());
+        try {
+            openStore(statePath);
+        } catch (const SqliteError& error) {
+            if (!error.isDamage()) throw;
+            // Without records both sides are compared as at a first sync, which only copies and
+            // keeps both versions of what differs: nothing is deleted for the lost memory.
+            store_.reset();
+            records_.clear();
+            subscriptions_ = SubscriptionSet(everything());
+            const QString aside = SyncStateStore::setAside(statePath);
+            OVLOG_WARNING(Log::Sync::persistence(),
+                          QStringLiteral("The sync state is damaged (%1); it was set aside as \"%2\" and is rebuilt "
+                                         "by comparing both sides")
+                              .arg(QString::fromUtf8(error.what()), aside));
+            openStore(statePath);
         }
-        records_ = store_->loadRecords();
-        if (auto items = store_->loadSubscriptions()) subscriptions_ = SubscriptionSet(std::move(*items));
-        store_->commit();
     } catch (...) {
         store_.reset();
         ::close(lockFd_);
@@ -343,6 +351,22 @@ OrvellaSyncEngine::Core::~Core() {
     store_.reset();
     if (lockFd_ >= 0) ::close(lockFd_);
     OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine stopped"));
+}
+
+void OrvellaSyncEngine::Core::openStore(const QString& path) {
+    store_ = std::make_unique<SyncStateStore>(path);
+    // State kept for other folders says nothing about these: start over with a comparison.
+    if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
+        store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
+        store_->removeAllRecords();
+        store_->setValue(QStringLiteral("localRoot"), localRoot_);
+        store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
+        store_->setValue(QStringLiteral("localRootId"), QString());
+        store_->setValue(QStringLiteral("remoteRootId"), QString());
+    }
+    records_ = store_->loadRecords();
+    if (auto items = store_->loadSubscriptions()) subscriptions_ = SubscriptionSet(std::move(*items));
+    store_->commit();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -8,9 +8,11 @@
 
 namespace {
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
-    throw SqliteError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
+    throw SqliteError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"), db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM);
 }
 }  // namespace
+
+bool SqliteError::isDamage() const { return code_ == SQLITE_CORRUPT || code_ == SQLITE_NOTADB; }
 
 SqliteStatement::SqliteStatement(sqlite3* db, const char* sql) : db_(db) {
     if (sqlite3_prepare_v2(db_, sql, -1, &statement_, nullptr) != SQLITE_OK) fail(db_, std::string("prepare ") + sql);
@@ -58,9 +60,10 @@ SqliteDatabase::SqliteDatabase(const QString& path) {
     if (sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
         const std::string message = std::string("open ") + name.constData() + ": " + (db_ ? sqlite3_errmsg(db_) : "");
+        const int code = db_ ? sqlite3_errcode(db_) & 0xff : SQLITE_NOMEM;
         sqlite3_close(db_);
         db_ = nullptr;
-        throw SqliteError(message);
+        throw SqliteError(message, code);
     }
     sqlite3_busy_timeout(db_, 2000);
 }
@@ -69,10 +72,10 @@ SqliteDatabase::~SqliteDatabase() { sqlite3_close(db_); }
 
 void SqliteDatabase::exec(const char* sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    if (const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message); rc != SQLITE_OK) {
         const std::string text = std::string(sql) + ": " + (message ? message : "");
         sqlite3_free(message);
-        throw SqliteError(text);
+        throw SqliteError(text, rc & 0xff);
     }
 }
 

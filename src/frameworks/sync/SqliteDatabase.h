@@ -11,7 +11,14 @@ struct sqlite3_stmt;
 // Thrown when SQLite reports a failure; the message carries SQLite's own text.
 class SqliteError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SqliteError(const std::string& what, int code = 0) : std::runtime_error(what), code_(code) {}
+    // SQLite's primary result code (SQLITE_CORRUPT ...), 0 when unknown.
+    int code() const { return code_; }
+    // Whether the file itself is damaged (not a database, malformed), rather than busy or unwritable.
+    bool isDamage() const;
+
+private:
+    int code_;
 };
 
 // One prepared statement, finalized with the object. Bind indices start at 1, columns at 0.

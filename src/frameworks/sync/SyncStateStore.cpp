@@ -1,5 +1,9 @@
 #include "frameworks/sync/SyncStateStore.h"
 
+#include <QFile>
+
+#include <sqlite3.h>
+
 namespace {
 constexpr int schemaVersion = 1;
 
@@ -24,6 +28,12 @@ FsEntry readEntry(const SqliteStatement& statement, int first) {
 }  // namespace
 
 SyncStateStore::SyncStateStore(const QString& path) : db_(std::make_unique<SqliteDatabase>(path)) {
+    {
+        SqliteStatement check = db_->prepare("PRAGMA quick_check");
+        if (check.step() && check.text(0) != QStringLiteral("ok"))
+            throw SqliteError("integrity check of " + path.toStdString() + ": " + check.text(0).toStdString(),
+                              SQLITE_CORRUPT);
+    }
     db_->exec("PRAGMA journal_mode=WAL");
     db_->exec("PRAGMA synchronous=NORMAL");
     db_->exec("CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT NOT NULL)");
@@ -54,6 +64,19 @@ SyncStateStore::~SyncStateStore() {
     }
     put_.reset();
     remove_.reset();
+}
+
+QString SyncStateStore::setAside(const QString& path) {
+    const QString aside = path + QStringLiteral(".damaged-") +
+                          QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    if (QFile::exists(path) && !QFile::rename(path, aside))
+        throw SqliteError("Cannot set the damaged sync state " + path.toStdString() + " aside");
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        // A journal left beside a new file would be played into it.
+        if (QFile::exists(path + suffix) && !QFile::rename(path + suffix, aside + suffix) && !QFile::remove(path + suffix))
+            throw SqliteError("Cannot set the damaged sync state's journal " + (path + suffix).toStdString() + " aside");
+    }
+    return aside;
 }
 
 void SyncStateStore::begin() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include <map>
@@ -17,8 +18,12 @@
 // finds again by comparing both sides. Used from one thread at a time.
 class SyncStateStore {
 public:
-    // Opens or creates the file; throws SqliteError when that fails.
+    // Opens or creates the file; throws SqliteError when that fails, one that `isDamage()` when
+    // the file does not pass SQLite's integrity check.
     explicit SyncStateStore(const QString& path);
+    // Renames a damaged state file and its journal files aside (beside it, with the time in the
+    // name), so that a new one can take its place; returns the new name, throws when it cannot.
+    static QString setAside(const QString& path);
     ~SyncStateStore();
     SyncStateStore(const SyncStateStore&) = delete;
     SyncStateStore& operator=(const SyncStateStore&) = delete;

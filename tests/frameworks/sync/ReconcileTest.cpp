@@ -1,6 +1,8 @@
 // What the engine does at start with the changes made on either side while it was not running.
 #include "SyncTestSupport.h"
 
+#include <functional>
+
 namespace {
 
 struct Op {
@@ -150,6 +152,70 @@ TEST_F(EngineFixture, TempFilesLeftByAnInterruptedRunAreRemoved) {
     EXPECT_EQ(tree(localRoot), (Tree{{"d", folderMark}}));
     EXPECT_EQ(tree(remoteRoot), (Tree{{"d", folderMark}, {".~ovsync-inflight3", "another client's transfer"}}));
 }
+
+struct Damage {
+    const char* name;
+    std::function<void(QFile&)> apply;
+};
+
+class DamagedState : public EngineFixture, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedState, IsSetAsideAndRebuiltWithoutDeletingAnything) {
+    Tree expected;
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("many/file %1.txt").arg(i);
+        write(local(name), name.toUtf8());
+        expected[name] = name.toUtf8();
+    }
+    expected["many"] = folderMark;
+    write(local(doc), "v1");
+    write(local("gone.txt"), "g");
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    engine->setSubscriptions({{"/", true, "kept in the state"}});
+    ASSERT_TRUE(settle());
+    engine.reset();
+
+    QFile state(QDir(dataFolder).filePath(OrvellaSyncEngine::stateFileName()));
+    ASSERT_TRUE(state.open(QIODevice::ReadWrite));
+    ASSERT_GT(state.size(), 8192);
+    GetParam().apply(state);
+    state.close();
+    write(local(doc), "mine");
+    write(remote(doc), "theirs!");
+    QFile::remove(remote("gone.txt"));
+    write(local("l.txt"), "l");
+    write(remote("r.txt"), "r");
+
+    ASSERT_NO_THROW(start());
+    ASSERT_TRUE(waitUpToDate());
+    expected[doc] = "theirs!";
+    expected[copy] = "mine";
+    expected["gone.txt"] = "g";  // with no memory of it, one side's copy is never taken for a deletion
+    expected["l.txt"] = "l";
+    expected["r.txt"] = "r";
+    EXPECT_EQ(tree(localRoot), expected);
+    EXPECT_EQ(tree(remoteRoot), expected);
+    EXPECT_EQ(QDir(dataFolder).entryList({QStringLiteral("SyncState.sqlite.damaged-*")}).size(), 1);
+    EXPECT_EQ(engine->subscriptions(), (std::vector<SelectiveSyncItem>{{"/", true, ""}}));
+
+    // The rebuilt state is a good one: a later start finds everything in step.
+    engine.reset();
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(tree(remoteRoot), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DamagedState,
+    ::testing::Values(Damage{"garbageOverTheStart",
+                             [](QFile& file) {
+                                 QByteArray garbage(4096, 0);
+                                 for (int i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 7919 + 13) % 251);
+                                 file.write(garbage);
+                             }},
+                      Damage{"cutInHalf", [](QFile& file) { file.resize(file.size() / 2); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EngineFixture, ASecondEngineOnTheSameStateIsRefused) {
     start();
