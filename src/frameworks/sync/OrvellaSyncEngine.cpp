@@ -161,7 +161,8 @@ private:
     void serviceUnreachable(int error);
     void keepPending(Pending& pending);
     void checkIdentity(const QString& key, const QString& path);
-    void applyDirty(const QSet<QString>& paths);
+    std::vector<QString> applyDirty(const QSet<QString>& paths);
+    void findMovedAway(const std::vector<QString>& seen, std::vector<std::pair<QString, QString>>& moves);
     bool rootsReadable(int localError, int remoteError);
     void noteUnreadable();
     void applyMoves(const std::vector<std::pair<QString, QString>>& moves);
@@ -596,7 +597,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         stale_.clear();
         // Folders that could not be read are looked at again, so that sync resumes once they can be.
         for (const auto& [path, error] : localUnknown_) paths.insert(path);
-        applyDirty(paths);
+        findMovedAway(applyDirty(paths), pending.moves);
     }
     FileTree previousRemote = std::move(remoteTree_);
     remoteTree_.clear();
@@ -718,7 +719,9 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& p
     store_->commit();
 }
 
-void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
+// Returns the paths it found present, the subtrees of rescanned folders included.
+std::vector<QString> OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
+    std::vector<QString> seen;
     QStringList sorted(paths.begin(), paths.end());
     std::sort(sorted.begin(), sorted.end());
     for (const QString& path : std::as_const(sorted)) {
@@ -752,7 +755,44 @@ void OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
         if (!reachable) continue;
         localTree_[path] = *entry;
         if (entry->isDirectory()) fs::scan(localRoot_, path, localTree_, localUnknown_);
+        forEachInSubtree(localTree_, path, [&](const QString& item, const FsEntry&) { seen.push_back(item); });
     }
+    return seen;
+}
+
+// An item that turns up under a new name while its old name still looks present was moved
+// without the old name being told (a chain of quick moves can hide it, say files moved into a
+// folder that is renamed at once): the old name is looked at again, and the pair tried as a move.
+void OrvellaSyncEngine::Core::findMovedAway(const std::vector<QString>& seen,
+                                            std::vector<std::pair<QString, QString>>& moves) {
+    std::map<std::uint64_t, QString> arrived;  // inode -> new path, of items not in step under it
+    {
+        std::lock_guard lock(stateMutex_);
+        for (const QString& path : seen) {
+            const FsEntry& entry = localTree_.at(path);
+            if (entry.type != FsEntry::Type::other && !records_.count(path)) arrived.emplace(entry.inode, path);
+        }
+    }
+    if (arrived.empty()) return;
+    std::vector<std::pair<QString, FsEntry>> candidates;  // old path, its entry when last in step
+    {
+        std::lock_guard lock(stateMutex_);
+        for (const auto& [path, record] : records_) {
+            const auto it = arrived.find(record.local.inode);
+            if (it == arrived.end() || !localTree_.count(path)) continue;
+            if (localTree_.at(it->second).type == record.local.type) candidates.emplace_back(path, record.local);
+        }
+    }
+    QSet<QString> movedAway;
+    for (const auto& [from, before] : candidates) {
+        const auto now = fs::stat(local(from));
+        if (now && now->inode == before.inode) continue;  // still there: a second link, not a move
+        movedAway.insert(from);
+        moves.emplace_back(from, arrived.at(before.inode));
+    }
+    if (movedAway.isEmpty()) return;
+    OVLOG_DEBUG(Log::Sync::syncDecision(), QStringLiteral("%1 items were moved away unnoticed").arg(movedAway.size()));
+    applyDirty(movedAway);
 }
 
 // A root that cannot be read (or vanished since it was checked) holds nothing the pass could

@@ -89,6 +89,58 @@ TEST_F(LiveSync, LocalChangesReachTheRemoteTree) {
     EXPECT_EQ(tree(remoteRoot), Tree{});
 }
 
+struct ChainedMoves {
+    const char* name;
+    std::vector<std::pair<const char*, const char*>> moves;  // done in this order, told at once
+    Tree expected;
+    bool toldAsDeletion = false;
+};
+
+TEST_F(LiveSync, QuicklyChainedMovesLeaveEveryFileInOnePlace) {
+    const std::vector<ChainedMoves> cases{
+        {"filesIntoAFolderThenTheFolderRenamed",
+         {{"src/report1.txt", "dst/report1.txt"}, {"src/report2.txt", "dst/report2.txt"},
+          {"src/report3.txt", "dst/report3.txt"}, {"dst", "Reports"}},
+         {{"Reports", "/"}, {"Reports/report1.txt", "1"}, {"Reports/report2.txt", "2"}, {"Reports/report3.txt", "3"}, {"src", "/"}}},
+        {"filesIntoAFolderThenTheFolderRenamedToldByTheirTargets",
+         {{"src/report1.txt", "dst/report1.txt"}, {"src/report2.txt", "dst/report2.txt"},
+          {"src/report3.txt", "dst/report3.txt"}, {"dst", "Reports"}},
+         {{"Reports", "/"}, {"Reports/report1.txt", "1"}, {"Reports/report2.txt", "2"}, {"Reports/report3.txt", "3"}, {"src", "/"}},
+         true},
+        {"aFolderRenamedThenAFileMovedOutOfIt",
+         {{"src", "moved"}, {"moved/report1.txt", "report1.txt"}},
+         {{"dst", "/"}, {"moved", "/"}, {"moved/report2.txt", "2"}, {"moved/report3.txt", "3"}, {"report1.txt", "1"}}},
+        {"aFileMovedTwice",
+         {{"src/report1.txt", "dst/report1.txt"}, {"dst/report1.txt", "dst/final.txt"}},
+         {{"dst", "/"}, {"dst/final.txt", "1"}, {"src", "/"}, {"src/report2.txt", "2"}, {"src/report3.txt", "3"}}},
+        {"aFolderMovedIntoAFolderThenThatOneRenamed",
+         {{"src", "dst/src"}, {"dst", "Reports"}},
+         {{"Reports", "/"}, {"Reports/src", "/"}, {"Reports/src/report1.txt", "1"}, {"Reports/src/report2.txt", "2"},
+          {"Reports/src/report3.txt", "3"}}},
+    };
+    for (const ChainedMoves& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& [name, content] : tree(localRoot)) removeTree(local(name));
+        engine->triggerSync();
+        ASSERT_TRUE(bothSidesEqual());
+        for (int i = 1; i <= 3; ++i) write(local(QStringLiteral("src/report%1.txt").arg(i)), QByteArray::number(i));
+        ASSERT_TRUE(QDir().mkpath(local("dst")));
+        engine->triggerSync();
+        ASSERT_TRUE(bothSidesEqual());
+        for (const auto& [from, to] : c.moves) ASSERT_TRUE(QDir().rename(local(from), local(to))) << from;
+        for (const auto& [from, to] : c.moves) {
+            // Told late, a move whose target has moved on may arrive as a deletion of the target alone.
+            if (c.toldAsDeletion && !QFileInfo::exists(local(to))) engine->itemDeleted(local(to));
+            else if (QString::fromLatin1(to).endsWith(QStringLiteral(".txt"))) engine->fileMoved(local(from), local(to));
+            else engine->directoryMoved(local(from), local(to));
+        }
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(remoteRoot) == c.expected; }))
+            << tree(remoteRoot).size();
+        ASSERT_TRUE(waitUpToDate());
+        EXPECT_EQ(tree(localRoot), c.expected);
+    }
+}
+
 TEST_F(LiveSync, ABatchOfManyFilesArrivesWhole) {
     Tree expected{{"batch", "/"}};
     for (int i = 0; i < 500; ++i) {
