@@ -1,4 +1,5 @@
 #include "service/StorageService.h"
+#include "service/TransferTemporary.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -359,7 +360,8 @@ std::int64_t StorageService::usedBytes(const QString& userName) const {
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         it.next();
-        used += it.fileInfo().size();
+        // A transfer under way (or one that was cut off) is not the user's data.
+        if (!TransferTemporary::isTemporaryName(it.fileName())) used += it.fileInfo().size();
     }
     // Backups take room in the account as well.
     return used + BackupStore(*this).usedBytes(userName);

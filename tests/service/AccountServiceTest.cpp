@@ -135,6 +135,7 @@ TEST_F(AccountServiceTest, QuotaCountsTheFilesOfTheUsersTreeOnly) {
     writeFile(home + "/a.txt", 100);
     writeFile(home + "/Docs/deep/b.bin", 250);
     writeFile(home + "/.hidden", 7);
+    writeFile(home + "/Docs/.~ovsync-k3y-partial", 400);  // an upload under way
     writeFile(service->homeFolder("bob") + "/bob.txt", 5000);
     writeFile(tempPath("outside.bin"), 9000);
     ASSERT_TRUE(QFile::link(tempPath("outside.bin"), home + "/link-to-outside"));

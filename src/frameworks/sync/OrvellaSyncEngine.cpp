@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <fcntl.h>
@@ -17,6 +18,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -194,6 +196,7 @@ private:
     bool interrupted() const;
     bool hasPendingErrors() const;
     void removeTemporaries(const QString& root, const std::vector<QString>& paths, std::chrono::seconds minimumAge);
+    void removeLeftovers();
     bool keepsItems(const QString& folder) const;
     bool isIgnored(const QString& path, const std::optional<FsEntry>& local);
     void markIgnored(const QString& path, bool ignored);
@@ -267,6 +270,8 @@ private:
     QSet<QString> stale_;
     bool needFullScan_ = true;
     bool temporariesCleaned_ = false;
+    QString temporaryTag_;          // in the names of this engine's temp files, kept with the state
+    std::set<QString> leftovers_;   // temp files that could not be removed yet (absolute)
     bool lastPassQuiet_ = false;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
@@ -367,6 +372,12 @@ void OrvellaSyncEngine::Core::openStore(const QString& path) {
     }
     records_ = store_->loadRecords();
     if (auto items = store_->loadSubscriptions()) subscriptions_ = SubscriptionSet(std::move(*items));
+    temporaryTag_ = store_->value(QStringLiteral("temporaryTag")).value_or(QString());
+    if (temporaryTag_.isEmpty()) {
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        for (int i = 0; i < 8; ++i) temporaryTag_ += QLatin1Char(letters[QRandomGenerator::global()->bounded(36)]);
+        store_->setValue(QStringLiteral("temporaryTag"), temporaryTag_);
+    }
     store_->commit();
 }
 
@@ -609,9 +620,12 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     if (firstScan) {
         temporariesCleaned_ = true;
         // Nothing of this engine is being written before its first pass: what is there was left by
-        // an interrupted run. Remotely another client might still be writing, unless it is old.
+        // an interrupted run. Remotely another client might still be writing into its own, unless
+        // they are old.
         removeTemporaries(localRoot_, localTemporaries, std::chrono::seconds(0));
         removeTemporaries(remoteRoot_, remoteTemporaries, std::chrono::hours(24));
+    } else if (!leftovers_.empty()) {
+        removeLeftovers();
     }
 
     SubscriptionSet subscriptions;
@@ -1105,16 +1119,30 @@ bool OrvellaSyncEngine::Core::hasPendingErrors() const {
     return globalError_ || !errors_.empty();
 }
 
+// This engine's own temp files go whatever their age; another writer's only once they are old.
 void OrvellaSyncEngine::Core::removeTemporaries(const QString& root, const std::vector<QString>& paths,
                                                 std::chrono::seconds minimumAge) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const QString own = fs::temporaryNamePrefix(temporaryTag_);
     for (const QString& path : paths) {
         const QString absolute = fs::join(root, path);
         const auto entry = fs::stat(absolute);
         if (!entry || !entry->isFile()) continue;
-        if (now - std::chrono::nanoseconds(entry->mtimeNs) < minimumAge) continue;
-        if (::unlink(QFile::encodeName(absolute).constData()) == 0)
-            OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Removed the abandoned temp file \"%1\"").arg(absolute));
+        if (!fs::nameOf(path).startsWith(own) && now - std::chrono::nanoseconds(entry->mtimeNs) < minimumAge) continue;
+        leftovers_.insert(absolute);
+    }
+    removeLeftovers();
+}
+
+// Temp files whose removal failed (the service went away mid-transfer) go once it is back.
+void OrvellaSyncEngine::Core::removeLeftovers() {
+    for (auto it = leftovers_.begin(); it != leftovers_.end();) {
+        if (!fs::removeTemporary(*it)) {
+            ++it;
+            continue;
+        }
+        OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Removed the abandoned temp file \"%1\"").arg(*it));
+        it = leftovers_.erase(it);
     }
 }
 
@@ -1221,12 +1249,13 @@ void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer) const {
             return transfer.expectedTarget ? now && now->sameVersion(*transfer.expectedTarget)
                                            : !now && fs::meansGone(error);
         },
-        cancel_);
+        cancel_, temporaryTag_);
 }
 
 void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
     const QString& path = transfer.path;
     const fs::TransferResult& result = transfer.result;
+    if (!result.leftover.isEmpty()) leftovers_.insert(result.leftover);
     switch (result.outcome) {
     case fs::Outcome::done:
         if (transfer.upload) {

@@ -13,6 +13,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "service/TransferTemporary.h"
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -26,7 +28,6 @@ bool FsEntry::sameVersion(const FsEntry& other) const {
 namespace SyncFileSystem {
 namespace {
 
-const QString temporaryPrefix = QStringLiteral(".~ovsync-");
 
 std::atomic<bool> hookSet{false};
 std::mutex hookMutex;
@@ -113,12 +114,12 @@ int copyData(int in, int out, std::int64_t size, const std::atomic<bool>& cancel
 
 // A new file with a random name beginning with the temp prefix, created with `mode` (less the
 // umask), exclusively: never an existing file, never through a link.
-int createTemporary(const QString& folder, unsigned mode, QByteArray& path) {
+int createTemporary(const QString& folder, unsigned mode, const QString& tag, QByteArray& path) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     // One generator per thread: the shared one takes a lock for every number.
     thread_local QRandomGenerator random(QRandomGenerator::global()->generate());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = QFile::encodeName(temporaryPrefix);
+        QByteArray name = QFile::encodeName(temporaryNamePrefix(tag));
         for (int i = 0; i < 12; ++i) name += letters[random.bounded(int(sizeof letters - 1))];
         path = QFile::encodeName(folder) + '/' + name;
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
@@ -130,7 +131,19 @@ int createTemporary(const QString& folder, unsigned mode, QByteArray& path) {
 
 }  // namespace
 
-bool isTemporaryName(const QString& name) { return name.startsWith(temporaryPrefix); }
+bool isTemporaryName(const QString& name) { return TransferTemporary::isTemporaryName(name); }
+
+QString temporaryNamePrefix(const QString& temporaryTag) {
+    return temporaryTag.isEmpty() ? TransferTemporary::prefix()
+                                  : TransferTemporary::prefix() + temporaryTag + QLatin1Char('-');
+}
+
+bool removeTemporary(const QString& absolute) {
+    const QByteArray path = QFile::encodeName(absolute);
+    int error = injected(Operation::removeTemporary, path);
+    if (!error && ::unlink(path.constData()) != 0) error = errno;
+    return !error || error == ENOENT;
+}
 
 QString join(const QString& root, const QString& relative) {
     if (relative.isEmpty()) return root;
@@ -275,7 +288,8 @@ int makeFolders(const QString& absolute, unsigned mode) {
 }
 
 TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
-                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel) {
+                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel,
+                              const QString& temporaryTag) {
     TransferResult result;
     const auto failed = [&](int error) {
         result.outcome = error == ECANCELED ? Outcome::cancelled : Outcome::failed;
@@ -306,14 +320,19 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
     if (!S_ISDIR(folderStat.st_mode)) return failed(ENOTDIR);
     if (!(folderStat.st_mode & S_IWUSR)) return failed(EACCES);
     QByteArray temp;
-    Fd out(createTemporary(folder, (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temp));
+    Fd out(createTemporary(folder, (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temporaryTag, temp));
     if (!out.valid()) return failed(errno);
+    const auto removeTemp = [&] {
+        if (!removeTemporary(QFile::decodeName(temp))) result.leftover = QFile::decodeName(temp);
+    };
     const auto discard = [&](int error) {
-        ::unlink(temp.constData());
+        removeTemp();
         return failed(error);
     };
 
-    if (const int error = copyData(in.get(), out.get(), before.st_size, cancel)) return discard(error);
+    int copyError = injected(Operation::writeData, target);
+    if (!copyError) copyError = copyData(in.get(), out.get(), before.st_size, cancel);
+    if (copyError) return discard(copyError);
     const struct timespec times[2] = {{0, UTIME_NOW}, before.st_mtim};
     if (::futimens(out.get(), times) != 0) return discard(errno);
     struct stat after {};
@@ -321,12 +340,12 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
     struct stat written {};
     if (::fstat(out.get(), &written) != 0) return discard(errno);
     if (!entryOf(after).sameVersion(expectedSource) || written.st_size != after.st_size) {
-        ::unlink(temp.constData());
+        removeTemp();
         result.outcome = Outcome::sourceChanged;
         return result;
     }
     if (targetUnchanged && !targetUnchanged()) {
-        ::unlink(temp.constData());
+        removeTemp();
         result.outcome = Outcome::targetChanged;
         return result;
     }

@@ -92,14 +92,22 @@ struct TransferResult {
     Outcome outcome = Outcome::failed;
     int error = 0;        // errno when failed
     FsEntry written;      // the new target when done
+    QString leftover;     // a temp file that could not be removed (its folder went away, say)
 };
 
 // Copies `source` (which must still be `expectedSource`) to `target` through a temp file in the
 // target's folder that is renamed into place at the end, keeping the modification time. Right
 // before the rename `targetUnchanged` must confirm the target is still what the caller decided
-// on. Whatever goes wrong, the old target stays untouched and no temp file remains.
+// on. Whatever goes wrong, the old target stays untouched and the temp file is removed, or named
+// in `leftover` when even that fails. The temp file's name carries `temporaryTag` (the writer's
+// identity), so that the writer can tell its own leftovers from another writer's files.
 TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
-                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel);
+                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel,
+                              const QString& temporaryTag = QString());
+// The start of the names of the temp files `copyAtomically` writes with `temporaryTag`.
+QString temporaryNamePrefix(const QString& temporaryTag);
+// Removes a temp file; true when it is gone (also when it was gone already).
+bool removeTemporary(const QString& absolute);
 
 // Removes a file only when it is still `expected`; 0, ESTALE when it changed, or errno.
 int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected);

@@ -382,6 +382,39 @@ TEST_F(LiveSync, ARootThatCannotBeReadIsNeverTakenForAnEmptyOne) {
     }
 }
 
+TEST_F(LiveSync, TempFilesOfInterruptedUploadsDoNotStayInTheRemoteTree) {
+    const auto temporaries = [&] {
+        QStringList names;
+        for (const auto& [path, content] : tree(remoteRoot))
+            if (fs::isTemporaryName(fs::nameOf(path))) names << path;
+        return names;
+    };
+    const QString foreign = QStringLiteral(".~ovsync-otherclient-inflight");
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "killedMeanwhile" : "keptRunning");
+        const QString name = restart ? QStringLiteral("after restart.bin") : QStringLiteral("while running.bin");
+        // The service goes away mid-upload: the copy fails and so does the temp file's removal.
+        std::optional<InjectedFault> serviceAway;
+        serviceAway.emplace([&](fs::Operation operation, const QString& path) {
+            if (operation == fs::Operation::writeData && path.startsWith(remoteRoot)) return EIO;
+            return operation == fs::Operation::removeTemporary ? EIO : 0;
+        });
+        write(local(name), QByteArray(64 * 1024, 'u'));
+        engine->fileChanged(local(name));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !temporaries().isEmpty(); }));
+        if (restart) {
+            engine.reset();
+            write(remote(foreign), "another client's upload under way");
+        }
+        serviceAway.reset();
+        if (restart) start();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote(name)); }));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+            return temporaries() == (restart ? QStringList{foreign} : QStringList{});
+        })) << temporaries().join(QLatin1Char(' ')).toStdString();
+    }
+}
+
 TEST_F(LiveSync, IgnoredItemsAndLinksStayLocal) {
     write(local("build.tmp"), "scratch");
     write(local("~$report.docx"), "lock");

@@ -78,14 +78,15 @@ private:
 // permission also hides what is below it, as the kernel does.
 class InjectedFault {
 public:
-    InjectedFault(const QString& path, int error, bool itemItself = false) {
-        SyncFileSystem::setFaultHook([=](SyncFileSystem::Operation operation, const QString& absolute) {
-            using Op = SyncFileSystem::Operation;
-            if (absolute == path && (operation == Op::openFolder || (operation == Op::stat && itemItself))) return error;
-            if (operation == Op::stat && error == EACCES && absolute.startsWith(path + QLatin1Char('/'))) return error;
-            return 0;
-        });
-    }
+    InjectedFault(const QString& path, int error, bool itemItself = false)
+        : InjectedFault([=](SyncFileSystem::Operation operation, const QString& absolute) {
+              using Op = SyncFileSystem::Operation;
+              if (absolute == path && (operation == Op::openFolder || (operation == Op::stat && itemItself))) return error;
+              if (operation == Op::stat && error == EACCES && absolute.startsWith(path + QLatin1Char('/'))) return error;
+              return 0;
+          }) {}
+    // Any other rule.
+    explicit InjectedFault(SyncFileSystem::FaultHook hook) { SyncFileSystem::setFaultHook(std::move(hook)); }
     ~InjectedFault() { SyncFileSystem::setFaultHook({}); }
     InjectedFault(const InjectedFault&) = delete;
     InjectedFault& operator=(const InjectedFault&) = delete;
