@@ -15,26 +15,53 @@
 CommServer::CommServer() : pushQueue_(std::make_unique<SerialQueue>(QStringLiteral("CommServer.pushes"))) {}
 
 CommServer::~CommServer() {
+    alive_.reset();
     // Drains the pushes still queued before the registry goes away.
     pushQueue_.reset();
 }
 
 std::optional<QByteArray> CommServer::handleMessageWithID(std::int32_t, const QByteArray& data) {
+    const auto registration = registrationFor(data);
+    if (!registration) return std::nullopt;
+    return addInstance(*registration, MessagePort::createRemote(registration->portName));
+}
+
+std::shared_ptr<MessagePort> CommServer::createMessagePortWithName(const QString& name) {
+    return MessagePort::createLocal(name, [this, alive = std::weak_ptr<int>(alive_)](
+                                              std::int32_t, const QByteArray& data, MessagePort::Responder respond) {
+        const auto registration = registrationFor(data);
+        if (!registration) {
+            respond(std::nullopt);
+            return;
+        }
+        // An extension whose port does not take the connection must not hold up the main thread.
+        MessagePort::createRemote(registration->portName, MessagePortProtocol::sendTimeout,
+                                  [this, alive, registration = *registration, respond](std::shared_ptr<MessagePort> port) {
+                                      if (alive.lock()) respond(addInstance(registration, std::move(port)));
+                                  });
+    });
+}
+
+std::optional<CommServer::Registration> CommServer::registrationFor(const QByteArray& data) {
     const auto name = MessagePortProtocol::decodeUtf8(data);
-    if (!name) return std::nullopt;
-    auto port = MessagePort::createRemote(*name);
-    if (!port) return std::nullopt;
+    if (!name || !MessagePort::isValidName(*name)) return std::nullopt;
     const auto folder = syncFolderPath();
     if (!folder) return std::nullopt;
+    return Registration{*name, *folder};
+}
+
+std::optional<QByteArray> CommServer::addInstance(const Registration& registration, std::shared_ptr<MessagePort> port) {
+    if (!port) return std::nullopt;
     {
         // One entry per port name: an instance that registers again (after a time-out, or when
         // the application came back) must not be pushed to twice.
         std::lock_guard lock(mutex_);
-        registeredSyncExtensions_[*name] = std::make_shared<FinderSyncInstance>(*name, std::move(port));
+        registeredSyncExtensions_[registration.portName] =
+            std::make_shared<FinderSyncInstance>(registration.portName, std::move(port));
     }
-    OVLOG_INFO(AppLog::finderSync(),
-               QStringLiteral("Registered Finder Sync Extension with message port: \"") + *name + QStringLiteral("\"."));
-    return folder->toUtf8();
+    OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Registered Finder Sync Extension with message port: \"") +
+                                         registration.portName + QStringLiteral("\"."));
+    return registration.folder.toUtf8();
 }
 
 void CommServer::sendStatus(OVItemSyncStatus status, const QString& path) {

@@ -18,7 +18,8 @@ class SerialQueue;
 // The registry holds one instance per port name (a second registration replaces the first) and
 // is guarded: registrations come on the main thread, pushes on the sync engine's threads. A push
 // waits up to 2 s for each instance that does not take it, so a push asked for on the main thread
-// runs on a queue of the server's own, in the order asked.
+// runs on a queue of the server's own, in the order asked. A registration is answered once the
+// extension's port took the connection, which the main thread never waits for.
 class CommServer : public Server {
 public:
     CommServer();
@@ -26,6 +27,8 @@ public:
 
     // The payload is the extension's port name; the answer is the sync folder's path, or none
     // (nothing recorded) when the name is not UTF-8, nobody serves it, or no sync folder is set.
+    // Waits up to the send time-out for the extension's port: the server's own port answers
+    // registrations without this wait.
     std::optional<QByteArray> handleMessageWithID(std::int32_t messageId, const QByteArray& data) override;
 
     // Pushes an item's badge word, as a URLSyncStatus record of the item's file URL.
@@ -41,10 +44,23 @@ public:
     // Waits until the pushes handed to the server's queue have run (tests, shut-down).
     void waitForPendingPushes();
 
+protected:
+    std::shared_ptr<MessagePort> createMessagePortWithName(const QString& name) override;
+
 private:
+    struct Registration {
+        QString portName;
+        QString folder;
+    };
+    // What a registration asks for; none when it is answered none at once.
+    static std::optional<Registration> registrationFor(const QByteArray& data);
+    // Records the instance connected to, and answers the sync folder; none when nothing connected.
+    std::optional<QByteArray> addInstance(const Registration& registration, std::shared_ptr<MessagePort> port);
     void push(const QByteArray& data);
 
     mutable std::mutex mutex_;
     std::map<QString, std::shared_ptr<FinderSyncInstance>> registeredSyncExtensions_;
     std::unique_ptr<SerialQueue> pushQueue_;
+    // Tells registrations still connecting that the server has gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <chrono>
@@ -27,6 +28,9 @@ namespace {
 constexpr std::uint32_t packetMagic = 0x504D564F;  // "OVMP"
 constexpr std::uint8_t kindRequest = 1;
 constexpr std::uint8_t kindReply = 2;
+// Sent once by every connecting side, so that a connection held for later use is not taken for
+// one that never speaks. Servers of old ignore it.
+constexpr std::uint8_t kindHello = 3;
 constexpr std::uint8_t flagWantsReply = 1;  // on a request
 constexpr std::uint8_t flagHasData = 1;     // on a reply
 
@@ -95,17 +99,19 @@ bool fillAddress(const QString& path, sockaddr_un& address) {
 }
 
 // A connected, non-blocking socket to the path, or -1 with errno set. A server whose backlog is
-// full gets a second to take the connection.
-int connectTo(const QString& path) {
+// full gets `waitMs` to take the connection; with none, that is EAGAIN at once.
+int connectTo(const QString& path, int waitMs) {
     sockaddr_un address;
     if (!fillAddress(path, address)) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | (waitMs > 0 ? 0 : SOCK_NONBLOCK), 0);
     if (fd < 0) return -1;
-    timeval timeout{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+    if (waitMs > 0) {
+        timeval timeout{waitMs / 1000, (waitMs % 1000) * 1000};
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+    }
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
         const int error = errno;
         ::close(fd);
@@ -114,6 +120,15 @@ int connectTo(const QString& path) {
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return fd;
+}
+
+constexpr int connectWaitMs = 1000;
+
+void sendHello(int fd) {
+    Header header;
+    header.kind = kindHello;
+    const QByteArray packet = makePacket(header, QByteArray());
+    (void)::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 bool peerHungUp(int fd) {
@@ -126,27 +141,71 @@ void closeFd(int& fd) {
     fd = -1;
 }
 
+std::mutex limitsMutex;
+MessagePort::Limits currentLimits;
+std::atomic<std::int64_t> expectedPeerUid{-1};
+std::atomic<MessagePort::AcceptFunction> acceptFunction{nullptr};
+
+uid_t expectedUid() {
+    const std::int64_t uid = expectedPeerUid.load();
+    return uid < 0 ? ::geteuid() : uid_t(uid);
+}
+
 }  // namespace
+
+class PortContext;
+
+// How an answer given on another thread finds the port it belongs to, if that still exists.
+struct ReplyChannel {
+    std::mutex mutex;
+    PortContext* context = nullptr;
+};
 
 // Lives on the thread that created the port: owns the notifiers and the descriptors they watch.
 class PortContext : public QObject {
 public:
+    struct Connection {
+        QSocketNotifier* notifier = nullptr;
+        // Tells a connection from a later one that got the same descriptor.
+        std::uint64_t serial = 0;
+        pid_t peer = 0;
+        bool spoke = false;
+    };
+
     std::weak_ptr<MessagePort::State> state;
     // Local port.
     int listenFd = -1;
     int lockFd = -1;
     QString socketPath;
     ino_t socketInode = 0;
-    std::map<int, QSocketNotifier*> connections;
+    MessagePort::Limits limits;
+    QSocketNotifier* listenNotifier = nullptr;
+    int acceptRetryMs = 0;  // the current pause; none while accepting works
+    std::map<int, Connection> connections;
+    std::map<pid_t, int> connectionsPerPeer;
+    std::uint64_t nextSerial = 1;
+    std::shared_ptr<std::atomic<int>> connectionCount = std::make_shared<std::atomic<int>>(0);
+    std::shared_ptr<ReplyChannel> channel = std::make_shared<ReplyChannel>();
     // Remote port: a second connection that only ever carries the owner's hang-up.
     int watchFd = -1;
     QSocketNotifier* watchNotifier = nullptr;
 
-    ~PortContext() override { shutdown(); }
+    PortContext() { channel->context = this; }
+    ~PortContext() override {
+        {
+            std::lock_guard lock(channel->mutex);
+            channel->context = nullptr;
+        }
+        shutdown();
+    }
 
     void serve();
     void acceptConnection();
+    void pauseAccepting();
+    bool makeRoomFor(pid_t peer);
     void readConnection(int fd);
+    MessagePort::Responder responder(int fd, const Header& request);
+    void sendReply(int fd, std::uint64_t serial, const Header& request, const std::optional<QByteArray>& answer);
     void dropConnection(int fd);
     void watch(int fd);
     void watchReadable();
@@ -158,7 +217,8 @@ struct MessagePort::State {
     QString name;
     bool remote = false;
     std::atomic<bool> invalid{false};
-    MessagePort::Callback callback;
+    MessagePort::DeferredCallback callback;
+    std::shared_ptr<std::atomic<int>> connectionCount;
 
     // Remote port: the connection requests travel on, used one request at a time.
     std::mutex requestMutex;
@@ -204,17 +264,76 @@ struct MessagePort::State {
 // MARK: - Serving a local port
 
 void PortContext::serve() {
-    auto* notifier = new QSocketNotifier(listenFd, QSocketNotifier::Read, this);
-    QObject::connect(notifier, &QSocketNotifier::activated, this, [this] { acceptConnection(); });
+    listenNotifier = new QSocketNotifier(listenFd, QSocketNotifier::Read, this);
+    QObject::connect(listenNotifier, &QSocketNotifier::activated, this, [this] { acceptConnection(); });
 }
 
 void PortContext::acceptConnection() {
     if (listenFd < 0) return;
-    const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) return;
-    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connections[fd] = notifier;
-    QObject::connect(notifier, &QSocketNotifier::activated, this, [this, fd] { readConnection(fd); });
+    const auto accept = acceptFunction.load();
+    const int fd = accept ? accept(listenFd, SOCK_NONBLOCK | SOCK_CLOEXEC)
+                          : ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || errno == ECONNABORTED) return;
+        pauseAccepting();
+        return;
+    }
+    acceptRetryMs = 0;
+    ucred peer{};
+    socklen_t size = sizeof(peer);
+    // Refused before anything is read: only the user's own processes may talk to the port.
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != expectedUid() ||
+        !makeRoomFor(peer.pid)) {
+        ::close(fd);
+        return;
+    }
+    Connection connection;
+    connection.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connection.serial = nextSerial++;
+    connection.peer = peer.pid;
+    connections[fd] = connection;
+    ++connectionsPerPeer[peer.pid];
+    ++*connectionCount;
+    QObject::connect(connection.notifier, &QSocketNotifier::activated, this, [this, fd] { readConnection(fd); });
+    QTimer::singleShot(limits.silentConnectionTimeoutMs, this, [this, fd, serial = connection.serial] {
+        const auto it = connections.find(fd);
+        if (it != connections.end() && it->second.serial == serial && !it->second.spoke) dropConnection(fd);
+    });
+}
+
+// Out of descriptors, or worse: the pending connection keeps the socket readable, so listening on
+// would only spin. Pauses grow while the failures go on.
+void PortContext::pauseAccepting() {
+    acceptRetryMs = acceptRetryMs == 0 ? limits.acceptRetryMinimumMs
+                                       : std::min(acceptRetryMs * 2, limits.acceptRetryMaximumMs);
+    listenNotifier->setEnabled(false);
+    QTimer::singleShot(acceptRetryMs, this, [this] {
+        if (listenFd >= 0) listenNotifier->setEnabled(true);
+    });
+}
+
+// Whether a connection of the peer may be taken. A full port makes room at the expense of the peer
+// holding the most, and only with a connection of it that never said anything.
+bool PortContext::makeRoomFor(pid_t peer) {
+    const int held = connectionsPerPeer.count(peer) ? connectionsPerPeer[peer] : 0;
+    if (held >= limits.connectionsPerPeer) return false;
+    if (int(connections.size()) < limits.connectionsPerPort) return true;
+    auto largest = connectionsPerPeer.end();
+    for (auto it = connectionsPerPeer.begin(); it != connectionsPerPeer.end(); ++it)
+        if (largest == connectionsPerPeer.end() || it->second > largest->second) largest = it;
+    if (largest == connectionsPerPeer.end() || largest->second <= held + 1) return false;
+    int oldest = -1;
+    std::uint64_t oldestSerial = 0;
+    for (const auto& [fd, connection] : connections) {
+        if (connection.peer != largest->first || connection.spoke) continue;
+        if (oldest < 0 || connection.serial < oldestSerial) {
+            oldest = fd;
+            oldestSerial = connection.serial;
+        }
+    }
+    if (oldest < 0) return false;
+    dropConnection(oldest);
+    return true;
 }
 
 void PortContext::readConnection(int fd) {
@@ -226,23 +345,45 @@ void PortContext::readConnection(int fd) {
     case ReadOutcome::failed: dropConnection(fd); return;
     case ReadOutcome::packet: break;
     }
+    const auto it = connections.find(fd);
+    if (it == connections.end()) return;
+    it->second.spoke = true;
     if (packet.header.kind != kindRequest) return;
     auto owner = state.lock();
     if (!owner || owner->invalid || !owner->callback) return;
-    // The callback may invalidate or release the port; the context then goes away later, and the
-    // descriptor it answered on may already be closed.
+    // The callback may invalidate or release the port: nothing of it is touched afterwards.
     const auto callback = owner->callback;
     owner.reset();
-    QPointer<PortContext> self(this);
-    const std::optional<QByteArray> answer = callback(packet.header.messageId, packet.payload);
-    if (!self || !connections.count(fd)) return;
-    if (!(packet.header.flags & flagWantsReply)) return;
+    callback(packet.header.messageId, packet.payload, responder(fd, packet.header));
+}
+
+MessagePort::Responder PortContext::responder(int fd, const Header& request) {
+    if (!(request.flags & flagWantsReply)) return [](std::optional<QByteArray>) {};
+    auto answered = std::make_shared<std::atomic<bool>>(false);
+    return [channel = channel, fd, serial = connections.at(fd).serial, request, answered](std::optional<QByteArray> answer) {
+        if (answered->exchange(true)) return;
+        std::lock_guard lock(channel->mutex);
+        PortContext* context = channel->context;
+        if (!context) return;
+        if (QThread::currentThread() == context->thread()) {
+            context->sendReply(fd, serial, request, answer);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            context, [context, fd, serial, request, answer] { context->sendReply(fd, serial, request, answer); },
+            Qt::QueuedConnection);
+    };
+}
+
+void PortContext::sendReply(int fd, std::uint64_t serial, const Header& request, const std::optional<QByteArray>& answer) {
+    const auto it = connections.find(fd);
+    if (it == connections.end() || it->second.serial != serial) return;
     if (answer && answer->size() > MessagePort::maximumPayloadSize) return;
     Header header;
     header.kind = kindReply;
     header.flags = answer ? flagHasData : 0;
-    header.sequence = packet.header.sequence;
-    header.messageId = packet.header.messageId;
+    header.sequence = request.sequence;
+    header.messageId = request.messageId;
     const QByteArray reply = makePacket(header, answer.value_or(QByteArray()));
     // A requester that stopped reading loses its answer rather than stalling the server.
     (void)::send(fd, reply.constData(), size_t(reply.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -251,8 +392,10 @@ void PortContext::readConnection(int fd) {
 void PortContext::dropConnection(int fd) {
     const auto it = connections.find(fd);
     if (it == connections.end()) return;
-    it->second->setEnabled(false);
-    it->second->deleteLater();
+    it->second.notifier->setEnabled(false);
+    it->second.notifier->deleteLater();
+    if (--connectionsPerPeer[it->second.peer] <= 0) connectionsPerPeer.erase(it->second.peer);
+    --*connectionCount;
     connections.erase(it);
     ::close(fd);
 }
@@ -277,12 +420,14 @@ void PortContext::watchReadable() {
 }
 
 void PortContext::shutdown() {
-    for (auto& [fd, notifier] : connections) {
-        notifier->setEnabled(false);
-        notifier->deleteLater();
+    for (auto& [fd, connection] : connections) {
+        connection.notifier->setEnabled(false);
+        connection.notifier->deleteLater();
         ::close(fd);
     }
     connections.clear();
+    connectionsPerPeer.clear();
+    *connectionCount = 0;
     for (auto* notifier : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) notifier->setEnabled(false);
     if (listenFd >= 0) {
         // Only our own socket: a later owner of the name may have replaced it already.
@@ -338,7 +483,33 @@ std::optional<QString> MessagePort::portsDirectory(QString* error) {
 
 MessagePort::MessagePort(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
+MessagePort::Limits MessagePort::defaultLimits() {
+    std::lock_guard lock(limitsMutex);
+    return currentLimits;
+}
+
+void MessagePort::setDefaultLimits(const Limits& limits) {
+    std::lock_guard lock(limitsMutex);
+    currentLimits = limits;
+}
+
+void MessagePort::setExpectedPeerUserForTesting(std::optional<std::uint32_t> uid) {
+    expectedPeerUid = uid ? std::int64_t(*uid) : -1;
+}
+
+void MessagePort::setAcceptFunctionForTesting(AcceptFunction accept) { acceptFunction = accept; }
+
+int MessagePort::connectionCount() const { return state_->connectionCount ? state_->connectionCount->load() : 0; }
+
 std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Callback callback) {
+    if (!callback) return createLocal(name, DeferredCallback());
+    return createLocal(name, [callback = std::move(callback)](std::int32_t messageId, const QByteArray& data,
+                                                              const Responder& respond) {
+        respond(callback(messageId, data));
+    });
+}
+
+std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, DeferredCallback callback) {
     if (!isValidName(name)) return nullptr;
     const auto directory = portsDirectory();
     if (!directory) return nullptr;
@@ -359,7 +530,7 @@ std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Callb
     if (::lstat(socketBytes.constData(), &info) == 0) {
         // Left by a process that died. Never trusted: removed unless something still answers on
         // it, and anything but a socket is not ours to remove.
-        const int probe = S_ISSOCK(info.st_mode) ? connectTo(socketPath) : -1;
+        const int probe = S_ISSOCK(info.st_mode) ? connectTo(socketPath, 0) : -1;
         if (!S_ISSOCK(info.st_mode) || probe >= 0 || errno != ECONNREFUSED) {
             if (probe >= 0) ::close(probe);
             ::close(lockFd);
@@ -384,27 +555,70 @@ std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Callb
     context->lockFd = lockFd;
     context->socketPath = socketPath;
     context->socketInode = info.st_ino;
+    context->limits = defaultLimits();
+    state->connectionCount = context->connectionCount;
     context->serve();
     state->context = context;
     return std::shared_ptr<MessagePort>(new MessagePort(std::move(state)));
 }
 
-std::shared_ptr<MessagePort> MessagePort::createRemote(const QString& name) {
-    if (!isValidName(name)) return nullptr;
-    const auto directory = portsDirectory();
-    if (!directory) return nullptr;
-    // A refused connection means a stale socket: only a later owner of the name may remove it.
-    const int fd = connectTo(*directory + u'/' + name + QStringLiteral(".sock"));
-    if (fd < 0) return nullptr;
+namespace {
+
+std::optional<QString> remoteSocketPath(const QString& name) {
+    if (!MessagePort::isValidName(name)) return std::nullopt;
+    const auto directory = MessagePort::portsDirectory();
+    if (!directory) return std::nullopt;
+    return *directory + u'/' + name + QStringLiteral(".sock");
+}
+
+// One attempt now, then more on the event loop while the owner's backlog is full.
+void connectWhenAccepted(const QString& path, std::chrono::steady_clock::time_point deadline,
+                         std::function<void(int fd)> completion) {
+    const int fd = connectTo(path, 0);
+    if (fd < 0 && errno == EAGAIN && remaining(deadline) > 0) {
+        QTimer::singleShot(std::min(remaining(deadline), 20), [path, deadline, completion = std::move(completion)] {
+            connectWhenAccepted(path, deadline, completion);
+        });
+        return;
+    }
+    completion(fd);
+}
+
+}  // namespace
+
+std::shared_ptr<MessagePort> MessagePort::remoteOnConnection(const QString& name, const QString& path, int fd) {
+    sendHello(fd);
     auto state = std::make_shared<State>();
     state->name = name;
     state->remote = true;
     state->fd = fd;
     auto* context = new PortContext;
     context->state = state;
-    context->socketPath = *directory + u'/' + name + QStringLiteral(".sock");
+    context->socketPath = path;
     state->context = context;
     return std::shared_ptr<MessagePort>(new MessagePort(std::move(state)));
+}
+
+std::shared_ptr<MessagePort> MessagePort::createRemote(const QString& name) {
+    const auto path = remoteSocketPath(name);
+    if (!path) return nullptr;
+    // A refused connection means a stale socket: only a later owner of the name may remove it.
+    const int fd = connectTo(*path, connectWaitMs);
+    if (fd < 0) return nullptr;
+    return remoteOnConnection(name, *path, fd);
+}
+
+void MessagePort::createRemote(const QString& name, double timeout,
+                               std::function<void(std::shared_ptr<MessagePort>)> completion) {
+    const auto path = remoteSocketPath(name);
+    if (!path) {
+        completion(nullptr);
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds(timeout));
+    connectWhenAccepted(*path, deadline, [name, path = *path, completion = std::move(completion)](int fd) {
+        completion(fd < 0 ? nullptr : remoteOnConnection(name, path, fd));
+    });
 }
 
 MessagePort::~MessagePort() {
@@ -451,7 +665,8 @@ void MessagePort::setInvalidationCallback(std::function<void()> callback) {
         if (startWatching) state_->watching = true;
     }
     if (startWatching && !state_->invalid) {
-        const int fd = state_->context ? connectTo(state_->context->socketPath) : -1;
+        const int fd = state_->context ? connectTo(state_->context->socketPath, connectWaitMs) : -1;
+        if (fd >= 0) sendHello(fd);
         if (fd < 0) {
             state_->markInvalid();
         } else {

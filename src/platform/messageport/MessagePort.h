@@ -18,6 +18,10 @@
 // Ports are AF_UNIX SOCK_SEQPACKET sockets in a folder only the user can enter
 // ($XDG_RUNTIME_DIR/orvella-ports). One packet carries one message: a small header (id, sequence
 // number, flags) and the payload, so that "no reply" and "an empty reply" stay apart.
+//
+// A local port serves only processes of its own user, and no process may take it over: it holds
+// a bounded number of connections, a bounded share of them per peer process, closes connections
+// that never say anything, and backs off when the process runs out of descriptors.
 namespace MessagePortResult {
 inline constexpr std::int32_t success = 0;
 inline constexpr std::int32_t sendTimeout = -1;
@@ -37,6 +41,27 @@ class MessagePort {
 public:
     // Answers a request: the bytes to send back, or none.
     using Callback = std::function<std::optional<QByteArray>(std::int32_t messageId, const QByteArray& data)>;
+    // Sends the answer to one request; callable from any thread, only the first call counts. An
+    // answer nobody asked for, or whose requester has gone, is dropped. Never called, the requester
+    // sees its receive time-out.
+    using Responder = std::function<void(std::optional<QByteArray> answer)>;
+    // Takes a request whose answer may come later, through the responder.
+    using DeferredCallback = std::function<void(std::int32_t messageId, const QByteArray& data, Responder respond)>;
+
+    // What one local port allows, fixed when the port is created.
+    struct Limits {
+        int connectionsPerPort = 256;
+        int connectionsPerPeer = 64;
+        // A connection that has sent nothing this long after it was accepted is closed.
+        int silentConnectionTimeoutMs = 10'000;
+        // When accepting fails for want of descriptors, the port stops listening this long,
+        // doubling from the first figure up to the second after every failure in a row.
+        int acceptRetryMinimumMs = 100;
+        int acceptRetryMaximumMs = 1000;
+    };
+    // The limits of the ports created from now on; tests narrow them.
+    static Limits defaultLimits();
+    static void setDefaultLimits(const Limits& limits);
 
     // The largest payload a message may carry; larger sends fail with a transport error.
     static constexpr int maximumPayloadSize = 128 * 1024;
@@ -46,8 +71,16 @@ public:
     // not valid, the ports folder is unsafe, or a live process already serves the name. A socket
     // left behind by a process that died is removed and the name taken over.
     static std::shared_ptr<MessagePort> createLocal(const QString& name, Callback callback);
-    // Connects to the local port of that name; none when nobody serves it.
+    static std::shared_ptr<MessagePort> createLocal(const QString& name, DeferredCallback callback);
+    // Connects to the local port of that name; none when nobody serves it. A port whose owner does
+    // not take the connection gets a second to do so, the caller waiting meanwhile.
     static std::shared_ptr<MessagePort> createRemote(const QString& name);
+    // Connects without ever blocking: while the owner's queue of new connections is full, tries
+    // again on the calling thread's event loop until `timeout` (seconds) has passed. The completion
+    // runs on the calling thread, with none when nobody serves the name; it may run before this
+    // returns.
+    static void createRemote(const QString& name, double timeout,
+                             std::function<void(std::shared_ptr<MessagePort>)> completion);
 
     // A name that stays inside the ports folder: not empty, at most maximumNameLength UTF-8
     // bytes, no "/", no "..", no control characters.
@@ -79,9 +112,19 @@ public:
     MessagePortReply sendRequest(std::int32_t messageId, const QByteArray& data, double sendTimeout,
                                  double receiveTimeout, bool wantReply);
 
+    // The connections a local port holds now.
+    int connectionCount() const;
+
+    // Test seams: the user id a peer must have (none: the process's own), and the call that takes
+    // a pending connection off a listening socket (none: accept4).
+    static void setExpectedPeerUserForTesting(std::optional<std::uint32_t> uid);
+    using AcceptFunction = int (*)(int listenFd, int flags);
+    static void setAcceptFunctionForTesting(AcceptFunction accept);
+
     struct State;
 
 private:
     explicit MessagePort(std::shared_ptr<State> state);
+    static std::shared_ptr<MessagePort> remoteOnConnection(const QString& name, const QString& path, int fd);
     std::shared_ptr<State> state_;
 };

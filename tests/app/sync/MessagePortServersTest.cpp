@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QStringList>
 
 #include <atomic>
@@ -7,6 +8,11 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <vector>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "app/sync/support/NullListener.h"
 #include "app/common/LogChannels.h"
@@ -101,16 +107,51 @@ struct Extension {
 };
 
 // Asks a port from another thread while the main loop serves, as an extension process would.
-MessagePortReply ask(const QString& portName, const QByteArray& data) {
+MessagePortReply ask(const QString& portName, const QByteArray& data,
+                     double receiveTimeout = MessagePortProtocol::receiveTimeout) {
     auto future = std::async(std::launch::async, [&] {
         auto port = MessagePort::createRemote(portName);
         if (!port) return MessagePortReply{MessagePortResult::isInvalid, std::nullopt};
         return port->sendRequest(MessagePortProtocol::messageId, data, MessagePortProtocol::sendTimeout,
-                                 MessagePortProtocol::receiveTimeout, true);
+                                 receiveTimeout, true);
     });
     TestEnvironment::waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
     return future.get();
 }
+
+// A port whose owner never takes a connection, with its queue of new connections full.
+class StuckPort {
+public:
+    explicit StuckPort(const QString& name) : path_(QFile::encodeName(*MessagePort::portsDirectory() + u'/' + name + QStringLiteral(".sock"))) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path_.constData());
+        const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+        listenFd_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+        if (::bind(listenFd_, raw, sizeof(address)) != 0 || ::listen(listenFd_, 0) != 0) return;
+        for (int i = 0; i < 64; ++i) {
+            const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            if (::connect(fd, raw, sizeof(address)) != 0) {
+                full_ = errno == EAGAIN;
+                ::close(fd);
+                break;
+            }
+            queued_.push_back(fd);
+        }
+    }
+    ~StuckPort() {
+        for (const int fd : queued_) ::close(fd);
+        ::close(listenFd_);
+        ::unlink(path_.constData());
+    }
+    bool isFull() const { return full_; }
+
+private:
+    QByteArray path_;
+    int listenFd_ = -1;
+    std::vector<int> queued_;
+    bool full_ = false;
+};
 
 void settle(int ms = 100) { TestEnvironment::waitUntil([] { return false; }, ms); }
 
@@ -218,6 +259,27 @@ TEST_F(MessagePortServers, RegistrationRepliesWithTheSyncFolderOrNothing) {
         EXPECT_EQ(reply.data, row.reply);
         EXPECT_EQ(commServer.registeredSyncExtensions().size(), row.registered);
     }
+}
+
+TEST_F(MessagePortServers, ARegistrationWhosePortNeverAcceptsLeavesTheMainThreadServing) {
+    StuckPort stuck(group + QStringLiteral(".stuck00"));
+    ASSERT_TRUE(stuck.isFull());
+    facade->engine.statuses = {{QStringLiteral("/srv/home/Orvella/a"), OVItemSyncStatus::synced}};
+    auto registration = MessagePort::createRemote(MessagePortProtocol::registrationPortName(group));
+    ASSERT_TRUE(registration);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(registration->sendRequest(MessagePortProtocol::messageId, (group + QStringLiteral(".stuck00")).toUtf8(),
+                                            1.0, 1.0, false).result,
+                  MessagePortResult::success);
+    settle(50);
+    const auto badge = ask(MessagePortProtocol::badgePortName(group), "file:///srv/home/Orvella/a", 0.5);
+    EXPECT_EQ(badge.result, MessagePortResult::success) << "a badge query is answered while registrations wait";
+    EXPECT_EQ(badge.data, QByteArray("synced"));
+
+    const auto reply = ask(MessagePortProtocol::registrationPortName(group), (group + QStringLiteral(".stuck00")).toUtf8(), 5.0);
+    EXPECT_EQ(reply.result, MessagePortResult::success);
+    EXPECT_EQ(reply.data, std::nullopt);
+    EXPECT_TRUE(commServer.registeredSyncExtensions().empty());
 }
 
 TEST_F(MessagePortServers, TwoRegistrationsOfOnePortGetEveryPushOnce) {

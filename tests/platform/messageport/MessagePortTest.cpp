@@ -9,11 +9,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <thread>
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "platform/messageport/MessagePort.h"
 #include "support/TestEnvironment.h"
@@ -30,9 +35,9 @@ QString socketPath(const QString& name) { return *MessagePort::portsDirectory() 
 // A peer process serving or watching a port.
 class Peer {
 public:
-    Peer(const QString& mode, const QString& name) {
+    Peer(const QString& mode, const QString& name, const QStringList& more = {}) {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process_.start(QStringLiteral(MESSAGEPORT_TEST_PEER), {mode, name});
+        process_.start(QStringLiteral(MESSAGEPORT_TEST_PEER), QStringList{mode, name} + more);
     }
     ~Peer() {
         if (process_.state() != QProcess::NotRunning) {
@@ -51,10 +56,55 @@ public:
         process_.kill();
         process_.waitForFinished(2000);
     }
+    // Sends a command and answers the peer's reply, running this thread's event loop meanwhile
+    // (for a peer that talks to a port served here).
+    QByteArray ask(const QByteArray& command, int timeoutMs = 5000) {
+        process_.write(command + '\n');
+        TestEnvironment::waitUntil([&] { return process_.canReadLine(); }, timeoutMs);
+        return process_.readLine().trimmed();
+    }
+    // The next line, running this thread's event loop meanwhile.
+    QByteArray lineWhileServing(int timeoutMs = 5000) {
+        TestEnvironment::waitUntil([&] { return process_.canReadLine(); }, timeoutMs);
+        return process_.readLine().trimmed();
+    }
 
 private:
     QProcess process_;
 };
+
+// Narrows the limits of the ports a test creates, and restores them.
+class LimitsScope {
+public:
+    explicit LimitsScope(const std::function<void(MessagePort::Limits&)>& change) : saved_(MessagePort::defaultLimits()) {
+        MessagePort::Limits limits = saved_;
+        change(limits);
+        MessagePort::setDefaultLimits(limits);
+    }
+    ~LimitsScope() { MessagePort::setDefaultLimits(saved_); }
+
+private:
+    MessagePort::Limits saved_;
+};
+
+// A connection to the port that never sends anything.
+int rawConnection(const QString& name) {
+    const QByteArray path = QFile::encodeName(socketPath(name));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool hungUp(int fd) {
+    pollfd p{fd, 0, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR));
+}
 
 // Runs a request off the main thread while the main loop keeps serving, as a second process would.
 MessagePortReply requestFromThread(const std::shared_ptr<MessagePort>& port, const QByteArray& data,
@@ -324,4 +374,167 @@ TEST(MessagePortFolder, RefusedUnlessOnlyTheUserCanEnterIt) {
         }
     }
     qputenv("XDG_RUNTIME_DIR", savedRuntime);
+}
+
+// MARK: - Answers given later
+
+TEST(MessagePortAnswers, AnAnswerGivenLaterReachesItsOwnRequesterOnce) {
+    const QString name = uniqueName("deferred");
+    auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data, MessagePort::Responder respond) {
+        if (data == "later") {
+            std::thread([respond] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                respond(QByteArray("late"));
+            }).detach();
+        } else if (data == "twice") {
+            respond(QByteArray("first"));
+            respond(QByteArray("second"));
+        } else if (data != "never") {
+            respond(data);
+        }
+    });
+    ASSERT_TRUE(local);
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote);
+    struct Row {
+        const char* request;
+        std::int32_t result;
+        std::optional<QByteArray> reply;
+    };
+    const Row rows[] = {
+        {"later", MessagePortResult::success, QByteArray("late")},
+        {"never", MessagePortResult::receiveTimeout, std::nullopt},
+        {"twice", MessagePortResult::success, QByteArray("first")},
+        {"echo", MessagePortResult::success, QByteArray("echo")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.request);
+        const auto reply = requestFromThread(remote, row.request, 0.3);
+        EXPECT_EQ(reply.result, row.result);
+        EXPECT_EQ(reply.data, row.reply);
+    }
+}
+
+// MARK: - Peers the port refuses
+
+TEST(MessagePortPeers, OnlyPeersOfTheOwnUserAreServed) {
+    const QString name = uniqueName("uid");
+    int calls = 0;
+    auto local = MessagePort::createLocal(name, [&](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+        ++calls;
+        return data;
+    });
+    ASSERT_TRUE(local);
+    struct Row {
+        const char* label;
+        std::optional<std::uint32_t> expectedUser;
+        bool served;
+    };
+    const Row rows[] = {
+        {"another user", ::geteuid() + 1, false},
+        {"the own user", std::nullopt, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        calls = 0;
+        MessagePort::setExpectedPeerUserForTesting(row.expectedUser);
+        auto remote = MessagePort::createRemote(name);
+        ASSERT_TRUE(remote);
+        const auto reply = requestFromThread(remote, "hello");
+        if (row.served) {
+            EXPECT_EQ(reply.result, MessagePortResult::success);
+        } else {
+            EXPECT_TRUE(reply.result == MessagePortResult::isInvalid || reply.result == MessagePortResult::becameInvalid)
+                << reply.result;
+            EXPECT_FALSE(remote->isValid());
+        }
+        EXPECT_EQ(calls, row.served ? 1 : 0) << "a refused peer is not read";
+        EXPECT_EQ(local->connectionCount(), row.served ? 1 : 0);
+    }
+    MessagePort::setExpectedPeerUserForTesting(std::nullopt);
+}
+
+// MARK: - Connections a port does not keep
+
+TEST(MessagePortLimits, FloodsKeepToTheirShareAndOthersAreServed) {
+    struct Row {
+        const char* label;
+        int connectionsPerPort;
+        int flood;
+        int keptOfTheFlood;
+        int keptOnceAnotherPeerCame;  // a full port makes room at the flood's expense
+    };
+    const int perPeer = MessagePort::defaultLimits().connectionsPerPeer;
+    const Row rows[] = {
+        {"one process over its share", MessagePort::defaultLimits().connectionsPerPort, 300, perPeer, perPeer},
+        {"one process filling the port", 8, 20, 8, 7},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        LimitsScope limits([&](MessagePort::Limits& l) { l.connectionsPerPort = row.connectionsPerPort; });
+        const QString name = uniqueName("flood");
+        auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+            return QByteArray("ok:") + data;
+        });
+        ASSERT_TRUE(local);
+        Peer flood(QStringLiteral("flood"), name, {QString::number(row.flood)});
+        EXPECT_EQ(flood.lineWhileServing(), "connected " + QByteArray::number(row.flood));
+        EXPECT_TRUE(TestEnvironment::waitUntil([&] { return flood.ask("live").toInt() == row.keptOfTheFlood; }))
+            << "kept " << flood.ask("live").toStdString();
+        EXPECT_LE(local->connectionCount(), std::min(perPeer, row.connectionsPerPort));
+
+        auto client = MessagePort::createRemote(name);
+        ASSERT_TRUE(client);
+        const auto reply = requestFromThread(client, "mine");
+        EXPECT_EQ(reply.result, MessagePortResult::success);
+        EXPECT_EQ(reply.data.value_or("<none>"), QByteArray("ok:mine"));
+        EXPECT_LE(local->connectionCount(), row.connectionsPerPort);
+        EXPECT_EQ(flood.ask("live").toInt(), row.keptOnceAnotherPeerCame);
+    }
+}
+
+TEST(MessagePortLimits, SilentConnectionsAreClosedHeldOnesKept) {
+    LimitsScope limits([](MessagePort::Limits& l) { l.silentConnectionTimeoutMs = 100; });
+    const QString name = uniqueName("silent");
+    auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+        return data;
+    });
+    ASSERT_TRUE(local);
+    const int silent = rawConnection(name);
+    ASSERT_GE(silent, 0);
+    auto held = MessagePort::createRemote(name);
+    auto watched = MessagePort::createRemote(name);
+    ASSERT_TRUE(held && watched);
+    int invalidations = 0;
+    watched->setInvalidationCallback([&] { ++invalidations; });
+
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return hungUp(silent); }, 3000)) << "a connection that never speaks";
+    TestEnvironment::waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(held->isValid());
+    EXPECT_EQ(requestFromThread(held, "still").data.value_or("<none>"), QByteArray("still"));
+    EXPECT_TRUE(watched->isValid());
+    EXPECT_EQ(invalidations, 0);
+    EXPECT_EQ(local->connectionCount(), 3);
+    ::close(silent);
+}
+
+TEST(MessagePortLimits, OutOfDescriptorsTheServerWaitsThenServesAgain) {
+    const QString name = uniqueName("starved");
+    Peer peer(QStringLiteral("starve"), name);
+    ASSERT_EQ(peer.line(), "ready");
+    ASSERT_EQ(peer.ask("limit"), "limited");
+    const QByteArray before = peer.ask("attempts");
+
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote) << "the connection waits in the backlog";
+    EXPECT_EQ(remote->sendRequest(1, "early", 1.0, 0.3, true).result, MessagePortResult::receiveTimeout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int attempts = peer.ask("attempts").toInt() - before.toInt();
+    EXPECT_GE(attempts, 1);
+    EXPECT_LE(attempts, 10) << "accepting is retried after a pause, not in a loop";
+
+    ASSERT_EQ(peer.ask("lift"), "lifted");
+    const auto reply = remote->sendRequest(2, "later", 1.0, 3.0, true);
+    EXPECT_EQ(reply.result, MessagePortResult::success);
+    EXPECT_EQ(reply.data.value_or("<none>"), QByteArray("2:later"));
 }
