@@ -1213,7 +1213,7 @@ std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepar
     if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
     const QString folder = QFileInfo(transfer.target).absolutePath();
     if (!knownFolder(remoteTree_, fs::parentOf(path)) && !fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, remoteFolderMode)) {
+        if (const int error = fs::makeFolders(folder, remoteFolderMode, remoteRoot_)) {
             failItem(path, remoteWriteError(error), error);
             return std::nullopt;
         }
@@ -1231,7 +1231,7 @@ std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepar
     Transfer transfer{path, false, remote(path), local(path), remoteEntry, expectedLocal, {}};
     const QString folder = QFileInfo(transfer.target).absolutePath();
     if (!knownFolder(localTree_, fs::parentOf(path)) && !fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, localFolderMode)) {
+        if (const int error = fs::makeFolders(folder, localFolderMode, localRoot_)) {
             failItem(path, localWriteError(error), error);
             return std::nullopt;
         }
@@ -1320,8 +1320,8 @@ void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
     const QString& path = item.path;
     const QString target = remote(path);
     int error = fs::writableFolderError(QFileInfo(target).absolutePath());
-    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), remoteFolderMode);
-    if (!error) error = fs::makeFolders(target, remoteFolderMode);
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), remoteFolderMode, remoteRoot_);
+    if (!error) error = fs::makeFolders(target, remoteFolderMode, remoteRoot_);
     const auto created = error ? std::nullopt : fs::stat(target);
     if (!created) return failItem(path, remoteWriteError(error ? error : ENOENT), error);
     remoteTree_[path] = *created;
@@ -1334,8 +1334,8 @@ void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
 void OrvellaSyncEngine::Core::createLocalFolder(const QString& path, const FsEntry& remoteEntry) {
     const QString target = local(path);
     int error = fs::writableFolderError(QFileInfo(target).absolutePath());
-    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), localFolderMode);
-    if (!error) error = fs::makeFolders(target, localFolderMode);
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), localFolderMode, localRoot_);
+    if (!error) error = fs::makeFolders(target, localFolderMode, localRoot_);
     const auto created = error ? std::nullopt : fs::stat(target);
     if (!created) return failItem(path, localWriteError(error ? error : ENOENT), error);
     localTree_[path] = *created;

@@ -272,7 +272,8 @@ int writableFolderError(const QString& absoluteFolder) {
     return ::access(QFile::encodeName(absoluteFolder).constData(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
-int makeFolders(const QString& absolute, unsigned mode) {
+int makeFolders(const QString& absolute, unsigned mode, const QString& within) {
+    if (!within.isEmpty() && !relativeTo(within, absolute).value_or(QString()).size()) return ENOENT;
     const QByteArray path = QFile::encodeName(absolute);
     if (::mkdir(path.constData(), mode) == 0) return 0;
     if (errno == EEXIST) {
@@ -282,7 +283,7 @@ int makeFolders(const QString& absolute, unsigned mode) {
     if (errno != ENOENT) return errno;
     const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
     if (slash <= 0) return ENOENT;
-    if (const int error = makeFolders(absolute.left(slash), mode)) return error;
+    if (const int error = makeFolders(absolute.left(slash), mode, within)) return error;
     if (::mkdir(path.constData(), mode) == 0 || errno == EEXIST) return 0;
     return errno;
 }

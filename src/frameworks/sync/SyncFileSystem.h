@@ -84,8 +84,10 @@ void eraseSubtree(Map& map, const QString& relative) {
 // owner's write permission counts as read-only for everybody: the engine respects it also when it
 // runs with privileges that would let it write anyway.
 int writableFolderError(const QString& absoluteFolder);
-// Creates the folder and its missing parents; 0 or errno.
-int makeFolders(const QString& absolute, unsigned mode);
+// Creates the folder and its missing parents; 0 or errno. With `within`, nothing at or above that
+// folder is created: ENOENT when it is missing itself (a sync root that went away must not come
+// back empty).
+int makeFolders(const QString& absolute, unsigned mode, const QString& within = QString());
 
 enum class Outcome { done, sourceChanged, targetChanged, failed, cancelled };
 struct TransferResult {

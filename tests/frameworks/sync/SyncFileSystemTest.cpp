@@ -106,6 +106,15 @@ TEST_F(FileSystemTest, ScanListsLinksWithoutFollowingAndSkipsTempFiles) {
     EXPECT_TRUE(unreadable.empty()) << "a folder that is not there is gone, not unknown";
 }
 
+TEST_F(FileSystemTest, FoldersAreNeverMadeAboveTheRootTheyBelongTo) {
+    // A sync root that went away must not come back empty: that would read as "everything deleted".
+    EXPECT_EQ(fs::makeFolders(path("root/a/b"), 0700, path("root")), ENOENT);
+    EXPECT_FALSE(QFileInfo::exists(path("root")));
+    ASSERT_TRUE(QDir().mkpath(path("root")));
+    EXPECT_EQ(fs::makeFolders(path("root/a/b"), 0700, path("root")), 0);
+    EXPECT_TRUE(QFileInfo(path("root/a/b")).isDir());
+}
+
 TEST_F(FileSystemTest, RemovalSparesAFileThatChanged) {
     write(path("f.txt"), "one");
     const auto seen = fs::stat(path("f.txt"));
