@@ -294,10 +294,22 @@ void SyncRootSelectionViewController::setSyncRoot(bool accepted, bool move, std:
     }
     const QString cleaned = QDir::cleanPath(folder);
     SettingsController().settings()->setSyncRoot(cleaned);
-    if (move)
-        fileController_.move(cleaned, SyncFolderPaths::appendingPathComponent(cleaned, SyncFolderPaths::folderName));
+    const FileMoveReport report =
+        move ? fileController_.move(cleaned, SyncFolderPaths::appendingPathComponent(cleaned, SyncFolderPaths::folderName))
+             : FileMoveReport{};
     updateSyncRootMenu();
-    if (completion) completion(true);
+    if (!report.isComplete()) {
+        // What stayed behind lies outside the sync folder and would silently not be synced.
+        auto alert = std::make_shared<Alert>();
+        alert->setMessageText(l10n_.syAlertRootFolderNotWritableMessage());
+        alert->setInformativeText(report.description() + QStringLiteral("\n\n") +
+                                  l10n_.syAlertRootFolderNotWritableInformative());
+        if (QWidget* window = hostWindow())
+            alert->beginSheetModal(window, [alert](int) {});
+        else
+            alert->runModal();
+    }
+    if (completion) completion(report.isComplete());
 }
 
 // --- The chooser ---

@@ -74,8 +74,8 @@ public:
     // Asks before a folder named "Orvella" is used: (accepted, move). Other folders are accepted
     // without a move at once. A sheet on the page's window, else application-modal.
     void confirmSyncFolderLocation(const QString& path, std::function<void(bool accepted, bool move)> completion);
-    // Stores an accepted choice, moving the folder's content into its sync folder when asked;
-    // always completes with true.
+    // Stores an accepted choice, moving the folder's content into its sync folder when asked.
+    // Completes with false, after telling the user what stayed behind, when the move fell short.
     void setSyncRoot(bool accepted, bool move, std::function<void(bool)> completion, const QString& folder);
 
     // The page's window: the window it is shown in; none for a page that is not on screen.

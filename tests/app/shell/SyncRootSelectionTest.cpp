@@ -234,6 +234,23 @@ TEST_F(OnboardingFixture, StoringAMovedChoiceMovesTheContentIntoTheNewSyncFolder
     EXPECT_EQ(page.syncRootMenu()->actions().value(0)->text(), folder);
 }
 
+TEST_F(OnboardingFixture, AMoveThatLeavesItemsBehindIsToldAndIsNoSuccess) {
+    const QString folder = makeFolder("y/Orvella");
+    makeFolder("y/Orvella/Orvella");
+    writeFile(folder + "/clash.txt", "mine");
+    writeFile(folder + "/Orvella/clash.txt", "theirs");
+    writeFile(folder + "/moves.txt", "m");
+    SyncRootSelectionViewController page(metadata);
+    Alert::clearShownAlerts();
+    std::optional<bool> succeeded;
+    page.setSyncRoot(true, true, [&](bool ok) { succeeded = ok; }, folder);
+    EXPECT_EQ(succeeded, std::optional<bool>(false));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/Orvella/moves.txt"));
+    ASSERT_EQ(Alert::shownCount(), 1);
+    EXPECT_TRUE(Alert::shownAlerts()[0].informativeText().startsWith(QStringLiteral("clash.txt: ")))
+        << Alert::shownAlerts()[0].informativeText().toStdString();
+}
+
 // --- The chooser on a page in a window ---
 
 TEST_F(OnboardingFixture, ChooserStoresAPassingFolderAndCancelChangesNothing) {

@@ -78,8 +78,9 @@ TEST(FileControllerTest, ContentsMoveOneLevelDownAndNothingIsReplaced) {
         ASSERT_TRUE(QDir().mkpath(source));
         ASSERT_TRUE(makeTree(source, c.before));
         SetupLog log;
-        FileController().move(source, source + QStringLiteral("/Orvella"));
+        const FileMoveReport report = FileController().move(source, source + QStringLiteral("/Orvella"));
         EXPECT_EQ(log.take().size(), c.failures);
+        EXPECT_TRUE(report.isComplete()) << report.description().toStdString();
         EXPECT_EQ(treeOf(source), c.after);
         EXPECT_FALSE(facade.settings().syncRoot().has_value());
     }
@@ -93,10 +94,16 @@ TEST(FileControllerTest, AClashKeepsBothItemsAndIsLogged) {
     ASSERT_TRUE(makeTree(source, {{"same.txt", "mine"}, {"other.txt", "O"}}));
     ASSERT_TRUE(makeTree(destination, {{"same.txt", "theirs"}}));
     SetupLog log;
-    FileController().move(source, destination);
+    const FileMoveReport report = FileController().move(source, destination);
     EXPECT_EQ(treeOf(source), QStringList{"same.txt=mine"});
     EXPECT_EQ(treeOf(destination), (QStringList{"other.txt=O", "same.txt=theirs"}));
     EXPECT_EQ(log.take(), QStringList{QStringLiteral("Cannot move item from %1/same.txt to %2/same.txt.").arg(source, destination)});
+    // A partial move is never a success: the item left behind is named, with its reason.
+    EXPECT_FALSE(report.isComplete());
+    ASSERT_EQ(report.notMoved.size(), 1u);
+    EXPECT_EQ(report.notMoved[0].name, QStringLiteral("same.txt"));
+    EXPECT_TRUE(report.notMoved[0].reason.contains(destination)) << report.notMoved[0].reason.toStdString();
+    EXPECT_TRUE(report.description().startsWith(QStringLiteral("same.txt: ")));
 }
 
 TEST(FileControllerTest, ADestinationThatCannotBeMadeLeavesTheTreeAndPointsTheRootAtTheSource) {
@@ -106,7 +113,9 @@ TEST(FileControllerTest, ADestinationThatCannotBeMadeLeavesTheTreeAndPointsTheRo
     // A file where the new folder has to go.
     ASSERT_TRUE(makeTree(source, {{"Orvella", "a file"}, {"a.txt", "A"}}));
     SetupLog log;
-    FileController().move(source, source + QStringLiteral("/Orvella"));
+    const FileMoveReport report = FileController().move(source, source + QStringLiteral("/Orvella"));
+    EXPECT_FALSE(report.isComplete());
+    EXPECT_TRUE(report.destinationFailure.has_value());
     EXPECT_EQ(treeOf(source), (QStringList{"Orvella=a file", "a.txt=A"}));
     EXPECT_EQ(log.take(), QStringList{QStringLiteral("Cannot create directory at %1/Orvella.").arg(source)});
     EXPECT_EQ(facade.settings().syncRoot(), std::optional<QString>(source));
