@@ -14,6 +14,13 @@ constexpr std::size_t kMaxQueuedEntries = 65536;
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd--HH-mm-ss-zzz");
 
+// The logs name the user's files: nobody but the owner reads them, whatever the umask or an
+// earlier version left behind.
+constexpr QFileDevice::Permissions kOwnerFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr QFileDevice::Permissions kOwnerFolder = kOwnerFile | QFileDevice::ExeOwner;
+
+bool makeOwnerOnlyFolder(const QString& path) { return QDir().mkpath(path) && QFile::setPermissions(path, kOwnerFolder); }
+
 }  // namespace
 
 FileLogger::FileLogger(QString folderPath, QString filePrefix, Logger::FileConfiguration configuration,
@@ -69,11 +76,12 @@ QString FileLogger::headerText(const QList<Logger::HeaderElement>& elements, con
 
 bool FileLogger::start() {
     std::lock_guard io(ioMutex_);
-    if (!QDir().mkpath(folderPath_)) {
+    if (!makeOwnerOnlyFolder(folderPath_)) {
         reportFailure(QStringLiteral("cannot create the log folder ") + folderPath_);
         return false;
     }
     for (const QString& path : matchingFiles(folderPath_)) {
+        QFile::setPermissions(path, kOwnerFile);
         archived_.push_back({path, QFileInfo(path).size()});
         const QString stamp = QFileInfo(path).completeBaseName().mid(filePrefix_.size() + 1);
         // Parsed field by field: read as local time, a stamp could fall into a daylight-saving gap.
@@ -165,7 +173,7 @@ void FileLogger::closeCurrent() {
 
 bool FileLogger::openNewFile(const QDateTime& created) {
     closeCurrent();
-    QDir().mkpath(folderPath_);
+    makeOwnerOnlyFolder(folderPath_);
     const QDateTime now = created.isValid() ? created.toUTC() : QDateTime::currentDateTimeUtc();
     // Names must stay unique and keep sorting by age even when files roll faster than the clock
     // ticks or the clock is set back, so a name never goes below the latest one.
@@ -177,7 +185,7 @@ bool FileLogger::openNewFile(const QDateTime& created) {
         path = folderPath_ + QLatin1Char('/') + fileName(filePrefix_, time);
     }
     current_.setFileName(path);
-    if (!current_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!current_.open(QIODevice::WriteOnly | QIODevice::Append, kOwnerFile)) {
         reportFailure(QStringLiteral("cannot open ") + path + QStringLiteral(": ") + current_.errorString());
         return false;
     }
@@ -290,12 +298,13 @@ std::optional<QString> FileLogger::exportTo(const QString& parentFolder) {
     flush();
     std::lock_guard io(ioMutex_);
     const QString target = parentFolder + QLatin1Char('/') + QFileInfo(folderPath_).fileName();
-    if (!QDir().mkpath(target)) return std::nullopt;
+    if (!makeOwnerOnlyFolder(target)) return std::nullopt;
     // The export mirrors the logs: copies of files that have since been rolled away go.
     for (const QString& stale : matchingFiles(target)) QFile::remove(stale);
     bool ok = true;
     for (const QString& path : pathsLocked()) {
-        if (!QFile::copy(path, target + QLatin1Char('/') + QFileInfo(path).fileName())) ok = false;
+        const QString copy = target + QLatin1Char('/') + QFileInfo(path).fileName();
+        if (!QFile::copy(path, copy) || !QFile::setPermissions(copy, kOwnerFile)) ok = false;
     }
     if (!ok) return std::nullopt;
     return target;

@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -390,6 +391,41 @@ TEST_F(FileLoggerTest, AFileDeletedBehindItsBackIsReplaced) {
     const QByteArray text = readAll(files.front());
     EXPECT_TRUE(text.startsWith("Application: "));
     EXPECT_TRUE(text.endsWith(" - after\n"));
+}
+
+// The logs name the user's files: they stay the owner's alone, those left wider by an earlier run too.
+TEST_F(FileLoggerTest, LogsAndTheirExportAreOwnerOnly) {
+    const auto mode = [](const QString& path) {
+        struct stat info {};
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    Logger::FileConfiguration configuration;
+    configuration.folderName = uniqueFolder();
+    ASSERT_TRUE(start(configuration));
+    OVLOG_INFO(fileChannel(), QStringLiteral("first run"));
+    const QString earlier = Logger::logFilePaths().front();
+    Logger::removeFileLogger();
+    ASSERT_EQ(::chmod(QFile::encodeName(folder()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(earlier).constData(), 0644), 0);
+
+    const QString parent = QDir::tempPath() + QStringLiteral("/orvella-log-modes-") +
+                           QString::number(QCoreApplication::applicationPid());
+    QDir(parent).removeRecursively();
+    configuration.exportParentFolderPath = parent;
+    ASSERT_TRUE(start(configuration));
+    OVLOG_INFO(fileChannel(), QStringLiteral("second run"));
+    const auto exported = Logger::exportLogs();
+    ASSERT_TRUE(exported.has_value());
+    const QStringList files = Logger::logFilePaths();
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(mode(folder()), 0700u);
+    EXPECT_EQ(mode(*exported), 0700u);
+    for (const QString& path : files) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_EQ(mode(path), 0600u);
+        EXPECT_EQ(mode(*exported + QLatin1Char('/') + QFileInfo(path).fileName()), 0600u);
+    }
+    QDir(parent).removeRecursively();
 }
 
 struct FolderRow {
