@@ -9,6 +9,9 @@
 // opened, read or written, or a save met a row another context had changed or removed.
 struct ContextError {
     QString description;
+    // The store's file is not a readable store (corrupt, or not a database at all): another
+    // attempt on the same file cannot succeed.
+    bool isDamaged = false;
     bool operator==(const ContextError&) const = default;
 };
 

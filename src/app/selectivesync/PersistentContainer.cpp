@@ -32,6 +32,8 @@ void PersistentContainer::loadPersistentStores(const LoadHandler& handler) {
 
 bool PersistentContainer::isLoaded() const { return store_->isOpen(); }
 
+ContextResult<QString> PersistentContainer::setPersistentStoreAside() { return store_->setAside(); }
+
 std::unique_ptr<ObjectContext> PersistentContainer::newBackgroundContext() const {
     return std::make_unique<ObjectContext>(store_, ObjectContext::ConcurrencyType::privateQueue,
                                            QStringLiteral("background"));

@@ -45,6 +45,9 @@ public:
     using LoadHandler = std::function<void(const PersistentStoreDescription&, const std::optional<ContextError>&)>;
     void loadPersistentStores(const LoadHandler& handler);
     bool isLoaded() const;
+    // Renames the store's file, when it could not be loaded, out of the way of a new one; answers
+    // where it went.
+    ContextResult<QString> setPersistentStoreAside();
 
     // The main thread's context. Before the store is loaded, and when it could not be, every
     // request on it fails.

@@ -1,12 +1,18 @@
 #include "app/selectivesync/PersistentStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,8 +37,36 @@ const char* const kSchema =
     "CREATE INDEX IF NOT EXISTS FileSystemNodePath ON FileSystemNode(cachedRelativePath);";
 
 ContextError sqliteError(sqlite3* db, const QString& what) {
+    const int code = db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM;
     return ContextError{what + QStringLiteral(": ") +
-                        (db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory"))};
+                            (db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory")),
+                        code == SQLITE_CORRUPT || code == SQLITE_NOTADB};
+}
+
+// The files SQLite keeps beside a store, each named after it.
+const char* const kCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
+
+QString systemError(const QString& what, const QString& path) {
+    return what + QStringLiteral(" ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The store holds the paths of the user's folders: its folder and files are the owner's alone,
+// also when an earlier version or the umask left them wider. SQLite gives its journals the mode
+// of the store's file, so a file created owner-only keeps them so.
+std::optional<ContextError> restrictToOwner(const QString& storePath) {
+    const QString folder = QFileInfo(storePath).absolutePath();
+    if (!QDir().mkpath(folder))
+        return ContextError{QStringLiteral("The folder %1 could not be created.").arg(folder)};
+    if (::chmod(QFile::encodeName(folder).constData(), S_IRWXU) != 0)
+        return ContextError{systemError(QStringLiteral("Cannot restrict access to"), folder)};
+    const QByteArray file = QFile::encodeName(storePath);
+    const int fd = ::open(file.constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) return ContextError{systemError(QStringLiteral("Cannot open the store at"), storePath)};
+    const bool restricted = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    ::close(fd);
+    if (!restricted) return ContextError{systemError(QStringLiteral("Cannot restrict access to"), storePath)};
+    for (const char* suffix : kCompanionSuffixes) ::chmod((file + suffix).constData(), S_IRUSR | S_IWUSR);
+    return std::nullopt;
 }
 
 // One prepared statement, finalized with the object.
@@ -141,9 +175,7 @@ std::optional<ContextError> PersistentStore::openLocked() {
     if (db_) return std::nullopt;
     QByteArray name = QByteArrayLiteral(":memory:");
     if (description_.path) {
-        const QString folder = QFileInfo(*description_.path).absolutePath();
-        if (!QDir().mkpath(folder))
-            return ContextError{QStringLiteral("The folder %1 could not be created.").arg(folder)};
+        if (auto error = restrictToOwner(*description_.path)) return error;
         name = QFile::encodeName(*description_.path);
     }
     sqlite3* db = nullptr;
@@ -171,6 +203,18 @@ std::optional<ContextError> PersistentStore::openLocked() {
         return ContextError{QStringLiteral("The store at %1 was written by a newer version of the application.")
                                 .arg(QString::fromUtf8(name))};
     }
+    {
+        // A store that opens can still hold broken pages; finding them now beats failing later
+        // in the middle of a save. The store holds folders only, so the check is quick.
+        Statement statement(db, QStringLiteral("PRAGMA quick_check(1)"));
+        if (statement.step() != SQLITE_ROW) return fail(QStringLiteral("Cannot check the store at"));
+        if (statement.text(0) != QStringLiteral("ok")) {
+            const QString finding = statement.text(0).value_or(QString());
+            sqlite3_close(db);
+            return ContextError{QStringLiteral("The store at %1 is damaged: %2").arg(QString::fromUtf8(name), finding),
+                                true};
+        }
+    }
     if (!exec(db, kSchema)) return fail(QStringLiteral("Cannot create the store at"));
     if (version < kModelVersion &&
         !exec(db, QStringLiteral("PRAGMA user_version = %1").arg(kModelVersion).toUtf8().constData()))
@@ -182,6 +226,32 @@ std::optional<ContextError> PersistentStore::openLocked() {
     }
     db_ = db;
     return std::nullopt;
+}
+
+ContextResult<QString> PersistentStore::setAside() {
+    std::lock_guard lock(mutex_);
+    if (db_ || !description_.path) return ContextError{QStringLiteral("Only a store file that is not open can be set aside.")};
+    const QString path = *description_.path;
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    QString aside = path + QStringLiteral(".damaged-") + stamp;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = path + QStringLiteral(".damaged-%1-%2").arg(stamp).arg(n);
+    // The journals go along under the matching names, and first: a hot journal belongs to its
+    // file, and one left behind would be rolled into the new store.
+    QStringList from, to;
+    for (const char* suffix : kCompanionSuffixes) {
+        from << path + QString::fromLatin1(suffix);
+        to << aside + QString::fromLatin1(suffix);
+    }
+    from << path;
+    to << aside;
+    for (qsizetype i = 0; i < from.size(); ++i) {
+        const bool isStore = i == from.size() - 1;
+        if (::rename(QFile::encodeName(from[i]).constData(), QFile::encodeName(to[i]).constData()) != 0 &&
+            (errno != ENOENT || isStore))
+            return ContextError{systemError(QStringLiteral("Cannot set aside"), from[i])};
+    }
+    return aside;
 }
 
 ObjectID PersistentStore::newObjectID() {

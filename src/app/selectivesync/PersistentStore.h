@@ -57,9 +57,14 @@ public:
     PersistentStore& operator=(const PersistentStore&) = delete;
 
     const PersistentStoreDescription& description() const { return description_; }
-    // Creates the folder, the file and the table when missing; idempotent once it succeeded.
+    // Creates the folder, the file and the table when missing; idempotent once it succeeded. The
+    // folder and the files are left to their owner alone. A file that is no readable store fails
+    // with a damaged error.
     std::optional<ContextError> open();
     bool isOpen() const;
+    // Renames a store that is not open, with its journal files, to "<file>.damaged-<UTC time>" beside
+    // it, so that a new one can take its place; answers the new name, or the error.
+    ContextResult<QString> setAside();
 
     // A new identifier, never handed out before for this store.
     ObjectID newObjectID();

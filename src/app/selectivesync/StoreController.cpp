@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "app/common/LogChannels.h"
+#include "app/core/BusinessFacadeHolder.h"
 #include "frameworks/logger/LogChannel.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
@@ -72,11 +73,34 @@ std::shared_ptr<StoreController> StoreController::make(std::unique_ptr<StoreCont
 
 void StoreController::load(const LoadFailureHandler& onLoadFailure) {
     std::shared_ptr<PersistentContainer> storeContainer = container();
+    std::optional<ContextError> failure;
+    bool replacedDamagedStore = false;
     storeContainer->loadPersistentStores(
-        [&](const PersistentStoreDescription&, const std::optional<ContextError>& error) {
-            if (error) (onLoadFailure ? onLoadFailure : presentLoadFailureAndTerminate)(*error);
-            storeContainer->viewContext().setMergePolicy(ObjectContext::MergePolicy::propertyObjectTrump);
+        [&](const PersistentStoreDescription& description, const std::optional<ContextError>& error) {
+            failure = error;
+            // The store is a cache of the remote tree and of the engine's subscriptions: a damaged
+            // one is set aside and made anew rather than keeping the application from starting.
+            if (!error || !error->isDamaged || !description.path) return;
+            const ContextResult<QString> aside = storeContainer->setPersistentStoreAside();
+            if (!aside.isSuccess()) {
+                OVLOG_ERROR(AppLog::selectiveSyncBrowser(), QStringLiteral("Cannot set the damaged store aside: ") +
+                                                                aside.error().description);
+                return;
+            }
+            OVLOG_WARNING(AppLog::selectiveSyncBrowser(),
+                          QStringLiteral("The selective-sync store was damaged (%1); it was moved to %2 and a new one "
+                                         "is built from the remote tree and the current subscriptions.")
+                              .arg(error->description, aside.value()));
+            replacedDamagedStore = true;
         });
+    if (replacedDamagedStore)
+        storeContainer->loadPersistentStores(
+            [&](const PersistentStoreDescription&, const std::optional<ContextError>& error) { failure = error; });
+    if (failure) (onLoadFailure ? onLoadFailure : presentLoadFailureAndTerminate)(*failure);
+    storeContainer->viewContext().setMergePolicy(ObjectContext::MergePolicy::propertyObjectTrump);
+    // The new store must not speak for the user before it knows the choice: a list built from an
+    // empty store would hand the engine nothing, which it takes for the whole tree.
+    if (replacedDamagedStore && !failure) merge(BusinessFacadeHolder::facade().subscriptionItems(), {});
 }
 
 void StoreController::presentLoadFailureAndTerminate(const ContextError& error) {

@@ -33,8 +33,9 @@ public:
 // it. Main thread only; every read and write goes through the view context in line.
 class StoreController : public std::enable_shared_from_this<StoreController> {
 public:
-    // What happens when the store cannot be opened. The default shows the error in a modal
-    // alert and then terminates the application.
+    // What happens when the store cannot be opened. A damaged store file is first set aside and a
+    // new store made in its place, seeded with the engine's subscriptions; only when that fails too
+    // does this run. The default shows the error in a modal alert and then terminates the application.
     using LoadFailureHandler = std::function<void(const ContextError&)>;
 
     // The process's store on "Model.sqlite" in the application's data folder, made and loaded on

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include "app/core/support/TestBusinessFacade.h"
 
 #include "app/common/LogChannels.h"
 #include "app/selectivesync/StoreController.h"
@@ -269,6 +275,109 @@ TEST_F(StoreControllerTest, MergedStatesCountAsModifiedAndSubscriptionsRoundTrip
     EXPECT_FALSE(store->hasModifiedNodes());  // the engine's list matched the snapshot
 }
 
+mode_t modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A damaged store no longer ends every launch: it is set aside with its journal, a new one takes
+// its place and holds the engine's subscriptions at once, so the user's choice is not lost.
+TEST(StoreLoadTest, ADamagedStoreIsSetAsideAndANewOneKeepsTheEnginesChoice) {
+    const struct {
+        const char* name;
+        std::function<void(const QString& path)> damage;
+    } cases[] = {
+        {"not a database", [](const QString& path) {
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write(QByteArray(8192, 'x'));
+         }},
+        {"a broken page", [](const QString& path) {
+             {
+                 auto store = StoreController::make(std::make_shared<PersistentContainer>(
+                     "Model", PersistentStoreDescription::file(path)));
+                 for (int i = 0; i < 400; ++i) store->createNode(QStringLiteral("/folder %1").arg(i), QString::number(i));
+                 ASSERT_EQ(store->viewContext().save(), std::nullopt);
+             }
+             QFile file(path);
+             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+             ASSERT_GT(file.size(), 3 * 4096);
+             file.seek(2 * 4096);
+             file.write(QByteArray(4096, '\x5a'));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTestBusinessFacade facade;
+        facade.facade().subscriptions =
+            std::vector<SelectiveSyncItem>{{"/", false, "r"}, {"/a", true, "ia"}, {"/b", false, "ib"}, {"/b/x", true, "ix"}};
+        storetest::StoreFile file;
+        c.damage(file.path());
+        const QByteArray damaged = contentOf(file.path());
+        {
+            QFile journal(file.path() + "-wal");
+            ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+            journal.write("the damaged store's journal");
+        }
+        std::vector<LogLevel> warnings;
+        const auto sink = Logger::addSink([&](const LogEntry& entry) {
+            if (entry.channel == AppLog::selectiveSyncBrowser().name() && entry.message.contains("damaged"))
+                warnings.push_back(entry.level);
+        });
+        int failures = 0;
+        const auto store = StoreController::make(
+            std::make_shared<PersistentContainer>("Model", PersistentStoreDescription::file(file.path())),
+            [&](const ContextError&) { ++failures; });
+        Logger::flush();
+        Logger::removeSink(sink);
+
+        EXPECT_EQ(failures, 0);
+        ASSERT_TRUE(store->container()->isLoaded());
+        const QStringList aside = QDir(file.dir.path()).entryList({"Model.sqlite.damaged-*"}, QDir::Files, QDir::Name);
+        ASSERT_GE(aside.size(), 2) << aside.join(' ').toStdString();
+        EXPECT_EQ(contentOf(file.dir.filePath(aside[0])), damaged);
+        EXPECT_EQ(contentOf(file.dir.filePath(aside[0] + "-wal")), QByteArray("the damaged store's journal"));
+        EXPECT_FALSE(QFile::exists(file.path() + "-wal"));
+        EXPECT_EQ(warnings, std::vector<LogLevel>{LogLevel::warning});
+
+        EXPECT_EQ(render(*store), QStringLiteral("/:-1 /a:1 /b:-1 /b/x:1"));
+        std::vector<SelectiveSyncItem> built;
+        store->selectiveSyncItems([&](const std::vector<SelectiveSyncItem>& items) { built = items; });
+        std::sort(built.begin(), built.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+        EXPECT_EQ(built, *facade.facade().subscriptions);
+        // What the new store saved is there at the next launch.
+        bool merged = false;
+        MainQueue::async([&] { merged = true; });
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return merged; }));
+        EXPECT_EQ(render(*file.open()), QStringLiteral("/:-1 /a:1 /b:-1 /b/x:1"));
+    }
+}
+
+// The store lists the user's folders: owner-only, also when an earlier run left it wider.
+TEST(StoreLoadTest, TheStoreAndItsFolderAreOwnerOnly) {
+    storetest::StoreFile file;
+    const QString folder = file.dir.filePath("data");
+    const QString path = folder + "/Model.sqlite";
+    for (const bool existedWider : {false, true}) {
+        SCOPED_TRACE(existedWider);
+        if (existedWider) {
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+        }
+        auto store = StoreController::make(std::make_shared<PersistentContainer>("Model", PersistentStoreDescription::file(path)));
+        store->createNode("/", std::nullopt);
+        ASSERT_EQ(store->viewContext().save(), std::nullopt);
+        EXPECT_EQ(modeOf(folder), 0700u);
+        EXPECT_EQ(modeOf(path), 0600u);
+    }
+}
+
+// No new store can be made where the folder should be: the old failure path remains.
 TEST(StoreLoadTest, AStoreThatCannotBeOpenedIsShownAndEndsTheApplication) {
     storetest::StoreFile file;
     QFile blocker(file.dir.filePath("blocked"));
