@@ -290,6 +290,19 @@ void AppDelegate::presentPreferencesGoneAlert() {
     });
 }
 
+void AppDelegate::presentSyncFolderNotOwnedAlert(const QString& path) {
+    QPointer<AppDelegate> self(this);
+    MainQueue::async([self, path] {
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.syAlertRootFolderOwnedByAnotherAccountMessage());
+        alert.setInformativeText(path + QStringLiteral("\n\n") + texts.syAlertRootFolderOwnedByAnotherAccountInformative());
+        alert.runModal();
+        // Another folder is chosen in onboarding, which follows the sign-out.
+        if (self) Application::shared().sendAction(QStringLiteral("resetUserSession:"), self);
+    });
+}
+
 void AppDelegate::presentSystemFolderDeletedAlert(const QString&) {
     // One test-and-set, so two reports arriving together show one alert.
     if (!isPresentingSystemFolderDeletedAlert_.testAndSet(false, true)) return;

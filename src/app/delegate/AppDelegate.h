@@ -65,6 +65,7 @@ public:
     void presentPreferencesGoneAlert() override;
     void presentSystemFolderDeletedAlert(const QString& path) override;
     void presentRootFolderMovedAlert() override;
+    void presentSyncFolderNotOwnedAlert(const QString& path) override;
 
     void showOnboardingIfNeeded();
     void showOnboardingWindow();

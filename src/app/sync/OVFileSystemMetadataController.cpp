@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,6 +15,7 @@
 #include "app/core/UserController.h"
 #include "app/sync/SyncFolderPaths.h"
 #include "frameworks/business/BusinessFacade.h"
+#include "platform/foundation/UserDefaults.h"
 
 namespace {
 
@@ -87,7 +89,73 @@ QString writeNewFileAtomically(const QString& path, const QByteArray& bytes) {
     return error == 0 ? QString() : systemError(QStringLiteral("Cannot write"), path, error);
 }
 
+QString markerFilePath(const QString& syncFolder) {
+    return join(join(syncFolder, OVFileSystemMetadataController::markerFolderName),
+                OVFileSystemMetadataController::accountIdFileName);
+}
+
+// An identifier is one short token; anything else in the file is no account's name.
+bool isPlausibleAccountId(const QString& text) {
+    if (text.isEmpty() || text.size() > 256) return false;
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; });
+}
+
+// The folder as the file system knows it, so that a folder put in its place under the same name
+// is not taken for it.
+std::optional<QString> folderIdentity(const QString& path) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+    return QStringLiteral("%1:%2").arg(quint64(info.st_dev)).arg(quint64(info.st_ino));
+}
+
+QString rememberedFolderKey(const QString& accountId) { return QStringLiteral("SyncFolderOfAccount.") + accountId; }
+
+// Removes whatever stands where the marker should be, so that a sound one can be written.
+QString removeDamagedMarker(const QString& syncFolder) {
+    const QString folder = join(syncFolder, OVFileSystemMetadataController::markerFolderName);
+    struct stat info {};
+    const QString item = ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+                             ? join(folder, OVFileSystemMetadataController::accountIdFileName)
+                             : folder;
+    if (::lstat(QFile::encodeName(item).constData(), &info) != 0) return {};
+    if (S_ISDIR(info.st_mode) ? QDir(item).removeRecursively() : ::unlink(QFile::encodeName(item).constData()) == 0)
+        return {};
+    return systemError(QStringLiteral("Cannot remove the damaged marker"), item, errno);
+}
+
 }  // namespace
+
+struct OVFileSystemMetadataController::Marker {
+    enum class Kind { missing, damaged, account } kind = Kind::missing;
+    QString accountId;
+};
+
+OVFileSystemMetadataController::Marker OVFileSystemMetadataController::readMarker(const QString& syncFolder) {
+    struct stat info {};
+    if (::lstat(QFile::encodeName(join(syncFolder, markerFolderName)).constData(), &info) != 0)
+        return {errno == ENOENT ? Marker::Kind::missing : Marker::Kind::damaged, {}};
+    const auto text = S_ISDIR(info.st_mode) ? readUtf8File(markerFilePath(syncFolder)) : std::nullopt;
+    if (!text || !isPlausibleAccountId(*text)) return {Marker::Kind::damaged, {}};
+    return {Marker::Kind::account, *text};
+}
+
+bool OVFileSystemMetadataController::isUnprovenDamage(const Marker& marker, const QString& syncFolder,
+                                                      const QString& accountId) const {
+    if (marker.kind != Marker::Kind::damaged) return false;
+    const auto remembered = UserDefaults::standard().dictionaryForKey(rememberedFolderKey(accountId));
+    const auto identity = folderIdentity(syncFolder);
+    return !remembered || !identity ||
+           remembered->value(QStringLiteral("path")).toString() != absoluteClean(syncFolder) ||
+           remembered->value(QStringLiteral("identity")).toString() != *identity;
+}
+
+void OVFileSystemMetadataController::rememberSyncFolder(const QString& syncFolder, const QString& accountId) const {
+    const auto identity = folderIdentity(syncFolder);
+    if (!identity) return;
+    const QVariantMap record{{QStringLiteral("path"), absoluteClean(syncFolder)}, {QStringLiteral("identity"), *identity}};
+    if (UserDefaults::standard().dictionaryForKey(rememberedFolderKey(accountId)) != record)
+        UserDefaults::standard().setObject(rememberedFolderKey(accountId), record);
+}
 
 OVFileSystemMetadataController::OVFileSystemMetadataController(const UserController& userController)
     : userController_(userController) {}
@@ -120,14 +188,40 @@ void OVFileSystemMetadataController::createAccountInfoFile(const QString& syncFo
     }();
     if (!error.isEmpty())
         OVLOG_ERROR(AppLog::setup(), QStringLiteral("Failed to create the metadata folder or account file. Error: ") + error);
+    // What later proves the folder this account's, should its marker come to harm.
+    const Marker marker = readMarker(syncFolder);
+    if (marker.kind == Marker::Kind::account && marker.accountId == user->accountId())
+        rememberSyncFolder(syncFolder, user->accountId());
+}
+
+OVFileSystemMetadataResult<OVSyncFolderClaim> OVFileSystemMetadataController::claimSyncFolder(
+    const QString& syncFolder) const {
+    const auto user = userController_.user();
+    if (!user) return OVFileSystemMetadataError::unknownAccountId;
+    const Marker marker = readMarker(syncFolder);
+    switch (marker.kind) {
+    case Marker::Kind::missing: return OVSyncFolderClaim::usable;
+    case Marker::Kind::account:
+        return marker.accountId == user->accountId() ? OVSyncFolderClaim::usable : OVSyncFolderClaim::otherAccount;
+    case Marker::Kind::damaged: break;
+    }
+    if (isUnprovenDamage(marker, syncFolder, user->accountId())) return OVSyncFolderClaim::unproven;
+    if (const QString error = removeDamagedMarker(syncFolder); !error.isEmpty()) {
+        OVLOG_ERROR(AppLog::setup(), error);
+        return OVSyncFolderClaim::unproven;
+    }
+    createAccountInfoFile(syncFolder);
+    const Marker mended = readMarker(syncFolder);
+    if (mended.kind != Marker::Kind::account || mended.accountId != user->accountId()) return OVSyncFolderClaim::unproven;
+    OVLOG_WARNING(AppLog::setup(), QStringLiteral("The account marker of \"%1\" was damaged and has been written anew.")
+                                       .arg(syncFolder));
+    return OVSyncFolderClaim::usable;
 }
 
 OVFileSystemMetadataResult<bool> OVFileSystemMetadataController::belongsToOtherAccount(const QString& syncRoot) const {
     const auto user = userController_.user();
     if (!user) return OVFileSystemMetadataError::unknownAccountId;
-    const QString markerFile =
-        join(join(join(syncRoot, SyncFolderPaths::folderName), markerFolderName), accountIdFileName);
-    const auto storedId = readUtf8File(markerFile);
+    const auto storedId = readUtf8File(markerFilePath(join(syncRoot, SyncFolderPaths::folderName)));
     if (!storedId) return false;
     return *storedId != user->accountId();
 }
@@ -145,11 +239,15 @@ bool OVFileSystemMetadataController::isInsideSyncRoot(const QString& folder) con
 
 OVFileSystemMetadataResult<QUrl> OVFileSystemMetadataController::proposedSyncRootURL(const QString& syncRoot) const {
     const QString parent = absoluteClean(syncRoot);
-    const bool syncFolderExists = itemExists(join(parent, SyncFolderPaths::folderName));
+    const QString syncFolder = join(parent, SyncFolderPaths::folderName);
+    const bool syncFolderExists = itemExists(syncFolder);
     const auto otherAccount = belongsToOtherAccount(parent);
     if (!otherAccount.isSuccess()) return otherAccount.error();
     if (!syncFolderExists) return QUrl::fromLocalFile(parent);
-    if (!otherAccount.value() && !isInsideSyncRoot(parent)) return QUrl::fromLocalFile(parent);
+    // A folder whose damaged marker set-up would refuse is as taken as another account's.
+    const bool taken = otherAccount.value() ||
+                       isUnprovenDamage(readMarker(syncFolder), syncFolder, userController_.user()->accountId());
+    if (!taken && !isInsideSyncRoot(parent)) return QUrl::fromLocalFile(parent);
 
     QString base = parent;
     while (base != QLatin1String("/") && isInsideSyncRoot(base)) {

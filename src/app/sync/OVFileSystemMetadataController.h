@@ -25,6 +25,13 @@ private:
     std::variant<T, OVFileSystemMetadataError> value_;
 };
 
+// Whether a sync folder may be synced into the signed-in account.
+enum class OVSyncFolderClaim {
+    usable,        // no marker yet (set-up writes one), this account's marker, or a mended one
+    otherAccount,  // the marker names another account
+    unproven,      // the marker is damaged and nothing shows that the folder is this account's
+};
+
 // The account marker of a sync folder: a hidden folder ".ovmd.db" holding a file "accountId" with
 // the identifier of the account the folder belongs to. It is written on every set-up and read when
 // the user picks a new sync root, so that one account's folder is never taken over by another.
@@ -52,10 +59,22 @@ public:
     // a sync folder.
     OVFileSystemMetadataResult<QUrl> proposedSyncRootURL(const QString& syncRoot) const;
 
+    // Whether the sync folder may be synced into the signed-in account. A damaged marker (not a
+    // folder, no readable file, empty, or no account id) is rewritten only for the folder this
+    // account's marker was last written or found in, when it is still the same folder (same
+    // device and inode); otherwise the folder is not this account's to sync.
+    OVFileSystemMetadataResult<OVSyncFolderClaim> claimSyncFolder(const QString& syncFolder) const;
+
     // Leaves the item readable and writable by its owner only (folders also searchable by the owner);
     // links are not followed. The error text on failure, empty on success.
     static QString makeItemOwnerExclusive(const QString& path);
 
 private:
+    struct Marker;
+    static Marker readMarker(const QString& syncFolder);
+    // The marker is damaged and the folder is not the one this account's marker was last seen in.
+    bool isUnprovenDamage(const Marker& marker, const QString& syncFolder, const QString& accountId) const;
+    void rememberSyncFolder(const QString& syncFolder, const QString& accountId) const;
+
     const UserController& userController_;
 };

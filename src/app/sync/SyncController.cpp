@@ -135,6 +135,9 @@ void SyncController::setUp() {
     if (!apiBaseURL || !chunkSizeURL) return presentPreferencesGone();
     const std::optional<QString> path = services_.syncFolderPath();
     if (!path) return presentPreferencesGone();
+    // Before the engine sees the folder: syncing another account's folder would upload its files
+    // into this account and delete there what this one lacks.
+    if (!claimSyncFolder(*path)) return;
 
     SyncFacadeConfiguration configuration;
     configuration.websocketBaseURL = *apiBaseURL;
@@ -182,6 +185,29 @@ void SyncController::setUp() {
         localChangesListener_.reset();
     }
     localChangesListener_ = services_.startLocalChangesObserver(*path, listener, *this);
+}
+
+bool SyncController::claimSyncFolder(const QString& path) {
+    // A folder yet to be made is made and marked for this account below; without a user the engine
+    // refuses to start anyway.
+    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return true;
+    const auto claim = fileSystemMetadataController_.claimSyncFolder(path);
+    if (!claim.isSuccess() || claim.value() == OVSyncFolderClaim::usable) return true;
+    OVLOG_ERROR(AppLog::setup(),
+                (claim.value() == OVSyncFolderClaim::otherAccount
+                     ? QStringLiteral("The folder \"%1\" belongs to another account; it is not synced.")
+                     : QStringLiteral("The account marker of \"%1\" is damaged and the folder cannot be shown to "
+                                      "belong to this account; it is not synced."))
+                    .arg(path));
+    if (localChangesListener_) {
+        localChangesListener_->stop();
+        localChangesListener_.reset();
+    }
+    // An engine from an earlier set-up would go on syncing the folder now found to be foreign.
+    BusinessFacadeHolder::facade().tearDownSync(this);
+    setIsSyncEnabled(false);
+    if (delegate_) delegate_->presentSyncFolderNotOwnedAlert(path);
+    return false;
 }
 
 std::optional<QString> SyncController::prepareRootFolder(const QString& path) {

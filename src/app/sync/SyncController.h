@@ -173,6 +173,9 @@ private:
     void handleOnMainThread(const SyncEvent& event);
     void userDidChange();
     void pushToExtensions(std::function<void(CommServer&)> push);
+    // False, after stopping any sync and telling the user, when an existing sync folder is marked
+    // for another account or its damaged marker cannot be mended.
+    bool claimSyncFolder(const QString& path);
     // Creates the folder owner-only when missing, then sidebar, push and marker; the error text
     // when the folder could not be made.
     std::optional<QString> prepareRootFolder(const QString& path);

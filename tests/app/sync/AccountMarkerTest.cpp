@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <mutex>
@@ -187,6 +188,59 @@ TEST_F(AccountMarkerTest, ProposalAvoidsOtherAccountsAndNestedSyncFolders) {
         const auto proposed = metadata.proposedSyncRootURL(path(c.candidate));
         ASSERT_TRUE(proposed.isSuccess());
         EXPECT_EQ(proposed.value(), QUrl::fromLocalFile(path(c.proposal)));
+    }
+}
+
+// A damaged marker is mended only for the very folder this account's marker was last written in;
+// any other folder with a damaged or foreign marker is refused, and its marker left as it is.
+TEST_F(AccountMarkerTest, ClaimMendsADamagedMarkerOnlyInAFolderProvedToBeThisAccounts) {
+    enum class Proof { none, sameFolder, replacedFolder };
+    const struct {
+        const char* name;
+        Proof proof;
+        Tree damage;
+        OVSyncFolderClaim claim;
+        QByteArray markerAfter;
+    } cases[] = {
+        {"no marker", Proof::none, {{"Orvella/a.txt", "a"}}, OVSyncFolderClaim::usable, "<unreadable>"},
+        {"another account", Proof::sameFolder, {{"Orvella/.ovmd.db/accountId", "acc-other"}},
+         OVSyncFolderClaim::otherAccount, "acc-other"},
+        {"marker is a file, proved", Proof::sameFolder, {{"Orvella/.ovmd.db", "x"}}, OVSyncFolderClaim::usable, "ME"},
+        {"empty, proved", Proof::sameFolder, {{"Orvella/.ovmd.db/accountId", ""}}, OVSyncFolderClaim::usable, "ME"},
+        {"not UTF-8, proved", Proof::sameFolder, {{"Orvella/.ovmd.db/accountId", "\x01\xff"}}, OVSyncFolderClaim::usable, "ME"},
+        {"text that is no id, proved", Proof::sameFolder, {{"Orvella/.ovmd.db/accountId", "ME\n"}},
+         OVSyncFolderClaim::usable, "ME"},
+        {"marker file gone, proved", Proof::sameFolder, {{"Orvella/.ovmd.db/other", "x"}}, OVSyncFolderClaim::usable, "ME"},
+        {"marker is a file, never seen", Proof::none, {{"Orvella/.ovmd.db", "x"}}, OVSyncFolderClaim::unproven,
+         "<unreadable>"},
+        {"empty, never seen", Proof::none, {{"Orvella/.ovmd.db/accountId", ""}}, OVSyncFolderClaim::unproven, ""},
+        {"empty, folder replaced under the same name", Proof::replacedFolder, {{"Orvella/.ovmd.db/accountId", ""}},
+         OVSyncFolderClaim::unproven, ""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        // An account of its own per case: what one case proved must not prove the next.
+        const QString me = QStringLiteral("acc-claim-%1-%2").arg(QCoreApplication::applicationPid()).arg(++n);
+        signIn(me);
+        resetTree({{"Orvella", nullptr}});
+        if (c.proof != Proof::none) metadata.createAccountInfoFile(path("Orvella"));
+        if (c.proof == Proof::replacedFolder) {
+            ASSERT_TRUE(QDir().rename(path("Orvella"), path("kept")));
+        }
+        QDir(path("Orvella/.ovmd.db")).removeRecursively();
+        ASSERT_TRUE(makeTree(dir.path(), c.damage));
+
+        const auto claim = metadata.claimSyncFolder(path("Orvella"));
+        ASSERT_TRUE(claim.isSuccess());
+        EXPECT_EQ(claim.value(), c.claim);
+        QByteArray expected = c.markerAfter;
+        expected.replace("ME", me.toUtf8());
+        EXPECT_EQ(contentOf(path("Orvella/.ovmd.db/accountId")), expected);
+        // Set-up refuses a folder of unproven ownership, so onboarding must not propose it again.
+        const auto proposed = metadata.proposedSyncRootURL(dir.path());
+        ASSERT_TRUE(proposed.isSuccess());
+        EXPECT_EQ(proposed.value() == QUrl::fromLocalFile(dir.path()), c.claim == OVSyncFolderClaim::usable);
     }
 }
 

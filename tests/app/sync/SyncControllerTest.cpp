@@ -170,6 +170,69 @@ INSTANTIATE_TEST_SUITE_P(
                      .logLine = "ERROR Setup: Failed creating the root folder. Error: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A folder marked for another account, or with a marker that cannot be shown to be this account's,
+// never reaches the engine: syncing it would mix two accounts' files. A running sync stops.
+TEST_F(SyncControllerSetUp, AFolderThatIsNotThisAccountsIsNotSyncedAndTheUserIsTold) {
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
+    const struct {
+        const char* name;
+        bool provenBefore;  // an earlier set-up wrote this account's marker into this very folder
+        std::function<bool(const QString& syncFolder)> damage;
+        bool synced;
+        QByteArray markerAfter;  // the content of .ovmd.db/accountId afterwards; empty when none
+    } cases[] = {
+        {"another account's marker", false,
+         [&](const QString& f) { return QDir().mkpath(f + "/.ovmd.db") && write(f + "/.ovmd.db/accountId", "acc-bob"); },
+         false, "acc-bob"},
+        {"another account's marker over a running sync", true,
+         [&](const QString& f) { return write(f + "/.ovmd.db/accountId", "acc-bob"); }, false, "acc-bob"},
+        {"a file for the marker, unproven", false, [&](const QString& f) { return write(f + "/.ovmd.db", "x"); },
+         false, ""},
+        {"an empty marker, unproven", false,
+         [&](const QString& f) { return QDir().mkpath(f + "/.ovmd.db") && write(f + "/.ovmd.db/accountId", ""); },
+         false, ""},
+        {"a file for the marker in this account's folder", true,
+         [&](const QString& f) { return QFile::remove(f + "/.ovmd.db/accountId") && QDir(f + "/.ovmd.db").removeRecursively() &&
+                                        write(f + "/.ovmd.db", "x"); },
+         true, "acc-anna"},
+        {"garbage in this account's marker", true,
+         [&](const QString& f) { return write(f + "/.ovmd.db/accountId", "\xff\xfe junk\n"); }, true, "acc-anna"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        syncFolder = root.path() + QStringLiteral("/%1/Orvella").arg(QString::fromUtf8(c.name).replace(' ', '_'));
+        writesRealMarker = true;
+        facade->setUpCalls = 0;
+        observers->events.clear();
+        delegate.calls.clear();
+        SyncController& controller = make();
+        if (c.provenBefore) {
+            controller.setUp();
+            ASSERT_TRUE(controller.isSyncEnabled());
+        } else {
+            ASSERT_TRUE(QDir().mkpath(syncFolder));
+        }
+        ASSERT_TRUE(c.damage(syncFolder));
+        const int setUpsBefore = facade->setUpCalls;
+        controller.setUp();
+
+        EXPECT_EQ(facade->setUpCalls - setUpsBefore, c.synced ? 1 : 0);
+        EXPECT_EQ(controller.isSyncEnabled(), c.synced);
+        EXPECT_EQ(controller.localChangesListener() != nullptr, c.synced);
+        if (c.provenBefore && !c.synced) {
+            EXPECT_TRUE(observers->events.contains(QStringLiteral("stop 1")));
+        }
+        EXPECT_EQ(delegate.calls, c.synced ? QStringList() : QStringList{QStringLiteral("syncFolderNotOwned:") + syncFolder});
+        QFile marker(syncFolder + "/.ovmd.db/accountId");
+        EXPECT_EQ(marker.open(QIODevice::ReadOnly) ? marker.readAll() : QByteArray(), c.markerAfter);
+        controller.setDelegate(nullptr);
+        this->controller.reset();
+    }
+}
+
 TEST_F(SyncControllerSetUp, AFailedEngineSetUpStillPreparesTheFolderAndWatch) {
     facade->installed = true;  // an engine from an earlier set-up is still there
     facade->failSetUp = true;

@@ -133,6 +133,9 @@ public:
         calls << QStringLiteral("systemFolderDeleted:") + path;
     }
     void presentRootFolderMovedAlert() override { calls << QStringLiteral("rootFolderMoved"); }
+    void presentSyncFolderNotOwnedAlert(const QString& path) override {
+        calls << QStringLiteral("syncFolderNotOwned:") + path;
+    }
     QStringList calls;
 };
 
@@ -237,7 +240,8 @@ protected:
         SyncController::Services s;
         s.syncFolderPath = [this] { return syncFolderPathValue ? std::optional<QString>(syncFolder) : std::nullopt; };
         s.updateFinderSidebar = [this](const QString& path) { steps << QStringLiteral("sidebar ") + path; };
-        s.createAccountInfoFile = [this](const QString& path) { steps << QStringLiteral("marker ") + path; };
+        if (!writesRealMarker)
+            s.createAccountInfoFile = [this](const QString& path) { steps << QStringLiteral("marker ") + path; };
         s.startLocalChangesObserver = [this](const QString& path, LocalChangesListener& listener,
                                              LocalFSObserverDelegate& owner) {
             const int number = ++observers->started;
@@ -279,6 +283,8 @@ protected:
     QTemporaryDir root{QStringLiteral("/dev/shm/syncctl-XXXXXX")};
     QString syncFolder;
     bool syncFolderPathValue = true;
+    // The controller's own metadata controller writes the account marker.
+    bool writesRealMarker = false;
     int themeDelayMs = 3000;
     QStringList steps;
     std::shared_ptr<ObserverLog> observers = std::make_shared<ObserverLog>();
