@@ -138,10 +138,17 @@ QString temporaryNamePrefix(const QString& temporaryTag) {
                                   : TransferTemporary::prefix() + temporaryTag + QLatin1Char('-');
 }
 
-bool removeTemporary(const QString& absolute) {
+namespace {
+int unlinkTemporary(const QString& absolute) {
     const QByteArray path = QFile::encodeName(absolute);
-    int error = injected(Operation::removeTemporary, path);
-    if (!error && ::unlink(path.constData()) != 0) error = errno;
+    const int error = injected(Operation::removeTemporary, path);
+    if (error) return error;
+    return ::unlink(path.constData()) == 0 ? 0 : errno;
+}
+}  // namespace
+
+bool removeTemporary(const QString& absolute) {
+    const int error = unlinkTemporary(absolute);
     return !error || error == ENOENT;
 }
 
@@ -323,8 +330,9 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
     QByteArray temp;
     Fd out(createTemporary(folder, (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temporaryTag, temp));
     if (!out.valid()) return failed(errno);
+    // Even "not there" counts as a failure: the folder may have moved away with the file in it.
     const auto removeTemp = [&] {
-        if (!removeTemporary(QFile::decodeName(temp))) result.leftover = QFile::decodeName(temp);
+        if (unlinkTemporary(QFile::decodeName(temp))) result.leftover = QFile::decodeName(temp);
     };
     const auto discard = [&](int error) {
         removeTemp();

@@ -2,6 +2,7 @@
 // states it goes through on the way.
 #include "SyncTestSupport.h"
 
+#include <atomic>
 #include <functional>
 
 #include <sys/stat.h>
@@ -393,11 +394,17 @@ TEST_F(LiveSync, TempFilesOfInterruptedUploadsDoNotStayInTheRemoteTree) {
     for (const bool restart : {false, true}) {
         SCOPED_TRACE(restart ? "killedMeanwhile" : "keptRunning");
         const QString name = restart ? QStringLiteral("after restart.bin") : QStringLiteral("while running.bin");
-        // The service goes away mid-upload: the copy fails and so does the temp file's removal.
+        // The service goes away mid-upload: the copy fails, and so does the temp file's removal
+        // (not found where it was: the tree moved away with it), and the tree stays away a while.
+        std::atomic<bool> away{false};
         std::optional<InjectedFault> serviceAway;
         serviceAway.emplace([&](fs::Operation operation, const QString& path) {
-            if (operation == fs::Operation::writeData && path.startsWith(remoteRoot)) return EIO;
-            return operation == fs::Operation::removeTemporary ? EIO : 0;
+            if (operation == fs::Operation::writeData && path.startsWith(remoteRoot)) away = true;
+            if (!away || !path.startsWith(remoteRoot)) return 0;
+            return operation == fs::Operation::writeData || operation == fs::Operation::stat ||
+                           operation == fs::Operation::openFolder || operation == fs::Operation::removeTemporary
+                       ? ENOENT
+                       : 0;
         });
         write(local(name), QByteArray(64 * 1024, 'u'));
         engine->fileChanged(local(name));
