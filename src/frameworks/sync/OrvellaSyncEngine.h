@@ -32,8 +32,9 @@ public:
 
     // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota
     // of that user is respected when the service knows the account. `dataFolderPath` holds the
-    // state database and is created when missing. Throws std::runtime_error when a path is
-    // missing, the two trees overlap, or the state cannot be opened or is in use by another engine.
+    // state database and is created when missing; a damaged one is set aside and rebuilt by
+    // comparing both sides. Throws std::runtime_error when a path is missing, the two trees
+    // overlap, or the state cannot be opened or is in use by another engine.
     OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
                       const QString& remoteRootPath, const QString& dataFolderPath);
     OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,

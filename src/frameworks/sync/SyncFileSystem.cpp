@@ -13,11 +13,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-
-#include "service/TransferTemporary.h"
 #include <memory>
 #include <mutex>
 #include <vector>
+
+#include "service/TransferTemporary.h"
 
 bool FsEntry::sameVersion(const FsEntry& other) const {
     if (type != other.type) return false;
@@ -27,7 +27,6 @@ bool FsEntry::sameVersion(const FsEntry& other) const {
 
 namespace SyncFileSystem {
 namespace {
-
 
 std::atomic<bool> hookSet{false};
 std::mutex hookMutex;
@@ -129,6 +128,12 @@ int createTemporary(const QString& folder, unsigned mode, const QString& tag, QB
     return -1;
 }
 
+int unlinkTemporary(const QString& absolute) {
+    const QByteArray path = QFile::encodeName(absolute);
+    if (const int error = injected(Operation::removeTemporary, path)) return error;
+    return ::unlink(path.constData()) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 bool isTemporaryName(const QString& name) { return TransferTemporary::isTemporaryName(name); }
@@ -137,15 +142,6 @@ QString temporaryNamePrefix(const QString& temporaryTag) {
     return temporaryTag.isEmpty() ? TransferTemporary::prefix()
                                   : TransferTemporary::prefix() + temporaryTag + QLatin1Char('-');
 }
-
-namespace {
-int unlinkTemporary(const QString& absolute) {
-    const QByteArray path = QFile::encodeName(absolute);
-    const int error = injected(Operation::removeTemporary, path);
-    if (error) return error;
-    return ::unlink(path.constData()) == 0 ? 0 : errno;
-}
-}  // namespace
 
 bool removeTemporary(const QString& absolute) {
     const int error = unlinkTemporary(absolute);
