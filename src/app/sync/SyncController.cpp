@@ -188,9 +188,9 @@ void SyncController::setUp() {
 }
 
 bool SyncController::claimSyncFolder(const QString& path) {
-    // A folder yet to be made is made and marked for this account below; without a user the engine
-    // refuses to start anyway.
-    if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) return true;
+    // A folder yet to be made is made and marked for this account below, and something that is no
+    // folder fails there; without a user the engine refuses to start anyway.
+    if (!QFileInfo(path).isDir()) return true;
     const auto claim = fileSystemMetadataController_.claimSyncFolder(path);
     if (!claim.isSuccess() || claim.value() == OVSyncFolderClaim::usable) return true;
     OVLOG_ERROR(AppLog::setup(),
