@@ -18,7 +18,7 @@
 #include "app/core/ReachabilityController.h"
 #include "app/selectivesync/CheckboxBrowserCell.h"
 #include "app/selectivesync/SelectiveSyncLevel.h"
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 #include "platform/appkit/ColumnBrowser.h"
 
 class DirectoryHierarchyNode;

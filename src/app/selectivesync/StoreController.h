@@ -17,7 +17,7 @@
 #include "app/selectivesync/SelectiveSyncLevel.h"
 #include "app/selectivesync/SelectiveSyncStatistics.h"
 #include "frameworks/business/BusinessError.h"
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 
 class DirectoryHierarchyNode;
 

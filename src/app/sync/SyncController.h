@@ -18,7 +18,7 @@
 #include "app/sync/LocalFSObserverDelegate.h"
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "app/sync/PathResolver.h"
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 #include "frameworks/sync/SyncStatusDelegate.h"
 #include "frameworks/sync/SyncTypes.h"
 

@@ -11,7 +11,7 @@
 
 #include "frameworks/business/BusinessError.h"
 #include "frameworks/business/DirectoryHierarchyNode.h"
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 
 class BackupFacade;
 class ConnectivityManager;

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 
 // Which remote items the sync folder holds. A recursive item holds its folder and everything
 // below it; a non-recursive one its folder and the files directly in it. The folders on the way

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 #include "frameworks/sync/LocalChangesListener.h"
 #include "frameworks/sync/SyncStatusDelegate.h"
 #include "frameworks/sync/SyncTypes.h"

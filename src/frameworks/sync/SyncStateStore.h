@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "frameworks/business/SelectiveSyncItem.h"
+#include "frameworks/sync/SelectiveSyncItem.h"
 #include "frameworks/sync/SqliteDatabase.h"
 #include "frameworks/sync/SyncDecision.h"
 
