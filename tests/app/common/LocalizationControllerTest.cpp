@@ -9,7 +9,7 @@
 #include <QUrl>
 
 #include <map>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/common/LocalizationController.h"
@@ -39,84 +39,83 @@ const LocalizationController::Getter* findGetter(const QString& name) {
     return nullptr;
 }
 
-// Family (first key component), getter-name prefix and number of keys.
+// Family (first key component) and getter-name prefix.
 struct Family {
     const char* family;
     const char* prefix;
-    int keys;
 };
 
 const std::vector<Family> kFamilies = {
-    {"App", "app", 4},
-    {"MenuBar", "mb", 47},
-    {"UserNotification", "un", 25},
-    {"Onboarding", "ob", 30},
-    {"BackupRestore", "br", 100},
-    {"Preferences", "pr", 6},
-    {"General", "ge", 16},
-    {"Share", "sh", 10},
-    {"ShareItem", "shItem", 48},
-    {"SharePassword", "shPassword", 8},
-    {"Sync", "sy", 30},
-    {"SelectiveSync", "ss", 11},
-    {"AutoUpload", "au", 45},
-    {"SoftwareUpdate", "su", 12},
-    {"Crypto", "cr", 19},
-    {"ConnectionDoctor", "cd", 15},
-    {"Reachability", "ra", 3},
+    {"App", "app"},
+    {"MenuBar", "mb"},
+    {"UserNotification", "un"},
+    {"Onboarding", "ob"},
+    {"BackupRestore", "br"},
+    {"Preferences", "pr"},
+    {"General", "ge"},
+    {"Share", "sh"},
+    {"ShareItem", "shItem"},
+    {"SharePassword", "shPassword"},
+    {"Sync", "sy"},
+    {"SelectiveSync", "ss"},
+    {"AutoUpload", "au"},
+    {"SoftwareUpdate", "su"},
+    {"Crypto", "cr"},
+    {"ConnectionDoctor", "cd"},
+    {"Reachability", "ra"},
 };
 
 // Getters whose names do not follow from their keys.
-const std::map<std::string, std::string> kIrregular = {
-    {"unSyncEventSystemFolderMoveActionRevertTitle", "UserNotification.SyncEvent.SystemFolder.MoveActionRevertedTitle"},
-    {"unSyncEventSystemFolderMoveActionRevertInformative", "UserNotification.SyncEvent.SystemFolder.MoveActionRevertedInformative"},
-    {"unSyncEventRegularItemMoveActionRevertTitle", "UserNotification.SyncEvent.RegularItem.MoveActionRevertedTitle"},
-    {"unSyncEventRegularItemMoveActionRevertInformative", "UserNotification.SyncEvent.RegularItem.MoveActionRevertedInformative"},
-    {"brLabelBackupItems", "BackupRestore.Label.Items"},
-    {"brLabelBackupPreviewProgress", "BackupRestore.Label.PreviewProgress"},
-    {"brLabelBackupDate", "BackupRestore.Label.Date"},
-    {"brButtonRestore", "BackupRestore.Button.RestoreRestore"},
-    {"syAlertRestoreIncompleteMessage", "BackupRestore.Alert.RestoreIncompleteMessage"},
-    {"syAlertRestoreIncompleteInformative", "BackupRestore.Alert.RestoreIncompleteInformative"},
-    {"syAlertRestoreStillRunningMessage", "BackupRestore.Alert.RestoreStillRunningMessage"},
-    {"syAlertRestoreStillRunningFromQuitInformative", "BackupRestore.Alert.RestoreStillRunningInformative"},
-    {"syAlertRestoreStillRunningFromSignOutInformative", "BackupRestore.Alert.RestoreStillRunningFromSignOutInformative"},
-    {"auMessageTitleInsufficientBackupStorage", "BackupRestore.Dialog.insufficientStorage.Title"},
-    {"auMessageTextInsufficientBackupStorage", "BackupRestore.Dialog.insufficientStorage.Text"},
-    {"shItemAlertUnableToShareNonSyncItemInformative", "ShareItem.Alert.UnableToShareNonSyncedItemInformative"},
-    {"syAlertNotEnoughDiskSpaceToSyncButtonPauseSync", "Sync.AlertButton.PauseSync"},
-    {"auIncludesVideoAnd", "AutoUpload.Import.IncludesVideoAnd.Text"},
-    {"auIncludesVideoOr", "AutoUpload.Import.IncludesVideoOr.Text"},
-    {"auPromptHeadlineText", "AutoUpload.Prompt.Headline"},
-    {"auPromptNeverForThisDeviceButton", "AutoUpload.Button.NeverForThisDevice.Text"},
-    {"auPromptStartImportButton", "AutoUpload.Button.StartImport.Text"},
-    {"auMessageTitleImportComplete", "AutoUpload.Dialog.ImportCompleted.Title"},
-    {"auMessageTitleNotEnoughStorage", "AutoUpload.Dialog.NotEnoughStorage.Title"},
-    {"auMessageTitleLockedAppleDevice", "AutoUpload.Dialog.LockedDevice.Title"},
-    {"auMessageTitleImportIncomplete", "AutoUpload.Dialog.ImportImcompleted.Title"},
-    {"auMessageTitleFolderNotInSync", "AutoUpload.Dialog.folderNotInSync.Title"},
-    {"auMessageTitleRootFolderFailure", "AutoUpload.Dialog.rootFolderFailure.Title"},
-    {"auMessageTextImportComplete", "AutoUpload.Dialog.ImportCompleted.Text"},
-    {"auMessageTextNotEnoughStorage", "AutoUpload.Dialog.NotEnoughStorage.Text"},
-    {"auMessageTextLockedAppleDevice", "AutoUpload.Dialog.LockedDevice.Text"},
-    {"auMessageTextImportIncomplete", "AutoUpload.Dialog.ImportImcompleted.Text"},
-    {"auMessageTextFolderNotInSync", "AutoUpload.Dialog.folderNotInSync.Text"},
-    {"auMessageTextRootFolderFailure", "AutoUpload.Dialog.rootFolderFailure.Text"},
-    {"auNotificationTitleNoMediaFound", "AutoUpload.Notification.NoMediaFound.Title"},
-    {"auNotificationTitleNoNewMediaFound", "AutoUpload.Notification.NoNewMediaFound.Title"},
-    {"auNotificationTitleImportComplete", "AutoUpload.Notification.ImportCompleted.Title"},
-    {"auNotificationTitleNotEnoughStorage", "AutoUpload.Notification.NotEnoughStorage.Title"},
-    {"auNotificationTitleLockedAppleDevice", "AutoUpload.Notification.LockedAppleDevice.Title"},
-    {"auNotificationTextNoMediaFound", "AutoUpload.Notification.NoMediaFound.Text"},
-    {"auNotificationTextNoNewMediaFound", "AutoUpload.Notification.NoNewMediaFound.Text"},
-    {"auNotificationTextImportComplete", "AutoUpload.Notification.ImportCompleted.Text"},
-    {"auNotificationTextNotEnoughStorage", "AutoUpload.Notification.NotEnoughStorage.Text"},
-    {"auNotificationTextLockedAppleDevice", "AutoUpload.Notification.LockedAppleDevice.Text"},
-    {"auImportProgressFormatText", "AutoUpload.Import.Progress.Text"},
-    {"suCheckBoxAutomaticallyCheckForUpdates", "SoftwareUpdate.CheckBox.CheckForUpdates"},
-    {"suTestUpdateChannelEnableLabel", "SoftwareUpdate.Label.EnableTestUpdateChannel"},
-    {"cdDebugMenuShowDatabaseButton", "ConnectionDoctor.DebugMenu.Button.ShowDatabase"},
-    {"cdDebugMenuCrashButton", "ConnectionDoctor.DebugMenu.Button.TestCrash"},
+const QSet<QString> kIrregular = {
+    QStringLiteral("unSyncEventSystemFolderMoveActionRevertTitle"),
+    QStringLiteral("unSyncEventSystemFolderMoveActionRevertInformative"),
+    QStringLiteral("unSyncEventRegularItemMoveActionRevertTitle"),
+    QStringLiteral("unSyncEventRegularItemMoveActionRevertInformative"),
+    QStringLiteral("brLabelBackupItems"),
+    QStringLiteral("brLabelBackupPreviewProgress"),
+    QStringLiteral("brLabelBackupDate"),
+    QStringLiteral("brButtonRestore"),
+    QStringLiteral("syAlertRestoreIncompleteMessage"),
+    QStringLiteral("syAlertRestoreIncompleteInformative"),
+    QStringLiteral("syAlertRestoreStillRunningMessage"),
+    QStringLiteral("syAlertRestoreStillRunningFromQuitInformative"),
+    QStringLiteral("syAlertRestoreStillRunningFromSignOutInformative"),
+    QStringLiteral("auMessageTitleInsufficientBackupStorage"),
+    QStringLiteral("auMessageTextInsufficientBackupStorage"),
+    QStringLiteral("shItemAlertUnableToShareNonSyncItemInformative"),
+    QStringLiteral("syAlertNotEnoughDiskSpaceToSyncButtonPauseSync"),
+    QStringLiteral("auIncludesVideoAnd"),
+    QStringLiteral("auIncludesVideoOr"),
+    QStringLiteral("auPromptHeadlineText"),
+    QStringLiteral("auPromptNeverForThisDeviceButton"),
+    QStringLiteral("auPromptStartImportButton"),
+    QStringLiteral("auMessageTitleImportComplete"),
+    QStringLiteral("auMessageTitleNotEnoughStorage"),
+    QStringLiteral("auMessageTitleLockedAppleDevice"),
+    QStringLiteral("auMessageTitleImportIncomplete"),
+    QStringLiteral("auMessageTitleFolderNotInSync"),
+    QStringLiteral("auMessageTitleRootFolderFailure"),
+    QStringLiteral("auMessageTextImportComplete"),
+    QStringLiteral("auMessageTextNotEnoughStorage"),
+    QStringLiteral("auMessageTextLockedAppleDevice"),
+    QStringLiteral("auMessageTextImportIncomplete"),
+    QStringLiteral("auMessageTextFolderNotInSync"),
+    QStringLiteral("auMessageTextRootFolderFailure"),
+    QStringLiteral("auNotificationTitleNoMediaFound"),
+    QStringLiteral("auNotificationTitleNoNewMediaFound"),
+    QStringLiteral("auNotificationTitleImportComplete"),
+    QStringLiteral("auNotificationTitleNotEnoughStorage"),
+    QStringLiteral("auNotificationTitleLockedAppleDevice"),
+    QStringLiteral("auNotificationTextNoMediaFound"),
+    QStringLiteral("auNotificationTextNoNewMediaFound"),
+    QStringLiteral("auNotificationTextImportComplete"),
+    QStringLiteral("auNotificationTextNotEnoughStorage"),
+    QStringLiteral("auNotificationTextLockedAppleDevice"),
+    QStringLiteral("auImportProgressFormatText"),
+    QStringLiteral("suCheckBoxAutomaticallyCheckForUpdates"),
+    QStringLiteral("suTestUpdateChannelEnableLabel"),
+    QStringLiteral("cdDebugMenuShowDatabaseButton"),
+    QStringLiteral("cdDebugMenuCrashButton"),
 };
 
 QString derivedName(const QString& key) {
@@ -127,492 +126,87 @@ QString derivedName(const QString& key) {
     return {};
 }
 
-// Every member, named independently of the controller's own table.
-#define MEMBER(name) std::pair<QString, Member>(QStringLiteral(#name), &LocalizationController::name)
-const std::vector<std::pair<QString, Member>>& members() {
-    static const std::vector<std::pair<QString, Member>> list = {
-        MEMBER(appPromptSendCrashReportsTitle),
-        MEMBER(appPromptSendCrashReportsInformative),
-        MEMBER(appPromptSendCrashReportsYes),
-        MEMBER(appPromptSendCrashReportsNo),
-        MEMBER(mbMenuItemSignedOut),
-        MEMBER(mbMenuItemSignedIn),
-        MEMBER(mbMenuItemSignIn),
-        MEMBER(mbMenuItemBackupPreferences),
-        MEMBER(mbMenuItemOpenFolder),
-        MEMBER(mbMenuItemOpenWebsite),
-        MEMBER(mbMenuItemOpenWebsiteURL),
-        MEMBER(mbMenuItemShowSharedItems),
-        MEMBER(mbMenuItemStartSync),
-        MEMBER(mbMenuItemPauseSync),
-        MEMBER(mbMenuItemBackUpNow),
-        MEMBER(mbMenuItemSkipThisBackup),
-        MEMBER(mbMenuItemCheckForUpdates),
-        MEMBER(mbMenuItemPreferences),
-        MEMBER(mbMenuItemHelp),
-        MEMBER(mbMenuItemConnectionDoctor),
-        MEMBER(mbMenuItemCreateErrorReport),
-        MEMBER(mbMenuItemCreateErrorReportAlertTitle),
-        MEMBER(mbMenuItemCreateErrorReportAlertMessage),
-        MEMBER(mbMenuItemCreateErrorReportAlertCreateButton),
-        MEMBER(mbMenuItemCreateErrorReportAlertCancelButton),
-        MEMBER(mbMenuItemQuit),
-        MEMBER(mbMenuItemLatestBackup),
-        MEMBER(mbMenuItemNextBackup),
-        MEMBER(mbMenuItemDownloadQueueCount),
-        MEMBER(mbMenuItemDownloadQueueCountDetailsNotAvailable),
-        MEMBER(mbMenuItemUploadQueueCount),
-        MEMBER(mbMenuItemUploadQueueCountDetailsNotAvailable),
-        MEMBER(mbMenuItemSyncStatusDisconnected),
-        MEMBER(mbMenuItemSyncStatusConnecting),
-        MEMBER(mbMenuItemSyncStatusRetrying),
-        MEMBER(mbMenuItemSyncStatusConnected),
-        MEMBER(mbMenuItemSyncStatusPaused),
-        MEMBER(mbMenuItemSyncStatusUpToDate),
-        MEMBER(mbMenuItemSyncStatusPreparing),
-        MEMBER(mbMenuItemSyncStatusSyncingGeneral),
-        MEMBER(mbMenuItemSyncStatusFinishing),
-        MEMBER(mbMenuItemSyncStatusSyncing),
-        MEMBER(mbMenuItemSyncStatusError),
-        MEMBER(mbMenuItemOneItemNotSynchronized),
-        MEMBER(mbMenuItemMultipleItemsNotSynchronized),
-        MEMBER(mbMenuItemDebug),
-        MEMBER(mbMenuItemDebugQuitAndResetToFactorySettings),
-        MEMBER(mbAlertResetFactorySettingsMessage),
-        MEMBER(mbAlertResetFactorySettingsInformative),
-        MEMBER(mbAlertButtonResetFactorySettingsCancel),
-        MEMBER(mbAlertButtonResetFactorySettingsQuitAndDelete),
-        MEMBER(unBackupCancelledTitle),
-        MEMBER(unBackupCancelledInformative),
-        MEMBER(unBackupPreviewTitle),
-        MEMBER(unBackupPreviewInformative),
-        MEMBER(unBackupStartedTitle),
-        MEMBER(unBackupStartedInformative),
-        MEMBER(unBackupFinishedTitle),
-        MEMBER(unBackupFinishedInformative),
-        MEMBER(unBackupErrorTitle),
-        MEMBER(unSyncSyncedTitle),
-        MEMBER(unSyncSyncedInformative),
-        MEMBER(unSyncPreparingTitle),
-        MEMBER(unSyncPreparingInformative),
-        MEMBER(unSyncErrorTitle),
-        MEMBER(unSyncUpsellTitle),
-        MEMBER(unSyncUpsellInformative),
-        MEMBER(unSyncUpsellURL),
-        MEMBER(unSyncEventSystemFolderMoveActionRevertTitle),
-        MEMBER(unSyncEventSystemFolderMoveActionRevertInformative),
-        MEMBER(unSyncEventRegularItemMoveActionRevertTitle),
-        MEMBER(unSyncEventRegularItemMoveActionRevertInformative),
-        MEMBER(unSyncEventTeamfolderAccessGrantedTitle),
-        MEMBER(unSyncEventTeamfolderAccessGrantedInformative),
-        MEMBER(unSyncEventTeamfolderAccessRemovedTitle),
-        MEMBER(unSyncEventTeamfolderAccessRemovedInformative),
-        MEMBER(obWindowTitleWelcome),
-        MEMBER(obButtonContinue),
-        MEMBER(obButtonGoBack),
-        MEMBER(obAlertSignInMessage),
-        MEMBER(obAlertSignInInformative),
-        MEMBER(obAlertButtonSignInCancel),
-        MEMBER(obAlertButtonSignInAgain),
-        MEMBER(obLabelWelcomeMessage),
-        MEMBER(obLabelWelcomeInformative),
-        MEMBER(obButtonSignIn),
-        MEMBER(obLabelTitle1),
-        MEMBER(obLabelSubtitle1),
-        MEMBER(obLabelTitle2),
-        MEMBER(obLabelSubtitle2),
-        MEMBER(obLabelTitle3),
-        MEMBER(obLabelSubtitle3),
-        MEMBER(obLabelRootSyncSelectionTitle),
-        MEMBER(obLabelRootSyncSelectionSubtitle),
-        MEMBER(obLabelRootSyncSelectionFolderLocation),
-        MEMBER(obAlertMoveSyncFolderMessage),
-        MEMBER(obAlertMoveSyncFolderInformative),
-        MEMBER(obAlertButtonMoveSyncFolderCancel),
-        MEMBER(obAlertButtonMoveSyncFolderMove),
-        MEMBER(obLabelSelectiveSyncTitle),
-        MEMBER(obLabelSelectiveSyncSubtitle),
-        MEMBER(obMenuItemOtherFolder),
-        MEMBER(obAlertMoveApplicationMessage),
-        MEMBER(obAlertMoveApplicationInformative),
-        MEMBER(obAlertButtonMoveApplicationDoNotMove),
-        MEMBER(obAlertButtonMoveApplicationMoveToApplicationsFolder),
-        MEMBER(obBvNoLongerAuthorizedURL),
-        MEMBER(brLabelDescription),
-        MEMBER(brCheckBoxBackUpAutomatically),
-        MEMBER(brButtonConfigureBackup),
-        MEMBER(brLabelBackupItems),
-        MEMBER(brLabelLatestBackup),
-        MEMBER(brLabelLatestBackupFailed),
-        MEMBER(brLabelLatestBackupSkipped),
-        MEMBER(brLabelNextBackup),
-        MEMBER(brLabelSkipping),
-        MEMBER(brLabelBackupDateFailed),
-        MEMBER(brLabelBackupDateSkipped),
-        MEMBER(brButtonRestoreBackup),
-        MEMBER(brButtonStartBackup),
-        MEMBER(brButtonCancelBackup),
-        MEMBER(brButtonHelpURL),
-        MEMBER(brLabelBackupName),
-        MEMBER(brTextFieldBackupNameSuffix),
-        MEMBER(brLabelScheduleDailyAt),
-        MEMBER(brLabelBackupAutomatically),
-        MEMBER(brCheckBoxPhotos),
-        MEMBER(brCheckBoxToolTipPhotos),
-        MEMBER(brCheckBoxVideos),
-        MEMBER(brCheckBoxCalendars),
-        MEMBER(brCheckBoxToolTipVideos),
-        MEMBER(brCheckBoxContacts),
-        MEMBER(brCheckBoxToolTipContacts),
-        MEMBER(brCheckBoxToolTipCalendars),
-        MEMBER(brLabelOptions),
-        MEMBER(brCheckBoxKeepDeletedItems),
-        MEMBER(brCheckBoxToolTipKeepDeletedItems),
-        MEMBER(brCheckBoxShowBackupWarnings),
-        MEMBER(brCheckBoxImmediatelyStartBackup),
-        MEMBER(brCheckBoxToolTipImmediatelyStartBackup),
-        MEMBER(brButtonDone),
-        MEMBER(brAlertWrongBackupNameMessage),
-        MEMBER(brAlertWrongBackupNameInformative),
-        MEMBER(brAlertWrongBackupNameOK),
-        MEMBER(brAlertBackupContentRemovedMessage),
-        MEMBER(brAlertBackupContentRemovedInformative),
-        MEMBER(brAlertBackupContentRemovedOK),
-        MEMBER(brAlertBackupContentRemovedCancel),
-        MEMBER(brLabelBackingUp),
-        MEMBER(brLabelBackupPreviewProgress),
-        MEMBER(brLabelBackupProgress),
-        MEMBER(brAlertSkipBackupMessage),
-        MEMBER(brAlertSkipBackupInformative),
-        MEMBER(brAlertButtonCancel),
-        MEMBER(brAlertButtonSkipBackup),
-        MEMBER(brAlertPreBackupCalendarsAccessDeniedInformative),
-        MEMBER(brAlertPreBackupCalendarsAccessDeniedMessage),
-        MEMBER(brAlertPreBackupContactsAccessDeniedInformative),
-        MEMBER(brAlertPreBackupContactsAccessDeniedMessage),
-        MEMBER(brAlertPreBackupPhotoLibraryAccessDeniedInformative),
-        MEMBER(brAlertPreBackupPhotoLibraryAccessDeniedMessage),
-        MEMBER(brAlertButtonPreBackupPermissionDeniedCancel),
-        MEMBER(brAlertButtonPreBackupPermissionDeniedOpenSystemPreferences),
-        MEMBER(brWindowTitleRestoreBackup),
-        MEMBER(brToolbarItemTitleRefresh),
-        MEMBER(brToolbarItemTitleOpenPhotos),
-        MEMBER(brToolbarItemTitleOpenVideos),
-        MEMBER(brToolbarItemTitleOpenContacts),
-        MEMBER(brToolbarItemTitleOpenCalendars),
-        MEMBER(brToolbarItemTitleRestoreBackup),
-        MEMBER(brToolbarItemToolTipOpenPhotos),
-        MEMBER(brToolbarItemToolTipOpenVideos),
-        MEMBER(brToolbarItemToolTipOpenContacts),
-        MEMBER(brToolbarItemToolTipOpenCalendars),
-        MEMBER(brToolbarItemToolTipRestoreBackup),
-        MEMBER(brLabelDevices),
-        MEMBER(brLabelSize),
-        MEMBER(brLabelBackupDate),
-        MEMBER(brLabelRestoreDescription),
-        MEMBER(brLabelGenericRestoreProgress),
-        MEMBER(brLabelLoading),
-        MEMBER(brLabelRestoreProgress),
-        MEMBER(brLabelRestoring),
-        MEMBER(brButtonCancel),
-        MEMBER(brButtonRestore),
-        MEMBER(brButtonRestoreHelpURL),
-        MEMBER(brLabelSuccessfullyRestored),
-        MEMBER(brButtonOpenPhotos),
-        MEMBER(brButtonOpenVideos),
-        MEMBER(brButtonOpenContacts),
-        MEMBER(brButtonOpenCalendars),
-        MEMBER(brAlertNotEnoughSpaceToBackupMessage),
-        MEMBER(brAlertNotEnoughSpaceToBackupInformative),
-        MEMBER(brAlertNotEnoughSpaceToRestoreMessage),
-        MEMBER(brAlertNotEnoughSpaceToRestoreInformative),
-        MEMBER(syAlertRestoreIncompleteMessage),
-        MEMBER(syAlertRestoreIncompleteInformative),
-        MEMBER(syAlertRestoreStillRunningMessage),
-        MEMBER(syAlertRestoreStillRunningFromQuitInformative),
-        MEMBER(syAlertRestoreStillRunningFromSignOutInformative),
-        MEMBER(brLabelUpsellTitle),
-        MEMBER(brLabelUpsellDescription),
-        MEMBER(brButtonUpsellUpgradeNow),
-        MEMBER(brButtonUpsellURL),
-        MEMBER(brButtonUpsellHelpURL),
-        MEMBER(auMessageTitleInsufficientBackupStorage),
-        MEMBER(auMessageTextInsufficientBackupStorage),
-        MEMBER(prToolbarItemTitleGeneral),
-        MEMBER(prToolbarItemTitleSync),
-        MEMBER(prToolbarItemTitleEncryption),
-        MEMBER(prToolbarItemTitleBackup),
-        MEMBER(prToolbarItemTitleImport),
-        MEMBER(prToolbarItemTitleUpdates),
-        MEMBER(geLabelUserName),
-        MEMBER(geButtonSignIn),
-        MEMBER(geButtonSignOut),
-        MEMBER(geLabelStorageProvider),
-        MEMBER(geLabelStorageDetailsNotAvailable),
-        MEMBER(geLabelStorageUsed),
-        MEMBER(geCheckBoxOpenAutomaticallyOnLogin),
-        MEMBER(geCheckBoxShowBadgesInFinder),
-        MEMBER(geCheckBoxShareProductAnalytics),
-        MEMBER(geLabelPrivacyPolicy),
-        MEMBER(geLabelPrivacyPolicyURL),
-        MEMBER(geLabelLegal),
-        MEMBER(geLabelLegalURL),
-        MEMBER(geLabelAcknowledgments),
-        MEMBER(geLabelVersion),
-        MEMBER(geButtonHelpURL),
-        MEMBER(shWindowTitleSharedItems),
-        MEMBER(shToolbarItemTitleRefresh),
-        MEMBER(shToolbarItemTitleDelete),
-        MEMBER(shToolbarItemTitleOpenInBrowser),
-        MEMBER(shToolbarItemTitleSendEmail),
-        MEMBER(shToolbarItemTitleShareItem),
-        MEMBER(shAlertDeleteShareMessage),
-        MEMBER(shAlertDeleteShareInformative),
-        MEMBER(shAlertDeleteShareCancel),
-        MEMBER(shAlertDeleteShareDelete),
-        MEMBER(shItemWindowTitleNewMessage),
-        MEMBER(shItemLabelShareViaEmail),
-        MEMBER(shItemLabelSize),
-        MEMBER(shItemLabelModified),
-        MEMBER(shItemLabelTo),
-        MEMBER(shItemLabelNoSharedItemsTitle),
-        MEMBER(shItemLabelNoSharedItemsDescription),
-        MEMBER(shItemButtonCancel),
-        MEMBER(shItemButtonSend),
-        MEMBER(shItemLabelLink),
-        MEMBER(shItemButtonCopy),
-        MEMBER(shItemButtonShareAgain),
-        MEMBER(shItemLabelShareAlreadyExpired),
-        MEMBER(shItemButtonAdvancedOptions),
-        MEMBER(shItemLabelDaysValid),
-        MEMBER(shItemLabelMaximumDownloads),
-        MEMBER(shItemMenuItemDaysValidUnlimited),
-        MEMBER(shItemMenuItemMaximumDownloadsUnlimited),
-        MEMBER(shItemCheckBoxWriteAccess),
-        MEMBER(shItemLabelWriteAccessDescription),
-        MEMBER(shItemButtonSetPassword),
-        MEMBER(shItemButtonChangePassword),
-        MEMBER(shItemServiceSubjectDirectory),
-        MEMBER(shItemServiceMessageBodyDirectory),
-        MEMBER(shItemServiceSubjectFile),
-        MEMBER(shItemServiceMessageBodyFile),
-        MEMBER(shItemAlertMultipleItemsMessage),
-        MEMBER(shItemAlertMultipleItemsInformative),
-        MEMBER(shItemAlertOutsideSyncRootMessage),
-        MEMBER(shItemAlertOutsideSyncRootInformative),
-        MEMBER(shItemAlertRetryShareMessage),
-        MEMBER(shItemAlertRetryShareInformative),
-        MEMBER(shItemButtonRetryShareCancel),
-        MEMBER(shItemButtonRetryShareRetry),
-        MEMBER(shItemButtonOpenFolder),
-        MEMBER(shItemLabelLoading),
-        MEMBER(shItemAlertNoInternetConnectionMessage),
-        MEMBER(shItemAlertNoInternetConnectionInformative),
-        MEMBER(shItemAlertForbiddenMessage),
-        MEMBER(shItemAlertForbiddenInformative),
-        MEMBER(shItemAlertUnableToShareNonSyncedItemMessage),
-        MEMBER(shItemAlertUnableToShareNonSyncItemInformative),
-        MEMBER(shItemAlertPathTooLongMessage),
-        MEMBER(shItemAlertPathTooLongInformative),
-        MEMBER(shItemAlertUnableToShareItemGenericMessage),
-        MEMBER(shItemAlertUnableToShareItemGenericInformative),
-        MEMBER(shItemLabelAccessSingle),
-        MEMBER(shItemLabelAccessMultiple),
-        MEMBER(shPasswordLabelDescription),
-        MEMBER(shPasswordLabelPassword),
-        MEMBER(shPasswordLabelVerify),
-        MEMBER(shPasswordLabelPasswordsDoNotMatch),
-        MEMBER(shPasswordLabelPasswordInvalid),
-        MEMBER(shPasswordButtonRemovePassword),
-        MEMBER(shPasswordButtonCancel),
-        MEMBER(shPasswordButtonSetPassword),
-        MEMBER(syAlertUnauthorizedMessage),
-        MEMBER(syAlertUnauthorizedInformative),
-        MEMBER(syAlertPreferencesGoneMessage),
-        MEMBER(syAlertPreferencesGoneInformative),
-        MEMBER(syAlertRootFolderMovedMessage),
-        MEMBER(syAlertRootFolderMovedInformative),
-        MEMBER(syAlertRootFolderOwnedByAnotherAccountMessage),
-        MEMBER(syAlertRootFolderOwnedByAnotherAccountInformative),
-        MEMBER(syAlertRootFolderIsChildOfAnotherRootFolderMessage),
-        MEMBER(syAlertRootFolderIsChildOfAnotherRootFolderInformative),
-        MEMBER(syAlertRootFolderNotWritableMessage),
-        MEMBER(syAlertRootFolderNotWritableInformative),
-        MEMBER(syAlertRootFolderVolumeIncompatibleMessage),
-        MEMBER(syAlertRootFolderVolumeIncompatibleInformative),
-        MEMBER(syAlertRootFolderVolumeNotLocalMessage),
-        MEMBER(syAlertRootFolderVolumeNotLocalInformative),
-        MEMBER(syAlertButtonQuit),
-        MEMBER(syAlertButtonContinueSync),
-        MEMBER(syAlertBackupQuotaViolationMessage),
-        MEMBER(syAlertBackupQuotaViolationInformative),
-        MEMBER(syAlertQuotaViolationMessage),
-        MEMBER(syAlertQuotaViolationInformative),
-        MEMBER(syAlertButtonOK),
-        MEMBER(syAlertButtonUpgrade),
-        MEMBER(syAlertUpgradeURL),
-        MEMBER(syAlertSystemFolderDeletedMessage),
-        MEMBER(syAlertSystemFolderDeletedInformative),
-        MEMBER(syAlertNotEnoughDiskSpaceToSyncMessage),
-        MEMBER(syAlertNotEnoughDiskSpaceToSyncInformative),
-        MEMBER(syAlertNotEnoughDiskSpaceToSyncButtonPauseSync),
-        MEMBER(ssLabelDescription),
-        MEMBER(ssLabelLoading),
-        MEMBER(ssLabelNoFoldersToSelect),
-        MEMBER(ssButtonSelectFoldersToSync),
-        MEMBER(ssLabelFolderSelectionDescription),
-        MEMBER(ssCheckBoxSyncAllFolders),
-        MEMBER(ssButtonCancel),
-        MEMBER(ssButtonOK),
-        MEMBER(ssFileSuffixConflict),
-        MEMBER(ssAlertNotEnoughDiskSpaceMessage),
-        MEMBER(ssAlertNotEnoughDiskSpaceInformativeText),
-        MEMBER(auLabelDescription),
-        MEMBER(auLabelContents),
-        MEMBER(auPopUpPhotos),
-        MEMBER(auPopUpPhotosAndVideos),
-        MEMBER(auButtonClearDevices),
-        MEMBER(auPromptLabelTitle),
-        MEMBER(auPromptLabelDescription),
-        MEMBER(auPromptLabelStoragePath),
-        MEMBER(auPromptButtonNeverForThisDevice),
-        MEMBER(auPromptButtonStartImport),
-        MEMBER(auButtonHelpURL),
-        MEMBER(auIncludesVideoAnd),
-        MEMBER(auIncludesVideoOr),
-        MEMBER(auPromptHeadlineText),
-        MEMBER(auDialogWindowTitle),
-        MEMBER(auPromptText),
-        MEMBER(auPromptStoragePathText),
-        MEMBER(auPromptNeverForThisDeviceButton),
-        MEMBER(auProgressPromptStatusText),
-        MEMBER(auButtonOK),
-        MEMBER(auOKButton),
-        MEMBER(auButtonCancel),
-        MEMBER(auPromptStartImportButton),
-        MEMBER(auMessageTitleImportComplete),
-        MEMBER(auMessageTitleNotEnoughStorage),
-        MEMBER(auMessageTitleLockedAppleDevice),
-        MEMBER(auMessageTitleImportIncomplete),
-        MEMBER(auMessageTitleFolderNotInSync),
-        MEMBER(auMessageTitleRootFolderFailure),
-        MEMBER(auMessageTextImportComplete),
-        MEMBER(auMessageTextNotEnoughStorage),
-        MEMBER(auMessageTextLockedAppleDevice),
-        MEMBER(auMessageTextImportIncomplete),
-        MEMBER(auMessageTextFolderNotInSync),
-        MEMBER(auMessageTextRootFolderFailure),
-        MEMBER(auNotificationTitleNoMediaFound),
-        MEMBER(auNotificationTitleNoNewMediaFound),
-        MEMBER(auNotificationTitleImportComplete),
-        MEMBER(auNotificationTitleNotEnoughStorage),
-        MEMBER(auNotificationTitleLockedAppleDevice),
-        MEMBER(auNotificationTextNoMediaFound),
-        MEMBER(auNotificationTextNoNewMediaFound),
-        MEMBER(auNotificationTextImportComplete),
-        MEMBER(auNotificationTextNotEnoughStorage),
-        MEMBER(auNotificationTextLockedAppleDevice),
-        MEMBER(auImportProgressFormatText),
-        MEMBER(suLabelDescription),
-        MEMBER(suCheckBoxAutomaticallyCheckForUpdates),
-        MEMBER(suCheckBoxAutomaticallyDownloadUpdates),
-        MEMBER(suLabelUpdateInterval),
-        MEMBER(suPopUpUpdateIntervalHourly),
-        MEMBER(suPopUpUpdateIntervalDaily),
-        MEMBER(suPopUpUpdateIntervalWeekly),
-        MEMBER(suPopUpUpdateIntervalMonthly),
-        MEMBER(suLabelLastCheckForUpdates),
-        MEMBER(suButtonCheckForUpdates),
-        MEMBER(suButtonCheckNow),
-        MEMBER(suTestUpdateChannelEnableLabel),
-        MEMBER(crLabelUpsellTitle),
-        MEMBER(crLabelUpsellDescription),
-        MEMBER(crButtonUpsellUpgradeNow),
-        MEMBER(crButtonUpsellURL),
-        MEMBER(crButtonUpsellHelpURL),
-        MEMBER(crLabelCreateKeyDescription),
-        MEMBER(crLabelCreateKeyPassword),
-        MEMBER(crLabelCreateKeyVerify),
-        MEMBER(crLabelCreateKeySaveKeyCopyTo),
-        MEMBER(crMenuItemOtherFolder),
-        MEMBER(crLabelCreateKeyUserConsent),
-        MEMBER(crButtonCreateKeyHelpURL),
-        MEMBER(crButtonCreateKeyCancel),
-        MEMBER(crButtonCreateKey),
-        MEMBER(crAlertDebugKeySuccessMessage),
-        MEMBER(crAlertDebugKeySuccessInformative),
-        MEMBER(crAlertDebugKeyFailedMessage),
-        MEMBER(crAlertDebugKeyFailedInformative),
-        MEMBER(crAlertButtonDebugKeyOK),
-        MEMBER(cdWindowTitleMainWindow),
-        MEMBER(cdTabItemSyncErrors),
-        MEMBER(cdTabItemSyncLogs),
-        MEMBER(cdTabItemDebugMenu),
-        MEMBER(cdTableViewColumnTitleSyncLogsMessages),
-        MEMBER(cdTableViewColumnTitleSyncErrorsDate),
-        MEMBER(cdTableViewColumnTitleSyncErrorsRelativePath),
-        MEMBER(cdTableViewColumnTitleSyncErrorsError),
-        MEMBER(cdButtonHelpURL),
-        MEMBER(cdLabelContinuouslyUpdateErrorLogs),
-        MEMBER(cdButtonClearLogs),
-        MEMBER(cdButtonShowLogs),
-        MEMBER(cdDebugMenuShowDatabaseButton),
-        MEMBER(cdDebugMenuCrashButton),
-        MEMBER(cdSyncNotificationMessageLocalItemRenamed),
-        MEMBER(raAlertNoConnectionMessage),
-        MEMBER(raAlertNoConnectionInformative),
-        MEMBER(raAlertButtonNoConnectionOK),
-    };
-    return list;
+// The rows of the two lists as written: what the header, the getters and both tables are made from.
+struct Row {
+    QString name;
+    Member member;
+    QString key;     // OV_TEXT rows only
+    QString sameAs;  // OV_SAME_TEXT rows only: the getter whose text this one repeats
+};
+
+#define OV_TEXT(getter, key) Row{QStringLiteral(#getter), &LocalizationController::getter, QStringLiteral(key), {}},
+#define OV_SAME_TEXT(getter, other) \
+    Row{QStringLiteral(#getter), &LocalizationController::getter, {}, QStringLiteral(#other)},
+#define OV_NO_TEXT(getter) Row{QStringLiteral(#getter), &LocalizationController::getter, {}, {}},
+const std::vector<Row> kTextRows = {
+#include "app/common/LocalizationTexts.def"
+};
+const std::vector<Row> kErrorRows = {
+#include "app/common/LocalizationErrorTexts.def"
+};
+#undef OV_TEXT
+#undef OV_SAME_TEXT
+#undef OV_NO_TEXT
+
+const Row* findRow(const QString& name) {
+    for (const auto* rows : {&kTextRows, &kErrorRows})
+        for (const Row& row : *rows)
+            if (row.name == name) return &row;
+    return nullptr;
 }
-#undef MEMBER
 
-TEST_F(LocalizationControllerTest, CountsOfGettersKeysAndFamilies) {
-    const auto& getters = LocalizationController::getters();
-    EXPECT_EQ(getters.size(), 431u);
+// The key a row's getter reads: its own, that of the getter it repeats, or none.
+QString keyOf(const Row& row) {
+    if (row.sameAs.isEmpty()) return row.key;
+    const Row* same = findRow(row.sameAs);
+    return same ? same->key : QString();
+}
+
+// A name or key used twice would make one of two getters unreachable by name or let two texts drift
+// apart that must read the same (a second name for a text is an OV_SAME_TEXT row).
+TEST_F(LocalizationControllerTest, NamesAndKeysAreUniqueAndKeysBelongToAFamily) {
     QSet<QString> names, keys;
-    for (const auto& g : getters) {
-        names.insert(g.name);
-        if (!g.key.isEmpty()) keys.insert(g.key);
-    }
-    EXPECT_EQ(names.size(), 431);
-    EXPECT_EQ(keys.size(), 429);
+    for (const auto* rows : {&kTextRows, &kErrorRows})
+        for (const Row& row : *rows) {
+            SCOPED_TRACE(row.name.toStdString());
+            EXPECT_FALSE(names.contains(row.name));
+            names.insert(row.name);
+            if (row.key.isEmpty()) continue;
+            EXPECT_FALSE(keys.contains(row.key)) << row.key.toStdString();
+            keys.insert(row.key);
+        }
 
-    QHash<QString, int> perFamily;
-    for (const QString& key : keys) {
-        const QStringList parts = key.split(QLatin1Char('.'));
-        EXPECT_TRUE(parts.size() == 3 || parts.size() == 4) << key.toStdString();
-        ++perFamily[parts.first()];
+    QSet<QString> families;
+    for (const Row& row : kTextRows) {
+        if (row.key.isEmpty()) continue;
+        const QStringList parts = row.key.split(QLatin1Char('.'));
+        EXPECT_TRUE(parts.size() == 3 || parts.size() == 4) << row.key.toStdString();
+        families.insert(parts.first());
     }
-    EXPECT_EQ(perFamily.size(), static_cast<qsizetype>(kFamilies.size()));
-    for (const Family& f : kFamilies) {
-        SCOPED_TRACE(f.family);
-        EXPECT_EQ(perFamily.value(QLatin1String(f.family)), f.keys);
-    }
+    QSet<QString> known;
+    for (const Family& f : kFamilies) known.insert(QLatin1String(f.family));
+    EXPECT_EQ(families, known);
 }
 
 TEST_F(LocalizationControllerTest, IrregularNamesReadTheirKeys) {
-    EXPECT_EQ(kIrregular.size(), 49u);
-    for (const auto& [name, key] : kIrregular) {
-        SCOPED_TRACE(name);
-        const auto* g = findGetter(QString::fromStdString(name));
+    for (const QString& name : kIrregular) {
+        SCOPED_TRACE(name.toStdString());
+        const auto* g = findGetter(name);
         ASSERT_NE(g, nullptr);
-        EXPECT_EQ(g->key, QString::fromStdString(key));
+        EXPECT_FALSE(g->key.isEmpty());
+        // Once the name follows from the key again it no longer belongs here.
         EXPECT_NE(derivedName(g->key), g->name);
     }
 }
 
 TEST_F(LocalizationControllerTest, RegularNamesFollowFromTheirKeys) {
-    int regular = 0;
     for (const auto& g : LocalizationController::getters()) {
         SCOPED_TRACE(g.name.toStdString());
         if (g.name == QLatin1String("auOKButton") || g.name == QLatin1String("obBvNoLongerAuthorizedURL"))
             continue;
-        if (kIrregular.count(g.name.toStdString())) continue;
+        if (kIrregular.contains(g.name)) continue;
         EXPECT_EQ(g.name, derivedName(g.key)) << g.key.toStdString();
-        ++regular;
     }
-    EXPECT_EQ(regular, 429 - 49);
 }
 
 TEST_F(LocalizationControllerTest, SpecialGetters) {
@@ -649,24 +243,36 @@ TEST_F(LocalizationControllerTest, MissingKeyReadsAsTheKeyAndTablesAreNotCached)
     EXPECT_EQ(lc.localizedString(QStringLiteral("No.Such.Key")), QStringLiteral("No.Such.Key"));
 }
 
-// With an empty table every getter answers its own key, so a member that reads the wrong key, or a
-// table row that names the wrong member, shows up as a mismatch.
+// The tables by name are the lists row for row. With an empty strings table every getter answers
+// its own key, so a member that reads the wrong key, or a table entry that names the wrong member,
+// shows up as a mismatch; with the shipped table every getter answers that table's text.
 TEST_F(LocalizationControllerTest, EveryMemberIsReachableByItsNameAndReadsItsKey) {
     const LocalizationController lc;
-    ASSERT_EQ(members().size(), LocalizationController::getters().size());
-    Bundle::main().setStringsTable({}, {});
-    for (const auto& [name, member] : members()) {
-        SCOPED_TRACE(name.toStdString());
-        const auto* g = findGetter(name);
-        ASSERT_NE(g, nullptr);
-        EXPECT_EQ(g->get, member);
-        EXPECT_EQ((lc.*member)(), g->key);
-        EXPECT_EQ(lc.text(name), (lc.*member)());
-    }
-    Bundle::main().setStringsTable({}, shippedStrings());
-    for (const auto& [name, member] : members()) {
-        SCOPED_TRACE(name.toStdString());
-        EXPECT_EQ(lc.text(name), (lc.*member)());
+    const QHash<QString, QString> shipped = shippedStrings();
+    const std::vector<std::pair<const std::vector<Row>*, const std::vector<LocalizationController::Getter>*>> lists = {
+        {&kTextRows, &LocalizationController::getters()}, {&kErrorRows, &LocalizationController::errorGetters()}};
+    for (const auto& [rows, table] : lists) {
+        ASSERT_EQ(rows->size(), table->size());
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const Row& row = (*rows)[i];
+            const auto& g = (*table)[i];
+            SCOPED_TRACE(row.name.toStdString());
+            EXPECT_EQ(g.name, row.name);
+            EXPECT_EQ(g.get, row.member);
+            EXPECT_EQ(g.key, keyOf(row));
+            if (!row.sameAs.isEmpty()) {
+                ASSERT_NE(findRow(row.sameAs), nullptr);
+                EXPECT_FALSE(keyOf(row).isEmpty());
+            }
+
+            Bundle::main().setStringsTable({}, {});
+            EXPECT_EQ((lc.*row.member)(), keyOf(row));
+            EXPECT_EQ(lc.text(row.name), (lc.*row.member)());
+
+            Bundle::main().setStringsTable({}, shipped);
+            EXPECT_EQ((lc.*row.member)(), keyOf(row).isEmpty() ? QString() : shipped.value(keyOf(row)));
+            EXPECT_EQ(lc.text(row.name), (lc.*row.member)());
+        }
     }
 }
 
@@ -707,7 +313,8 @@ TEST_F(LocalizationControllerTest, AddressesAreHttpsOnTheProductHost) {
         EXPECT_EQ(url.scheme(), QStringLiteral("https"));
         EXPECT_TRUE(url.host().endsWith(QLatin1String(".example"))) << url.host().toStdString();
     }
-    EXPECT_EQ(addresses, 15);
+    // Guards the filter above: keys ending in "URL" are how addresses are told apart.
+    EXPECT_GT(addresses, 0);
 }
 
 // Callers fill these texts with QString::arg in the given order; every other text is shown as is.
@@ -785,45 +392,11 @@ TEST_F(LocalizationControllerTest, TextsUsedAsDataFitTheirRules) {
 struct ErrorDomain {
     const char* domain;
     const char* shortForm;
-    std::vector<const char*> allFields;    // cases with all three fields
-    std::vector<const char*> someFields;  // cases with fewer
-    std::vector<const char*> fields;       // the fields of those
 };
 
 const std::vector<ErrorDomain> kErrorDomains = {
-    {"API", "API",
-     {"Generic", "BadRequest", "Forbidden", "NotFound", "Conflict", "UnprocessableEntity", "ServerError",
-      "UnsupportedMediaType", "RequestedRangeNotSatisfiable", "Gone", "RequestEntityTooLarge", "BadGateway",
-      "ServiceUnavailable", "GatewayTimeout", "InsufficientStorage"},
-     {},
-     {}},
-    {"Business", "Bus",
-     {"Generic", "DirectoryNameEmpty", "InvalidData", "FormatError", "UnableToDownload", "NoConnection",
-      "UnableToSave", "DirectoryUnknown", "Setup", "UnavailableFeatureForEncryptedItem", "CryptoError",
-      "PasswordNeeded", "UnfulfilledRequirement", "ContactsAccessDenied", "Timeout"},
-     {"PhotosAccessDenied", "CalendarsAccessDenied"},
-     {"Description", "RecoverySuggestion"}},
-    {"Upload", "Upl", {"Generic", "AlreadyAdded", "NotFound", "InvalidStatus", "UnexpectedSituation"}, {}, {}},
-    {"Store", "Sto", {"InvalidRootNode"}, {}, {}},
-    {"Sync", "Syn",
-     {"InsufficientLocalStorage", "InsufficientRemoteStorage", "ItemIsReadonlyOnLocalFS", "ItemIsReadonlyOnRemote",
-      "ItemIsInReadonlyDirectory", "RootDirectoryNotFound", "SetupFailure"},
-     {"TooManyRepeatedUploads"},
-     {"Description"}},
+    {"API", "API"}, {"Business", "Bus"}, {"Upload", "Upl"}, {"Store", "Sto"}, {"Sync", "Syn"},
 };
-
-QSet<QString> expectedErrorKeys() {
-    QSet<QString> keys;
-    for (const ErrorDomain& d : kErrorDomains) {
-        for (const char* c : d.allFields)
-            for (const char* f : {"Description", "FailureReason", "RecoverySuggestion"})
-                keys.insert(QStringLiteral("Error.%1.%2.%3").arg(QLatin1String(d.domain), QLatin1String(c), QLatin1String(f)));
-        for (const char* c : d.someFields)
-            for (const char* f : d.fields)
-                keys.insert(QStringLiteral("Error.%1.%2.%3").arg(QLatin1String(d.domain), QLatin1String(c), QLatin1String(f)));
-    }
-    return keys;
-}
 
 QString derivedErrorName(const QString& key) {
     const QStringList parts = key.split(QLatin1Char('.'));
@@ -833,17 +406,25 @@ QString derivedErrorName(const QString& key) {
     return {};
 }
 
-TEST_F(LocalizationControllerTest, ErrorGettersAreExactlyTheKeyTableAndOneWithoutKey) {
-    const auto& errors = LocalizationController::errorGetters();
-    EXPECT_EQ(errors.size(), 135u);
-    QSet<QString> keys, names;
-    for (const auto& g : errors) {
+TEST_F(LocalizationControllerTest, ErrorKeysFollowTheSchemeAndOnlyOneGetterHasNone) {
+    const QSet<QString> fields = {QStringLiteral("Description"), QStringLiteral("FailureReason"),
+                                  QStringLiteral("RecoverySuggestion")};
+    QSet<QString> keys, names, withoutKey;
+    for (const auto& g : LocalizationController::errorGetters()) {
+        SCOPED_TRACE(g.name.toStdString());
         names.insert(g.name);
-        if (!g.key.isEmpty()) keys.insert(g.key);
+        if (g.key.isEmpty()) {
+            withoutKey.insert(g.name);
+            continue;
+        }
+        keys.insert(g.key);
+        const QStringList parts = g.key.split(QLatin1Char('.'));
+        ASSERT_EQ(parts.size(), 4) << g.key.toStdString();
+        EXPECT_EQ(parts[0], QStringLiteral("Error"));
+        EXPECT_FALSE(derivedErrorName(g.key).isEmpty()) << "unknown domain in " << g.key.toStdString();
+        EXPECT_TRUE(fields.contains(parts[3])) << g.key.toStdString();
     }
-    EXPECT_EQ(names.size(), 135);
-    EXPECT_EQ(keys.size(), 134);
-    EXPECT_EQ(keys, expectedErrorKeys());
+    EXPECT_EQ(withoutKey, QSet<QString>{QStringLiteral("erAPIBvNotAuthorizedDescription")});
     // The two tables stay apart: no name or key of one shows up in the other.
     for (const auto& g : LocalizationController::getters()) {
         EXPECT_FALSE(names.contains(g.name)) << g.name.toStdString();

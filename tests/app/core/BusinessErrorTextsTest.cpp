@@ -2,8 +2,9 @@
 
 #include <QHash>
 
-#include <ostream>
+#include <algorithm>
 #include <atomic>
+#include <ostream>
 #include <thread>
 #include <vector>
 
@@ -229,6 +230,31 @@ TEST_F(BusinessErrorTextsTest, MissingNestedErrorFallsBackToItsDomainsGenericTex
                 "erAPIGenericRecoverySuggestion");
     expectTexts(BusinessError::make(Kind::upload), "erUplGenericDescription", "erUplGenericFailureReason",
                 "erUplGenericRecoverySuggestion");
+}
+
+// Read against the list of error texts: a text of these domains that no kind shows was either added
+// without its kind or lost when a kind was pointed at another case.
+TEST_F(BusinessErrorTextsTest, EveryAPIBusinessAndUploadTextIsShownForSomeKind) {
+    std::vector<BusinessError> errors;
+    for (const BusinessCase& c : kBusinessCases) errors.push_back(BusinessError::make(c.kind));
+    for (const APICase& c : kAPICases) errors.push_back(BusinessError::api(c.kind));
+    for (const UploadCase& c : kUploadCases) errors.push_back(BusinessError::upload(c.kind));
+    std::vector<LocalizationController::Member> shown;
+    for (const BusinessError& error : errors) {
+        const ErrorTextGetters g = errorTextGetters(error);
+        for (const auto member : {g.description, g.failureReason, g.recoverySuggestion})
+            if (member) shown.push_back(member);
+    }
+    int checked = 0;
+    for (const auto& g : LocalizationController::errorGetters()) {
+        const bool ofTheseDomains = g.name.startsWith(QLatin1String("erAPI")) ||
+                                    g.name.startsWith(QLatin1String("erBus")) ||
+                                    g.name.startsWith(QLatin1String("erUpl"));
+        if (!ofTheseDomains) continue;
+        ++checked;
+        EXPECT_NE(std::find(shown.begin(), shown.end(), g.get), shown.end()) << g.name.toStdString() << " is never shown";
+    }
+    EXPECT_GT(checked, 0);
 }
 
 TEST_F(BusinessErrorTextsTest, NotAuthorizedShowsOnlyTheGenericReasonWithShippedTexts) {
