@@ -23,8 +23,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/sync/MessagePortProtocol.h"
+#include "app/sync/Server.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/MessagePortProtocol.h"
 
 namespace {
 
@@ -139,11 +140,12 @@ int main(int argc, char** argv) {
     statuses.reserve(folderItems);
     for (int i = 0; i < folderItems; ++i)
         statuses.insert(itemPath(i), i % 10 == 0 ? OVItemSyncStatus::syncing : OVItemSyncStatus::synced);
-    const QString portName = QStringLiteral("bench.%1.fseserver").arg(QCoreApplication::applicationPid());
+    const QString portName =
+        MessagePortProtocol::badgePortName(QStringLiteral("bench.%1").arg(QCoreApplication::applicationPid()));
     auto port = MessagePort::createLocal(portName, [&](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
         const QUrl url = QUrl::fromEncoded(data, QUrl::StrictMode);
         if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
-        return MessagePortProtocol::badgeWord(statuses.value(url.toLocalFile(), OVItemSyncStatus::error)).toUtf8();
+        return Server::badgeWord(statuses.value(url.toLocalFile(), OVItemSyncStatus::error)).toUtf8();
     });
     if (!port) {
         std::fputs("cannot open the badge port\n", stderr);

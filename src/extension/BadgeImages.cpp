@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/findersync/FinderSyncController.h"
+#include "protocol/BadgeWords.h"
 
 namespace BadgeImages {
 namespace {
@@ -81,18 +82,18 @@ QImage systemStatusImage(const QString& name) {
 
 void registerBadgeIdentifiers(FinderSyncController& controller, const AssetLookup& lookup) {
     struct Entry {
-        const char* identifier;
+        QLatin1String identifier;
         const char* label;
         const char* asset;
         const char* fallback;
     };
     static const Entry entries[] = {
-        {"error", "Error", "BadgeError", "StatusUnavailable"},
-        {"ignored", "Ignored", "BadgeSelectivelyNotSynced", "StatusNone"},
-        {"readOnly", "Read Only", "BadgeReadOnly", "StatusNone"},
-        {"selectivelyNotSynced", "Selectively Not Synced", "BadgeSelectivelyNotSynced", "StatusNone"},
-        {"synced", "Synced", "BadgeSynced", "StatusAvailable"},
-        {"syncing", "Syncing", "BadgeSyncing", "StatusPartiallyAvailable"},
+        {BadgeWords::error, "Error", "BadgeError", "StatusUnavailable"},
+        {BadgeWords::ignored, "Ignored", "BadgeSelectivelyNotSynced", "StatusNone"},
+        {BadgeWords::readOnly, "Read Only", "BadgeReadOnly", "StatusNone"},
+        {BadgeWords::selectivelyNotSynced, "Selectively Not Synced", "BadgeSelectivelyNotSynced", "StatusNone"},
+        {BadgeWords::synced, "Synced", "BadgeSynced", "StatusAvailable"},
+        {BadgeWords::syncing, "Syncing", "BadgeSyncing", "StatusPartiallyAvailable"},
     };
     QHash<QString, QImage> assets;
     bool allThere = true;
@@ -107,7 +108,7 @@ void registerBadgeIdentifiers(FinderSyncController& controller, const AssetLooku
     for (const Entry& entry : entries) {
         const QImage image = allThere ? assets.value(QLatin1String(entry.asset))
                                       : systemStatusImage(QLatin1String(entry.fallback));
-        controller.setBadgeImage(image, QLatin1String(entry.label), QLatin1String(entry.identifier));
+        controller.setBadgeImage(image, QLatin1String(entry.label), entry.identifier);
     }
 }
 

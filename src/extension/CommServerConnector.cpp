@@ -3,9 +3,10 @@
 #include <QStringDecoder>
 
 #include "app/common/LogChannels.h"
-#include "extension/ExtensionMessages.h"
+#include "extension/ExtensionPorts.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/MessagePortProtocol.h"
 
 CommServerConnector& CommServerConnector::shared() {
     static CommServerConnector* connector = new CommServerConnector;
@@ -41,8 +42,8 @@ void CommServerConnector::sendLocalPortName(const std::shared_ptr<MessagePort>& 
     // A port replaced by a newer connection is of no use any more.
     if (serverPort != registrationPort_) return;
     const MessagePortReply reply =
-        serverPort->sendRequest(ExtensionPorts::messageID, localPortName_->toUtf8(), ExtensionPorts::sendTimeout,
-                                ExtensionPorts::receiveTimeout, true);
+        serverPort->sendRequest(MessagePortProtocol::messageId, localPortName_->toUtf8(),
+                                MessagePortProtocol::sendTimeout, MessagePortProtocol::receiveTimeout, true);
     if (reply.result == MessagePortResult::isInvalid || reply.result == MessagePortResult::becameInvalid) return;
     if (reply.result == MessagePortResult::success) {
         QStringDecoder decoder(QStringDecoder::Utf8);

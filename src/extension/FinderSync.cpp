@@ -8,12 +8,13 @@
 #include "app/common/LogChannels.h"
 #include "extension/BadgeImages.h"
 #include "extension/CommServerConnector.h"
-#include "extension/ExtensionMessages.h"
+#include "extension/ExtensionPorts.h"
 #include "extension/FinderSyncServer.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/findersync/FinderSyncController.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/MessagePortProtocol.h"
 
 namespace {
 
@@ -151,8 +152,9 @@ QString FinderSync::badgeIdentifier(const QUrl& url) {
         OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Cannot create server port."));
         return QStringLiteral("unknown");
     }
-    const MessagePortReply reply = port->sendRequest(ExtensionPorts::messageID, url.toEncoded(),
-                                                     ExtensionPorts::sendTimeout, ExtensionPorts::receiveTimeout, true);
+    const MessagePortReply reply = port->sendRequest(MessagePortProtocol::messageId, url.toEncoded(),
+                                                     MessagePortProtocol::sendTimeout,
+                                                     MessagePortProtocol::receiveTimeout, true);
     if (reply.result == MessagePortResult::success && reply.data) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString word = decoder(*reply.data);

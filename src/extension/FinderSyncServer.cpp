@@ -1,8 +1,12 @@
 #include "extension/FinderSyncServer.h"
 
+#include <QUrl>
+
+#include <variant>
+
 #include "app/common/LogChannels.h"
-#include "extension/ExtensionMessages.h"
 #include "platform/findersync/FinderSyncController.h"
+#include "protocol/MessagePortProtocol.h"
 
 FinderSyncServer& FinderSyncServer::shared() {
     static FinderSyncServer* server = new FinderSyncServer;
@@ -10,11 +14,13 @@ FinderSyncServer& FinderSyncServer::shared() {
 }
 
 std::optional<QByteArray> FinderSyncServer::handleMessage(std::int32_t, const QByteArray& data) {
-    if (const auto status = ExtensionMessages::URLSyncStatus::decode(data)) {
-        FinderSyncController::defaultController().setBadgeIdentifier(status->itemStatusDescription, status->url);
+    const MessagePortProtocol::Push push = MessagePortProtocol::decodePush(data);
+    if (const auto* status = std::get_if<URLSyncStatus>(&push)) {
+        FinderSyncController::defaultController().setBadgeIdentifier(status->itemStatusDescription,
+                                                                     QUrl(status->url, QUrl::StrictMode));
         return std::nullopt;
     }
-    if (const auto root = ExtensionMessages::RootDirectory::decode(data)) {
+    if (const auto* root = std::get_if<RootDirectory>(&push)) {
         if (delegate_) delegate_->updateSyncDirectory(root->path);
     }
     return std::nullopt;

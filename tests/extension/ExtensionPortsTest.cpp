@@ -7,7 +7,7 @@
 
 #include "extension/BadgeImages.h"
 #include "extension/CommServerConnector.h"
-#include "extension/ExtensionMessages.h"
+#include "extension/ExtensionPorts.h"
 #include "extension/FinderSync.h"
 #include "extension/FinderSyncServer.h"
 #include "extension/PortServer.h"

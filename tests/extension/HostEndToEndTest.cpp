@@ -4,8 +4,9 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QUrl>
 
-#include "extension/ExtensionMessages.h"
+#include "extension/ExtensionPorts.h"
 #include "extension/PortServer.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 

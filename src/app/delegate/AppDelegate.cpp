@@ -39,6 +39,7 @@
 #include "platform/appkit/Storyboard.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/loginitem/LoginItem.h"
+#include "protocol/MessagePortProtocol.h"
 
 namespace {
 
@@ -185,9 +186,9 @@ void AppDelegate::applicationDidFinishLaunching() {
                                                settingsController_->settings()->openAutomaticallyOnLogin());
     trace(QStringLiteral("loginItem"));
 
-    appServer_->addSourceForNewLocalMessagePort(appGroup + QStringLiteral(".fseserver"));
+    appServer_->addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(appGroup));
     trace(QStringLiteral("badgeQueryPort"));
-    commServer_->addSourceForNewLocalMessagePort(appGroup + QStringLiteral(".fsereg"));
+    commServer_->addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(appGroup));
     trace(QStringLiteral("registrationPort"));
 
     scheduledBackupObservation_ =

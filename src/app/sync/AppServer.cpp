@@ -4,7 +4,6 @@
 
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
-#include "app/sync/MessagePortProtocol.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "platform/messageport/MessagePort.h"
 
@@ -22,7 +21,7 @@ std::optional<QByteArray> AppServer::handleMessageWithID(std::int32_t, const QBy
     if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
     SyncFacade* syncFacade = BusinessFacadeHolder::facade().syncFacade();
     if (!syncFacade) return std::nullopt;
-    const QString word = MessagePortProtocol::badgeWord(syncFacade->itemSyncStatus(url.toLocalFile()));
+    const QString word = badgeWord(syncFacade->itemSyncStatus(url.toLocalFile()));
     OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Sync Framework returned item status \"") + word +
                                          QStringLiteral("\" for URL \"") + QString::fromUtf8(url.toEncoded()) +
                                          QStringLiteral("\"."));

@@ -4,13 +4,13 @@
 
 #include "app/common/LogChannels.h"
 #include "app/sync/FinderSyncInstance.h"
-#include "app/sync/MessagePortProtocol.h"
-#include "app/sync/RootDirectory.h"
 #include "app/sync/SyncFolderPaths.h"
-#include "app/sync/URLSyncStatus.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/SerialQueue.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/MessagePortProtocol.h"
+#include "protocol/RootDirectory.h"
+#include "protocol/URLSyncStatus.h"
 
 CommServer::CommServer() : pushQueue_(std::make_unique<SerialQueue>(QStringLiteral("CommServer.pushes"))) {}
 
@@ -66,7 +66,7 @@ std::optional<QByteArray> CommServer::addInstance(const Registration& registrati
 
 void CommServer::sendStatus(OVItemSyncStatus status, const QString& path) {
     const URLSyncStatus record(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()),
-                               MessagePortProtocol::badgeWord(status));
+                               badgeWord(status));
     sendDataToExtensions(record.encoded());
 }
 

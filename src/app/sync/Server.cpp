@@ -2,8 +2,21 @@
 
 #include "app/common/LogChannels.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/BadgeWords.h"
 
 Server::~Server() = default;
+
+QString Server::badgeWord(OVItemSyncStatus status) {
+    switch (status) {
+    case OVItemSyncStatus::error: return BadgeWords::error;
+    case OVItemSyncStatus::readOnly: return BadgeWords::readOnly;
+    case OVItemSyncStatus::syncing: return BadgeWords::syncing;
+    case OVItemSyncStatus::synced: return BadgeWords::synced;
+    case OVItemSyncStatus::selectivelyNotSynced: return BadgeWords::selectivelyNotSynced;
+    case OVItemSyncStatus::ignored: return BadgeWords::ignored;
+    }
+    return BadgeWords::readOnly;
+}
 
 bool Server::addSourceForNewLocalMessagePort(const QString& name) {
     auto port = createMessagePortWithName(name);

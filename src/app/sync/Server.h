@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+#include "frameworks/sync/SyncTypes.h"
+
 class MessagePort;
 
 // A message-port server of the application: it serves one local port on the event loop of the
@@ -23,6 +25,9 @@ public:
 
     // The answer to one message: bytes, or none.
     virtual std::optional<QByteArray> handleMessageWithID(std::int32_t messageId, const QByteArray& data) = 0;
+
+    // The badge word of an item status; a value outside the known cases reads "readOnly".
+    static QString badgeWord(OVItemSyncStatus status);
 
 protected:
     // The local port with this server's callout; none when it cannot be created.

@@ -14,11 +14,11 @@
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/MessagePortProtocol.h"
 #include "app/sync/SyncFolderPaths.h"
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "platform/foundation/Bundle.h"
+#include "protocol/MessagePortProtocol.h"
 #include "support/TestEnvironment.h"
 
 namespace {

@@ -20,11 +20,11 @@
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
 #include "app/sync/FinderSyncInstance.h"
-#include "app/sync/MessagePortProtocol.h"
 #include "frameworks/logger/LogEntry.h"
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "platform/messageport/MessagePort.h"
+#include "protocol/MessagePortProtocol.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -180,54 +180,16 @@ protected:
 
 }  // namespace
 
-// MARK: - Records and words
+// MARK: - Badge words
 
-TEST(MessagePortProtocolTest, RecordsHaveTheirExactByteForms) {
-    EXPECT_EQ(URLSyncStatus(QStringLiteral("file:///srv/home/Orvella/a%20b.txt"), QStringLiteral("synced")).encoded(),
-              QByteArray(R"({"itemStatusDescription":"synced","url":"file:\/\/\/srv\/home\/Orvella\/a%20b.txt"})"));
-    EXPECT_EQ(RootDirectory{QStringLiteral("/srv/home/Orvella")}.encoded(), QByteArray(R"({"path":"\/srv\/home\/Orvella"})"));
-}
-
-TEST(MessagePortProtocolTest, PushesDecodeAsStatusFirstThenFolder) {
-    struct Row {
-        const char* json;
-        int kind;  // 0 neither, 1 URLSyncStatus, 2 RootDirectory
-        QString value;
-    };
-    const Row rows[] = {
-        {R"({"url":"file:\/\/\/a","itemStatusDescription":"syncing"})", 1, QStringLiteral("file:///a syncing")},
-        {R"({"url":"file:///a","itemStatusDescription":"syncing"})", 1, QStringLiteral("file:///a syncing")},
-        {R"({"path":"\/a\/Orvella"})", 2, QStringLiteral("/a/Orvella")},
-        {R"({"path":"/a","url":"file:///b","itemStatusDescription":"ignored"})", 1, QStringLiteral("file:///b ignored")},
-        {R"({"url":"file:///a","path":"/p"})", 2, QStringLiteral("/p")},
-        {R"({"url":"file:///a"})", 0, {}},
-        {R"({"url":1,"itemStatusDescription":"synced"})", 0, {}},
-        {R"({"path":null})", 0, {}},
-        {R"(["path"])", 0, {}},
-        {"not json", 0, {}},
-        {"", 0, {}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.json);
-        const auto push = MessagePortProtocol::decodePush(QByteArray(row.json));
-        ASSERT_EQ(int(push.index()), row.kind);
-        if (const auto* status = std::get_if<URLSyncStatus>(&push)) {
-            EXPECT_EQ(status->url + u' ' + status->itemStatusDescription, row.value);
-        }
-        if (const auto* root = std::get_if<RootDirectory>(&push)) {
-            EXPECT_EQ(root->path, row.value);
-        }
-    }
-}
-
-TEST(MessagePortProtocolTest, BadgeWordsFollowTheStatusOrder) {
+TEST(ServerTest, BadgeWordsFollowTheStatusOrder) {
     const std::pair<int, const char*> rows[] = {{0, "error"},   {1, "readOnly"},
                                                 {2, "syncing"}, {3, "synced"},
                                                 {4, "selectivelyNotSynced"}, {5, "ignored"},
                                                 {6, "readOnly"}, {-1, "readOnly"}};
     for (const auto& [raw, word] : rows) {
         SCOPED_TRACE(raw);
-        EXPECT_EQ(MessagePortProtocol::badgeWord(static_cast<OVItemSyncStatus>(raw)), QString::fromUtf8(word));
+        EXPECT_EQ(Server::badgeWord(static_cast<OVItemSyncStatus>(raw)), QString::fromUtf8(word));
     }
 }
 

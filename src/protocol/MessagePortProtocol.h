@@ -5,11 +5,11 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <variant>
 
-#include "app/sync/RootDirectory.h"
-#include "app/sync/URLSyncStatus.h"
-#include "frameworks/sync/SyncTypes.h"
+#include "protocol/RootDirectory.h"
+#include "protocol/URLSyncStatus.h"
 
 // What the application and the file-manager extension say to each other over message ports.
 namespace MessagePortProtocol {
@@ -23,9 +23,6 @@ inline constexpr double receiveTimeout = 1.0;
 // The application's badge-query and registration ports, named from the app group.
 QString badgePortName(const QString& appGroupIdentifier);
 QString registrationPortName(const QString& appGroupIdentifier);
-
-// The badge word of an item status; a value outside the known cases reads "readOnly".
-QString badgeWord(OVItemSyncStatus status);
 
 // A push as the extension reads it: a status record first, the sync folder only when that fails.
 using Push = std::variant<std::monostate, URLSyncStatus, RootDirectory>;

@@ -1,8 +1,8 @@
-#include "app/sync/RootDirectory.h"
+#include "protocol/RootDirectory.h"
 
 #include <QJsonObject>
 
-#include "app/sync/MessagePortProtocol.h"
+#include "protocol/MessagePortProtocol.h"
 
 QByteArray RootDirectory::encoded() const { return MessagePortProtocol::encodeJson(QJsonObject{{QStringLiteral("path"), path}}); }
 

@@ -1,4 +1,4 @@
-#include "app/sync/MessagePortProtocol.h"
+#include "protocol/MessagePortProtocol.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -9,11 +9,6 @@ namespace MessagePortProtocol {
 QString badgePortName(const QString& appGroupIdentifier) { return appGroupIdentifier + QStringLiteral(".fseserver"); }
 
 QString registrationPortName(const QString& appGroupIdentifier) { return appGroupIdentifier + QStringLiteral(".fsereg"); }
-
-QString badgeWord(OVItemSyncStatus status) {
-    const QString word = itemSyncStatusWord(status);
-    return word.isEmpty() ? itemSyncStatusWord(OVItemSyncStatus::readOnly) : word;
-}
 
 Push decodePush(const QByteArray& data) {
     if (auto status = URLSyncStatus::decode(data)) return *status;

@@ -1,8 +1,9 @@
-#include "app/sync/URLSyncStatus.h"
+#include "protocol/URLSyncStatus.h"
 
 #include <QJsonObject>
+#include <QUrl>
 
-#include "app/sync/MessagePortProtocol.h"
+#include "protocol/MessagePortProtocol.h"
 
 QByteArray URLSyncStatus::encoded() const {
     return MessagePortProtocol::encodeJson(QJsonObject{{QStringLiteral("url"), url},
@@ -15,5 +16,7 @@ std::optional<URLSyncStatus> URLSyncStatus::decode(const QByteArray& data) {
     const auto url = object->value(QStringLiteral("url"));
     const auto description = object->value(QStringLiteral("itemStatusDescription"));
     if (!url.isString() || !description.isString()) return std::nullopt;
+    // The extension badges the item by this URL: one it cannot parse names no item.
+    if (!QUrl(url.toString(), QUrl::StrictMode).isValid()) return std::nullopt;
     return URLSyncStatus(url.toString(), description.toString());
 }

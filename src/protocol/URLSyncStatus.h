@@ -17,7 +17,7 @@ public:
 
     // One compact object with "/" written as "\/".
     QByteArray encoded() const;
-    // None unless both keys hold strings; either form of the slash is read.
+    // None unless both keys hold strings and "url" is a valid URL; either form of the slash is read.
     static std::optional<URLSyncStatus> decode(const QByteArray& data);
 
     bool operator==(const URLSyncStatus&) const = default;
