@@ -19,7 +19,7 @@
 #include "app/shell/SyncRootSelectionViewController.h"
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "app/sync/SyncFolderPaths.h"
-#include "frameworks/business/SignInPage.h"
+#include "frameworks/businessui/SignInPage.h"
 #include "frameworks/business/XViewControllerReloadable.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
@@ -201,7 +201,7 @@ QWidget* OnboardingWindowController::pageControllerViewControllerForIdentifier(O
 
 QWidget* OnboardingWindowController::makeSignInPage() {
     if (!userController) return plainPage();
-    SignInPage* page = BusinessFacadeHolder::facade().makeSignInPage(nullptr);
+    SignInPage* page = SignInPage::make(BusinessFacadeHolder::facade(), nullptr);
     if (!page) return plainPage();
     // The framework's form spans its page; the window gives it the assistant's margins.
     page->setContentsMargins(100, 0, 100, 0);

@@ -11,6 +11,7 @@
 
 #include "frameworks/business/BusinessError.h"
 #include "frameworks/business/DirectoryHierarchyNode.h"
+#include "frameworks/business/SignInBackend.h"
 #include "frameworks/sync/SelectiveSyncItem.h"
 
 class BackupFacade;
@@ -20,8 +21,6 @@ class SyncStatusDelegate;
 struct SyncFacadeConfiguration;
 enum class SyncFacadeImplementation;
 class OrvellaSettingsManager;
-class QWidget;
-class SignInPage;
 class BasicItem;
 
 // A request that can be called off; its completion then does not run.
@@ -102,12 +101,9 @@ public:
     virtual void tearDownSync(const SyncStatusDelegate* delegate) { (void)delegate; }
     // The backup service; none when the facade offers no backups.
     virtual BackupFacade* backupFacade() const { return nullptr; }
-    // A new sign-in page for the onboarding window, owned by `parent`; none when the facade has
-    // none to offer (the window then shows an empty page). The page reports on the main thread.
-    virtual SignInPage* makeSignInPage(QWidget* parent) {
-        (void)parent;
-        return nullptr;
-    }
+    // What a sign-in page for the onboarding window calls; none when the facade has no sign-in to
+    // offer (the window then shows an empty page).
+    virtual std::optional<SignInBackend> signInBackend() { return std::nullopt; }
 
     // Sharing. Every item of the account that has a share link; the completion runs once, on the
     // main thread. Facades without sharing answer notSupported.

@@ -16,7 +16,6 @@
 #include "frameworks/business/OrvellaShareItem.h"
 #include "frameworks/business/OrvellaUser.h"
 #include "frameworks/business/ServiceErrors.h"
-#include "frameworks/business/SignInPage.h"
 #include "frameworks/business/TokenKeychain.h"
 #include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
@@ -216,7 +215,7 @@ QString OrvellaFacade::tokenPath() const { return core_->keychain.path(); }
 
 QString OrvellaFacade::localStateFolder() const { return stateFolderFor(core_->keychain.folder()); }
 
-SignInPage* OrvellaFacade::makeSignInPage(QWidget* parent) {
+std::optional<SignInBackend> OrvellaFacade::signInBackend() {
     // The page holds the core weakly: a page outliving the facade fails its requests plainly.
     const std::weak_ptr<Core> weak = core_;
     const auto gone = [] { return VoidResult(BusinessError::genericError(QStringLiteral("The service facade is gone."))); };
@@ -236,7 +235,7 @@ SignInPage* OrvellaFacade::makeSignInPage(QWidget* parent) {
         auto core = weak.lock();
         return core && core->service->isReachable();
     };
-    return new SignInPage(std::move(backend), parent);
+    return backend;
 }
 
 SyncFacade* OrvellaFacade::syncFacade() const {

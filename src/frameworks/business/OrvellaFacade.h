@@ -41,7 +41,7 @@ public:
     // service cannot be reached, and the completion then reports noConnection.
     void logout(bool reset, std::function<void(VoidResult)> completion) override;
     std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const override;
-    SignInPage* makeSignInPage(QWidget* parent) override;
+    std::optional<SignInBackend> signInBackend() override;
 
     // Signs in and keeps the session. Wrong credentials fail with the API error `unauthorized`.
     void signIn(const QString& userName, const QString& password, std::function<void(VoidResult)> completion);

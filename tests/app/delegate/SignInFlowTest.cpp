@@ -13,7 +13,7 @@
 #include "app/core/UserController.h"
 #include "app/delegate/AppDelegate.h"
 #include "frameworks/business/OrvellaFacade.h"
-#include "frameworks/business/SignInPage.h"
+#include "frameworks/businessui/SignInPage.h"
 #include "platform/appkit/Alert.h"
 #include "support/TestEnvironment.h"
 
@@ -48,7 +48,7 @@ TEST(SignInFlowTest, SignInThroughThePageConnectsAndSignOutClearsEverything) {
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !framework.isConnecting(); }));
     EXPECT_FALSE(user.isLoggedIn());
 
-    std::unique_ptr<SignInPage> page(realFacade().makeSignInPage(nullptr));
+    std::unique_ptr<SignInPage> page(SignInPage::make(realFacade(), nullptr));
     ASSERT_TRUE(page);
     bool finished = false;
     QObject::connect(page.get(), &SignInPage::didFinishSignIn, [&] { finished = true; });

@@ -20,7 +20,7 @@
 #include "app/shell/OnboardingWindowController.h"
 #include "app/shell/SyncRootSelectionViewController.h"
 #include "app/sync/OVFileSystemMetadataController.h"
-#include "frameworks/business/SignInPage.h"
+#include "frameworks/businessui/SignInPage.h"
 #include "frameworks/logger/Logger.h"
 #include "platform/appkit/Alert.h"
 #include "support/TestEnvironment.h"
@@ -48,8 +48,8 @@ public:
 class SignInFacade : public TestBusinessFacade {
 public:
     using TestBusinessFacade::TestBusinessFacade;
-    SignInPage* makeSignInPage(QWidget* parent) override {
-        if (!offersSignInPage) return nullptr;
+    std::optional<SignInBackend> signInBackend() override {
+        if (!offersSignInPage) return std::nullopt;
         ++signInPagesMade;
         SignInBackend backend;
         backend.signIn = [this](const QString&, const QString&, std::function<void(VoidResult)> done) {
@@ -57,7 +57,7 @@ public:
         };
         backend.createAccount = [](const QString&, const QString&, const QString&, std::function<void(VoidResult)>) {};
         backend.isReachable = [this] { return reachable; };
-        return new SignInPage(std::move(backend), parent);
+        return backend;
     }
     bool offersSignInPage = true;
     int signInPagesMade = 0;

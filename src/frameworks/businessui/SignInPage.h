@@ -3,23 +3,14 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-
 #include "frameworks/business/BusinessError.h"
+#include "frameworks/business/SignInBackend.h"
 #include "frameworks/business/XViewControllerReloadable.h"
 
+class BusinessFacade;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-
-// What the sign-in page asks of the service. The completions may run on any thread.
-struct SignInBackend {
-    std::function<void(const QString& userName, const QString& password, std::function<void(VoidResult)>)> signIn;
-    std::function<void(const QString& userName, const QString& mailAddress, const QString& password,
-                       std::function<void(VoidResult)>)>
-        createAccount;
-    std::function<bool()> isReachable;
-};
 
 // The framework's sign-in page: user name and password, or, in its second mode, a new account
 // with mail address and the password typed twice. Problems are shown on the page itself. While a
@@ -35,6 +26,8 @@ public:
     enum class Mode { signIn, createAccount };
 
     explicit SignInPage(SignInBackend backend, QWidget* parent = nullptr);
+    // A page over the facade's backend, owned by `parent`; none when the facade offers no sign-in.
+    static SignInPage* make(BusinessFacade& facade, QWidget* parent);
     ~SignInPage() override;
 
     Mode mode() const { return mode_; }

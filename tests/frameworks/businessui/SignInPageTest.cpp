@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "FacadeTestSupport.h"
-#include "frameworks/business/SignInPage.h"
+#include "frameworks/business/FacadeTestSupport.h"
+#include "frameworks/businessui/SignInPage.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void fill(SignInPage& page, const QString& user, const QString& password, const 
 using SignInPageTest = FacadeFixture;
 
 TEST_F(SignInPageTest, CreatesAnAccountThenSignsInThroughTheFacade) {
-    std::unique_ptr<SignInPage> page(facade->makeSignInPage(nullptr));
+    std::unique_ptr<SignInPage> page(SignInPage::make(*facade, nullptr));
     ASSERT_TRUE(page);
     page->show();
     Reports reports(*page);
@@ -147,7 +147,7 @@ TEST_F(SignInPageTest, IncompleteFormsAreAnsweredOnThePageWithoutARequest) {
 }
 
 TEST_F(SignInPageTest, AnUnreachableServiceIsShownAndReloadClearsIt) {
-    std::unique_ptr<SignInPage> page(facade->makeSignInPage(nullptr));
+    std::unique_ptr<SignInPage> page(SignInPage::make(*facade, nullptr));
     Reports reports(*page);
     service->setReachable(false);
     page->reload();

@@ -1,4 +1,4 @@
-#include "frameworks/business/SignInPage.h"
+#include "frameworks/businessui/SignInPage.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "frameworks/business/BusinessFacade.h"
 #include "platform/foundation/MainQueue.h"
 
 SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent), backend_(std::move(backend)) {
@@ -76,6 +77,12 @@ SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent)
 }
 
 SignInPage::~SignInPage() = default;
+
+SignInPage* SignInPage::make(BusinessFacade& facade, QWidget* parent) {
+    std::optional<SignInBackend> backend = facade.signInBackend();
+    if (!backend) return nullptr;
+    return new SignInPage(std::move(*backend), parent);
+}
 
 void SignInPage::setMode(Mode mode) {
     if (loading_ || mode == mode_) return;
