@@ -6,7 +6,7 @@
 #include "app/core/SettingsController.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/sync/FinderSidebarController.h"
-#include "app/sync/OVPathResolver.h"
+#include "app/core/OVPathResolver.h"
 #include "app/sync/SyncExtensionController.h"
 #include "platform/foundation/MainQueue.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"

@@ -19,7 +19,7 @@
 #include "app/shell/PreferencesWindowController.h"
 #include "app/shell/ZipArchiveMaker.h"
 #include "app/sync/SyncController.h"
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
 #include "platform/appkit/Storyboard.h"

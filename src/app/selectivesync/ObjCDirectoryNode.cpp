@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 #include "platform/appkit/Workspace.h"
 
 namespace {

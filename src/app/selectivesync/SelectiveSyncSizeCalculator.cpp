@@ -11,8 +11,8 @@
 #include <sys/statvfs.h>
 
 #include "app/common/LogChannels.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/selectivesync/OVLocalDirectorySizeCalculator.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "frameworks/business/DirectoryHierarchyNode.h"
 
 namespace {

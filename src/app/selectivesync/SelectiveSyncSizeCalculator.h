@@ -9,9 +9,9 @@
 #include <memory>
 #include <optional>
 
+#include "app/core/RemotePath.h"
 #include "app/selectivesync/LocalDirectorySizeCalculator.h"
 #include "app/selectivesync/SelectiveSyncSizeCalculatorNode.h"
-#include "app/sync/RemotePath.h"
 
 // Whether the local volume has room for an edited selection: the remote sizes of the folders that
 // newly have to come down, less what the deselected folders occupy locally now, against the

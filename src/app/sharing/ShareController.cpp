@@ -7,9 +7,9 @@
 
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/sharing/ObjCShare.h"
 #include "app/sharing/SharePaths.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "frameworks/business/BasicItem.h"
 #include "frameworks/business/BusinessFacade.h"
 #include "frameworks/business/LocalMacFileSystemItemFactory.h"

@@ -3,7 +3,7 @@
 #include <QStringDecoder>
 #include <QStringList>
 
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 
 namespace SharePaths {
 

@@ -20,9 +20,9 @@
 
 #include "app/common/LogChannels.h"
 #include "app/core/SettingsController.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/shell/OnboardingPages.h"
 #include "app/sync/OVFileSystemMetadataController.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
 #include "platform/foundation/MainQueue.h"

@@ -3,8 +3,8 @@
 #include <QUrl>
 
 #include "app/common/LogChannels.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/sync/FinderSyncInstance.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/SerialQueue.h"
 #include "platform/messageport/MessagePort.h"

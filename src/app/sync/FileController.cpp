@@ -12,7 +12,7 @@
 
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 
 namespace {

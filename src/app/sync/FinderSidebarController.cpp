@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "app/common/LogChannels.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/sync/OVFileSystemMetadataController.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/UserDefaults.h"
 

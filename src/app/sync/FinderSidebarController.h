@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/sync/PathResolver.h"
+#include "app/core/PathResolver.h"
 #include "platform/sidebar/SidebarBookmarks.h"
 
 // One entry of the file manager's sidebar favourites.

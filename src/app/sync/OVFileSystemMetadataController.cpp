@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "app/common/LogChannels.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/core/UserController.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "frameworks/business/BusinessFacade.h"
 #include "platform/foundation/UserDefaults.h"
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "app/common/LocalizationController.h"
+#include "app/core/PathResolver.h"
 #include "app/core/UserNotificationController.h"
 #include "app/sync/LocalFSObserver.h"
 #include "app/sync/LocalFSObserverDelegate.h"
 #include "app/sync/OVFileSystemMetadataController.h"
-#include "app/sync/PathResolver.h"
 #include "frameworks/sync/SelectiveSyncItem.h"
 #include "frameworks/sync/SyncStatusDelegate.h"
 #include "frameworks/sync/SyncTypes.h"

@@ -7,7 +7,7 @@
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
 #include "app/sync/FinderSidebarController.h"
-#include "app/sync/OVPathResolver.h"
+#include "app/core/OVPathResolver.h"
 #include "app/sync/SyncExtensionController.h"
 #include "platform/sidebar/SidebarBookmarks.h"
 #include "platform/foundation/UserDefaults.h"

@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 
 #include "app/core/UserController.h"
+#include "app/core/support/PathsTestSupport.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/OVFileSystemMetadataController.h"
-#include "app/sync/support/PathsTestSupport.h"
 #include "frameworks/logger/Logger.h"
 
 namespace {

@@ -10,11 +10,11 @@
 #include <memory>
 #include <mutex>
 
+#include "app/core/SyncFolderPaths.h"
 #include "app/sync/support/NullListener.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/SyncFolderPaths.h"
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "platform/foundation/Bundle.h"

@@ -8,9 +8,9 @@
 #include <mutex>
 #include <utility>
 
+#include "app/core/support/PathsTestSupport.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/FileController.h"
-#include "app/sync/support/PathsTestSupport.h"
 #include "frameworks/logger/Logger.h"
 
 namespace {

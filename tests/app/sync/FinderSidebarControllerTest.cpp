@@ -2,8 +2,8 @@
 
 #include <QTemporaryDir>
 
+#include "app/core/support/PathsTestSupport.h"
 #include "app/sync/FinderSidebarController.h"
-#include "app/sync/support/PathsTestSupport.h"
 #include "platform/foundation/UserDefaults.h"
 
 namespace {

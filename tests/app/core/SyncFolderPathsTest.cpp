@@ -5,11 +5,11 @@
 
 #include <unordered_set>
 
+#include "app/core/OVPathResolver.h"
+#include "app/core/RemotePath.h"
+#include "app/core/SyncFolderPaths.h"
+#include "app/core/support/PathsTestSupport.h"
 #include "app/core/support/TestBusinessFacade.h"
-#include "app/sync/OVPathResolver.h"
-#include "app/sync/RemotePath.h"
-#include "app/sync/SyncFolderPaths.h"
-#include "app/sync/support/PathsTestSupport.h"
 
 namespace {
 

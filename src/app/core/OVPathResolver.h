@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "app/sync/PathResolver.h"
+#include "app/core/PathResolver.h"
 
 // The application's path resolver over the setting `syncRoot` and the business facade's current
 // user. It keeps nothing: each answer reads both afresh. Safe from any thread.

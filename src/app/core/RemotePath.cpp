@@ -1,4 +1,4 @@
-#include "app/sync/RemotePath.h"
+#include "app/core/RemotePath.h"
 
 #include <QByteArray>
 #include <QUrl>

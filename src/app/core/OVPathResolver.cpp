@@ -1,7 +1,7 @@
-#include "app/sync/OVPathResolver.h"
+#include "app/core/OVPathResolver.h"
 
 #include "app/core/BusinessFacadeHolder.h"
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 #include "frameworks/business/BusinessFacade.h"
 
 std::shared_ptr<OVPathResolver> OVPathResolver::shared() {

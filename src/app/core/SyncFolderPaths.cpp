@@ -1,4 +1,4 @@
-#include "app/sync/SyncFolderPaths.h"
+#include "app/core/SyncFolderPaths.h"
 
 #include <QDir>
 #include <QStringList>
