@@ -9,14 +9,12 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/ProcessLauncher.h"
 #include "app/core/SettingsController.h"
-#include "app/selectivesync/StoreController.h"
-#include "app/sync/SyncController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/UserDefaults.h"
 
-AppResetter::AppResetter(QString syncDataDirectory, SyncController* syncController)
-    : syncDataDirectory_(std::move(syncDataDirectory)), syncController_(syncController) {}
+AppResetter::AppResetter(QString syncDataDirectory, std::function<void()> pauseSync)
+    : syncDataDirectory_(std::move(syncDataDirectory)), pauseSync_(std::move(pauseSync)) {}
 
 // Application permissions on a Linux desktop live in the portal permission store, which flatpak's
 // tool resets per application id; without it nothing was granted to forget.
@@ -39,20 +37,12 @@ void removeItem(const QString& path) {
 
 }  // namespace
 
-QStringList AppResetter::storeFiles() {
-    QStringList files;
-    for (const PersistentStoreDescription& description :
-         StoreController::shared().container()->persistentStoreDescriptions())
-        files << description.path.value_or(QString());
-    return files;
-}
-
 void AppResetter::reset(std::function<void()> completion) {
-    if (syncController_) syncController_->pauseSync();
+    if (pauseSync_) pauseSync_();
     removeItem(syncDataDirectory_);
     BusinessFacade& facade = BusinessFacadeHolder::facade();
     facade.settings()->setSelectiveSyncPaths(std::nullopt);
-    for (const QString& file : storeFiles_ ? *storeFiles_ : storeFiles()) {
+    for (const QString& file : storeFiles_) {
         if (file.isEmpty() || !QFileInfo::exists(file)) continue;
         removeItem(file);
         // A journal left beside a deleted database would be replayed into the next one made there.

@@ -4,26 +4,21 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
-
-class SyncController;
 
 // Returns the installation to its factory state: sync stopped, the engine's data and the
 // selective-sync store deleted, backup state cleared, privacy grants reset, the facade logged out
 // with its reset flag and both defaults domains removed. Every step is best effort.
 class AppResetter {
 public:
-    AppResetter(QString syncDataDirectory, SyncController* syncController);
+    // `pauseSync` stops the sync engine first; none when sync never ran.
+    AppResetter(QString syncDataDirectory, std::function<void()> pauseSync);
 
     // The completion runs once, after the facade's log-out has completed, on whatever thread the
     // facade completes on.
     void reset(std::function<void()> completion);
 
-    // The store files to delete; the selective-sync store's by default (tests give their own).
+    // The selective-sync store's files to delete; empty names stand for stores kept in memory.
     void setStoreFiles(QStringList files) { storeFiles_ = std::move(files); }
-
-    // The files of the selective-sync store's persistent stores; empty names for stores in memory.
-    static QStringList storeFiles();
 
     // The tool that forgets what the user granted the application, and its arguments.
     static QString privacyResetTool();
@@ -31,6 +26,6 @@ public:
 
 private:
     QString syncDataDirectory_;
-    SyncController* syncController_;
-    std::optional<QStringList> storeFiles_;
+    std::function<void()> pauseSync_;
+    QStringList storeFiles_;
 };

@@ -6,7 +6,6 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
-#include "app/sync/SyncExtensionController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
@@ -27,7 +26,7 @@ BusinessFrameworkController::BusinessFrameworkController(UserController& userCon
                                                          QObject* parent, Scheduler scheduler)
     : QObject(parent),
       userController_(userController),
-      connectClient_(connectClient),
+      connectClient_(std::move(connectClient)),
       scheduler_(scheduler ? std::move(scheduler) : Scheduler([](int delayMs, std::shared_ptr<WorkItem> item) {
           MainQueue::asyncAfter(delayMs, std::move(item));
       })) {
@@ -123,5 +122,5 @@ void BusinessFrameworkController::handleUserConnected(const VoidResult& result, 
         if (completion) completion(AppError(result.error()));
     }
 
-    SyncExtensionController::shared().updateExtensionState(userController_.isLoggedIn());
+    if (connectClient_.signedInStateSettled) connectClient_.signedInStateSettled(userController_.isLoggedIn());
 }

@@ -14,8 +14,13 @@
 class UserController;
 class WorkItem;
 
-// Held for the connection's future use; it offers nothing yet.
-struct BusinessFrameworkControllerConnectClient {};
+// Who is told what the connections settle. Given at construction, since the first connect may
+// already answer inside the constructor.
+struct BusinessFrameworkControllerConnectClient {
+    // After every answer to a connect, retried or not: whether someone is signed in now (the
+    // extension follows it). Main thread.
+    std::function<void(bool isLoggedIn)> signedInStateSettled;
+};
 
 // Connects the business facade for the signed-in user, retries a failed connection, resets the
 // session the service no longer accepts, and reconnects when the network returns.

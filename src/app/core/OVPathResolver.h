@@ -8,7 +8,7 @@
 // user. It keeps nothing: each answer reads both afresh. Safe from any thread.
 class OVPathResolver : public PathResolver {
 public:
-    // The one instance the sync controller, the user controller and the sidebar controller share.
+    // The one instance the sync controller, the sidebar controller and the log-out clean-up share.
     static std::shared_ptr<OVPathResolver> shared();
 
     QString usersFolderName() const override;

@@ -4,14 +4,21 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/ObjCUser.h"
 #include "app/core/SettingsController.h"
-#include "app/selectivesync/StoreController.h"
-#include "app/sync/FinderSidebarController.h"
-#include "app/core/OVPathResolver.h"
-#include "app/sync/SyncExtensionController.h"
 #include "platform/foundation/MainQueue.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 
+namespace {
+
+UserController::LogoutCleanup& logoutCleanup() {
+    static UserController::LogoutCleanup cleanup;
+    return cleanup;
+}
+
+}  // namespace
+
 UserController::UserController(QObject* parent) : QObject(parent) {}
+
+void UserController::setLogoutCleanup(LogoutCleanup cleanup) { logoutCleanup() = std::move(cleanup); }
 
 #define OV_SETTER(name, field, signal) \
     void UserController::name(bool value) { \
@@ -50,10 +57,8 @@ void UserController::finishLogout(QPointer<UserController> controller, const Voi
             controller->setIsLogoutInProgress(false);
             controller->update();
         }
-        StoreController::shared().resetSelectiveSyncItems();
         SettingsController().settings()->setNextBackupDate(std::nullopt);
-        SyncExtensionController::shared().disableExtension();
-        if (controller) FinderSidebarController(OVPathResolver::shared()).removeSyncRootFavorite();
+        if (const LogoutCleanup& cleanup = logoutCleanup()) cleanup(controller != nullptr);
         if (completion) completion(succeeded);
     });
 }

@@ -44,6 +44,13 @@ public:
     static void finishLogout(QPointer<UserController> controller, const VoidResult& result,
                              std::function<void(bool)> completion = {});
 
+    // What the layers above clear once a log-out finishes (the selective-sync store, the
+    // extension, the sidebar entry), set by the application's owner. It runs on the main thread
+    // before the completion; `controllerAlive` says whether the controller was still there to
+    // tell whose sync folder it was. Process-wide, like the clean-up itself.
+    using LogoutCleanup = std::function<void(bool controllerAlive)>;
+    static void setLogoutCleanup(LogoutCleanup cleanup);
+
 signals:
     void userChanged();
     void isAvailableChanged();

@@ -12,6 +12,7 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/BusinessFrameworkController.h"
 #include "app/core/FeaturesController.h"
+#include "app/core/OVPathResolver.h"
 #include "app/core/QuotaController.h"
 #include "app/core/ReachabilityController.h"
 #include "app/core/SettingsController.h"
@@ -26,6 +27,7 @@
 #include "app/selectivesync/StoreController.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
+#include "app/sync/FinderSidebarController.h"
 #include "app/sync/SyncController.h"
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "app/sync/SyncExtensionController.h"
@@ -91,6 +93,13 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     syncExtensionController_ = &SyncExtensionController::shared();
     trace(QStringLiteral("syncExtensionController"));
     userController_ = std::make_unique<UserController>();
+    // The core cannot see the store, the extension or the sidebar; what a finished log-out
+    // clears in them is done here. It touches only shared instances, so no delegate is captured.
+    UserController::setLogoutCleanup([](bool controllerAlive) {
+        StoreController::shared().resetSelectiveSyncItems();
+        SyncExtensionController::shared().disableExtension();
+        if (controllerAlive) FinderSidebarController(OVPathResolver::shared()).removeSyncRootFavorite();
+    });
     trace(QStringLiteral("userController"));
     quotaController_ = std::make_unique<QuotaController>();
     // Another account must never be shown the previous account's quota.
@@ -114,8 +123,10 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     trace(QStringLiteral("deploymentCheck"));
     featuresController_ = std::make_unique<FeaturesController>(*userController_);
     trace(QStringLiteral("featuresController"));
-    frameworkController_ =
-        std::make_unique<BusinessFrameworkController>(*userController_, BusinessFrameworkControllerConnectClient{});
+    BusinessFrameworkControllerConnectClient connectClient;
+    SyncExtensionController* extension = syncExtensionController_;
+    connectClient.signedInStateSettled = [extension](bool isLoggedIn) { extension->updateExtensionState(isLoggedIn); };
+    frameworkController_ = std::make_unique<BusinessFrameworkController>(*userController_, std::move(connectClient));
     trace(QStringLiteral("frameworkController"));
     settingsController_->registerDefaults();
     trace(QStringLiteral("registerDefaults"));

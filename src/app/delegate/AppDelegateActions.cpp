@@ -11,6 +11,7 @@
 #include "app/common/LocalizationController.h"
 #include "app/common/LogChannels.h"
 #include "app/core/AppResetter.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/delegate/AppDelegate.h"
 #include "app/shell/ErrorReportArchive.h"
 #include "app/shell/ConnectionDoctorViewController.h"
@@ -18,8 +19,8 @@
 #include "app/shell/OnboardingWindowController.h"
 #include "app/shell/PreferencesWindowController.h"
 #include "app/shell/ZipArchiveMaker.h"
+#include "app/selectivesync/StoreController.h"
 #include "app/sync/SyncController.h"
-#include "app/core/SyncFolderPaths.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
 #include "platform/appkit/Storyboard.h"
@@ -169,7 +170,11 @@ void AppDelegate::resetToFactorySettings() {
     if (alert.runModal() != Alert::FirstButtonReturn) return;
     if (!syncDataDirectoryURL_) return;
     OVLOG_WARNING(AppLog::frameworkSync(), QStringLiteral("Resetting app to factory settings"));
-    auto resetter = std::make_shared<AppResetter>(*syncDataDirectoryURL_, syncController_.get());
+    SyncController* sync = syncController_.get();
+    auto resetter = std::make_shared<AppResetter>(*syncDataDirectoryURL_, [sync] {
+        if (sync) sync->pauseSync();
+    });
+    resetter->setStoreFiles(StoreController::shared().storeFiles());
     // The facade may complete on its own queue; quitting belongs to the main thread.
     resetter->reset([resetter]() mutable {
         MainQueue::async([] { Application::shared().terminate(); });

@@ -7,7 +7,6 @@
 #include <QString>
 
 #include "app/selectivesync/SelectiveSyncBrowserController.h"
-#include "app/sync/SyncController.h"
 
 class QLabel;
 class QProgressBar;
@@ -42,9 +41,10 @@ public:
     // A copy of the browser's isUpdating: true while it loads.
     bool didLoadData() const { return didLoadData_; }
     SelectiveSyncBrowserController* browserController() const { return browserController_; }
-    // Set by the preferences before the sheet shows; may stay unset.
-    SyncController* syncController() const { return syncController_; }
-    void setSyncController(SyncController* controller) { syncController_ = controller; }
+    // The sync controller, set by the preferences before the sheet shows; may stay unset. Only
+    // its presence counts: while it is there, a save asks the engine for a run at once.
+    QObject* syncController() const { return syncController_; }
+    void setSyncController(QObject* controller) { syncController_ = controller; }
 
     // For the "SelectiveSyncBrowser" embedding with a browser controller as destination: keeps
     // it, seeds the store from the engine's subscriptions (the browser reloads when that is done)
@@ -74,7 +74,7 @@ private:
     QMetaObject::Connection hasChangesObservation_;
     QMetaObject::Connection didLoadDataObservation_;
     QPointer<SelectiveSyncBrowserController> browserController_;
-    QPointer<SyncController> syncController_;
+    QPointer<QObject> syncController_;
 
     QPointer<QWidget> view_;
     QPointer<QWidget> container_;

@@ -49,6 +49,13 @@ StoreController::StoreController(std::unique_ptr<StoreControllerDependencyProvid
 
 StoreController::~StoreController() = default;
 
+QStringList StoreController::storeFiles() const {
+    QStringList files;
+    for (const PersistentStoreDescription& description : container()->persistentStoreDescriptions())
+        files << description.path.value_or(QString());
+    return files;
+}
+
 StoreController& StoreController::shared() { return *sharedPointer(); }
 
 std::shared_ptr<StoreController> StoreController::sharedPointer() {

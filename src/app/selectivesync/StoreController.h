@@ -58,6 +58,8 @@ public:
     const StoreControllerDependencyProvider& dependencyProvider() const { return *dependencyProvider_; }
     std::shared_ptr<PersistentContainer> container() const { return dependencyProvider_->container(); }
     ObjectContext& viewContext() const { return container()->viewContext(); }
+    // The files of the persistent stores; empty names for stores kept in memory.
+    QStringList storeFiles() const;
     // The subscription list built last; empty until one is built.
     const std::vector<SelectiveSyncItem>& syncItems() const { return syncItems_; }
 

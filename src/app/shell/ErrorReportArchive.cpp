@@ -6,13 +6,13 @@
 #include <QStandardPaths>
 
 #include "app/common/ConfigurationProvider.h"
-#include "app/core/AppResetter.h"
+#include "app/selectivesync/StoreController.h"
 #include "frameworks/logger/Logger.h"
 
 namespace ErrorReportArchive {
 
 Sources currentSources(const std::optional<QString>& syncDataDirectory) {
-    return {syncDataDirectory, AppResetter::storeFiles(), Logger::currentLogFilePath()};
+    return {syncDataDirectory, StoreController::shared().storeFiles(), Logger::currentLogFilePath()};
 }
 
 QList<QUrl> itemsToZip(const Sources& sources) {

@@ -6,7 +6,6 @@
 
 #include "app/core/BusinessFrameworkController.h"
 #include "app/core/UserController.h"
-#include "app/sync/SyncExtensionController.h"
 #include "frameworks/logger/Logger.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
@@ -72,8 +71,9 @@ protected:
     }
 
     std::unique_ptr<BusinessFrameworkController> make() {
-        return std::make_unique<BusinessFrameworkController>(user, BusinessFrameworkControllerConnectClient{}, nullptr,
-                                                             scheduler.scheduler());
+        BusinessFrameworkControllerConnectClient client;
+        client.signedInStateSettled = [this](bool isLoggedIn) { signedInStates.push_back(isLoggedIn); };
+        return std::make_unique<BusinessFrameworkController>(user, std::move(client), nullptr, scheduler.scheduler());
     }
 
     ScopedTestBusinessFacade env{QStringLiteral("connect")};
@@ -81,6 +81,8 @@ protected:
     ManualScheduler scheduler;
     std::vector<std::function<void(VoidResult)>> held;
     int resetUserSessionCalls = 0;
+    // What the controller told its client after each answer.
+    std::vector<bool> signedInStates;
 
 private:
     std::deque<VoidResult> pending_;
@@ -248,16 +250,15 @@ TEST_F(BusinessFrameworkControllerTest, CompletionFromAnotherThreadIsHandledOnTh
     EXPECT_FALSE(controller->isConnecting());
 }
 
-TEST_F(BusinessFrameworkControllerTest, ExtensionFollowsTheSignedInStateAfterEveryConnect) {
-    env.settings().setShowBadgesInFinder(true);
+TEST_F(BusinessFrameworkControllerTest, ClientHearsTheSignedInStateAfterEveryConnect) {
     env.facade().user = std::make_shared<FakeUser>();
     script({Success{}, kSetupFailure});
     auto controller = make();
-    EXPECT_TRUE(SyncExtensionController::shared().requestedEnabled());
+    EXPECT_EQ(signedInStates, std::vector<bool>{true});
     env.facade().user.reset();
     user.update();
-    controller->connect();  // fails and schedules a retry: the extension still follows the state
-    EXPECT_FALSE(SyncExtensionController::shared().requestedEnabled());
+    controller->connect();  // fails and schedules a retry: the client still hears the state
+    EXPECT_EQ(signedInStates, (std::vector<bool>{true, false}));
 }
 
 }  // namespace
