@@ -124,6 +124,12 @@ void Application::replyToApplicationShouldTerminate(bool shouldTerminate) {
     if (shouldTerminate) finishTermination();
 }
 
+void Application::resetTermination() {
+    if (running_ || askingDelegate_) return;
+    terminated_ = false;
+    awaitingReply_ = false;
+}
+
 void Application::finishTermination() {
     if (terminated_) return;
     terminated_ = true;

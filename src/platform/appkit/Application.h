@@ -39,6 +39,11 @@ public:
     // The delegate's late answer; ignored (with a warning) when nothing is waiting for one.
     void replyToApplicationShouldTerminate(bool shouldTerminate);
     bool isAwaitingTerminateReply() const { return awaitingReply_; }
+    bool isTerminated() const { return terminated_; }
+    // Forgets a termination, or a pending request, that no loop has consumed, so that the next
+    // request asks the delegate again. Tests terminate without running the loop and share this
+    // object; run() does the same for itself when its loop ends. Ignored while the loop runs.
+    void resetTermination();
 
     // Brings the application's window to the front: the modal dialog, else the active window,
     // else the window shown last. Answers whether there was one.

@@ -80,11 +80,18 @@ protected:
         setReachable(true);
         registerMenuBarExtrasScene();
         Alert::clearShownAlerts();
+        // The process has one application object: a quit tried by an earlier test must not leave
+        // it terminated, or this test's quit would never reach its delegate.
+        Application::shared().setDelegate(nullptr);
+        Application::shared().resetTermination();
     }
     void TearDown() override {
         // Work a test leaves queued may still ask something: never a real dialog in a test.
         Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
         setReachable(true);
+        // A test that stopped early must not leave its delegate, gone with it, to the next one.
+        Application::shared().setDelegate(nullptr);
+        Application::shared().resetTermination();
     }
     static OrvellaSettingsManager* settings() { return SettingsController().settings(); }
     static void setReachable(bool reachable) {
@@ -243,7 +250,6 @@ TEST_F(AppDelegateTest, RootFolderMovedContinueSyncSetsSyncUpAgain) {
     EXPECT_TRUE(delegate.menuBarExtrasController()->isEnabled());
 }
 
-// Quitting is one-way for the process's application object, so both answers are tried here.
 TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
     LaunchRecorder recorder;
     AppDelegate delegate(recorder.environment());
@@ -252,7 +258,7 @@ TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
     Application& app = Application::shared();
     app.setDelegate(&delegate);
     bool terminated = false;
-    QObject::connect(&app, &Application::willTerminate, [&] { terminated = true; });
+    const auto connection = QObject::connect(&app, &Application::willTerminate, [&] { terminated = true; });
 
     Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });  // Cancel
     app.terminate();
@@ -263,7 +269,8 @@ TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
 
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });  // Quit
     app.terminate();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }));
+    QObject::disconnect(connection);
     app.setDelegate(nullptr);
 }
 
@@ -297,7 +304,7 @@ TEST_F(AppDelegateTest, FactoryResetRunsOnlyAfterConfirmationAndQuits) {
     settings()->setIsAlreadyLaunched(true);
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });  // Quit and delete
     EXPECT_TRUE(app.sendAction(QStringLiteral("resetToFactorySettings:")));
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }, 5000));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }, 5000));
     EXPECT_FALSE(QFileInfo::exists(data));
     // The next launch is a first launch.
     EXPECT_FALSE(settings()->isAlreadyLaunched());
