@@ -584,7 +584,9 @@ TEST_F(FileEventStreamTest, RunningOutOfWatchesGivesAMustScanEventNotACrash) {
     ASSERT_TRUE(waitFor(root_ + "/new", F::itemCreated | F::itemIsDir));
     EXPECT_TRUE(recorder_.deliveries().back().front().path == root_ + "/new");
     bool lostAgain = false;
-    for (const auto& event : recorder_.deliveries().back()) lostAgain |= (event.flags & F::mustScanSubDirs) != 0;
+    // A named copy: a range-for over a member of a temporary would read freed memory.
+    const auto deliveries = recorder_.deliveries();
+    for (const auto& event : deliveries.back()) lostAgain |= (event.flags & F::mustScanSubDirs) != 0;
     EXPECT_TRUE(lostAgain);
 }
 
