@@ -23,7 +23,7 @@
 #include "app/shell/PreferencesWindowController.h"
 #include "app/shell/PromptForCrashReportsController.h"
 #include "app/shell/SparkleUpdaterController.h"
-#include "app/shell/ValueTransformers.h"
+#include "app/shell/transformers/ValueTransformers.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"

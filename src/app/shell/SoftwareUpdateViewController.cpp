@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/shell/GridView.h"
 #include "app/shell/SUUpdater.h"
 #include "app/shell/SUUpdaterWrapper.h"
 #include "app/shell/SparkleUpdaterController.h"
+#include "app/shell/controls/GridView.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <QTemporaryDir>
 
 #include "app/shell/Appcast.h"
-#include "app/shell/GridView.h"
 #include "app/shell/SUUpdater.h"
 #include "app/shell/SUUpdaterDelegate.h"
 #include "app/shell/SUUpdaterWrapper.h"
 #include "app/shell/SoftwareUpdateViewController.h"
 #include "app/shell/SparkleUpdaterController.h"
 #include "app/shell/VersionComparator.h"
+#include "app/shell/controls/GridView.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Workspace.h"
 #include "platform/foundation/Bundle.h"

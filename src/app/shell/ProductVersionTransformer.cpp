@@ -1,9 +1,0 @@
-#include "app/shell/ProductVersionTransformer.h"
-
-#include "app/shell/TransformerInput.h"
-
-QVariant ProductVersionTransformer::transformedValue(const QVariant& value) const {
-    const auto version = TransformerInput::string(value);
-    if (!version) return value;
-    return localizationController_.geLabelVersion().arg(*version);
-}
