@@ -3,7 +3,8 @@
 #include <QString>
 
 #include <utility>
-#include <variant>
+
+#include "frameworks/common/Result.h"
 
 // Why a call to the storage service failed.
 enum class ServiceError {
@@ -30,21 +31,16 @@ struct ServiceDone {
     bool operator==(const ServiceDone&) const = default;
 };
 
-// The outcome of a service call: the value, or the failure.
+// The outcome of a service call: the value, or the failure. Callers mostly branch on the error
+// alone, so error() gives the code and failure() the code with its detail.
 template <typename T>
-class ServiceResult {
+class ServiceResult : public Result<T, ServiceFailure> {
+    using Base = Result<T, ServiceFailure>;
+
 public:
-    ServiceResult(T value) : value_(std::move(value)) {}
-    ServiceResult(ServiceFailure failure) : value_(std::move(failure)) {}
-    ServiceResult(ServiceError error, QString message = {}) : value_(ServiceFailure{error, std::move(message)}) {}
+    using Base::Base;
+    ServiceResult(ServiceError error, QString message = {}) : Base(ServiceFailure{error, std::move(message)}) {}
 
-    bool isSuccess() const { return std::holds_alternative<T>(value_); }
-    explicit operator bool() const { return isSuccess(); }
-    const T& value() const { return std::get<T>(value_); }
-    T& value() { return std::get<T>(value_); }
-    const ServiceFailure& failure() const { return std::get<ServiceFailure>(value_); }
+    const ServiceFailure& failure() const { return Base::error(); }
     ServiceError error() const { return failure().error; }
-
-private:
-    std::variant<T, ServiceFailure> value_;
 };

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include <utility>
-#include <variant>
+#include "frameworks/common/Result.h"
 
 // A failure of the selective-sync store underneath an object context: the file could not be
 // opened, read or written, or a save met a row another context had changed or removed.
@@ -17,16 +16,4 @@ struct ContextError {
 
 // What a context operation gives: its value, or the error.
 template <typename T>
-class ContextResult {
-public:
-    ContextResult(T value) : value_(std::move(value)) {}
-    ContextResult(ContextError error) : value_(std::move(error)) {}
-
-    bool isSuccess() const { return std::holds_alternative<T>(value_); }
-    const T& value() const { return std::get<T>(value_); }
-    T valueOr(T fallback) const { return isSuccess() ? value() : std::move(fallback); }
-    const ContextError& error() const { return std::get<ContextError>(value_); }
-
-private:
-    std::variant<T, ContextError> value_;
-};
+using ContextResult = Result<T, ContextError>;

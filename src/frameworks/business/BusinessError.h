@@ -4,9 +4,9 @@
 
 #include <cstdint>
 #include <optional>
-#include <variant>
 
 #include "frameworks/api/APIError.h"
+#include "frameworks/common/Result.h"
 
 // Failures of an upload, nested in a business error.
 enum class UploadError {
@@ -83,17 +83,7 @@ struct BusinessError {
 
 // A completion's outcome: success, or the error.
 template <typename T>
-class BusinessResult {
-public:
-    BusinessResult(T value) : value_(std::move(value)) {}
-    BusinessResult(BusinessError error) : value_(std::move(error)) {}
-    bool isSuccess() const { return std::holds_alternative<T>(value_); }
-    const T& value() const { return std::get<T>(value_); }
-    const BusinessError& error() const { return std::get<BusinessError>(value_); }
-
-private:
-    std::variant<T, BusinessError> value_;
-};
+using BusinessResult = Result<T, BusinessError>;
 
 struct Success {};
 using VoidResult = BusinessResult<Success>;
