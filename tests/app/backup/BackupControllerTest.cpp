@@ -17,6 +17,7 @@
 #include "frameworks/business/OrvellaBackupFacade.h"
 #include "platform/appkit/Alert.h"
 #include "service/StorageService.h"
+#include "support/RecordingNotificationCenter.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -64,18 +65,6 @@ public:
     using TestBusinessFacade::TestBusinessFacade;
     BackupFacade* backupFacade() const override { return backup; }
     BackupFacade* backup = nullptr;
-};
-
-class RecordingCenter : public NotificationCenter {
-public:
-    NotificationCenterDelegate* delegate() const override { return delegate_; }
-    void setDelegate(NotificationCenterDelegate* d) override { delegate_ = d; }
-    void addNotificationRequest(const NotificationRequest& r, CompletionHandler) override { titles << r.content.title; texts << r.content.body; }
-    void removeDeliveredNotifications(const QStringList&) override {}
-    QStringList titles, texts;
-
-private:
-    NotificationCenterDelegate* delegate_ = nullptr;
 };
 
 class Activity : public ProcessActivity {
@@ -159,7 +148,7 @@ protected:
 
     FakeBackupFacade fake;
     std::shared_ptr<BackupTestFacade> facade;
-    std::shared_ptr<RecordingCenter> center = std::make_shared<RecordingCenter>();
+    std::shared_ptr<RecordingNotificationCenter> center = std::make_shared<RecordingNotificationCenter>();
     std::shared_ptr<OneUser> users = std::make_shared<OneUser>();
     std::unique_ptr<QuotaController> quota;
     UserController userController;
@@ -220,7 +209,7 @@ TEST_F(BackupControllerTest, ABackupRunsThroughPreviewQuotaAndProgress) {
     EXPECT_TRUE(controller->isPreparing());
     EXPECT_TRUE(settings().shouldBackupResumeOnStart());
     EXPECT_EQ(activities, 1);
-    EXPECT_EQ(center->titles, QStringList{texts.unBackupPreviewTitle()});
+    EXPECT_EQ(center->titles(), QStringList{texts.unBackupPreviewTitle()});
     fake.previewProgress(OVProgress{4, 2});
     ASSERT_TRUE(TestEnvironment::waitUntil([this] { return controller->previewProgress() == OVProgress{4, 2}; }, 3000));
     EXPECT_EQ(controller->progress().value<OVProgress>(), (OVProgress{4, 2}));
@@ -240,7 +229,7 @@ TEST_F(BackupControllerTest, ABackupRunsThroughPreviewQuotaAndProgress) {
     ASSERT_TRUE(waitForCompletion());
     EXPECT_FALSE(outcome.has_value());
     EXPECT_EQ(statusCase(), BackupStatus::Case::succeeded);
-    EXPECT_EQ(center->titles, (QStringList{texts.unBackupPreviewTitle(), texts.unBackupStartedTitle(), texts.unBackupFinishedTitle()}));
+    EXPECT_EQ(center->titles(), (QStringList{texts.unBackupPreviewTitle(), texts.unBackupStartedTitle(), texts.unBackupFinishedTitle()}));
     expectIdle();
 }
 
@@ -276,8 +265,7 @@ TEST_F(BackupControllerTest, EveryFailureEndsWithItsStatusNotificationAndError) 
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        center->titles.clear();
-        center->texts.clear();
+        center->added.clear();
         capacity = row.stage == Stage::space ? row.capacityAtEnd : 1000;
         fake.previewDone = nullptr;
         fake.backUpDone = nullptr;
@@ -309,10 +297,10 @@ TEST_F(BackupControllerTest, EveryFailureEndsWithItsStatusNotificationAndError) 
             EXPECT_EQ(outcome->businessError()->kind, row.kind);
         }
         EXPECT_EQ(statusCase(), row.status);
-        ASSERT_FALSE(center->titles.isEmpty());
-        EXPECT_EQ(center->titles.back(), row.title);
+        ASSERT_FALSE(center->titles().isEmpty());
+        EXPECT_EQ(center->titles().back(), row.title);
         if (!row.text.isEmpty()) {
-            EXPECT_EQ(center->texts.back(), row.text);
+            EXPECT_EQ(center->texts().back(), row.text);
         }
         EXPECT_EQ(completions, 1);
         expectIdle();
@@ -334,7 +322,7 @@ TEST_F(BackupControllerTest, CancellingFollowsThePhase) {
     ASSERT_TRUE(outcome && outcome->businessError());
     EXPECT_EQ(outcome->businessError()->kind, Kind::cancelled);
     EXPECT_EQ(statusCase(), BackupStatus::Case::skipped);
-    EXPECT_EQ(center->titles.back(), texts.unBackupCancelledTitle());
+    EXPECT_EQ(center->titles().back(), texts.unBackupCancelledTitle());
     expectIdle();
 
     // During the back-up the service is told and the end comes through its completion.

@@ -10,23 +10,11 @@
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/WorkItem.h"
+#include "support/FakeBusinessUser.h"
 #include "support/TestBusinessFacade.h"
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class FakeUser : public BusinessUser {
-public:
-    QString name() const override { return QStringLiteral("ada"); }
-    QString accountId() const override { return QStringLiteral("acc-1"); }
-    std::optional<QString> mailAddress() const override { return std::nullopt; }
-    std::optional<OVCryptoKey> cryptoKey() const override { return std::nullopt; }
-    std::optional<OVFeatureSet> features() const override { return std::nullopt; }
-    QString homePath() const override { return QStringLiteral("/users/ada"); }
-    std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)>) const override {
-        return nullptr;
-    }
-};
 
 // Holds scheduled retries so a test fires them when it likes: the clock is the test's.
 struct ManualScheduler {
@@ -125,7 +113,7 @@ class RetryMachine : public BusinessFrameworkControllerTest, public ::testing::W
 
 TEST_P(RetryMachine, RetriesTenSecondsApartAtMostFiveTimes) {
     const RetryCase& c = GetParam();
-    if (c.userKnown) env.facade().user = std::make_shared<FakeUser>();
+    if (c.userKnown) env.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("ada"));
     script({});
     auto controller = make();
     held.clear();  // the connect at creation is not this test's
@@ -203,7 +191,7 @@ TEST_P(SessionInvalid, KeepsAKnownUserAndResetsOtherwise) {
     const SessionCase& c = GetParam();
     script({Success{}, c.error});
     auto controller = make();
-    if (c.userKnown) env.facade().user = std::make_shared<FakeUser>();
+    if (c.userKnown) env.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("ada"));
     std::optional<std::optional<AppError>> answer;
     controller->connect(0, [&](std::optional<AppError> e) { answer = e; });
     ASSERT_TRUE(answer);
@@ -224,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BusinessFrameworkControllerTest, LosingTheUserAfterConnectSwitchesFirstLaunchFlagOff) {
     env.settings().setIsAlreadyLaunched(true);
-    env.facade().user = std::make_shared<FakeUser>();
+    env.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("ada"));
     script({Success{}});
     auto controller = make();
     EXPECT_TRUE(user.isLoggedIn());
@@ -235,7 +223,7 @@ TEST_F(BusinessFrameworkControllerTest, LosingTheUserAfterConnectSwitchesFirstLa
 }
 
 TEST_F(BusinessFrameworkControllerTest, CompletionFromAnotherThreadIsHandledOnTheMainThread) {
-    env.facade().user = std::make_shared<FakeUser>();
+    env.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("ada"));
     std::unique_ptr<QThread> worker;
     env.facade().onConnect = [&](std::function<void(VoidResult)> completion) {
         worker.reset(QThread::create([completion] { completion(Success{}); }));
@@ -251,7 +239,7 @@ TEST_F(BusinessFrameworkControllerTest, CompletionFromAnotherThreadIsHandledOnTh
 }
 
 TEST_F(BusinessFrameworkControllerTest, ClientHearsTheSignedInStateAfterEveryConnect) {
-    env.facade().user = std::make_shared<FakeUser>();
+    env.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("ada"));
     script({Success{}, kSetupFailure});
     auto controller = make();
     EXPECT_EQ(signedInStates, std::vector<bool>{true});

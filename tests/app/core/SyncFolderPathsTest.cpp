@@ -8,7 +8,7 @@
 #include "app/core/OVPathResolver.h"
 #include "app/core/RemotePath.h"
 #include "app/core/SyncFolderPaths.h"
-#include "app/core/support/PathsTestSupport.h"
+#include "support/FakeBusinessUser.h"
 #include "app/core/support/TestBusinessFacade.h"
 
 namespace {
@@ -90,7 +90,7 @@ TEST_F(SyncFolderSettingTest, WithoutSyncRootEverythingIsAbsent) {
     for (const std::optional<QString>& root : {std::optional<QString>(), std::optional<QString>(QString())}) {
         SCOPED_TRACE(root ? "empty" : "unset");
         facade.settings().setSyncRoot(root);
-        facade.facade().user = std::make_shared<PathsTestUser>(QStringLiteral("acc-1"), QStringLiteral("anna"));
+        facade.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QStringLiteral("anna"));
         EXPECT_EQ(syncFolderPath(), none);
         EXPECT_EQ(syncRootPath(QStringLiteral("x")), none);
         EXPECT_EQ(pathRelativeToSyncFolder(QStringLiteral("/Orvella/x")), none);
@@ -111,7 +111,7 @@ TEST_F(SyncFolderSettingTest, ResolverNamesTheUsersAreaOnlyWithAUser) {
     EXPECT_EQ(resolver->localSystemPaths(), QStringList({"/home/a/Orvella"}));
     EXPECT_EQ(resolver->remoteSystemNames(), QStringList());
 
-    facade.facade().user = std::make_shared<PathsTestUser>(QStringLiteral("acc-1"), QString::fromUtf8("zoë"));
+    facade.facade().user = std::make_shared<FakeBusinessUser>(QStringLiteral("acc-1"), QString::fromUtf8("zoë"));
     EXPECT_EQ(resolver->userHomeLocalPath(), QString::fromUtf8("/home/a/Orvella/users/zoë"));
     EXPECT_EQ(resolver->localSystemPaths(), QStringList({"/home/a/Orvella", QString::fromUtf8("/home/a/Orvella/users/zoë")}));
     EXPECT_EQ(resolver->remoteSystemNames(), QStringList({QString::fromUtf8("zoë")}));

@@ -6,27 +6,16 @@
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/FakeBusinessUser.h"
 #include "support/TestBusinessFacade.h"
 #include "support/TestEnvironment.h"
 
 namespace {
 
-class NamedUser : public BusinessUser {
-public:
-    explicit NamedUser(QString id) : id_(std::move(id)) {}
-    QString name() const override { return QStringLiteral("user-") + id_; }
-    QString accountId() const override { return id_; }
-    std::optional<QString> mailAddress() const override { return std::nullopt; }
-    std::optional<OVCryptoKey> cryptoKey() const override { return std::nullopt; }
-    std::optional<OVFeatureSet> features() const override { return std::nullopt; }
-    QString homePath() const override { return QStringLiteral("/users/") + name(); }
-    std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)>) const override {
-        return nullptr;
-    }
-
-private:
-    QString id_;
-};
+// The name follows the id, so a test can tell users apart by either.
+std::shared_ptr<FakeBusinessUser> namedUser(const QString& id) {
+    return std::make_shared<FakeBusinessUser>(id, QStringLiteral("user-") + id);
+}
 
 TEST(UserControllerTest, UpdateFollowsTheFacadesUser) {
     ScopedTestBusinessFacade env(QStringLiteral("user"));
@@ -42,7 +31,7 @@ TEST(UserControllerTest, UpdateFollowsTheFacadesUser) {
 
     int loggedInSignals = 0;
     QObject::connect(&controller, &UserController::isLoggedInChanged, [&] { ++loggedInSignals; });
-    env.facade().user = std::make_shared<NamedUser>(QStringLiteral("acc-7"));
+    env.facade().user = namedUser(QStringLiteral("acc-7"));
     controller.update();
     ASSERT_TRUE(controller.user());
     EXPECT_EQ(controller.user()->accountId(), QStringLiteral("acc-7"));
@@ -62,7 +51,7 @@ TEST(UserControllerTest, SignInRestoresTheAccountsSyncRootOrTheRealHome) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.account);
         env.settings().setSyncRoot(QStringLiteral("/elsewhere"));
-        env.facade().user = std::make_shared<NamedUser>(QString::fromLatin1(c.account));
+        env.facade().user = namedUser(QString::fromLatin1(c.account));
         controller.update();
         EXPECT_EQ(env.settings().syncRoot(), c.expected);
     }
@@ -94,7 +83,7 @@ TEST_P(FinishLogout, CleansUpWhateverTheResult) {
     } cleanupScope(announced);
 
     auto controller = std::make_unique<UserController>();
-    env.facade().user = std::make_shared<NamedUser>(QStringLiteral("acc-1"));
+    env.facade().user = namedUser(QStringLiteral("acc-1"));
     controller->update();
     controller->setIsLogoutInProgress(true);
     env.facade().user.reset();  // the facade has logged out

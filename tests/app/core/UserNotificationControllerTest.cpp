@@ -11,6 +11,7 @@
 #include "app/common/LogChannels.h"
 #include "app/core/UserNotificationController.h"
 #include "frameworks/logger/Logger.h"
+#include "support/RecordingNotificationCenter.h"
 
 namespace {
 
@@ -18,21 +19,7 @@ using namespace std::chrono_literals;
 using Id = NotificationIdentifier;
 using Category = NotificationCategory;
 
-class RecordingCenter : public NotificationCenter {
-public:
-    NotificationCenterDelegate* delegate() const override { return delegate_; }
-    void setDelegate(NotificationCenterDelegate* delegate) override { delegate_ = delegate; }
-    void addNotificationRequest(const NotificationRequest& request, CompletionHandler) override {
-        added.push_back(request);
-    }
-    void removeDeliveredNotifications(const QStringList& identifiers) override { removed.push_back(identifiers); }
-
-    std::vector<NotificationRequest> added;
-    std::vector<QStringList> removed;
-
-private:
-    NotificationCenterDelegate* delegate_ = nullptr;
-};
+using RecordingCenter = RecordingNotificationCenter;
 
 class RecordingDelegate : public UserNotificationControllerDelegate {
 public:

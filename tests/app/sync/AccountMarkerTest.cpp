@@ -8,6 +8,7 @@
 
 #include "app/core/UserController.h"
 #include "app/core/support/PathsTestSupport.h"
+#include "support/FakeBusinessUser.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "frameworks/logger/Logger.h"
@@ -33,7 +34,7 @@ public:
         signIn(QStringLiteral("acc-1"));
     }
     void signIn(const QString& accountId) {
-        facade.facade().user = std::make_shared<PathsTestUser>(accountId, QStringLiteral("anna"));
+        facade.facade().user = std::make_shared<FakeBusinessUser>(accountId, QStringLiteral("anna"));
         users.update();
     }
     QString path(const char* sub) const { return dir.path() + u'/' + QString::fromUtf8(sub); }

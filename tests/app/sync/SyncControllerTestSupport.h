@@ -35,29 +35,12 @@
 #include "platform/appkit/Workspace.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/notifications/NotificationCenter.h"
+#include "support/RecordingNotificationCenter.h"
 #include "support/TestEnvironment.h"
 
 namespace synctest {
 
-class RecordingCenter : public NotificationCenter {
-public:
-    NotificationCenterDelegate* delegate() const override { return delegate_; }
-    void setDelegate(NotificationCenterDelegate* delegate) override { delegate_ = delegate; }
-    void addNotificationRequest(const NotificationRequest& request, CompletionHandler) override {
-        added.push_back(request);
-    }
-    void removeDeliveredNotifications(const QStringList&) override {}
-
-    QStringList titles() const {
-        QStringList out;
-        for (const auto& request : added) out << request.content.title;
-        return out;
-    }
-    std::vector<NotificationRequest> added;
-
-private:
-    NotificationCenterDelegate* delegate_ = nullptr;
-};
+using RecordingCenter = RecordingNotificationCenter;
 
 // The engine as the controller drives it.
 class FakeSyncFacade : public SyncFacade {
