@@ -3,9 +3,9 @@
 
 #include "app/delegate/AppDelegate.h"
 #include "app/selectivesync/SelectiveSyncViewController.h"
-#include "app/shell/ConnectionDoctorWindowController.h"
-#include "app/shell/MenuBarExtrasController.h"
-#include "app/shell/PreferencesWindowController.h"
+#include "app/shell/doctor/ConnectionDoctorWindowController.h"
+#include "app/shell/menubar/MenuBarExtrasController.h"
+#include "app/shell/preferences/PreferencesWindowController.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 

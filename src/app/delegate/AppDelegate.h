@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-#include "app/shell/OnboardingWindowController.h"
+#include "app/shell/onboarding/OnboardingWindowController.h"
 #include "app/sync/SyncControllerDelegate.h"
 #include "frameworks/common/ThreadSafe.h"
 #include "frameworks/logger/Logger.h"

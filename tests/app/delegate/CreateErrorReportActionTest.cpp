@@ -7,7 +7,7 @@
 #include "app/common/LocalizationController.h"
 #include "app/core/UserController.h"
 #include "app/delegate/AppDelegate.h"
-#include "app/shell/ZipTestSupport.h"
+#include "app/shell/archive/ZipTestSupport.h"
 #include "frameworks/logger/DetailedLogFormatter.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Workspace.h"

@@ -1,6 +1,0 @@
-#include "app/shell/DebugMenu.h"
-
-DebugMenu::DebugMenu(QWidget* parent)
-    : QMenu(parent), lastRemoteActivityItem_(addAction(QString())), lastRemoteActivitySeparator_(addSeparator()) {
-    lastRemoteActivityItem_->setEnabled(false);
-}

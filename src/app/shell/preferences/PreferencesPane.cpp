@@ -1,0 +1,60 @@
+#include "app/shell/preferences/PreferencesPane.h"
+
+#include <QGridLayout>
+#include <QUrl>
+#include <QWidget>
+
+#include "platform/appkit/Workspace.h"
+
+PreferencesPane::PreferencesPane(QObject* parent) : QObject(parent) {}
+
+PreferencesPane::~PreferencesPane() {
+    // The view may sit in a window that outlives the pane.
+    delete view_.data();
+}
+
+QWidget* PreferencesPane::view() {
+    if (!view_) {
+        view_ = loadView();
+        if (!view_) view_ = new QWidget;
+        view_->resize(designedSize(view_));
+        viewDidLoad();
+    }
+    return view_;
+}
+
+void PreferencesPane::presentAsSheet(QWidget* window) {
+    QWidget* sheet = view();
+    viewWillAppear();
+    sheet->setParent(window, Qt::Sheet | Qt::Dialog);
+    sheet->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    sheet->show();
+}
+
+void PreferencesPane::dismissController(QObject*) {
+    if (view_ && view_->isVisible()) view_->close();
+    emit dismissed();
+}
+
+QSize PreferencesPane::designedSize(QWidget* view) const {
+    const QSize hint = view->sizeHint();
+    return {std::max(designedWidth, hint.width()), std::max(1, hint.height())};
+}
+
+bool openURLText(const QString& text) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (text.trimmed().isEmpty() || !url.isValid() || url.isRelative()) return false;
+    return Workspace::openUrl(url);
+}
+
+void mergeRowAcrossColumns(QGridLayout* grid, QWidget* cell) {
+    if (!grid || !cell) return;
+    const int index = grid->indexOf(cell);
+    if (index < 0) return;
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    grid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    QLayoutItem* item = grid->takeAt(index);
+    const Qt::Alignment alignment = item->alignment();
+    delete item;
+    grid->addWidget(cell, row, 0, 1, grid->columnCount(), alignment);
+}
