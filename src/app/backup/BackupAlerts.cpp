@@ -1,7 +1,6 @@
 #include "app/backup/BackupAlerts.h"
 
 #include <QPointer>
-#include <QUrl>
 #include <QWidget>
 
 #include "app/backup/BackupController.h"
@@ -70,9 +69,7 @@ void showBackupQuotaViolationAlert() {
     alert.addButton(texts.syAlertButtonOK());
     alert.addButton(texts.syAlertButtonUpgrade());
     if (alert.runModal() != Alert::SecondButtonReturn) return;
-    // The address is a localized text; one that forms no address opens nothing.
-    const QUrl url(texts.syAlertUpgradeURL(), QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty() && !url.host().isEmpty()) Workspace::openUrl(url);
+    Workspace::openUrlText(texts.syAlertUpgradeURL());
 }
 
 void showSkipBackupAlert(BackupController* controller, QWidget* window) {

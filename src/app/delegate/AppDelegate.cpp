@@ -395,8 +395,7 @@ void AppDelegate::handleSignInError(const AppError& error) {
             onboardingWindowController_->reloadCurrentPage();
             onboardingWindowController_->showFirstPage();
         }
-        const QUrl url(LocalizationController().obBvNoLongerAuthorizedURL());
-        if (url.isValid() && !url.isEmpty()) Workspace::openUrl(url);
+        Workspace::openUrlText(LocalizationController().obBvNoLongerAuthorizedURL());
         return;
     }
     // A wrong password keeps the user on the sign-in page, freshly reloaded.

@@ -41,11 +41,6 @@ void showLastStandardFolder(QStandardPaths::StandardLocation location) {
     if (!folders.isEmpty()) showFolderInFileManager(folders.last());
 }
 
-void openUrlText(const QString& text) {
-    const QUrl url(text, QUrl::StrictMode);
-    if (url.isValid() && !url.scheme().isEmpty()) Workspace::openUrl(url);
-}
-
 // Packs the logs and the diagnostic files into the downloads folder after the user agrees, then
 // shows the archive. Failures are only logged.
 void createErrorReport(const std::optional<QString>& syncDataDirectory) {
@@ -112,8 +107,8 @@ void AppDelegate::registerActions() {
     add(QStringLiteral("openMovies:"), [](AppDelegate&) { showLastStandardFolder(QStandardPaths::MoviesLocation); });
     add(QStringLiteral("openContacts:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("addressbook://12345"))); });
     add(QStringLiteral("openCalendars:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("ical://"))); });
-    add(QStringLiteral("openWebsite:"), [](AppDelegate&) { openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
-    add(QStringLiteral("openHelp:"), [](AppDelegate&) { openUrlText(LocalizationController().geButtonHelpURL()); });
+    add(QStringLiteral("openWebsite:"), [](AppDelegate&) { Workspace::openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
+    add(QStringLiteral("openHelp:"), [](AppDelegate&) { Workspace::openUrlText(LocalizationController().geButtonHelpURL()); });
     add(QStringLiteral("resetToFactorySettings:"), [](AppDelegate& d) { d.resetToFactorySettings(); });
     add(QStringLiteral("startBackup:"), [](AppDelegate& d) {
         if (!d.backupController_) return;

@@ -458,9 +458,7 @@ void SyncController::postStatusNotification(const SyncStatus& status, bool shoul
 
 void SyncController::notificationActivated(const QString& title) {
     if (title != localizationController_.unSyncUpsellTitle()) return;
-    const QUrl url(localizationController_.unSyncUpsellURL(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty()) return;
-    Workspace::openUrl(url);
+    Workspace::openUrlText(localizationController_.unSyncUpsellURL());
 }
 
 // MARK: - Items

@@ -32,6 +32,14 @@ bool Workspace::openUrl(const QUrl& url) {
     return QDesktopServices::openUrl(url);
 }
 
+bool Workspace::openUrlText(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) return false;
+    const QUrl url(trimmed, QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative()) return false;
+    return openUrl(url);
+}
+
 QStringList Workspace::containingFolders(const QStringList& paths) {
     QStringList folders;
     for (const QString& path : paths) {

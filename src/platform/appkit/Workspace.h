@@ -10,6 +10,9 @@ class Workspace {
 public:
     // Opens the URL with the desktop's handler; answers whether one took it.
     static bool openUrl(const QUrl& url);
+    // Opens an address given as text (a localized string, say). Text that forms no absolute URL
+    // opens nothing; answers whether a handler took it.
+    static bool openUrlText(const QString& text);
     // Shows the items in the file manager, selected where the file manager can (through its
     // FileManager1 D-Bus service), else opens their folders. Never blocks.
     static void activateFileViewerSelecting(const QStringList& paths);

@@ -76,4 +76,28 @@ TEST(WorkspaceTest, RevealingOpensEachContainingFolderOnce) {
     }
 }
 
+// Localized addresses reach the desktop only when they form an absolute URL.
+TEST(WorkspaceTest, OpeningAnAddressTextOpensOnlyAbsoluteUrls) {
+    const std::vector<std::pair<QString, QString>> table = {
+        {"https://www.orvella.example/help", "https://www.orvella.example/help"},
+        {"  https://www.orvella.example/\n", "https://www.orvella.example/"},
+        {"mailto:anna@orvella.example", "mailto:anna@orvella.example"},
+        {"", ""},
+        {"   ", ""},
+        {"www.orvella.example/help", ""},
+        {"https://www.orvella.example/a b", ""},
+    };
+    for (const auto& [text, expected] : table) {
+        SCOPED_TRACE(text.toStdString());
+        QStringList opened;
+        Workspace::setOpener([&](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        });
+        EXPECT_EQ(Workspace::openUrlText(text), !expected.isEmpty());
+        Workspace::setOpener(nullptr);
+        EXPECT_EQ(opened, expected.isEmpty() ? QStringList{} : QStringList{expected});
+    }
+}
+
 }  // namespace
