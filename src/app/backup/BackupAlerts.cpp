@@ -63,12 +63,9 @@ void showRestoreStillRunningAlert(RestoreStillRunningReason reason, QWidget* win
 
 void showBackupQuotaViolationAlert() {
     LocalizationController texts;
-    Alert alert;
-    alert.setMessageText(texts.syAlertBackupQuotaViolationMessage());
-    alert.setInformativeText(texts.syAlertBackupQuotaViolationInformative());
-    alert.addButton(texts.syAlertButtonOK());
-    alert.addButton(texts.syAlertButtonUpgrade());
-    if (alert.runModal() != Alert::SecondButtonReturn) return;
+    if (Alert::runModal(texts.syAlertBackupQuotaViolationMessage(), texts.syAlertBackupQuotaViolationInformative(),
+                        texts.syAlertButtonOK(), texts.syAlertButtonUpgrade()) != Alert::SecondButtonReturn)
+        return;
     Workspace::openUrlText(texts.syAlertUpgradeURL());
 }
 

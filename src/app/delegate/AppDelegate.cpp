@@ -253,12 +253,10 @@ TerminateReply AppDelegate::applicationShouldTerminate() {
     // Answer "later" first; the question comes from the main queue.
     MainQueue::async([] {
         LocalizationController texts;
-        Alert alert;
-        alert.setMessageText(texts.syAlertRestoreStillRunningMessage());
-        alert.setInformativeText(texts.syAlertRestoreStillRunningFromQuitInformative());
-        alert.addButton(texts.syAlertButtonQuit());
-        alert.addButton(texts.brButtonCancel());
-        Application::shared().replyToApplicationShouldTerminate(alert.runModal() == Alert::FirstButtonReturn);
+        const int response = Alert::runModal(texts.syAlertRestoreStillRunningMessage(),
+                                             texts.syAlertRestoreStillRunningFromQuitInformative(),
+                                             texts.syAlertButtonQuit(), texts.brButtonCancel());
+        Application::shared().replyToApplicationShouldTerminate(response == Alert::FirstButtonReturn);
     });
     return TerminateReply::later;
 }

@@ -45,12 +45,10 @@ void showLastStandardFolder(QStandardPaths::StandardLocation location) {
 // shows the archive. Failures are only logged.
 void createErrorReport(const std::optional<QString>& syncDataDirectory) {
     LocalizationController texts;
-    Alert alert;
-    alert.setMessageText(texts.mbMenuItemCreateErrorReportAlertTitle());
-    alert.setInformativeText(texts.mbMenuItemCreateErrorReportAlertMessage());
-    alert.addButton(texts.mbMenuItemCreateErrorReportAlertCreateButton());
-    alert.addButton(texts.mbMenuItemCreateErrorReportAlertCancelButton());
-    if (alert.runModal() != Alert::FirstButtonReturn) return;
+    if (Alert::runModal(texts.mbMenuItemCreateErrorReportAlertTitle(), texts.mbMenuItemCreateErrorReportAlertMessage(),
+                        texts.mbMenuItemCreateErrorReportAlertCreateButton(),
+                        texts.mbMenuItemCreateErrorReportAlertCancelButton()) != Alert::FirstButtonReturn)
+        return;
 
     const QString archiveName = ErrorReportArchive::currentArchiveName(QDateTime::currentDateTime());
     const std::optional<QString> downloads = ErrorReportArchive::downloadsFolder();
@@ -157,12 +155,10 @@ void AppDelegate::showConnectionDoctor() {
 
 void AppDelegate::resetToFactorySettings() {
     LocalizationController texts;
-    Alert alert;
-    alert.setMessageText(texts.mbAlertResetFactorySettingsMessage());
-    alert.setInformativeText(texts.mbAlertResetFactorySettingsInformative());
-    alert.addButton(texts.mbAlertButtonResetFactorySettingsQuitAndDelete());
-    alert.addButton(texts.mbAlertButtonResetFactorySettingsCancel());
-    if (alert.runModal() != Alert::FirstButtonReturn) return;
+    if (Alert::runModal(texts.mbAlertResetFactorySettingsMessage(), texts.mbAlertResetFactorySettingsInformative(),
+                        texts.mbAlertButtonResetFactorySettingsQuitAndDelete(),
+                        texts.mbAlertButtonResetFactorySettingsCancel()) != Alert::FirstButtonReturn)
+        return;
     if (!syncDataDirectoryURL_) return;
     OVLOG_WARNING(AppLog::frameworkSync(), QStringLiteral("Resetting app to factory settings"));
     SyncController* sync = syncController_.get();

@@ -119,6 +119,16 @@ int Alert::runModal() {
     return runModalOnMainThread();
 }
 
+int Alert::runModal(const QString& message, const QString& informative, const QString& firstButton,
+                    const QString& secondButton) {
+    Alert alert;
+    alert.setMessageText(message);
+    alert.setInformativeText(informative);
+    alert.addButton(firstButton);
+    alert.addButton(secondButton);
+    return alert.runModal();
+}
+
 int Alert::runModalOnMainThread() {
     QMessageBox box;
     const auto made = configure(box, *this);

@@ -70,6 +70,10 @@ public:
     int closeResponse() const;
 
     int runModal();
+    // The usual question: a message, its informative text and two buttons, shown modally;
+    // answers FirstButtonReturn or SecondButtonReturn (closing it answers the second).
+    static int runModal(const QString& message, const QString& informative, const QString& firstButton,
+                        const QString& secondButton);
     // Shows the alert modal to `window` only (application-modal without a window) and returns at
     // once; `completion` (may be empty) receives the answer on the main thread, exactly once,
     // also when the window goes away under the sheet.

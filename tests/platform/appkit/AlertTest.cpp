@@ -143,6 +143,20 @@ TEST_F(AlertTest, TheResponderAnswersInsteadOfADialogAndEveryAlertIsRecorded) {
     EXPECT_EQ(Alert::shownCount(), 0);
 }
 
+TEST_F(AlertTest, TheTwoButtonQuestionShowsItsTextsAndAnswersTheChosenButton) {
+    for (const int answer : {Alert::FirstButtonReturn, Alert::SecondButtonReturn}) {
+        Alert::clearShownAlerts();
+        Alert::setResponder([answer](const Alert&) { return answer; });
+        EXPECT_EQ(Alert::runModal("Reset?", "Everything goes.", "Reset", "Cancel"), answer);
+        ASSERT_EQ(Alert::shownCount(), 1);
+        const Alert shown = Alert::shownAlerts().front();
+        EXPECT_EQ(shown.messageText(), "Reset?");
+        EXPECT_EQ(shown.informativeText(), "Everything goes.");
+        EXPECT_EQ(shown.buttonTitles(), (QStringList{"Reset", "Cancel"}));
+        EXPECT_EQ(shown.closeResponse(), Alert::SecondButtonReturn);
+    }
+}
+
 TEST_F(AlertTest, SheetsCompleteLaterOnTheMainQueueExactlyOnce) {
     Alert::setResponder([](const Alert&) { return Alert::ThirdButtonReturn; });
     QWidget window;
