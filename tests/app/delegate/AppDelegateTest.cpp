@@ -6,10 +6,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QThread>
 
 #include <atomic>
+
+#include <unistd.h>
 
 #include "app/backup/BackupController.h"
 #include "app/common/LocalizationController.h"
@@ -17,6 +20,7 @@
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
 #include "app/delegate/AppDelegate.h"
+#include "app/selectivesync/StoreController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
@@ -302,12 +306,27 @@ TEST_F(AppDelegateTest, FactoryResetRunsOnlyAfterConfirmationAndQuits) {
     EXPECT_EQ(Alert::shownAlerts().back().messageText(), LocalizationController().mbAlertResetFactorySettingsMessage());
 
     settings()->setIsAlreadyLaunched(true);
+    // The reset deletes the process's selective-sync store, which an application that quits never
+    // uses again but the tests after this one do: second names for its files bring the same files
+    // back afterwards, which the open store accepts as its own.
+    QTemporaryDir kept;
+    QStringList keptStoreFiles;
+    for (const QString& file : StoreController::shared().storeFiles()) {
+        const QString second = kept.filePath(QString::number(keptStoreFiles.size()));
+        if (::link(QFile::encodeName(file).constData(), QFile::encodeName(second).constData()) == 0)
+            keptStoreFiles << file;
+    }
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });  // Quit and delete
     EXPECT_TRUE(app.sendAction(QStringLiteral("resetToFactorySettings:")));
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return terminated; }, 5000));
     EXPECT_FALSE(QFileInfo::exists(data));
     // The next launch is a first launch.
     EXPECT_FALSE(settings()->isAlreadyLaunched());
+    for (int i = 0; i < keptStoreFiles.size(); ++i) {
+        QDir().mkpath(QFileInfo(keptStoreFiles[i]).absolutePath());
+        QFile::remove(keptStoreFiles[i]);
+        QFile::rename(kept.filePath(QString::number(i)), keptStoreFiles[i]);
+    }
     QObject::disconnect(connection);
     app.setDelegate(nullptr);
 }
