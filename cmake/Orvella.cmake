@@ -27,7 +27,7 @@ function(orvella_test name dir)
   add_executable(${name} ${_srcs} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Werror)
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} platform_foundation GTest::gtest GTest::gmock Qt6::Widgets)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} platform_appkit platform_foundation GTest::gtest GTest::gmock Qt6::Widgets)
   orvella_embed(${name} orvellaInfo ${PROJECT_SOURCE_DIR}/resources/Orvella/Info.json)
   orvella_embed(${name} localizableStrings ${PROJECT_SOURCE_DIR}/resources/en.lproj/Localizable.strings)
   gtest_discover_tests(${name}

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 #include "support/TestEnvironment.h"
 
@@ -24,5 +25,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     TestEnvironment::loadMainBundle(orvellaInfo(), localizableStrings());
     ::testing::InitGoogleTest(&argc, argv);
+    // An action that goes nowhere is a button that does nothing: the test that sends it fails.
+    Application::shared().setUnhandledActionObserver(
+        [](const QString& name) { ADD_FAILURE() << "nobody handles the action " << name.toStdString(); });
     return RUN_ALL_TESTS();
 }

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "app/common/AppActions.h"
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SettingsController.h"
@@ -118,7 +119,7 @@ void BusinessFrameworkController::handleUserConnected(const VoidResult& result, 
         userController_.setIsAvailable(true);
         if (completion) completion(std::nullopt);
     } else {
-        Application::shared().sendAction(QStringLiteral("resetUserSession:"), this);
+        Application::shared().sendAction(AppAction::resetUserSession, this);
         if (completion) completion(AppError(result.error()));
     }
 

@@ -6,6 +6,7 @@
 
 #include "app/backup/BackupAlerts.h"
 #include "app/backup/BackupController.h"
+#include "app/common/AppActions.h"
 #include "app/common/ConfigurationProvider.h"
 #include "app/common/LocalizationController.h"
 #include "app/common/LogChannels.h"
@@ -296,7 +297,7 @@ void AppDelegate::presentPreferencesGoneAlert() {
         alert.setMessageText(texts.syAlertPreferencesGoneMessage());
         alert.setInformativeText(texts.syAlertPreferencesGoneInformative());
         alert.runModal();
-        if (self) Application::shared().sendAction(QStringLiteral("resetUserSession:"), self);
+        if (self) Application::shared().sendAction(AppAction::resetUserSession, self);
     });
 }
 
@@ -309,7 +310,7 @@ void AppDelegate::presentSyncFolderNotOwnedAlert(const QString& path) {
         alert.setInformativeText(path + QStringLiteral("\n\n") + texts.syAlertRootFolderOwnedByAnotherAccountInformative());
         alert.runModal();
         // Another folder is chosen in onboarding, which follows the sign-out.
-        if (self) Application::shared().sendAction(QStringLiteral("resetUserSession:"), self);
+        if (self) Application::shared().sendAction(AppAction::resetUserSession, self);
     });
 }
 

@@ -83,8 +83,12 @@ public:
     void showPreferencesWindow(bool selectBackupTab);
     // Made on first use and kept, with the sync controller handed to its content each time.
     void showConnectionDoctor();
-    // The actions this delegate answers, by name.
-    static const QStringList& actionNames();
+    // The first page again, and the window closed.
+    void closeOnboardingWindow();
+    void showBackups();
+    void closeBackupWindow();
+    void showSharedItems();
+    void closeShareWindow();
 
     SyncController* syncController() const { return syncController_.get(); }
     void setSyncController(std::unique_ptr<SyncController> controller);

@@ -8,6 +8,7 @@
 
 #include "app/backup/BackupAlerts.h"
 #include "app/backup/BackupController.h"
+#include "app/common/AppActions.h"
 #include "app/common/LocalizationController.h"
 #include "app/common/LogChannels.h"
 #include "app/core/AppResetter.h"
@@ -19,6 +20,7 @@
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/onboarding/OnboardingWindowController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
+#include "frameworks/business/BackupSources.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/sync/SyncController.h"
 #include "platform/appkit/Alert.h"
@@ -34,6 +36,18 @@ namespace {
 void showFolderInFileManager(const QString& folder) {
     const QString marker = SyncFolderPaths::appendingPathComponent(folder, QStringLiteral(".DS_Store"));
     Workspace::activateFileViewerSelecting({QFileInfo::exists(marker) ? marker : folder});
+}
+
+// Contacts and calendars are plain vCard and iCalendar files here: their folder is where the
+// user's programs keep them and where a restore puts them back. Made when missing, so the user
+// sees where to put them rather than nothing at all.
+void showBackupSourceFolder(const QString& folder) {
+    if (folder.isEmpty()) return;
+    if (!QDir().mkpath(folder)) {
+        OVLOG_ERROR(AppLog::gui(), QStringLiteral("Cannot make the folder ") + folder);
+        return;
+    }
+    showFolderInFileManager(folder);
 }
 
 void showLastStandardFolder(QStandardPaths::StandardLocation location) {
@@ -70,19 +84,6 @@ void createErrorReport(const std::optional<QString>& syncDataDirectory) {
 
 }  // namespace
 
-const QStringList& AppDelegate::actionNames() {
-    static const QStringList names{
-        QStringLiteral("resetUserSession:"),    QStringLiteral("showOnboardingWindow:"),
-        QStringLiteral("closeOnboardingWindow:"), QStringLiteral("toggleSync:"),
-        QStringLiteral("openFolder:"),          QStringLiteral("openPictures:"),
-        QStringLiteral("openMovies:"),          QStringLiteral("openContacts:"),
-        QStringLiteral("openCalendars:"),       QStringLiteral("openWebsite:"),
-        QStringLiteral("openHelp:"),            QStringLiteral("resetToFactorySettings:"),
-        QStringLiteral("createErrorReport:"),
-    };
-    return names;
-}
-
 void AppDelegate::registerActions() {
     QPointer<AppDelegate> self(this);
     const auto add = [&](const QString& name, std::function<void(AppDelegate&)> action) {
@@ -90,42 +91,66 @@ void AppDelegate::registerActions() {
             if (self) action(*self);
         });
     };
-    add(QStringLiteral("resetUserSession:"), [](AppDelegate& d) { d.resetUserSession(); });
-    add(QStringLiteral("showOnboardingWindow:"), [](AppDelegate& d) { d.showOnboardingWindow(); });
-    add(QStringLiteral("closeOnboardingWindow:"), [](AppDelegate& d) {
-        if (d.onboardingWindowController_) d.onboardingWindowController_->showFirstPage();
-    });
-    add(QStringLiteral("toggleSync:"), [](AppDelegate& d) {
+    namespace A = AppAction;
+    add(A::resetUserSession, [](AppDelegate& d) { d.resetUserSession(); });
+    add(A::showOnboardingWindow, [](AppDelegate& d) { d.showOnboardingWindow(); });
+    add(A::closeOnboardingWindow, [](AppDelegate& d) { d.closeOnboardingWindow(); });
+    add(A::toggleSync, [](AppDelegate& d) {
         if (d.syncController_) d.syncController_->toggleSync();
     });
-    add(QStringLiteral("openFolder:"), [](AppDelegate&) {
+    add(A::openFolder, [](AppDelegate&) {
         if (const auto folder = syncFolderPath()) showFolderInFileManager(*folder);
     });
-    add(QStringLiteral("openPictures:"), [](AppDelegate&) { showLastStandardFolder(QStandardPaths::PicturesLocation); });
-    add(QStringLiteral("openMovies:"), [](AppDelegate&) { showLastStandardFolder(QStandardPaths::MoviesLocation); });
-    add(QStringLiteral("openContacts:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("addressbook://12345"))); });
-    add(QStringLiteral("openCalendars:"), [](AppDelegate&) { Workspace::openUrl(QUrl(QStringLiteral("ical://"))); });
-    add(QStringLiteral("openWebsite:"), [](AppDelegate&) { Workspace::openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
-    add(QStringLiteral("openHelp:"), [](AppDelegate&) { Workspace::openUrlText(LocalizationController().geButtonHelpURL()); });
-    add(QStringLiteral("resetToFactorySettings:"), [](AppDelegate& d) { d.resetToFactorySettings(); });
-    add(QStringLiteral("startBackup:"), [](AppDelegate& d) {
+    add(A::openPictures, [](AppDelegate&) { showLastStandardFolder(QStandardPaths::PicturesLocation); });
+    add(A::openMovies, [](AppDelegate&) { showLastStandardFolder(QStandardPaths::MoviesLocation); });
+    add(A::openContacts, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().contacts); });
+    add(A::openCalendars, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().calendars); });
+    add(A::openWebsite, [](AppDelegate&) { Workspace::openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });
+    add(A::openHelp, [](AppDelegate&) { Workspace::openUrlText(LocalizationController().geButtonHelpURL()); });
+    add(A::resetToFactorySettings, [](AppDelegate& d) { d.resetToFactorySettings(); });
+    add(A::startBackup, [](AppDelegate& d) {
         if (!d.backupController_) return;
         d.backupController_->startBackup(BackupController::Completion([](const std::optional<AppError>& error) {
             if (error) presentBackupError(*error);
         }));
     });
-    add(QStringLiteral("showConnectionDoctor:"), [](AppDelegate& d) { d.showConnectionDoctor(); });
-    add(QStringLiteral("showPreferencesWindow:"), [](AppDelegate& d) { d.showPreferencesWindow(false); });
-    add(QStringLiteral("showBackupPreferencesWindow:"), [](AppDelegate& d) { d.showPreferencesWindow(true); });
-    add(QStringLiteral("cancelBackup:"), [](AppDelegate& d) {
+    add(A::showConnectionDoctor, [](AppDelegate& d) { d.showConnectionDoctor(); });
+    add(A::showPreferencesWindow, [](AppDelegate& d) { d.showPreferencesWindow(false); });
+    add(A::showBackupPreferencesWindow, [](AppDelegate& d) { d.showPreferencesWindow(true); });
+    add(A::showBackups, [](AppDelegate& d) { d.showBackups(); });
+    add(A::closeBackupWindow, [](AppDelegate& d) { d.closeBackupWindow(); });
+    add(A::showSharedItems, [](AppDelegate& d) { d.showSharedItems(); });
+    add(A::closeShareWindow, [](AppDelegate& d) { d.closeShareWindow(); });
+    add(A::cancelBackup, [](AppDelegate& d) {
         if (d.backupController_) showSkipBackupAlert(d.backupController_.get());
     });
-    add(QStringLiteral("createErrorReport:"), [](AppDelegate& d) { createErrorReport(d.syncDataDirectoryURL()); });
+    add(A::createErrorReport, [](AppDelegate& d) { createErrorReport(d.syncDataDirectoryURL()); });
 }
 
 void AppDelegate::unregisterActions() {
-    for (const QString& name : actionNames()) Application::shared().unregisterAction(name);
+    for (const QString& name : AppAction::all()) Application::shared().unregisterAction(name);
 }
+
+void AppDelegate::closeOnboardingWindow() {
+    if (!onboardingWindowController_) return;
+    // The next time it opens, it starts again at the first page.
+    onboardingWindowController_->showFirstPage();
+    onboardingWindowController_->close();
+}
+
+// The backup browser and the shared-items window do not exist yet: the action is logged where
+// the user's click went, and there is no window to close.
+void AppDelegate::showBackups() {
+    OVLOG_ERROR(AppLog::flow(), QStringLiteral("BackupRestoreWindowController couldn't be instantiated…"));
+}
+
+void AppDelegate::closeBackupWindow() {}
+
+void AppDelegate::showSharedItems() {
+    OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareWindowController couldn't be instantiated…"));
+}
+
+void AppDelegate::closeShareWindow() {}
 
 void AppDelegate::showPreferencesWindow(bool selectBackupTab) {
     if (!preferencesWindowController_) {

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <cerrno>
+#include <utility>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -164,11 +165,20 @@ void Application::unregisterAction(const QString& name) { actions_.remove(name);
 
 bool Application::sendAction(const QString& name, QObject* sender) {
     const auto it = actions_.constFind(name);
-    if (it == actions_.cend()) return false;
+    if (it == actions_.cend()) {
+        qCritical("Application: nobody handles the action %s", qPrintable(name));
+        if (unhandledActionObserver_) unhandledActionObserver_(name);
+        return false;
+    }
     // A copy: the handler may replace or remove itself.
     const std::function<void(QObject*)> handler = it.value();
     handler(sender);
     return true;
+}
+
+std::function<void(const QString&)> Application::setUnhandledActionObserver(
+    std::function<void(const QString&)> observer) {
+    return std::exchange(unhandledActionObserver_, std::move(observer));
 }
 
 void Application::installSignalHandlers() {

@@ -54,8 +54,11 @@ public:
     void registerAction(const QString& name, std::function<void(QObject* sender)> handler);
     void unregisterAction(const QString& name);
     bool respondsToAction(const QString& name) const { return actions_.contains(name); }
-    // Runs the handler registered for `name`; answers whether there was one.
+    // Runs the handler registered for `name`; answers whether there was one. A name nobody
+    // handles is logged as an error and handed to the unhandled-action observer.
     bool sendAction(const QString& name, QObject* sender = nullptr);
+    // Tests fail on an action that goes nowhere; answers the observer it replaces.
+    std::function<void(const QString& name)> setUnhandledActionObserver(std::function<void(const QString& name)> observer);
 
 signals:
     void didFinishLaunching();
@@ -77,4 +80,5 @@ private:
     bool terminated_ = false;
     QSocketNotifier* signalNotifier_ = nullptr;
     QHash<QString, std::function<void(QObject*)>> actions_;
+    std::function<void(const QString&)> unhandledActionObserver_;
 };

@@ -19,7 +19,9 @@
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
+#include "app/common/AppActions.h"
 #include "app/delegate/AppDelegate.h"
+#include "frameworks/business/BackupSources.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
@@ -354,7 +356,9 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
         {"openPictures:", QUrl::fromLocalFile(pictures)},
         {"openMovies:", QUrl::fromLocalFile(QFileInfo(movies).absolutePath())},
         {"openWebsite:", QUrl(LocalizationController().mbMenuItemOpenWebsiteURL())},
-        {"openContacts:", QUrl(QStringLiteral("addressbook://12345"))},
+        // Contacts and calendars are the backup's vCard and iCalendar folders, made when missing.
+        {"openContacts:", QUrl::fromLocalFile(QFileInfo(BackupSources::fromEnvironment().contacts).absolutePath())},
+        {"openCalendars:", QUrl::fromLocalFile(QFileInfo(BackupSources::fromEnvironment().calendars).absolutePath())},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.action);
@@ -363,6 +367,7 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
         ASSERT_EQ(opened.size(), 1);
         EXPECT_EQ(opened.front(), c.expected);
     }
+    EXPECT_TRUE(QFileInfo(BackupSources::fromEnvironment().calendars).isDir());
     Workspace::setOpener(nullptr);
 }
 
@@ -387,6 +392,38 @@ TEST_F(AppDelegateTest, WindowActionsShowTheirWindowsAndReuseThem) {
         QCoreApplication::processEvents();
         EXPECT_EQ(visibleWindows(), before + 1);
     }
+}
+
+TEST_F(AppDelegateTest, EveryApplicationActionHasAHandlerWhileTheDelegateLives) {
+    {
+        LaunchRecorder recorder;
+        AppDelegate delegate(recorder.environment());
+        for (const QString& name : AppAction::all())
+            EXPECT_TRUE(Application::shared().respondsToAction(name)) << name.toStdString();
+    }
+    // A gone delegate leaves no handler behind that would reach freed controllers.
+    for (const QString& name : AppAction::all())
+        EXPECT_FALSE(Application::shared().respondsToAction(name)) << name.toStdString();
+}
+
+TEST_F(AppDelegateTest, ClosingOnboardingClosesTheWindowAndStartsAgainAtTheFirstPage) {
+    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
+    setReachable(true);
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    delegate.applicationDidFinishLaunching();
+    settle(delegate);
+    delegate.showOnboardingWindow();
+    OnboardingWindowController* onboarding = delegate.onboardingWindowController();
+    ASSERT_TRUE(onboarding && onboarding->window());
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return onboarding->window()->isVisible(); }));
+    onboarding->navigateForward(nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(onboarding->pageController()->selectedIndex(), 1);
+
+    EXPECT_TRUE(Application::shared().sendAction(AppAction::closeOnboardingWindow));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return !onboarding->window()->isVisible(); }));
+    EXPECT_EQ(onboarding->pageController()->selectedIndex(), 0);
 }
 
 TEST_F(AppDelegateTest, SkippingABackupAsksFirst) {

@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "app/common/AppActions.h"
 #include "app/config/ApiConfiguration.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/BusinessFrameworkController.h"
@@ -15,6 +16,7 @@
 #include "frameworks/business/OrvellaFacade.h"
 #include "frameworks/businessui/SignInPage.h"
 #include "platform/appkit/Alert.h"
+#include "platform/appkit/Application.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -44,9 +46,14 @@ TEST(SignInFlowTest, SignInThroughThePageConnectsAndSignOutClearsEverything) {
     FeaturesController features(user);
     QuotaController quota;
     QObject::connect(&user, &UserController::userChanged, &quota, &QuotaController::userDidChange);
+    // With no session to connect, the controller asks the application to sign out (the delegate's
+    // part, which this test does not make).
+    int signOutRequests = 0;
+    Application::shared().registerAction(AppAction::resetUserSession, [&](QObject*) { ++signOutRequests; });
     BusinessFrameworkController framework(user, BusinessFrameworkControllerConnectClient{});
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !framework.isConnecting(); }));
     EXPECT_FALSE(user.isLoggedIn());
+    EXPECT_EQ(signOutRequests, 1);
 
     std::unique_ptr<SignInPage> page(SignInPage::make(realFacade(), nullptr));
     ASSERT_TRUE(page);
@@ -85,6 +92,8 @@ TEST(SignInFlowTest, SignInThroughThePageConnectsAndSignOutClearsEverything) {
     EXPECT_FALSE(user.user());
     EXPECT_FALSE(features.features());
     EXPECT_FALSE(quota.cachedQuota());
+    EXPECT_EQ(signOutRequests, 1);
+    Application::shared().unregisterAction(AppAction::resetUserSession);
     Alert::setResponder(nullptr);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/appkit/Application.h"
+#include "support/UnhandledActions.h"
 #include "platform/foundation/MainQueue.h"
 #include "support/TestEnvironment.h"
 
@@ -149,6 +150,7 @@ TEST(ApplicationTest, QuittingTheLoopDirectlyStillTellsTheDelegate) {
 
 TEST(ApplicationTest, ActionsReachTheirHandlersWithTheSender) {
     Application& app = Application::shared();
+    UnhandledActions unhandled;
     QObject sender;
     QObject* received = nullptr;
     int calls = 0;
@@ -174,6 +176,8 @@ TEST(ApplicationTest, ActionsReachTheirHandlersWithTheSender) {
 
     app.registerAction("resetUserSession:", nullptr);
     EXPECT_FALSE(app.sendAction("resetUserSession:", &sender));
+    // Each that went nowhere is reported, so a button wired to a missing handler cannot go unseen.
+    EXPECT_EQ(unhandled.names, (QStringList{"resetUserSession", "unknownAction:", "once:", "resetUserSession:"}));
 }
 
 TEST(ApplicationTest, ActivateRaisesAWindowWhenThereIsOne) {

@@ -13,6 +13,7 @@
 
 #include "platform/appkit/Application.h"
 #include "platform/appkit/ColumnBrowser.h"
+#include "support/UnhandledActions.h"
 
 namespace {
 
@@ -298,7 +299,11 @@ TEST(ResponderChainTest, FindsTheFirstTakerAlongWidgetsTheirControllersAndTheApp
     ColumnBrowserCell sender;
     sender.setObjectValue(QStringLiteral("x"));
 
-    EXPECT_FALSE(ResponderChain::sendAction("cellClicked", &sender, leaf));
+    {
+        UnhandledActions unhandled;
+        EXPECT_FALSE(ResponderChain::sendAction("cellClicked", &sender, leaf));
+        EXPECT_EQ(unhandled.names, QStringList{"cellClicked:"});
+    }
     top.setProperty(ResponderChain::viewControllerProperty, QVariant::fromValue<QObject*>(&controller));
     EXPECT_TRUE(ResponderChain::sendAction("cellClicked", &sender, leaf));
     EXPECT_EQ(log, (std::vector<std::string>{"clicked:x"}));

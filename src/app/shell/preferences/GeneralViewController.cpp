@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "app/backup/BackupController.h"
+#include "app/common/AppActions.h"
 #include "app/common/ConfigurationProvider.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/QuotaController.h"
@@ -248,7 +249,7 @@ QWidget* GeneralViewController::alertWindow() const {
 
 void GeneralViewController::toggleUserAccount(QObject*) {
     if (!userController_ || !BusinessFacadeHolder::facade().currentUser()) {
-        Application::shared().sendAction(QStringLiteral("showOnboardingWindow:"), this);
+        Application::shared().sendAction(AppAction::showOnboardingWindow, this);
         return;
     }
     if (!backupController_ || !backupController_->isRestoring()) {
@@ -271,9 +272,9 @@ void GeneralViewController::toggleUserAccount(QObject*) {
 
 void GeneralViewController::signOut() {
     Application& application = Application::shared();
-    application.sendAction(QStringLiteral("closeOnboardingWindow:"), this);
-    application.sendAction(QStringLiteral("closeShareWindow:"), this);
-    application.sendAction(QStringLiteral("closeBackupWindow:"), this);
+    application.sendAction(AppAction::closeOnboardingWindow, this);
+    application.sendAction(AppAction::closeShareWindow, this);
+    application.sendAction(AppAction::closeBackupWindow, this);
     setIsLogoutInProgress(true);
     if (!userController_) {
         // Nothing will finish this sign-out, so the button must not stay disabled.
