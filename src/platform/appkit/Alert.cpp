@@ -119,14 +119,19 @@ int Alert::runModal() {
     return runModalOnMainThread();
 }
 
-int Alert::runModal(const QString& message, const QString& informative, const QString& firstButton,
-                    const QString& secondButton) {
+Alert Alert::question(const QString& message, const QString& informative, const QString& firstButton,
+                      const QString& secondButton) {
     Alert alert;
     alert.setMessageText(message);
     alert.setInformativeText(informative);
     alert.addButton(firstButton);
     alert.addButton(secondButton);
-    return alert.runModal();
+    return alert;
+}
+
+int Alert::runModal(const QString& message, const QString& informative, const QString& firstButton,
+                    const QString& secondButton) {
+    return question(message, informative, firstButton, secondButton).runModal();
 }
 
 int Alert::runModalOnMainThread() {

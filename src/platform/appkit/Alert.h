@@ -70,7 +70,10 @@ public:
     int closeResponse() const;
 
     int runModal();
-    // The usual question: a message, its informative text and two buttons, shown modally;
+    // The usual question: a message, its informative text and two buttons.
+    static Alert question(const QString& message, const QString& informative, const QString& firstButton,
+                          const QString& secondButton);
+    // The usual question a message, its informative text and two buttons, shown modally;
     // answers FirstButtonReturn or SecondButtonReturn (closing it answers the second).
     static int runModal(const QString& message, const QString& informative, const QString& firstButton,
                         const QString& secondButton);

@@ -29,13 +29,10 @@ void PromptForCrashReportsController::promptIfNeeded(std::function<void()> compl
     isShowingPrompt_ = true;
 
     LocalizationController texts;
-    Alert alert;
-    alert.setMessageText(texts.appPromptSendCrashReportsTitle());
-    alert.setInformativeText(texts.appPromptSendCrashReportsInformative());
-    alert.addButton(texts.appPromptSendCrashReportsYes());
-    alert.addButton(texts.appPromptSendCrashReportsNo());
     Application::shared().activate(true);
-    const bool yes = alert.runModal() == Alert::FirstButtonReturn;
+    const bool yes = Alert::runModal(texts.appPromptSendCrashReportsTitle(), texts.appPromptSendCrashReportsInformative(),
+                                     texts.appPromptSendCrashReportsYes(),
+                                     texts.appPromptSendCrashReportsNo()) == Alert::FirstButtonReturn;
 
     isShowingPrompt_ = false;
     if (yes) settings->setCrashReportsEnabled(true);

@@ -80,9 +80,7 @@ void ConnectionDoctorViewController::setSyncController(SyncController* controlle
 }
 
 void ConnectionDoctorViewController::openHelp(QObject*) {
-    const QUrl url(localizationController_.cdButtonHelpURL(), QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty()) return;
-    Workspace::openUrl(url);
+    Workspace::openUrlText(localizationController_.cdButtonHelpURL());
 }
 
 void ConnectionDoctorViewController::showLogs(QObject*) {

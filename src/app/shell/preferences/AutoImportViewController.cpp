@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "platform/appkit/Workspace.h"
+
 AutoImportViewController::AutoImportViewController(QObject* parent) : PreferencesPane(parent) {}
 
 QWidget* AutoImportViewController::loadView() {
@@ -42,5 +44,5 @@ void AutoImportViewController::clearDevices(QObject*) {}
 void AutoImportViewController::setContentType(QObject*) {}
 
 void AutoImportViewController::openHelp(QObject*) {
-    openURLText(localizationController_.auButtonHelpURL());
+    Workspace::openUrlText(localizationController_.auButtonHelpURL());
 }

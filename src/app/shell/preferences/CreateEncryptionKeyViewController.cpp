@@ -16,6 +16,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include "platform/appkit/Workspace.h"
+
 namespace {
 
 QFrame* makeSeparator(QWidget* parent) {
@@ -152,7 +154,7 @@ void CreateEncryptionKeyViewController::showOpenPanel(QObject*) {
 }
 
 void CreateEncryptionKeyViewController::openHelp(QObject*) {
-    openURLText(localizationController_.crButtonCreateKeyHelpURL());
+    Workspace::openUrlText(localizationController_.crButtonCreateKeyHelpURL());
 }
 
 void CreateEncryptionKeyViewController::create(QObject* sender) {

@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "platform/appkit/Workspace.h"
+
 EncryptionUpsellViewController::EncryptionUpsellViewController(QObject* parent) : PreferencesPane(parent) {}
 
 QWidget* EncryptionUpsellViewController::loadView() {
@@ -36,9 +38,9 @@ QWidget* EncryptionUpsellViewController::loadView() {
 }
 
 void EncryptionUpsellViewController::upgrade(QObject*) {
-    openURLText(localizationController_.crButtonUpsellURL());
+    Workspace::openUrlText(localizationController_.crButtonUpsellURL());
 }
 
 void EncryptionUpsellViewController::openHelp(QObject*) {
-    openURLText(localizationController_.crButtonUpsellHelpURL());
+    Workspace::openUrlText(localizationController_.crButtonUpsellHelpURL());
 }

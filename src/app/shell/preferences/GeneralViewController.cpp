@@ -257,11 +257,9 @@ void GeneralViewController::toggleUserAccount(QObject*) {
         return;
     }
     const LocalizationController& texts = localizationController_;
-    Alert alert;
-    alert.setMessageText(texts.syAlertRestoreStillRunningMessage());
-    alert.setInformativeText(texts.syAlertRestoreStillRunningFromSignOutInformative());
-    alert.addButton(texts.geButtonSignOut());
-    alert.addButton(texts.brButtonCancel());
+    Alert alert = Alert::question(texts.syAlertRestoreStillRunningMessage(),
+                                  texts.syAlertRestoreStillRunningFromSignOutInformative(), texts.geButtonSignOut(),
+                                  texts.brButtonCancel());
     QPointer<GeneralViewController> self(this);
     const auto answer = [self](int response) {
         if (self && response == Alert::FirstButtonReturn) self->signOut();
@@ -312,15 +310,15 @@ void GeneralViewController::toggleShowBadgesInFinder(QObject* sender) {
 }
 
 void GeneralViewController::openPrivacy(QObject*) {
-    openURLText(localizationController_.geLabelPrivacyPolicyURL());
+    Workspace::openUrlText(localizationController_.geLabelPrivacyPolicyURL());
 }
 
 void GeneralViewController::openLegal(QObject*) {
-    openURLText(localizationController_.geLabelLegalURL());
+    Workspace::openUrlText(localizationController_.geLabelLegalURL());
 }
 
 void GeneralViewController::openHelp(QObject*) {
-    openURLText(localizationController_.geButtonHelpURL());
+    Workspace::openUrlText(localizationController_.geButtonHelpURL());
 }
 
 void GeneralViewController::openAcknowledgments(QObject*) {

@@ -1,10 +1,8 @@
 #include "app/shell/preferences/PreferencesPane.h"
 
 #include <QGridLayout>
-#include <QUrl>
 #include <QWidget>
 
-#include "platform/appkit/Workspace.h"
 
 PreferencesPane::PreferencesPane(QObject* parent) : QObject(parent) {}
 
@@ -39,12 +37,6 @@ void PreferencesPane::dismissController(QObject*) {
 QSize PreferencesPane::designedSize(QWidget* view) const {
     const QSize hint = view->sizeHint();
     return {std::max(designedWidth, hint.width()), std::max(1, hint.height())};
-}
-
-bool openURLText(const QString& text) {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
-    if (text.trimmed().isEmpty() || !url.isValid() || url.isRelative()) return false;
-    return Workspace::openUrl(url);
 }
 
 void mergeRowAcrossColumns(QGridLayout* grid, QWidget* cell) {

@@ -45,9 +45,6 @@ private:
     QPointer<QWidget> view_;
 };
 
-// Opens a localized text that holds a web address; a text that does not form an absolute URL
-// opens nothing. Answers whether something was handed to the desktop.
-bool openURLText(const QString& text);
 
 // Lets the grid row holding `cell` span every column of the grid, as one cell. A widget that is not
 // in the grid is left alone.

@@ -260,7 +260,7 @@ TEST_F(GeneralPaneTest, LinksOpenTheirAddressesAndTextsThatAreNoURLOpenNothing) 
     for (const auto& [text, opens] : rows) {
         SCOPED_TRACE(text);
         const size_t before = openedURLs.size();
-        EXPECT_EQ(openURLText(QString::fromUtf8(text)), opens);
+        EXPECT_EQ(Workspace::openUrlText(QString::fromUtf8(text)), opens);
         EXPECT_EQ(openedURLs.size(), before + (opens ? 1 : 0));
     }
 }
