@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "app/core/SyncFolderPaths.h"
-#include "app/sync/support/NullListener.h"
+#include "app/sync/support/StatusTableEngine.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
@@ -23,30 +23,11 @@
 
 namespace {
 
-// An engine that answers item statuses from a table; unknown paths read "synced".
-class TableEngine : public SyncFacade {
-public:
-    LocalChangesListener& localChangesListener() override { return listener; }
-    std::vector<SelectiveSyncItem> subscriptions() const override { return {}; }
-    void setSubscriptions(const std::vector<SelectiveSyncItem>&) override {}
-    std::vector<SyncErrorInfo> syncErrors() const override { return {}; }
-    void triggerSync() override {}
-    void setSyncEnabled(bool) override {}
-    OVItemSyncStatus itemSyncStatus(const QString& path) const override {
-        std::lock_guard lock(mutex);
-        const auto it = statuses.find(path);
-        return it == statuses.end() ? OVItemSyncStatus::synced : it->second;
-    }
-    NullListener listener;
-    std::map<QString, OVItemSyncStatus> statuses;
-    mutable std::mutex mutex;
-};
-
 class TableFacade : public TestBusinessFacade {
 public:
     using TestBusinessFacade::TestBusinessFacade;
     SyncFacade* syncFacade() const override { return &engine; }
-    mutable TableEngine engine;
+    mutable StatusTableEngine engine{OVItemSyncStatus::synced};
 };
 
 // A file-manager host process running the real extension plug-in on the sync folder.

@@ -14,7 +14,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "app/sync/support/NullListener.h"
+#include "app/sync/support/StatusTableEngine.h"
 #include "app/common/LogChannels.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
@@ -29,32 +29,11 @@
 
 namespace {
 
-// An engine that knows the status of the paths a test gives it.
-class StatusEngine : public SyncFacade {
-public:
-    LocalChangesListener& localChangesListener() override { return listener; }
-    std::vector<SelectiveSyncItem> subscriptions() const override { return {}; }
-    void setSubscriptions(const std::vector<SelectiveSyncItem>&) override {}
-    std::vector<SyncErrorInfo> syncErrors() const override { return {}; }
-    void triggerSync() override {}
-    void setSyncEnabled(bool) override {}
-    OVItemSyncStatus itemSyncStatus(const QString& path) const override {
-        std::lock_guard lock(mutex);
-        asked.push_back(path);
-        const auto it = statuses.find(path);
-        return it == statuses.end() ? OVItemSyncStatus::error : it->second;
-    }
-    NullListener listener;
-    std::map<QString, OVItemSyncStatus> statuses;
-    mutable std::mutex mutex;
-    mutable QStringList asked;
-};
-
 class EngineFacade : public TestBusinessFacade {
 public:
     using TestBusinessFacade::TestBusinessFacade;
     SyncFacade* syncFacade() const override { return engineSetUp ? &engine : nullptr; }
-    mutable StatusEngine engine;
+    mutable StatusTableEngine engine{OVItemSyncStatus::error};
     bool engineSetUp = true;
 };
 
