@@ -26,6 +26,7 @@
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
 #include "platform/foundation/MainQueue.h"
+#include "platform/foundation/MountTable.h"
 
 namespace {
 
@@ -37,24 +38,6 @@ SyncRootSelectionViewController::FolderResourceReader& readerHook() {
 std::function<std::optional<QString>(const QString&)>& openPanelHook() {
     static std::function<std::optional<QString>(const QString&)> value;
     return value;
-}
-
-// Mount points in /proc/self/mountinfo write blanks and the like as octal escapes.
-QString unescapeMountField(const QByteArray& field) {
-    QByteArray out;
-    for (qsizetype i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size()) {
-            bool ok = false;
-            const int code = field.mid(i + 1, 3).toInt(&ok, 8);
-            if (ok) {
-                out.append(char(code));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(field[i]);
-    }
-    return QString::fromUtf8(out);
 }
 
 }  // namespace
@@ -117,23 +100,16 @@ QWidget* SyncRootSelectionViewController::hostWindow() const {
 // --- The folder check ---
 
 QString SyncRootSelectionViewController::fileSystemType(const QString& path) {
-    QFile mountInfo(QStringLiteral("/proc/self/mountinfo"));
-    if (!mountInfo.open(QIODevice::ReadOnly)) return {};
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty()) return {};
     QString bestMount;
     QString bestType;
-    for (const QByteArray& line : mountInfo.readAll().split('\n')) {
-        // "id parent major:minor root mount-point options [optional fields] - type source super-options"
-        const QList<QByteArray> fields = line.split(' ');
-        const qsizetype dash = fields.indexOf("-");
-        if (fields.size() < 5 || dash < 0 || dash + 1 >= fields.size()) continue;
-        const QString mountPoint = unescapeMountField(fields[4]);
-        if (!SyncFolderPaths::isInside(canonical, mountPoint)) continue;
+    for (const MountTable::Mount& mount : MountTable::read()) {
+        if (!SyncFolderPaths::isInside(canonical, mount.mountPoint)) continue;
         // Later lines of the same mount point are mounted over earlier ones.
-        if (mountPoint.size() >= bestMount.size()) {
-            bestMount = mountPoint;
-            bestType = QString::fromUtf8(fields[dash + 1]);
+        if (mount.mountPoint.size() >= bestMount.size()) {
+            bestMount = mount.mountPoint;
+            bestType = mount.type;
         }
     }
     return bestType;
