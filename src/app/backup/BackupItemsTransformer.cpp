@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include "app/backup/BackupTransformerText.h"
 #include "app/common/LocalizationController.h"
 #include "app/core/SettingsController.h"
 
@@ -13,5 +14,5 @@ QVariant BackupItemsTransformer::transformedValue(const QVariant&) const {
     if (settings->backupVideos()) kinds << texts.brCheckBoxVideos();
     if (settings->backupContacts()) kinds << texts.brCheckBoxContacts();
     if (settings->backupCalendars()) kinds << texts.brCheckBoxCalendars();
-    return kinds.isEmpty() ? QStringLiteral("-") : kinds.join(QStringLiteral(", "));
+    return kinds.isEmpty() ? BackupTransformerText::emptyMark() : kinds.join(QStringLiteral(", "));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMetaType>
+#include <QString>
 #include <QVariant>
 
 #include "platform/appkit/ValueTransformer.h"
@@ -9,4 +11,6 @@
 class BackupItemsTransformer : public ValueTransformer {
 public:
     QVariant transformedValue(const QVariant& value) const override;
+    // The type of every value it gives.
+    static QMetaType transformedValueClass() { return QMetaType::fromType<QString>(); }
 };

@@ -15,13 +15,18 @@
 
 // ---- date formatter ---------------------------------------------------------------------------------
 
-QString DateFormatter::mediumDateFormat(const QLocale& locale) {
-    // The long date without its weekday and with the month abbreviated.
+QString DateFormatter::longDateFormat(const QLocale& locale) {
     QString format = locale.dateFormat(QLocale::LongFormat);
     static const QRegularExpression leadingWeekday(QStringLiteral("^\\s*dddd[\\s,.]*"));
     static const QRegularExpression trailingWeekday(QStringLiteral("[\\s,.]*dddd\\s*$"));
     static const QRegularExpression innerWeekday(QStringLiteral("dddd[\\s,.]*"));
     format.remove(leadingWeekday).remove(trailingWeekday).remove(innerWeekday);
+    return format.trimmed();
+}
+
+QString DateFormatter::mediumDateFormat(const QLocale& locale) {
+    // The long date with the month abbreviated.
+    QString format = longDateFormat(locale);
     static const QRegularExpression fullMonth(QStringLiteral("(?<!M)MMMM(?!M)"));
     format.replace(fullMonth, QStringLiteral("MMM"));
     return format.trimmed();

@@ -16,6 +16,8 @@ public:
     QString string(const QDateTime& date) const;
     QString string(const QDateTime& date, const QLocale& locale) const;
 
+    // The locale's long date without its weekday, such as "January 5, 2026".
+    static QString longDateFormat(const QLocale& locale);
     static QString mediumDateFormat(const QLocale& locale);
     static QString mediumTimeFormat(const QLocale& locale);
 };

@@ -41,6 +41,15 @@ bool ValueTransformer::isNumber(const QVariant& value) {
     }
 }
 
+std::optional<QDateTime> ValueTransformer::date(const QVariant& value) {
+    std::optional<QDateTime> date;
+    if (value.metaType() == QMetaType::fromType<QDateTime>()) date = value.toDateTime();
+    else if (value.metaType() == QMetaType::fromType<std::optional<QDateTime>>())
+        date = value.value<std::optional<QDateTime>>();
+    if (date && !date->isValid()) return std::nullopt;
+    return date;
+}
+
 void ValueTransformer::setValueTransformer(std::shared_ptr<ValueTransformer> transformer,
                                            const QString& name) {
     Registry& r = registry();

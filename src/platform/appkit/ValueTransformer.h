@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 #include <memory>
+#include <optional>
 
 // Turns a model value into the value a control shows, looked up by name. The registry holds one
 // instance per name and hands that same instance to every look-up; it is safe from any thread.
@@ -25,4 +27,6 @@ public:
     // Whether a bound value is a number as transformers take it: a Boolean or any integer or
     // floating-point type.
     static bool isNumber(const QVariant& value);
+    // The valid date and time of a bound value, plain or in an optional; none for anything else.
+    static std::optional<QDateTime> date(const QVariant& value);
 };

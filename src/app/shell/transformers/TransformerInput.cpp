@@ -43,13 +43,7 @@ std::optional<QByteArray> data(const QVariant& value) {
     return std::nullopt;
 }
 
-std::optional<QDateTime> date(const QVariant& value) {
-    std::optional<QDateTime> date;
-    if (holds<QDateTime>(value)) date = value.toDateTime();
-    else if (holds<std::optional<QDateTime>>(value)) date = value.value<std::optional<QDateTime>>();
-    if (date && !date->isValid()) return std::nullopt;
-    return date;
-}
+std::optional<QDateTime> date(const QVariant& value) { return ValueTransformer::date(value); }
 
 const ObjCUser* user(const QVariant& value) {
     if (holds<std::shared_ptr<ObjCUser>>(value)) return value.value<std::shared_ptr<ObjCUser>>().get();

@@ -1,6 +1,13 @@
 #include "app/shell/transformers/ValueTransformers.h"
 
+#include "app/backup/BackupDateStatusTransformer.h"
 #include "app/backup/BackupItemsTransformer.h"
+#include "app/backup/BackupLatestStatusTransformer.h"
+#include "app/backup/BackupNextTransformer.h"
+#include "app/backup/BackupProgressTransformer.h"
+#include "app/backup/CreateBackupProgressTransformer.h"
+#include "app/backup/LatestBackupStatusTransformer.h"
+#include "app/backup/NextBackupDateTransformer.h"
 #include "app/core/QuotaOverviewTransformer.h"
 #include "app/selectivesync/SelectiveSyncButtonTransformer.h"
 #include "app/sharing/ShareDownloadTransformer.h"
@@ -42,6 +49,8 @@ const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations()
     static const std::vector<ValueTransformerRegistration> rows{
         row<ProductVersionTransformer>(N::productVersion()),
         row<BackupItemsTransformer>(N::backupItems()),
+        row<NextBackupDateTransformer>(N::nextBackupDate()),
+        row<LatestBackupStatusTransformer>(N::latestBackupStatus()),
         row<QuotaOverviewTransformer>(N::quotaOverview()),
         row<UserButtonTransformer>(N::userButton()),
         row<UserNameTransformer>(N::userName()),
@@ -60,6 +69,11 @@ const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations()
         row<StringIsValidPasswordTransformer>(N::stringIsValidPassword()),
         row<StringIsValidEncryptionPasswordTransformer>(N::stringIsValidEncryptionPassword()),
         row<DataToImageTransformer>(N::dataToImage()),
+        row<CreateBackupProgressTransformer>(N::createBackupProgress()),
+        row<BackupProgressTransformer>(N::backupProgress()),
+        row<BackupDateStatusTransformer>(N::backupDateStatus()),
+        row<BackupLatestStatusTransformer>(N::backupLatestStatus()),
+        row<BackupNextTransformer>(N::backupNext()),
         row<RelativeToAbsolutePathTransformer>(N::relativeToAbsolutePath()),
         row<DownloadQueueCountTransformer>(N::downloadQueueCount()),
         row<UploadQueueCountTransformer>(N::uploadQueueCount()),

@@ -14,8 +14,7 @@ struct ValueTransformerRegistration {
     std::function<std::shared_ptr<ValueTransformer>()> make;
 };
 
-// The transformers this build has, in registration order (a subsequence of
-// ValueTransformerName::all()).
+// Every named transformer, in the order of ValueTransformerName::all().
 const std::vector<ValueTransformerRegistration>& valueTransformerRegistrations();
 
 // Registers one instance of each named value transformer under its class name, in order, before

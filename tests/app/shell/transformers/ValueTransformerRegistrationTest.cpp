@@ -55,6 +55,17 @@ TEST(ValueTransformerRegistration, RegistersEachClassUnderItsOwnNameInTableOrder
         EXPECT_TRUE(expected.contains(QLatin1String(name))) << name;
 }
 
+TEST(ValueTransformerRegistration, EveryNameResolvesToOneInstanceOfItsOwnClass) {
+    registerValueTransformers();
+    for (const QString& name : ValueTransformerName::all()) {
+        SCOPED_TRACE(name.toStdString());
+        const auto transformer = ValueTransformer::forName(name);
+        ASSERT_NE(transformer, nullptr);
+        EXPECT_EQ(mangledClassName(*transformer), QString::number(name.size()) + name);
+        EXPECT_EQ(ValueTransformer::forName(name), transformer);
+    }
+}
+
 TEST(ValueTransformerRegistration, HandsOutOneInstancePerNameAndKeepsItAcrossASecondRegistration) {
     registerValueTransformers();
     const auto first = ValueTransformer::forName(ValueTransformerName::userName());
