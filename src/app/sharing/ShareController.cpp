@@ -55,17 +55,17 @@ void ShareController::setIsUpdatingAdvancedOptions(bool value) {
     emit isUpdatingAdvancedOptionsChanged();
 }
 
-void ShareController::sharedItems(std::function<void(std::optional<Shares>)> completion) {
+void ShareController::sharedItems(std::function<void(std::optional<Shares>, std::optional<AppError>)> completion) {
     using Result = BusinessResult<std::vector<std::shared_ptr<BasicItem>>>;
     dependencyProvider_.businessFacade->sharedItems(onMain<Result>([completion = std::move(completion)](Result result) {
         if (!result.isSuccess()) {
             logSharedItemsError(result.error());
-            return completion(std::nullopt);
+            return completion(std::nullopt, AppError(result.error()));
         }
         Shares shares;
         for (const auto& item : result.value())
             if (auto share = ObjCShare::make(item)) shares.push_back(std::move(share));
-        completion(std::move(shares));
+        completion(std::move(shares), std::nullopt);
     }));
 }
 
@@ -89,16 +89,20 @@ std::shared_ptr<ObjCShare> ShareController::matchingShare(const std::vector<std:
     return nullptr;
 }
 
-void ShareController::sharedItem(const QString& localPath, std::function<void(std::shared_ptr<ObjCShare>)> completion) {
+void ShareController::sharedItem(const QString& localPath, std::function<void(Lookup)> completion) {
     using Result = BusinessResult<std::vector<std::shared_ptr<BasicItem>>>;
     dependencyProvider_.businessFacade->sharedItems(
         onMain<Result>([localPath, completion = std::move(completion)](Result result) {
-            const auto relative = pathRelativeToSyncFolder(localPath);
-            if (!result.isSuccess() || !relative) {
-                logSharedItemsError(result.isSuccess() ? std::nullopt : std::optional<BusinessError>(result.error()));
-                return completion(nullptr);
+            if (!result.isSuccess()) {
+                logSharedItemsError(result.error());
+                return completion(Lookup{nullptr, AppError(result.error())});
             }
-            completion(matchingShare(result.value(), localPath, *relative));
+            const auto relative = pathRelativeToSyncFolder(localPath);
+            if (!relative) {
+                logSharedItemsError(std::nullopt);
+                return completion(Lookup{nullptr, AppError(UnknownError{QStringLiteral("Not in the sync folder: ") + localPath})});
+            }
+            completion(Lookup{matchingShare(result.value(), localPath, *relative), std::nullopt});
         }));
 }
 

@@ -34,6 +34,13 @@ class ShareController : public QObject {
 public:
     using Shares = std::vector<std::shared_ptr<ObjCShare>>;
     using UpdateResult = std::variant<ShareInfo, AppError>;
+    // The share of one item: the share when found, nothing when the item has none, the error when
+    // the lookup failed (so that a failure never reads as "make a new link").
+    struct Lookup {
+        std::shared_ptr<ObjCShare> share;
+        std::optional<AppError> error;
+        bool isNotFound() const { return !share && !error; }
+    };
 
     // Uses the process-wide facade of the facade holder.
     explicit ShareController(QObject* parent = nullptr);
@@ -42,11 +49,11 @@ public:
     const OVShareControllerDependencyProvider& dependencyProvider() const { return dependencyProvider_; }
     bool isUpdatingAdvancedOptions() const { return isUpdatingAdvancedOptions_; }
 
-    // Every shared item, in the facade's order; none when the facade fails (logged).
-    void sharedItems(std::function<void(std::optional<Shares>)> completion);
-    // The share of the item at this local path of the sync folder; none when it has none, lies
-    // outside the sync folder or the facade fails.
-    void sharedItem(const QString& localPath, std::function<void(std::shared_ptr<ObjCShare>)> completion);
+    // Every shared item, in the facade's order; none, with the error, when the facade fails (logged).
+    void sharedItems(std::function<void(std::optional<Shares>, std::optional<AppError>)> completion);
+    // The share of the item at this local path of the sync folder. A path outside the sync folder
+    // and a facade failure are failures, never "not found".
+    void sharedItem(const QString& localPath, std::function<void(Lookup)> completion);
     // The item's link, made when it has none.
     void shareLink(const std::shared_ptr<ObjCShare>& share,
                    std::function<void(std::optional<QUrl>, std::optional<AppError>)> completion);

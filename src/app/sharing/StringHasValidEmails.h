@@ -2,6 +2,6 @@
 
 #include <QString>
 
-// The rule for a comma-separated list of mail addresses: not empty, and every non-empty piece
-// (untrimmed) is a whole address. A text of commas only leaves no piece and passes.
+// The rule for a comma-separated list of mail addresses: at least one non-empty piece, and every
+// non-empty piece (untrimmed) is a whole address.
 bool hasValidEmails(const QString& text);

@@ -34,6 +34,7 @@ struct LookupRow {
     std::vector<std::pair<QString, QString>> items;  // item name, remote path
     QString localPath;                               // below the sync folder; absolute when it starts with "!"
     int expected;                                    // index of the item, -1 for none
+    bool failed = false;                             // the lookup fails rather than finding none
 };
 
 class ShareLookupTest : public ShareControllerTest, public ::testing::WithParamInterface<LookupRow> {};
@@ -46,11 +47,15 @@ TEST_P(ShareLookupTest, FindsTheItemWhoseNameAndPathMatch) {
     const QString path = row.localPath.startsWith(u'!') ? row.localPath.mid(1) : syncFolder + row.localPath;
     bool called = false;
     std::shared_ptr<ObjCShare> found;
-    controller.sharedItem(path, [&](std::shared_ptr<ObjCShare> share) {
+    bool failed = false;
+    controller.sharedItem(path, [&](ShareController::Lookup lookup) {
         called = true;
-        found = std::move(share);
+        found = std::move(lookup.share);
+        failed = lookup.error.has_value();
     });
     ASSERT_TRUE(called);
+    // Only a lookup that really answered may read as "no link yet": an outside path is a failure.
+    EXPECT_EQ(failed, row.failed);
     if (row.expected < 0) {
         EXPECT_FALSE(found);
         return;
@@ -77,8 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
         LookupRow{"DoublyEncodedIsNotDecodedTwice", {{"aA.txt", "root/a%2541.txt"}}, "/aA.txt", -1},
         LookupRow{"BrokenEncoding", {{"a.txt", "root/%zz/a.txt"}}, "/a.txt", -1},
         LookupRow{"ClimbingPathIsRefused", {{"a.txt", "root/x/%2E%2E/a.txt"}}, "/a.txt", -1},
-        LookupRow{"OutsideTheSyncFolder", {{"a.txt", "root/a.txt"}}, "!/tmp/a.txt", -1},
-        LookupRow{"SiblingFolderIsOutside", {{"a.txt", "root/a.txt"}}, "/../Orvella 1/a.txt", -1},
+        LookupRow{"OutsideTheSyncFolder", {{"a.txt", "root/a.txt"}}, "!/tmp/a.txt", -1, true},
+        LookupRow{"SiblingFolderIsOutside", {{"a.txt", "root/a.txt"}}, "/../Orvella 1/a.txt", -1, true},
         LookupRow{"EmptyList", {}, "/a.txt", -1}),
     [](const ::testing::TestParamInfo<LookupRow>& info) { return std::string(info.param.name); });
 
@@ -89,7 +94,7 @@ TEST_F(ShareControllerTest, ListsShareableItemsInOrderAndNothingOnFailure) {
     facade().elsewhere = true;  // answers from another thread arrive on the main thread
     std::optional<std::optional<ShareController::Shares>> got;
     bool onMain = false;
-    controller.sharedItems([&](std::optional<ShareController::Shares> shares) {
+    controller.sharedItems([&](std::optional<ShareController::Shares> shares, std::optional<AppError>) {
         onMain = MainQueue::isMainThread();
         got = std::move(shares);
     });
@@ -104,12 +109,17 @@ TEST_F(ShareControllerTest, ListsShareableItemsInOrderAndNothingOnFailure) {
     facade().elsewhere = false;
     facade().items = BusinessError::make(BusinessError::Kind::noConnection);
     got.reset();
-    controller.sharedItems([&](std::optional<ShareController::Shares> shares) { got = std::move(shares); });
+    controller.sharedItems([&](std::optional<ShareController::Shares> shares, std::optional<AppError>) { got = std::move(shares); });
     ASSERT_TRUE(got.has_value());
     EXPECT_FALSE(*got);
-    bool none = false;
-    controller.sharedItem(syncFolder + QStringLiteral("/b.txt"), [&](std::shared_ptr<ObjCShare> s) { none = !s; });
-    EXPECT_TRUE(none);
+    // A failed lookup is told apart from an item without a link: only the latter may be created.
+    std::optional<ShareController::Lookup> lookup;
+    controller.sharedItem(syncFolder + QStringLiteral("/b.txt"), [&](ShareController::Lookup l) { lookup = l; });
+    ASSERT_TRUE(lookup);
+    EXPECT_FALSE(lookup->share);
+    EXPECT_FALSE(lookup->isNotFound());
+    ASSERT_TRUE(lookup->error && lookup->error->businessError());
+    EXPECT_EQ(lookup->error->businessError()->kind, BusinessError::Kind::noConnection);
 }
 
 // The settings an update hands to the item, by kind of share.

@@ -140,7 +140,8 @@ TEST(ShareTransformersTest, MailAddressListsFollowTheRule) {
         {QStringLiteral("a@b.example,c.d@e.example"), true},
         {QStringLiteral("a@b.example, c@d.example"), false},
         {QStringLiteral("a@b.example,,c@d.example"), true},
-        {QStringLiteral(",,,"), true},
+        {QStringLiteral(",,,"), false},
+        {QStringLiteral(","), false},
         {QString(), false},
         {QStringLiteral("a@b.c"), false},
         {QStringLiteral("a@b.example x"), false},
@@ -154,6 +155,7 @@ TEST(ShareTransformersTest, MailAddressListsFollowTheRule) {
     EXPECT_TRUE(transformer.transformedValue(QStringList{QStringLiteral("a@b.example"), QStringLiteral("c@d.example")}).toBool());
     EXPECT_FALSE(transformer.transformedValue(QStringList{QStringLiteral("a@b.example"), QStringLiteral(" c@d.example")}).toBool());
     EXPECT_FALSE(transformer.transformedValue(QStringLiteral("a@b.example")).toBool());
+    EXPECT_FALSE(transformer.transformedValue(QStringList{QString(), QString()}).toBool());
 }
 
 }  // namespace
