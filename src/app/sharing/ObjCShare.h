@@ -41,6 +41,8 @@ public:
     QString name() const { return name_; }
     ObjCMetadata* metadata() const { return metadata_; }
     ObjCShareInfo* shareInfo() const { return shareInfo_.get(); }
+    // The same object, for holders that must keep it alive while the share replaces it.
+    const std::shared_ptr<ObjCShareInfo>& sharedShareInfo() const { return shareInfo_; }
     void setShareInfo(std::shared_ptr<ObjCShareInfo> shareInfo);
     QIcon image() const { return image_; }
     void setImage(const QIcon& image);
