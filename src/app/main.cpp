@@ -3,6 +3,7 @@
 
 #include "app/delegate/AppDelegate.h"
 #include "app/selectivesync/SelectiveSyncViewController.h"
+#include "app/shell/backup/BackupRestoreWindowController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     registerSelectiveSyncScenes();
     registerConnectionDoctorScenes();
     registerPreferencesScenes();
+    registerBackupBrowserScenes();
     AppDelegate delegate;
     return Application::shared().run(&delegate);
 }

@@ -18,6 +18,7 @@
 #include "app/core/ReachabilityController.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
+#include "app/shell/backup/BackupRestoreWindowController.h"
 #include "app/shell/crash/AppCenterSDK.h"
 #include "app/shell/crash/PromptForCrashReportsController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"

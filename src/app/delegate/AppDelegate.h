@@ -20,6 +20,7 @@ class BusinessFrameworkController;
 class CommServer;
 class PreferencesWindowController;
 class ConnectionDoctorWindowController;
+class BackupRestoreWindowController;
 class FeaturesController;
 class LocalizationController;
 class MenuBarExtrasController;
@@ -124,6 +125,7 @@ private:
     std::unique_ptr<OnboardingWindowController> onboardingWindowController_;
     std::unique_ptr<ConnectionDoctorWindowController> connectionDoctorWindowController_;
     std::unique_ptr<PreferencesWindowController> preferencesWindowController_;
+    std::unique_ptr<BackupRestoreWindowController> backupRestoreWindowController_;
     std::unique_ptr<LocalizationController> localizationController_;
     std::unique_ptr<BusinessFrameworkController> frameworkController_;
     std::unique_ptr<SyncController> syncController_;

@@ -16,6 +16,8 @@
 #include "app/delegate/AppDelegate.h"
 #include "app/shell/archive/ErrorReportArchive.h"
 #include "app/shell/archive/ZipArchiveMaker.h"
+#include "app/shell/backup/BackupRestoreWindowController.h"
+#include "app/shell/backup/BackupSplitViewController.h"
 #include "app/shell/doctor/ConnectionDoctorViewController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/onboarding/OnboardingWindowController.h"
@@ -138,14 +140,26 @@ void AppDelegate::closeOnboardingWindow() {
     onboardingWindowController_->close();
 }
 
-// The backup browser and the shared-items window do not exist yet: the action is logged where
-// the user's click went, and there is no window to close.
 void AppDelegate::showBackups() {
-    OVLOG_ERROR(AppLog::flow(), QStringLiteral("BackupRestoreWindowController couldn't be instantiated…"));
+    if (!backupRestoreWindowController_) {
+        backupRestoreWindowController_.reset(Storyboard::instantiateAs<BackupRestoreWindowController>(
+            Storyboard::main(), BackupRestoreWindowController::storyboardIdentifier));
+        if (!backupRestoreWindowController_) {
+            OVLOG_ERROR(AppLog::flow(), QStringLiteral("BackupRestoreWindowController couldn't be instantiated…"));
+            return;
+        }
+    }
+    backupRestoreWindowController_->setBackupController(backupController_.get());
+    backupRestoreWindowController_->contentViewController()->setBackupController(backupController_.get());
+    backupRestoreWindowController_->showWindow();
 }
 
-void AppDelegate::closeBackupWindow() {}
+void AppDelegate::closeBackupWindow() {
+    if (backupRestoreWindowController_) backupRestoreWindowController_->close();
+}
 
+// The shared-items window does not exist yet: the action is logged where the user's click went,
+// and there is no window to close.
 void AppDelegate::showSharedItems() {
     OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareWindowController couldn't be instantiated…"));
 }
