@@ -49,11 +49,14 @@ QWidget* ShareSplitViewController::view() {
 }
 
 void ShareSplitViewController::setRepresentedObject(ShareDataSource* dataSource) {
+    for (const auto& observation : observations_) disconnect(observation);
+    observations_.clear();
     dataSource_ = dataSource;
     passOnToChildren();
     if (!dataSource) return;
-    connect(dataSource, &ShareDataSource::sharesChanged, this, [this] { showShares(); }, Qt::UniqueConnection);
-    connect(dataSource, &ShareDataSource::selectionIndexesChanged, this, [this] { showShares(); }, Qt::UniqueConnection);
+    observations_.push_back(connect(dataSource, &ShareDataSource::sharesChanged, this, [this] { showShares(); }));
+    observations_.push_back(
+        connect(dataSource, &ShareDataSource::selectionIndexesChanged, this, [this] { showShares(); }));
 }
 
 void ShareSplitViewController::passOnToChildren() {

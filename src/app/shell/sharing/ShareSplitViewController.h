@@ -49,6 +49,7 @@ private:
 
     std::unique_ptr<ShareController> shareController_;
     QPointer<ShareDataSource> dataSource_;
+    std::vector<QMetaObject::Connection> observations_;
     ShareInfoViewController* inspector_;
     bool isUpdatingSharedItems_ = false;
     QPointer<QSplitter> view_;

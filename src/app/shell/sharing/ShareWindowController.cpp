@@ -93,6 +93,8 @@ QToolBar* ShareWindowController::toolbar() const {
 
 void ShareWindowController::showWindow() {
     QWidget* w = window();
+    if (!w->isVisible())
+        if (auto* split = qobject_cast<ShareSplitViewController*>(contentViewController_)) split->viewWillAppear();
     w->show();
     w->raise();
     w->activateWindow();

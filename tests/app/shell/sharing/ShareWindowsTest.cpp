@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QListWidget>
 #include <QTemporaryDir>
 #include <QToolBar>
 
@@ -67,6 +68,7 @@ TEST(ShareSplitViewTest, AFailedLoadEndsLoadingShowsTheErrorOnceAndTheNextRefres
     EXPECT_EQ(facade.requests, 2);
     facade.answer();
     EXPECT_EQ(source->shares().size(), 1u);
+    EXPECT_EQ(split.listView()->count(), 1);
     EXPECT_FALSE(source->isEmpty());
     EXPECT_EQ(split.inspector()->selectedTab(), ShareInfoViewController::Tab::main);
     EXPECT_EQ(Alert::shownCount(), 1);
