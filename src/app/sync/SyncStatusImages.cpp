@@ -24,7 +24,16 @@ QPainterPath cloudPath() {
     cloud.addEllipse(QRectF(6.5, 4.5, 10.0, 10.0));
     cloud.addEllipse(QRectF(11.5, 8.0, 8.5, 8.5));
     cloud.addRoundedRect(QRectF(5.5, 11.0, 11.0, 5.5), 1.0, 1.0);
+    // The parts overlap: their union, not the odd-even pattern of their overlaps.
+    cloud.setFillRule(Qt::WindingFill);
     return cloud.simplified();
+}
+
+QPainterPath slashPath() {
+    QPainterPath slash;
+    slash.moveTo(3.5, 3.5);
+    slash.lineTo(18.5, 18.5);
+    return slash;
 }
 
 void drawMark(QPainter& painter, Mark mark, const QColor& color) {
@@ -33,7 +42,7 @@ void drawMark(QPainter& painter, Mark mark, const QColor& color) {
     painter.setBrush(Qt::NoBrush);
     switch (mark) {
     case Mark::none: break;
-    case Mark::slash: painter.drawLine(QPointF(3.5, 3.5), QPointF(18.5, 18.5)); break;
+    case Mark::slash: painter.drawPath(slashPath()); break;
     case Mark::arrows: {
         // Up on the left, down on the right: a transfer in both directions.
         painter.drawLine(QPointF(9.0, 14.5), QPointF(9.0, 8.5));
@@ -55,17 +64,20 @@ void drawMark(QPainter& painter, Mark mark, const QColor& color) {
 
 void drawStatusBar(QPainter& painter, const Look& look) {
     const QColor ink(0x20, 0x20, 0x20);
+    // Panels are light or dark: a dark drawing in a light rim, with light marks, reads on both.
+    const QColor rim(0xf4, 0xf4, 0xf4);
     const QPainterPath cloud = cloudPath();
     if (look.filledCloud) {
+        painter.strokePath(cloud, QPen(rim, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.fillPath(cloud, ink);
-        // The mark is cut out of the filled cloud.
-        painter.setCompositionMode(QPainter::CompositionMode_Clear);
-        drawMark(painter, look.mark, Qt::black);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        drawMark(painter, look.mark, rim);
     } else {
+        painter.strokePath(cloud, QPen(rim, 3.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         painter.setPen(QPen(ink, 1.4));
         painter.setBrush(Qt::NoBrush);
         painter.drawPath(cloud);
+        QPen markRim(rim, 3.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        if (look.mark == Mark::slash) painter.strokePath(slashPath(), markRim);
         drawMark(painter, look.mark, ink);
     }
     if (look.badge.isValid()) {

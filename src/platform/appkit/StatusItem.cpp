@@ -7,12 +7,7 @@
 #include "platform/appkit/StatusBarButton.h"
 
 StatusItem::StatusItem(QObject* parent)
-    : QObject(parent),
-      button_(new StatusBarButton(this)),
-      tray_(new QSystemTrayIcon(this)),
-      trayAvailable_(QSystemTrayIcon::isSystemTrayAvailable()) {
-    if (!trayAvailable_)
-        qWarning("Status item: no system tray is available; the item is not shown");
+    : QObject(parent), button_(new StatusBarButton(this)), tray_(new QSystemTrayIcon(this)) {
     connect(button_, &StatusBarButton::changed, this, &StatusItem::sync);
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) { onActivated(int(reason)); });
@@ -31,7 +26,9 @@ void StatusItem::setMenu(QMenu* menu) {
 
 QMenu* StatusItem::effectiveMenu() const { return button_->isEnabled() ? menu_.data() : nullptr; }
 
-bool StatusItem::isVisible() const { return trayAvailable_ && tray_->isVisible(); }
+bool StatusItem::isTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
+
+bool StatusItem::isVisible() const { return isTrayAvailable() && tray_->isVisible(); }
 
 void StatusItem::setVisible(bool visible) {
     wantVisible_ = visible;
@@ -49,7 +46,9 @@ void StatusItem::sync() {
     tray_->setIcon(icon);
     tray_->setToolTip(button_->toolTip());
     if (tray_->contextMenu() != effectiveMenu()) tray_->setContextMenu(effectiveMenu());
-    if (trayAvailable_) tray_->setVisible(wantVisible_);
+    // Shown even while no tray is there: the tray icon joins a tray that starts later. An icon
+    // without an image would be an empty slot, so it waits for one.
+    tray_->setVisible(wantVisible_ && !icon.isNull());
 }
 
 void StatusItem::onActivated(int reason) {

@@ -11,7 +11,8 @@ class StatusBarButton;
 //
 // A disabled button takes no clicks, opens no menu and shows its image greyed. Without a tray
 // (some desktops, headless sessions) the item keeps its state and answers every call, but shows
-// nothing: isTrayAvailable() says so, so that the application can open its window instead.
+// nothing until a tray appears: isTrayAvailable() says so, so that the application can offer its
+// commands another way.
 class StatusItem : public QObject {
     Q_OBJECT
 
@@ -24,7 +25,8 @@ public:
     QMenu* menu() const { return menu_; }
     void setMenu(QMenu* menu);
 
-    bool isTrayAvailable() const { return trayAvailable_; }
+    // Whether the desktop has a tray right now.
+    static bool isTrayAvailable();
     // Whether the item is on screen; never true without a tray.
     bool isVisible() const;
     void setVisible(bool visible);
@@ -44,6 +46,5 @@ private:
     StatusBarButton* button_;
     QSystemTrayIcon* tray_;
     QPointer<QMenu> menu_;
-    bool trayAvailable_;
     bool wantVisible_ = true;
 };
