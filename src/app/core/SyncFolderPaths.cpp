@@ -1,7 +1,10 @@
 #include "app/core/SyncFolderPaths.h"
 
 #include <QDir>
+#include <QStandardPaths>
 #include <QStringList>
+
+#include "app/common/ConfigurationProvider.h"
 
 #include "app/core/SettingsController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
@@ -35,6 +38,12 @@ std::optional<QString> pathRelativeToSyncFolder(const QString& path) {
 }
 
 bool isInsideSyncFolder(const QString& path) { return pathRelativeToSyncFolder(path).has_value(); }
+
+std::optional<QString> syncDataDirectoryPath() {
+    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (support.isEmpty()) return std::nullopt;
+    return QDir(support).filePath(infoPlistString(QStringLiteral("AppBundleIdentifier")) + QStringLiteral("/SyncData"));
+}
 
 namespace SyncFolderPaths {
 

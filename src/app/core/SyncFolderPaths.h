@@ -18,6 +18,9 @@ std::optional<QString> syncRootPath(const QString& appendingPathComponent);
 std::optional<QString> pathRelativeToSyncFolder(const QString& path);
 // The path is the sync folder or lies below it.
 bool isInsideSyncFolder(const QString& path);
+// Where the sync engine keeps its state: "<application data>/<AppBundleIdentifier>/SyncData". The
+// error report packs it and the factory reset deletes it. None without a data location.
+std::optional<QString> syncDataDirectoryPath();
 
 // The same rules for a given folder, without reading the setting.
 namespace SyncFolderPaths {

@@ -15,6 +15,7 @@
 #include "app/core/FeaturesController.h"
 #include "app/core/OVPathResolver.h"
 #include "app/core/QuotaController.h"
+#include "app/core/SyncFolderPaths.h"
 #include "app/core/ReachabilityController.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
@@ -68,12 +69,7 @@ AppDelegate::Environment AppDelegate::defaultEnvironment() {
     return env;
 }
 
-std::optional<QString> AppDelegate::makeSyncDataDirectoryURL() {
-    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (support.isEmpty()) return std::nullopt;
-    return QDir(support).filePath(infoPlistString(QStringLiteral("AppBundleIdentifier")) +
-                                  QStringLiteral("/SyncData"));
-}
+std::optional<QString> AppDelegate::makeSyncDataDirectoryURL() { return syncDataDirectoryPath(); }
 
 Logger::FileConfiguration AppDelegate::fileLogConfiguration() {
     Logger::FileConfiguration configuration;

@@ -146,6 +146,8 @@ void SyncController::setUp() {
     configuration.conflictSuffix = localizationController_.ssFileSuffixConflict();
     configuration.chunkSizeURL = *chunkSizeURL;
     configuration.minimumFreeDiskSpace = minimumFreeDiskSpace;
+    // The error report and the factory reset find the engine's state there.
+    configuration.dataDirectoryLocalURL = syncDataDirectoryPath().value_or(QString());
 
     BusinessFacade& facade = BusinessFacadeHolder::facade();
     // The old observer feeds the old engine, which the set-up replaces: it must stop first.

@@ -247,7 +247,10 @@ void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfigur
     const auto user = currentUser();
     if (!user) throw std::runtime_error("Sync needs a signed-in user");
     const QString remoteRoot = service().homeFolder(user->name());
-    const QString dataFolder = localStateFolder() + QStringLiteral("/SyncData/") + user->accountId();
+    const QString dataParent = configuration.dataDirectoryLocalURL.isEmpty()
+        ? localStateFolder() + QStringLiteral("/SyncData")
+        : configuration.dataDirectoryLocalURL;
+    const QString dataFolder = dataParent + u'/' + user->accountId();
     // A first set-up finds no sync folder yet: make it, for its owner only, before the engine looks.
     if (!QFileInfo::exists(configuration.rootDirectoryLocalURL) &&
         (::mkdir(QFile::encodeName(configuration.rootDirectoryLocalURL).constData(), 0700) != 0 && errno != EEXIST))

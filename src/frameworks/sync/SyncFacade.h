@@ -19,6 +19,9 @@ struct SyncFacadeConfiguration {
     QString conflictSuffix;
     QUrl chunkSizeURL;
     std::int64_t minimumFreeDiskSpace = 0;
+    // Where the engine keeps each account's state (a folder per account inside); empty leaves the
+    // choice to the facade.
+    QString dataDirectoryLocalURL;
 };
 
 // The sync engine as its owner drives it.

@@ -55,6 +55,8 @@ TEST_F(SyncControllerSetUp, ConfiguresTheEngineForTheSyncFolder) {
               Bundle::main().localizedString(QStringLiteral("SelectiveSync.FileSuffix.Conflict"), {}, {}));
     EXPECT_NE(configuration.conflictSuffix, QStringLiteral("SelectiveSync.FileSuffix.Conflict"));
     EXPECT_EQ(configuration.minimumFreeDiskSpace, 500000000);
+    // The same folder that the error report packs and the factory reset deletes.
+    EXPECT_TRUE(configuration.dataDirectoryLocalURL.endsWith(QStringLiteral("/example.orvella.desktop/SyncData")));
     EXPECT_EQ(facade->lastImplementation, SyncFacadeImplementation::standard);
     EXPECT_TRUE(c.isSyncEnabled());
 

@@ -22,11 +22,13 @@ using FacadeSyncTest = FacadeFixture;
 
 TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
     QTemporaryDir local;
+    QTemporaryDir data;
     RecordingDelegate delegate;
     SyncFacadeConfiguration configuration;
     configuration.rootDirectoryLocalURL = local.path();
     configuration.syncStatusDelegate = &delegate;
     configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    configuration.dataDirectoryLocalURL = data.filePath(QStringLiteral("SyncData"));
 
     EXPECT_THROW(facade->setUpSync(SyncFacadeImplementation::standard, configuration), std::runtime_error);
     EXPECT_FALSE(facade->syncFacade());
@@ -39,6 +41,9 @@ TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
     EXPECT_EQ(facade->subscriptionItems(), wholeTree);
     facade->setUpSync(SyncFacadeImplementation::standard, configuration);
     ASSERT_TRUE(facade->syncFacade());
+    // The engine's state is where the application looks for it (error report, factory reset).
+    EXPECT_FALSE(QDir(configuration.dataDirectoryLocalURL + u'/' + facade->currentUser()->accountId())
+                     .isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
     EXPECT_EQ(facade->subscriptionItems(), wholeTree);
     const std::vector<SelectiveSyncItem> chosen{{QStringLiteral("/Documents"), true, QStringLiteral("id-1")}};
     facade->syncFacade()->setSubscriptions(chosen);

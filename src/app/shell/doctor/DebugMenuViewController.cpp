@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "app/common/ConfigurationProvider.h"
+#include "app/core/SyncFolderPaths.h"
 #include "platform/appkit/Workspace.h"
 
 DebugMenuViewController::DebugMenuViewController(QObject* parent) : QObject(parent) {}
@@ -47,10 +48,7 @@ void DebugMenuViewController::viewWillAppear() {
     refreshTokenTextField_->setText(refreshToken ? refreshToken().value_or(QString()) : QString());
 }
 
-QString DebugMenuViewController::syncDataFolderPath() {
-    const QString support = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return QDir(support).filePath(infoPlistString(QStringLiteral("AppBundleIdentifier")) + QStringLiteral("/SyncData"));
-}
+QString DebugMenuViewController::syncDataFolderPath() { return syncDataDirectoryPath().value_or(QString()); }
 
 void DebugMenuViewController::showDatabase(QObject*) { Workspace::openUrl(QUrl::fromLocalFile(syncDataFolderPath())); }
 
