@@ -1,0 +1,8 @@
+# An installation is one folder that can be moved as a whole (no absolute paths, static libraries
+# of our own): the programs and the extension side by side in bin/, since each finds the others
+# beside itself, and the desktop entry and icon under share/.
+install(TARGETS Orvella Orvella_LaunchHelper Orvella_pluginkit Orvella_FinderHost RUNTIME DESTINATION bin)
+install(TARGETS Orvella_Finder_extension LIBRARY DESTINATION bin)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.desktop DESTINATION share/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.svg
+        DESTINATION share/icons/hicolor/scalable/apps)
