@@ -15,5 +15,7 @@ struct ServiceAccount {
     QDateTime created;
     std::int64_t quotaOverall = 0;
     ServiceFeatures features;
+    // The account's encryption key as imported; empty while it has none.
+    QString cryptoKey;
     bool operator==(const ServiceAccount&) const = default;
 };

@@ -155,6 +155,7 @@ ServiceResult<StorageService::StoredAccount> StorageService::readAccount(const Q
     stored.account.quotaOverall =
         json.value(QStringLiteral("quota")).toObject().value(QStringLiteral("overall")).toInteger(defaultQuotaBytes);
     stored.account.features = featuresFromJson(json.value(QStringLiteral("features")).toObject());
+    stored.account.cryptoKey = json.value(QStringLiteral("cryptoKey")).toString();
     stored.salt = QByteArray::fromBase64(json.value(QStringLiteral("salt")).toString().toLatin1());
     stored.passwordHash = QByteArray::fromBase64(json.value(QStringLiteral("passwordHash")).toString().toLatin1());
     stored.iterations = json.value(QStringLiteral("iterations")).toInt();
@@ -176,6 +177,7 @@ ServiceResult<ServiceDone> StorageService::writeAccount(const StoredAccount& sto
         {QStringLiteral("salt"), QString::fromLatin1(stored.salt.toBase64())},
         {QStringLiteral("passwordHash"), QString::fromLatin1(stored.passwordHash.toBase64())},
         {QStringLiteral("iterations"), stored.iterations},
+        {QStringLiteral("cryptoKey"), a.cryptoKey},
     };
     QString error;
     if (!AtomicFile::write(accountFile(a.userName), QJsonDocument(json).toJson(), 0600, &error)) return storageFailure(error);
@@ -275,6 +277,18 @@ ServiceResult<ServiceDone> StorageService::setQuotaOverall(const QString& userNa
 
 ServiceResult<ServiceDone> StorageService::setFeatures(const QString& userName, const ServiceFeatures& features) {
     return updateAccount(userName, [&](StoredAccount& a) { a.account.features = features; });
+}
+
+ServiceResult<ServiceDone> StorageService::importCryptoKey(const QString& sessionToken, const QString& key,
+                                                           const QString& password) {
+    auto session = validateSession(sessionToken);
+    if (!session) return session.failure();
+    // A session left open on a shared machine must not be enough to replace the key.
+    auto account = checkPassword(session.value().userName, password);
+    if (!account) return account.failure();
+    const QString text = key.trimmed();
+    if (text.isEmpty()) return ServiceFailure{ServiceError::notFound, QStringLiteral("The key has no text.")};
+    return updateAccount(account.value().userName, [&](StoredAccount& a) { a.account.cryptoKey = text; });
 }
 
 // ---- sessions

@@ -65,6 +65,10 @@ public:
     ServiceResult<ServiceAccount> checkPassword(const QString& userName, const QString& password) const;
     ServiceResult<ServiceDone> setQuotaOverall(const QString& userName, std::int64_t bytes);
     ServiceResult<ServiceDone> setFeatures(const QString& userName, const ServiceFeatures& features);
+    // Keeps `key` as the session's account's encryption key, replacing any earlier one, when
+    // `password` is the account's password: wrongCredentials otherwise, invalidSession for a
+    // session that is gone, notFound for a key without text.
+    ServiceResult<ServiceDone> importCryptoKey(const QString& sessionToken, const QString& key, const QString& password);
 
     // Sessions. Signing in checks the password and opens a session with a fresh random token.
     ServiceResult<ServiceSession> signIn(const QString& userName, const QString& password);

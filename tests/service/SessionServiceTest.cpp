@@ -127,3 +127,36 @@ TEST_F(SessionServiceTest, AnotherServiceObjectSeesTheSession) {
 }
 
 }  // namespace
+
+namespace {
+
+// Only the account's password replaces its key; a refused import keeps the key it had.
+TEST_F(SessionServiceTest, ACryptoKeyIsImportedOnlyWithTheAccountsPassword) {
+    const QString token = signIn();
+    ASSERT_TRUE(service->importCryptoKey(token, " FIRST-KEY\n", "password1"));
+    const QString revoked = signIn();
+    ASSERT_TRUE(service->revokeSession(revoked));
+    struct Case {
+        const char* name;
+        QString token;
+        QString key;
+        QString password;
+        std::optional<ServiceError> error;
+        QString keptKey;
+    };
+    const Case cases[] = {
+        {"wrongPassword", token, "SECOND", "password2", ServiceError::wrongCredentials, "FIRST-KEY"},
+        {"sessionGone", revoked, "SECOND", "password1", ServiceError::invalidSession, "FIRST-KEY"},
+        {"noText", token, "  ", "password1", ServiceError::notFound, "FIRST-KEY"},
+        {"replaces", token, "SECOND", "password1", std::nullopt, "SECOND"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = service->importCryptoKey(c.token, c.key, c.password);
+        if (c.error) EXPECT_EQ(result.error(), *c.error);
+        else EXPECT_TRUE(result);
+        EXPECT_EQ(service->account("alice").value().cryptoKey, c.keptKey);
+    }
+}
+
+}  // namespace

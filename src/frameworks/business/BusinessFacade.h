@@ -73,6 +73,10 @@ public:
     virtual std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const = 0;
     // The root of the user's remote folder tree, its children not loaded yet; none when unknown.
     virtual std::shared_ptr<DirectoryHierarchyNode> rootDirectory() const { return nullptr; }
+    // Makes `key` the account's encryption key when `password` is the account's; calls back once,
+    // on any thread. A user that cannot hold keys fails.
+    virtual void importCryptoKey(const QString& key, const QString& password,
+                                 std::function<void(VoidResult)> completion) const;
 };
 
 

@@ -44,6 +44,26 @@ std::shared_ptr<Cancelable> OrvellaUser::fetchQuota(std::function<void(BusinessR
     return request;
 }
 
+std::optional<OVCryptoKey> OrvellaUser::cryptoKey() const {
+    std::lock_guard lock(*keyMutex_);
+    const QString& text = importedKey_->isEmpty() ? account_.cryptoKey : *importedKey_;
+    if (text.isEmpty()) return std::nullopt;
+    return OVCryptoKey{text, {}};
+}
+
+void OrvellaUser::importCryptoKey(const QString& key, const QString& password,
+                                  std::function<void(VoidResult)> completion) const {
+    queue_->async([service = service_, token = sessionToken_, key, password, mutex = keyMutex_,
+                   imported = importedKey_, completion = std::move(completion)] {
+        const auto done = service->importCryptoKey(token, key, password);
+        if (done) {
+            std::lock_guard lock(*mutex);
+            *imported = key.trimmed();
+        }
+        if (completion) completion(done ? VoidResult(Success{}) : VoidResult(businessError(done.failure())));
+    });
+}
+
 std::shared_ptr<DirectoryHierarchyNode> OrvellaUser::rootDirectory() const {
     auto session = std::make_shared<OrvellaDirectoryNode::Session>();
     session->service = service_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "frameworks/business/BusinessFacade.h"
 #include "service/ServiceAccount.h"
@@ -20,13 +21,17 @@ public:
     QString name() const override { return account_.userName; }
     QString accountId() const override { return account_.accountId; }
     std::optional<QString> mailAddress() const override;
-    std::optional<OVCryptoKey> cryptoKey() const override { return std::nullopt; }
+    std::optional<OVCryptoKey> cryptoKey() const override;
     std::optional<OVFeatureSet> features() const override { return featureSet(account_.features); }
     QString homePath() const override { return QStringLiteral("/users/") + account_.userName; }
     // Fails with invalidSession once the session was ended; a cancelled request never calls back.
     std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const override;
     // The folders of the user's tree at the service; their level requests fail like the quota.
     std::shared_ptr<DirectoryHierarchyNode> rootDirectory() const override;
+    // Checked and kept by the service on the facade's worker queue; cryptoKey() answers the new
+    // key afterwards.
+    void importCryptoKey(const QString& key, const QString& password,
+                         std::function<void(VoidResult)> completion) const override;
     // The session the user's requests are made in.
     const QString& sessionToken() const { return sessionToken_; }
 
@@ -35,4 +40,7 @@ private:
     QString sessionToken_;
     std::shared_ptr<StorageService> service_;
     std::shared_ptr<SerialQueue> queue_;
+    // Read from any thread, replaced by an import.
+    std::shared_ptr<std::mutex> keyMutex_ = std::make_shared<std::mutex>();
+    std::shared_ptr<QString> importedKey_ = std::make_shared<QString>();
 };

@@ -14,14 +14,17 @@
 #include "app/shell/preferences/EncryptionQRCodeController.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Storyboard.h"
+#include "platform/foundation/MainQueue.h"
 
-bool importCryptoKey(const QString& key, const QString& password) {
-    (void)key;
-    (void)password;
+void importCryptoKey(const QString& key, const QString& password, std::function<void(bool)> completion) {
+    const auto finish = [completion = std::move(completion)](bool imported) {
+        MainQueue::async([completion, imported] {
+            if (completion) completion(imported);
+        });
+    };
     const std::shared_ptr<const BusinessUser> user = BusinessFacadeHolder::facade().currentUser();
-    if (!user) return false;
-    // The business framework's user cannot import keys yet.
-    return false;
+    if (!user) return finish(false);
+    user->importCryptoKey(key, password, [finish](VoidResult result) { finish(result.isSuccess()); });
 }
 
 EncryptionViewController::EncryptionViewController(QObject* parent)
@@ -102,17 +105,20 @@ void EncryptionViewController::importDebugKeys(QObject*) {
         texts.append(value.toString());
     }
 
-    const bool imported = importCryptoKey(texts[1], texts[2]);
     QStringList names;
     for (const QVariant& each : entries) names.append(each.toMap().value(QStringLiteral("name")).toString());
-
-    const LocalizationController& t = localizationController_;
-    Alert alert;
-    alert.setMessageText((imported ? t.crAlertDebugKeySuccessMessage() : t.crAlertDebugKeyFailedMessage())
-                             .replace(QStringLiteral("%1"), user->name()));
-    alert.setInformativeText(imported ? t.crAlertDebugKeySuccessInformative()
-                                      : t.crAlertDebugKeyFailedInformative().replace(QStringLiteral("%1"),
-                                                                                      names.join(QLatin1Char('\n'))));
-    alert.addButton(t.crAlertButtonDebugKeyOK());
-    alert.beginSheetModal(window, {});
+    const QPointer<QWidget> sheetWindow(window);
+    const QString userName = user->name();
+    importCryptoKey(texts[1], texts[2], [sheetWindow, userName, names](bool imported) {
+        if (!sheetWindow) return;
+        const LocalizationController t;
+        Alert alert;
+        alert.setMessageText((imported ? t.crAlertDebugKeySuccessMessage() : t.crAlertDebugKeyFailedMessage())
+                                 .replace(QStringLiteral("%1"), userName));
+        alert.setInformativeText(imported ? t.crAlertDebugKeySuccessInformative()
+                                          : t.crAlertDebugKeyFailedInformative().replace(
+                                                QStringLiteral("%1"), names.join(QLatin1Char('\n'))));
+        alert.addButton(t.crAlertButtonDebugKeyOK());
+        alert.beginSheetModal(sheetWindow, {});
+    });
 }

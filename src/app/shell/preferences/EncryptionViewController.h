@@ -13,9 +13,10 @@
 
 class QPushButton;
 
-// Has the signed-in user import an encryption key protected by a password. False when nobody is
-// signed in, and for now always: the business framework offers no key import yet.
-bool importCryptoKey(const QString& key, const QString& password);
+// Has the signed-in user import an encryption key protected by the account's password. The
+// completion runs once, on the main queue: whether the import succeeded, false when nobody is
+// signed in. The check runs off the main thread (the service hashes the password).
+void importCryptoKey(const QString& key, const QString& password, std::function<void(bool)> completion);
 
 // The encryption tab. The preferences window never shows it; its create and import buttons do
 // nothing, and its sheets are reached by segues.

@@ -56,6 +56,13 @@ public:
     std::optional<OVCryptoKey> cryptoKey() const override { return key; }
     std::optional<OVFeatureSet> features() const override { return featureSet; }
     QString homePath() const override { return QStringLiteral("/users/") + name_; }
+    // Accepts a key only with `keyPassword`, as the service checks the account's password.
+    void importCryptoKey(const QString& text, const QString& password,
+                         std::function<void(VoidResult)> completion) const override {
+        if (password != keyPassword) return completion(BusinessError::make(BusinessError::Kind::generic));
+        completion(Success{});
+        (void)text;
+    }
     std::shared_ptr<Cancelable> fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const override {
         auto request = std::make_shared<QuotaRequest>(std::move(completion));
         requests.push_back(request);
@@ -63,6 +70,7 @@ public:
     }
 
     std::optional<QString> mail;
+    QString keyPassword = QStringLiteral("pw");
     std::optional<OVCryptoKey> key;
     std::optional<OVFeatureSet> featureSet;
     // Every quota request in the order made (main thread only).

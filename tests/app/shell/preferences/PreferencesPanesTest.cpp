@@ -135,15 +135,18 @@ TEST_F(PanesTest, DebugKeyImportNeedsAWindowAUserAndAWellFormedResource) {
         bool signedIn;
         bool inWindow;
         bool alert;
+        bool imported = false;
     };
     const QVariantMap good{{"name", "debug"}, {"key", "KEY"}, {"password", "pw"}};
+    const QVariantMap wrongPassword{{"name", "debug"}, {"key", "KEY"}, {"password", "not it"}};
     const Row rows[] = {
         {"NoResource", QVariant(), true, true, false},
         {"NotAList", QVariant(good), true, true, false},
         {"MissingPassword", QVariantList{QVariantMap{{"name", "debug"}, {"key", "KEY"}}}, true, true, false},
         {"SignedOut", QVariantList{good}, false, true, false},
         {"NoWindow", QVariantList{good}, true, false, false},
-        {"Imports", QVariantList{good}, true, true, true},
+        {"WrongPassword", QVariantList{wrongPassword}, true, true, true, false},
+        {"Imports", QVariantList{good}, true, true, true, true},
     };
     Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
     for (const Row& row : rows) {
@@ -158,14 +161,20 @@ TEST_F(PanesTest, DebugKeyImportNeedsAWindowAUserAndAWellFormedResource) {
         QWidget window;
         if (row.inWindow) pane.view()->setParent(&window);
         pane.importDebugKeys(nullptr);
+        TestEnvironment::waitUntil([] { return Alert::shownCount() > 0; }, row.alert ? 2000 : 50);
         ASSERT_EQ(Alert::shownCount(), row.alert ? 1 : 0);
         if (row.alert) {
-            // The framework cannot import keys, so the import reports its failure.
-            EXPECT_EQ(Alert::shownAlerts()[0].messageText(), texts.crAlertDebugKeyFailedMessage());
+            EXPECT_EQ(Alert::shownAlerts()[0].messageText(),
+                      (row.imported ? texts.crAlertDebugKeySuccessMessage() : texts.crAlertDebugKeyFailedMessage())
+                          .replace(QStringLiteral("%1"), QStringLiteral("anna")));
             EXPECT_EQ(Alert::shownAlerts()[0].buttonTitles(), QStringList({texts.crAlertButtonDebugKeyOK()}));
         }
     }
-    EXPECT_FALSE(importCryptoKey(QStringLiteral("KEY"), QStringLiteral("pw")));
+    testFacade.facade().user.reset();
+    std::optional<bool> signedOut;
+    importCryptoKey(QStringLiteral("KEY"), QStringLiteral("pw"), [&](bool imported) { signedOut = imported; });
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return signedOut.has_value(); }));
+    EXPECT_FALSE(*signedOut);
 }
 
 QByteArray pngOfColor(Qt::GlobalColor color) {
