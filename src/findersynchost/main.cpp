@@ -5,7 +5,7 @@
 //
 // --list prints "name<TAB>badge" for every item of each folder once all its items show a badge or
 // the wait (default 3000 ms) is over. --watch keeps running and prints "path<TAB>badge" whenever an
-// item's badge changes.
+// item's badge changes. Control characters in names and paths are printed escaped.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -23,9 +23,9 @@ namespace {
 void printListing(const FinderSyncHost& host, const QStringList& folders) {
     QTextStream out(stdout);
     for (const QString& folder : folders) {
-        if (folders.size() > 1) out << folder << ":\n";
+        if (folders.size() > 1) out << FinderSyncHost::escapedForListing(folder) << ":\n";
         for (const FinderSyncHost::Item& item : host.listing(folder))
-            out << item.name << '\t' << item.badge << '\n';
+            out << FinderSyncHost::escapedForListing(item.name) << '\t' << item.badge << '\n';
     }
     out.flush();
 }
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         // An identifier without a registered badge shows nothing, like a cleared one.
         const bool shown = host.controller().registeredBadge(identifier).has_value();
         QTextStream out(stdout);
-        out << url.toLocalFile() << '\t' << (shown ? identifier : QString()) << '\n';
+        out << FinderSyncHost::escapedForListing(url.toLocalFile()) << '\t' << (shown ? identifier : QString()) << '\n';
         out.flush();
     });
     return app.exec();

@@ -188,3 +188,23 @@ bool FinderSyncHost::allItemsBadged(const QString& path) const {
     const QList<Item> items = listing(path);
     return std::all_of(items.begin(), items.end(), [](const Item& item) { return !item.badge.isEmpty(); });
 }
+
+QString FinderSyncHost::escapedForListing(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        switch (u) {
+        case u'\\': out += QStringLiteral("\\\\"); continue;
+        case u'\t': out += QStringLiteral("\\t"); continue;
+        case u'\n': out += QStringLiteral("\\n"); continue;
+        case u'\r': out += QStringLiteral("\\r"); continue;
+        default: break;
+        }
+        if (u < 0x20 || u == 0x7f) out += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else if ((u >= 0x80 && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            out += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0'));
+        else out += c;
+    }
+    return out;
+}

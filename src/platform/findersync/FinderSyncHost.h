@@ -42,6 +42,10 @@ public:
 
     // The plug-in next to the running program, as the build lays it out.
     static QString defaultPluginPath();
+    // A name or path fit for one line of a listing: a backslash, tabs, line breaks and every other
+    // control character are written as escapes ("\\", "\t", "\n", "\x1b", "\u0085"), so that
+    // no name can break a line or forge another entry.
+    static QString escapedForListing(const QString& text);
 
     // The user opens or closes a folder window. An open folder inside the watched folders is observed
     // and its items are asked for; new items are asked for as they appear.

@@ -130,6 +130,27 @@ TEST_F(HostTest, TheHostProgramListsAFolderOnceItsBadgesSettleAndSeveralRunAtOnc
               sync_ + ":\na1\ta\nbfolder\tb\nlate3\ta\n" + outside_ + ":\na1\t\n");
 }
 
+// A name is one line of the listing, whatever it holds: a line feed in a name must not forge a
+// second entry with a badge of its own choosing.
+TEST(HostListingTest, ControlCharactersInNamesAreEscaped) {
+    struct Row {
+        QString name;
+        QString listed;
+    };
+    const Row rows[] = {
+        {"plain name.txt", "plain name.txt"},
+        {"evil\nok.txt\tsynced", "evil\\nok.txt\\tsynced"},
+        {"back\\slash", "back\\\\slash"},
+        {QString("cr\r") + QChar(0x1b) + "[31m" + QChar(0x7f), "cr\\r\\x1b[31m\\x7f"},
+        {QString("next") + QChar(0x85) + "line" + QChar(0x2028), "next\\u0085line\\u2028"},
+        {QString::fromUtf8("caf\xc3\xa9 \xe2\x9c\x93"), QString::fromUtf8("caf\xc3\xa9 \xe2\x9c\x93")},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.listed.toStdString());
+        EXPECT_EQ(FinderSyncHost::escapedForListing(row.name), row.listed);
+    }
+}
+
 TEST_F(HostTest, TheHostProgramRefusesBadArgumentsAndAMissingPlugin) {
     struct Case {
         QStringList arguments;
