@@ -124,14 +124,19 @@ void StoreController::presentLoadFailureAndTerminate(const ContextError& error) 
 void StoreController::nodeForRelativePath(const QString& path,
                                           const std::function<void(std::shared_ptr<FileSystemNode>)>& completion) {
     viewContext().performAndWait([&] {
-        const auto found = viewContext().fetch(NodePredicate::pathEquals(path), 1);
-        if (!found.isSuccess() || found.value().empty()) {
-            OVLOG_ERROR(AppLog::selectiveSyncBrowser(), QStringLiteral("Unknown local node for path: ") + path);
-            if (completion) completion(nullptr);
-            return;
-        }
-        if (completion) completion(found.value().front());
+        std::shared_ptr<FileSystemNode> node = storedNode(path);
+        if (!node) OVLOG_ERROR(AppLog::selectiveSyncBrowser(), QStringLiteral("Unknown local node for path: ") + path);
+        if (completion) completion(std::move(node));
     });
+}
+
+std::shared_ptr<FileSystemNode> StoreController::storedNode(const QString& path) {
+    std::shared_ptr<FileSystemNode> node;
+    viewContext().performAndWait([&] {
+        const auto found = viewContext().fetch(NodePredicate::pathEquals(path), 1);
+        if (found.isSuccess() && !found.value().empty()) node = found.value().front();
+    });
+    return node;
 }
 
 std::shared_ptr<FileSystemNode> StoreController::nodeForRelativePath(const QString& path) {

@@ -77,7 +77,8 @@ void StoreController::rootNode(const std::vector<SelectiveSyncItem>& selectiveSy
 
     std::shared_ptr<FileSystemNode> root;
     viewContext().performAndWait([&] {
-        root = nodeForRelativePath(*remotePath);
+        // The first browse finds no root yet: that is no error.
+        root = storedNode(*remotePath);
         if (root) {
             root->setInitialSyncState(root->syncState());
             return;
