@@ -26,6 +26,8 @@ SyncErrorTextGetters syncErrorTextGetters(SyncError::Kind kind) {
     case K::setupFailure:
         return {&L::erSynSetupFailureDescription, &L::erSynSetupFailureFailureReason,
                 &L::erSynSetupFailureRecoverySuggestion};
+    case K::invalidItemName: return {&L::erSynInvalidItemNameDescription, nullptr, nullptr};
+    case K::itemIsUnreadable: return {&L::erSynItemIsUnreadableDescription, nullptr, nullptr};
     }
     return {};
 }

@@ -254,6 +254,7 @@ private:
     QSet<QString> ignored_;
     QSet<QString> notHeld_;  // the topmost remote items the subscriptions leave out
     QSet<QString> unreadable_;  // paths whose contents the last scans could not see, either side
+    std::map<QString, SyncErrorInfo> notSynced_;  // left out, with why; listed, not failing sync
     SyncStatus status_ = SyncStatus::of(SyncStatus::Kind::preparing);
     bool statusReported_ = false;
     bool busy_ = true;
@@ -266,6 +267,8 @@ private:
     // unreadable folder never reads as an emptied one.
     fs::Unreadable localUnknown_;
     fs::Unreadable remoteUnknown_;
+    // Local names that are not valid text: never synced, but the user hears of them.
+    std::set<QString> localUndecodable_;
     std::map<QString, IgnoreAnswer> ignoreCache_;
     QSet<QString> stale_;
     bool needFullScan_ = true;
@@ -408,6 +411,7 @@ std::vector<SyncErrorInfo> OrvellaSyncEngine::Core::syncErrors() const {
     std::vector<SyncErrorInfo> list;
     if (globalError_) list.push_back(*globalError_);
     for (const auto& [path, error] : errors_) list.push_back(error.info);
+    for (const auto& [path, info] : notSynced_) list.push_back(info);
     std::stable_sort(list.begin(), list.end(),
                      [](const SyncErrorInfo& a, const SyncErrorInfo& b) { return a.date < b.date; });
     return list;
@@ -599,7 +603,10 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     if (fullScan) {
         localTree_.clear();
         localUnknown_.clear();
-        localError = fs::scan(localRoot_, QString(), localTree_, localUnknown_, firstScan ? &localTemporaries : nullptr);
+        std::vector<QString> undecodable;
+        localError = fs::scan(localRoot_, QString(), localTree_, localUnknown_, firstScan ? &localTemporaries : nullptr,
+                              &undecodable);
+        localUndecodable_ = std::set<QString>(undecodable.begin(), undecodable.end());
         needFullScan_ = false;
         stale_.clear();
     } else {
@@ -768,7 +775,12 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& pa
         }
         if (!reachable) continue;
         localTree_[path] = *entry;
-        if (entry->isDirectory()) fs::scan(localRoot_, path, localTree_, localUnknown_);
+        if (entry->isDirectory()) {
+            std::erase_if(localUndecodable_, [&](const QString& name) { return fs::isInside(name, path); });
+            std::vector<QString> undecodable;
+            fs::scan(localRoot_, path, localTree_, localUnknown_, nullptr, &undecodable);
+            localUndecodable_.insert(undecodable.begin(), undecodable.end());
+        }
         forEachInSubtree(localTree_, path, [&](const QString& item, const FsEntry&) { seen.push_back(item); });
     }
     return seen;
@@ -949,6 +961,8 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
     }
     QSet<QString> skipped;
     QSet<QString> notHeld;
+    std::map<QString, SyncError::Kind> notSynced;
+    for (const QString& path : localUndecodable_) notSynced.emplace(path, SyncError::Kind::invalidItemName);
     const auto insideNotHeld = [&](const QString& path) {
         for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
             if (notHeld.contains(p)) return true;
@@ -994,6 +1008,9 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
             if (isIgnored(path, localEntry)) {
                 markIgnored(path, true);
                 skipped.insert(path);
+                // Hidden files are left out by choice; one its owner cannot read would be lost
+                // silently, so the user hears of it.
+                if (localEntry && !fs::isReadable(local(path))) notSynced.emplace(path, SyncError::Kind::itemIsUnreadable);
                 continue;
             }
             markIgnored(path, false);
@@ -1046,6 +1063,15 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
     {
         std::lock_guard lock(stateMutex_);
         notHeld_ = std::move(notHeld);
+        // An item keeps the date it was first left out on.
+        std::map<QString, SyncErrorInfo> listed;
+        for (const auto& [path, kind] : notSynced) {
+            const auto before = notSynced_.find(path);
+            listed[path] = before != notSynced_.end() && before->second.error.kind == kind
+                ? before->second
+                : SyncErrorInfo{QDateTime::currentDateTimeUtc(), path, SyncError{kind, 0}};
+        }
+        notSynced_ = std::move(listed);
     }
     if (lowSpace) {
         setGlobalError(SyncError::Kind::insufficientLocalStorage);

@@ -159,6 +159,16 @@ QString parentOf(const QString& relative) {
     return slash < 0 ? QString() : relative.left(slash);
 }
 
+bool isInside(const QString& relative, const QString& folder) {
+    return folder.isEmpty() || relative == folder ||
+           (relative.startsWith(folder) && relative.at(folder.size()) == QLatin1Char('/'));
+}
+
+bool isReadable(const QString& absolute) {
+    if (injected(Operation::readFile, absolute)) return false;
+    return ::access(QFile::encodeName(absolute).constData(), R_OK) == 0;
+}
+
 QString nameOf(const QString& relative) {
     const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
     return slash < 0 ? relative : relative.mid(slash + 1);
@@ -206,7 +216,7 @@ bool isUnknown(const Unreadable& unreadable, const QString& relative) {
 }
 
 int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
-         std::vector<QString>* temporaries) {
+         std::vector<QString>* temporaries, std::vector<QString>* undecodable) {
     std::vector<QString> pending{relativeBase};
     bool first = true;
     while (!pending.empty()) {
@@ -239,8 +249,11 @@ int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unrea
             const char* raw = item->d_name;
             if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
             const QString name = QFile::decodeName(raw);
-            if (QFile::encodeName(name) != QByteArray(raw)) continue;
             const QString relative = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+            if (QFile::encodeName(name) != QByteArray(raw)) {
+                if (undecodable) undecodable->push_back(relative);
+                continue;
+            }
             if (isTemporaryName(name)) {
                 if (temporaries) temporaries->push_back(relative);
                 continue;

@@ -38,6 +38,10 @@ bool isTemporaryName(const QString& name);
 QString join(const QString& root, const QString& relative);
 // "a/b/c" -> "a/b"; "c" -> "".
 QString parentOf(const QString& relative);
+// `relative` is `folder` or lies below it ("" holds everything).
+bool isInside(const QString& relative, const QString& folder);
+// Whether this process may read the item at the absolute path.
+bool isReadable(const QString& absolute);
 QString nameOf(const QString& relative);
 // Whether `relative` is `ancestor` or lies below it (whole components; "" holds everything).
 bool isSameOrBelow(const QString& relative, const QString& ancestor);
@@ -63,11 +67,13 @@ bool isUnknown(const Unreadable& unreadable, const QString& relative);
 // a subfolder that vanished meanwhile leaves the tree. Returns 0, or errno when the starting
 // folder cannot be read (entered in `unreadable` unless it `meansGone`).
 // Temp files are left out of the tree; `temporaries`, when given, receives their paths.
+// `undecodable`, when given, receives the skipped names' paths for display, the bytes that are
+// not text shown as U+FFFD.
 int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
-         std::vector<QString>* temporaries = nullptr);
+         std::vector<QString>* temporaries = nullptr, std::vector<QString>* undecodable = nullptr);
 
 // A seam for tests: the errno to fail an operation on an absolute path with, or 0 to let it run.
-enum class Operation { openFolder, stat, writeData, removeTemporary };
+enum class Operation { openFolder, stat, writeData, removeTemporary, readFile };
 using FaultHook = std::function<int(Operation, const QString& absolute)>;
 // Replaces the hook (an empty one clears it); any thread may call it while others use the layer.
 void setFaultHook(FaultHook hook);

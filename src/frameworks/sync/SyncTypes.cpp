@@ -24,6 +24,8 @@ QString errorName(SyncError::Kind kind) {
     switch (kind) {
     case SyncError::Kind::insufficientLocalStorage: return QStringLiteral("insufficientLocalStorage");
     case SyncError::Kind::tooManyRepeatedUploads: return QStringLiteral("tooManyRepeatedUploads");
+    case SyncError::Kind::invalidItemName: return QStringLiteral("invalidItemName");
+    case SyncError::Kind::itemIsUnreadable: return QStringLiteral("itemIsUnreadable");
     case SyncError::Kind::itemIsReadonlyOnRemote: return QStringLiteral("itemIsReadonlyOnRemote");
     case SyncError::Kind::itemIsReadonlyOnLocalFS: return QStringLiteral("itemIsReadonlyOnLocalFS");
     case SyncError::Kind::itemIsInReadonlyDirectory: return QStringLiteral("itemIsInReadonlyDirectory");

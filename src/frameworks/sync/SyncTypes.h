@@ -26,6 +26,10 @@ struct SyncError {
         insufficientRemoteStorage,
         rootDirectoryNotFound,
         setupFailure,
+        // Items left out without stopping anything else: a name that is not valid text, a file
+        // or folder its owner may not read.
+        invalidItemName,
+        itemIsUnreadable,
     };
     Kind kind = Kind::setupFailure;
     std::int64_t value = 0;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -445,6 +446,36 @@ TEST_F(LiveSync, IgnoredItemsAndLinksStayLocal) {
     EXPECT_EQ(engine->itemSyncStatus(localRoot + QStringLiteral(" 1/keep.txt")), OVItemSyncStatus::ignored)
         << "a sibling folder sharing the name's start is outside";
     EXPECT_EQ(engine->itemSyncStatus(localRoot), OVItemSyncStatus::synced);
+}
+
+// What is left out must be told, with why: a file that silently never reaches the storage is a
+// file the user believes safe.
+TEST_F(LiveSync, ItemsLeftOutAreListedWithTheReasonUntilTheyCanBeSynced) {
+    delegate.alsoIgnore(QStringLiteral("secret.txt"));
+    fs::setFaultHook([](fs::Operation operation, const QString& path) {
+        return operation == fs::Operation::readFile && path.endsWith(QStringLiteral("/secret.txt")) ? EACCES : 0;
+    });
+    write(local("secret.txt"), "not for everyone");
+    const QByteArray badName = QFile::encodeName(localRoot) + "/bad\xff.txt";
+    const int fd = ::open(badName.constData(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    write(local("ok.txt"), "ok");
+    engine->mustScanSubDirectories();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("ok.txt")); }));
+    ASSERT_TRUE(settle());
+    std::map<QString, SyncError::Kind> listed;
+    for (const SyncErrorInfo& info : engine->syncErrors()) listed[info.rootRelativePath.value_or(QString())] = info.error.kind;
+    EXPECT_EQ(listed, (std::map<QString, SyncError::Kind>{{QStringLiteral("bad\uFFFD.txt"), SyncError::Kind::invalidItemName},
+                                                           {QStringLiteral("secret.txt"), SyncError::Kind::itemIsUnreadable}}));
+    EXPECT_EQ(engine->itemSyncStatus(local("ok.txt")), OVItemSyncStatus::synced);
+
+    // Mended: the list empties.
+    fs::setFaultHook(nullptr);
+    ASSERT_EQ(::unlink(badName.constData()), 0);
+    engine->mustScanSubDirectories();
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(engine->syncErrors().empty());
 }
 
 TEST_F(LiveSync, SubscriptionsKeepUnsubscribedFoldersOffTheSyncFolder) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <map>
@@ -31,7 +32,16 @@ public:
     }
     bool shouldIgnoreItem(const QString& path) override {
         const QString name = path.section(QLatin1Char('/'), -1);
+        {
+            std::lock_guard lock(mutex_);
+            if (alsoIgnored_.contains(name)) return true;
+        }
         return name.endsWith(QStringLiteral(".tmp")) || name.startsWith(QStringLiteral("~$"));
+    }
+    // Ignores this name too, as the application's rules ignore what cannot be read.
+    void alsoIgnore(const QString& name) {
+        std::lock_guard lock(mutex_);
+        alsoIgnored_ << name;
     }
     bool isRegularItem(const QString&, const QString&) override { return true; }
     bool isSystemFolder(const QString&, const QString&) override { return false; }
@@ -67,6 +77,7 @@ public:
     }
 
 private:
+    QStringList alsoIgnored_;
     mutable std::mutex mutex_;
     std::vector<std::pair<QString, OVItemSyncStatus>> items_;
     std::vector<SyncStatus> statuses_;
