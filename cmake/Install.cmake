@@ -3,6 +3,9 @@
 # beside itself, and the desktop entry and icon under share/.
 install(TARGETS Orvella Orvella_LaunchHelper Orvella_pluginkit Orvella_FinderHost RUNTIME DESTINATION bin)
 install(TARGETS Orvella_Finder_extension LIBRARY DESTINATION bin)
-install(FILES ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.desktop DESTINATION share/applications)
+# The second entry lets file managers offer "Share Link with Orvella" for any file or folder.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.desktop
+              ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.share.desktop
+        DESTINATION share/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/Orvella/example.orvella.desktop.svg
         DESTINATION share/icons/hicolor/scalable/apps)

@@ -7,6 +7,7 @@
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
+#include "app/shell/sharing/ShareWindowController.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     registerSelectiveSyncScenes();
     registerConnectionDoctorScenes();
     registerPreferencesScenes();
+    registerShareScenes();
     registerBackupBrowserScenes();
     AppDelegate delegate;
     return Application::shared().run(&delegate);

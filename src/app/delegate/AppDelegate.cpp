@@ -25,6 +25,8 @@
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
+#include "app/shell/sharing/ShareInfoWindowController.h"
+#include "app/shell/sharing/ShareWindowController.h"
 #include "app/shell/transformers/ValueTransformers.h"
 #include "app/shell/update/SparkleUpdaterController.h"
 #include "app/selectivesync/StoreController.h"

@@ -28,6 +28,8 @@ class PromptForCrashReportsController;
 class QuotaController;
 class ReachabilityController;
 class SettingsController;
+class ShareInfoWindowController;
+class ShareWindowController;
 class SparkleUpdaterController;
 class SyncController;
 class SyncExtensionController;
@@ -125,6 +127,8 @@ private:
     std::unique_ptr<OnboardingWindowController> onboardingWindowController_;
     std::unique_ptr<ConnectionDoctorWindowController> connectionDoctorWindowController_;
     std::unique_ptr<PreferencesWindowController> preferencesWindowController_;
+    std::unique_ptr<ShareWindowController> shareWindowController_;
+    std::unique_ptr<ShareInfoWindowController> shareInfoWindowController_;
     std::unique_ptr<BackupRestoreWindowController> backupRestoreWindowController_;
     std::unique_ptr<LocalizationController> localizationController_;
     std::unique_ptr<BusinessFrameworkController> frameworkController_;

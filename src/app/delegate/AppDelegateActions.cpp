@@ -22,6 +22,7 @@
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/onboarding/OnboardingWindowController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
+#include "app/shell/sharing/ShareWindowController.h"
 #include "frameworks/business/BackupSources.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/sync/SyncController.h"
@@ -158,13 +159,24 @@ void AppDelegate::closeBackupWindow() {
     if (backupRestoreWindowController_) backupRestoreWindowController_->close();
 }
 
-// The shared-items window does not exist yet: the action is logged where the user's click went,
-// and there is no window to close.
 void AppDelegate::showSharedItems() {
-    OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareWindowController couldn't be instantiated…"));
+    if (!shareWindowController_) {
+        shareWindowController_.reset(Storyboard::instantiateAs<ShareWindowController>(
+            ShareWindowController::storyboardName, ShareWindowController::storyboardIdentifier));
+        if (!shareWindowController_) {
+            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareWindowController couldn't be instantiated…"));
+            return;
+        }
+        shareWindowController_->setFeaturesController(featuresController_.get());
+    }
+    // Activating raises the window that was active: this one goes on top of it afterwards.
+    Application::shared().activate(true);
+    shareWindowController_->showWindow();
 }
 
-void AppDelegate::closeShareWindow() {}
+void AppDelegate::closeShareWindow() {
+    if (shareWindowController_) shareWindowController_->close();
+}
 
 void AppDelegate::showPreferencesWindow(bool selectBackupTab) {
     if (!preferencesWindowController_) {
