@@ -1,6 +1,11 @@
 #include "app/sync/AppServer.h"
 
+#include <QFile>
 #include <QUrl>
+
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
@@ -21,6 +26,10 @@ std::optional<QByteArray> AppServer::handleMessageWithID(std::int32_t, const QBy
     if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
     SyncFacade* syncFacade = BusinessFacadeHolder::facade().syncFacade();
     if (!syncFacade) return std::nullopt;
+    // Nothing there, nothing to badge: "syncing" on a path that is gone would promise work that
+    // never comes. Without an answer the extension shows no badge.
+    struct stat info {};
+    if (::lstat(QFile::encodeName(url.toLocalFile()).constData(), &info) != 0 && errno == ENOENT) return std::nullopt;
     const QString word = badgeWord(syncFacade->itemSyncStatus(url.toLocalFile()));
     OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Sync Framework returned item status \"") + word +
                                          QStringLiteral("\" for URL \"") + QString::fromUtf8(url.toEncoded()) +

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <atomic>
 #include <chrono>
@@ -205,7 +207,10 @@ TEST_F(MessagePortServers, RegistrationRepliesWithTheSyncFolderOrNothing) {
 TEST_F(MessagePortServers, ARegistrationWhosePortNeverAcceptsLeavesTheMainThreadServing) {
     StuckPort stuck(group + QStringLiteral(".stuck00"));
     ASSERT_TRUE(stuck.isFull());
-    facade->engine.statuses = {{QStringLiteral("/srv/home/Orvella/a"), OVItemSyncStatus::synced}};
+    QTemporaryDir folder;  // a badge is only asked for what is there
+    QFile item(folder.filePath(QStringLiteral("a")));
+    ASSERT_TRUE(item.open(QIODevice::WriteOnly));
+    facade->engine.statuses = {{item.fileName(), OVItemSyncStatus::synced}};
     auto registration = MessagePort::createRemote(MessagePortProtocol::registrationPortName(group));
     ASSERT_TRUE(registration);
     for (int i = 0; i < 3; ++i)
@@ -213,7 +218,7 @@ TEST_F(MessagePortServers, ARegistrationWhosePortNeverAcceptsLeavesTheMainThread
                                             1.0, 1.0, false).result,
                   MessagePortResult::success);
     settle(50);
-    const auto badge = ask(MessagePortProtocol::badgePortName(group), "file:///srv/home/Orvella/a", 0.5);
+    const auto badge = ask(MessagePortProtocol::badgePortName(group), QUrl::fromLocalFile(item.fileName()).toEncoded(), 0.5);
     EXPECT_EQ(badge.result, MessagePortResult::success) << "a badge query is answered while registrations wait";
     EXPECT_EQ(badge.data, QByteArray("synced"));
 
@@ -295,9 +300,17 @@ TEST_F(MessagePortServers, NoPushWithoutRegisteredInstances) {
 
 TEST_F(MessagePortServers, BadgeQueriesAreAnsweredFromTheEngine) {
     FinderSyncLog log;
-    facade->engine.statuses = {{QStringLiteral("/srv/home/Orvella/a b.txt"), OVItemSyncStatus::syncing},
-                               {QStringLiteral("/srv/home/Orvella/big"), OVItemSyncStatus::selectivelyNotSynced},
-                               {QStringLiteral("/srv/home/Orvella/ro"), OVItemSyncStatus::readOnly}};
+    QTemporaryDir folder;
+    const auto item = [&](const char* name) { return folder.filePath(QString::fromUtf8(name)); };
+    const auto url = [&](const char* name) { return QUrl::fromLocalFile(item(name)).toEncoded(); };
+    for (const char* name : {"a b.txt", "big", "ro", "new"}) {
+        QFile file(item(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    facade->engine.statuses = {{item("a b.txt"), OVItemSyncStatus::syncing},
+                               {item("big"), OVItemSyncStatus::selectivelyNotSynced},
+                               {item("ro"), OVItemSyncStatus::readOnly},
+                               {item("gone"), OVItemSyncStatus::syncing}};
     struct Row {
         const char* label;
         QByteArray payload;
@@ -305,14 +318,16 @@ TEST_F(MessagePortServers, BadgeQueriesAreAnsweredFromTheEngine) {
         std::optional<QByteArray> reply;
     };
     const Row rows[] = {
-        {"encoded file URL", "file:///srv/home/Orvella/a%20b.txt", true, QByteArray("syncing")},
-        {"selectively not synced", "file:///srv/home/Orvella/big", true, QByteArray("selectivelyNotSynced")},
-        {"read only", "file:///srv/home/Orvella/ro", true, QByteArray("readOnly")},
-        {"unknown to the engine", "file:///srv/home/Orvella/new", true, QByteArray("error")},
+        {"encoded file URL", url("a b.txt"), true, QByteArray("syncing")},
+        {"selectively not synced", url("big"), true, QByteArray("selectivelyNotSynced")},
+        {"read only", url("ro"), true, QByteArray("readOnly")},
+        {"unknown to the engine", url("new"), true, QByteArray("error")},
+        // Nothing at the path: no badge, whatever the engine would say.
+        {"does not exist", url("gone"), true, std::nullopt},
         {"not a URL", "%zz", true, std::nullopt},
         {"not a file URL", "https://example.invalid/a", true, std::nullopt},
         {"empty", "", true, std::nullopt},
-        {"engine not set up", "file:///srv/home/Orvella/big", false, std::nullopt},
+        {"engine not set up", url("big"), false, std::nullopt},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
@@ -321,8 +336,8 @@ TEST_F(MessagePortServers, BadgeQueriesAreAnsweredFromTheEngine) {
         EXPECT_EQ(reply.result, MessagePortResult::success);
         EXPECT_EQ(reply.data, row.reply);
     }
-    EXPECT_TRUE(log.lines().contains(
-        QStringLiteral("Sync Framework returned item status \"syncing\" for URL \"file:///srv/home/Orvella/a%20b.txt\".")));
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("Sync Framework returned item status \"syncing\" for URL \"") +
+                                     QString::fromUtf8(url("a b.txt")) + QStringLiteral("\".")));
 }
 
 TEST_F(MessagePortServers, APortThatCannotBeCreatedIsLogged) {
