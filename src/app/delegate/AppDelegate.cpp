@@ -361,6 +361,7 @@ void AppDelegate::presentRootFolderMovedAlert() {
             });
         } else {
             self->syncController_->setUp();
+            if (SyncFacade* sync = BusinessFacadeHolder::facade().syncFacade()) sync->triggerSync();
         }
     });
 }

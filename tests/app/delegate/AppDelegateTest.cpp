@@ -21,6 +21,7 @@
 #include "app/core/UserController.h"
 #include "app/common/AppActions.h"
 #include "app/delegate/AppDelegate.h"
+#include "app/sync/SyncControllerTestSupport.h"
 #include "frameworks/business/BackupSources.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
@@ -244,16 +245,44 @@ TEST_F(AppDelegateTest, RootFolderMovedWhileSignedOutShowsNoAlert) {
     EXPECT_EQ(Alert::shownCount(), 0);
 }
 
-TEST_F(AppDelegateTest, RootFolderMovedContinueSyncSetsSyncUpAgain) {
-    LaunchRecorder recorder;
-    AppDelegate delegate(recorder.environment());
-    settle(delegate);
-    delegate.userController().setIsLoggedIn(true);
-    Alert::setResponder([](const Alert&) { return Alert::SecondButtonReturn; });
-    delegate.presentRootFolderMovedAlert();
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return delegate.syncController()->setUpCount() == 2; }));
-    EXPECT_EQ(Alert::shownCount(), 1);
-    EXPECT_TRUE(delegate.menuBarExtrasController()->isEnabled());
+TEST_F(AppDelegateTest, RootFolderMovedAlertContinuesSyncOrSignsOutAndQuits) {
+    struct Case {
+        const char* name;
+        int answer;
+        bool quits;
+    };
+    for (const Case& c : {Case{"continue", Alert::SecondButtonReturn, false}, Case{"quit", Alert::FirstButtonReturn, true}}) {
+        SCOPED_TRACE(c.name);
+        auto facade = std::make_shared<synctest::SyncTestFacade>(QStringLiteral("test.group.rootMoved.") + c.name);
+        facade->installed = true;
+        BusinessFacadeHolder::setFacadeForTesting(facade);
+        {
+            LaunchRecorder recorder;
+            AppDelegate delegate(recorder.environment());
+            settle(delegate);
+            // Set only where no set-up follows: a set-up of an unprepared sync folder asks otherwise.
+            facade->settings()->setIsAlreadyLaunched(c.quits);
+            delegate.userController().setIsLoggedIn(true);
+            const int setUps = delegate.syncController()->setUpCount();
+            Alert::setResponder([&](const Alert&) { return c.answer; });
+            delegate.presentRootFolderMovedAlert();
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+                return Application::shared().isTerminated() || facade->engine.triggerCount > 0;
+            }));
+            EXPECT_EQ(Alert::shownCount(), 1);
+            EXPECT_EQ(Application::shared().isTerminated(), c.quits);
+            EXPECT_EQ(facade->logoutCalls, c.quits ? 1 : 0);
+            EXPECT_FALSE(facade->lastLogoutReset);
+            // Quitting signs out for good: the next start begins with onboarding.
+            EXPECT_FALSE(facade->settings()->isAlreadyLaunched());
+            EXPECT_EQ(delegate.syncController()->setUpCount(), setUps + (c.quits ? 0 : 1));
+            EXPECT_EQ(facade->engine.triggerCount, c.quits ? 0 : 1);
+            EXPECT_FALSE(delegate.userController().isLogoutInProgress());
+            EXPECT_EQ(delegate.menuBarExtrasController()->isEnabled(), !c.quits);
+        }
+        Application::shared().resetTermination();
+        BusinessFacadeHolder::setFacadeForTesting(nullptr);
+    }
 }
 
 TEST_F(AppDelegateTest, QuitWhileRestoringAsksAndQuitsOnlyOnQuit) {
