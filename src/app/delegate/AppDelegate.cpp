@@ -375,7 +375,11 @@ void AppDelegate::onboardingWindowControllerDidFinishSignIn(OnboardingWindowCont
                                                            const std::optional<AppError>& error) {
     OVLOG_INFO(AppLog::gui(), QStringLiteral("Did user finish sign in during onboarding? ") +
                                   (didFinish ? QStringLiteral("true") : QStringLiteral("false")));
-    if (error) handleSignInError(*error);
+    if (error) {
+        // The page never hands the password on, so it cannot reach the log.
+        OVLOG_WARNING(AppLog::gui(), QStringLiteral("Sign-in failed: ") + error->textualDescription());
+        handleSignInError(*error);
+    }
     subscribeWholeRemoteTree();
     syncExtensionController_->disableExtension();
     settingsController_->removeBackupDefaults();
@@ -397,10 +401,15 @@ void AppDelegate::handleSignInError(const AppError& error) {
         Workspace::openUrlText(LocalizationController().obBvNoLongerAuthorizedURL());
         return;
     }
-    // A wrong password keeps the user on the sign-in page, freshly reloaded.
-    if (wrapsApiError && *business->apiError == APIError::notAuthorized && onboardingWindowController_)
-        onboardingWindowController_->reloadCurrentPage();
-    presentError(error);
+    // An account that may not use the application: the reload clears the page's own message, so
+    // the alert alone tells it.
+    if (wrapsApiError && *business->apiError == APIError::notAuthorized) {
+        if (onboardingWindowController_) onboardingWindowController_->reloadCurrentPage();
+        presentError(error);
+        return;
+    }
+    // Every other failure is already written on the sign-in page; a second, generic alert would
+    // contradict it.
 }
 
 void AppDelegate::onboardingDidFinishFirstLaunch() {

@@ -26,6 +26,7 @@
 #include "app/selectivesync/StoreController.h"
 #include "app/shell/doctor/ConnectionDoctorWindowController.h"
 #include "app/shell/menubar/MenuBarExtrasController.h"
+#include "app/shell/onboarding/OnboardingWindowController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
 #include "app/shell/update/SparkleUpdaterController.h"
 #include "app/sync/SyncController.h"
@@ -282,6 +283,40 @@ TEST_F(AppDelegateTest, RootFolderMovedAlertContinuesSyncOrSignsOutAndQuits) {
         }
         Application::shared().resetTermination();
         BusinessFacadeHolder::setFacadeForTesting(nullptr);
+    }
+}
+
+// The sign-in page writes its own message; a second, different text in an alert would contradict it.
+TEST_F(AppDelegateTest, AFailedSignInIsToldOnceAndLogged) {
+    struct Case {
+        const char* name;
+        BusinessError error;
+        int alerts;
+    };
+    const Case cases[] = {
+        {"wrongPassword", BusinessError::api(APIError::unauthorized, "The user name or password is incorrect."), 0},
+        {"passwordTooShort", BusinessError::api(APIError::unprocessableEntity, "The password is too short."), 0},
+        {"noConnection", BusinessError::make(BusinessError::Kind::noConnection), 0},
+        {"accountMayNotUseTheApp", BusinessError::api(APIError::notAuthorized), 1},
+    };
+    LaunchRecorder recorder;
+    AppDelegate delegate(recorder.environment());
+    settle(delegate);
+    OnboardingWindowController onboarding(&delegate);
+    Alert::setResponder([](const Alert&) { return Alert::FirstButtonReturn; });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Alert::clearShownAlerts();
+        QStringList warnings;
+        const auto sink = Logger::addSink([&](const LogEntry& e) {
+            if (e.level == LogLevel::warning && e.message.startsWith(QStringLiteral("Sign-in failed"))) warnings << e.message;
+        });
+        delegate.onboardingWindowControllerDidFinishSignIn(onboarding, false, AppError(c.error));
+        TestEnvironment::waitUntil([] { return false; }, 20);
+        Logger::flush();
+        Logger::removeSink(sink);
+        EXPECT_EQ(Alert::shownCount(), c.alerts);
+        EXPECT_EQ(warnings.size(), 1);
     }
 }
 
