@@ -99,20 +99,50 @@ QWidget* SyncRootSelectionViewController::hostWindow() const {
 
 // --- The folder check ---
 
-QString SyncRootSelectionViewController::fileSystemType(const QString& path) {
+MountTable::Mount SyncRootSelectionViewController::mountOf(const QString& path) {
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (canonical.isEmpty()) return {};
-    QString bestMount;
-    QString bestType;
+    MountTable::Mount best;
     for (const MountTable::Mount& mount : MountTable::read()) {
         if (!SyncFolderPaths::isInside(canonical, mount.mountPoint)) continue;
         // Later lines of the same mount point are mounted over earlier ones.
-        if (mount.mountPoint.size() >= bestMount.size()) {
-            bestMount = mount.mountPoint;
-            bestType = mount.type;
-        }
+        if (mount.mountPoint.size() >= best.mountPoint.size()) best = mount;
     }
-    return bestType;
+    return best;
+}
+
+QString SyncRootSelectionViewController::fileSystemType(const QString& path) { return mountOf(path).type; }
+
+bool SyncRootSelectionViewController::isSystemLocation(const QString& canonicalPath, const MountTable::Mount& mount,
+                                                       const QString& homePath) {
+    static const QStringList pseudoFileSystems = {
+        QStringLiteral("proc"),      QStringLiteral("sysfs"),       QStringLiteral("devtmpfs"),
+        QStringLiteral("devpts"),    QStringLiteral("cgroup"),      QStringLiteral("cgroup2"),
+        QStringLiteral("debugfs"),   QStringLiteral("tracefs"),     QStringLiteral("securityfs"),
+        QStringLiteral("pstore"),    QStringLiteral("bpf"),         QStringLiteral("configfs"),
+        QStringLiteral("fusectl"),   QStringLiteral("mqueue"),      QStringLiteral("hugetlbfs"),
+        QStringLiteral("autofs"),    QStringLiteral("binfmt_misc"), QStringLiteral("efivarfs"),
+        QStringLiteral("rpc_pipefs"), QStringLiteral("nsfs"),       QStringLiteral("selinuxfs"),
+        QStringLiteral("nfsd")};
+    static const QStringList systemFolders = {
+        QStringLiteral("/proc"),  QStringLiteral("/sys"),   QStringLiteral("/dev"),   QStringLiteral("/etc"),
+        QStringLiteral("/usr"),   QStringLiteral("/bin"),   QStringLiteral("/sbin"),  QStringLiteral("/boot"),
+        QStringLiteral("/lib"),   QStringLiteral("/lib32"), QStringLiteral("/lib64"), QStringLiteral("/libx32"),
+        QStringLiteral("/var"),   QStringLiteral("/run"),   QStringLiteral("/snap"),  QStringLiteral("/lost+found")};
+    if (pseudoFileSystems.contains(mount.type)) return true;
+    const QString path = QDir::cleanPath(canonicalPath);
+    if (path == QLatin1String("/")) return true;
+    // Fedora's atomic desktops keep homes in /var/home: the user's own folder wins.
+    const QString home = QDir::cleanPath(homePath);
+    if (!home.isEmpty() && home != QLatin1String("/") && SyncFolderPaths::isInside(path, home)) return false;
+    for (const QString& folder : systemFolders) {
+        if (!SyncFolderPaths::isInside(path, folder)) continue;
+        // A disk of its own mounted below (/run/media/<user>/<disk>) is the user's.
+        const bool ownVolumeBelow = !mount.mountPoint.isEmpty() && mount.mountPoint != folder &&
+                                    SyncFolderPaths::isInside(mount.mountPoint, folder);
+        return !ownVolumeBelow;
+    }
+    return false;
 }
 
 bool SyncRootSelectionViewController::isNetworkFileSystem(const QString& type) {
@@ -144,7 +174,10 @@ SyncRootSelectionViewController::readFolderResourceValues(const QString& folder)
     FolderResourceValues values;
     // access() also answers a read-only mount, which permission bits do not show.
     values.isWritable = ::access(native.constData(), W_OK) == 0;
-    const QString type = fileSystemType(folder);
+    const MountTable::Mount mount = mountOf(folder);
+    const QString& type = mount.type;
+    values.isSystemLocation = isSystemLocation(QFileInfo(folder).canonicalFilePath(), mount,
+                                               QFileInfo(QDir::homePath()).canonicalFilePath());
     if (!type.isEmpty()) {
         values.volumeIsLocal = !isNetworkFileSystem(type);
         values.volumeSupportsPersistentIDs = hasPersistentFileIdentifiers(type);
@@ -166,6 +199,8 @@ SyncRootSelectionViewController::RootDirectoryCheck SyncRootSelectionViewControl
     const auto& values = std::get<FolderResourceValues>(read);
     const auto refuse = [](RootDirectorySelectionError error) { return RootDirectoryCheck{error, std::nullopt}; };
 
+    // First: as root even /proc and / are writable, and the reason to refuse is the place itself.
+    if (values.isSystemLocation.value_or(false)) return refuse(RootDirectorySelectionError::systemLocation);
     if (!values.isWritable.value_or(false)) return refuse(RootDirectorySelectionError::notWritable);
     if (!values.volumeIsLocal.value_or(false)) return refuse(RootDirectorySelectionError::volumeNotLocal);
     if (!values.volumeSupportsPersistentIDs.value_or(false)) return refuse(RootDirectorySelectionError::incompatibleVolume);
@@ -185,6 +220,7 @@ QString SyncRootSelectionViewController::errorName(RootDirectorySelectionError e
     case RootDirectorySelectionError::anotherUserOwns: return QStringLiteral("anotherUserOwns");
     case RootDirectorySelectionError::childOfAnotherRootFolder: return QStringLiteral("childOfAnotherRootFolder");
     case RootDirectorySelectionError::notWritable: return QStringLiteral("notWritable");
+    case RootDirectorySelectionError::systemLocation: return QStringLiteral("systemLocation");
     }
     return {};
 }
@@ -214,6 +250,10 @@ void SyncRootSelectionViewController::showRootDirectoryError(RootDirectorySelect
     case RootDirectorySelectionError::notWritable:
         message = l10n_.syAlertRootFolderNotWritableMessage();
         informative = l10n_.syAlertRootFolderNotWritableInformative();
+        break;
+    case RootDirectorySelectionError::systemLocation:
+        message = l10n_.syAlertRootFolderSystemLocationMessage();
+        informative = l10n_.syAlertRootFolderSystemLocationInformative();
         break;
     }
     auto alert = std::make_shared<Alert>();

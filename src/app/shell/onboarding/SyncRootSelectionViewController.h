@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "app/common/LocalizationController.h"
+#include "platform/foundation/MountTable.h"
 #include "app/shell/onboarding/InfoViewController.h"
 #include "app/sync/FileController.h"
 
@@ -29,6 +30,7 @@ public:
         anotherUserOwns,
         childOfAnotherRootFolder,
         notWritable,
+        systemLocation,
     };
 
     // What the check reads of a folder and its volume; an absent value counts as false.
@@ -39,6 +41,7 @@ public:
         std::optional<bool> volumeIsEjectable;
         std::optional<bool> volumeIsLocal;
         std::optional<bool> isUbiquitousItem;
+        std::optional<bool> isSystemLocation;
     };
     // The values, or why they cannot be read.
     using FolderResourceReader = std::function<std::variant<FolderResourceValues, QString>(const QString& folder)>;
@@ -86,6 +89,12 @@ public:
     static std::variant<FolderResourceValues, QString> readFolderResourceValues(const QString& folder);
     // The file-system type of the mount holding `path` (from the process's mount table); empty when unknown.
     static QString fileSystemType(const QString& path);
+    // The mount holding `path`; empty fields when unknown.
+    static MountTable::Mount mountOf(const QString& path);
+    // A file system the kernel makes up (proc, sysfs, cgroup, ...), the root folder, or a folder of
+    // the operating system's own ("/usr", "/etc", ...) on the same volume as that folder: nothing
+    // the user's files belong in. A folder inside `homePath` is the user's, wherever home lies.
+    static bool isSystemLocation(const QString& canonicalPath, const MountTable::Mount& mount, const QString& homePath);
     static bool isNetworkFileSystem(const QString& type);
     static bool hasPersistentFileIdentifiers(const QString& type);
 

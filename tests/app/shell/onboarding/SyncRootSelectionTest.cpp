@@ -134,6 +134,59 @@ TEST(SyncRootVolumeTest, FileSystemTypesAreToldApart) {
     }
 }
 
+// The user's files must never land where the system keeps its own, nor in a made-up file system
+// whose "files" vanish or are the kernel's settings.
+TEST(SyncRootVolumeTest, SystemLocationsAreRefusedAndTheUsersOwnAreNot) {
+    struct Row {
+        const char* path;
+        const char* mountPoint;
+        const char* type;
+        const char* home;
+        bool system;
+    };
+    const Row rows[] = {
+        {"/proc", "/proc", "proc", "/home/ann", true},
+        {"/proc/self/cwd", "/proc", "proc", "/home/ann", true},
+        {"/sys/kernel", "/sys", "sysfs", "/home/ann", true},
+        {"/sys/fs/cgroup", "/sys/fs/cgroup", "cgroup2", "/home/ann", true},
+        {"/home/ann/dev", "/home", "devtmpfs", "/home/ann", true},  // a pseudo file system anywhere
+        {"/", "/", "ext4", "/home/ann", true},
+        {"/", "/", "ext4", "/", true},
+        {"/usr/share", "/", "ext4", "/home/ann", true},
+        {"/etc", "/", "ext4", "/home/ann", true},
+        {"/lib64", "/", "ext4", "/home/ann", true},
+        {"/var/lib/x", "/var", "xfs", "/home/ann", true},
+        {"/run/user/1000", "/run/user/1000", "tmpfs", "/home/ann", false},  // a volume of its own below
+        {"/run", "/run", "tmpfs", "/home/ann", true},
+        {"/run/media/ann/USB", "/run/media/ann/USB", "exfat", "/home/ann", false},
+        {"/var/home/ann/Documents", "/var", "btrfs", "/var/home/ann", false},
+        {"/home/ann", "/", "ext4", "/home/ann", false},
+        {"/usrdata", "/", "ext4", "/home/ann", false},  // whole path components only
+        {"/srv/files", "/", "ext4", "/home/ann", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.path) + " on " + row.type);
+        EXPECT_EQ(SyncRootSelectionViewController::isSystemLocation(row.path, {row.mountPoint, row.type, {}}, row.home),
+                  row.system);
+    }
+}
+
+TEST_F(OnboardingFixture, ASystemLocationIsRefusedBeforeAnythingElse) {
+    SyncRootSelectionViewController::setFolderResourceReaderForTesting([](const QString&) {
+        SyncRootSelectionViewController::FolderResourceValues values;
+        values.isWritable = true;  // as root
+        values.volumeIsLocal = true;
+        values.volumeSupportsPersistentIDs = true;
+        values.isSystemLocation = true;
+        return std::variant<SyncRootSelectionViewController::FolderResourceValues, QString>(values);
+    });
+    SyncRootSelectionViewController page(metadata);
+    EXPECT_EQ(page.checkRootDirectory(temp.path()).refusal, Error::systemLocation);
+    SyncRootSelectionViewController::setFolderResourceReaderForTesting(nullptr);
+    // The real reader: /proc is refused whoever runs this.
+    EXPECT_EQ(page.checkRootDirectory(QStringLiteral("/proc")).refusal, Error::systemLocation);
+}
+
 // --- Alerts ---
 
 TEST_F(OnboardingFixture, EachRefusalHasItsOwnAlertAndTheChooserFollows) {
@@ -147,6 +200,7 @@ TEST_F(OnboardingFixture, EachRefusalHasItsOwnAlertAndTheChooserFollows) {
         {Error::childOfAnotherRootFolder, t.syAlertRootFolderIsChildOfAnotherRootFolderMessage(),
          t.syAlertRootFolderIsChildOfAnotherRootFolderInformative()},
         {Error::notWritable, t.syAlertRootFolderNotWritableMessage(), t.syAlertRootFolderNotWritableInformative()},
+        {Error::systemLocation, t.syAlertRootFolderSystemLocationMessage(), t.syAlertRootFolderSystemLocationInformative()},
     };
     QStringList messages;
     for (const auto& [error, message, informative] : rows) {
