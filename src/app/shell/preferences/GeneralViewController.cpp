@@ -345,6 +345,9 @@ void GeneralViewController::refreshAccount() {
             if (value.typeId() == QMetaType::QString) name = value.toString();
         }
         if (name.isEmpty()) name = localizationController_.geLabelUserName().arg(user->name());
+    } else {
+        // A blank line reads as "still loading"; nobody is signed in.
+        name = localizationController_.mbMenuItemSignedOut();
     }
     accountLabel_->setText(name);
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "app/core/UserController.h"
+#include "app/sync/ObjCSyncError.h"
 #include "app/selectivesync/SelectiveSyncViewController.h"
 #include "app/sync/SyncController.h"
 #include "platform/appkit/Storyboard.h"
@@ -63,6 +64,10 @@ QWidget* SyncViewController::loadView() {
     statusLabel_ = new QLabel(view);
     statusLabel_->setWordWrap(true);
     layout->addWidget(statusLabel_);
+    latestErrorLabel_ = new QLabel(view);
+    latestErrorLabel_->setWordWrap(true);
+    latestErrorLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(latestErrorLabel_);
     selectiveSyncButton_ = new QPushButton(localizationController_.ssButtonSelectFoldersToSync(), view);
     connect(selectiveSyncButton_, &QPushButton::clicked, this, [this] { showSelectiveSync(selectiveSyncButton_); });
     layout->addWidget(selectiveSyncButton_, 0, Qt::AlignLeft);
@@ -97,6 +102,24 @@ void SyncViewController::refresh() {
     if (!selectiveSyncButton_) return;
     const bool signedIn = userController_ && userController_->isLoggedIn();
     selectiveSyncButton_->setEnabled(signedIn && reachability_->isConnected());
-    statusLabel_->setText(syncController_ ? syncController_->syncStatusDescription() : QString());
+    // The engine's last word outlives the session: signed out, nothing is "up to date".
+    if (!signedIn) statusLabel_->setText(localizationController_.mbMenuItemSignedOut());
+    else statusLabel_->setText(syncController_ ? syncController_->syncStatusDescription() : QString());
     statusLabel_->setVisible(!statusLabel_->text().isEmpty());
+    const auto errors = signedIn && syncController_ ? syncController_->syncErrors() : std::nullopt;
+    latestErrorLabel_->setText(errors ? latestErrorText(*errors, localizationController_) : QString());
+    latestErrorLabel_->setVisible(!latestErrorLabel_->text().isEmpty());
+}
+
+QString SyncViewController::latestErrorText(const std::vector<std::shared_ptr<ObjCSyncError>>& errors,
+                                            const LocalizationController& texts) {
+    std::shared_ptr<ObjCSyncError> latest;
+    for (const auto& error : errors) {
+        if (error && (!latest || error->date() >= latest->date())) latest = error;
+    }
+    if (!latest) return {};
+    QString what = latest->errorDescription().value_or(QString());
+    if (const auto path = latest->rootRelativePath(); path && !path->isEmpty())
+        what = what.isEmpty() ? *path : *path + QStringLiteral(": ") + what;
+    return what.isEmpty() ? QString() : texts.ssLabelLatestError().arg(what);
 }

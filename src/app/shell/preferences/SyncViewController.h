@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 #include "app/common/LocalizationController.h"
 #include "app/core/ReachabilityController.h"
@@ -48,6 +49,10 @@ public:
 
     QPushButton* selectiveSyncButton() const { return selectiveSyncButton_; }
     QLabel* statusLabel() const { return statusLabel_; }
+    QLabel* latestErrorLabel() const { return latestErrorLabel_; }
+    // "Latest problem: <path>: <reason>" for the newest error; empty without errors.
+    static QString latestErrorText(const std::vector<std::shared_ptr<ObjCSyncError>>& errors,
+                                   const LocalizationController& texts);
 
 signals:
     void userControllerChanged();
@@ -70,5 +75,6 @@ private:
     QPointer<SelectiveSyncViewController> sheet_;
 
     QLabel* statusLabel_ = nullptr;
+    QLabel* latestErrorLabel_ = nullptr;
     QPushButton* selectiveSyncButton_ = nullptr;
 };

@@ -71,6 +71,8 @@ TEST_P(AccountButtonTest, TitleFollowsTheUserAndTheButtonWaitsForASignOut) {
     pane->view();
     EXPECT_EQ(pane->accountButton()->text(), c.signedIn ? texts.geButtonSignOut() : texts.geButtonSignIn());
     EXPECT_EQ(pane->accountLabel()->text().contains(QStringLiteral("anna")), c.signedIn);
+    // Signed out, the line says so rather than stay blank.
+    EXPECT_EQ(pane->accountLabel()->text() == texts.mbMenuItemSignedOut(), !c.signedIn);
     EXPECT_EQ(pane->accountButton()->isEnabled(), c.enabled);
 }
 

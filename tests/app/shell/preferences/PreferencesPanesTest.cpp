@@ -21,6 +21,7 @@
 #include "app/shell/preferences/PreferencesSoftwareUpdatePane.h"
 #include "app/shell/preferences/PreferencesTabViewController.h"
 #include "app/shell/preferences/SyncViewController.h"
+#include "app/sync/ObjCSyncError.h"
 #include "app/sync/SyncController.h"
 #include "support/TestEnvironment.h"
 
@@ -89,6 +90,37 @@ TEST_F(PanesTest, SyncPaneOpensTheSheetOnlySignedInAndOnline) {
     first->dismiss(nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(pane.presentedSheet());  // a dismissed sheet goes away
+}
+
+// Signed out, the engine's last word ("Up to date") is stale: the pane must not promise it.
+TEST_F(PanesTest, SyncPaneSaysNotSignedInAndTheNewestProblem) {
+    QuotaController quota;
+    ReachabilityController reachability;
+    SyncController sync(nullptr, quota, users, reachability);
+    sync.syncStatusChanged(SyncStatus::of(SyncStatus::Kind::upToDate));
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !sync.syncStatusDescription().isEmpty(); }));
+    for (const bool signedIn : {true, false}) {
+        SCOPED_TRACE(signedIn);
+        users.setIsLoggedIn(signedIn);
+        SyncViewController pane;
+        pane.setSyncController(&sync);
+        pane.setUserController(&users);
+        pane.view();
+        EXPECT_EQ(pane.statusLabel()->text(), signedIn ? sync.syncStatusDescription() : texts.mbMenuItemSignedOut());
+        if (!signedIn) grab(pane.view(), QStringLiteral("sync-signed-out"));
+    }
+
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const std::vector<std::shared_ptr<ObjCSyncError>> errors{
+        std::make_shared<ObjCSyncError>(SyncErrorInfo{now.addSecs(-60), QStringLiteral("old.txt"),
+                                                      SyncError{SyncError::Kind::itemIsUnreadable, 0}}),
+        std::make_shared<ObjCSyncError>(SyncErrorInfo{now, QStringLiteral("bad\uFFFD.txt"),
+                                                      SyncError{SyncError::Kind::invalidItemName, 0}}),
+        std::make_shared<ObjCSyncError>(SyncErrorInfo{now.addSecs(-30), std::nullopt,
+                                                      SyncError{SyncError::Kind::setupFailure, 0}})};
+    EXPECT_EQ(SyncViewController::latestErrorText(errors, texts),
+              texts.ssLabelLatestError().arg(QStringLiteral("bad\uFFFD.txt: ") + texts.erSynInvalidItemNameDescription()));
+    EXPECT_EQ(SyncViewController::latestErrorText({}, texts), QString());
 }
 
 TEST_F(PanesTest, AutoImportPaneChangesNothingButOpensHelp) {
