@@ -156,7 +156,8 @@ void SUUpdater::check(bool userInitiated) {
     UpdateTransfer::fetchData(url, maximumFeedSize, [self, userInitiated](UpdateTransfer::DataResult result) {
         if (!self) return;
         if (!result.data) {
-            self->fail(result.error, userInitiated);
+            if (result.unreachable) self->failUnreachable(result.error, userInitiated);
+            else self->fail(result.error, userInitiated);
             return;
         }
         self->handleFeed(*result.data, userInitiated);
@@ -264,11 +265,28 @@ void SUUpdater::fail(const QString& error, bool userInitiated) {
         alert.setAlertStyle(Alert::Style::warning);
         alert.setMessageText(text("SUUpdateErrorTitle", "Update Error!"));
         alert.setInformativeText(error);
-        alert.addButton(text("SUCancelUpdate", "Cancel Update"));
+        // Nothing is left running to cancel: the failure has ended the update.
+        alert.addButton(text("SUOK", "OK"));
         Application::shared().activate(true);
         alert.runModal();
     }
     finish(Outcome::failed, error);
+}
+
+void SUUpdater::failUnreachable(const QString& error, bool userInitiated) {
+    // Being offline is an everyday state, not a fault of the program.
+    OVLOG_WARNING(AppLog::flow(), QStringLiteral("The update server could not be reached: ") + error);
+    if (userInitiated) {
+        Alert alert;
+        alert.setAlertStyle(Alert::Style::informational);
+        alert.setMessageText(text("SUServerUnreachableTitle", "The update server could not be reached."));
+        alert.setInformativeText(text("SUServerUnreachableInformative",
+                                      "Check your internet connection, then check for updates again."));
+        alert.addButton(text("SUOK", "OK"));
+        Application::shared().activate(true);
+        alert.runModal();
+    }
+    finish(Outcome::unreachable, error);
 }
 
 void SUUpdater::finish(Outcome outcome, const QString& error) {

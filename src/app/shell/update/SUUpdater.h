@@ -28,7 +28,7 @@ class SUUpdater : public QObject {
     Q_OBJECT
 
 public:
-    enum class Outcome { upToDate, updateOffered, updateSkipped, updateDownloaded, failed, cancelled };
+    enum class Outcome { upToDate, updateOffered, updateSkipped, updateDownloaded, failed, cancelled, unreachable };
     Q_ENUM(Outcome)
 
     // Sparkle's own defaults for the check interval: at least an hour between checks.
@@ -86,6 +86,8 @@ private:
     void download(const AppcastItem& item);
     void finish(Outcome outcome, const QString& error = {});
     void fail(const QString& error, bool userInitiated);
+    // The feed could not even be asked for (offline, unknown host): told plainly, logged as a warning.
+    void failUnreachable(const QString& error, bool userInitiated);
     void scheduleNextCheck();
 
     UserDefaults& defaults_;

@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -108,7 +110,15 @@ void SoftwareUpdateViewController::loadView() {
     auto* checkNow = new QPushButton(texts.suButtonCheckNow());
     checkNow->setObjectName(QStringLiteral("checkNow"));
     connect(checkNow, &QPushButton::clicked, updaterWrapper_, [this] { updaterWrapper_->checkForUpdates(this); });
-    gridView_->addRow({new QLabel(texts.suLabelLastCheckForUpdates()), checkNow});
+    auto* lastChecked = new QWidget;
+    auto* lastCheckedLayout = new QHBoxLayout(lastChecked);
+    lastCheckedLayout->setContentsMargins(0, 0, 0, 0);
+    lastCheckedLabel_ = new QLabel;
+    lastCheckedLabel_->setObjectName(QStringLiteral("lastChecked"));
+    lastCheckedLayout->addWidget(lastCheckedLabel_, 1);
+    lastCheckedLayout->addWidget(checkNow);
+    gridView_->addRow({new QLabel(texts.suLabelLastCheckForUpdates()), lastChecked});
+    refreshLastChecked();
 
     alternativeUpdateEnableButton_ = new QCheckBox;
     alternativeUpdateEnableButton_->setObjectName(QStringLiteral("alternativeUpdateEnableButton"));
@@ -127,6 +137,10 @@ void SoftwareUpdateViewController::viewDidLoad() {
 
 void SoftwareUpdateViewController::viewWillAppear() {
     view();
+    QObject::disconnect(checkObservation_);
+    if (SUUpdater* updater = SUUpdater::sharedUpdater())
+        checkObservation_ = connect(updater, &SUUpdater::checkFinished, this, [this] { refreshLastChecked(); });
+    refreshLastChecked();
     if (!flagMonitor_) flagMonitor_ = new FlagMonitor(this);
     alternativeUpdateEnableButton_->setText(localizationController_.suTestUpdateChannelEnableLabel());
     if (sparkleController_ && sparkleController_->canUseAlternativeUpdateURL()) {
@@ -141,6 +155,19 @@ void SoftwareUpdateViewController::viewWillAppear() {
         alternativeUpdateEnableButton_->setChecked(false);
         shouldReactToKeyModifiers_ = true;
     }
+}
+
+void SoftwareUpdateViewController::refreshLastChecked() {
+    if (!lastCheckedLabel_) return;
+    SUUpdater* updater = SUUpdater::sharedUpdater();
+    lastCheckedLabel_->setText(lastCheckedText(updater ? updater->lastUpdateCheckDate() : std::nullopt,
+                                               localizationController_));
+}
+
+QString SoftwareUpdateViewController::lastCheckedText(const std::optional<QDateTime>& date,
+                                                      const LocalizationController& texts) {
+    if (!date || !date->isValid()) return texts.suLabelNeverChecked();
+    return QLocale().toString(date->toLocalTime(), QLocale::ShortFormat);
 }
 
 void SoftwareUpdateViewController::viewWillDisappear() {

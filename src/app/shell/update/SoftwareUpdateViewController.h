@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QPointer>
 
 #include <cstdint>
+#include <optional>
 
 #include "app/common/LocalizationController.h"
 #include "app/shell/update/SparkleUpdaterController.h"
 
+class QLabel;
 class GridView;
 class QCheckBox;
 class QWidget;
@@ -45,6 +48,9 @@ public:
     bool shouldReactToKeyModifiers() const { return shouldReactToKeyModifiers_; }
     bool hasFlagMonitor() const { return flagMonitor_ != nullptr; }
     SUUpdaterWrapper* updaterWrapper() const { return updaterWrapper_; }
+    QLabel* lastCheckedLabel() const { return lastCheckedLabel_; }
+    // When the updater last looked, in the user's locale; "Never" before the first check.
+    static QString lastCheckedText(const std::optional<QDateTime>& date, const LocalizationController& texts);
 
     // Set by the preferences window.
     SparkleUpdaterController* sparkleController() const { return sparkleController_; }
@@ -68,6 +74,7 @@ protected:
 
 private:
     void loadView();
+    void refreshLastChecked();
 
     QPointer<QWidget> view_;
     GridView* gridView_ = nullptr;
@@ -75,6 +82,8 @@ private:
     QWidget* separatorCell_ = nullptr;
     int alternativeUpdateRow_ = -1;
     QCheckBox* alternativeUpdateEnableButton_ = nullptr;
+    QLabel* lastCheckedLabel_ = nullptr;
+    QMetaObject::Connection checkObservation_;
     bool shouldReactToKeyModifiers_ = true;
     QPointer<SparkleUpdaterController> sparkleController_;
     LocalizationController localizationController_;

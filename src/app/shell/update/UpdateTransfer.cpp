@@ -109,10 +109,29 @@ void fetchData(const QUrl& url, std::int64_t maxBytes, std::function<void(DataRe
         reply->deleteLater();
         DataResult result;
         if (*tooLarge) result.error = QStringLiteral("The feed is larger than %1 bytes.").arg(maxBytes);
-        else if (reply->error() != QNetworkReply::NoError) result.error = reply->errorString();
-        else result.data = *buffer + reply->readAll();
+        else if (reply->error() != QNetworkReply::NoError) {
+            result.error = reply->errorString();
+            result.unreachable = isUnreachable(reply->error());
+        } else {
+            result.data = *buffer + reply->readAll();
+        }
         completion(result);
     });
+}
+
+bool isUnreachable(QNetworkReply::NetworkError error) {
+    switch (error) {
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyTimeoutError: return true;
+    default: return false;
+    }
 }
 
 void downloadArchive(const QUrl& url, const QString& destinationPath, std::int64_t expectedLength,

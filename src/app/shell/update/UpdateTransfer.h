@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
 #include <QString>
 #include <QUrl>
 
@@ -16,7 +17,13 @@ namespace UpdateTransfer {
 struct DataResult {
     std::optional<QByteArray> data;
     QString error;  // set when there is no data
+    // The server could not be reached at all (no network, name unknown, refused, timed out):
+    // nothing is wrong with the feed or the program.
+    bool unreachable = false;
 };
+
+// Whether a network failure means the server was not reached.
+bool isUnreachable(QNetworkReply::NetworkError error);
 
 struct FileResult {
     std::optional<QString> path;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTcpServer>
+
+#include <mutex>
 
 #include "app/shell/controls/GridView.h"
 #include "app/shell/update/Appcast.h"
@@ -14,6 +17,8 @@
 #include "app/shell/update/SoftwareUpdateViewController.h"
 #include "app/shell/update/SparkleUpdaterController.h"
 #include "app/shell/update/VersionComparator.h"
+#include "app/common/LocalizationController.h"
+#include "frameworks/logger/Logger.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Workspace.h"
 #include "platform/foundation/Bundle.h"
@@ -394,6 +399,51 @@ TEST(SUUpdaterTest, MissingFeedAndAutomaticChecksOff) {
     EXPECT_FALSE(updater.updateInProgress());
     EXPECT_EQ(alerts, 1);
     Alert::setResponder(nullptr);
+}
+
+// Offline is an everyday state: the user is told so in plain words (not a raw network error with a
+// button to cancel nothing), the log gets a warning rather than an ERROR on every start, and the
+// pane says when the updater last looked.
+TEST(SUUpdaterTest, AnUnreachableServerIsToldPlainlyAndLoggedAsAWarning) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    LocalizationController texts;
+    for (const bool userInitiated : {true, false}) {
+        SCOPED_TRACE(userInitiated ? "check now" : "in the background");
+        UserDefaults defaults(QStringLiteral("test.updates.%1").arg(++defaultsCounter));
+        SUUpdater updater(defaults);
+        FixedFeed delegate;
+        delegate.url = QStringLiteral("http://127.0.0.1:%1/appcast.xml").arg(port);
+        updater.setDelegate(&delegate);
+        std::mutex mutex;
+        QList<LogLevel> levels;
+        const auto sink = Logger::addSink([&](const LogEntry& e) {
+            std::lock_guard lock(mutex);
+            if (e.message.contains(QStringLiteral("update"), Qt::CaseInsensitive) && e.level >= LogLevel::warning)
+                levels << e.level;
+        });
+        QList<Alert> alerts;
+        Alert::setResponder([&](const Alert& alert) { return alerts << alert, Alert::FirstButtonReturn; });
+        EXPECT_EQ(SoftwareUpdateViewController::lastCheckedText(updater.lastUpdateCheckDate(), texts),
+                  texts.suLabelNeverChecked());
+        if (userInitiated) updater.checkForUpdates();
+        else updater.checkForUpdatesInBackground();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !updater.updateInProgress(); }, 5000));
+        Logger::flush();
+        Logger::removeSink(sink);
+        Alert::setResponder(nullptr);
+        EXPECT_EQ(updater.lastOutcome(), SUUpdater::Outcome::unreachable);
+        EXPECT_EQ(levels, QList<LogLevel>{LogLevel::warning});
+        ASSERT_EQ(alerts.size(), userInitiated ? 1 : 0);
+        if (userInitiated) {
+            EXPECT_EQ(alerts[0].messageText(), QStringLiteral("The update server could not be reached."));
+            EXPECT_EQ(alerts[0].buttonTitles(), QStringList{QStringLiteral("OK")});
+        }
+        EXPECT_NE(SoftwareUpdateViewController::lastCheckedText(updater.lastUpdateCheckDate(), texts),
+                  texts.suLabelNeverChecked());
+    }
 }
 
 // ---- the pane ----
