@@ -128,10 +128,21 @@ void AppDelegate::registerActions() {
         if (d.backupController_) showSkipBackupAlert(d.backupController_.get());
     });
     add(A::createErrorReport, [](AppDelegate& d) { createErrorReport(d.syncDataDirectoryURL()); });
+    // A desktop without a file manager or a browser opens nothing: a click must not go unanswered.
+    Workspace::setFailureHandler([](const QUrl& url) {
+        LocalizationController texts;
+        Alert alert;
+        alert.setMessageText(texts.appAlertCannotOpenMessage().arg(url.isLocalFile() ? url.toLocalFile()
+                                                                                     : url.toDisplayString()));
+        alert.setInformativeText(url.isLocalFile() ? texts.appAlertCannotOpenFileInformative()
+                                                   : texts.appAlertCannotOpenLinkInformative());
+        alert.runModal();
+    });
 }
 
 void AppDelegate::unregisterActions() {
     for (const QString& name : AppAction::all()) Application::shared().unregisterAction(name);
+    Workspace::setFailureHandler(nullptr);
 }
 
 void AppDelegate::closeOnboardingWindow() {

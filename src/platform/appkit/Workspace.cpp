@@ -7,16 +7,59 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <mutex>
+#include <thread>
+
+#include "platform/foundation/MainQueue.h"
 
 namespace {
 
 std::mutex openerMutex;
 std::function<bool(const QUrl&)> openerHook;
+std::function<void(const QUrl&)> failureHook;
 
 std::function<bool(const QUrl&)> currentOpener() {
     std::lock_guard lock(openerMutex);
     return openerHook;
+}
+
+void reportFailure(const QUrl& url) {
+    MainQueue::async([url] {
+        std::function<void(const QUrl&)> handler;
+        {
+            std::lock_guard lock(openerMutex);
+            handler = failureHook;
+        }
+        if (handler) handler(url);
+    });
+}
+
+// Without a screen (offscreen, minimal) there is no desktop to hand anything to.
+QString desktopOpener() {
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return {};
+    return QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+}
+
+// xdg-open answers whether a program took the URL only when it ends, and for some desktops
+// only when that program ends: it is waited for on a thread of its own.
+bool openWithXdgOpen(const QString& tool, const QUrl& url) {
+    std::thread([tool, url] {
+        QProcess process;
+        process.setProgram(tool);
+        process.setArguments({url.toString(QUrl::FullyEncoded)});
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start();
+        const bool ok = process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+                        process.exitCode() == 0;
+        if (!ok) reportFailure(url);
+    }).detach();
+    return true;
 }
 
 void openFolders(const QStringList& paths) {
@@ -28,8 +71,14 @@ void openFolders(const QStringList& paths) {
 
 bool Workspace::openUrl(const QUrl& url) {
     if (!url.isValid()) return false;
-    if (const auto opener = currentOpener()) return opener(url);
-    return QDesktopServices::openUrl(url);
+    bool opened = false;
+    if (const auto opener = currentOpener()) opened = opener(url);
+    else if (const QString tool = desktopOpener(); !tool.isEmpty())
+        opened = openWithXdgOpen(tool, url);
+    else
+        opened = QDesktopServices::openUrl(url);
+    if (!opened) reportFailure(url);
+    return opened;
 }
 
 bool Workspace::openUrlText(const QString& text) {
@@ -75,6 +124,11 @@ void Workspace::activateFileViewerSelecting(const QStringList& paths) {
 void Workspace::setOpener(std::function<bool(const QUrl&)> opener) {
     std::lock_guard lock(openerMutex);
     openerHook = std::move(opener);
+}
+
+void Workspace::setFailureHandler(std::function<void(const QUrl&)> handler) {
+    std::lock_guard lock(openerMutex);
+    failureHook = std::move(handler);
 }
 
 bool Workspace::isFilePackageAtPath(const QString& path) {

@@ -8,7 +8,9 @@
 // Handing things to the desktop: web pages, files, folders.
 class Workspace {
 public:
-    // Opens the URL with the desktop's handler; answers whether one took it.
+    // Opens the URL with the desktop's handler. Answers false when none can be started at all;
+    // a handler that starts and then finds no program for the URL is only known later, and goes
+    // to the failure handler like every other failure.
     static bool openUrl(const QUrl& url);
     // Opens an address given as text (a localized string, say). Text that forms no absolute URL
     // opens nothing; answers whether a handler took it.
@@ -25,4 +27,7 @@ public:
     // Tests and demos: while set, every URL goes to `opener` instead of the desktop, and items to
     // reveal go there as their folders' URLs.
     static void setOpener(std::function<bool(const QUrl&)> opener);
+    // Told, on the main queue, of every URL that nothing could open (no browser, no file
+    // manager), so that its owner can say so; none set: failures are dropped.
+    static void setFailureHandler(std::function<void(const QUrl&)> handler);
 };

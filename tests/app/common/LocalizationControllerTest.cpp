@@ -333,6 +333,7 @@ const std::vector<FormatCase> kFormats = {
     {"unSyncEventTeamfolderAccessGrantedInformative", 1},
     {"unSyncEventTeamfolderAccessRemovedInformative", 1},
     {"obAlertMoveSyncFolderInformative", 1},
+    {"appAlertCannotOpenMessage", 1},
     {"ssLabelLatestError", 1},
     {"brLabelBackupDateFailed", 1},
     {"brLabelBackupDateSkipped", 1},
