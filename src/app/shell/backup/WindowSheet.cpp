@@ -61,6 +61,12 @@ void begin(QWidget* sheet, QWidget* window, std::function<void()> didEnd) {
     sheet->setParent(window, Qt::Sheet | Qt::Dialog);
     sheet->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     new SheetAttachment(sheet, window, std::move(didEnd));
+    if (window) {
+        // A sheet hangs from the top of its window, centred, whatever the window manager does.
+        sheet->adjustSize();
+        const QRect frame = window->geometry();
+        sheet->move(frame.x() + (frame.width() - sheet->width()) / 2, frame.y());
+    }
     sheet->show();
     sheet->raise();
     sheet->activateWindow();
