@@ -24,7 +24,7 @@ void present(const std::shared_ptr<Alert>& alert, QWidget* window, const std::fu
     if (answer) answer(response);
 }
 
-void showSpaceAlert(const QString& message, const QString& informative) {
+void showPlainAlert(const QString& message, const QString& informative) {
     Alert alert;
     alert.setMessageText(message);
     alert.setInformativeText(informative);
@@ -84,20 +84,26 @@ void showSkipBackupAlert(BackupController* controller, QWidget* window) {
 
 void showNotEnoughSpaceToBackupAlert() {
     LocalizationController texts;
-    showSpaceAlert(texts.brAlertNotEnoughSpaceToBackupMessage(), texts.brAlertNotEnoughSpaceToBackupInformative());
+    showPlainAlert(texts.brAlertNotEnoughSpaceToBackupMessage(), texts.brAlertNotEnoughSpaceToBackupInformative());
 }
 
 void showNotEnoughSpaceToRestoreAlert() {
     LocalizationController texts;
-    showSpaceAlert(texts.brAlertNotEnoughSpaceToRestoreMessage(), texts.brAlertNotEnoughSpaceToRestoreInformative());
+    showPlainAlert(texts.brAlertNotEnoughSpaceToRestoreMessage(), texts.brAlertNotEnoughSpaceToRestoreInformative());
 }
 
 void presentBackupError(const AppError& error) {
     if (const auto* backup = error.backupError()) {
         const BackupError kind = *backup;
         MainQueue::async([kind] {
-            if (kind == BackupError::notEnoughFreeSpace) showNotEnoughSpaceToBackupAlert();
-            else showBackupQuotaViolationAlert();
+            switch (kind) {
+            case BackupError::notEnoughFreeSpace: showNotEnoughSpaceToBackupAlert(); break;
+            case BackupError::notEnoughQuota: showBackupQuotaViolationAlert(); break;
+            case BackupError::restoreInProgress:
+                // The start was refused, not lost: the user can start again once the restore is over.
+                showPlainAlert(LocalizationController().syAlertRestoreStillRunningMessage(), QString());
+                break;
+            }
         });
         return;
     }

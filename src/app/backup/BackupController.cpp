@@ -5,12 +5,15 @@
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
 #include <map>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 #include "app/common/LogChannels.h"
@@ -80,6 +83,7 @@ QString localizedDescription(BackupError error) {
     switch (error) {
     case BackupError::notEnoughQuota: return texts.syAlertBackupQuotaViolationInformative();
     case BackupError::notEnoughFreeSpace: return texts.brAlertNotEnoughSpaceToBackupInformative();
+    case BackupError::restoreInProgress: return texts.syAlertRestoreStillRunningMessage();
     }
     return {};
 }
@@ -129,6 +133,18 @@ bool quotaSuffices(qint64 free, std::uint64_t need) {
     return need < std::uint64_t(free);
 }
 
+std::optional<qint64> backupVolumeAvailableCapacity(const QString& destination) {
+    // The destination is made by the first backup; until then its parent's volume is the one it
+    // will be made on.
+    QFileInfo folder(destination.isEmpty() ? QDir::homePath() : destination);
+    while (!folder.exists() && !folder.isRoot()) {
+        const QString parent = folder.absolutePath();
+        if (parent == folder.absoluteFilePath()) break;
+        folder = QFileInfo(parent);
+    }
+    return volumeAvailableCapacity(folder.absoluteFilePath());
+}
+
 // ---- life
 
 BackupController::BackupController(QuotaController& quotaController, UserController& userController,
@@ -140,7 +156,10 @@ BackupController::BackupController(QuotaController& quotaController, UserControl
       dependencyProvider_(dependencyProvider),
       reachability_(std::make_unique<ReachabilityController>()),
       notificationController_(std::make_unique<UserNotificationController>(NotificationCenter::current())),
-      capacitySource_([] { return volumeAvailableCapacity(); }),
+      capacitySource_([this] {
+          auto* facade = backupFacade();
+          return backupVolumeAvailableCapacity(facade ? facade->destinationFolder() : QString());
+      }),
       activitySource_([](const QString& reason) { return std::make_unique<LogindInhibitor>(reason); }) {
     (void)updateLatestBackupStatus();
     // logind announces sleep and wake on the system bus; without one there is nothing to follow.
@@ -306,13 +325,22 @@ void BackupController::startBackup(Completion completion) {
     std::lock_guard lock(startMutex_);
     emit backupRequested();
     if (isInProgress_) {
-        OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("A backup is already running; the new start is ignored."));
+        OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("A backup is already running; the new start waits for its end."));
+        joinedCompletions_.push_back(std::move(completion));
+        return;
+    }
+    if (isRestoring_) {
+        OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("A restore is running; the backup does not start."));
+        if (completion) completion(AppError(BackupError::restoreInProgress));
         return;
     }
     if (dependencyProvider_.minimumDiskSpace >= freeCapacity()) {
         backupDidFinish(AppError(BackupError::notEnoughFreeSpace), completion);
         return;
     }
+    ++run_;
+    runCancelled_ = false;
+    awaitingQuota_ = false;
     setIsInProgress(true);
     setIsBackingUp(true);
     setIsPreparing(true);
@@ -337,14 +365,14 @@ void BackupController::preview(const std::optional<BackupSettings>& settings, Co
                 if (self && self->isPreparing_) self->setPreviewProgress(progress);
             });
         },
-        [self, completion = std::move(completion)](BusinessResult<BackupPreview> result) {
+        [self, run = run_, completion = std::move(completion)](BusinessResult<BackupPreview> result) {
             if (result.isSuccess())
                 OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Received preview from framework."));
             else
                 OVLOG_INFO(AppLog::backupRestore(), QStringLiteral("Backup preview could not be created. ") +
                                                         textualDescription(result.error()));
-            MainQueue::async([self, result = std::move(result), completion] {
-                if (self) self->previewDidFinish(result, completion);
+            MainQueue::async([self, run, result = std::move(result), completion] {
+                if (self && self->run_ == run && self->isInProgress_) self->previewDidFinish(result, completion);
             });
         });
 }
@@ -356,22 +384,28 @@ void BackupController::previewDidFinish(BusinessResult<BackupPreview> result, Co
         return;
     }
     // Cancelled while the preview was under way: the service will not be asked again.
-    if (isCanceling_ && !isBackingUp_) {
+    if (runCancelled_) {
         backupDidFinish(AppError(BusinessError::make(BusinessError::Kind::cancelled)), completion);
         return;
     }
     const BackupPreview preview = result.value();
     quotaWaitingCompletion_ = completion;
+    awaitingQuota_ = true;
+    const std::uint64_t run = run_;
     QPointer<BackupController> self(this);
-    updateQuotaRequest_ = quotaController_.updateQuota(false, [self, preview, completion](const QuotaResult& quota) {
-        if (self) self->quotaDidArrive(preview, quota, completion);
+    // The quota may answer at once, or join another caller's request and come back without a
+    // handle; a cancel in between ends the run, and this answer then belongs to no one.
+    auto request = quotaController_.updateQuota(false, [self, run, preview, completion](const QuotaResult& quota) {
+        if (self && self->run_ == run && self->awaitingQuota_) self->quotaDidArrive(preview, quota, completion);
     });
+    if (awaitingQuota_ && run_ == run) updateQuotaRequest_ = std::move(request);
 }
 
 void BackupController::quotaDidArrive(const BackupPreview& preview, const QuotaResult& result, Completion completion) {
     setIsPreparing(false);
     updateQuotaRequest_.reset();
     quotaWaitingCompletion_ = nullptr;
+    awaitingQuota_ = false;
     if (const auto* error = std::get_if<AppError>(&result)) {
         backupDidFinish(*error, completion);
         return;
@@ -386,6 +420,10 @@ void BackupController::quotaDidArrive(const BackupPreview& preview, const QuotaR
 }
 
 void BackupController::backUp(const BackupPreview& preview, Completion completion) {
+    if (runCancelled_) {
+        backupDidFinish(AppError(BusinessError::make(BusinessError::Kind::cancelled)), completion);
+        return;
+    }
     auto* facade = backupFacade();
     if (!facade) {
         OVLOG_ERROR(AppLog::framework(), QStringLiteral("Can't find backup facade"));
@@ -431,41 +469,46 @@ void BackupController::backupDidFinish(std::optional<AppError> error, const Comp
     settings->setNextBackupDate(QDateTime::currentDateTime());
     settings->setNextBackupDate(next);
 
+    const std::vector<Completion> joined = std::exchange(joinedCompletions_, {});
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    std::optional<AppError> answer;
     if (!error) {
         setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::succeeded(now)));
         deliver(localizationController_.unBackupFinishedTitle(), localizationController_.unBackupFinishedInformative());
-        if (completion) completion(std::nullopt);
-        return;
-    }
-    const AppError relabelled = relabelledAsDiskSpaceProblem(*error, capacitySource_ ? capacitySource_() : std::nullopt,
-                                                             dependencyProvider_.minimumDiskSpace);
-    if (isCancellation(relabelled)) {
-        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skipped()));
-        deliver(localizationController_.unBackupCancelledTitle(), localizationController_.unBackupCancelledInformative());
     } else {
-        OVLOG_WARNING(AppLog::backupRestore(), QStringLiteral("Backup failed with error ") + relabelled.textualDescription() + u'.');
-        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::failedAt(now)));
-        deliver(localizationController_.unBackupErrorTitle(),
-                localizedDescription(relabelled).value_or(localizationController_.erBusGenericDescription()));
+        const AppError relabelled = relabelledAsDiskSpaceProblem(
+            *error, capacitySource_ ? capacitySource_() : std::nullopt, dependencyProvider_.minimumDiskSpace);
+        if (isCancellation(relabelled)) {
+            setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skipped()));
+            deliver(localizationController_.unBackupCancelledTitle(), localizationController_.unBackupCancelledInformative());
+        } else {
+            OVLOG_WARNING(AppLog::backupRestore(), QStringLiteral("Backup failed with error ") + relabelled.textualDescription() + u'.');
+            setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::failedAt(now)));
+            deliver(localizationController_.unBackupErrorTitle(),
+                    localizedDescription(relabelled).value_or(localizationController_.erBusGenericDescription()));
+        }
+        const auto backupError = backupErrorFrom(relabelled);
+        answer = backupError ? AppError(*backupError) : relabelled;
     }
-    if (!completion) return;
-    if (const auto backupError = backupErrorFrom(relabelled)) completion(AppError(*backupError));
-    else completion(relabelled);
+    if (completion) completion(answer);
+    for (const auto& other : joined)
+        if (other) other(answer);
 }
 
 // ---- cancel
 
 void BackupController::cancel() {
     if (!isPreparing_ && !isBackingUp_ && !isRestoring_) return;
+    if (isInProgress_) runCancelled_ = true;
     setIsPreparing(false);
     setIsBackingUp(false);
     setIsRestoring(false);
     setIsCanceling(true);
-    if (updateQuotaRequest_) {
-        // A cancelled quota request never answers, so the backup is ended here; otherwise it
-        // would stay "in progress" for good.
-        updateQuotaRequest_->cancel();
+    if (awaitingQuota_) {
+        // The backup ends here: a cancelled quota request never answers, and one this backup only
+        // joined (no handle) answers later to a run that is over.
+        awaitingQuota_ = false;
+        if (updateQuotaRequest_) updateQuotaRequest_->cancel();
         updateQuotaRequest_.reset();
         Completion completion = std::move(quotaWaitingCompletion_);
         quotaWaitingCompletion_ = nullptr;
@@ -544,11 +587,18 @@ void BackupController::availableBackups(std::function<void(std::vector<std::shar
             for (const auto& record : records) {
                 if (!seen.emplace(uniqueKey(record), true).second) continue;
                 auto object = std::make_shared<ObjCBackupObject>(record);
+                // An unfinished run of this machine shows how the latest backup ended only when that
+                // ended badly; a success belongs to a finished run, never to an interrupted one.
                 if (!object->isCompleted() && object->isFromCurrentDevice() && latest) {
-                    if (latest->backupStatus().statusCase() == BackupStatus::Case::skipped)
+                    switch (latest->backupStatus().statusCase()) {
+                    case BackupStatus::Case::skipped:
                         object->setStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skippedAt(record.modificationDate)));
-                    else
-                        object->setStatus(latest);
+                        break;
+                    case BackupStatus::Case::skippedAt:
+                    case BackupStatus::Case::failed:
+                    case BackupStatus::Case::failedAt: object->setStatus(latest); break;
+                    case BackupStatus::Case::succeeded: break;
+                    }
                 }
                 (record.operatingSystem == OperatingSystem::linux ? first : second).push_back(object);
             }

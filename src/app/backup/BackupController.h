@@ -49,12 +49,15 @@ std::optional<BackupError> backupErrorFrom(const AppError& error);
 // Whether a business error keeps its own identity when the disk is full: API errors, no
 // connection, time-out, cancellation and an ended session.
 bool isExemptFromDiskSpaceRelabelling(const BusinessError& error);
-// An error that reaches the end of a backup becomes notEnoughFreeSpace when the Documents volume
+// An error that reaches the end of a backup becomes notEnoughFreeSpace when the backup's volume
 // (`freeCapacity`, none counts as 0) is not above `minimumDiskSpace`, unless it is a backup error
 // or an exempt business error.
 AppError relabelledAsDiskSpaceProblem(const AppError& error, std::optional<qint64> freeCapacity, qint64 minimumDiskSpace);
 // Whether the free quota lets a backup of `need` bytes go on: strictly more free than needed.
 bool quotaSuffices(qint64 free, std::uint64_t need);
+// Bytes available on the volume a backup writes to: that of the nearest existing folder of
+// `destination` (the home folder when it is empty); none when it cannot be read.
+std::optional<qint64> backupVolumeAvailableCapacity(const QString& destination);
 
 // The one coordinator of backup and restore: starts a backup after its free-space and quota
 // checks, previews it, runs it with progress and user notifications, cancels it, restores one
@@ -115,7 +118,8 @@ public:
     const OVBackupDependencyProvider& dependencyProvider() const { return dependencyProvider_; }
 
     // Starts a backup; the completion hears the outcome once, on the main thread. A start while a
-    // backup runs is refused (logged) and its completion is not called.
+    // backup runs joins it and hears its outcome; a start while a restore runs is refused with
+    // BackupError::restoreInProgress.
     void startBackup(Completion completion);
     void startBackup(TextCompletion completion);
     // Cancels a running preparation, backup or restore; nothing while idle.
@@ -193,6 +197,12 @@ private:
     std::shared_ptr<Cancelable> updateQuotaRequest_;
     // The completion of the backup waiting on the quota, for a cancel that drops that request.
     Completion quotaWaitingCompletion_;
+    // Starts that joined the running backup; they hear its outcome.
+    std::vector<Completion> joinedCompletions_;
+    // Each backup gets the next number, so a late answer of an ended run is told apart.
+    std::uint64_t run_ = 0;
+    bool runCancelled_ = false;
+    bool awaitingQuota_ = false;
     std::recursive_mutex startMutex_;
 
     std::shared_ptr<ObjCBackupProgress> backupProgress_;

@@ -200,6 +200,7 @@ QString textualDescription(BackupError error) {
     switch (error) {
     case BackupError::notEnoughQuota: return QStringLiteral("BackupError.notEnoughQuota");
     case BackupError::notEnoughFreeSpace: return QStringLiteral("BackupError.notEnoughFreeSpace");
+    case BackupError::restoreInProgress: return QStringLiteral("BackupError.restoreInProgress");
     }
     return QStringLiteral("BackupError.(unknown kind)");
 }

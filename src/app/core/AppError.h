@@ -9,7 +9,8 @@
 #include "frameworks/business/BusinessError.h"
 
 enum class QuotaError { quotaUnavailable, invalidUser };
-enum class BackupError { notEnoughQuota, notEnoughFreeSpace };
+// restoreInProgress: a backup is not started while a restore writes into the folders it reads.
+enum class BackupError { notEnoughQuota, notEnoughFreeSpace, restoreInProgress };
 enum class StoreError { invalidRootNode };
 enum class RestoreError { incompleteRestore };
 

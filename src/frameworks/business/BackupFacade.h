@@ -32,4 +32,7 @@ public:
                          std::function<void(BusinessResult<BackupProcessReport>)> completion) = 0;
     virtual void cancel(std::function<void()> completion = {}) = 0;
     virtual void list(std::function<void(BusinessResult<std::vector<BackupObject>>)> completion) = 0;
+    // The local folder a backup writes into, which may not exist yet; empty when the service
+    // writes nowhere on this machine.
+    virtual QString destinationFolder() const { return {}; }
 };

@@ -412,6 +412,12 @@ void OrvellaBackupFacade::list(std::function<void(BusinessResult<std::vector<Bac
     });
 }
 
+QString OrvellaBackupFacade::destinationFolder() const {
+    const auto user = core_->user();
+    if (!user.isSuccess()) return core_->service->root();
+    return BackupStore(*core_->service).folderOfUser(user.value());
+}
+
 QString OrvellaBackupFacade::freeRestoreName(const QString& path) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();

@@ -46,6 +46,8 @@ public:
                  std::function<void(BusinessResult<BackupProcessReport>)> completion) override;
     void cancel(std::function<void()> completion = {}) override;
     void list(std::function<void(BusinessResult<std::vector<BackupObject>>)> completion) override;
+    // The signed-in user's backups in the service's tree; the service's root while nobody is.
+    QString destinationFolder() const override;
 
     // The name a restored copy gets when `path` is taken: "<stem> (restored)<suffix>", then
     // "<stem> (restored 2)<suffix>" and so on, the first one that does not exist.

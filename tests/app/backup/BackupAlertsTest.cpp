@@ -55,6 +55,7 @@ TEST_F(BackupAlertsTest, BackupErrorsShowTheirAlert) {
     } rows[] = {
         {"no space", AppError(BackupError::notEnoughFreeSpace), {texts.brAlertNotEnoughSpaceToBackupMessage()}},
         {"no quota", AppError(BackupError::notEnoughQuota), {texts.syAlertBackupQuotaViolationMessage()}},
+        {"restore running", AppError(BackupError::restoreInProgress), {texts.syAlertRestoreStillRunningMessage()}},
         {"contacts denied", AppError(BusinessError::make(BusinessError::Kind::contactsAccessDenied)),
          {errorDescription(BusinessError::make(BusinessError::Kind::contactsAccessDenied))}},
         {"offline", AppError(BusinessError::make(BusinessError::Kind::noConnection)), {}},

@@ -16,6 +16,7 @@
 #include "app/core/support/TestBusinessUser.h"
 #include "frameworks/business/OrvellaBackupFacade.h"
 #include "platform/appkit/Alert.h"
+#include "platform/foundation/MainQueue.h"
 #include "service/StorageService.h"
 #include "support/RecordingNotificationCenter.h"
 #include "support/TestEnvironment.h"
@@ -51,6 +52,8 @@ public:
     }
     void cancel(std::function<void()>) override { ++cancelCalls; }
     void list(std::function<void(BusinessResult<std::vector<BackupObject>>)> c) override { c(listResult); }
+    QString destinationFolder() const override { return destination; }
+    QString destination;
 
     PreviewProgressHandler previewProgress;
     std::function<void(BusinessResult<BackupPreview>)> previewDone;
@@ -341,13 +344,91 @@ TEST_F(BackupControllerTest, CancellingFollowsThePhase) {
     EXPECT_FALSE(controller->backupProgress());
     expectIdle();
 
-    // A second start while one runs is refused.
+    // A second start while one runs starts nothing and hears the running backup's outcome.
     start();
     const auto firstPreview = fake.previewDone;
     fake.previewDone = nullptr;
-    start();
+    int joinedAnswers = 0;
+    std::optional<AppError> joinedOutcome;
+    controller->startBackup(BackupController::Completion([&](const std::optional<AppError>& e) {
+        ++joinedAnswers;
+        joinedOutcome = e;
+    }));
     EXPECT_FALSE(fake.previewDone);
-    fake.previewDone = firstPreview;
+    firstPreview(BusinessError::make(Kind::noConnection));
+    ASSERT_TRUE(waitForCompletion());
+    EXPECT_EQ(joinedAnswers, 1);
+    EXPECT_TRUE(joinedOutcome == outcome);
+}
+
+TEST_F(BackupControllerTest, ACancelledBackupNeverStartsItsTransfer) {
+    enum class Phase { previewAnswersAnyway, ownQuotaRequest, joinedQuotaRequest };
+    for (const Phase phase : {Phase::previewAnswersAnyway, Phase::ownQuotaRequest, Phase::joinedQuotaRequest}) {
+        SCOPED_TRACE(int(phase));
+        fake.previewDone = nullptr;
+        fake.backUpDone = nullptr;
+        start();
+        if (phase == Phase::previewAnswersAnyway) {
+            controller->cancel();
+            fake.previewDone(previewOf(1, 10));  // the service did not stop in time
+        } else {
+            if (phase == Phase::joinedQuotaRequest) {
+                // Someone else fetches the quota; the backup can only wait on that fetch.
+                quota->updateQuota(false, [](const QuotaResult&) {});
+                fake.previewDone(previewOf(1, 10));
+                bool hopped = false;
+                MainQueue::async([&] { hopped = true; });
+                ASSERT_TRUE(TestEnvironment::waitUntil([&] { return hopped; }, 3000));
+            } else {
+                passPreview(previewOf(1, 10));
+            }
+            controller->cancel();
+            EXPECT_EQ(completions, 1);  // ended at once, not when the quota comes
+            // A joined fetch still answers; a cancelled one of the backup's own does not.
+            EXPECT_EQ(users->account->requests.back()->answer(OVQuota{1000, 0, 1000}), phase == Phase::joinedQuotaRequest);
+        }
+        TestEnvironment::waitUntil([] { return false; }, 30);  // late answers have their chance
+        EXPECT_FALSE(fake.backUpDone);
+        ASSERT_EQ(completions, 1);
+        ASSERT_TRUE(outcome && outcome->businessError());
+        EXPECT_EQ(outcome->businessError()->kind, Kind::cancelled);
+        EXPECT_EQ(statusCase(), BackupStatus::Case::skipped);
+        expectIdle();
+    }
+}
+
+TEST_F(BackupControllerTest, ABackupDoesNotStartWhileARestoreRuns) {
+    controller->restore(BackupObject{}, {true, false, false, false}, {});
+    start();
+    ASSERT_EQ(completions, 1);
+    ASSERT_TRUE(outcome && outcome->backupError());
+    EXPECT_EQ(*outcome->backupError(), BackupError::restoreInProgress);
+    EXPECT_FALSE(fake.previewDone);
+    EXPECT_FALSE(controller->isInProgress());
+    EXPECT_FALSE(statusCase().has_value());  // no backup ran, so none failed
+    fake.restoreDone(BackupProcessReport{true, 0, 0});
+}
+
+TEST_F(BackupControllerTest, FreeSpaceIsReadWhereTheBackupWrites) {
+    // The backup service names a folder that does not exist yet, and there is no ~/Documents.
+    QTemporaryDir dir(QStringLiteral("/dev/shm/backup-volume-XXXXXX"));
+    const QString destination = dir.filePath(QStringLiteral("service/backups/anna"));
+    const auto shm = backupVolumeAvailableCapacity(dir.path());
+    ASSERT_TRUE(shm.has_value());
+    const auto nested = backupVolumeAvailableCapacity(destination);
+    ASSERT_TRUE(nested.has_value());
+    EXPECT_GT(*nested, 0);
+    EXPECT_TRUE(backupVolumeAvailableCapacity(QString()).has_value());  // the home folder's volume
+
+    fake.destination = destination;
+    BackupController fresh(*quota, userController, OVBackupDependencyProvider{100}, true);
+    fresh.startBackup(BackupController::Completion([this](const std::optional<AppError>& e) {
+        ++completions;
+        outcome = e;
+    }));
+    EXPECT_TRUE(fresh.isPreparing()) << (outcome ? outcome->textualDescription().toStdString() : "");
+    EXPECT_EQ(completions, 0);
+    fresh.cancel();
 }
 
 TEST_F(BackupControllerTest, RestoresEndWithTheirReport) {
@@ -413,6 +494,8 @@ TEST_F(BackupControllerTest, ListsDropDuplicatesAndShowThisMachinesSkippedBackup
     } rows[] = {
         {"latest skipped", BackupStatus::skipped(), BackupStatus::skippedAt(t0.addSecs(130))},
         {"latest failed", BackupStatus::failedAt(t0), BackupStatus::failedAt(t0)},
+        // An interrupted run never shows the success of an earlier one.
+        {"latest succeeded", BackupStatus::succeeded(t0.addSecs(600)), BackupStatus::failedAt(t0.addSecs(130))},
         {"no latest", std::nullopt, BackupStatus::failedAt(t0.addSecs(130))},
     };
     for (const auto& row : rows) {
