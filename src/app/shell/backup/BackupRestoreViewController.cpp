@@ -167,6 +167,7 @@ QWidget* BackupRestoreViewController::loadView() {
     buttons->addWidget(help);
     buttons->addStretch();
     cancelButton_ = new QPushButton(texts.brButtonCancel());
+    cancelButton_->setShortcut(Qt::Key_Escape);
     connect(cancelButton_, &QPushButton::clicked, this, [this] { cancel(cancelButton_); });
     buttons->addWidget(cancelButton_);
     restoreButton_ = new QPushButton(texts.brButtonRestore());
