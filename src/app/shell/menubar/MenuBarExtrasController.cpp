@@ -178,7 +178,7 @@ void MenuBarExtrasController::buildMenus() {
     signedOutMenuItem_ = addLine(in);
     syncStatusMenuItem_ = addLine(in);
     quotaMenuItem_ = addLine(in);
-    setTitle(quotaMenuItem_, transformedText(QStringLiteral("QuotaOverviewTransformer"), QVariant()));
+    setQuota(nullptr);
     backupSeparator_ = in.addSeparator();
     backupStatusFirstMenuItem_ = addLine(in);
     backupStatusSecondMenuItem_ = addLine(in);
@@ -262,6 +262,7 @@ void MenuBarExtrasController::setTooltip(const QString& text) { statusItem_->but
 void MenuBarExtrasController::setQuota(std::shared_ptr<ObjCQuota> quota) {
     quota_ = std::move(quota);
     setTitle(quotaMenuItem_, transformedText(QStringLiteral("QuotaOverviewTransformer"), QVariant::fromValue(quota_)));
+    quotaMenuItem_->setVisible(!quotaMenuItem_->text().isEmpty());
     emit quotaChanged();
 }
 
