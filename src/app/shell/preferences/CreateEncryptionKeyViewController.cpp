@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPointer>
@@ -17,17 +16,6 @@
 #include <unistd.h>
 
 #include "platform/appkit/Workspace.h"
-
-namespace {
-
-QFrame* makeSeparator(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
-}  // namespace
 
 CreateEncryptionKeyViewController::CreateEncryptionKeyViewController(QObject* parent)
     : PreferencesPane(parent), openPanel_(standardEncryptionKeyOpenPanel()) {}
@@ -81,7 +69,7 @@ QWidget* CreateEncryptionKeyViewController::loadView() {
     descriptionCell_ = new QLabel(t.crLabelCreateKeyDescription(), view);
     descriptionCell_->setWordWrap(true);
     gridView_->addWidget(descriptionCell_, row++, 0);
-    passwordSeparatorCell_ = makeSeparator(view);
+    passwordSeparatorCell_ = makeSeparatorLine(view);
     gridView_->addWidget(passwordSeparatorCell_, row++, 0);
 
     gridView_->addWidget(new QLabel(t.crLabelCreateKeyPassword(), view), row, 0, Qt::AlignRight);
@@ -104,26 +92,18 @@ QWidget* CreateEncryptionKeyViewController::loadView() {
     });
     gridView_->addWidget(backupKeyMenu_, row++, 1);
 
-    userConsentSeparatorCell_ = makeSeparator(view);
+    userConsentSeparatorCell_ = makeSeparatorLine(view);
     gridView_->addWidget(userConsentSeparatorCell_, row++, 0);
     checkbox_ = new QCheckBox(t.crLabelCreateKeyUserConsent(), view);
     connect(checkbox_, &QCheckBox::toggled, this, &CreateEncryptionKeyViewController::setHasUserAgreed);
     gridView_->addWidget(checkbox_, row++, 0, 1, 2);
 
-    auto* buttons = new QHBoxLayout;
-    auto* help = new QPushButton(QStringLiteral("?"), view);
-    help->setFixedSize(24, 24);
-    connect(help, &QPushButton::clicked, this, [this, help] { openHelp(help); });
-    buttons->addWidget(help);
-    buttons->addStretch(1);
-    auto* cancelButton = new QPushButton(t.crButtonCreateKeyCancel(), view);
-    connect(cancelButton, &QPushButton::clicked, this, [this, cancelButton] { cancel(cancelButton); });
-    buttons->addWidget(cancelButton);
-    createButton_ = new QPushButton(t.crButtonCreateKey(), view);
-    createButton_->setDefault(true);
+    const SheetButtons buttons = makeSheetButtons(view, t.crButtonCreateKeyCancel(), t.crButtonCreateKey());
+    connect(buttons.help, &QPushButton::clicked, this, [this, help = buttons.help] { openHelp(help); });
+    connect(buttons.cancel, &QPushButton::clicked, this, [this, cancelButton = buttons.cancel] { cancel(cancelButton); });
+    createButton_ = buttons.confirm;
     connect(createButton_, &QPushButton::clicked, this, [this] { create(createButton_); });
-    buttons->addWidget(createButton_);
-    gridView_->addLayout(buttons, row++, 0, 1, 2);
+    gridView_->addLayout(buttons.layout, row++, 0, 1, 2);
     return view;
 }
 

@@ -1,6 +1,9 @@
 #include "app/shell/preferences/PreferencesPane.h"
 
+#include <QFrame>
 #include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QWidget>
 
 
@@ -49,4 +52,26 @@ void mergeRowAcrossColumns(QGridLayout* grid, QWidget* cell) {
     const Qt::Alignment alignment = item->alignment();
     delete item;
     grid->addWidget(cell, row, 0, 1, grid->columnCount(), alignment);
+}
+
+QFrame* makeSeparatorLine(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+SheetButtons makeSheetButtons(QWidget* parent, const QString& cancelTitle, const QString& confirmTitle) {
+    SheetButtons row;
+    row.layout = new QHBoxLayout;
+    row.help = new QPushButton(QStringLiteral("?"), parent);
+    row.help->setFixedSize(24, 24);
+    row.cancel = new QPushButton(cancelTitle, parent);
+    row.confirm = new QPushButton(confirmTitle, parent);
+    row.confirm->setDefault(true);
+    row.layout->addWidget(row.help);
+    row.layout->addStretch(1);
+    row.layout->addWidget(row.cancel);
+    row.layout->addWidget(row.confirm);
+    return row;
 }

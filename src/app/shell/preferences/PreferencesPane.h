@@ -6,7 +6,10 @@
 #include <QString>
 #include <QWidget>
 
+class QFrame;
 class QGridLayout;
+class QHBoxLayout;
+class QPushButton;
 
 // One pane of the preferences window (or one of its sheets): a controller that builds its view on
 // first use and hears when it is about to be shown. The view keeps the size it was designed at
@@ -49,3 +52,16 @@ private:
 // Lets the grid row holding `cell` span every column of the grid, as one cell. A widget that is not
 // in the grid is left alone.
 void mergeRowAcrossColumns(QGridLayout* grid, QWidget* cell);
+
+// A thin horizontal line between groups of a pane.
+QFrame* makeSeparatorLine(QWidget* parent);
+
+// The bottom row of a sheet: the help button at the left, the cautious and the default button at
+// the right. The caller connects them.
+struct SheetButtons {
+    QHBoxLayout* layout = nullptr;
+    QPushButton* help = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* confirm = nullptr;
+};
+SheetButtons makeSheetButtons(QWidget* parent, const QString& cancelTitle, const QString& confirmTitle);

@@ -5,6 +5,9 @@
 #include <QWidget>
 
 #include "app/shell/preferences/AutoImportViewController.h"
+#include "app/shell/preferences/BackupPreferencesViewController.h"
+#include "app/shell/preferences/BackupUpsellViewController.h"
+#include "app/shell/preferences/BackupViewController.h"
 #include "app/shell/preferences/CreateEncryptionKeyViewController.h"
 #include "app/shell/preferences/EncryptionQRCodeController.h"
 #include "app/shell/preferences/EncryptionUpsellViewController.h"
@@ -98,6 +101,11 @@ void registerPreferencesScenes() {
                               [] { return new EncryptionViewController; });
     Storyboard::registerScene(main, PreferencesTabViewController::encryptionUpsellScene,
                               [] { return new EncryptionUpsellViewController; });
+    Storyboard::registerScene(main, PreferencesTabViewController::backupScene, [] { return new BackupViewController; });
+    Storyboard::registerScene(main, PreferencesTabViewController::backupUpsellScene,
+                              [] { return new BackupUpsellViewController; });
+    Storyboard::registerScene(main, BackupPreferencesViewController::storyboardIdentifier,
+                              [] { return new BackupPreferencesViewController; });
     Storyboard::registerScene(main, PreferencesTabViewController::softwareUpdateScene,
                               [] { return new PreferencesSoftwareUpdatePane; });
     Storyboard::registerScene(main, QStringLiteral("EncryptionQRCodeController"),
