@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -595,7 +596,12 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
 
     if (pending.clearBackoff) clearBackoff(QString());
     for (const QString& path : std::as_const(pending.paths)) clearBackoff(path);
-    const bool fullScan = pending.fullScan || needFullScan_;
+    // An event can only name an item whose name is not valid text by a look-alike that does not
+    // exist; the whole scan finds the real one and lists it.
+    const bool namesUndecodable = std::any_of(pending.paths.begin(), pending.paths.end(), [](const QString& path) {
+        return path.contains(QChar::ReplacementCharacter);
+    });
+    const bool fullScan = pending.fullScan || needFullScan_ || namesUndecodable;
     const bool dirty = !pending.paths.isEmpty() || !pending.moves.empty() || !stale_.isEmpty();
     std::vector<QString> localTemporaries, remoteTemporaries;
     const bool firstScan = !temporariesCleaned_;

@@ -461,7 +461,9 @@ TEST_F(LiveSync, ItemsLeftOutAreListedWithTheReasonUntilTheyCanBeSynced) {
     ASSERT_GE(fd, 0);
     ::close(fd);
     write(local("ok.txt"), "ok");
-    engine->mustScanSubDirectories();
+    // As the file-event stream names them: the undecodable name only by a look-alike.
+    for (const QString& name : {QStringLiteral("secret.txt"), QStringLiteral("bad\uFFFD.txt"), QStringLiteral("ok.txt")})
+        engine->fileChanged(local(name));
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote("ok.txt")); }));
     ASSERT_TRUE(settle());
     std::map<QString, SyncError::Kind> listed;
