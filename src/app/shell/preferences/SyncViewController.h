@@ -61,6 +61,8 @@ signals:
 protected:
     QWidget* loadView() override;
     void viewDidLoad() override;
+    // The engine tells no news of its error list: it is read afresh whenever the tab shows.
+    void viewWillAppear() override { refresh(); }
 
 private:
     void refresh();
