@@ -99,10 +99,11 @@ void presentBackupError(const AppError& error) {
             switch (kind) {
             case BackupError::notEnoughFreeSpace: showNotEnoughSpaceToBackupAlert(); break;
             case BackupError::notEnoughQuota: showBackupQuotaViolationAlert(); break;
-            case BackupError::restoreInProgress:
-                // The start was refused, not lost: the user can start again once the restore is over.
-                showPlainAlert(LocalizationController().syAlertRestoreStillRunningMessage(), QString());
+            case BackupError::restoreInProgress: {
+                const LocalizationController texts;
+                showPlainAlert(texts.syAlertRestoreStillRunningMessage(), texts.brAlertBackupWaitsForRestoreInformative());
                 break;
+            }
             }
         });
         return;

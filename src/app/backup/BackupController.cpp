@@ -83,7 +83,7 @@ QString localizedDescription(BackupError error) {
     switch (error) {
     case BackupError::notEnoughQuota: return texts.syAlertBackupQuotaViolationInformative();
     case BackupError::notEnoughFreeSpace: return texts.brAlertNotEnoughSpaceToBackupInformative();
-    case BackupError::restoreInProgress: return texts.syAlertRestoreStillRunningMessage();
+    case BackupError::restoreInProgress: return texts.brAlertBackupWaitsForRestoreInformative();
     }
     return {};
 }
