@@ -455,3 +455,44 @@ void AppDelegate::resetUserSession() {
         });
     });
 }
+
+void AppDelegate::handOver(const InstanceRequest& request) {
+    if (request.command == InstanceRequest::Command::share) {
+        shareItems(request.paths);
+        return;
+    }
+    // Without a tray this is how a user reaches the commands again.
+    Application::shared().sendAction(
+        userController_->isLoggedIn() ? AppAction::showPreferencesWindow : AppAction::showOnboardingWindow, this);
+}
+
+void AppDelegate::shareItems(const QStringList& paths) {
+    LocalizationController texts;
+    Alert alert;
+    if (paths.size() != 1) {
+        alert.setMessageText(texts.shItemAlertMultipleItemsMessage());
+        alert.setInformativeText(texts.shItemAlertMultipleItemsInformative());
+    } else if (const auto folder = syncFolderPath(); folder && SyncFolderPaths::isInside(paths.front(), *folder)) {
+        showShareInfoWindow(paths.front());
+        return;
+    } else {
+        alert.setMessageText(texts.shItemAlertOutsideSyncRootMessage());
+        alert.setInformativeText(texts.shItemAlertOutsideSyncRootInformative());
+    }
+    alert.runModal();
+}
+
+void AppDelegate::showShareInfoWindow(const QString& path) {
+    if (!shareInfoWindowController_) {
+        shareInfoWindowController_.reset(Storyboard::instantiateAs<ShareInfoWindowController>(
+            ShareWindowController::storyboardName, ShareInfoWindowController::storyboardIdentifier));
+        if (!shareInfoWindowController_) {
+            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareInfoWindowController couldn't be instantiated…"));
+            return;
+        }
+    }
+    shareInfoWindowController_->loadShare(path);
+    // Activating raises the window that was active: this one goes on top of it afterwards.
+    Application::shared().activate(true);
+    shareInfoWindowController_->showWindow();
+}

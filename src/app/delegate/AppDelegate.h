@@ -13,6 +13,7 @@
 #include "frameworks/common/ThreadSafe.h"
 #include "frameworks/logger/Logger.h"
 #include "platform/appkit/Application.h"
+#include "platform/instance/InstanceRequest.h"
 
 class AppServer;
 class BackupController;
@@ -93,6 +94,11 @@ public:
     void showSharedItems();
     void closeShareWindow();
 
+    // A later start of the application handed its request over: come to the front, or share.
+    void handOver(const InstanceRequest& request);
+    // Files to share from the file manager: exactly one, inside the sync folder; else an alert.
+    void shareItems(const QStringList& paths);
+
     SyncController* syncController() const { return syncController_.get(); }
     void setSyncController(std::unique_ptr<SyncController> controller);
     CommServer* commServer() const { return commServer_.get(); }
@@ -114,6 +120,8 @@ public:
     static std::optional<QString> makeSyncDataDirectoryURL();
 
 private:
+    // Where the one-item share window opens for a file of the sync folder.
+    void showShareInfoWindow(const QString& path);
     void trace(const QString& step) const;
     void registerActions();
     void unregisterActions();
