@@ -49,6 +49,32 @@ protected:
     AppDelegate delegate{AppDelegate::Environment{}};
 };
 
+TEST_F(ShareActionsTest, OneFileInsideTheSyncFolderOpensTheShareWindowAnythingElseExplains) {
+    LocalizationController texts;
+    struct Row {
+        QStringList paths;
+        QString alert;  // empty: the window opens
+    };
+    const QString inside = root.path() + QStringLiteral("/Orvella/a.txt");
+    const Row rows[] = {
+        {{inside, root.path() + QStringLiteral("/Orvella")}, texts.shItemAlertMultipleItemsMessage()},
+        {{root.path() + QStringLiteral("/Orvella 1/a.txt")}, texts.shItemAlertOutsideSyncRootMessage()},
+        {{inside}, QString()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.paths.join(u' ').toStdString());
+        Alert::clearShownAlerts();
+        delegate.shareItems(row.paths);
+        if (row.alert.isEmpty()) {
+            EXPECT_TRUE(shownShareWindow());
+            continue;
+        }
+        ASSERT_EQ(Alert::shownCount(), 1);
+        EXPECT_EQ(Alert::shownAlerts()[0].messageText(), row.alert);
+        EXPECT_FALSE(shownShareWindow());
+    }
+}
+
 TEST_F(ShareActionsTest, TheSharedItemsWindowOpensOnceAndCloses) {
     EXPECT_TRUE(Application::shared().sendAction(AppAction::showSharedItems));
     QWidget* window = shownShareWindow();
