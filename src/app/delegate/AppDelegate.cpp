@@ -12,6 +12,7 @@
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/BusinessFrameworkController.h"
+#include "app/core/DeploymentController.h"
 #include "app/core/FeaturesController.h"
 #include "app/core/OVPathResolver.h"
 #include "app/core/QuotaController.h"
@@ -119,7 +120,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     trace(QStringLiteral("valueTransformers"));
     (void)sharedConfigurationProvider();
     trace(QStringLiteral("configurationProvider"));
-    // Moving into an applications folder has no counterpart for a build run from its own tree.
+    DeploymentController().deployIfNeeded();
     trace(QStringLiteral("deploymentCheck"));
     featuresController_ = std::make_unique<FeaturesController>(*userController_);
     trace(QStringLiteral("featuresController"));
