@@ -27,6 +27,8 @@ BackupRestoreWindowController::BackupRestoreWindowController(QObject* parent)
     : QObject(parent), contentViewController_(new BackupSplitViewController(this)) {}
 
 BackupRestoreWindowController::~BackupRestoreWindowController() {
+    // A window on its way out is no longer a main window; it must not reach the filter.
+    if (window_) window_->removeEventFilter(this);
     delete restoreViewController_.data();
     delete contentViewController_;
     delete window_.data();
