@@ -59,6 +59,7 @@ QString launchHelperPath() {
 
 AppDelegate::Environment AppDelegate::defaultEnvironment() {
     Environment env;
+    env.deployIfNeeded = [] { DeploymentController().deployIfNeeded(); };
     env.addFileLogger = [](const QString& appGroup, const Logger::FileConfiguration& configuration) {
         return Logger::addFileLogger(appGroup, configuration, std::make_shared<DetailedLogFormatter>());
     };
@@ -120,8 +121,7 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     trace(QStringLiteral("valueTransformers"));
     (void)sharedConfigurationProvider();
     trace(QStringLiteral("configurationProvider"));
-    DeploymentController().deployIfNeeded();
-    trace(QStringLiteral("deploymentCheck"));
+    if (environment_.deployIfNeeded) environment_.deployIfNeeded();
     featuresController_ = std::make_unique<FeaturesController>(*userController_);
     trace(QStringLiteral("featuresController"));
     BusinessFrameworkControllerConnectClient connectClient;

@@ -54,6 +54,8 @@ public:
         std::function<void(const QString& secret, bool crashReportingEnabled, bool logUploadEnabled)>
             startCrashReporting;
         std::function<void(bool enabled)> setCrashServiceEnabled;
+        // The offer to move the installation into ~/Applications; none: no offer.
+        std::function<void()> deployIfNeeded;
     };
     static Environment defaultEnvironment();
 

@@ -64,6 +64,7 @@ struct LaunchRecorder {
             crashStarts << QStringLiteral("%1:%2:%3").arg(secret).arg(crash).arg(logs);
         };
         env.setCrashServiceEnabled = [this](bool enabled) { crashEnabled.push_back(enabled); };
+        env.deployIfNeeded = [this] { steps << QStringLiteral("deployIfNeeded"); };
         return env;
     }
 };
@@ -116,7 +117,7 @@ TEST_F(AppDelegateTest, InitializerAndLaunchRunInOrder) {
     const QStringList initializer = {
         "windowControllers", "localizationController", "syncExtensionController", "userController",
         "quotaController", "settingsController", "messagePortServers", "systemFolderDeletedFlag",
-        "syncDataDirectoryURL", "valueTransformers", "configurationProvider", "deploymentCheck",
+        "syncDataDirectoryURL", "valueTransformers", "configurationProvider", "deployIfNeeded",
         "featuresController", "frameworkController", "registerDefaults", "backupController",
         "sparkleController", "syncReachability", "syncController", "menuBarExtrasController",
         "promptForCrashReportsController", "syncSetUp"};
