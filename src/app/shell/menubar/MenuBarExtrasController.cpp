@@ -144,6 +144,9 @@ void MenuBarExtrasController::loadView() {
     updateSyncCommands();
     updateBackupCommands();
     updateTooltip();
+    // A stored session may have connected before the menus were made: no later change would
+    // take the signed-in user off the offline menu.
+    if (userController && (userController->isAvailable() || userController->isLoggedIn())) userStateChanged();
     statusItem_->setVisible(true);
 }
 
