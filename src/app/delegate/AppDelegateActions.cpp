@@ -147,9 +147,10 @@ void AppDelegate::unregisterActions() {
 
 void AppDelegate::closeOnboardingWindow() {
     if (!onboardingWindowController_) return;
-    // The next time it opens, it starts again at the first page.
+    // Sent before a sign-out: the window goes away without finishing onboarding, and the next
+    // time it opens it starts again at the first page.
     onboardingWindowController_->showFirstPage();
-    onboardingWindowController_->close();
+    onboardingWindowController_->dismiss();
 }
 
 void AppDelegate::showBackups() {

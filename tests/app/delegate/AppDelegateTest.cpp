@@ -31,6 +31,7 @@
 #include "app/shell/update/SparkleUpdaterController.h"
 #include "app/sync/SyncController.h"
 #include "frameworks/business/ConnectivityManager.h"
+#include "frameworks/business/OrvellaFacade.h"
 #include "frameworks/logger/Logger.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Alert.h"
@@ -485,10 +486,24 @@ TEST_F(AppDelegateTest, ClosingOnboardingClosesTheWindowAndStartsAgainAtTheFirst
     onboarding->navigateForward(nullptr);
     QCoreApplication::processEvents();
     ASSERT_EQ(onboarding->pageController()->selectedIndex(), 1);
+    // Signed in on the window but not through it, as when Sign Out is chosen mid-onboarding: the
+    // close must not finish the first launch (which would connect and start syncing).
+    auto* facade = dynamic_cast<OrvellaFacade*>(&BusinessFacadeHolder::facade());
+    ASSERT_TRUE(facade);
+    ASSERT_TRUE(facade->createAccountNow(QStringLiteral("closer"), QStringLiteral("closer@example.org"),
+                                         QStringLiteral("a good long secret"))
+                    .isSuccess());
+    delegate.userController().update();
+    ASSERT_TRUE(delegate.userController().isLoggedIn());
 
     EXPECT_TRUE(Application::shared().sendAction(AppAction::closeOnboardingWindow));
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return !onboarding->window()->isVisible(); }));
     EXPECT_EQ(onboarding->pageController()->selectedIndex(), 0);
+    EXPECT_FALSE(settings()->isAlreadyLaunched());
+    EXPECT_FALSE(delegate.userController().isOnboarding());
+    bool signedOut = false;
+    facade->logout(false, [&](VoidResult) { signedOut = true; });
+    TestEnvironment::waitUntil([&] { return signedOut; });
 }
 
 TEST_F(AppDelegateTest, SkippingABackupAsksFirst) {

@@ -135,6 +135,13 @@ void OnboardingWindowController::close() {
     if (window_ && window_->isVisible()) window_->close();  // its close event runs the close steps
 }
 
+void OnboardingWindowController::dismiss() {
+    if (!window_ || !window_->isVisible()) return;
+    dismissing_ = true;
+    window_->close();
+    dismissing_ = false;
+}
+
 void OnboardingWindowController::showFirstPage() {
     if (pageController_) pageController_->setSelectedIndex(0);
 }
@@ -396,7 +403,12 @@ void OnboardingWindowController::reachabilityChanged(ReachabilityController&, bo
 // --- Closing ---
 
 void OnboardingWindowController::windowDidClose() {
-    windowWillClose();
+    // Put away by the application (a sign-out): onboarding did not finish, so nothing is settled.
+    if (dismissing_) {
+        if (userController) userController->setIsOnboarding(false);
+    } else {
+        windowWillClose();
+    }
     if (pageController_) pageController_->viewWillDisappear();
 }
 

@@ -64,6 +64,8 @@ public:
     // Closes the window as the program does (also when the close button is disabled); the close
     // steps run.
     void close();
+    // Hides the window without its close steps: onboarding is abandoned, not finished.
+    void dismiss();
     // The page controller back on the first page; the window stays as it is.
     void showFirstPage();
     // Asks the page on screen to refresh, when it can.
@@ -134,5 +136,6 @@ private:
     QPushButton* backButton_ = nullptr;
     QPushButton* forwardButton_ = nullptr;
     bool closable_ = true;
+    bool dismissing_ = false;
     QColor bottomBoxFillColor_ = Qt::transparent;
 };
