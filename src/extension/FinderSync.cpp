@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QStringDecoder>
 
+#include <mutex>
+
 #include <dlfcn.h>
 
 #include "app/common/LogChannels.h"
@@ -146,15 +148,36 @@ void FinderSync::clearBadges(const QSet<QUrl>& urls, const QString& oldPath, con
         controller.setBadgeIdentifier(QString(), QUrl::fromLocalFile(movedPath(url.path(), oldPath, newPath)));
 }
 
+namespace {
+
+// One connection to the application's badge server, shared by every query: a folder of thousands
+// of items would otherwise connect thousands of times. Requests on one port go one at a time.
+// Never destroyed: the plug-in may be unloaded after the host's event loop is gone.
+std::mutex badgePortMutex;
+std::shared_ptr<MessagePort>* badgePort = new std::shared_ptr<MessagePort>;
+
+std::shared_ptr<MessagePort> connectedBadgePort(bool fresh) {
+    std::lock_guard lock(badgePortMutex);
+    if (fresh || !*badgePort || !(*badgePort)->isValid())
+        *badgePort = MessagePort::createRemote(ExtensionPorts::badgeServerPortName());
+    return *badgePort;
+}
+
+}  // namespace
+
 QString FinderSync::badgeIdentifier(const QUrl& url) {
-    const auto port = MessagePort::createRemote(ExtensionPorts::badgeServerPortName());
-    if (!port) {
-        OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Cannot create server port."));
-        return QStringLiteral("unknown");
+    MessagePortReply reply;
+    // A connection the application dropped (it restarted) is made again once.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const auto port = connectedBadgePort(attempt > 0);
+        if (!port) {
+            OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Cannot create server port."));
+            return QStringLiteral("unknown");
+        }
+        reply = port->sendRequest(MessagePortProtocol::messageId, url.toEncoded(), MessagePortProtocol::sendTimeout,
+                                  MessagePortProtocol::receiveTimeout, true);
+        if (reply.result != MessagePortResult::isInvalid && reply.result != MessagePortResult::becameInvalid) break;
     }
-    const MessagePortReply reply = port->sendRequest(MessagePortProtocol::messageId, url.toEncoded(),
-                                                     MessagePortProtocol::sendTimeout,
-                                                     MessagePortProtocol::receiveTimeout, true);
     if (reply.result == MessagePortResult::success && reply.data) {
         QStringDecoder decoder(QStringDecoder::Utf8);
         const QString word = decoder(*reply.data);
