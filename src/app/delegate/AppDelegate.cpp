@@ -20,6 +20,7 @@
 #include "app/core/ReachabilityController.h"
 #include "app/core/SettingsController.h"
 #include "app/core/UserController.h"
+#include "app/delegate/SceneWindow.h"
 #include "app/shell/backup/BackupRestoreWindowController.h"
 #include "app/shell/crash/AppCenterSDK.h"
 #include "app/shell/crash/PromptForCrashReportsController.h"
@@ -484,14 +485,9 @@ void AppDelegate::shareItems(const QStringList& paths) {
 }
 
 void AppDelegate::showShareInfoWindow(const QString& path) {
-    if (!shareInfoWindowController_) {
-        shareInfoWindowController_.reset(Storyboard::instantiateAs<ShareInfoWindowController>(
-            ShareWindowController::storyboardName, ShareInfoWindowController::storyboardIdentifier));
-        if (!shareInfoWindowController_) {
-            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareInfoWindowController couldn't be instantiated…"));
-            return;
-        }
-    }
+    if (!makeSceneOnce(shareInfoWindowController_, ShareWindowController::storyboardName,
+                       ShareInfoWindowController::storyboardIdentifier))
+        return;
     shareInfoWindowController_->loadShare(path);
     // Activating raises the window that was active: this one goes on top of it afterwards.
     Application::shared().activate(true);

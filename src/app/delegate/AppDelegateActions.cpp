@@ -14,6 +14,7 @@
 #include "app/core/AppResetter.h"
 #include "app/core/SyncFolderPaths.h"
 #include "app/delegate/AppDelegate.h"
+#include "app/delegate/SceneWindow.h"
 #include "app/shell/archive/ErrorReportArchive.h"
 #include "app/shell/archive/ZipArchiveMaker.h"
 #include "app/shell/backup/BackupRestoreWindowController.h"
@@ -154,14 +155,9 @@ void AppDelegate::closeOnboardingWindow() {
 }
 
 void AppDelegate::showBackups() {
-    if (!backupRestoreWindowController_) {
-        backupRestoreWindowController_.reset(Storyboard::instantiateAs<BackupRestoreWindowController>(
-            Storyboard::main(), BackupRestoreWindowController::storyboardIdentifier));
-        if (!backupRestoreWindowController_) {
-            OVLOG_ERROR(AppLog::flow(), QStringLiteral("BackupRestoreWindowController couldn't be instantiated…"));
-            return;
-        }
-    }
+    if (!makeSceneOnce(backupRestoreWindowController_, Storyboard::main(),
+                       BackupRestoreWindowController::storyboardIdentifier))
+        return;
     backupRestoreWindowController_->setBackupController(backupController_.get());
     backupRestoreWindowController_->contentViewController()->setBackupController(backupController_.get());
     backupRestoreWindowController_->showWindow();
@@ -172,15 +168,11 @@ void AppDelegate::closeBackupWindow() {
 }
 
 void AppDelegate::showSharedItems() {
-    if (!shareWindowController_) {
-        shareWindowController_.reset(Storyboard::instantiateAs<ShareWindowController>(
-            ShareWindowController::storyboardName, ShareWindowController::storyboardIdentifier));
-        if (!shareWindowController_) {
-            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ShareWindowController couldn't be instantiated…"));
-            return;
-        }
-        shareWindowController_->setFeaturesController(featuresController_.get());
-    }
+    const bool made = shareWindowController_ != nullptr;
+    if (!makeSceneOnce(shareWindowController_, ShareWindowController::storyboardName,
+                       ShareWindowController::storyboardIdentifier))
+        return;
+    if (!made) shareWindowController_->setFeaturesController(featuresController_.get());
     // Activating raises the window that was active: this one goes on top of it afterwards.
     Application::shared().activate(true);
     shareWindowController_->showWindow();
@@ -201,14 +193,9 @@ void AppDelegate::showPreferencesWindow(bool selectBackupTab) {
 }
 
 void AppDelegate::showConnectionDoctor() {
-    if (!connectionDoctorWindowController_) {
-        connectionDoctorWindowController_.reset(Storyboard::instantiateAs<ConnectionDoctorWindowController>(
-            ConnectionDoctorWindowController::storyboardName, ConnectionDoctorWindowController::storyboardIdentifier));
-        if (!connectionDoctorWindowController_) {
-            OVLOG_ERROR(AppLog::flow(), QStringLiteral("ConnectionDoctorWindowController couldn't be instantiated…"));
-            return;
-        }
-    }
+    if (!makeSceneOnce(connectionDoctorWindowController_, ConnectionDoctorWindowController::storyboardName,
+                       ConnectionDoctorWindowController::storyboardIdentifier))
+        return;
     if (auto* manageable = dynamic_cast<ConnectionDoctorManageable*>(
             connectionDoctorWindowController_->contentViewController()))
         manageable->setSyncController(syncController_.get());
