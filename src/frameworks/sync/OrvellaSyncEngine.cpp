@@ -156,7 +156,9 @@ private:
         bool ignored = false;
     };
 
-    void openStore(const QString& path);
+    bool load();
+    void openStore();
+    void idleUntilStopped();
     void run();
     bool pass(Pending& pending);
     bool work(Pending& pending);
@@ -231,6 +233,7 @@ private:
     const std::chrono::milliseconds pollInterval_;
     const std::shared_ptr<StorageService> service_;
     QString userName_;  // for the quota; empty when the service does not know the tree's owner
+    QString statePath_;
     int lockFd_ = -1;
 
     // Hand-over between the callers' threads and the engine's thread.
@@ -246,6 +249,9 @@ private:
 
     // Read by any thread, written by the engine's thread (subscriptions also by callers).
     mutable std::mutex stateMutex_;
+    enum class Load { loading, loaded, failed };
+    Load load_ = Load::loading;
+    mutable std::condition_variable loadEnded_;
     std::map<QString, SyncRecord> records_;
     SubscriptionSet subscriptions_;
     bool subscriptionsDirty_ = false;
@@ -316,37 +322,13 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
         ::close(lockFd_);
         throw std::runtime_error("The sync state in " + data.toStdString() + " is in use by another engine");
     }
-    const QString statePath = fs::join(data, stateFileName());
-    try {
-        try {
-            openStore(statePath);
-        } catch (const SqliteError& error) {
-            if (!error.isDamage()) throw;
-            // Without records both sides are compared as at a first sync, which only copies and
-            // keeps both versions of what differs: nothing is deleted for the lost memory.
-            store_.reset();
-            records_.clear();
-            subscriptions_ = SubscriptionSet(everything());
-            const QString aside = SyncStateStore::setAside(statePath);
-            OVLOG_WARNING(Log::Sync::persistence(),
-                          QStringLiteral("The sync state is damaged (%1); it was set aside as \"%2\" and is rebuilt "
-                                         "by comparing both sides")
-                              .arg(QString::fromUtf8(error.what()), aside));
-            openStore(statePath);
-        }
-    } catch (...) {
-        store_.reset();
-        ::close(lockFd_);
-        throw;
-    }
-
     if (service_) {
         const QString users = cleanAbsolute(service_->usersFolder());
         if (fs::parentOf(remoteRoot_) == users) userName_ = fs::nameOf(remoteRoot_);
     }
-    OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine starts on \"%1\" with the remote tree \"%2\" (%3 items known)")
-                                      .arg(localRoot_, remoteRoot_)
-                                      .arg(records_.size()));
+    // The state is opened and read on the engine's thread: with many records that takes long
+    // enough to hold up the caller's start.
+    statePath_ = fs::join(data, stateFileName());
     thread_ = std::thread([this] { run(); });
 }
 
@@ -363,8 +345,41 @@ OrvellaSyncEngine::Core::~Core() {
     OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine stopped"));
 }
 
-void OrvellaSyncEngine::Core::openStore(const QString& path) {
-    store_ = std::make_unique<SyncStateStore>(path);
+bool OrvellaSyncEngine::Core::load() {
+    try {
+        try {
+            openStore();
+        } catch (const SqliteError& error) {
+            if (!error.isDamage()) throw;
+            // Without records both sides are compared as at a first sync, which only copies and
+            // keeps both versions of what differs: nothing is deleted for the lost memory.
+            store_.reset();
+            const QString aside = SyncStateStore::setAside(statePath_);
+            OVLOG_WARNING(Log::Sync::persistence(),
+                          QStringLiteral("The sync state is damaged (%1); it was set aside as \"%2\" and is rebuilt "
+                                         "by comparing both sides")
+                              .arg(QString::fromUtf8(error.what()), aside));
+            openStore();
+        }
+    } catch (const std::exception& error) {
+        store_.reset();
+        OVLOG_ERROR(Log::Sync::persistence(),
+                    QStringLiteral("Cannot open the sync state: %1").arg(QString::fromUtf8(error.what())));
+        setGlobalError(SyncError::Kind::setupFailure);
+        {
+            std::lock_guard lock(stateMutex_);
+            load_ = Load::failed;
+            busy_ = false;
+        }
+        loadEnded_.notify_all();
+        reportStatus(SyncStatus::makeError(SyncError{SyncError::Kind::setupFailure, 0}));
+        return false;
+    }
+    return true;
+}
+
+void OrvellaSyncEngine::Core::openStore() {
+    store_ = std::make_unique<SyncStateStore>(statePath_);
     // State kept for other folders says nothing about these: start over with a comparison.
     if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
         store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
@@ -374,8 +389,8 @@ void OrvellaSyncEngine::Core::openStore(const QString& path) {
         store_->setValue(QStringLiteral("localRootId"), QString());
         store_->setValue(QStringLiteral("remoteRootId"), QString());
     }
-    records_ = store_->loadRecords();
-    if (auto items = store_->loadSubscriptions()) subscriptions_ = SubscriptionSet(std::move(*items));
+    auto records = store_->loadRecords();
+    auto items = store_->loadSubscriptions();
     temporaryTag_ = store_->value(QStringLiteral("temporaryTag")).value_or(QString());
     if (temporaryTag_.isEmpty()) {
         static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -383,13 +398,40 @@ void OrvellaSyncEngine::Core::openStore(const QString& path) {
         store_->setValue(QStringLiteral("temporaryTag"), temporaryTag_);
     }
     store_->commit();
+    const std::size_t known = records.size();
+    {
+        std::lock_guard lock(stateMutex_);
+        records_ = std::move(records);
+        // Subscriptions the caller set while this was loading are newer than the stored ones.
+        if (items && !subscriptionsDirty_) subscriptions_ = SubscriptionSet(std::move(*items));
+        load_ = Load::loaded;
+    }
+    loadEnded_.notify_all();
+    OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine starts on \"%1\" with the remote tree \"%2\" (%3 items known)")
+                                      .arg(localRoot_, remoteRoot_)
+                                      .arg(known));
+}
+
+// Without its state the engine cannot tell a deletion from an item never synced: it syncs nothing
+// and drops the changes it hears of, which the comparison at a next start finds again.
+void OrvellaSyncEngine::Core::idleUntilStopped() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wakeUp_.wait_for(lock, pollInterval_, [this] { return stop_.load() || wake_; });
+        if (stop_) return;
+        wake_ = eventsArrived_ = false;
+        pending_ = Pending{};
+        ++idlePasses_;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Calls from other threads
 
 std::vector<SelectiveSyncItem> OrvellaSyncEngine::Core::subscriptions() const {
-    std::lock_guard lock(stateMutex_);
+    std::unique_lock lock(stateMutex_);
+    // The stored ones are not known before loading ended, unless the caller has set its own since.
+    loadEnded_.wait(lock, [this] { return load_ != Load::loading || subscriptionsDirty_; });
     return subscriptions_.items();
 }
 
@@ -445,6 +487,9 @@ OVItemSyncStatus OrvellaSyncEngine::Core::itemSyncStatus(const QString& path) co
     if (!relative) return OVItemSyncStatus::ignored;
     const auto entry = relative->isEmpty() ? std::nullopt : fs::stat(path);
     std::lock_guard lock(stateMutex_);
+    // Until the records are read nothing can be told to be in step.
+    if (load_ == Load::loading) return OVItemSyncStatus::syncing;
+    if (load_ == Load::failed) return OVItemSyncStatus::error;
     if (relative->isEmpty()) {
         if (busy_) return OVItemSyncStatus::syncing;
         return globalError_ || !errors_.empty() ? OVItemSyncStatus::error : OVItemSyncStatus::synced;
@@ -524,6 +569,7 @@ void OrvellaSyncEngine::Core::requestFullScan() {
 
 void OrvellaSyncEngine::Core::run() {
     reportStatus(SyncStatus::of(SyncStatus::Kind::preparing));
+    if (!load()) return idleUntilStopped();
     bool again = true;
     for (;;) {
         Pending pending;

@@ -32,9 +32,13 @@ public:
 
     // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota
     // of that user is respected when the service knows the account. `dataFolderPath` holds the
-    // state database and is created when missing; a damaged one is set aside and rebuilt by
-    // comparing both sides. Throws std::runtime_error when a path is missing, the two trees
-    // overlap, or the state cannot be opened or is in use by another engine.
+    // state database and is created when missing. Throws std::runtime_error when a path is
+    // missing, the two trees overlap, or the state is in use by another engine.
+    //
+    // The state is read on the engine's thread, so that construction returns at once: until then
+    // items are syncing, the status is preparing and `subscriptions()` waits for the stored ones
+    // (or returns those set since). A damaged state is set aside and rebuilt by comparing both
+    // sides; one that cannot be opened at all leaves the engine idle with a setup failure.
     OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
                       const QString& remoteRootPath, const QString& dataFolderPath);
     OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,

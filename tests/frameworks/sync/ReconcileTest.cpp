@@ -3,6 +3,8 @@
 
 #include <functional>
 
+#include "frameworks/sync/SqliteDatabase.h"
+
 namespace {
 
 struct Op {
@@ -224,6 +226,59 @@ TEST_F(EngineFixture, ASecondEngineOnTheSameStateIsRefused) {
                                    dataFolder + QStringLiteral("2")),
                  std::runtime_error)
         << "a remote tree inside the sync folder would sync into itself";
+}
+
+// What the caller sets while the engine still reads its state is newer than what was stored: the
+// read must not take the user's choice back. The test's write lock on the state holds the read up.
+TEST_F(EngineFixture, SubscriptionsSetWhileTheStateIsReadAreKept) {
+    write(local("kept/a.txt"), "a");
+    write(local("dropped/b.txt"), "b");
+    start();
+    ASSERT_TRUE(waitUpToDate());
+    engine->setSubscriptions({{"/kept", true, "stored"}, {"/dropped", true, "stored"}});
+    ASSERT_TRUE(settle());
+    engine.reset();
+
+    const std::vector<SelectiveSyncItem> chosen{{"/kept", true, "chosen while loading"}};
+    {
+        SqliteDatabase holder(QDir(dataFolder).filePath(OrvellaSyncEngine::stateFileName()));
+        holder.exec("BEGIN IMMEDIATE");
+        start();
+        EXPECT_EQ(engine->currentStatus().kind, SyncStatus::Kind::preparing);
+        EXPECT_EQ(engine->itemSyncStatus(local("kept/a.txt")), OVItemSyncStatus::syncing)
+            << "nothing is known to be in step before the records are read";
+        engine->setSubscriptions(chosen);
+        holder.exec("ROLLBACK");
+    }
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_EQ(engine->subscriptions(), chosen);
+    EXPECT_FALSE(QFileInfo::exists(local("dropped/b.txt")));
+    EXPECT_EQ(engine->itemSyncStatus(local("kept/a.txt")), OVItemSyncStatus::synced);
+
+    engine.reset();
+    start();
+    EXPECT_EQ(engine->subscriptions(), chosen) << "the choice was stored too";
+}
+
+// A state that cannot be opened (here a folder in its place) stops sync and says so, as a failed
+// set-up; nothing is copied without the memory of what was in step.
+TEST_F(EngineFixture, AStateThatCannotBeOpenedIsASetupFailure) {
+    write(local("a.txt"), "a");
+    ASSERT_TRUE(QDir().mkpath(QDir(dataFolder).filePath(OrvellaSyncEngine::stateFileName())));
+    start();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+        const auto status = delegate.lastStatus();
+        return status && status->kind == SyncStatus::Kind::error;
+    }, 15000));
+    EXPECT_EQ(delegate.lastStatus()->error->kind, SyncError::Kind::setupFailure);
+    const auto errors = engine->syncErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].error.kind, SyncError::Kind::setupFailure);
+    EXPECT_EQ(engine->itemSyncStatus(local("a.txt")), OVItemSyncStatus::error);
+    EXPECT_EQ(engine->subscriptions(), (std::vector<SelectiveSyncItem>{{"/", true, ""}})) << "answers, not waits";
+    engine->fileChanged(local("a.txt"));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(tree(remoteRoot), Tree{});
 }
 
 }  // namespace
