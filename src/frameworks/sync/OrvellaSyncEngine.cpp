@@ -29,6 +29,7 @@
 #include "frameworks/sync/SyncDecision.h"
 #include "frameworks/sync/SyncFileSystem.h"
 #include "frameworks/sync/SyncStateStore.h"
+#include "frameworks/sync/WorkerPool.h"
 #include "service/StorageService.h"
 
 namespace fs = SyncFileSystem;
@@ -39,7 +40,10 @@ namespace {
 constexpr int settleMs = 30;
 constexpr int progressIntervalMs = 100;
 constexpr int commitEvery = 2000;
-constexpr std::size_t transferBatch = 64;
+// Transfers are collected up to this many, then run side by side; each thread takes a slice of up
+// to `transferSlice` items of one folder at a time.
+constexpr std::size_t transferBatch = 512;
+constexpr std::size_t transferSlice = 16;
 constexpr std::size_t transferThreads = 4;
 constexpr unsigned localFolderMode = 0755;
 constexpr unsigned remoteFolderMode = 0700;
@@ -176,18 +180,33 @@ private:
     bool execute(std::vector<Planned>& steps);
     bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
     void perform(const Planned& item);
+    // The folders of a batch of transfers, each opened and checked once for all its items.
+    class Folders {
+    public:
+        std::shared_ptr<const fs::Folder> open(const QString& absolute, bool again = false) {
+            auto& folder = open_[absolute];
+            if (!folder || again) folder = std::make_shared<const fs::Folder>(absolute);
+            return folder;
+        }
+
+    private:
+        std::map<QString, std::shared_ptr<const fs::Folder>> open_;
+    };
     struct Transfer {
         QString path;
         bool upload = true;
-        QString source;
-        QString target;
+        std::shared_ptr<const fs::Folder> sourceFolder;
+        std::shared_ptr<const fs::Folder> targetFolder;
         FsEntry expectedSource;
         std::optional<FsEntry> expectedTarget;  // none: nothing may be there
         fs::TransferResult result;
     };
-    std::optional<Transfer> prepareUpload(const Planned& item);
+    std::optional<Transfer> prepareUpload(const Planned& item, Folders& folders);
     std::optional<Transfer> prepareDownload(const QString& path, const FsEntry& remote,
-                                            const std::optional<FsEntry>& expectedLocal);
+                                            const std::optional<FsEntry>& expectedLocal, Folders& folders);
+    // The target's folder, made when the tree does not know it (the sync root never is); none
+    // when it cannot be made, the item failed.
+    std::shared_ptr<const fs::Folder> targetFolder(const QString& path, bool upload, Folders& folders);
     void runTransfer(Transfer& transfer) const;
     void finishTransfer(const Transfer& transfer);
     void transferAll(std::vector<const Planned*>& batch);
@@ -289,6 +308,8 @@ private:
     SyncProgress uploadProgress_;
     SteadyClock::time_point lastProgress_;
 
+    // Runs transfers; made before the engine's thread and gone after it.
+    WorkerPool workers_{transferThreads};
     std::thread thread_;
 };
 
@@ -1177,7 +1198,10 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
             if (batch.size() >= transferBatch) transferAll(batch);
             continue;
         }
-        if (!batch.empty()) transferAll(batch);
+        // A new folder does not touch the files waiting in the batch, which lie elsewhere.
+        const bool makesFolder =
+            item.step.action == SyncAction::createRemoteFolder || item.step.action == SyncAction::createLocalFolder;
+        if (!batch.empty() && !makesFolder) transferAll(batch);
         perform(item);
         reportProgress(false);
     }
@@ -1283,51 +1307,52 @@ void OrvellaSyncEngine::Core::perform(const Planned& item) {
     }
 }
 
-std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item) {
+std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item,
+                                                                                       Folders& folders) {
     const QString& path = item.path;
     reportItem(path, OVItemSyncStatus::syncing);
-    Transfer transfer{path, true, local(path), remote(path), *item.local, std::nullopt, {}};
+    auto folder = targetFolder(path, true, folders);
+    if (!folder) return std::nullopt;
+    Transfer transfer{path, true, folders.open(local(fs::parentOf(path))), std::move(folder), *item.local, std::nullopt, {}};
     // A remote folder the local file replaces is gone by now (removals come first).
     if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
-    const QString folder = QFileInfo(transfer.target).absolutePath();
-    if (!knownFolder(remoteTree_, fs::parentOf(path)) && !fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, remoteFolderMode, remoteRoot_)) {
-            failItem(path, remoteWriteError(error), error);
-            return std::nullopt;
-        }
-    }
     return transfer;
 }
 
 std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareDownload(
-    const QString& path, const FsEntry& remoteEntry, const std::optional<FsEntry>& expectedLocal) {
+    const QString& path, const FsEntry& remoteEntry, const std::optional<FsEntry>& expectedLocal, Folders& folders) {
     reportItem(path, OVItemSyncStatus::syncing);
     if (expectedLocal && expectedLocal->isFile() && !(expectedLocal->mode & S_IWUSR)) {
         failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
         return std::nullopt;
     }
-    Transfer transfer{path, false, remote(path), local(path), remoteEntry, expectedLocal, {}};
-    const QString folder = QFileInfo(transfer.target).absolutePath();
-    if (!knownFolder(localTree_, fs::parentOf(path)) && !fs::stat(folder)) {
-        if (const int error = fs::makeFolders(folder, localFolderMode, localRoot_)) {
-            failItem(path, localWriteError(error), error);
-            return std::nullopt;
-        }
+    auto folder = targetFolder(path, false, folders);
+    if (!folder) return std::nullopt;
+    return Transfer{path, false, folders.open(remote(fs::parentOf(path))), std::move(folder), remoteEntry, expectedLocal, {}};
+}
+
+std::shared_ptr<const fs::Folder> OrvellaSyncEngine::Core::targetFolder(const QString& path, bool upload,
+                                                                        Folders& folders) {
+    const QString parent = fs::parentOf(path);
+    const QString absolute = upload ? remote(parent) : local(parent);
+    auto folder = folders.open(absolute);
+    // A folder the tree saw and that is gone now was removed meanwhile: it is not made again, and
+    // the copy fails for it.
+    if (folder->isOpen() || !fs::meansGone(folder->error()) || knownFolder(upload ? remoteTree_ : localTree_, parent))
+        return folder;
+    const int error = fs::makeFolders(absolute, upload ? remoteFolderMode : localFolderMode, upload ? remoteRoot_ : localRoot_);
+    if (error) {
+        failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
+        return nullptr;
     }
-    return transfer;
+    return folders.open(absolute, true);
 }
 
 // Only files are touched here, so several transfers may run at once on other threads.
 void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer) const {
-    transfer.result = fs::copyAtomically(
-        transfer.source, transfer.expectedSource, transfer.target,
-        [&] {
-            int error = 0;
-            const auto now = fs::stat(transfer.target, &error);
-            return transfer.expectedTarget ? now && now->sameVersion(*transfer.expectedTarget)
-                                           : !now && fs::meansGone(error);
-        },
-        cancel_, temporaryTag_);
+    const QString name = fs::nameOf(transfer.path);
+    transfer.result = fs::copyAtomically(*transfer.sourceFolder, name, transfer.expectedSource, *transfer.targetFolder,
+                                         name, transfer.expectedTarget, cancel_, temporaryTag_);
 }
 
 void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
@@ -1363,32 +1388,72 @@ void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
 }
 
 void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
+    Folders folders;
     std::vector<Transfer> transfers;
     transfers.reserve(batch.size());
     for (const Planned* item : batch) {
         auto transfer = item->step.action == SyncAction::upload
-                            ? prepareUpload(*item)
+                            ? prepareUpload(*item, folders)
                             : prepareDownload(item->path, *item->remote,
-                                              item->step.removal == SyncAction::deleteLocal ? std::nullopt : item->local);
+                                              item->step.removal == SyncAction::deleteLocal ? std::nullopt : item->local,
+                                              folders);
         if (transfer) transfers.push_back(std::move(*transfer));
     }
     batch.clear();
-    std::atomic<std::size_t> next{0};
-    const auto worker = [&] {
-        for (std::size_t i = next++; i < transfers.size(); i = next++) runTransfer(transfers[i]);
-    };
-    std::vector<std::thread> helpers;
-    const std::size_t helperCount = std::min<std::size_t>(transferThreads - 1, transfers.size() / 2);
-    for (std::size_t i = 0; i < helperCount; ++i) helpers.emplace_back(worker);
-    worker();
-    for (std::thread& helper : helpers) helper.join();
-    for (const Transfer& transfer : transfers) finishTransfer(transfer);
+
+    // Writers in one folder wait for each other on its lock: the threads take slices of different
+    // folders in turn, and the folders' own order is kept within each.
+    std::map<const fs::Folder*, std::vector<std::size_t>> byFolder;
+    std::vector<std::vector<std::size_t>*> order;
+    for (std::size_t i = 0; i < transfers.size(); ++i) {
+        auto& items = byFolder[transfers[i].targetFolder.get()];
+        if (items.empty()) order.push_back(&items);
+        items.push_back(i);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> slices;  // (first, end) in `queue`
+    std::vector<std::size_t> queue;
+    queue.reserve(transfers.size());
+    for (std::size_t round = 0; queue.size() < transfers.size(); ++round) {
+        for (const auto* items : order) {
+            const std::size_t first = round * transferSlice;
+            if (first >= items->size()) continue;
+            const std::size_t end = std::min(items->size(), first + transferSlice);
+            slices.emplace_back(queue.size(), queue.size() + end - first);
+            queue.insert(queue.end(), items->begin() + std::ptrdiff_t(first), items->begin() + std::ptrdiff_t(end));
+        }
+    }
+
+    workers_.run(
+        slices.size(),
+        [&](std::size_t slice) {
+            for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) runTransfer(transfers[queue[i]]);
+        },
+        [&](std::size_t slice, std::exception_ptr thrown) {
+            for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) {
+                Transfer& transfer = transfers[queue[i]];
+                // A transfer the failure cut short has no outcome of its own yet.
+                if (thrown && transfer.result.outcome == fs::Outcome::failed && !transfer.result.error)
+                    transfer.result.error = EIO;
+                finishTransfer(transfer);
+            }
+            if (thrown) {
+                try {
+                    std::rethrow_exception(thrown);
+                } catch (const std::exception& error) {
+                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed: %1").arg(QString::fromUtf8(error.what())));
+                } catch (...) {
+                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed"));
+                }
+            }
+            reportProgress(false);
+        });
     reportProgress(false);
 }
 
 void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remoteEntry,
                                        const std::optional<FsEntry>& expectedLocal) {
-    auto transfer = prepareDownload(path, remoteEntry, expectedLocal);
+    Folders folders;
+    auto transfer = prepareDownload(path, remoteEntry, expectedLocal, folders);
     if (!transfer) return;
     runTransfer(*transfer);
     finishTransfer(*transfer);

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "service/TransferTemporary.h"
@@ -73,14 +74,14 @@ private:
 
 // Copies `in` into `out` up to its end or `size` bytes, in slices so that a cancel is noticed
 // within one slice. (Stopping at the expected size saves a read; the caller compares sizes after.)
-int copyData(int in, int out, std::int64_t size, const std::atomic<bool>& cancel) {
+int copyData(int in, int out, std::int64_t size, const std::atomic<bool>& cancel, int rangeFault) {
     constexpr size_t slice = 8 * 1024 * 1024;
     bool useRange = true;
     std::vector<char> buffer;
     for (std::int64_t copied = 0; copied < size || size == 0;) {
         if (cancel.load()) return ECANCELED;
         if (useRange) {
-            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, slice, 0);
+            const ssize_t n = rangeFault ? (errno = rangeFault, -1) : ::copy_file_range(in, nullptr, out, nullptr, slice, 0);
             if (n > 0) {
                 copied += n;
                 continue;
@@ -111,17 +112,17 @@ int copyData(int in, int out, std::int64_t size, const std::atomic<bool>& cancel
     return 0;
 }
 
-// A new file with a random name beginning with the temp prefix, created with `mode` (less the
-// umask), exclusively: never an existing file, never through a link.
-int createTemporary(const QString& folder, unsigned mode, const QString& tag, QByteArray& path) {
+// A new file in `folder` with a random name beginning with the temp prefix, created with `mode`
+// (less the umask), exclusively: never an existing file, never through a link.
+int createTemporary(int folder, unsigned mode, const QString& tag, QByteArray& name) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     // One generator per thread: the shared one takes a lock for every number.
     thread_local QRandomGenerator random(QRandomGenerator::global()->generate());
+    const QByteArray prefix = QFile::encodeName(temporaryNamePrefix(tag));
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = QFile::encodeName(temporaryNamePrefix(tag));
+        name = prefix;
         for (int i = 0; i < 12; ++i) name += letters[random.bounded(int(sizeof letters - 1))];
-        path = QFile::encodeName(folder) + '/' + name;
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        const int fd = ::openat(folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -132,6 +133,13 @@ int unlinkTemporary(const QString& absolute) {
     const QByteArray path = QFile::encodeName(absolute);
     if (const int error = injected(Operation::removeTemporary, path)) return error;
     return ::unlink(path.constData()) == 0 ? 0 : errno;
+}
+
+// The owner's write permission decides, also for a privileged engine; the kernel checks the rest
+// when an item is created.
+int ownerWriteError(const struct stat& folder) {
+    if (!S_ISDIR(folder.st_mode)) return ENOTDIR;
+    return folder.st_mode & S_IWUSR ? 0 : EACCES;
 }
 
 }  // namespace
@@ -283,8 +291,7 @@ void setFaultHook(FaultHook hook) {
 int writableFolderError(const QString& absoluteFolder) {
     struct stat st {};
     if (::stat(QFile::encodeName(absoluteFolder).constData(), &st) != 0) return errno;
-    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
-    if (!(st.st_mode & S_IWUSR)) return EACCES;
+    if (const int error = ownerWriteError(st)) return error;
     return ::access(QFile::encodeName(absoluteFolder).constData(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
@@ -304,8 +311,38 @@ int makeFolders(const QString& absolute, unsigned mode, const QString& within) {
     return errno;
 }
 
-TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
-                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel,
+Folder::Folder(const QString& absolute) : path_(absolute) {
+    const QByteArray path = QFile::encodeName(absolute);
+    error_ = injected(Operation::openFolder, path);
+    if (!error_) fd_ = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0 && !error_) error_ = errno;
+    struct stat st {};
+    if (fd_ >= 0) writableError_ = ::fstat(fd_, &st) == 0 ? ownerWriteError(st) : errno;
+    else writableError_ = error_;
+}
+
+Folder::~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)), error_(other.error_),
+      writableError_(other.writableError_) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        path_ = std::move(other.path_);
+        fd_ = std::exchange(other.fd_, -1);
+        error_ = other.error_;
+        writableError_ = other.writableError_;
+    }
+    return *this;
+}
+
+TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceName, const FsEntry& expectedSource,
+                              const Folder& targetFolder, const QString& targetName,
+                              const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                               const QString& temporaryTag) {
     TransferResult result;
     const auto failed = [&](int error) {
@@ -313,43 +350,47 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
         result.error = error;
         return result;
     };
-    Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!in.valid()) {
-        if (errno == ENOENT || errno == ELOOP) {
-            result.outcome = Outcome::sourceChanged;
-            return result;
-        }
-        return failed(errno);
-    }
+    const auto changed = [&](Outcome outcome) {
+        result.outcome = outcome;
+        return result;
+    };
+    // Hooks get absolute paths; they are only put together while a test has set one.
+    const bool hooked = hookSet.load(std::memory_order_acquire);
+    const QString target = hooked ? targetFolder.pathOf(targetName) : QString();
+
+    // A batch cancelled before this copy began leaves no trace at all.
+    if (cancel.load()) return failed(ECANCELED);
+    if (!sourceFolder.isOpen()) return meansGone(sourceFolder.error()) ? changed(Outcome::sourceChanged) : failed(sourceFolder.error());
+    const QByteArray sourceBytes = QFile::encodeName(sourceName);
+    Fd in(::openat(sourceFolder.fd(), sourceBytes.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!in.valid()) return errno == ENOENT || errno == ELOOP ? changed(Outcome::sourceChanged) : failed(errno);
     struct stat before {};
     if (::fstat(in.get(), &before) != 0) return failed(errno);
-    if (!entryOf(before).sameVersion(expectedSource)) {
-        result.outcome = Outcome::sourceChanged;
-        return result;
-    }
+    if (!entryOf(before).sameVersion(expectedSource)) return changed(Outcome::sourceChanged);
 
-    const qsizetype slash = target.lastIndexOf(QLatin1Char('/'));
-    const QString folder = slash <= 0 ? QStringLiteral("/") : target.left(slash);
-    // The owner's write permission decides, also for a privileged engine; the kernel checks the rest
-    // when the temp file is created.
-    struct stat folderStat {};
-    if (::stat(QFile::encodeName(folder).constData(), &folderStat) != 0) return failed(errno);
-    if (!S_ISDIR(folderStat.st_mode)) return failed(ENOTDIR);
-    if (!(folderStat.st_mode & S_IWUSR)) return failed(EACCES);
+    if (!targetFolder.isOpen()) return failed(targetFolder.error());
+    if (const int error = targetFolder.writableError()) return failed(error);
     QByteArray temp;
-    Fd out(createTemporary(folder, (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temporaryTag, temp));
+    Fd out(createTemporary(targetFolder.fd(), (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temporaryTag, temp));
     if (!out.valid()) return failed(errno);
-    // Even "not there" counts as a failure: the folder may have moved away with the file in it.
+    // Even "not there" counts as a failure: the folder may have gone away with the file in it.
     const auto removeTemp = [&] {
-        if (unlinkTemporary(QFile::decodeName(temp))) result.leftover = QFile::decodeName(temp);
+        int error = hooked ? injected(Operation::removeTemporary, targetFolder.pathOf(QFile::decodeName(temp))) : 0;
+        if (!error && ::unlinkat(targetFolder.fd(), temp.constData(), 0) != 0) error = errno;
+        if (error) result.leftover = targetFolder.pathOf(QFile::decodeName(temp));
     };
     const auto discard = [&](int error) {
         removeTemp();
         return failed(error);
     };
+    const auto discardChanged = [&](Outcome outcome) {
+        removeTemp();
+        return changed(outcome);
+    };
 
-    int copyError = injected(Operation::writeData, target);
-    if (!copyError) copyError = copyData(in.get(), out.get(), before.st_size, cancel);
+    int copyError = hooked ? injected(Operation::writeData, target) : 0;
+    if (!copyError)
+        copyError = copyData(in.get(), out.get(), before.st_size, cancel, hooked ? injected(Operation::copyRange, target) : 0);
     if (copyError) return discard(copyError);
     const struct timespec times[2] = {{0, UTIME_NOW}, before.st_mtim};
     if (::futimens(out.get(), times) != 0) return discard(errno);
@@ -357,20 +398,35 @@ TransferResult copyAtomically(const QString& source, const FsEntry& expectedSour
     if (::fstat(in.get(), &after) != 0) return discard(errno);
     struct stat written {};
     if (::fstat(out.get(), &written) != 0) return discard(errno);
-    if (!entryOf(after).sameVersion(expectedSource) || written.st_size != after.st_size) {
-        removeTemp();
-        result.outcome = Outcome::sourceChanged;
-        return result;
-    }
-    if (targetUnchanged && !targetUnchanged()) {
-        removeTemp();
-        result.outcome = Outcome::targetChanged;
-        return result;
-    }
-    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) return discard(errno);
+    if (!entryOf(after).sameVersion(expectedSource) || written.st_size != after.st_size)
+        return discardChanged(Outcome::sourceChanged);
+
+    const QByteArray targetBytes = QFile::encodeName(targetName);
+    struct stat now {};
+    int lookError = hooked ? injected(Operation::stat, target) : 0;
+    if (!lookError && ::fstatat(targetFolder.fd(), targetBytes.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0) lookError = errno;
+    if (expectedTarget ? lookError || !entryOf(now).sameVersion(*expectedTarget) : !meansGone(lookError))
+        return discardChanged(Outcome::targetChanged);
+    int renamed = ::renameat2(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData(),
+                              expectedTarget ? 0 : RENAME_NOREPLACE);
+    // A file system that cannot refuse to replace gets a plain rename: the target was just seen absent.
+    if (renamed != 0 && errno == EINVAL && !expectedTarget)
+        renamed = ::renameat(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData());
+    if (renamed != 0) return errno == EEXIST ? discardChanged(Outcome::targetChanged) : discard(errno);
     result.outcome = Outcome::done;
     result.written = entryOf(written);
     return result;
+}
+
+TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
+                              const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                              const QString& temporaryTag) {
+    const auto folderOf = [](const QString& path) {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        return slash <= 0 ? QStringLiteral("/") : path.left(slash);
+    };
+    return copyAtomically(Folder(folderOf(source)), nameOf(source), expectedSource, Folder(folderOf(target)),
+                          nameOf(target), expectedTarget, cancel, temporaryTag);
 }
 
 int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected) {

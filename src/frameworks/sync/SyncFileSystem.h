@@ -73,7 +73,9 @@ int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unrea
          std::vector<QString>* temporaries = nullptr, std::vector<QString>* undecodable = nullptr);
 
 // A seam for tests: the errno to fail an operation on an absolute path with, or 0 to let it run.
-enum class Operation { openFolder, stat, writeData, removeTemporary, readFile };
+// `copyRange` failing with EXDEV, ENOSYS, EINVAL or EOPNOTSUPP makes a copy fall back to reads
+// and writes, as on a file system that cannot copy ranges.
+enum class Operation { openFolder, stat, writeData, removeTemporary, readFile, copyRange };
 using FaultHook = std::function<int(Operation, const QString& absolute)>;
 // Replaces the hook (an empty one clears it); any thread may call it while others use the layer.
 void setFaultHook(FaultHook hook);
@@ -95,6 +97,36 @@ int writableFolderError(const QString& absoluteFolder);
 // back empty).
 int makeFolders(const QString& absolute, unsigned mode, const QString& within = QString());
 
+// A folder held open, so that many items in it are reached by name with one walk of its path, and
+// all of them in the same folder even when it is renamed meanwhile.
+class Folder {
+public:
+    Folder() = default;
+    // Opens the folder at `absolute` (links on the way are followed, as by a path).
+    explicit Folder(const QString& absolute);
+    ~Folder();
+    Folder(Folder&& other) noexcept;
+    Folder& operator=(Folder&& other) noexcept;
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    // errno when it could not be opened (ENOTDIR when it is no folder).
+    int error() const { return error_; }
+    int fd() const { return fd_; }
+    const QString& path() const { return path_; }
+    // 0 when new items may be written into it, else the reason: the rule of writableFolderError,
+    // as the folder was when it was opened.
+    int writableError() const { return writableError_; }
+    QString pathOf(const QString& name) const { return join(path_, name); }
+
+private:
+    QString path_;
+    int fd_ = -1;
+    int error_ = 0;
+    int writableError_ = 0;
+};
+
 enum class Outcome { done, sourceChanged, targetChanged, failed, cancelled };
 struct TransferResult {
     Outcome outcome = Outcome::failed;
@@ -103,14 +135,22 @@ struct TransferResult {
     QString leftover;     // a temp file that could not be removed (its folder went away, say)
 };
 
-// Copies `source` (which must still be `expectedSource`) to `target` through a temp file in the
-// target's folder that is renamed into place at the end, keeping the modification time. Right
-// before the rename `targetUnchanged` must confirm the target is still what the caller decided
-// on. Whatever goes wrong, the old target stays untouched and the temp file is removed, or named
-// in `leftover` when even that fails. The temp file's name carries `temporaryTag` (the writer's
-// identity), so that the writer can tell its own leftovers from another writer's files.
+// Copies the file `sourceName` in `sourceFolder` (which must still be `expectedSource`) to
+// `targetName` in `targetFolder` through a temp file beside the target that is renamed into place
+// at the end, keeping the modification time. Right before the rename the target must still be
+// `expectedTarget`; with none, nothing may be there, and the rename never replaces what appears
+// meanwhile. Whatever goes wrong, the old target stays untouched and the temp file is removed, or
+// named in `leftover` when even that fails. The temp file's name carries `temporaryTag` (the
+// writer's identity), so that the writer can tell its own leftovers from another writer's files.
+// Nothing is flushed to disk: a crash may lose the new version, but the rename never shows a
+// partly written one while the system runs.
+TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceName, const FsEntry& expectedSource,
+                              const Folder& targetFolder, const QString& targetName,
+                              const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                              const QString& temporaryTag = QString());
+// The same between two absolute paths.
 TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
-                              const std::function<bool()>& targetUnchanged, const std::atomic<bool>& cancel,
+                              const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                               const QString& temporaryTag = QString());
 // The start of the names of the temp files `copyAtomically` writes with `temporaryTag`.
 QString temporaryNamePrefix(const QString& temporaryTag);

@@ -10,6 +10,7 @@
 
 #include "frameworks/sync/SyncFileSystem.h"
 #include "frameworks/sync/SyncStateStore.h"
+#include "SyncTestSupport.h"
 
 namespace fs = SyncFileSystem;
 
@@ -39,53 +40,117 @@ private:
     QTemporaryDir dir_{QDir::tempPath() + QStringLiteral("/sync-fs-XXXXXX")};
 };
 
+// What happens to the copy on its way, and what must come of it.
+enum class Meanwhile { nothing, sourceEdited, targetEdited, targetAppeared, rangeUnsupported, rangeFails, readOnlyFolder };
+
 struct CopyCase {
     const char* name;
-    bool readOnlyFolder;
-    bool sourceChangesFirst;
-    bool targetChangedMeanwhile;
+    Meanwhile meanwhile;
     fs::Outcome expected;
 };
 
 class AtomicCopy : public FileSystemTest, public ::testing::WithParamInterface<CopyCase> {};
 
-TEST_P(AtomicCopy, LeavesTheOldVersionUnlessItSucceeds) {
+TEST_P(AtomicCopy, LeavesTheTargetAloneUnlessItSucceeds) {
     const CopyCase& c = GetParam();
-    write(path("source.txt"), "new version");
-    write(path("target/file.txt"), "old version");
-    const auto expected = fs::stat(path("source.txt"));
-    ASSERT_TRUE(expected);
-    if (c.sourceChangesFirst) write(path("source.txt"), "newer, longer version");
-    if (c.readOnlyFolder) QFile::setPermissions(path("target"), QFile::ReadOwner | QFile::ExeOwner);
+    // Larger than one read of the fallback, so that it has to loop.
+    QByteArray content(600 * 1024 + 7, Qt::Uninitialized);
+    for (qsizetype i = 0; i < content.size(); ++i) content[i] = char(i * 131 % 251);
+    write(path("source.bin"), content);
+    const bool targetThere = c.meanwhile != Meanwhile::targetAppeared;
+    if (targetThere) write(path("target/file.bin"), "old version");
+    else ASSERT_TRUE(QDir().mkpath(path("target")));
+    const auto source = fs::stat(path("source.bin"));
+    const auto target = targetThere ? fs::stat(path("target/file.bin")) : std::nullopt;
+    ASSERT_TRUE(source);
+    if (c.meanwhile == Meanwhile::readOnlyFolder) QFile::setPermissions(path("target"), QFile::ReadOwner | QFile::ExeOwner);
 
-    const auto result = fs::copyAtomically(path("source.txt"), *expected, path("target/file.txt"),
-                                           [&] { return !c.targetChangedMeanwhile; }, noCancel);
+    // The hook runs once the temp file exists, right before the data is copied.
+    const QString targetPath = path("target/file.bin");
+    InjectedFault during([&](fs::Operation operation, const QString& absolute) {
+        if (absolute != targetPath) return 0;
+        if (operation == fs::Operation::writeData) {
+            if (c.meanwhile == Meanwhile::sourceEdited) write(path("source.bin"), content + "more");
+            if (c.meanwhile == Meanwhile::targetEdited || c.meanwhile == Meanwhile::targetAppeared)
+                write(targetPath, "the user's version");
+        }
+        if (operation == fs::Operation::copyRange) {
+            if (c.meanwhile == Meanwhile::rangeUnsupported) return EXDEV;
+            if (c.meanwhile == Meanwhile::rangeFails) return EIO;
+        }
+        return 0;
+    });
+    const auto result = fs::copyAtomically(path("source.bin"), *source, targetPath, target, noCancel);
 
     EXPECT_EQ(result.outcome, c.expected);
-    EXPECT_EQ(read(path("target/file.txt")), c.expected == fs::Outcome::done ? "new version" : "old version");
-    EXPECT_EQ(targetFolder(), QStringList{QStringLiteral("file.txt")}) << "no temp file stays behind";
+    const bool userWrote = c.meanwhile == Meanwhile::targetEdited || c.meanwhile == Meanwhile::targetAppeared;
+    EXPECT_EQ(read(targetPath), c.expected == fs::Outcome::done ? content
+                                : userWrote                      ? QByteArray("the user's version")
+                                                                 : QByteArray("old version"));
+    EXPECT_EQ(targetFolder(), QStringList{QStringLiteral("file.bin")}) << "no temp file stays behind";
+    EXPECT_TRUE(result.leftover.isEmpty());
     if (c.expected == fs::Outcome::done) {
-        EXPECT_EQ(result.written.mtimeNs, expected->mtimeNs) << "the modification time travels along";
-        EXPECT_EQ(result.written, *fs::stat(path("target/file.txt")));
+        EXPECT_EQ(result.written.mtimeNs, source->mtimeNs) << "the modification time travels along";
+        EXPECT_EQ(result.written, *fs::stat(targetPath));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AtomicCopy,
-    ::testing::Values(CopyCase{"succeeds", false, false, false, fs::Outcome::done},
-                      CopyCase{"readOnlyFolderFails", true, false, false, fs::Outcome::failed},
-                      CopyCase{"changedSourceIsNotCopied", false, true, false, fs::Outcome::sourceChanged},
-                      CopyCase{"changedTargetIsNotReplaced", false, false, true, fs::Outcome::targetChanged}),
+    ::testing::Values(CopyCase{"replacesTheOldVersion", Meanwhile::nothing, fs::Outcome::done},
+                      CopyCase{"fallsBackToReadAndWrite", Meanwhile::rangeUnsupported, fs::Outcome::done},
+                      CopyCase{"failsOnAReadError", Meanwhile::rangeFails, fs::Outcome::failed},
+                      CopyCase{"readOnlyFolderFails", Meanwhile::readOnlyFolder, fs::Outcome::failed},
+                      CopyCase{"sourceEditedDuringTheCopy", Meanwhile::sourceEdited, fs::Outcome::sourceChanged},
+                      CopyCase{"targetEditedDuringTheCopy", Meanwhile::targetEdited, fs::Outcome::targetChanged},
+                      CopyCase{"targetAppearedDuringTheCopy", Meanwhile::targetAppeared, fs::Outcome::targetChanged}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FileSystemTest, ACancelledCopyLeavesNothing) {
     write(path("source.txt"), QByteArray(1 << 20, 'x'));
     write(path("target/file.txt"), "old");
-    std::atomic<bool> cancel{true};
-    const auto result = fs::copyAtomically(path("source.txt"), *fs::stat(path("source.txt")), path("target/file.txt"), {}, cancel);
-    EXPECT_EQ(result.outcome, fs::Outcome::cancelled);
-    EXPECT_EQ(read(path("target/file.txt")), "old");
-    EXPECT_EQ(targetFolder(), QStringList{QStringLiteral("file.txt")});
+    for (const bool duringCopy : {false, true}) {
+        SCOPED_TRACE(duringCopy ? "duringCopy" : "beforeStart");
+        std::atomic<bool> cancel{!duringCopy};
+        // Flipped once the temp file exists.
+        InjectedFault pause([&](fs::Operation operation, const QString&) {
+            if (operation == fs::Operation::writeData) cancel = true;
+            return 0;
+        });
+        const auto result = fs::copyAtomically(path("source.txt"), *fs::stat(path("source.txt")),
+                                               path("target/file.txt"), fs::stat(path("target/file.txt")), cancel);
+        EXPECT_EQ(result.outcome, fs::Outcome::cancelled);
+        EXPECT_EQ(read(path("target/file.txt")), "old");
+        EXPECT_EQ(targetFolder(), QStringList{QStringLiteral("file.txt")});
+    }
+}
+
+TEST_F(FileSystemTest, AFolderHeldOpenIsWrittenWhereverItWentButNotOnceDeleted) {
+    write(path("source.txt"), "content");
+    const auto source = fs::stat(path("source.txt"));
+    const fs::Folder sources(path(""));
+    ASSERT_TRUE(QDir().mkpath(path("target")));
+    ASSERT_TRUE(QDir().mkpath(path("doomed")));
+    const fs::Folder moved(path("target"));
+    const fs::Folder deleted(path("doomed"));
+    ASSERT_TRUE(moved.isOpen() && deleted.isOpen());
+    // Between the batch's opening of its folders and the copies, the user renames one and deletes
+    // the other.
+    ASSERT_TRUE(QDir().rename(path("target"), path("renamed")));
+    ASSERT_TRUE(QDir(path("doomed")).removeRecursively());
+
+    auto result = fs::copyAtomically(sources, QStringLiteral("source.txt"), *source, moved, QStringLiteral("f.txt"),
+                                     std::nullopt, noCancel);
+    EXPECT_EQ(result.outcome, fs::Outcome::done);
+    EXPECT_EQ(read(path("renamed/f.txt")), "content");
+    EXPECT_FALSE(QFileInfo::exists(path("target"))) << "nothing is made again under the old name";
+
+    result = fs::copyAtomically(sources, QStringLiteral("source.txt"), *source, deleted, QStringLiteral("f.txt"),
+                                std::nullopt, noCancel);
+    EXPECT_EQ(result.outcome, fs::Outcome::failed);
+    EXPECT_EQ(result.error, ENOENT);
+    EXPECT_FALSE(QFileInfo::exists(path("doomed"))) << "a deleted folder does not come back";
+    EXPECT_TRUE(result.leftover.isEmpty());
 }
 
 TEST_F(FileSystemTest, ScanListsLinksWithoutFollowingAndSkipsTempFiles) {
