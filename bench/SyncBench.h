@@ -1,0 +1,190 @@
+#pragma once
+// Times the sync engine's first sync of a tree, both ways, beside `cp -r` of the same tree on the
+// same disk in the same run:
+// - up: the sync folder full, the remote tree empty;
+// - down: the remote tree full, the sync folder empty.
+// Each run writes fresh trees (not timed); with several runs the medians follow.
+//
+//   <bench> [base folder] [runs]   (default: the temp folder, 1 run)
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "frameworks/logger/Logger.h"
+#include "frameworks/sync/OrvellaSyncEngine.h"
+#include "service/StorageService.h"
+
+namespace syncbench {
+
+struct Shape {
+    int folders = 0;
+    int filesPerFolder = 0;
+    qint64 totalBytes = 0;  // spread evenly over the files
+
+    int files() const { return folders * filesPerFolder; }
+};
+
+class WaitingDelegate : public SyncStatusDelegate {
+public:
+    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
+    void syncStatusChanged(const SyncStatus& status) override {
+        std::lock_guard lock(mutex_);
+        if (status.kind == SyncStatus::Kind::syncing) started_ = true;
+        if (started_ && (status.kind == SyncStatus::Kind::upToDate || status.kind == SyncStatus::Kind::error)) {
+            done_ = true;
+            last_ = status;
+            changed_.notify_all();
+        }
+    }
+    bool shouldIgnoreItem(const QString&) override { return false; }
+    bool isRegularItem(const QString&, const QString&) override { return true; }
+    bool isSystemFolder(const QString&, const QString&) override { return false; }
+    void handle(const SyncEvent&) override {}
+
+    SyncStatus waitUntilDone() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return done_; });
+        return last_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool started_ = false;
+    bool done_ = false;
+    SyncStatus last_;
+};
+
+inline bool makeTree(const QString& root, const Shape& shape) {
+    const qint64 base = shape.totalBytes / shape.files();
+    const qint64 larger = shape.totalBytes % shape.files();  // so many files get one byte more
+    QRandomGenerator random(42);
+    int index = 0;
+    for (int f = 0; f < shape.folders; ++f) {
+        const QString folder = QStringLiteral("%1/folder %2").arg(root).arg(f, 4, 10, QLatin1Char('0'));
+        if (!QDir().mkpath(folder)) return false;
+        for (int i = 0; i < shape.filesPerFolder; ++i, ++index) {
+            QByteArray data(base + (index < larger ? 1 : 0), Qt::Uninitialized);
+            random.fillRange(reinterpret_cast<quint32*>(data.data()), data.size() / 4);
+            QFile file(QStringLiteral("%1/file %2.bin").arg(folder).arg(i));
+            if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) return false;
+        }
+    }
+    return true;
+}
+
+inline std::pair<int, qint64> measure(const QString& root) {
+    int files = 0;
+    qint64 bytes = 0;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        ++files;
+        bytes += it.fileInfo().size();
+    }
+    return {files, bytes};
+}
+
+inline double seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
+
+struct Figures {
+    double engine = 0;
+    double copy = 0;
+    bool complete = false;
+};
+
+// One first sync in the direction given, in a fresh folder below `base`, and `cp -r` of its tree.
+inline Figures once(const QString& base, const Shape& shape, bool up) {
+    Figures figures;
+    QTemporaryDir dir(base + QStringLiteral("/bench-sync-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a folder in %s\n", qPrintable(base));
+        return figures;
+    }
+    const QString syncFolder = dir.filePath(QStringLiteral("Orvella"));
+    auto service = std::make_shared<StorageService>(dir.filePath(QStringLiteral("service")));
+    service->ensureCreated();
+    const QString remoteRoot = service->usersFolder() + QStringLiteral("/bench");
+    QDir().mkpath(remoteRoot);
+    QDir().mkpath(syncFolder);
+    const QString full = up ? syncFolder : remoteRoot;
+    const QString empty = up ? remoteRoot : syncFolder;
+    if (!makeTree(full, shape)) {
+        std::fprintf(stderr, "cannot write the tree\n");
+        return figures;
+    }
+
+    WaitingDelegate delegate;
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = syncFolder;
+    configuration.syncStatusDelegate = &delegate;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    configuration.minimumFreeDiskSpace = 0;
+    QElapsedTimer engineTimer;
+    engineTimer.start();
+    SyncStatus end;
+    {
+        OrvellaSyncEngine engine(configuration, service, remoteRoot, dir.filePath(QStringLiteral("SyncData")));
+        end = delegate.waitUntilDone();
+    }
+    figures.engine = seconds(engineTimer);
+    const auto [engineFiles, engineBytes] = measure(empty);
+
+    QElapsedTimer copyTimer;
+    copyTimer.start();
+    const int copyResult = QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), full, dir.filePath(QStringLiteral("copy"))});
+    figures.copy = seconds(copyTimer);
+    const auto [copyFiles, copyBytes] = measure(dir.filePath(QStringLiteral("copy")));
+
+    figures.complete = engineFiles == shape.files() && engineBytes == shape.totalBytes && copyResult == 0 &&
+                       copyFiles == engineFiles && copyBytes == engineBytes;
+    std::printf("%-4s engine %8.3f s   cp -r %8.3f s   ratio %5.2f   %d files, %lld bytes, final status %s%s\n",
+                up ? "up" : "down", figures.engine, figures.copy, figures.engine / figures.copy, engineFiles,
+                engineBytes, qPrintable(describe(end)), figures.complete ? "" : "   INCOMPLETE");
+    std::fflush(stdout);
+    return figures;
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+inline int run(int argc, char** argv, const Shape& shape) {
+    QCoreApplication app(argc, argv);
+    Logger::setConsoleOutputEnabled(false);
+    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    std::printf("First sync of %d files in %d folders (%lld bytes), %d run(s), in %s\n", shape.files(), shape.folders,
+                shape.totalBytes, runs, qPrintable(base));
+    bool complete = true;
+    for (const bool up : {true, false}) {
+        std::vector<double> engine, copy, ratio;
+        for (int i = 0; i < runs; ++i) {
+            const Figures figures = once(base, shape, up);
+            complete = complete && figures.complete;
+            engine.push_back(figures.engine);
+            copy.push_back(figures.copy);
+            ratio.push_back(figures.engine / figures.copy);
+        }
+        if (runs > 1)
+            std::printf("%-4s median of %d: engine %8.3f s   cp -r %8.3f s   ratio %5.2f (median of the runs' ratios)\n",
+                        up ? "up" : "down", runs, median(engine), median(copy), median(ratio));
+    }
+    if (!complete) std::fprintf(stderr, "a tree was not complete\n");
+    return complete ? 0 : 1;
+}
+
+}  // namespace syncbench
