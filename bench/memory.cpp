@@ -1,0 +1,203 @@
+// Measures the memory of a process running the sync engine over a sync folder of 100,000 small
+// files (1,000 folders of 100), beside the same process with the engine over an empty folder:
+// after the first sync, after each of four rounds of deleting all files and adding them again,
+// and in a fresh process that starts over the synced tree. Each figure waits for the engine to
+// be idle. Memory is the resident set (VmRSS) and the heap in use (mallinfo2).
+//
+//   bench_memory [base folder]   (default: the temp folder)
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "frameworks/logger/Logger.h"
+#include "frameworks/sync/OrvellaSyncEngine.h"
+#include "service/StorageService.h"
+
+namespace {
+
+constexpr int folderCount = 1000;
+constexpr int filesPerFolder = 100;
+
+class QuietDelegate : public SyncStatusDelegate {
+public:
+    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
+    void syncStatusChanged(const SyncStatus&) override {}
+    bool shouldIgnoreItem(const QString&) override { return false; }
+    bool isRegularItem(const QString&, const QString&) override { return true; }
+    bool isSystemFolder(const QString&, const QString&) override { return false; }
+    void handle(const SyncEvent&) override {}
+};
+
+struct Memory {
+    double rssMb = 0;
+    double heapMb = 0;
+};
+
+Memory measure() {
+    Memory memory;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("VmRSS:")) memory.rssMb = line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    memory.heapMb = double(mallinfo2().uordblks) / (1024 * 1024);
+    return memory;
+}
+
+// Two more idle passes than now: everything changed before now has been looked at.
+void waitUntilIdle(OrvellaSyncEngine& engine) {
+    const auto seen = engine.idlePassCount();
+    while (engine.idlePassCount() < seen + 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+bool makeTree(const QString& root) {
+    const QByteArray data("a small file\n");
+    for (int f = 0; f < folderCount; ++f) {
+        const QString folder = QStringLiteral("%1/folder %2").arg(root).arg(f, 4, 10, QLatin1Char('0'));
+        if (!QDir().mkpath(folder)) return false;
+        for (int i = 0; i < filesPerFolder; ++i) {
+            QFile file(QStringLiteral("%1/file %2.txt").arg(folder).arg(i, 3, 10, QLatin1Char('0')));
+            if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) return false;
+        }
+    }
+    return true;
+}
+
+bool removeFiles(const QString& root) {
+    for (int f = 0; f < folderCount; ++f) {
+        const QString folder = QStringLiteral("%1/folder %2").arg(root).arg(f, 4, 10, QLatin1Char('0'));
+        if (!QDir(folder).removeRecursively()) return false;
+    }
+    return true;
+}
+
+int countFiles(const QString& root) {
+    int files = 0;
+    for (const QString& folder : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        files += int(QDir(root + QLatin1Char('/') + folder).entryList(QDir::Files).size());
+    return files;
+}
+
+struct Setup {
+    std::shared_ptr<StorageService> service;
+    QString syncFolder;
+    QString remoteRoot;
+    QString dataFolder;
+};
+
+Setup setUp(const QString& base, const QString& name) {
+    Setup setup;
+    setup.service = std::make_shared<StorageService>(base + QStringLiteral("/service"));
+    setup.service->ensureCreated();
+    setup.remoteRoot = setup.service->usersFolder() + QLatin1Char('/') + name;
+    setup.syncFolder = base + QLatin1Char('/') + name;
+    setup.dataFolder = base + QStringLiteral("/data-") + name;
+    QDir().mkpath(setup.remoteRoot);
+    QDir().mkpath(setup.syncFolder);
+    return setup;
+}
+
+std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, QuietDelegate& delegate) {
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = setup.syncFolder;
+    configuration.syncStatusDelegate = &delegate;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    configuration.minimumFreeDiskSpace = 0;
+    return std::make_unique<OrvellaSyncEngine>(configuration, setup.service, setup.remoteRoot, setup.dataFolder);
+}
+
+// A fresh process starting over the given tree (empty or already synced); prints "rss heap".
+int child(const QString& base, const QString& name) {
+    QuietDelegate delegate;
+    const Setup setup = setUp(base, name);
+    auto engine = start(setup, delegate);
+    waitUntilIdle(*engine);
+    const Memory memory = measure();
+    std::printf("%.3f %.3f\n", memory.rssMb, memory.heapMb);
+    return 0;
+}
+
+Memory inChild(const QString& base, const QString& name) {
+    QProcess process;
+    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), base, name});
+    process.waitForFinished(-1);
+    const QList<QByteArray> parts = process.readAllStandardOutput().trimmed().split(' ');
+    if (process.exitCode() != 0 || parts.size() != 2) return {};
+    return {parts[0].toDouble(), parts[1].toDouble()};
+}
+
+void print(const char* what, const Memory& memory, const Memory& baseline) {
+    std::printf("%-34s RSS %7.1f MB (baseline %6.1f, ratio %5.2f)   heap %7.1f MB (baseline %6.1f, ratio %5.2f)\n", what,
+                memory.rssMb, baseline.rssMb, memory.rssMb / baseline.rssMb, memory.heapMb, baseline.heapMb,
+                memory.heapMb / baseline.heapMb);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Logger::setConsoleOutputEnabled(false);
+    if (argc == 4 && QByteArray(argv[1]) == "--child")
+        return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+
+    const QString parent = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    QTemporaryDir dir(parent + QStringLiteral("/bench-memory-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a folder in %s\n", qPrintable(parent));
+        return 1;
+    }
+    const QString base = dir.path();
+    const int total = folderCount * filesPerFolder;
+
+    // The baseline: this process with an engine over an empty folder, idle.
+    QuietDelegate delegate;
+    Memory baseline;
+    {
+        auto engine = start(setUp(base, QStringLiteral("empty")), delegate);
+        waitUntilIdle(*engine);
+        baseline = measure();
+    }
+    print("empty folder (this process)", baseline, baseline);
+
+    const Setup setup = setUp(base, QStringLiteral("full"));
+    if (!makeTree(setup.syncFolder)) {
+        std::fprintf(stderr, "cannot write the tree\n");
+        return 1;
+    }
+    bool complete = true;
+    {
+        auto engine = start(setup, delegate);
+        waitUntilIdle(*engine);
+        complete = complete && countFiles(setup.remoteRoot) == total;
+        print("after the first sync", measure(), baseline);
+        for (int round = 1; round <= 4; ++round) {
+            if (!removeFiles(setup.syncFolder)) return 1;
+            engine->mustScanSubDirectories();
+            waitUntilIdle(*engine);
+            complete = complete && countFiles(setup.remoteRoot) == 0;
+            if (!makeTree(setup.syncFolder)) return 1;
+            engine->mustScanSubDirectories();
+            waitUntilIdle(*engine);
+            complete = complete && countFiles(setup.remoteRoot) == total;
+            const QByteArray what = QByteArray("after round ") + QByteArray::number(round) + " of remove and add";
+            print(what.constData(), measure(), baseline);
+        }
+    }
+
+    const Memory freshBaseline = inChild(base, QStringLiteral("empty"));
+    const Memory restart = inChild(base, QStringLiteral("full"));
+    print("fresh start, empty folder", freshBaseline, freshBaseline);
+    print("fresh start over the synced tree", restart, freshBaseline);
+    if (!complete) std::fprintf(stderr, "the remote tree did not follow the sync folder\n");
+    return complete && restart.rssMb > 0 ? 0 : 1;
+}
