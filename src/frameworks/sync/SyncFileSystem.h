@@ -12,11 +12,18 @@
 // What the engine knows of one item on either side, from lstat: links are never followed.
 struct FsEntry {
     enum class Type : std::uint8_t { file, directory, other };
-    Type type = Type::file;
+    // Largest members first, so that an entry takes 32 bytes without padding: the engine holds
+    // several per item (both trees and the record), for every item of the sync folder.
     std::int64_t size = 0;
     std::int64_t mtimeNs = 0;
     std::uint64_t inode = 0;
     std::uint32_t mode = 0;
+    Type type = Type::file;
+
+    constexpr FsEntry() = default;
+    constexpr FsEntry(Type type_, std::int64_t size_, std::int64_t mtimeNs_ = 0, std::uint64_t inode_ = 0,
+                      std::uint32_t mode_ = 0)
+        : size(size_), mtimeNs(mtimeNs_), inode(inode_), mode(mode_), type(type_) {}
 
     bool isFile() const { return type == Type::file; }
     bool isDirectory() const { return type == Type::directory; }
@@ -25,6 +32,7 @@ struct FsEntry {
     bool sameVersion(const FsEntry& other) const;
     bool operator==(const FsEntry&) const = default;
 };
+static_assert(sizeof(FsEntry) == 32);
 
 // Items of a tree by their path relative to its root ("a/b.txt"; the root itself is not listed).
 // Sorted, so a folder always comes before everything inside it.
