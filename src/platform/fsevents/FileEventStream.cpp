@@ -6,13 +6,17 @@
 #include <QSet>
 #include <QtGlobal>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
 
 #include <cerrno>
+#include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -60,6 +64,53 @@ QByteArray joinPath(const QByteArray& dir, const QByteArray& name) {
     return dir + '/' + name;
 }
 
+QByteArray joinPath(const QByteArray& dir, const char* name) {
+    const qsizetype length = static_cast<qsizetype>(std::strlen(name));
+    QByteArray result;
+    result.reserve(dir.size() + 1 + length);
+    result.append(dir);
+    if (!dir.endsWith('/')) result.append('/');
+    result.append(name, length);
+    return result;
+}
+
+// A folder's entries read straight from the kernel into one buffer kept for the whole walk: no
+// allocation per folder, and each entry comes with its type.
+class FolderReader {
+public:
+    // Calls `visit(name, type)` for every entry but "." and ".."; type is a DT_ value, DT_UNKNOWN
+    // where the file system does not tell.
+    template <typename Visit>
+    void forEach(int dirFd, Visit&& visit) {
+        while (true) {
+            const ssize_t length = getdents64(dirFd, buffer_.data(), buffer_.size());
+            if (length <= 0) return;
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* entry = reinterpret_cast<const dirent64*>(buffer_.data() + offset);
+                offset += entry->d_reclen;
+                const char* name = entry->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+                visit(name, entryTypesUnknown ? static_cast<unsigned char>(DT_UNKNOWN) : entry->d_type);
+            }
+        }
+    }
+
+    bool entryTypesUnknown = false;
+
+private:
+    alignas(dirent64) std::array<char, 32 * 1024> buffer_;
+};
+
+timespec coarseNow() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+bool notBefore(const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec >= b.tv_nsec;
+}
+
 }  // namespace
 
 struct FileEventStream::Impl {
@@ -80,6 +131,14 @@ struct FileEventStream::Impl {
         readyChanged.notify_all();
     }
 
+    void markOwnersKnown(bool known) {
+        {
+            std::lock_guard lock(readyMutex);
+            ownersKnown = known;
+        }
+        if (known) readyChanged.notify_all();
+    }
+
     QString path;
     QByteArray rootBytes;
     SerialQueue& queue;
@@ -98,10 +157,13 @@ struct FileEventStream::Impl {
     std::atomic<bool> overflowRequested{false};
     std::atomic<int> watchLimit{-1};
     std::atomic<std::size_t> watchCount{0};
+    bool entryTypesUnknown = false;
+    SetUpHook setUpHook;
 
     mutable std::mutex readyMutex;
     mutable std::condition_variable readyChanged;
     bool ready = false;
+    bool ownersKnown = false;
 };
 
 // Everything that lives on the watch thread: the inotify instance, the folder tree it watches
@@ -109,7 +171,9 @@ struct FileEventStream::Impl {
 class FileEventStreamWatcher {
 public:
     FileEventStreamWatcher(FileEventStream::Impl& owner, int inotifyFd, std::shared_ptr<Gate> gate)
-        : owner_(owner), fd_(inotifyFd), gate_(std::move(gate)), root_(owner.rootBytes) {}
+        : owner_(owner), fd_(inotifyFd), gate_(std::move(gate)), root_(owner.rootBytes) {
+        reader_.entryTypesUnknown = owner.entryTypesUnknown;
+    }
 
     ~FileEventStreamWatcher() {
         if (fd_ >= 0) ::close(fd_);
@@ -119,8 +183,11 @@ public:
         setUpWatches();
         owner_.markReady();
         while (!owner_.stopRequested.load()) {
+            if (!unread_.empty()) readSomeOwners();
             int timeout = -1;
-            if (!pending_.empty()) {
+            if (!unread_.empty()) {
+                timeout = 0;
+            } else if (!pending_.empty()) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
                 timeout = std::max<int>(0, static_cast<int>(left.count()));
             }
@@ -157,12 +224,29 @@ private:
         mode_t mode;
         uid_t uid;
         gid_t gid;
-        bool operator==(const Meta&) const = default;
+        // Read after the item may have changed under a watch already: the change's event may
+        // still be on its way, and what it changed cannot be told.
+        bool uncertain = false;
+
+        static Meta of(const struct stat& st, bool uncertain = false) {
+            return {st.st_mode & 07777, st.st_uid, st.st_gid, uncertain};
+        }
+        bool sameOwnerAndMode(const Meta& other) const {
+            return mode == other.mode && uid == other.uid && gid == other.gid;
+        }
     };
 
     // ---- watches
 
     void setUpWatches() {
+        // Before any watch: whatever changes from here on may have an event on its way.
+        setUpBegan_ = coarseNow();
+        owner_.markOwnersKnown(false);
+        watchTree();
+        if (unread_.empty()) owner_.markOwnersKnown(true);
+    }
+
+    void watchTree() {
         // Every folder above the root, so that moving any of them is noticed.
         QByteArray ancestor = root_;
         while (true) {
@@ -184,11 +268,10 @@ private:
             return;
         }
         rootWd_ = wd;
-        struct stat st;
-        if (::lstat(root_.constData(), &st) == 0) remember(st);
         nodes_.insert(wd, Node{noParent, root_, {}});
         owner_.watchCount.store(nodes_.size());
         scan(rootWd_, root_, false);
+        if (owner_.setUpHook) owner_.setUpHook(FileEventStream::SetUpStage::watchesInPlace, owner_.path);
     }
 
     // Watches `path`, the entry `name` of the folder watched by `parentWd`. Answers the watch
@@ -270,41 +353,66 @@ private:
         return result;
     }
 
-    // Walks a folder: watches every folder below it, remembers every item's owner and mode,
-    // and with `report` reports what it finds as created. With `revisit` it also walks folders
-    // that are watched already (after lost events, to fill the gaps).
-    void scan(int startWd, const QByteArray& startPath, bool report, bool revisit = false) {
-        std::vector<std::pair<int, QByteArray>> stack{{startWd, startPath}};
+    // Walks a folder: watches every folder below it, and with `report` reports what it finds as
+    // created and remembers every item's owner and mode. Without it (setting up), owners and modes
+    // are left to readSomeOwners(), and the entry types the folder gives spare a stat per item.
+    void scan(int startWd, QByteArray startPath, bool report) {
+        std::vector<std::pair<int, QByteArray>> stack;
+        stack.emplace_back(startWd, std::move(startPath));
         while (!stack.empty()) {
             auto [wd, path] = std::move(stack.back());
             stack.pop_back();
+            if (!report) {
+                unread_.push_back(wd);
+                if (owner_.setUpHook)
+                    owner_.setUpHook(FileEventStream::SetUpStage::folderWatched, QFile::decodeName(path));
+            }
             const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (dirFd < 0) continue;
-            DIR* dir = fdopendir(dirFd);
-            if (!dir) {
-                ::close(dirFd);
-                continue;
-            }
-            while (const dirent* entry = readdir(dir)) {
-                const char* raw = entry->d_name;
-                if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
-                struct stat st;
-                if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-                remember(st);
-                if (S_ISDIR(st.st_mode)) {
-                    const QByteArray name(raw);
-                    QByteArray childPath = joinPath(path, name);
-                    if (report) add(Operation::change, childPath, F::itemCreated | F::itemIsDir);
-                    const auto [childWd, isNew] = addWatch(childPath, wd, name);
-                    if (childWd >= 0 && (isNew || revisit)) stack.emplace_back(childWd, std::move(childPath));
-                } else if (report) {
-                    const std::uint32_t type =
-                        S_ISLNK(st.st_mode) ? F::itemIsSymlink : (F::itemIsFile | F::itemModified);
-                    add(Operation::change, joinPath(path, QByteArray(raw)), F::itemCreated | type);
+            reader_.forEach(dirFd, [&](const char* raw, unsigned char type) {
+                if (report || type == DT_UNKNOWN) {
+                    struct stat st;
+                    if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+                    if (report) remember(st);
+                    else keepFirstSeen(st);
+                    type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
                 }
-            }
-            closedir(dir);
+                if (type == DT_DIR) {
+                    QByteArray childPath = joinPath(path, raw);
+                    if (report) add(Operation::change, childPath, F::itemCreated | F::itemIsDir);
+                    const auto [childWd, isNew] = addWatch(childPath, wd, QByteArray(raw));
+                    if (childWd >= 0 && isNew) stack.emplace_back(childWd, std::move(childPath));
+                } else if (report) {
+                    const std::uint32_t flags =
+                        type == DT_LNK ? F::itemIsSymlink : (F::itemIsFile | F::itemModified);
+                    add(Operation::change, joinPath(path, raw), F::itemCreated | flags);
+                }
+            });
+            ::close(dirFd);
         }
+    }
+
+    // Reads the owners and modes of the items in a share of the folders watched at set-up, so that
+    // events are not held up for long; what changed since set-up began is kept as uncertain.
+    void readSomeOwners() {
+        constexpr int itemsPerTurn = 4096;
+        int items = 0;
+        while (!unread_.empty() && items < itemsPerTurn) {
+            const int wd = unread_.front();
+            unread_.pop_front();
+            const QByteArray path = pathOf(wd);
+            if (path.isEmpty()) continue;  // gone, or on its way elsewhere: its items were probed or lost
+            struct stat st;
+            if (wd == rootWd_ && ::lstat(path.constData(), &st) == 0) keepFirstSeen(st);
+            const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (dirFd < 0) continue;
+            reader_.forEach(dirFd, [&](const char* raw, unsigned char) {
+                ++items;
+                if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0) keepFirstSeen(st);
+            });
+            ::close(dirFd);
+        }
+        if (unread_.empty()) owner_.markOwnersKnown(true);
     }
 
     void watchNewFolder(int parentWd, const QByteArray& name, const QByteArray& path) {
@@ -314,7 +422,12 @@ private:
 
     // ---- owner and mode, to tell a permission change from other metadata changes
 
-    void remember(const struct stat& st) { meta_[st.st_ino] = Meta{st.st_mode & 07777, st.st_uid, st.st_gid}; }
+    void remember(const struct stat& st) { meta_.insert_or_assign(st.st_ino, Meta::of(st)); }
+
+    // An event since set-up has told more than this late look can: keep what it left.
+    void keepFirstSeen(const struct stat& st) {
+        meta_.try_emplace(st.st_ino, Meta::of(st, notBefore(st.st_ctim, setUpBegan_)));
+    }
 
     // The type flag of an existing item, and whether its owner or mode differ from what was
     // remembered; remembers the new values.
@@ -335,14 +448,12 @@ private:
         else if (S_ISLNK(st.st_mode)) result.type = F::itemIsSymlink;
         else result.type = F::itemIsFile;
         result.links = st.st_nlink;
-        const Meta now{st.st_mode & 07777, st.st_uid, st.st_gid};
-        const auto known = meta_.find(st.st_ino);
-        if (known != meta_.end()) {
-            result.ownerOrModeChanged = !(known->second == now);
-            known->second = now;
-        } else {
-            meta_.emplace(st.st_ino, now);
-        }
+        const Meta now = Meta::of(st);
+        const auto [known, isNew] = meta_.try_emplace(st.st_ino, now);
+        // Not known yet (or not for sure): what it was before cannot be told, and a permission
+        // change missed would leave the item as it was wherever it is synced.
+        result.ownerOrModeChanged = isNew || known->second.uncertain || !known->second.sameOwnerAndMode(now);
+        known->second = now;
         return result;
     }
 
@@ -465,6 +576,9 @@ private:
         nodes_.clear();
         ancestors_.clear();
         movingFolders_.clear();
+        // Owners and modes may have changed among the lost events: read them all again.
+        unread_.clear();
+        meta_.clear();
         rootWd_ = -1;
         owner_.watchCount.store(0);
         fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -645,6 +759,9 @@ private:
     QSet<int> ancestors_;
     QHash<std::uint32_t, int> movingFolders_;  // cookie -> folder between its two rename halves
     std::unordered_map<ino_t, Meta> meta_;
+    std::deque<int> unread_;  // folders watched at set-up whose items' owners and modes are not read yet
+    timespec setUpBegan_{};
+    FolderReader reader_;
     std::vector<Operation> pending_;
     Clock::time_point deadline_{};
     bool userDropped_ = false;
@@ -689,6 +806,7 @@ bool FileEventStream::start() {
     {
         std::lock_guard lock(d.readyMutex);
         d.ready = false;
+        d.ownersKnown = false;
     }
     d.running.store(true);
     d.thread = std::thread([&d, inotifyFd, gate = d.gate] {
@@ -716,6 +834,7 @@ void FileEventStream::stop() {
     {
         std::lock_guard lock(d.readyMutex);
         d.ready = false;
+        d.ownersKnown = false;
     }
     d.running.store(false);
 }
@@ -738,6 +857,12 @@ bool FileEventStream::waitUntilReady(int timeoutMs) const {
     return impl_->readyChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return impl_->ready; });
 }
 
+bool FileEventStream::waitUntilOwnersKnown(int timeoutMs) const {
+    std::unique_lock lock(impl_->readyMutex);
+    return impl_->readyChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                        [&] { return impl_->ownersKnown; });
+}
+
 std::size_t FileEventStream::watchCount() const { return impl_->watchCount.load(); }
 
 void FileEventStream::setLogHandler(LogHandler handler) {
@@ -751,3 +876,7 @@ void FileEventStream::injectQueueOverflowForTesting() {
 }
 
 void FileEventStream::setWatchLimitForTesting(int limit) { impl_->watchLimit.store(limit); }
+
+void FileEventStream::setEntryTypesUnknownForTesting(bool unknown) { impl_->entryTypesUnknown = unknown; }
+
+void FileEventStream::setSetUpHookForTesting(SetUpHook hook) { impl_->setUpHook = std::move(hook); }

@@ -32,10 +32,18 @@ class SerialQueue;
 //
 // Ids are consecutive within a delivery except for the gaps named above; no two deliveries of the
 // process share an id.
+//
+// itemChangeOwner on a metadata change means the owner or the mode may have changed. The owners and
+// modes of what was there at start are read after the watches are in place, in the background;
+// until an item's are read, and for an item changed since the start began (or within the same
+// clock tick before it), its first metadata change is reported with itemChangeOwner, as nothing
+// tells it from one.
 class FileEventStream {
 public:
     using Callback = std::function<void(const std::vector<FileEvent>& events)>;
     using LogHandler = std::function<void(const QString& message)>;
+    enum class SetUpStage { folderWatched, watchesInPlace };
+    using SetUpHook = std::function<void(SetUpStage stage, const QString& path)>;
 
     static constexpr std::chrono::milliseconds defaultLatency{500};
 
@@ -64,6 +72,8 @@ public:
     bool isReady() const;
     // Blocks until the watches are in place or the time is up; answers isReady().
     bool waitUntilReady(int timeoutMs) const;
+    // Blocks until the owners and modes of what was there at start are read, or the time is up.
+    bool waitUntilOwnersKnown(int timeoutMs) const;
     // Folders watched at the moment (the root and everything below it).
     std::size_t watchCount() const;
 
@@ -74,6 +84,12 @@ public:
     // no more than `limit` watches for the folders below the root (negative: no limit).
     void injectQueueOverflowForTesting();
     void setWatchLimitForTesting(int limit);
+    // More test seams: take every entry's type as unknown, as some file systems give it; run
+    // `hook` on the watch thread after a folder's watch is added and before the folder is read
+    // (folderWatched, with its path), and once the watches are in place but before owners and
+    // modes are read (watchesInPlace, with the root). Set before start().
+    void setEntryTypesUnknownForTesting(bool unknown);
+    void setSetUpHookForTesting(SetUpHook hook);
 
 private:
     struct Impl;

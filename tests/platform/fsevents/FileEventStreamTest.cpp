@@ -95,14 +95,17 @@ protected:
         if (!recorder_.deliveries().empty()) checkDeliveries();
     }
 
-    void startStream() {
+    // Waits until owners and modes are read too, so that metadata changes are told apart exactly.
+    void startStream(const std::function<void(FileEventStream&)>& configure = nullptr) {
         stream_ = std::make_unique<FileEventStream>(root_, queue_, std::ref(recorder_), latency);
         stream_->setLogHandler([this](const QString& message) {
             std::lock_guard lock(logMutex_);
             log_.push_back(message);
         });
+        if (configure) configure(*stream_);
         ASSERT_TRUE(stream_->start());
         ASSERT_TRUE(stream_->waitUntilReady(5000));
+        ASSERT_TRUE(stream_->waitUntilOwnersKnown(5000));
     }
 
     bool waitFor(const QString& path, std::uint32_t required, int timeoutMs = 3000) {
@@ -231,7 +234,12 @@ INSTANTIATE_TEST_SUITE_P(
                           ::chmod(QFile::encodeName(r + "/a.txt").constData(), 0600);
                       },
                       {{"a.txt", F::itemInodeMetaMod | F::itemChangeOwner | F::itemIsFile}}},
-        OperationCase{"TimesChangedOnly", [](const QString& r, const QString&) { writeFile(r + "/a.txt"); },
+        OperationCase{"TimesChangedOnly",
+                      [](const QString& r, const QString&) {
+                          writeFile(r + "/a.txt");
+                          // Last changed a clock tick or more before the watch: its mode is known for sure.
+                          std::this_thread::sleep_for(20ms);
+                      },
                       [](const QString& r, const QString&) {
                           const timespec times[2] = {{1000, 0}, {1000, 0}};
                           ::utimensat(AT_FDCWD, QFile::encodeName(r + "/a.txt").constData(), times, 0);
@@ -460,6 +468,108 @@ TEST_F(FileEventStreamTest, ReportsEveryFileOfALargeBatch) {
     }));
     EXPECT_FALSE(recorder_.find(root_, F::mustScanSubDirs)) << "nothing was lost";
 }
+
+// Owners and modes are read after the watches are in place: a change in between must not pass
+// for none.
+struct EarlyChangeCase {
+    const char* name;
+    QString path;  // relative to the root; empty for the root itself
+    std::function<void(const QByteArray& path)> change;
+    std::uint32_t type;
+};
+
+void PrintTo(const EarlyChangeCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamEarlyChangeTest : public FileEventStreamTest,
+                                       public ::testing::WithParamInterface<EarlyChangeCase> {};
+
+TEST_P(FileEventStreamEarlyChangeTest, IsReportedAsAPossiblePermissionChange) {
+    const EarlyChangeCase& c = GetParam();
+    writeFile(root_ + "/a.txt");
+    makeDir(root_ + "/dir");
+    std::this_thread::sleep_for(20ms);  // all older than the watches
+    const QString path = c.path.isEmpty() ? root_ : root_ + QLatin1Char('/') + c.path;
+    startStream([&](FileEventStream& stream) {
+        stream.setSetUpHookForTesting([&](FileEventStream::SetUpStage stage, const QString&) {
+            if (stage == FileEventStream::SetUpStage::watchesInPlace) c.change(QFile::encodeName(path));
+        });
+    });
+    EXPECT_TRUE(waitFor(path, F::itemInodeMetaMod | F::itemChangeOwner | c.type));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EarlyChanges, FileEventStreamEarlyChangeTest,
+    ::testing::Values(
+        EarlyChangeCase{"FileMode", "a.txt", [](const QByteArray& p) { ASSERT_EQ(::chmod(p.constData(), 0600), 0); },
+                        F::itemIsFile},
+        EarlyChangeCase{"FileGroup", "a.txt",
+                        [](const QByteArray& p) { ASSERT_EQ(::chown(p.constData(), -1, getgid() + 1), 0); },
+                        F::itemIsFile},
+        EarlyChangeCase{"FolderMode", "dir", [](const QByteArray& p) { ASSERT_EQ(::chmod(p.constData(), 0700), 0); },
+                        F::itemIsDir},
+        EarlyChangeCase{"RootMode", "", [](const QByteArray& p) { ASSERT_EQ(::chmod(p.constData(), 0700), 0); },
+                        F::itemIsDir}),
+    [](const ::testing::TestParamInfo<EarlyChangeCase>& info) { return std::string(info.param.name); });
+
+// Folders found by their type as the folder gives it, or by a look at each entry where the file
+// system does not give it: every folder watched, no link followed.
+class FileEventStreamEntryTypeTest : public FileEventStreamTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FileEventStreamEntryTypeTest, WatchesEveryFolderAndFollowsNoLink) {
+    makeDir(root_ + "/a/b/c");
+    makeDir(root_ + "/d");
+    writeFile(root_ + "/a/file.txt");
+    makeDir(outside_ + "/x/y");
+    ASSERT_EQ(::symlink(QFile::encodeName(outside_).constData(), QFile::encodeName(root_ + "/link").constData()), 0);
+    startStream([](FileEventStream& stream) { stream.setEntryTypesUnknownForTesting(GetParam()); });
+    EXPECT_EQ(stream_->watchCount(), 5u);  // the root, a, b, c and d
+    writeFile(root_ + "/a/b/c/deep.txt");
+    EXPECT_TRUE(waitFor(root_ + "/a/b/c/deep.txt", F::itemCreated | F::itemModified | F::itemIsFile));
+    writeFile(outside_ + "/x/y/beyond.txt");
+    std::this_thread::sleep_for(3 * latency);
+    EXPECT_FALSE(recorder_.find(root_ + "/link/x/y/beyond.txt", 0)) << "the link was followed";
+}
+
+INSTANTIATE_TEST_SUITE_P(EntryTypes, FileEventStreamEntryTypeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Unknown" : "Given");
+                         });
+
+// A folder made while the watches are being set up is watched, whether its parent was read by then
+// or not.
+struct MadeDuringSetUpCase {
+    const char* name;
+    QString when;  // the folder, relative to the root, whose watch has just been added
+    QString made;  // relative to the root
+};
+
+void PrintTo(const MadeDuringSetUpCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamSetUpTest : public FileEventStreamTest,
+                                 public ::testing::WithParamInterface<MadeDuringSetUpCase> {};
+
+TEST_P(FileEventStreamSetUpTest, AFolderMadeMeanwhileIsWatched) {
+    const MadeDuringSetUpCase& c = GetParam();
+    makeDir(root_ + "/a");
+    const QString when = c.when.isEmpty() ? root_ : root_ + QLatin1Char('/') + c.when;
+    const QString made = root_ + QLatin1Char('/') + c.made;
+    startStream([&](FileEventStream& stream) {
+        stream.setSetUpHookForTesting([&](FileEventStream::SetUpStage stage, const QString& folder) {
+            if (stage == FileEventStream::SetUpStage::folderWatched && folder == when) makeDir(made + "/inner");
+        });
+    });
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return stream_->watchCount() == 4; }))
+        << "watched: " << stream_->watchCount();
+    writeFile(made + "/inner/later.txt");
+    EXPECT_TRUE(waitFor(made + "/inner/later.txt", F::itemCreated | F::itemModified | F::itemIsFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(SetUp, FileEventStreamSetUpTest,
+                         ::testing::Values(MadeDuringSetUpCase{"InAFolderNotReadYet", "", "a/new"},
+                                           MadeDuringSetUpCase{"InAFolderReadAlready", "a", "new"}),
+                         [](const ::testing::TestParamInfo<MadeDuringSetUpCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 struct RootCase {
     const char* name;
