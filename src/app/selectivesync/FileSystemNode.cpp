@@ -1,6 +1,7 @@
 #include "app/selectivesync/FileSystemNode.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/selectivesync/ObjectContext.h"
 
@@ -13,21 +14,47 @@ bool FileSystemNode::isUpdated() const { return context_ && !inserted_ && !delet
 
 bool FileSystemNode::hasChanges() const { return context_ && (inserted_ || deleted_ || values_ != committed_); }
 
-void FileSystemNode::setBookmarkData(std::optional<QByteArray> data) { values_.bookmarkData = std::move(data); }
+// A value set to what the node already holds changes nothing, and the node stays off the next save.
+void FileSystemNode::noteChange() {
+    if (context_) context_->noteChanged(*this);
+}
+
+void FileSystemNode::setBookmarkData(std::optional<QByteArray> data) {
+    if (values_.bookmarkData == data) return;
+    values_.bookmarkData = std::move(data);
+    noteChange();
+}
 
 void FileSystemNode::setCachedRelativePath(std::optional<QString> path) {
-    values_.cachedRelativePath = std::move(path);
+    if (values_.cachedRelativePath == path) return;
+    const std::optional<QString> before = std::exchange(values_.cachedRelativePath, std::move(path));
+    if (context_) context_->pathChanged(*this, before);
+    noteChange();
     if (parent_) parent_->invalidateSortedChildren();  // the order among its siblings may change
 }
 
-void FileSystemNode::setInitialSyncState(std::int16_t state) { values_.initialSyncState = state; }
+void FileSystemNode::setInitialSyncState(std::int16_t state) {
+    if (values_.initialSyncState == state) return;
+    values_.initialSyncState = state;
+    noteChange();
+}
 
-void FileSystemNode::setIsCached(bool cached) { values_.isCached = cached; }
+void FileSystemNode::setIsCached(bool cached) {
+    if (values_.isCached == cached) return;
+    values_.isCached = cached;
+    noteChange();
+}
 
-void FileSystemNode::setSyncState(std::int16_t state) { values_.syncState = state; }
+void FileSystemNode::setSyncState(std::int16_t state) {
+    if (values_.syncState == state) return;
+    values_.syncState = state;
+    noteChange();
+}
 
 void FileSystemNode::setRemoteIdentifier(std::optional<QString> identifier) {
+    if (values_.remoteIdentifier == identifier) return;
     values_.remoteIdentifier = std::move(identifier);
+    noteChange();
 }
 
 std::shared_ptr<FileSystemNode> FileSystemNode::parent() const {
@@ -59,7 +86,11 @@ bool FileSystemNode::setParent(const std::shared_ptr<FileSystemNode>& parent) {
         return false;
     if (parent_) parent_->detachChild(this);
     parent_ = newParent;
-    values_.parent = newParent ? newParent->id_ : ObjectID();
+    const ObjectID parentID = newParent ? newParent->id_ : ObjectID();
+    if (values_.parent != parentID) {
+        values_.parent = parentID;
+        noteChange();
+    }
     if (newParent) {
         newParent->children_.push_back(this);
         newParent->sortedChildren_.reset();

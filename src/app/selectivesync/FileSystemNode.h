@@ -105,6 +105,7 @@ private:
     friend class ObjectContext;
     FileSystemNode(ObjectContext* context, ObjectID id, Values values, bool inserted);
     void invalidateSortedChildren() { sortedChildren_.reset(); }
+    void noteChange();
     void detachChild(FileSystemNode* child);
     bool isAncestorOrSelf(const FileSystemNode* node) const;
 
@@ -115,6 +116,7 @@ private:
     std::int64_t version_ = 0;  // the row's version when read or written last
     bool inserted_;
     bool deleted_ = false;
+    bool listedAsChanged_ = false;  // in its context's list of changed nodes
     FileSystemNode* parent_ = nullptr;
     std::vector<FileSystemNode*> children_;
     mutable std::optional<std::vector<std::shared_ptr<FileSystemNode>>> sortedChildren_;

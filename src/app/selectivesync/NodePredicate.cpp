@@ -14,19 +14,19 @@ const QString kRoot = QStringLiteral("/");
 
 }  // namespace
 
-NodePredicate::NodePredicate(QString predicateFormat, Test test)
-    : format_(std::move(predicateFormat)), test_(std::move(test)) {}
+NodePredicate::NodePredicate(QString predicateFormat, Test test, std::optional<QString> path)
+    : format_(std::move(predicateFormat)), test_(std::move(test)), path_(std::move(path)) {}
 
 NodePredicate NodePredicate::all() { return NodePredicate(QStringLiteral("TRUEPREDICATE"), {}); }
 
 NodePredicate NodePredicate::pathEquals(const QString& path) {
     return NodePredicate(QStringLiteral("cachedRelativePath == ") + quoted(path),
-                         [path](const FileSystemNode::Values& v) { return v.cachedRelativePath == path; });
+                         [path](const FileSystemNode::Values& v) { return v.cachedRelativePath == path; }, path);
 }
 
 NodePredicate NodePredicate::isRoot() {
     return NodePredicate(QStringLiteral("cachedRelativePath == '/'"),
-                         [](const FileSystemNode::Values& v) { return v.cachedRelativePath == kRoot; });
+                         [](const FileSystemNode::Values& v) { return v.cachedRelativePath == kRoot; }, kRoot);
 }
 
 NodePredicate NodePredicate::notRoot() {

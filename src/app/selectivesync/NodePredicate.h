@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/selectivesync/FileSystemNode.h"
 
@@ -14,7 +15,7 @@ class NodePredicate {
 public:
     using Test = std::function<bool(const FileSystemNode::Values&)>;
 
-    NodePredicate(QString predicateFormat, Test test);
+    NodePredicate(QString predicateFormat, Test test, std::optional<QString> path = std::nullopt);
 
     // Every node (no predicate).
     static NodePredicate all();
@@ -32,8 +33,12 @@ public:
     // With the arguments written in, e.g. cachedRelativePath == "/Documents".
     QString predicateFormat() const { return format_; }
     bool evaluate(const FileSystemNode::Values& values) const { return !test_ || test_(values); }
+    // The path a node must have to match, for a predicate that is a path equality: a context
+    // answers it from its path index instead of testing every node.
+    const std::optional<QString>& requiredPath() const { return path_; }
 
 private:
     QString format_;
     Test test_;
+    std::optional<QString> path_;
 };

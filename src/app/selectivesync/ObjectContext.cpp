@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <algorithm>
+
 #include "app/selectivesync/PersistentStore.h"
 #include "platform/foundation/MainQueue.h"
 
@@ -23,15 +25,10 @@ void ObjectContext::performAndWait(const std::function<void()>& block) {
 
 std::optional<ContextError> ObjectContext::loadIfNeeded() {
     if (loaded_ && store_->generation() == seenGeneration_) return std::nullopt;
-    const auto read = store_->readAll();
+    // Holding every row of the generation seen, the context can only miss rows inserted since.
+    const auto read = loaded_ ? store_->readInsertedSince(seenGeneration_) : store_->readAll();
     if (!read.isSuccess()) return read.error();
-    bool added = false;
-    for (const StoredNodeRow& row : read.value().rows) {
-        if (objects_.contains(row.id)) continue;
-        registerRow(row.id, row.values, row.version);
-        added = true;
-    }
-    if (added) linkUnattached();
+    registerRows(read.value().rows);
     loaded_ = true;
     seenGeneration_ = read.value().generation;
     return std::nullopt;
@@ -42,37 +39,64 @@ std::shared_ptr<FileSystemNode> ObjectContext::registerRow(ObjectID id, const Fi
     std::shared_ptr<FileSystemNode> node(new FileSystemNode(this, id, values, false));
     node->version_ = version;
     objects_[id] = node;
+    index(*node);
     return node;
 }
 
-void ObjectContext::linkUnattached() {
-    for (auto& [id, node] : objects_) {
-        if (node->parent_ || node->deleted_ || !node->values_.parent.isValid()) continue;
-        relink(*node);
+void ObjectContext::registerRows(const std::vector<StoredNodeRow>& rows) {
+    std::vector<FileSystemNode*> added;
+    for (const StoredNodeRow& row : rows)
+        if (!objects_.contains(row.id)) added.push_back(registerRow(row.id, row.values, row.version).get());
+    if (!added.empty()) linkNew(added);
+}
+
+void ObjectContext::linkNew(const std::vector<FileSystemNode*>& added) {
+    for (FileSystemNode* node : added)
+        if (!node->parent_ && !node->deleted_ && node->values_.parent.isValid()) relink(*node);
+    if (waitingForParent_.empty()) return;
+    std::set<ObjectID> arrived;
+    for (const FileSystemNode* node : added) arrived.insert(node->id_);
+    const std::vector<ObjectID> waiting(waitingForParent_.begin(), waitingForParent_.end());
+    for (const ObjectID id : waiting) {
+        const auto it = objects_.find(id);
+        FileSystemNode* node = it == objects_.end() ? nullptr : it->second.get();
+        if (!node || node->parent_ || node->deleted_ || !node->values_.parent.isValid()) {
+            waitingForParent_.erase(id);
+            continue;
+        }
+        if (arrived.contains(node->values_.parent)) relink(*node);
     }
 }
 
 void ObjectContext::relink(FileSystemNode& node) {
     if (node.parent_) node.parent_->detachChild(&node);
     node.parent_ = nullptr;
-    if (node.deleted_ || !node.values_.parent.isValid()) return;
+    if (node.deleted_ || !node.values_.parent.isValid()) {
+        waitingForParent_.erase(node.id_);
+        return;
+    }
     const auto it = objects_.find(node.values_.parent);
-    if (it == objects_.end()) return;
-    FileSystemNode* parent = it->second.get();
+    FileSystemNode* parent = it == objects_.end() ? nullptr : it->second.get();
     // A stored parent chain that loops back is left broken here rather than followed forever.
-    if (parent->deleted_ || node.isAncestorOrSelf(parent)) return;
+    if (!parent || parent->deleted_ || node.isAncestorOrSelf(parent)) {
+        waitingForParent_.insert(node.id_);
+        return;
+    }
+    waitingForParent_.erase(node.id_);
     node.parent_ = parent;
     parent->children_.push_back(&node);
     parent->sortedChildren_.reset();
 }
 
 void ObjectContext::relinkAll() {
+    waitingForParent_.clear();
     for (auto& [id, node] : objects_) {
         node->parent_ = nullptr;
         node->children_.clear();
         node->sortedChildren_.reset();
     }
-    linkUnattached();
+    for (auto& [id, node] : objects_)
+        if (!node->deleted_ && node->values_.parent.isValid()) relink(*node);
 }
 
 void ObjectContext::detach(FileSystemNode& node) {
@@ -80,6 +104,7 @@ void ObjectContext::detach(FileSystemNode& node) {
     node.parent_ = nullptr;
     node.children_.clear();
     node.sortedChildren_.reset();
+    node.listedAsChanged_ = false;
 }
 
 void ObjectContext::forget(ObjectID id) {
@@ -92,17 +117,57 @@ void ObjectContext::forget(ObjectID id) {
     for (FileSystemNode* child : node.children_) {
         child->parent_ = nullptr;
         child->values_.parent = ObjectID();
+        noteChanged(*child);
     }
+    unindex(node, node.values_.cachedRelativePath);
+    waitingForParent_.erase(id);
     detach(node);
     objects_.erase(it);
 }
 
+void ObjectContext::noteChanged(FileSystemNode& node) {
+    if (node.listedAsChanged_) return;
+    node.listedAsChanged_ = true;
+    changed_.push_back(node.shared_from_this());
+}
+
+void ObjectContext::pathChanged(FileSystemNode& node, const std::optional<QString>& before) {
+    unindex(node, before);
+    index(node);
+}
+
+void ObjectContext::setStoredValues(FileSystemNode& node, const FileSystemNode::Values& values) {
+    const std::optional<QString> before = node.values_.cachedRelativePath;
+    node.values_ = values;
+    if (before != values.cachedRelativePath) pathChanged(node, before);
+}
+
+void ObjectContext::index(FileSystemNode& node) {
+    if (!node.values_.cachedRelativePath) return;
+    std::vector<FileSystemNode*>& nodes = byPath_[*node.values_.cachedRelativePath];
+    const auto older = [](const FileSystemNode* a, const FileSystemNode* b) { return a->id_ < b->id_; };
+    nodes.insert(std::upper_bound(nodes.begin(), nodes.end(), &node, older), &node);
+}
+
+void ObjectContext::unindex(FileSystemNode& node, const std::optional<QString>& path) {
+    if (!path) return;
+    const auto it = byPath_.find(*path);
+    if (it == byPath_.end()) return;
+    std::erase(*it, &node);
+    if (it->empty()) byPath_.erase(it);
+}
+
+const std::vector<FileSystemNode*>* ObjectContext::nodesWithPath(const QString& path) const {
+    const auto it = byPath_.constFind(path);
+    return it == byPath_.constEnd() ? nullptr : &*it;
+}
+
 std::shared_ptr<FileSystemNode> ObjectContext::insertNewNode() {
-    loadIfNeeded();
     const ObjectID id = store_->newObjectID();
     std::shared_ptr<FileSystemNode> node(new FileSystemNode(this, id, FileSystemNode::Values{}, true));
     node->committed_ = FileSystemNode::Values{};
     objects_[id] = node;
+    noteChanged(*node);
     return node;
 }
 
@@ -120,6 +185,7 @@ void ObjectContext::deleteObject(const std::shared_ptr<FileSystemNode>& node) {
             continue;
         }
         member->deleted_ = true;
+        noteChanged(*member);
         member->parent_ = nullptr;
         member->children_.clear();
         member->sortedChildren_.reset();
@@ -130,17 +196,31 @@ ContextResult<std::vector<std::shared_ptr<FileSystemNode>>> ObjectContext::fetch
                                                                                  int fetchLimit) {
     if (const auto error = loadIfNeeded()) return *error;
     std::vector<std::shared_ptr<FileSystemNode>> result;
-    for (const auto& [id, node] : objects_) {
-        if (node->deleted_ || !predicate.evaluate(node->values_)) continue;
-        result.push_back(node);
-        if (fetchLimit > 0 && int(result.size()) == fetchLimit) break;
+    const auto take = [&](FileSystemNode& node) {
+        if (node.deleted_ || !predicate.evaluate(node.values_)) return true;
+        result.push_back(node.shared_from_this());
+        return fetchLimit <= 0 || int(result.size()) < fetchLimit;
+    };
+    if (const auto& path = predicate.requiredPath()) {
+        if (const auto* nodes = nodesWithPath(*path))
+            for (FileSystemNode* node : *nodes)
+                if (!take(*node)) break;
+        return result;
     }
+    for (const auto& [id, node] : objects_)
+        if (!take(*node)) break;
     return result;
 }
 
 ContextResult<int> ObjectContext::count(const NodePredicate& predicate) {
     if (const auto error = loadIfNeeded()) return *error;
     int n = 0;
+    if (const auto& path = predicate.requiredPath()) {
+        if (const auto* nodes = nodesWithPath(*path))
+            for (const FileSystemNode* node : *nodes)
+                if (!node->deleted_ && predicate.evaluate(node->values_)) ++n;
+        return n;
+    }
     for (const auto& [id, node] : objects_)
         if (!node->deleted_ && predicate.evaluate(node->values_)) ++n;
     return n;
@@ -161,11 +241,38 @@ std::shared_ptr<FileSystemNode> ObjectContext::existingObject(ObjectID id) {
     loadIfNeeded();
     if (const auto it = objects_.find(id); it != objects_.end())
         return it->second->deleted_ ? nullptr : it->second;
+    return object(id);
+}
+
+std::shared_ptr<FileSystemNode> ObjectContext::object(ObjectID id) {
+    if (!id.isValid()) return nullptr;
+    if (const auto it = objects_.find(id); it != objects_.end()) return it->second->deleted_ ? nullptr : it->second;
     const auto read = store_->readRow(id);
     if (!read.isSuccess() || !read.value()) return nullptr;
-    auto node = registerRow(id, read.value()->values, read.value()->version);
-    linkUnattached();
-    return node;
+    registerRows({*read.value()});
+    return objects_.at(id);
+}
+
+ContextResult<std::vector<std::shared_ptr<FileSystemNode>>> ObjectContext::firstNodesWithPaths(
+    const std::vector<QString>& paths) {
+    if (loaded_) {
+        if (const auto error = loadIfNeeded()) return *error;
+    } else {
+        const auto read = store_->readWithPaths(paths);
+        if (!read.isSuccess()) return read.error();
+        registerRows(read.value().rows);
+    }
+    std::vector<std::shared_ptr<FileSystemNode>> result;
+    result.reserve(paths.size());
+    for (const QString& path : paths) {
+        std::shared_ptr<FileSystemNode> first;
+        if (const auto* nodes = nodesWithPath(path)) {
+            const auto live = std::find_if(nodes->begin(), nodes->end(), [](const FileSystemNode* n) { return !n->deleted_; });
+            if (live != nodes->end()) first = (*live)->shared_from_this();
+        }
+        result.push_back(std::move(first));
+    }
+    return result;
 }
 
 void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool mergeChanges) {
@@ -173,7 +280,7 @@ void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool me
     const auto read = store_->readRow(node->id_);
     if (!read.isSuccess() || !read.value()) return;
     const StoredNodeRow& row = *read.value();
-    FileSystemNode::Values& v = node->values_;
+    FileSystemNode::Values v = node->values_;
     const FileSystemNode::Values& c = node->committed_;
     const ObjectID parentBefore = v.parent;
     if (mergeChanges) {
@@ -188,14 +295,16 @@ void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool me
         if (v.parent == c.parent) v.parent = s.parent;
     } else {
         v = row.values;
-        if (node->deleted_) {
-            node->deleted_ = false;
-            for (const auto& [id, other] : objects_)
-                if (!other->deleted_ && !other->parent_ && other->values_.parent == node->id_) relink(*other);
-        }
+    }
+    setStoredValues(*node, v);
+    if (!mergeChanges && node->deleted_) {
+        node->deleted_ = false;
+        for (const auto& [id, other] : objects_)
+            if (!other->deleted_ && !other->parent_ && other->values_.parent == node->id_) relink(*other);
     }
     node->committed_ = row.values;
     node->version_ = row.version;
+    if (node->values_ != node->committed_) noteChanged(*node);
     if (v.parent != parentBefore || (!node->deleted_ && !node->parent_ && v.parent.isValid())) relink(*node);
     if (node->deleted_) return;
 
@@ -203,12 +312,11 @@ void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool me
     // here elsewhere follow unless they were moved in this context too.
     const auto children = store_->readChildren(node->id_);
     if (!children.isSuccess()) return;
-    bool added = false;
+    std::vector<StoredNodeRow> joining;
     for (const StoredNodeRow& childRow : children.value()) {
         const auto it = objects_.find(childRow.id);
         if (it == objects_.end()) {
-            registerRow(childRow.id, childRow.values, childRow.version);
-            added = true;
+            joining.push_back(childRow);
             continue;
         }
         FileSystemNode& child = *it->second;
@@ -219,20 +327,22 @@ void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool me
             relink(child);
         }
     }
-    if (added) linkUnattached();
+    registerRows(joining);
 }
 
 bool ObjectContext::hasChanges() const {
-    for (const auto& [id, node] : objects_)
-        if (node->hasChanges()) return true;
-    return false;
+    return std::any_of(changed_.begin(), changed_.end(), [](const auto& node) { return node->hasChanges(); });
 }
 
 std::optional<ContextError> ObjectContext::save() {
+    // Oldest first, as the nodes were made.
+    std::sort(changed_.begin(), changed_.end(), [](const auto& a, const auto& b) { return a->id_ < b->id_; });
     std::vector<NodeChange> changes;
-    for (const auto& [id, node] : objects_) {
+    std::vector<FileSystemNode*> sent;
+    for (const auto& node : changed_) {
+        if (node->context_ != this) continue;
         NodeChange change;
-        change.id = id;
+        change.id = node->id_;
         change.values = node->values_;
         if (node->inserted_ && !node->deleted_) change.kind = NodeChange::Kind::insert;
         else if (node->deleted_) change.kind = NodeChange::Kind::remove;
@@ -242,40 +352,59 @@ std::optional<ContextError> ObjectContext::save() {
             change.version = node->version_;
         } else continue;
         changes.push_back(std::move(change));
+        sent.push_back(node.get());
     }
-    if (changes.empty()) return std::nullopt;
-    const auto stored = store_->commit(changes, mergePolicy_ == MergePolicy::propertyObjectTrump);
-    if (!stored.isSuccess()) return stored.error();
-    for (const ObjectID id : stored.value().removed) forget(id);
-    for (const StoredNodeRow& row : stored.value().rows) {
-        const auto it = objects_.find(row.id);
-        if (it == objects_.end()) continue;
-        FileSystemNode& node = *it->second;
-        const ObjectID parentBefore = node.values_.parent;
-        node.inserted_ = false;
-        node.values_ = row.values;
-        node.committed_ = row.values;
-        node.version_ = row.version;
-        if (node.values_.parent != parentBefore) relink(node);
+    if (!changes.empty()) {
+        auto stored = store_->commit(changes, mergePolicy_ == MergePolicy::propertyObjectTrump);
+        if (!stored.isSuccess()) return stored.error();
+        for (const ObjectID id : stored.value().removed) forget(id);
+        // The rows written, matched to the nodes sent by identifier, both in identifier order.
+        std::vector<StoredNodeRow>& rows = stored.value().rows;
+        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
+        auto next = sent.begin();
+        for (const StoredNodeRow& row : rows) {
+            while (next != sent.end() && (*next)->id_ < row.id) ++next;
+            if (next == sent.end()) break;
+            FileSystemNode& node = **next;
+            if (node.id_ != row.id || node.context_ != this) continue;
+            const ObjectID parentBefore = node.values_.parent;
+            node.inserted_ = false;
+            setStoredValues(node, row.values);
+            node.committed_ = row.values;
+            node.version_ = row.version;
+            if (node.values_.parent != parentBefore) relink(node);
+        }
     }
+    // What is still listed went with the save, or was set back to its stored values.
+    std::erase_if(changed_, [&](const auto& node) {
+        if (node->context_ == this && node->hasChanges()) return false;
+        node->listedAsChanged_ = false;
+        return true;
+    });
     return std::nullopt;
 }
 
 void ObjectContext::rollback() {
     std::vector<ObjectID> inserted;
-    for (const auto& [id, node] : objects_)
-        if (node->inserted_) inserted.push_back(id);
+    for (const auto& node : changed_)
+        if (node->context_ == this && node->inserted_) inserted.push_back(node->id_);
     for (const ObjectID id : inserted) forget(id);
-    for (auto& [id, node] : objects_) {
-        node->values_ = node->committed_;
+    for (const auto& node : changed_) {
+        node->listedAsChanged_ = false;
+        if (node->context_ != this) continue;
+        setStoredValues(*node, node->committed_);
         node->deleted_ = false;
     }
+    changed_.clear();
     relinkAll();
 }
 
 void ObjectContext::reset() {
     for (auto& [id, node] : objects_) detach(*node);
     objects_.clear();
+    byPath_.clear();
+    changed_.clear();
+    waitingForParent_.clear();
     loaded_ = false;
 }
 

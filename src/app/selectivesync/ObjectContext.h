@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/selectivesync/ContextError.h"
@@ -15,6 +17,7 @@
 #include "app/selectivesync/ObjectID.h"
 
 class PersistentStore;
+struct StoredNodeRow;
 
 // An editing scope over the selective-sync store: the nodes it has read, the changes made to them
 // since the last save, and the operations to fetch, insert, delete, save and forget. Each node is
@@ -22,9 +25,9 @@ class PersistentStore;
 //
 // The view context belongs to the main thread; a background context belongs to the task it was
 // made for. Neither is thread-safe. A context reads every stored row the first time it is asked
-// for anything and registers rows that other contexts save later when it fetches again. Values of
-// rows it already holds change only through refresh(): contexts do not merge each other's saves
-// on their own.
+// for anything but object() and firstNodesWithPaths(), and registers rows that other contexts
+// insert later when it fetches again. Values of rows it already holds change only through
+// refresh(): contexts do not merge each other's saves on their own.
 class ObjectContext {
 public:
     enum class ConcurrencyType { mainQueue, privateQueue };
@@ -67,6 +70,14 @@ public:
     // The node with that identifier, registering it from the store when needed; none when the
     // store has no such row (or it was deleted here).
     std::shared_ptr<FileSystemNode> existingObject(ObjectID id);
+    // The same, reading no row but the node's own when this context does not hold it yet: a
+    // context used for a few nodes stays as small as its work. The node's children are then the
+    // ones this context holds.
+    std::shared_ptr<FileSystemNode> object(ObjectID id);
+    // For each path, the first live node with it on current values, as fetch() would answer it
+    // (none where there is none): the nodes held here, and the stored rows with those paths, read
+    // at once. Reads no other rows.
+    ContextResult<std::vector<std::shared_ptr<FileSystemNode>>> firstNodesWithPaths(const std::vector<QString>& paths);
     // Reads the node's row (and the rows of its children) again. With `mergeChanges` the values
     // changed here and not saved yet are kept over the store's; without, they are dropped.
     void refresh(const std::shared_ptr<FileSystemNode>& node, bool mergeChanges);
@@ -87,20 +98,40 @@ private:
     friend class FileSystemNode;
     std::optional<ContextError> loadIfNeeded();
     std::shared_ptr<FileSystemNode> registerRow(ObjectID id, const FileSystemNode::Values& values, std::int64_t version);
-    // Puts every node that has no parent link yet below its stored parent, when that is here.
-    void linkUnattached();
-    // Moves a node below the parent its values name.
+    // Registers the rows not held yet and links them.
+    void registerRows(const std::vector<StoredNodeRow>& rows);
+    // Puts the nodes just registered below their stored parents, and the nodes waiting for one of
+    // them below it.
+    void linkNew(const std::vector<FileSystemNode*>& added);
+    // Moves a node below the parent its values name; one whose parent is not here waits for it.
     void relink(FileSystemNode& node);
     void relinkAll();
     static void detach(FileSystemNode& node);
     // Drops a node from the context, unlinked from its parent and children.
     void forget(ObjectID id);
 
+    // Lists a node whose values may now differ from the store's, for the next save.
+    void noteChanged(FileSystemNode& node);
+    void pathChanged(FileSystemNode& node, const std::optional<QString>& before);
+    // Gives a node the values as stored, keeping the path index in step.
+    void setStoredValues(FileSystemNode& node, const FileSystemNode::Values& values);
+    void index(FileSystemNode& node);
+    void unindex(FileSystemNode& node, const std::optional<QString>& path);
+    // The nodes held with the path, oldest first, deleted ones included; none when there are none.
+    const std::vector<FileSystemNode*>* nodesWithPath(const QString& path) const;
+
     std::shared_ptr<PersistentStore> store_;
     ConcurrencyType type_;
     QString name_;
     MergePolicy mergePolicy_ = MergePolicy::error;
     std::map<ObjectID, std::shared_ptr<FileSystemNode>> objects_;
+    // The nodes by their current path.
+    QHash<QString, std::vector<FileSystemNode*>> byPath_;
+    // The nodes inserted, deleted or changed since the last save, each once: a save looks at
+    // these alone. A node forgotten since has no context any more and is passed over.
+    std::vector<std::shared_ptr<FileSystemNode>> changed_;
+    // Nodes whose stored parent was not here when they were linked.
+    std::set<ObjectID> waitingForParent_;
     bool loaded_ = false;
     std::uint64_t seenGeneration_ = 0;
 };

@@ -7,9 +7,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,14 +71,23 @@ std::optional<ContextError> restrictToOwner(const QString& storePath) {
     return std::nullopt;
 }
 
-// One prepared statement, finalized with the object.
+// One prepared statement: made for the object and finalized with it, or borrowed from the store's
+// kept statements and reset when done, so that it holds no read open and no value of this use.
 class Statement {
 public:
-    Statement(sqlite3* db, const QString& sql) : db_(db) {
+    Statement(sqlite3* db, const QString& sql) : owned_(true) {
         const QByteArray utf8 = sql.toUtf8();
-        ok_ = sqlite3_prepare_v2(db_, utf8.constData(), int(utf8.size()), &statement_, nullptr) == SQLITE_OK;
+        ok_ = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &statement_, nullptr) == SQLITE_OK;
     }
-    ~Statement() { sqlite3_finalize(statement_); }
+    explicit Statement(sqlite3_stmt* kept) : statement_(kept), ok_(kept != nullptr), owned_(false) {}
+    ~Statement() {
+        if (owned_) {
+            sqlite3_finalize(statement_);
+        } else if (statement_) {
+            sqlite3_reset(statement_);
+            sqlite3_clear_bindings(statement_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -125,21 +136,48 @@ public:
     }
 
 private:
-    // An update names only the columns it changes; binding a value it does not use is no error.
     void keep(int rc) {
-        if (rc != SQLITE_OK && rc != SQLITE_RANGE) ok_ = false;
+        if (rc != SQLITE_OK) ok_ = false;
     }
-    sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
     bool ok_ = false;
+    bool owned_;
 };
+
+// The columns an update may write, in the order of their bits in an update's column set and of
+// their parameters (?2 ...) in the statements.
+constexpr const char* kUpdatable[] = {"parent", "cachedRelativePath", "remoteIdentifier", "syncState",
+                                      "initialSyncState", "isCached", "bookmarkData"};
+
+unsigned changedColumns(const FileSystemNode::Values& v, const FileSystemNode::Values& c) {
+    return (v.parent != c.parent ? 1u : 0u) | (v.cachedRelativePath != c.cachedRelativePath ? 2u : 0u) |
+           (v.remoteIdentifier != c.remoteIdentifier ? 4u : 0u) | (v.syncState != c.syncState ? 8u : 0u) |
+           (v.initialSyncState != c.initialSyncState ? 16u : 0u) | (v.isCached != c.isCached ? 32u : 0u) |
+           (v.bookmarkData != c.bookmarkData ? 64u : 0u);
+}
+
+// Binds the values of the columns in `columns` to their parameters, ?2 to ?8.
+void bindValues(Statement& statement, const FileSystemNode::Values& v, unsigned columns) {
+    if (columns & 1u) statement.bind(2, v.parent);
+    if (columns & 2u) statement.bind(3, v.cachedRelativePath);
+    if (columns & 4u) statement.bind(4, v.remoteIdentifier);
+    if (columns & 8u) statement.bind(5, std::int64_t(v.syncState));
+    if (columns & 16u) statement.bind(6, std::int64_t(v.initialSyncState));
+    if (columns & 32u) statement.bind(7, std::int64_t(v.isCached));
+    if (columns & 64u) statement.bind(8, v.bookmarkData);
+}
+
+constexpr unsigned kAllColumns = 127u;
 
 bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-// Runs the rest of a scope in a transaction, rolled back unless committed.
+// Runs the rest of a scope in a transaction, rolled back unless committed. A read of many
+// statements takes the file's lock once in a deferred one instead of once per statement.
 class Transaction {
 public:
-    explicit Transaction(sqlite3* db) : db_(db), open_(exec(db, "BEGIN IMMEDIATE")) {}
+    enum class Kind { write, read };
+    explicit Transaction(sqlite3* db, Kind kind = Kind::write)
+        : db_(db), open_(exec(db, kind == Kind::write ? "BEGIN IMMEDIATE" : "BEGIN DEFERRED")) {}
     ~Transaction() {
         if (open_) exec(db_, "ROLLBACK");
     }
@@ -159,7 +197,47 @@ private:
 
 PersistentStore::PersistentStore(PersistentStoreDescription description) : description_(std::move(description)) {}
 
-PersistentStore::~PersistentStore() { sqlite3_close(db_); }
+PersistentStore::~PersistentStore() {
+    for (sqlite3_stmt* statement : statements_) sqlite3_finalize(statement);
+    for (sqlite3_stmt* statement : updates_) sqlite3_finalize(statement);
+    sqlite3_close(db_);
+}
+
+sqlite3_stmt* PersistentStore::prepared(const QByteArray& sql) {
+    if (sqlite3_stmt* kept = statements_.value(sql)) return kept;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    statements_.insert(sql, statement);
+    return statement;
+}
+
+bool PersistentStore::updateRow(ObjectID id, const FileSystemNode::Values& values, unsigned columns,
+                                std::optional<std::int64_t> version) {
+    Statement statement(preparedUpdate(columns, version.has_value()));
+    statement.bind(1, id);
+    bindValues(statement, values, columns);
+    if (version) statement.bind(9, *version);
+    return statement.step() == SQLITE_DONE && statement.ok();
+}
+
+sqlite3_stmt* PersistentStore::preparedUpdate(unsigned columns, bool guarded) {
+    sqlite3_stmt*& kept = updates_[(columns & kAllColumns) | (guarded ? 128u : 0u)];
+    if (kept) return kept;
+    QByteArray sql = "UPDATE FileSystemNode SET version = version + 1";
+    for (unsigned column = 0; column < std::size(kUpdatable); ++column)
+        if (columns & (1u << column)) sql += ", " + QByteArray(kUpdatable[column]) + " = ?" + QByteArray::number(column + 2);
+    sql += " WHERE id = ?1";
+    if (guarded) sql += " AND version = ?9";
+    if (sqlite3_prepare_v3(db_, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &kept, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(kept);
+        kept = nullptr;
+    }
+    return kept;
+}
 
 std::optional<ContextError> PersistentStore::open() {
     std::lock_guard lock(mutex_);
@@ -266,8 +344,7 @@ std::uint64_t PersistentStore::generation() const {
 
 ContextResult<StoredNodeRows> PersistentStore::readLocked(const char* where, std::optional<std::int64_t> argument) {
     if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
-    Statement statement(db_, QStringLiteral("SELECT %1 FROM FileSystemNode %2 ORDER BY id")
-                                 .arg(QString::fromLatin1(kColumns), QString::fromLatin1(where)));
+    Statement statement(prepared(QByteArray("SELECT ") + kColumns + " FROM FileSystemNode " + where + " ORDER BY id"));
     if (argument) statement.bind(1, *argument);
     if (!statement.ok()) return sqliteError(db_, QStringLiteral("Cannot read the store"));
     StoredNodeRows result;
@@ -298,91 +375,113 @@ ContextResult<std::vector<StoredNodeRow>> PersistentStore::readChildren(ObjectID
     return read.value().rows;
 }
 
+ContextResult<StoredNodeRows> PersistentStore::readInsertedSince(std::uint64_t since) {
+    std::lock_guard lock(mutex_);
+    std::optional<std::int64_t> lowest;
+    for (auto it = insertions_.rbegin(); it != insertions_.rend() && it->first > since; ++it)
+        lowest = std::min(lowest.value_or(it->second), it->second);
+    if (!lowest) {
+        if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
+        return StoredNodeRows{{}, generation_};
+    }
+    return readLocked("WHERE id >= ?1", *lowest);
+}
+
+ContextResult<StoredNodeRows> PersistentStore::readWithPaths(const std::vector<QString>& paths) {
+    std::lock_guard lock(mutex_);
+    if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
+    sqlite3_stmt* byPath =
+        prepared(QByteArray("SELECT ") + kColumns + " FROM FileSystemNode WHERE cachedRelativePath = ?1 ORDER BY id");
+    Transaction transaction(db_, Transaction::Kind::read);
+    if (!transaction.isOpen()) return sqliteError(db_, QStringLiteral("Cannot read the store"));
+    StoredNodeRows result;
+    result.generation = generation_;
+    for (const QString& path : paths) {
+        Statement statement(byPath);
+        statement.bind(1, std::optional<QString>(path));
+        if (!statement.ok()) return sqliteError(db_, QStringLiteral("Cannot read the store"));
+        int rc;
+        while ((rc = statement.step()) == SQLITE_ROW) result.rows.push_back(statement.row());
+        if (rc != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot read the store"));
+    }
+    transaction.commit();
+    return result;
+}
+
 ContextResult<NodeCommit> PersistentStore::commit(const std::vector<NodeChange>& unordered, bool writeOverOthers) {
     std::lock_guard lock(mutex_);
     if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
-    std::vector<NodeChange> changes = unordered;
+    std::vector<const NodeChange*> changes;
+    changes.reserve(unordered.size());
+    for (const NodeChange& change : unordered) changes.push_back(&change);
     std::stable_sort(changes.begin(), changes.end(),
-                     [](const NodeChange& a, const NodeChange& b) { return a.kind < b.kind; });
+                     [](const NodeChange* a, const NodeChange* b) { return a->kind < b->kind; });
     Transaction transaction(db_);
     if (!transaction.isOpen()) return sqliteError(db_, QStringLiteral("Cannot begin a save"));
-    std::vector<ObjectID> written;
+    std::vector<StoredNodeRow> written;
     std::set<ObjectID> removed;
-    for (const NodeChange& change : changes) {
-        const FileSystemNode::Values& v = change.values;
-        switch (change.kind) {
+    std::optional<std::int64_t> lowestInserted;
+    for (const NodeChange* change : changes) {
+        const FileSystemNode::Values& v = change->values;
+        switch (change->kind) {
         case NodeChange::Kind::insert: {
-            Statement statement(db_, QStringLiteral("INSERT INTO FileSystemNode (%1) VALUES (?1, 1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
-                                         .arg(QString::fromLatin1(kColumns)));
-            statement.bind(1, change.id);
-            statement.bind(2, v.parent);
-            statement.bind(3, v.cachedRelativePath);
-            statement.bind(4, v.remoteIdentifier);
-            statement.bind(5, std::int64_t(v.syncState));
-            statement.bind(6, std::int64_t(v.initialSyncState));
-            statement.bind(7, std::int64_t(v.isCached));
-            statement.bind(8, v.bookmarkData);
+            Statement statement(prepared(QByteArray("INSERT INTO FileSystemNode (") + kColumns +
+                                         ") VALUES (?1, 1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
+            statement.bind(1, change->id);
+            bindValues(statement, v, kAllColumns);
             if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot insert a node"));
-            written.push_back(change.id);
+            written.push_back(StoredNodeRow{change->id, 1, v});
+            lowestInserted = std::min(lowestInserted.value_or(change->id.value()), change->id.value());
             break;
         }
         case NodeChange::Kind::update: {
-            const FileSystemNode::Values& c = change.committed;
-            QStringList sets{QStringLiteral("version = version + 1")};
-            if (v.parent != c.parent) sets << QStringLiteral("parent = ?2");
-            if (v.cachedRelativePath != c.cachedRelativePath) sets << QStringLiteral("cachedRelativePath = ?3");
-            if (v.remoteIdentifier != c.remoteIdentifier) sets << QStringLiteral("remoteIdentifier = ?4");
-            if (v.syncState != c.syncState) sets << QStringLiteral("syncState = ?5");
-            if (v.initialSyncState != c.initialSyncState) sets << QStringLiteral("initialSyncState = ?6");
-            if (v.isCached != c.isCached) sets << QStringLiteral("isCached = ?7");
-            if (v.bookmarkData != c.bookmarkData) sets << QStringLiteral("bookmarkData = ?8");
-            Statement statement(db_, QStringLiteral("UPDATE FileSystemNode SET %1 WHERE id = ?1%2")
-                                         .arg(sets.join(QStringLiteral(", ")),
-                                              writeOverOthers ? QString() : QStringLiteral(" AND version = ?9")));
-            statement.bind(1, change.id);
-            statement.bind(2, v.parent);
-            statement.bind(3, v.cachedRelativePath);
-            statement.bind(4, v.remoteIdentifier);
-            statement.bind(5, std::int64_t(v.syncState));
-            statement.bind(6, std::int64_t(v.initialSyncState));
-            statement.bind(7, std::int64_t(v.isCached));
-            statement.bind(8, v.bookmarkData);
-            if (!writeOverOthers) statement.bind(9, change.version);
-            if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot update a node"));
-            if (sqlite3_changes(db_) == 0) {
-                const auto current = readLocked("WHERE id = ?1", change.id.value());
-                const bool exists = current.isSuccess() && !current.value().rows.empty();
-                return ContextError{
-                    exists ? QStringLiteral("Node %1 was changed in the store since it was read.").arg(change.id.value())
-                           : QStringLiteral("Node %1 is no longer in the store.").arg(change.id.value())};
+            const unsigned columns = changedColumns(v, change->committed);
+            // Guarded by the version read: when that is still the row's, the row now holds
+            // exactly the context's values, and nothing needs reading back.
+            if (!updateRow(change->id, v, columns, change->version))
+                return sqliteError(db_, QStringLiteral("Cannot update a node"));
+            if (sqlite3_changes(db_) == 1) {
+                written.push_back(StoredNodeRow{change->id, change->version + 1, v});
+                break;
             }
-            written.push_back(change.id);
+            const auto current = readLocked("WHERE id = ?1", change->id.value());
+            if (!current.isSuccess()) return current.error();
+            if (current.value().rows.empty())
+                return ContextError{QStringLiteral("Node %1 is no longer in the store.").arg(change->id.value())};
+            if (!writeOverOthers)
+                return ContextError{
+                    QStringLiteral("Node %1 was changed in the store since it was read.").arg(change->id.value())};
+            // Another context wrote the row since: the properties changed here go over its values,
+            // the others keep what it wrote.
+            if (!updateRow(change->id, v, columns, std::nullopt))
+                return sqliteError(db_, QStringLiteral("Cannot update a node"));
+            const auto after = readLocked("WHERE id = ?1", change->id.value());
+            if (!after.isSuccess()) return after.error();
+            written.insert(written.end(), after.value().rows.begin(), after.value().rows.end());
             break;
         }
         case NodeChange::Kind::remove: {
-            Statement subtree(db_, QStringLiteral(
-                                       "WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION SELECT n.id FROM FileSystemNode n "
+            Statement subtree(prepared("WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION SELECT n.id FROM FileSystemNode n "
                                        "JOIN doomed d ON n.parent = d.id) SELECT id FROM doomed"));
-            subtree.bind(1, change.id);
+            subtree.bind(1, change->id);
             int rc;
             while ((rc = subtree.step()) == SQLITE_ROW) removed.insert(ObjectID(subtree.int64(0)));
             if (rc != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
-            Statement statement(db_, QStringLiteral("DELETE FROM FileSystemNode WHERE id = ?1"));
-            statement.bind(1, change.id);
+            Statement statement(prepared("DELETE FROM FileSystemNode WHERE id = ?1"));
+            statement.bind(1, change->id);
             if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
             break;
         }
         }
     }
     NodeCommit result;
-    for (const ObjectID id : written) {
-        const auto read = readLocked("WHERE id = ?1", id.value());
-        if (!read.isSuccess()) return read.error();
-        if (!read.value().rows.empty()) result.rows.push_back(read.value().rows.front());
-    }
+    result.rows.reserve(written.size());
+    for (StoredNodeRow& row : written)
+        if (!removed.contains(row.id)) result.rows.push_back(std::move(row));
     result.removed.assign(removed.begin(), removed.end());
     if (!transaction.commit()) return sqliteError(db_, QStringLiteral("Cannot save"));
     ++generation_;
+    if (lowestInserted) insertions_.emplace_back(generation_, *lowestInserted);
     return result;
 }
 
@@ -405,7 +504,7 @@ ContextResult<std::vector<ObjectID>> PersistentStore::batchDelete(const NodePred
     Transaction transaction(db_);
     if (!transaction.isOpen()) return sqliteError(db_, QStringLiteral("Cannot begin a batch delete"));
     for (const ObjectID id : doomed) {
-        Statement statement(db_, QStringLiteral("DELETE FROM FileSystemNode WHERE id = ?1"));
+        Statement statement(prepared("DELETE FROM FileSystemNode WHERE id = ?1"));
         statement.bind(1, id);
         if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete nodes"));
     }

@@ -2,8 +2,11 @@
 
 #include <QString>
 
+#include <QByteArray>
+#include <QHash>
+
+#include <array>
 #include <cstdint>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "app/selectivesync/PersistentContainer.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 // One stored row of the node table.
 struct StoredNodeRow {
@@ -75,6 +79,11 @@ public:
     // No row when there is none with that identifier.
     ContextResult<std::optional<StoredNodeRow>> readRow(ObjectID id);
     ContextResult<std::vector<StoredNodeRow>> readChildren(ObjectID parent);
+    // The rows that saves since the store's generation `since` may have inserted, for a context
+    // that held every row then; rows it already holds may come along.
+    ContextResult<StoredNodeRows> readInsertedSince(std::uint64_t since);
+    // The rows with any of the paths, in one read, by the path index.
+    ContextResult<StoredNodeRows> readWithPaths(const std::vector<QString>& paths);
 
     // Writes the changes in one transaction. With `writeOverOthers` an update writes the changed
     // properties even when another context wrote the row since it was read; without, that is a
@@ -87,11 +96,27 @@ public:
 
 private:
     std::optional<ContextError> openLocked();
-    ContextResult<StoredNodeRows> readLocked(const char* sql, std::optional<std::int64_t> argument);
+    ContextResult<StoredNodeRows> readLocked(const char* where, std::optional<std::int64_t> argument);
+    // The statement for the SQL, prepared on its first use and kept while the store is open, so
+    // that a save of many rows does not compile the same statement for each; none when it cannot
+    // be prepared.
+    sqlite3_stmt* prepared(const QByteArray& sql);
+    // The update of the columns in `columns` (one bit per changed column), guarded by the version
+    // read or not.
+    sqlite3_stmt* preparedUpdate(unsigned columns, bool guarded);
+    // Writes the columns in `columns` of the row, only while it has `version` when one is given;
+    // false on an error.
+    bool updateRow(ObjectID id, const FileSystemNode::Values& values, unsigned columns,
+                   std::optional<std::int64_t> version);
 
     PersistentStoreDescription description_;
     mutable std::mutex mutex_;
     sqlite3* db_ = nullptr;
+    QHash<QByteArray, sqlite3_stmt*> statements_;
+    std::array<sqlite3_stmt*, 256> updates_{};
     std::int64_t lastID_ = 0;
     std::uint64_t generation_ = 1;
+    // For each save that inserted rows: the generation it made and the lowest identifier it
+    // inserted. Identifiers are handed out before their saves, which need not come in order.
+    std::vector<std::pair<std::uint64_t, std::int64_t>> insertions_;
 };

@@ -1,6 +1,7 @@
 // The loading of remote folder levels into the store, and the clean-ups that keep the stored
 // children in step with what the remote level lists.
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 
@@ -192,17 +193,28 @@ void StoreController::createChildNodesIfNeededInBackground(const RemoteChildren&
                                         completion = std::move(completion)](ObjectContext& context) mutable {
         std::vector<std::pair<ObjectID, std::size_t>> records;
         context.performAndWait([&] {
-            const auto backgroundParent = parentID.isValid() ? context.existingObject(parentID) : nullptr;
+            // The parent and the level's paths alone are read: the task's context stays as small as
+            // the level, however large the store.
+            const auto backgroundParent = parentID.isValid() ? context.object(parentID) : nullptr;
+            std::vector<QString> paths;
+            for (const ChildValues& child : values)
+                if (child.path && child.kept) paths.push_back(*child.path);
+            const auto found = context.firstNodesWithPaths(paths);
+            QHash<QString, ObjectID> known;
+            if (found.isSuccess())
+                for (std::size_t i = 0; i < paths.size(); ++i)
+                    if (const auto& node = found.value()[i]) known.insert(paths[i], node->objectID());
             for (std::size_t i = 0; i < values.size(); ++i) {
                 const ChildValues& child = values[i];
                 if (!child.path || !child.kept) continue;
-                const auto found = context.fetch(NodePredicate::pathEquals(*child.path), 1);
-                if (found.isSuccess() && !found.value().empty()) {
-                    records.emplace_back(found.value().front()->objectID(), i);
+                if (const ObjectID id = known.value(*child.path); id.isValid()) {
+                    records.emplace_back(id, i);
                     continue;
                 }
                 OVLOG_DEBUG(AppLog::selectiveSyncBrowser(), QStringLiteral("Unknown local node for path: ") + *child.path);
                 const auto node = context.insertNewNode();
+                // A path listed twice gets one node.
+                known.insert(*child.path, node->objectID());
                 if (backgroundParent) node->setParent(backgroundParent);
                 node->setRemoteIdentifier(identifierOrNone(child.identifier));
                 node->setCachedRelativePath(*child.path);
