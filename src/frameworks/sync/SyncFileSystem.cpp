@@ -402,17 +402,31 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
         return discardChanged(Outcome::sourceChanged);
 
     const QByteArray targetBytes = QFile::encodeName(targetName);
-    struct stat now {};
-    int lookError = hooked ? injected(Operation::stat, target) : 0;
-    if (!lookError && ::fstatat(targetFolder.fd(), targetBytes.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0) lookError = errno;
-    if (expectedTarget ? lookError || !entryOf(now).sameVersion(*expectedTarget) : !meansGone(lookError))
-        return discardChanged(Outcome::targetChanged);
-    int renamed = ::renameat2(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData(),
-                              expectedTarget ? 0 : RENAME_NOREPLACE);
-    // A file system that cannot refuse to replace gets a plain rename: the target was just seen absent.
-    if (renamed != 0 && errno == EINVAL && !expectedTarget)
-        renamed = ::renameat(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData());
-    if (renamed != 0) return errno == EEXIST ? discardChanged(Outcome::targetChanged) : discard(errno);
+    const auto targetAsExpected = [&] {
+        struct stat now {};
+        int error = hooked ? injected(Operation::stat, target) : 0;
+        if (!error && ::fstatat(targetFolder.fd(), targetBytes.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
+        return expectedTarget ? !error && entryOf(now).sameVersion(*expectedTarget) : meansGone(error);
+    };
+    const auto rename = [&](unsigned flags) {
+        return ::renameat2(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData(), flags) == 0
+                   ? 0
+                   : errno;
+    };
+    int renameError = 0;
+    if (expectedTarget) {
+        // Another writer may still slip in between the look and the rename; the window is short.
+        if (!targetAsExpected()) return discardChanged(Outcome::targetChanged);
+        renameError = rename(0);
+    } else {
+        // Where nothing may be there, the rename itself makes sure: no look is needed first, and
+        // nothing that appeared meanwhile is replaced.
+        const int hookError = hooked ? injected(Operation::stat, target) : 0;
+        renameError = hookError && !meansGone(hookError) ? EEXIST : rename(RENAME_NOREPLACE);
+        // A file system that cannot refuse to replace gets a look and a plain rename.
+        if (renameError == EINVAL) renameError = targetAsExpected() ? rename(0) : EEXIST;
+    }
+    if (renameError) return renameError == EEXIST ? discardChanged(Outcome::targetChanged) : discard(renameError);
     result.outcome = Outcome::done;
     result.written = entryOf(written);
     return result;
