@@ -365,9 +365,38 @@ ServiceResult<ServiceDone> StorageService::revokeSession(const QString& token) {
     return ServiceDone{};
 }
 
+// ---- changes
+
+std::shared_ptr<ChangeJournal> StorageService::changeJournal() const {
+    std::lock_guard lock(journalMutex_);
+    if (!journal_) journal_ = ChangeJournal::forRoot(root_);
+    return journal_;
+}
+
+ServiceResult<ServiceChanges> StorageService::changesOfUser(const QString& userName, const QString& cursor,
+                                                            std::chrono::milliseconds timeout, std::stop_token stop) const {
+    if (auto failure = unreachable()) return *failure;
+    if (AccountRules::userNameProblem(AccountRules::normalizedUserName(userName)))
+        return ServiceFailure{ServiceError::notFound, QStringLiteral("No such user.")};
+    auto changes = changeJournal()->changesSince(userName, cursor, timeout, std::move(stop));
+    // Taken away while the call waited: what it may have seen is not handed out.
+    if (auto failure = unreachable()) return *failure;
+    if (!changes) return storageFailure(QStringLiteral("The changes of the users' trees cannot be followed."));
+    return *changes;
+}
+
+ServiceResult<ServiceChanges> StorageService::changes(const QString& sessionToken, const QString& cursor,
+                                                      std::chrono::milliseconds timeout, std::stop_token stop) const {
+    auto account = validateSession(sessionToken);
+    if (!account) return account.failure();
+    return changesOfUser(account.value().userName, cursor, timeout, std::move(stop));
+}
+
 // ---- quota
 
 std::int64_t StorageService::usedBytes(const QString& userName) const {
+    // Kept by the journal as sizes change; walked only when the tree cannot be watched.
+    if (const auto used = changeJournal()->usedBytes(userName)) return *used + BackupStore(*this).usedBytes(userName);
     std::int64_t used = 0;
     // Links are not followed: a link pointing out of the tree must not count, nor loop.
     QDirIterator it(homeFolder(userName), QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks,

@@ -5,12 +5,15 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 
+#include "service/ChangeJournal.h"
 #include "service/ServiceAccount.h"
 #include "service/ServiceFeatures.h"
 #include "service/ServiceQuota.h"
@@ -20,8 +23,9 @@
 // The embedded storage service: a folder tree that plays the cloud. Accounts, sessions and each
 // user's remote tree (under "users/<name>") live below its root.
 //
-// Nothing is cached in memory: every call reads the files, so several service objects, in this
-// process or in others, can share one root. Every file is replaced atomically, and account
+// Accounts and sessions are not cached in memory: every call reads the files, so several service
+// objects, in this process or in others, can share one root. What changed in the users' trees is
+// kept by the root's change journal, one per process (see ChangeJournal). Every file is replaced atomically, and account
 // changes are made under an exclusive lock on the root, so concurrent callers never corrupt or
 // lose an account. While the service is unreachable every call fails with `noConnection`.
 class StorageService {
@@ -77,6 +81,17 @@ public:
     ServiceResult<ServiceAccount> validateSession(const QString& token) const;
     ServiceResult<ServiceDone> revokeSession(const QString& token);
 
+    // Changes in the user's remote tree after `cursor`, waiting up to `timeout` for one (see
+    // ChangeJournal). An empty or unknown cursor gets a reset answer with the current one. Fails
+    // with notFound for a name that cannot be a user's and with storageFailure when the trees
+    // cannot be watched (the caller then has to look at the tree itself).
+    ServiceResult<ServiceChanges> changesOfUser(const QString& userName, const QString& cursor,
+                                                std::chrono::milliseconds timeout, std::stop_token stop = {}) const;
+    ServiceResult<ServiceChanges> changes(const QString& sessionToken, const QString& cursor,
+                                          std::chrono::milliseconds timeout, std::stop_token stop = {}) const;
+    // The root's journal (created on first use), for tests that steer it.
+    std::shared_ptr<ChangeJournal> changeJournal() const;
+
     // Quota: `used` is the size of the files in the user's remote tree.
     ServiceResult<ServiceQuota> quota(const QString& sessionToken) const;
     ServiceResult<ServiceQuota> quotaOfUser(const QString& userName) const;
@@ -105,4 +120,6 @@ private:
     std::atomic<int> lockTimeoutMs_{defaultLockTimeoutMs};
     mutable std::mutex clockMutex_;
     Clock clock_;
+    mutable std::mutex journalMutex_;
+    mutable std::shared_ptr<ChangeJournal> journal_;
 };
