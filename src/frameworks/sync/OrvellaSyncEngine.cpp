@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -129,6 +130,9 @@ public:
     OVItemSyncStatus itemSyncStatus(const QString& path) const;
     SyncStatus currentStatus() const;
     std::uint64_t idlePassCount() const { return idlePasses_.load(); }
+    std::uint64_t passCount() const { return passes_.load(); }
+    std::uint64_t requestCheck();
+    std::uint64_t checkedCount() const { return checksAnswered_.load(); }
 
     void localChange(const QString& path);
     void localMove(const QString& from, const QString& to);
@@ -141,6 +145,15 @@ private:
         std::vector<std::pair<QString, QString>> moves;
         bool fullScan = false;
         bool clearBackoff = false;
+        QSet<QString> remotePaths;  // from the journal
+        bool remoteFullScan = false;
+        QString cursor;  // the journal's, after the remote paths; set when taken
+    };
+    struct Side {
+        FileTree& tree;
+        fs::Unreadable& unknown;
+        const QString& root;
+        std::set<QString>* undecodable;
     };
     struct ItemError {
         SyncErrorInfo info;
@@ -164,13 +177,19 @@ private:
     void openStore();
     void idleUntilStopped();
     void run();
+    std::optional<SteadyClock::time_point> nextLook();
+    void watchRemote(std::stop_token stop);
+    bool fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
+    bool applyRemoteDirty(const QSet<QString>& paths);
     bool pass(Pending& pending);
     bool work(Pending& pending);
     bool checkRoots();
     void serviceUnreachable(int error);
     void keepPending(Pending& pending);
     void checkIdentity(const QString& key, const QString& path);
-    std::vector<QString> applyDirty(const QSet<QString>& paths);
+    std::vector<QString> applyDirty(Side side, const QSet<QString>& paths);
+    Side localSide() { return Side{localTree_, localUnknown_, localRoot_, &localUndecodable_}; }
+    Side remoteSide() { return Side{remoteTree_, remoteUnknown_, remoteRoot_, nullptr}; }
     void findMovedAway(const std::vector<QString>& seen, std::vector<std::pair<QString, QString>>& moves);
     bool rootsReadable(int localError, int remoteError);
     void noteUnreadable();
@@ -250,6 +269,7 @@ private:
     const QString conflictSuffix_;
     const std::int64_t minimumFreeDiskSpace_;
     const std::chrono::milliseconds pollInterval_;
+    const std::chrono::milliseconds longPoll_;
     const std::shared_ptr<StorageService> service_;
     QString userName_;  // for the quota; empty when the service does not know the tree's owner
     QString statePath_;
@@ -265,6 +285,13 @@ private:
     std::atomic<bool> enabled_{true};
     std::atomic<bool> cancel_{false};
     std::atomic<std::uint64_t> idlePasses_{0};
+    std::atomic<std::uint64_t> passes_{0};
+    std::uint64_t checksRequested_ = 0;
+    std::atomic<std::uint64_t> checksAnswered_{0};
+    // The journal's cursor: the remote changes up to it are in pending_ or taken.
+    QString remoteCursor_;
+    // Whether the journal answers; until then, and when it cannot, every pass scans the remote tree.
+    std::atomic<bool> journalWorks_{false};
 
     // Read by any thread, written by the engine's thread (subscriptions also by callers).
     mutable std::mutex stateMutex_;
@@ -302,6 +329,8 @@ private:
     QString temporaryTag_;          // in the names of this engine's temp files, kept with the state
     std::set<QString> leftovers_;   // temp files that could not be removed yet (absolute)
     bool lastPassQuiet_ = false;
+    bool healthy_ = false;  // the last pass reached both trees: nothing to look at again by itself
+    QString savedCursor_;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;
@@ -311,6 +340,8 @@ private:
     // Runs transfers; made before the engine's thread and gone after it.
     WorkerPool workers_{transferThreads};
     std::thread thread_;
+    std::condition_variable_any remoteWait_;
+    std::jthread remoteWatch_;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -324,6 +355,7 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
       conflictSuffix_(configuration.conflictSuffix),
       minimumFreeDiskSpace_(configuration.minimumFreeDiskSpace),
       pollInterval_(std::max(10, options.pollIntervalMs)),
+      longPoll_(std::max(10, options.longPollMs)),
       service_(std::move(service)),
       subscriptions_(everything()) {
     const QString data = cleanAbsolute(dataFolder);
@@ -360,7 +392,12 @@ OrvellaSyncEngine::Core::~Core() {
         cancel_ = true;
     }
     wakeUp_.notify_all();
+    // The engine's thread first: it is the one that starts the remote watch.
     if (thread_.joinable()) thread_.join();
+    if (remoteWatch_.joinable()) {
+        remoteWatch_.request_stop();
+        remoteWatch_.join();
+    }
     store_.reset();
     if (lockFd_ >= 0) ::close(lockFd_);
     OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine stopped"));
@@ -409,6 +446,7 @@ void OrvellaSyncEngine::Core::openStore() {
         store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
         store_->setValue(QStringLiteral("localRootId"), QString());
         store_->setValue(QStringLiteral("remoteRootId"), QString());
+        store_->setValue(QStringLiteral("remoteCursor"), QString());
     }
     auto records = store_->loadRecords();
     auto items = store_->loadSubscriptions();
@@ -443,6 +481,7 @@ void OrvellaSyncEngine::Core::idleUntilStopped() {
         wake_ = eventsArrived_ = false;
         pending_ = Pending{};
         ++idlePasses_;
+        checksAnswered_ = checksRequested_;
     }
 }
 
@@ -588,23 +627,55 @@ void OrvellaSyncEngine::Core::requestFullScan() {
 // ---------------------------------------------------------------------------------------------
 // The engine's thread
 
+std::uint64_t OrvellaSyncEngine::Core::requestCheck() {
+    std::uint64_t number = 0;
+    {
+        std::lock_guard lock(mutex_);
+        number = ++checksRequested_;
+        wake_ = true;
+    }
+    wakeUp_.notify_all();
+    return number;
+}
+
 void OrvellaSyncEngine::Core::run() {
     reportStatus(SyncStatus::of(SyncStatus::Kind::preparing));
     if (!load()) return idleUntilStopped();
+    {
+        std::lock_guard lock(mutex_);
+        remoteCursor_ = savedCursor_ = store_->value(QStringLiteral("remoteCursor")).value_or(QString());
+    }
+    // Asked only now, so that the journal is followed from the cursor kept with the state.
+    if (!userName_.isEmpty()) remoteWatch_ = std::jthread([this](std::stop_token stop) { watchRemote(stop); });
     bool again = true;
+    std::optional<SteadyClock::time_point> wakeAt;
+    std::uint64_t checking = 0;  // the latest check a pass since the last idle one took
     for (;;) {
         Pending pending;
+        std::uint64_t check = 0;
         {
             std::unique_lock lock(mutex_);
-            if (!again) wakeUp_.wait_for(lock, pollInterval_, [this] { return stop_.load() || wake_; });
+            const auto woken = [this] { return stop_.load() || wake_; };
+            if (!again && wakeAt) wakeUp_.wait_until(lock, *wakeAt, woken);
+            else if (!again) wakeUp_.wait(lock, woken);
             if (stop_) break;
             // Changes come in bursts: a short pause lets one pass take the whole burst.
             if (eventsArrived_) wakeUp_.wait_for(lock, std::chrono::milliseconds(settleMs), [this] { return stop_.load(); });
             if (stop_) break;
+            check = checksRequested_;
+        }
+        // A check covers the remote changes made before it was asked for, also those the journal
+        // has not handed over yet.
+        if (check > checking && journalWorks_) fetchRemoteChanges(std::chrono::milliseconds(0), {});
+        {
+            std::lock_guard lock(mutex_);
             wake_ = eventsArrived_ = false;
             pending = std::move(pending_);
             pending_ = Pending{};
+            pending.cursor = remoteCursor_;
         }
+        checking = std::max(checking, check);
+        ++passes_;
         try {
             again = pass(pending);
         } catch (const std::exception& error) {
@@ -617,8 +688,13 @@ void OrvellaSyncEngine::Core::run() {
             }
             reportStatus(SyncStatus::makeError(SyncError{SyncError::Kind::setupFailure, 0}));
             needFullScan_ = true;
+            healthy_ = false;
             again = false;
             ++idlePasses_;
+        }
+        if (!again) {
+            checksAnswered_ = checking;
+            wakeAt = nextLook();
         }
     }
     try {
@@ -626,6 +702,73 @@ void OrvellaSyncEngine::Core::run() {
     } catch (const std::exception& error) {
         OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Cannot write the sync state: %1").arg(QString::fromUtf8(error.what())));
     }
+}
+
+// When to look again without being told of a change: never while the journal reports every remote
+// change and nothing waits; at the next retry of a failed item; soon while something is away,
+// unreadable or in error, or the remote tree has to be polled.
+std::optional<SteadyClock::time_point> OrvellaSyncEngine::Core::nextLook() {
+    const auto now = SteadyClock::now();
+    const auto soon = now + pollInterval_;
+    if (!journalWorks_ || !healthy_ || !localUnknown_.empty() || !remoteUnknown_.empty()) return soon;
+    std::optional<SteadyClock::time_point> next;
+    std::lock_guard lock(stateMutex_);
+    if (globalError_ || !unreadable_.isEmpty()) return soon;
+    for (const auto& [path, error] : errors_) {
+        const auto at = std::max(error.retryAt, soon);
+        if (!next || at < *next) next = at;
+    }
+    return next;
+}
+
+// The remote changes, asked for on a thread of its own so that a question waiting for the next
+// change never holds up a pass.
+void OrvellaSyncEngine::Core::watchRemote(std::stop_token stop) {
+    std::mutex pause;
+    while (!stop.stop_requested()) {
+        if (fetchRemoteChanges(longPoll_, stop)) continue;
+        std::unique_lock lock(pause);
+        remoteWait_.wait_for(lock, stop, pollInterval_, [] { return false; });
+    }
+}
+
+// Takes the changes after the cursor into the pending ones; false when the journal could not be
+// asked. Two callers may ask at once: the later answer to the same cursor is dropped.
+bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop) {
+    QString cursor;
+    {
+        std::lock_guard lock(mutex_);
+        cursor = remoteCursor_;
+    }
+    const auto answer = service_->changesOfUser(userName_, cursor, timeout, std::move(stop));
+    if (!answer) {
+        // Away, the engine finds out by itself; without a journal it has to poll the remote tree.
+        if (answer.error() != ServiceError::noConnection && journalWorks_.exchange(false))
+            OVLOG_WARNING(Log::Sync::remoteChangesListener(),
+                          QStringLiteral("Remote changes cannot be followed (%1); the remote tree is polled")
+                              .arg(answer.failure().message));
+        return false;
+    }
+    const ServiceChanges& changes = answer.value();
+    bool news = changes.reset || !changes.paths.isEmpty();
+    {
+        std::lock_guard lock(mutex_);
+        if (remoteCursor_ != cursor) return true;
+        remoteCursor_ = changes.cursor;
+        if (!journalWorks_.exchange(true)) {
+            // The tree is known from this cursor on only after a scan that starts after it.
+            pending_.remoteFullScan = true;
+            news = true;
+        }
+        if (changes.reset) pending_.remoteFullScan = true;
+        for (const QString& path : changes.paths) {
+            if (path.isEmpty()) pending_.remoteFullScan = true;
+            else pending_.remotePaths.insert(path);
+        }
+        if (news) wake_ = eventsArrived_ = true;
+    }
+    if (news) wakeUp_.notify_all();
+    return true;
 }
 
 bool OrvellaSyncEngine::Core::pass(Pending& pending) {
@@ -637,9 +780,13 @@ bool OrvellaSyncEngine::Core::pass(Pending& pending) {
 
 // Changes a pass could not take (paused, offline, a root away) wait for the next one.
 void OrvellaSyncEngine::Core::keepPending(Pending& pending) {
-    if (pending.paths.isEmpty() && pending.moves.empty() && !pending.fullScan && !pending.clearBackoff) return;
+    if (pending.paths.isEmpty() && pending.moves.empty() && !pending.fullScan && !pending.clearBackoff &&
+        pending.remotePaths.isEmpty() && !pending.remoteFullScan)
+        return;
     std::lock_guard lock(mutex_);
     pending_.paths.unite(pending.paths);
+    pending_.remotePaths.unite(pending.remotePaths);
+    pending_.remoteFullScan = pending_.remoteFullScan || pending.remoteFullScan;
     // The kept moves happened first.
     pending.moves.insert(pending.moves.end(), pending_.moves.begin(), pending_.moves.end());
     pending_.moves = std::move(pending.moves);
@@ -649,8 +796,10 @@ void OrvellaSyncEngine::Core::keepPending(Pending& pending) {
 }
 
 bool OrvellaSyncEngine::Core::work(Pending& pending) {
+    healthy_ = false;
     if (!enabled_) {
         needFullScan_ = true;
+        healthy_ = true;  // resuming wakes the engine
         reportStatus(SyncStatus::of(SyncStatus::Kind::paused));
         return false;
     }
@@ -688,14 +837,25 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         stale_.clear();
         // Folders that could not be read are looked at again, so that sync resumes once they can be.
         for (const auto& [path, error] : localUnknown_) paths.insert(path);
-        findMovedAway(applyDirty(paths), pending.moves);
+        findMovedAway(applyDirty(localSide(), paths), pending.moves);
     }
-    FileTree previousRemote = std::move(remoteTree_);
-    remoteTree_.clear();
-    remoteUnknown_.clear();
-    const int remoteError =
-        fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr);
+    bool remoteChanged = false;
+    int remoteError = 0;
+    if (fullScan || pending.remoteFullScan || !journalWorks_) {
+        FileTree previousRemote = std::move(remoteTree_);
+        remoteTree_.clear();
+        remoteUnknown_.clear();
+        remoteError = fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr);
+        remoteChanged = remoteTree_ != previousRemote;
+    } else if (fs::stat(remoteRoot_, &remoteError)) {
+        // The root is looked at as a scan would, so that a tree gone away is never taken for an
+        // unchanged one.
+        QSet<QString> paths = pending.remotePaths;
+        for (const auto& [path, error] : remoteUnknown_) paths.insert(path);
+        remoteChanged = applyRemoteDirty(paths);
+    }
     if (!rootsReadable(localError, remoteError)) return false;
+    healthy_ = true;
     noteUnreadable();
     if (firstScan) {
         temporariesCleaned_ = true;
@@ -720,11 +880,16 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         subscriptions = subscriptions_;
     }
     applyMoves(pending.moves);
-    // Taken: from here on what is left to do lives in the trees and in the stale paths.
+    // Taken: from here on what is left to do lives in the trees and in the stale paths. A restart
+    // asks the journal from here on.
+    if (pending.cursor != savedCursor_) {
+        store_->setValue(QStringLiteral("remoteCursor"), pending.cursor);
+        savedCursor_ = pending.cursor;
+    }
     pending = Pending{};
 
     // Quiet: nothing changed on either side since a pass that found nothing to do.
-    if (!fullScan && !dirty && lastPassQuiet_ && remoteTree_ == previousRemote &&
+    if (!fullScan && !dirty && lastPassQuiet_ && !remoteChanged &&
         !subscriptionsChanged && !hasPendingErrors()) {
         reportStatus(idleStatus());
         return false;
@@ -813,8 +978,28 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& p
     store_->commit();
 }
 
+// Looks at the remote paths the journal named again; whether anything differs from before.
+bool OrvellaSyncEngine::Core::applyRemoteDirty(const QSet<QString>& paths) {
+    if (paths.isEmpty()) return false;
+    std::vector<std::pair<QString, FsEntry>> before;
+    for (const QString& path : paths)
+        forEachInSubtree(remoteTree_, path, [&](const QString& item, const FsEntry& entry) { before.emplace_back(item, entry); });
+    std::sort(before.begin(), before.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    before.erase(std::unique(before.begin(), before.end()), before.end());
+    const std::size_t size = remoteTree_.size();
+    const std::vector<QString> seen = applyDirty(remoteSide(), paths);
+    if (seen.size() != before.size() || remoteTree_.size() != size) return true;
+    for (const auto& [path, entry] : before) {
+        const auto now = remoteTree_.find(path);
+        if (now == remoteTree_.end() || !(now->second == entry)) return true;
+    }
+    return false;
+}
+
 // Returns the paths it found present, the subtrees of rescanned folders included.
-std::vector<QString> OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& paths) {
+std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QSet<QString>& paths) {
+    FileTree& tree = side.tree;
+    fs::Unreadable& unknown = side.unknown;
     std::vector<QString> seen;
     QStringList sorted(paths.begin(), paths.end());
     std::sort(sorted.begin(), sorted.end());
@@ -823,13 +1008,13 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& pa
         for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
             if (paths.contains(p)) covered = true;
         if (covered) continue;  // the folder's own rescan below sees it
-        fs::eraseSubtree(localTree_, path);
-        fs::eraseSubtree(localUnknown_, path);
+        fs::eraseSubtree(tree, path);
+        fs::eraseSubtree(unknown, path);
         if (fs::isTemporaryName(fs::nameOf(path))) continue;
         int error = 0;
-        const auto entry = fs::stat(local(path), &error);
+        const auto entry = fs::stat(fs::join(side.root, path), &error);
         if (!entry) {
-            if (!fs::meansGone(error)) localUnknown_[path] = error;
+            if (!fs::meansGone(error)) unknown[path] = error;
             continue;
         }
         // The folders on the way down, when the events never named them.
@@ -837,24 +1022,26 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(const QSet<QString>& pa
         for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p)) ancestors.prepend(p);
         bool reachable = true;
         for (const QString& ancestor : std::as_const(ancestors)) {
-            if (localTree_.count(ancestor)) continue;
-            const auto folder = fs::stat(local(ancestor), &error);
+            if (tree.count(ancestor)) continue;
+            const auto folder = fs::stat(fs::join(side.root, ancestor), &error);
             if (!folder || !folder->isDirectory()) {
-                if (!folder && !fs::meansGone(error)) localUnknown_[ancestor] = error;
+                if (!folder && !fs::meansGone(error)) unknown[ancestor] = error;
                 reachable = false;
                 break;
             }
-            localTree_[ancestor] = *folder;
+            tree[ancestor] = *folder;
         }
         if (!reachable) continue;
-        localTree_[path] = *entry;
+        tree[path] = *entry;
         if (entry->isDirectory()) {
-            std::erase_if(localUndecodable_, [&](const QString& name) { return fs::isInside(name, path); });
             std::vector<QString> undecodable;
-            fs::scan(localRoot_, path, localTree_, localUnknown_, nullptr, &undecodable);
-            localUndecodable_.insert(undecodable.begin(), undecodable.end());
+            fs::scan(side.root, path, tree, unknown, nullptr, side.undecodable ? &undecodable : nullptr);
+            if (side.undecodable) {
+                std::erase_if(*side.undecodable, [&](const QString& name) { return fs::isInside(name, path); });
+                side.undecodable->insert(undecodable.begin(), undecodable.end());
+            }
         }
-        forEachInSubtree(localTree_, path, [&](const QString& item, const FsEntry&) { seen.push_back(item); });
+        forEachInSubtree(tree, path, [&](const QString& item, const FsEntry&) { seen.push_back(item); });
     }
     return seen;
 }
@@ -891,7 +1078,7 @@ void OrvellaSyncEngine::Core::findMovedAway(const std::vector<QString>& seen,
     }
     if (movedAway.isEmpty()) return;
     OVLOG_DEBUG(Log::Sync::syncDecision(), QStringLiteral("%1 items were moved away unnoticed").arg(movedAway.size()));
-    applyDirty(movedAway);
+    applyDirty(localSide(), movedAway);
 }
 
 // A root that cannot be read (or vanished since it was checked) holds nothing the pass could
@@ -1724,6 +1911,9 @@ void OrvellaSyncEngine::setSyncEnabled(bool enabled) { core_->setSyncEnabled(ena
 OVItemSyncStatus OrvellaSyncEngine::itemSyncStatus(const QString& path) const { return core_->itemSyncStatus(path); }
 SyncStatus OrvellaSyncEngine::currentStatus() const { return core_->currentStatus(); }
 std::uint64_t OrvellaSyncEngine::idlePassCount() const { return core_->idlePassCount(); }
+std::uint64_t OrvellaSyncEngine::passCount() const { return core_->passCount(); }
+std::uint64_t OrvellaSyncEngine::requestCheck() { return core_->requestCheck(); }
+std::uint64_t OrvellaSyncEngine::checkedCount() const { return core_->checkedCount(); }
 
 void OrvellaSyncEngine::fileChanged(const QString& path) { core_->localChange(path); }
 void OrvellaSyncEngine::fileMoved(const QString& from, const QString& to) { core_->localMove(from, to); }

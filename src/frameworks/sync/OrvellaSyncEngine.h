@@ -16,7 +16,11 @@ class StorageService;
 // It compares both sides with what was last in step (kept in a state database in its data
 // folder) and carries every difference over: new and changed items, deletions on one side of
 // items the other side left alone, and, for items changed on both sides, both versions (the local
-// one under a conflict name). Local changes arrive through the listener; the remote tree is polled.
+// one under a conflict name). Local changes arrive through the listener, remote ones from the
+// service's change journal (asked for the changes after the engine's cursor, waiting for them);
+// only a remote tree the service does not journal is polled. With nothing changing no pass runs,
+// except to retry what failed once its back-off is over, or to look again at what could not be
+// read or reached.
 // Every write goes to a temp file beside its target and is renamed into place, so a failed
 // transfer leaves the old version as it was; a local item is deleted for a remote deletion only
 // while it is unchanged since it was last in step, and the sync folder itself is never deleted.
@@ -26,8 +30,11 @@ class StorageService;
 class OrvellaSyncEngine final : public SyncFacade, public LocalChangesListener {
 public:
     struct Options {
-        // How often the remote tree is compared with what was seen before.
+        // How often the remote tree is compared with what was seen before when the service does
+        // not journal it, and what is away or unreadable is looked at again.
         int pollIntervalMs = 1000;
+        // How long one question for remote changes waits for one.
+        int longPollMs = 30000;
     };
 
     // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota
@@ -74,6 +81,12 @@ public:
     // Passes that ended with nothing (more) to do, paused and offline ones included: two more
     // than now mean that everything changed before now has been looked at.
     std::uint64_t idlePassCount() const;
+    // Passes started since the engine was made.
+    std::uint64_t passCount() const;
+    // Asks for a pass that looks at everything reported before now, the remote changes included;
+    // returns the number `checkedCount` reaches once a pass after it ended with nothing left to do.
+    std::uint64_t requestCheck();
+    std::uint64_t checkedCount() const;
     // The state database's file name inside the data folder.
     static QString stateFileName();
 

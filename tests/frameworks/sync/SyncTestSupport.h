@@ -107,6 +107,8 @@ public:
 class EngineFixture : public ::testing::Test {
 public:
     static constexpr int pollMs = 30;
+    // Short, so that tests go through many questions for remote changes that end with none.
+    static constexpr int longPollMs = 200;
 
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
@@ -137,13 +139,13 @@ public:
 
     void start(std::int64_t minimumFreeDiskSpace = 0) {
         engine = std::make_unique<OrvellaSyncEngine>(configuration(minimumFreeDiskSpace), service, remoteRoot, dataFolder,
-                                                     OrvellaSyncEngine::Options{pollMs});
+                                                     OrvellaSyncEngine::Options{pollMs, longPollMs});
     }
 
     // Waits until the engine has looked at both sides since now and found nothing left to do.
     bool settle(int timeoutMs = 15000) {
-        const auto seen = engine->idlePassCount();
-        return TestEnvironment::waitUntil([&] { return engine->idlePassCount() >= seen + 2; }, timeoutMs);
+        const auto check = engine->requestCheck();
+        return TestEnvironment::waitUntil([&] { return engine->checkedCount() >= check; }, timeoutMs);
     }
     bool waitUpToDate(int timeoutMs = 15000) {
         return settle(timeoutMs) && delegate.lastStatus() &&
