@@ -17,16 +17,6 @@ namespace {
 
 constexpr syncbench::Shape shape{1000, 100, 100000LL * 1024};
 
-class QuietDelegate : public SyncStatusDelegate {
-public:
-    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
-    void syncStatusChanged(const SyncStatus&) override {}
-    bool shouldIgnoreItem(const QString&) override { return false; }
-    bool isRegularItem(const QString&, const QString&) override { return true; }
-    bool isSystemFolder(const QString&, const QString&) override { return false; }
-    void handle(const SyncEvent&) override {}
-};
-
 double processCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
@@ -52,7 +42,7 @@ Idle measure(const QString& base, bool full, int idleSeconds) {
     const QString remoteRoot = service->usersFolder() + QStringLiteral("/bench");
     QDir().mkpath(remoteRoot);
 
-    QuietDelegate delegate;
+    syncbench::WaitingDelegate delegate;
     SyncFacadeConfiguration configuration;
     configuration.rootDirectoryLocalURL = syncFolder;
     configuration.syncStatusDelegate = &delegate;
