@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -129,6 +130,20 @@ void sendHello(int fd) {
     header.kind = kindHello;
     const QByteArray packet = makePacket(header, QByteArray());
     (void)::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+}
+
+enum class SendOutcome { sent, wouldBlock, closed, failed };
+
+SendOutcome trySend(int fd, const QByteArray& packet) {
+    for (;;) {
+        const ssize_t sent = ::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent == packet.size()) return SendOutcome::sent;
+        if (sent >= 0) return SendOutcome::failed;
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return SendOutcome::wouldBlock;
+        if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) return SendOutcome::closed;
+        return SendOutcome::failed;
+    }
 }
 
 bool peerHungUp(int fd) {
@@ -337,24 +352,30 @@ bool PortContext::makeRoomFor(pid_t peer) {
 }
 
 void PortContext::readConnection(int fd) {
-    Received packet;
-    switch (readPacket(fd, packet)) {
-    case ReadOutcome::wouldBlock: return;
-    case ReadOutcome::malformed: return;  // dropped; the connection stays usable
-    case ReadOutcome::closed:
-    case ReadOutcome::failed: dropConnection(fd); return;
-    case ReadOutcome::packet: break;
+    // The requests waiting on the connection are taken in one go, which spares a turn of the event
+    // loop each; a bounded number, so that one busy peer does not keep the others waiting.
+    constexpr int requestsPerTurn = 64;
+    for (int taken = 0; taken < requestsPerTurn; ++taken) {
+        // Looked up afresh each time: the callback may have dropped the connection or the port.
+        const auto it = connections.find(fd);
+        if (it == connections.end()) return;
+        Received packet;
+        switch (readPacket(fd, packet)) {
+        case ReadOutcome::wouldBlock: return;
+        case ReadOutcome::malformed: continue;  // dropped; the connection stays usable
+        case ReadOutcome::closed:
+        case ReadOutcome::failed: dropConnection(fd); return;
+        case ReadOutcome::packet: break;
+        }
+        it->second.spoke = true;
+        if (packet.header.kind != kindRequest) continue;
+        auto owner = state.lock();
+        if (!owner || owner->invalid || !owner->callback) return;
+        // The callback may invalidate or release the port: nothing of it is touched afterwards.
+        const auto callback = owner->callback;
+        owner.reset();
+        callback(packet.header.messageId, packet.payload, responder(fd, packet.header));
     }
-    const auto it = connections.find(fd);
-    if (it == connections.end()) return;
-    it->second.spoke = true;
-    if (packet.header.kind != kindRequest) return;
-    auto owner = state.lock();
-    if (!owner || owner->invalid || !owner->callback) return;
-    // The callback may invalidate or release the port: nothing of it is touched afterwards.
-    const auto callback = owner->callback;
-    owner.reset();
-    callback(packet.header.messageId, packet.payload, responder(fd, packet.header));
 }
 
 MessagePort::Responder PortContext::responder(int fd, const Header& request) {
@@ -704,12 +725,10 @@ MessagePortReply MessagePort::sendRequest(std::int32_t messageId, const QByteArr
 
     const auto sendDeadline = Clock::now() + std::chrono::milliseconds(milliseconds(sendTimeout));
     for (;;) {
-        const ssize_t sent = ::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (sent == packet.size()) break;
-        if (sent >= 0) return {MessagePortResult::transportError, std::nullopt};
-        if (errno == EPIPE || errno == ECONNRESET || errno == ENOTCONN) return becameInvalid();
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return {MessagePortResult::transportError, std::nullopt};
+        const SendOutcome outcome = trySend(fd, packet);
+        if (outcome == SendOutcome::sent) break;
+        if (outcome == SendOutcome::closed) return becameInvalid();
+        if (outcome == SendOutcome::failed) return {MessagePortResult::transportError, std::nullopt};
         pollfd p{fd, POLLOUT, 0};
         const int ready = ::poll(&p, 1, remaining(sendDeadline));
         if (ready == 0) return {MessagePortResult::sendTimeout, std::nullopt};
@@ -737,4 +756,92 @@ MessagePortReply MessagePort::sendRequest(std::int32_t messageId, const QByteArr
         if (ready == 0) return {MessagePortResult::receiveTimeout, std::nullopt};
         if (ready < 0 && errno != EINTR) return {MessagePortResult::transportError, std::nullopt};
     }
+}
+
+std::vector<MessagePortReply> MessagePort::sendRequests(std::int32_t messageId, const std::vector<QByteArray>& payloads,
+                                                       double sendTimeout, double receiveTimeout) {
+    using Clock = std::chrono::steady_clock;
+    // Few enough that the answers on their way always fit the requester's socket buffer: a server
+    // drops an answer it cannot send at once.
+    constexpr std::size_t inFlight = 64;
+    const std::size_t count = payloads.size();
+    std::vector<MessagePortReply> replies(count, MessagePortReply{MessagePortResult::isInvalid, std::nullopt});
+    if (count == 0 || !state_->remote || !isValid()) return replies;
+    if (std::any_of(payloads.begin(), payloads.end(), [](const QByteArray& data) { return data.size() > maximumPayloadSize; })) {
+        for (auto& reply : replies) reply.result = MessagePortResult::transportError;
+        return replies;
+    }
+
+    std::lock_guard lock(state_->requestMutex);
+    if (state_->invalid) return replies;
+    const int fd = state_->fd;
+    const std::uint32_t first = state_->nextSequence;
+    state_->nextSequence += std::uint32_t(count);
+    std::vector<bool> answered(count, false);
+    std::size_t sent = 0;
+    std::size_t answers = 0;
+    // Whatever has no answer yet ends with `result`.
+    const auto fail = [&](std::int32_t result) {
+        if (result == MessagePortResult::becameInvalid) state_->markInvalid();
+        for (std::size_t i = 0; i < count; ++i)
+            if (!answered[i]) replies[i] = {result, std::nullopt};
+        return replies;
+    };
+    const auto sendTime = std::chrono::milliseconds(milliseconds(sendTimeout));
+    const auto receiveTime = std::chrono::milliseconds(milliseconds(receiveTimeout));
+    auto sendDeadline = Clock::now() + sendTime;
+    auto receiveDeadline = Clock::now() + receiveTime;
+    while (answers < count) {
+        bool blocked = false;
+        while (sent < count && sent - answers < inFlight) {
+            Header header;
+            header.kind = kindRequest;
+            header.flags = flagWantsReply;
+            header.sequence = first + std::uint32_t(sent);
+            header.messageId = messageId;
+            const SendOutcome outcome = trySend(fd, makePacket(header, payloads[sent]));
+            if (outcome == SendOutcome::closed) return fail(MessagePortResult::becameInvalid);
+            if (outcome == SendOutcome::failed) return fail(MessagePortResult::transportError);
+            if (outcome == SendOutcome::wouldBlock) {
+                blocked = true;
+                break;
+            }
+            if (sent++ == answers) receiveDeadline = Clock::now() + receiveTime;
+            sendDeadline = Clock::now() + sendTime;
+        }
+        for (bool more = true; more;) {
+            Received reply;
+            switch (readPacket(fd, reply)) {
+            case ReadOutcome::packet: {
+                // Answers to earlier requests that gave up waiting are not these.
+                const std::size_t index = reply.header.sequence - first;
+                if (reply.header.kind != kindReply || index >= sent || answered[index]) break;
+                answered[index] = true;
+                ++answers;
+                replies[index] = {MessagePortResult::success,
+                                  (reply.header.flags & flagHasData) ? std::optional<QByteArray>(reply.payload) : std::nullopt};
+                receiveDeadline = Clock::now() + receiveTime;
+                break;
+            }
+            case ReadOutcome::closed: return fail(MessagePortResult::becameInvalid);
+            case ReadOutcome::malformed:
+            case ReadOutcome::failed: return fail(MessagePortResult::transportError);
+            case ReadOutcome::wouldBlock: more = false; break;
+            }
+        }
+        if (answers == count) break;
+        // Room for more requests: send them before waiting.
+        if (!blocked && sent < count && sent - answers < inFlight) continue;
+        const bool waitingForAnswers = sent > answers;
+        int timeout = waitingForAnswers ? remaining(receiveDeadline) : remaining(sendDeadline);
+        if (blocked && waitingForAnswers) timeout = std::min(timeout, remaining(sendDeadline));
+        pollfd p{fd, short(POLLIN | (blocked ? POLLOUT : 0)), 0};
+        const int ready = ::poll(&p, 1, timeout);
+        if (ready < 0 && errno != EINTR) return fail(MessagePortResult::transportError);
+        if (ready == 0) {
+            if (waitingForAnswers && remaining(receiveDeadline) == 0) return fail(MessagePortResult::receiveTimeout);
+            if (blocked && remaining(sendDeadline) == 0) return fail(MessagePortResult::sendTimeout);
+        }
+    }
+    return replies;
 }

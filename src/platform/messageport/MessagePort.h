@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Named ports between processes of one user, for short request/reply exchanges.
 //
@@ -111,6 +112,11 @@ public:
     // one of MessagePortResult; on a local port it is isInvalid.
     MessagePortReply sendRequest(std::int32_t messageId, const QByteArray& data, double sendTimeout,
                                  double receiveTimeout, bool wantReply);
+    // Sends one request per payload and waits for every answer, the replies in the payloads' order.
+    // A few requests travel at a time without waiting for the answers before them, so that many
+    // cost a fraction of as many round trips. Each time-out counts from the last progress.
+    std::vector<MessagePortReply> sendRequests(std::int32_t messageId, const std::vector<QByteArray>& payloads,
+                                               double sendTimeout, double receiveTimeout);
 
     // The connections a local port holds now.
     int connectionCount() const;

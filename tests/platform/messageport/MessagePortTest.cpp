@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -413,6 +414,39 @@ TEST(MessagePortAnswers, AnAnswerGivenLaterReachesItsOwnRequesterOnce) {
         EXPECT_EQ(reply.result, row.result);
         EXPECT_EQ(reply.data, row.reply);
     }
+}
+
+// Many requests travel at once: every answer still reaches its own request when the server answers
+// some after later ones, and one never answered holds up nothing but itself.
+TEST(MessagePortAnswers, ManyRequestsAtOnceEachGetTheirOwnAnswer) {
+    const QString name = uniqueName("pipelined");
+    int count = 0;
+    auto local = MessagePort::createLocal(name, [&](std::int32_t, const QByteArray& data, MessagePort::Responder respond) {
+        if (data == "never") return;
+        const QByteArray answer = data + " answered";
+        if (++count % 3) respond(answer);
+        else QTimer::singleShot(0, [respond, answer] { respond(answer); });
+    });
+    ASSERT_TRUE(local);
+    auto remote = MessagePort::createRemote(name);
+    ASSERT_TRUE(remote);
+    std::vector<QByteArray> payloads;
+    for (int i = 0; i < 300; ++i) payloads.push_back(i == 150 ? QByteArray("never") : "item " + QByteArray::number(i));
+    auto future = std::async(std::launch::async, [&] { return remote->sendRequests(1, payloads, 1.0, 0.3); });
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return future.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const auto replies = future.get();
+    ASSERT_EQ(replies.size(), payloads.size());
+    for (std::size_t i = 0; i < payloads.size(); ++i) {
+        SCOPED_TRACE(i);
+        if (i == 150) {
+            EXPECT_EQ(replies[i].result, MessagePortResult::receiveTimeout);
+            EXPECT_FALSE(replies[i].data);
+        } else {
+            EXPECT_EQ(replies[i].result, MessagePortResult::success);
+            EXPECT_EQ(replies[i].data, payloads[i] + " answered");
+        }
+    }
+    EXPECT_EQ(requestFromThread(remote, "after").data, QByteArray("after answered")) << "the connection stays in step";
 }
 
 // MARK: - Peers the port refuses
