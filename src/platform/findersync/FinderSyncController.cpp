@@ -57,6 +57,8 @@ QString FinderSyncController::badgeIdentifier(const QUrl& url) const {
     return identifiers_.value(itemKey(url));
 }
 
+QString FinderSyncController::badgeIdentifierAtPath(const QString& path) const { return identifiers_.value(path); }
+
 std::optional<FinderSyncController::Badge> FinderSyncController::badge(const QUrl& url) const {
     return registeredBadge(badgeIdentifier(url));
 }

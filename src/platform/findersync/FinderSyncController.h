@@ -52,6 +52,9 @@ public:
 
     // The identifier last set on the item; empty when none.
     virtual QString badgeIdentifier(const QUrl& url) const;
+    // The same for the item at a cleaned absolute path, without making its URL: a host asks for
+    // every item of a folder it lists.
+    QString badgeIdentifierAtPath(const QString& path) const;
     // The badge the item shows: none when it has no identifier or an unregistered one.
     virtual std::optional<Badge> badge(const QUrl& url) const;
     // The registration of an identifier, if any.

@@ -2,11 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QTimer>
 
 #include <algorithm>
+
+#include <dirent.h>
 
 #include "platform/findersync/FinderSyncExtension.h"
 
@@ -19,10 +22,11 @@ bool isInside(const QString& item, const QString& folder) {
     return item == folder || item.startsWith(folder + QLatin1Char('/'));
 }
 
-QUrl itemURL(const QString& folder, const QString& name) {
-    return QUrl::fromLocalFile(folder == QStringLiteral("/") ? QLatin1Char('/') + name
-                                                             : folder + QLatin1Char('/') + name);
+QString itemPath(const QString& folder, const QString& name) {
+    return folder == QStringLiteral("/") ? QLatin1Char('/') + name : folder + QLatin1Char('/') + name;
 }
+
+QUrl itemURL(const QString& folder, const QString& name) { return QUrl::fromLocalFile(itemPath(folder, name)); }
 
 }  // namespace
 
@@ -155,7 +159,7 @@ void FinderSyncHost::observe(const QString& folder) {
 
 void FinderSyncHost::requestItems(const QString& folder, bool onlyNew) {
     if (!extension_ || !controller_.isExtensionEnabled()) return;
-    const QStringList names = entryNames(folder);
+    const QStringList names = entryNames(folder, true);
     if (!onlyNew) {
         asked_.remove(folder);
         askedGeneration_.insert(folder, directoriesGeneration_);
@@ -169,24 +173,35 @@ void FinderSyncHost::requestItems(const QString& folder, bool onlyNew) {
     }
 }
 
-QStringList FinderSyncHost::entryNames(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System,
-                                  QDir::Name);
+QStringList FinderSyncHost::entryNames(const QString& folder, bool sorted) {
+    // Read directly: a folder of thousands is listed on every look, and needs no more than names.
+    // Every kind of item but the hidden ones, as a file manager shows them.
+    QStringList names;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir) return names;
+    while (const dirent* entry = ::readdir(dir))
+        if (entry->d_name[0] != '.') names.append(QFile::decodeName(entry->d_name));
+    ::closedir(dir);
+    if (sorted) std::sort(names.begin(), names.end());
+    return names;
+}
+
+QString FinderSyncHost::shownBadge(const QString& folder, const QString& name) const {
+    const QString identifier = controller_.badgeIdentifierAtPath(itemPath(folder, name));
+    return controller_.registeredBadge(identifier) ? identifier : QString();
 }
 
 QList<FinderSyncHost::Item> FinderSyncHost::listing(const QString& path) const {
     const QString folder = cleanFolder(path);
     QList<Item> items;
-    for (const QString& name : entryNames(folder)) {
-        const QUrl url = itemURL(folder, name);
-        items.append(Item{name, controller_.badge(url) ? controller_.badgeIdentifier(url) : QString()});
-    }
+    for (const QString& name : entryNames(folder, true)) items.append(Item{name, shownBadge(folder, name)});
     return items;
 }
 
 bool FinderSyncHost::allItemsBadged(const QString& path) const {
-    const QList<Item> items = listing(path);
-    return std::all_of(items.begin(), items.end(), [](const Item& item) { return !item.badge.isEmpty(); });
+    const QString folder = cleanFolder(path);
+    const QStringList names = entryNames(folder, false);
+    return std::all_of(names.begin(), names.end(), [&](const QString& name) { return !shownBadge(folder, name).isEmpty(); });
 }
 
 QString FinderSyncHost::escapedForListing(const QString& text) {

@@ -71,7 +71,10 @@ private:
     void refresh();
     void observe(const QString& folder);
     void requestItems(const QString& folder, bool onlyNew);
-    static QStringList entryNames(const QString& folder);
+    // The names a file manager shows in the folder, by name when `sorted`.
+    static QStringList entryNames(const QString& folder, bool sorted);
+    // The identifier the item shows; empty when none or an unregistered one.
+    QString shownBadge(const QString& folder, const QString& name) const;
 
     FinderSyncController controller_;
     QLibrary library_;

@@ -42,7 +42,8 @@ protected:
         log_ = dir_.path() + QStringLiteral("/calls.log");
         QDir().mkpath(sync_ + QStringLiteral("/bfolder"));
         QDir().mkpath(outside_);
-        for (const char* name : {"a1", "late3", "other", "u4"}) touch(sync_ + QLatin1Char('/') + name);
+        // A hidden item is neither listed nor asked for, as in a file manager.
+        for (const char* name : {"a1", "late3", "other", "u4", ".hidden"}) touch(sync_ + QLatin1Char('/') + name);
         touch(outside_ + QStringLiteral("/a1"));
         qputenv("FINDERSYNC_TEST_WATCH", sync_.toUtf8());
         qputenv("FINDERSYNC_TEST_LOG", log_.toUtf8());
