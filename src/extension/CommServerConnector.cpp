@@ -30,6 +30,7 @@ void CommServerConnector::connect() {
 
 void CommServerConnector::scheduleReconnect() {
     registrationPort_.reset();
+    if (delegate_) delegate_->applicationWentAway();
     MainQueue::asyncAfter(retryDelayMs_, [] { CommServerConnector::shared().connect(); });
 }
 

@@ -42,6 +42,9 @@ QString bundlePath() {
     return {};
 }
 
+// The word for an item the application gave no answer for; no badge is registered under it.
+const QString unknownWord = QStringLiteral("unknown");
+
 void logURL(const QUrl& url) {
     OVLOG_INFO(AppLog::finderSync(), QStringLiteral("URL Path: ") + url.path());
 }
@@ -86,11 +89,41 @@ void FinderSync::endObservingDirectoryAtURL(const QUrl& url) {
 }
 
 void FinderSync::requestBadgeIdentifierForURL(const QUrl& url) {
-    logURL(url);
-    if (!syncDirectory_ || !isURL(url, QUrl::fromLocalFile(syncDirectory_->originalPath()))) return;
-    const QString word = options_.badgeQuery ? options_.badgeQuery(url) : badgeIdentifier(url);
-    FinderSyncController::defaultController().setBadgeIdentifier(word, url);
+    // Once per item the file manager shows: at info level a folder of thousands would flood the log.
+    OVLOG_DEBUG(AppLog::finderSync(), QStringLiteral("URL Path: ") + url.path());
+    if (!isInSyncDirectory(url)) return;
     monitoredURLs_.insert(url);
+    if (options_.badgeQuery) return setBadge(url, options_.badgeQuery(url));
+    // The file manager asks item by item as it shows a folder; the application is asked for all of
+    // them together once it is done, which costs a fraction of a round trip each.
+    pendingBadgeURLs_.append(url);
+    if (pendingBadgeURLs_.size() > 1) return;
+    MainQueue::async([this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.lock()) askForPendingBadges();
+    });
+}
+
+bool FinderSync::isInSyncDirectory(const QUrl& url) const {
+    if (!syncDirectory_) return false;
+    // Asked once per item shown: the path as the folder's own spelling, then slash, settles it
+    // without comparing component by component.
+    const QString path = url.path();
+    if (path.startsWith(syncDirectoryPrefix_) || path == syncDirectoryPrefix_.chopped(1)) return true;
+    return isURL(url, QUrl::fromLocalFile(syncDirectory_->originalPath()));
+}
+
+void FinderSync::setBadge(const QUrl& url, const QString& word) {
+    if (word == unknownWord) badgesMayBeStale_ = true;
+    FinderSyncController::defaultController().setBadgeIdentifier(word, url);
+}
+
+void FinderSync::askForPendingBadges() {
+    QList<QUrl> urls;
+    urls.swap(pendingBadgeURLs_);
+    // Items no longer shown, or outside a sync folder set since, keep what they have.
+    urls.removeIf([this](const QUrl& url) { return !monitoredURLs_.contains(url) || !isInSyncDirectory(url); });
+    const QStringList words = badgeIdentifiers(urls);
+    for (qsizetype i = 0; i < urls.size(); ++i) setBadge(urls.at(i), words.at(i));
 }
 
 void FinderSync::updateSyncDirectory(const QString& path) {
@@ -103,10 +136,14 @@ void FinderSync::updateSyncDirectory(const QString& path) {
             clearBadges(moved, oldPath, *current);
             monitoredURLs_ -= moved;
         }
+        // The folder still where it was, every badge answered since: nothing to ask again.
+        if (path == oldPath && current == oldPath && !badgesMayBeStale_) return;
         if (path == oldPath) controller.setDirectoryURLs({});
     }
+    badgesMayBeStale_ = false;
     syncDirectory_ = DirectoryIdentifier::make(path);
     const QUrl url = directoryURL(path);
+    syncDirectoryPrefix_ = url.path();
     controller.setDirectoryURLs({url});
     requestBadgeIdentifierForURL(url);
 }
@@ -165,24 +202,47 @@ std::shared_ptr<MessagePort> connectedBadgePort(bool fresh) {
 
 }  // namespace
 
-QString FinderSync::badgeIdentifier(const QUrl& url) {
-    MessagePortReply reply;
+QString FinderSync::badgeIdentifier(const QUrl& url) { return badgeIdentifiers({url}).constFirst(); }
+
+QStringList FinderSync::badgeIdentifiers(const QList<QUrl>& urls) {
+    QStringList words(urls.size(), unknownWord);
+    std::vector<QByteArray> payloads;
+    std::vector<qsizetype> unanswered;  // indices into `urls` of what is (still) to be asked
+    for (qsizetype i = 0; i < urls.size(); ++i) unanswered.push_back(i);
+    std::int32_t failure = MessagePortResult::success;
     // A connection the application dropped (it restarted) is made again once.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    for (int attempt = 0; attempt < 2 && !unanswered.empty(); ++attempt) {
         const auto port = connectedBadgePort(attempt > 0);
         if (!port) {
             OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Cannot create server port."));
-            return QStringLiteral("unknown");
+            return words;
         }
-        reply = port->sendRequest(MessagePortProtocol::messageId, url.toEncoded(), MessagePortProtocol::sendTimeout,
-                                  MessagePortProtocol::receiveTimeout, true);
-        if (reply.result != MessagePortResult::isInvalid && reply.result != MessagePortResult::becameInvalid) break;
+        payloads.clear();
+        for (const qsizetype i : unanswered) payloads.push_back(urls.at(i).toEncoded());
+        const std::vector<MessagePortReply> replies = port->sendRequests(
+            MessagePortProtocol::messageId, payloads, MessagePortProtocol::sendTimeout, MessagePortProtocol::receiveTimeout);
+        std::vector<qsizetype> lostConnection;
+        for (std::size_t k = 0; k < replies.size(); ++k) {
+            const MessagePortReply& reply = replies[k];
+            if (reply.result == MessagePortResult::isInvalid || reply.result == MessagePortResult::becameInvalid) {
+                lostConnection.push_back(unanswered[k]);
+                failure = reply.result;
+                continue;
+            }
+            if (reply.result == MessagePortResult::success && reply.data) {
+                QStringDecoder decoder(QStringDecoder::Utf8);
+                const QString word = decoder(*reply.data);
+                if (!decoder.hasError()) {
+                    words[unanswered[k]] = word;
+                    continue;
+                }
+            }
+            failure = reply.result;
+        }
+        unanswered = std::move(lostConnection);
     }
-    if (reply.result == MessagePortResult::success && reply.data) {
-        QStringDecoder decoder(QStringDecoder::Utf8);
-        const QString word = decoder(*reply.data);
-        if (!decoder.hasError()) return word;
-    }
-    OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Result error: ") + QString::number(reply.result));
-    return QStringLiteral("unknown");
+    // Once for the lot: an application that is away would otherwise fill the log item by item.
+    if (failure != MessagePortResult::success || words.contains(unknownWord))
+        OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Result error: ") + QString::number(failure));
+    return words;
 }

@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -37,7 +38,11 @@ public:
     void endObservingDirectoryAtURL(const QUrl& url) override;
     void requestBadgeIdentifierForURL(const QUrl& url) override;
 
+    // The same folder again sets the watched folders again only when the badges shown may be out
+    // of date; otherwise the file manager would ask for every item anew.
     void updateSyncDirectory(const QString& path) override;
+    // What it answered while away is lost, and what changed meanwhile was never pushed here.
+    void applicationWentAway() override { badgesMayBeStale_ = true; }
     QSet<QUrl> monitoredURLs(const QUrl& inside, bool includingItself) const;
 
     const std::optional<DirectoryIdentifier>& syncDirectory() const { return syncDirectory_; }
@@ -46,6 +51,8 @@ public:
 
     // Asks the application for the item's badge word; "unknown" when there is no answer.
     static QString badgeIdentifier(const QUrl& url);
+    // The same for many items over one connection, the words in the items' order.
+    static QStringList badgeIdentifiers(const QList<QUrl>& urls);
 
     // Whether the folder's path components begin the item's (equal URLs included; a folder with no
     // components holds everything). Components compare case-sensitively, canonically equivalent
@@ -59,11 +66,21 @@ public:
     static QString movedPath(const QString& path, const QString& oldPath, const QString& newPath);
 
 private:
+    bool isInSyncDirectory(const QUrl& url) const;
+    void setBadge(const QUrl& url, const QString& word);
+    void askForPendingBadges();
+
     Options options_;
     std::optional<DirectoryIdentifier> syncDirectory_;
+    QString syncDirectoryPrefix_;  // the sync folder's URL path, ending in a slash
     QSet<QUrl> monitoredURLs_;
     QString portName_;
     std::unique_ptr<OrvellaSettingsManager> settings_;
     std::shared_ptr<MessagePort> port_;
+    // Since the watched folders were last set: an item went without an answer, or the application
+    // went away.
+    bool badgesMayBeStale_ = false;
+    // Asked for by the file manager, to be asked of the application once its burst of asking ends.
+    QList<QUrl> pendingBadgeURLs_;
     std::shared_ptr<int> alive_;  // async work checks it so that none outlives the extension
 };

@@ -2,8 +2,11 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
+#include <QDir>
 
 #include <atomic>
+#include <mutex>
 
 #include "extension/BadgeImages.h"
 #include "extension/CommServerConnector.h"
@@ -18,6 +21,7 @@ namespace {
 
 struct Recorder final : FinderSyncServerDelegate, CommServerConnectorDelegate {
     void updateSyncDirectory(const QString& path) override { paths.append(path); }
+    void applicationWentAway() override { paths.append(QStringLiteral("(gone)")); }
     QStringList paths;
 };
 
@@ -123,6 +127,49 @@ TEST_F(PortsTest, BadgeQueryAnswersTheWordOrUnknown) {
     }
 }
 
+// The items a file manager shows are asked of the application together: each must get the word
+// for itself, one without an answer must not shift the others' words, and an item whose window
+// closed before the answers came is left alone.
+TEST_F(PortsTest, ItemsAskedForTogetherEachGetTheirOwnWord) {
+    QTemporaryDir home;
+    const QString root = home.path() + QStringLiteral("/Orvella");
+    ASSERT_TRUE(QDir().mkpath(root + QStringLiteral("/closed")));
+    const auto item = [&](const QString& name) { return QUrl::fromLocalFile(root + QLatin1Char('/') + name); };
+    std::mutex mutex;
+    QStringList asked;
+    PortServer server(ExtensionPorts::badgeServerPortName(), [&](std::int32_t, const QByteArray& data) {
+        const QString path = QUrl::fromEncoded(data, QUrl::StrictMode).toLocalFile();
+        {
+            std::lock_guard lock(mutex);
+            asked << path;
+        }
+        if (path.endsWith(QStringLiteral("7.txt"))) return std::optional<QByteArray>();
+        return std::optional<QByteArray>(path.section(QLatin1Char('/'), -1).toUtf8());
+    });
+    ASSERT_TRUE(server.isServing());
+    FinderSyncController controller;
+    FinderSyncController::setDefaultController(&controller);
+    struct Restore {
+        ~Restore() { FinderSyncController::setDefaultController(nullptr); }
+    } restore;
+    FinderSync::Options options;
+    options.connectToApplication = false;
+    FinderSync extension(options);
+    extension.updateSyncDirectory(root);
+    for (int i = 0; i < 200; ++i) extension.requestBadgeIdentifierForURL(item(QStringLiteral("f%1.txt").arg(i)));
+    extension.requestBadgeIdentifierForURL(item(QStringLiteral("closed/x.txt")));
+    extension.endObservingDirectoryAtURL(item(QStringLiteral("closed")));
+
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !controller.badgeIdentifier(item("f199.txt")).isEmpty(); }));
+    for (int i = 0; i < 200; ++i) {
+        const QString name = QStringLiteral("f%1.txt").arg(i);
+        EXPECT_EQ(controller.badgeIdentifier(item(name)).toStdString(), i % 10 == 7 ? "unknown" : name.toStdString());
+    }
+    EXPECT_TRUE(controller.badgeIdentifier(item(QStringLiteral("closed/x.txt"))).isEmpty());
+    std::lock_guard lock(mutex);
+    EXPECT_FALSE(asked.contains(root + QStringLiteral("/closed/x.txt")));
+}
+
 TEST_F(PortsTest, RegistrationRetriesUntilTheApplicationAppearsAndAgainWhenItReturns) {
     CommServerConnector& connector = CommServerConnector::shared();
     Recorder recorder;
@@ -150,8 +197,9 @@ TEST_F(PortsTest, RegistrationRetriesUntilTheApplicationAppearsAndAgainWhenItRet
     application.reset();
     TestEnvironment::waitUntil([] { return false; }, 20);
     application = serve("/h/New/Orvella");
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder.paths.size() == 2; }, 3000));
-    EXPECT_EQ(recorder.paths.last(), "/h/New/Orvella");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder.paths.size() == 3; }, 3000));
+    EXPECT_EQ(recorder.paths, (QStringList{"/h/Orvella", "(gone)", "/h/New/Orvella"}))
+        << "the extension hears that the application was away before it registers again";
     TestEnvironment::waitUntil([] { return false; }, 200);
     EXPECT_EQ(registrations.load(), 2) << "a kept registration is not repeated";
     application.reset();

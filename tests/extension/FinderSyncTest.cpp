@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <functional>
+
 #include "extension/FinderSync.h"
 #include "platform/findersync/FinderSyncController.h"
 #include "support/TestEnvironment.h"
@@ -135,15 +137,59 @@ TEST_F(FinderSyncTest, OnlyItemsInsideTheSyncFolderAreAskedForAndRemembered) {
     EXPECT_EQ(extension->monitoredURLs(), (QSet<QUrl>{file(root_ + "/"), file(root_ + "/docs")}));
 }
 
-TEST_F(FinderSyncTest, TheSamePathAgainResetsTheWatchedFoldersAndAsksAgain) {
+// The same folder announced again (the application registering, pushing its folder) sets the
+// watched folders again only when badges shown may be wrong: each set makes the file manager ask
+// for every item once more.
+struct SamePathCase {
+    const char* name;
+    std::function<void(FinderSync&, const QString& root)> meanwhile;
+    bool asksAgain;
+};
+
+class SamePathAgain : public FinderSyncTest, public ::testing::WithParamInterface<SamePathCase> {};
+
+TEST_P(SamePathAgain, SetsTheWatchedFoldersAgainOnlyWhenBadgesMayBeStale) {
     auto extension = makeExtension();
+    answers_.insert(root_ + "/unanswered", QStringLiteral("unknown"));  // what an application away answers
     extension->updateSyncDirectory(root_);
+    extension->requestBadgeIdentifierForURL(file(root_ + "/docs"));
+    GetParam().meanwhile(*extension, root_);
     directoryLists_.clear();
     queried_.clear();
     extension->updateSyncDirectory(root_);
-    EXPECT_EQ(directoryLists_, (QList<QSet<QUrl>>{{}, {file(root_ + "/")}}));
-    EXPECT_EQ(queried_, QStringList{root_ + "/"});
+    if (GetParam().asksAgain) {
+        EXPECT_EQ(directoryLists_, (QList<QSet<QUrl>>{{}, {file(root_ + "/")}}));
+        EXPECT_EQ(queried_, QStringList{root_ + "/"});
+    } else {
+        EXPECT_TRUE(directoryLists_.isEmpty());
+        EXPECT_TRUE(queried_.isEmpty());
+    }
+    EXPECT_EQ(controller_.directoryURLs(), QSet<QUrl>{file(root_ + "/")});
+
+    // Asked afresh, the badges are current again.
+    directoryLists_.clear();
+    extension->updateSyncDirectory(root_);
+    EXPECT_TRUE(directoryLists_.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SamePathAgain,
+    ::testing::Values(
+        SamePathCase{"EveryItemAnswered", [](FinderSync&, const QString&) {}, false},
+        SamePathCase{"AnItemWithoutAnswer",
+                     [](FinderSync& extension, const QString& root) {
+                         extension.requestBadgeIdentifierForURL(file(root + "/unanswered"));
+                     },
+                     true},
+        SamePathCase{"TheApplicationWentAway", [](FinderSync& extension, const QString&) { extension.applicationWentAway(); },
+                     true},
+        SamePathCase{"AnotherFolderInItsPlace",
+                     [](FinderSync&, const QString& root) {
+                         ASSERT_TRUE(QDir(root).removeRecursively());
+                         ASSERT_TRUE(QDir().mkpath(root));
+                     },
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FinderSyncTest, AMovedFolderLosesTheOldBadgesWhereItsItemsNowAre) {
     auto extension = makeExtension();

@@ -26,12 +26,17 @@ std::optional<QByteArray> AppServer::handleMessageWithID(std::int32_t, const QBy
     if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
     SyncFacade* syncFacade = BusinessFacadeHolder::facade().syncFacade();
     if (!syncFacade) return std::nullopt;
+    const QString path = url.toLocalFile();
+    const OVItemSyncStatus status = syncFacade->itemSyncStatus(path);
     // Nothing there, nothing to badge: "syncing" on a path that is gone would promise work that
-    // never comes. Without an answer the extension shows no badge.
+    // never comes. Without an answer the extension shows no badge. In step, the item was there when
+    // the engine looked: most items of a folder are, and are spared the second look.
     struct stat info {};
-    if (::lstat(QFile::encodeName(url.toLocalFile()).constData(), &info) != 0 && errno == ENOENT) return std::nullopt;
-    const QString word = badgeWord(syncFacade->itemSyncStatus(url.toLocalFile()));
-    OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Sync Framework returned item status \"") + word +
+    if (status != OVItemSyncStatus::synced && ::lstat(QFile::encodeName(path).constData(), &info) != 0 && errno == ENOENT)
+        return std::nullopt;
+    const QString word = badgeWord(status);
+    // Once per item the file manager shows: at info level a folder of thousands would flood the log.
+    OVLOG_DEBUG(AppLog::finderSync(), QStringLiteral("Sync Framework returned item status \"") + word +
                                          QStringLiteral("\" for URL \"") + QString::fromUtf8(url.toEncoded()) +
                                          QStringLiteral("\"."));
     return word.toUtf8();
