@@ -1,122 +1,127 @@
-// Times the file-manager badge query from the extension's side of the road:
-// - the round trip of one badge query from a second process to a port answering as the
-//   application's badge server does (median and 99th percentile over 10,000 queries), beside the
-//   round trip of a bare AF_UNIX SOCK_SEQPACKET socket pair between two processes;
-// - the time to answer the queries for a folder of 10,000 items, one query per item.
+// Times the badges of a folder of 10,000 items, end to end: `Orvella_FinderHost --list` loads the
+// real extension plug-in, which registers with the application side and asks it for every item the
+// host shows. The application side runs in this process as the application runs it: its badge and
+// registration servers over a real sync engine that has synced the folder.
+//
+// Beside it, the baseline: a second process that asks the same badge server for the same 10,000
+// items over one reused connection. Both are timed from process start to exit, 5 times each.
 //
 //   bench_badges
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QHash>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <string_view>
 #include <vector>
 
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include "app/sync/Server.h"
+#include "app/core/SyncFolderPaths.h"
+#include "app/core/support/TestBusinessFacade.h"
+#include "app/sync/AppServer.h"
+#include "app/sync/CommServer.h"
+#include "frameworks/logger/Logger.h"
+#include "frameworks/sync/OrvellaSyncEngine.h"
+#include "platform/foundation/Bundle.h"
 #include "platform/messageport/MessagePort.h"
 #include "protocol/MessagePortProtocol.h"
+#include "service/StorageService.h"
+#include "support/TestEnvironment.h"
+
+QByteArray orvellaInfo();
 
 namespace {
 
-constexpr int queries = 10'000;
 constexpr int folderItems = 10'000;
-const QString folder = QStringLiteral("/srv/bench/Orvella/Folder");
+constexpr int runs = 5;
+const QString folderName = QStringLiteral("Folder");
 
 using Clock = std::chrono::steady_clock;
 
-QString itemPath(int index) { return folder + QStringLiteral("/item %1.txt").arg(index, 5, 10, QLatin1Char('0')); }
+QString itemName(int index) { return QStringLiteral("item %1.txt").arg(index, 5, 10, QLatin1Char('0')); }
 
-struct Summary {
-    double medianUs = 0;
-    double p99Us = 0;
-};
-
-Summary summarize(std::vector<double> micros) {
-    std::sort(micros.begin(), micros.end());
-    const auto at = [&](double q) { return micros[std::min(micros.size() - 1, std::size_t(q * double(micros.size())))]; };
-    return {at(0.5), at(0.99)};
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
-// A payload shaped like a badge query: the item's file URL.
-QByteArray queryFor(int index) { return QUrl::fromLocalFile(itemPath(index % folderItems)).toEncoded(); }
+QString appGroup() { return Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString(); }
 
-// The baseline: a bare socket pair, the child echoing each packet back.
-Summary socketPairRoundTrip() {
-    int fds[2];
-    if (socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds) != 0) {
-        std::perror("socketpair");
-        std::exit(1);
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(fds[0]);
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = read(fds[1], buffer, sizeof buffer);
-            if (n <= 0) _exit(0);
-            // The reply is a badge word, as the real answer would be.
-            if (write(fds[1], "synced", 6) != 6) _exit(1);
-        }
-    }
-    close(fds[1]);
-    std::vector<double> micros;
-    micros.reserve(queries);
-    char reply[64];
-    for (int i = 0; i < queries; ++i) {
-        const QByteArray query = queryFor(i);
-        const auto start = Clock::now();
-        if (write(fds[0], query.constData(), size_t(query.size())) != query.size() || read(fds[0], reply, sizeof reply) <= 0) {
-            std::fputs("socket pair round trip failed\n", stderr);
-            std::exit(1);
-        }
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    close(fds[0]);
-    waitpid(child, nullptr, 0);
-    return summarize(std::move(micros));
-}
-
-// The extension's side, in the second process: times each query, then a sweep over the folder.
-int runClient(const QString& portName) {
-    auto port = MessagePort::createRemote(portName);
+// The baseline's process: every item of the folder over one connection; fails unless each is synced.
+int runClient(const QString& folder) {
+    auto port = MessagePort::createRemote(MessagePortProtocol::badgePortName(appGroup()));
     if (!port) {
         std::fputs("client: nobody serves the badge port\n", stderr);
         return 1;
     }
-    const auto ask = [&](int index) {
-        const MessagePortReply reply = port->sendRequest(MessagePortProtocol::messageId, queryFor(index),
-                                                         MessagePortProtocol::sendTimeout,
+    for (int i = 0; i < folderItems; ++i) {
+        const QByteArray url = QUrl::fromLocalFile(folder + QLatin1Char('/') + itemName(i)).toEncoded();
+        const MessagePortReply reply = port->sendRequest(MessagePortProtocol::messageId, url, MessagePortProtocol::sendTimeout,
                                                          MessagePortProtocol::receiveTimeout, true);
-        if (reply.result != MessagePortResult::success || !reply.data) {
-            std::fprintf(stderr, "client: query %d failed (%d)\n", index, reply.result);
-            std::exit(1);
+        if (reply.result != MessagePortResult::success || reply.data != QByteArray("synced")) {
+            std::fprintf(stderr, "client: item %d answered %d\n", i, reply.result);
+            return 1;
         }
-    };
-    std::vector<double> micros;
-    micros.reserve(queries);
-    for (int i = 0; i < queries; ++i) {
-        const auto start = Clock::now();
-        ask(i);
-        micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
-    const Summary summary = summarize(std::move(micros));
-
-    const auto sweepStart = Clock::now();
-    for (int i = 0; i < folderItems; ++i) ask(i);
-    const double sweepMs = std::chrono::duration<double, std::milli>(Clock::now() - sweepStart).count();
-    std::printf("%.2f %.2f %.1f\n", summary.medianUs, summary.p99Us, sweepMs);
     return 0;
+}
+
+// The application's business facade, with the sync engine the bench set up.
+class BenchFacade : public TestBusinessFacade {
+public:
+    using TestBusinessFacade::TestBusinessFacade;
+    SyncFacade* syncFacade() const override { return engine.get(); }
+    std::unique_ptr<OrvellaSyncEngine> engine;
+};
+
+// Waits until the engine has looked at both sides twice since reporting it was up to date.
+bool waitUpToDate(const OrvellaSyncEngine& engine) {
+    const auto deadline = Clock::now() + std::chrono::minutes(5);
+    while (Clock::now() < deadline) {
+        if (engine.currentStatus().kind == SyncStatus::Kind::upToDate) {
+            const auto seen = engine.idlePassCount();
+            while (engine.idlePassCount() < seen + 2 && Clock::now() < deadline) QThread::msleep(10);
+            if (engine.currentStatus().kind == SyncStatus::Kind::upToDate) return true;
+        }
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+// Runs a program to its end with the event loop going (the servers' registrations need it); the
+// wall time in seconds, or a negative number when it failed.
+double timedRun(const QString& program, const QStringList& arguments, QByteArray* output) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) loop.quit();
+    });
+    const auto start = Clock::now();
+    process.start(program, arguments);
+    loop.exec();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (output) *output = process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed: %s\n", qPrintable(program), process.readAllStandardError().constData());
+        return -1;
+    }
+    return seconds;
+}
+
+// Whether the host listed every item of the folder with the synced badge.
+bool everyItemSynced(const QByteArray& listing) {
+    const QList<QByteArray> lines = listing.trimmed().split('\n');
+    if (lines.size() != folderItems) return false;
+    return std::all_of(lines.begin(), lines.end(), [](const QByteArray& line) { return line.endsWith("\tsynced"); });
 }
 
 }  // namespace
@@ -124,53 +129,85 @@ int runClient(const QString& portName) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::string_view(argv[1]) == "--client") {
         QCoreApplication app(argc, argv);
-        return runClient(QString::fromUtf8(argv[2]));
+        Bundle::main().setInfoJson(orvellaInfo());
+        return runClient(QString::fromLocal8Bit(argv[2]));
     }
 
-    // Forked before Qt starts any thread.
-    const Summary bare = socketPairRoundTrip();
-
-    QTemporaryDir runtime(QStringLiteral("/dev/shm/orvella-bench-badges-XXXXXX"));
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    QTemporaryDir base(QStringLiteral("/dev/shm/orvella-bench-badges-XXXXXX"));
+    if (!base.isValid()) {
+        std::fputs("cannot make a temp folder under /dev/shm\n", stderr);
+        return 1;
+    }
+    // A private home: settings, ports and logs of this run stay in the temp tree, and the host
+    // started from here finds them there too.
+    TestEnvironment::useHome(base.path());
     QCoreApplication app(argc, argv);
+    Bundle::main().setInfoJson(orvellaInfo());
+    Logger::setConsoleOutputEnabled(false);
 
-    // The application's side: the item statuses of the folder and a port answering as its badge
-    // server does, from the query's file URL to the item's badge word.
-    QHash<QString, OVItemSyncStatus> statuses;
-    statuses.reserve(folderItems);
-    for (int i = 0; i < folderItems; ++i)
-        statuses.insert(itemPath(i), i % 10 == 0 ? OVItemSyncStatus::syncing : OVItemSyncStatus::synced);
-    const QString portName =
-        MessagePortProtocol::badgePortName(QStringLiteral("bench.%1").arg(QCoreApplication::applicationPid()));
-    auto port = MessagePort::createLocal(portName, [&](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
-        const QUrl url = QUrl::fromEncoded(data, QUrl::StrictMode);
-        if (!url.isValid() || !url.isLocalFile()) return std::nullopt;
-        return Server::badgeWord(statuses.value(url.toLocalFile(), OVItemSyncStatus::error)).toUtf8();
-    });
-    if (!port) {
-        std::fputs("cannot open the badge port\n", stderr);
+    auto facade = std::make_shared<BenchFacade>(appGroup());
+    BusinessFacadeHolder::setFacadeForTesting(facade);
+    facade->settings()->setSyncRoot(base.path() + QStringLiteral("/home"));
+    const QString syncFolder = syncFolderPath().value_or(QString());
+    const QString folder = syncFolder + QLatin1Char('/') + folderName;
+    QDir().mkpath(folder);
+    for (int i = 0; i < folderItems; ++i) {
+        QFile file(folder + QLatin1Char('/') + itemName(i));
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::number(i)) <= 0) {
+            std::fputs("cannot write the folder's items\n", stderr);
+            return 1;
+        }
+    }
+
+    auto service = std::make_shared<StorageService>(base.path() + QStringLiteral("/service-tree"));
+    service->ensureCreated();
+    const QString remoteRoot = service->usersFolder() + QStringLiteral("/alice");
+    QDir().mkpath(remoteRoot);
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = syncFolder;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    facade->engine = std::make_unique<OrvellaSyncEngine>(configuration, service, remoteRoot,
+                                                         base.path() + QStringLiteral("/SyncData"));
+    if (!waitUpToDate(*facade->engine)) {
+        std::fputs("the sync engine did not bring the folder up to date\n", stderr);
         return 1;
     }
 
-    QProcess client;
-    client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QObject::connect(&client, &QProcess::finished, &app, [&] { app.quit(); });
-    QObject::connect(&client, &QProcess::errorOccurred, &app, [&](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) app.quit();
-    });
-    client.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--client"), portName});
-    app.exec();
-
-    double medianUs = 0, p99Us = 0, sweepMs = 0;
-    const QByteArray line = client.readAllStandardOutput();
-    if (client.exitCode() != 0 || std::sscanf(line.constData(), "%lf %lf %lf", &medianUs, &p99Us, &sweepMs) != 3) {
-        std::fputs("the client process failed\n", stderr);
+    AppServer appServer;
+    CommServer commServer;
+    if (!appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(appGroup())) ||
+        !commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(appGroup()))) {
+        std::fputs("cannot open the application's ports\n", stderr);
         return 1;
     }
-    std::printf("badge query round trip over %d queries (second process):\n", queries);
-    std::printf("  message port to the badge server: median %8.2f us   p99 %8.2f us\n", medianUs, p99Us);
-    std::printf("  bare SOCK_SEQPACKET socket pair : median %8.2f us   p99 %8.2f us\n", bare.medianUs, bare.p99Us);
-    std::printf("answering a folder of %d items, one query each: %.1f ms (%.2f us per item)\n", folderItems, sweepMs,
-                sweepMs * 1000.0 / folderItems);
+
+    std::vector<double> host, client;
+    for (int run = 0; run < runs; ++run) {
+        QByteArray listing;
+        const double hostSeconds =
+            timedRun(QStringLiteral(FINDERSYNC_HOST),
+                     {QStringLiteral("--plugin"), QStringLiteral(EXTENSION_PLUGIN), QStringLiteral("--list"), folder,
+                      QStringLiteral("--wait"), QStringLiteral("30000")},
+                     &listing);
+        if (hostSeconds < 0 || !everyItemSynced(listing)) {
+            std::fputs("the host did not list every item as synced\n", stderr);
+            return 1;
+        }
+        host.push_back(hostSeconds);
+        const double clientSeconds =
+            timedRun(QCoreApplication::applicationFilePath(), {QStringLiteral("--client"), folder}, nullptr);
+        if (clientSeconds < 0) return 1;
+        client.push_back(clientSeconds);
+    }
+
+    const double figure = median(host);
+    const double baseline = median(client);
+    std::printf("badges of a folder of %d items, end to end (median of %d runs, process start to exit):\n",
+                folderItems, runs);
+    std::printf("  Orvella_FinderHost --list                  %7.3f s\n", figure);
+    std::printf("  baseline: one client, one reused connection %7.3f s\n", baseline);
+    std::printf("  ratio %.2f\n", figure / baseline);
+    facade->engine.reset();
+    BusinessFacadeHolder::setFacadeForTesting(nullptr);
     return 0;
 }
