@@ -335,44 +335,41 @@ bool ObjectContext::hasChanges() const {
 }
 
 std::optional<ContextError> ObjectContext::save() {
-    // Oldest first, as the nodes were made.
-    std::sort(changed_.begin(), changed_.end(), [](const auto& a, const auto& b) { return a->id_ < b->id_; });
+    // Oldest first, as the nodes were made; a select-all lists them so already.
+    const auto older = [](const auto& a, const auto& b) { return a->id_ < b->id_; };
+    if (!std::is_sorted(changed_.begin(), changed_.end(), older)) std::sort(changed_.begin(), changed_.end(), older);
     std::vector<NodeChange> changes;
     std::vector<FileSystemNode*> sent;
     for (const auto& node : changed_) {
         if (node->context_ != this) continue;
         NodeChange change;
         change.id = node->id_;
-        change.values = node->values_;
+        change.values = &node->values_;
         if (node->inserted_ && !node->deleted_) change.kind = NodeChange::Kind::insert;
         else if (node->deleted_) change.kind = NodeChange::Kind::remove;
         else if (node->values_ != node->committed_) {
             change.kind = NodeChange::Kind::update;
-            change.committed = node->committed_;
+            change.committed = &node->committed_;
             change.version = node->version_;
         } else continue;
-        changes.push_back(std::move(change));
+        changes.push_back(change);
         sent.push_back(node.get());
     }
     if (!changes.empty()) {
-        auto stored = store_->commit(changes, mergePolicy_ == MergePolicy::propertyObjectTrump);
+        const auto stored = store_->commit(changes, mergePolicy_ == MergePolicy::propertyObjectTrump);
         if (!stored.isSuccess()) return stored.error();
         for (const ObjectID id : stored.value().removed) forget(id);
-        // The rows written, matched to the nodes sent by identifier, both in identifier order.
-        std::vector<StoredNodeRow>& rows = stored.value().rows;
-        std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.id < b.id; });
-        auto next = sent.begin();
-        for (const StoredNodeRow& row : rows) {
-            while (next != sent.end() && (*next)->id_ < row.id) ++next;
-            if (next == sent.end()) break;
-            FileSystemNode& node = **next;
-            if (node.id_ != row.id || node.context_ != this) continue;
-            const ObjectID parentBefore = node.values_.parent;
+        for (const WrittenNode& written : stored.value().written) {
+            FileSystemNode& node = *sent[written.change];
+            if (node.context_ != this) continue;
             node.inserted_ = false;
-            setStoredValues(node, row.values);
-            node.committed_ = row.values;
-            node.version_ = row.version;
-            if (node.values_.parent != parentBefore) relink(node);
+            if (written.stored) {
+                const ObjectID parentBefore = node.values_.parent;
+                setStoredValues(node, *written.stored);
+                if (node.values_.parent != parentBefore) relink(node);
+            }
+            node.committed_ = node.values_;
+            node.version_ = written.version;
         }
     }
     // What is still listed went with the save, or was set back to its stored values.

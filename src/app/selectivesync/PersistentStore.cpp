@@ -408,76 +408,77 @@ ContextResult<StoredNodeRows> PersistentStore::readWithPaths(const std::vector<Q
     return result;
 }
 
-ContextResult<NodeCommit> PersistentStore::commit(const std::vector<NodeChange>& unordered, bool writeOverOthers) {
+ContextResult<NodeCommit> PersistentStore::commit(const std::vector<NodeChange>& changes, bool writeOverOthers) {
     std::lock_guard lock(mutex_);
     if (!db_) return ContextError{QStringLiteral("The store is not loaded.")};
-    std::vector<const NodeChange*> changes;
-    changes.reserve(unordered.size());
-    for (const NodeChange& change : unordered) changes.push_back(&change);
-    std::stable_sort(changes.begin(), changes.end(),
-                     [](const NodeChange* a, const NodeChange* b) { return a->kind < b->kind; });
+    std::vector<std::size_t> order(changes.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return changes[a].kind < changes[b].kind; });
     Transaction transaction(db_);
     if (!transaction.isOpen()) return sqliteError(db_, QStringLiteral("Cannot begin a save"));
-    std::vector<StoredNodeRow> written;
+    NodeCommit result;
     std::set<ObjectID> removed;
     std::optional<std::int64_t> lowestInserted;
-    for (const NodeChange* change : changes) {
-        const FileSystemNode::Values& v = change->values;
-        switch (change->kind) {
+    for (const std::size_t index : order) {
+        const NodeChange& change = changes[index];
+        const FileSystemNode::Values& v = *change.values;
+        switch (change.kind) {
         case NodeChange::Kind::insert: {
             Statement statement(prepared(QByteArray("INSERT INTO FileSystemNode (") + kColumns +
                                          ") VALUES (?1, 1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
-            statement.bind(1, change->id);
+            statement.bind(1, change.id);
             bindValues(statement, v, kAllColumns);
             if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot insert a node"));
-            written.push_back(StoredNodeRow{change->id, 1, v});
-            lowestInserted = std::min(lowestInserted.value_or(change->id.value()), change->id.value());
+            result.written.push_back(WrittenNode{index, 1, std::nullopt});
+            lowestInserted = std::min(lowestInserted.value_or(change.id.value()), change.id.value());
             break;
         }
         case NodeChange::Kind::update: {
-            const unsigned columns = changedColumns(v, change->committed);
+            const unsigned columns = changedColumns(v, *change.committed);
             // Guarded by the version read: when that is still the row's, the row now holds
             // exactly the context's values, and nothing needs reading back.
-            if (!updateRow(change->id, v, columns, change->version))
+            if (!updateRow(change.id, v, columns, change.version))
                 return sqliteError(db_, QStringLiteral("Cannot update a node"));
             if (sqlite3_changes(db_) == 1) {
-                written.push_back(StoredNodeRow{change->id, change->version + 1, v});
+                result.written.push_back(WrittenNode{index, change.version + 1, std::nullopt});
                 break;
             }
-            const auto current = readLocked("WHERE id = ?1", change->id.value());
+            const auto current = readLocked("WHERE id = ?1", change.id.value());
             if (!current.isSuccess()) return current.error();
             if (current.value().rows.empty())
-                return ContextError{QStringLiteral("Node %1 is no longer in the store.").arg(change->id.value())};
+                return ContextError{QStringLiteral("Node %1 is no longer in the store.").arg(change.id.value())};
             if (!writeOverOthers)
                 return ContextError{
-                    QStringLiteral("Node %1 was changed in the store since it was read.").arg(change->id.value())};
+                    QStringLiteral("Node %1 was changed in the store since it was read.").arg(change.id.value())};
             // Another context wrote the row since: the properties changed here go over its values,
             // the others keep what it wrote.
-            if (!updateRow(change->id, v, columns, std::nullopt))
+            if (!updateRow(change.id, v, columns, std::nullopt))
                 return sqliteError(db_, QStringLiteral("Cannot update a node"));
-            const auto after = readLocked("WHERE id = ?1", change->id.value());
+            const auto after = readLocked("WHERE id = ?1", change.id.value());
             if (!after.isSuccess()) return after.error();
-            written.insert(written.end(), after.value().rows.begin(), after.value().rows.end());
+            if (after.value().rows.empty())
+                return ContextError{QStringLiteral("Node %1 is no longer in the store.").arg(change.id.value())};
+            const StoredNodeRow& row = after.value().rows.front();
+            result.written.push_back(WrittenNode{index, row.version, row.values});
             break;
         }
         case NodeChange::Kind::remove: {
             Statement subtree(prepared("WITH RECURSIVE doomed(id) AS (SELECT ?1 UNION SELECT n.id FROM FileSystemNode n "
                                        "JOIN doomed d ON n.parent = d.id) SELECT id FROM doomed"));
-            subtree.bind(1, change->id);
+            subtree.bind(1, change.id);
             int rc;
             while ((rc = subtree.step()) == SQLITE_ROW) removed.insert(ObjectID(subtree.int64(0)));
             if (rc != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
             Statement statement(prepared("DELETE FROM FileSystemNode WHERE id = ?1"));
-            statement.bind(1, change->id);
+            statement.bind(1, change.id);
             if (statement.step() != SQLITE_DONE) return sqliteError(db_, QStringLiteral("Cannot delete a node"));
             break;
         }
         }
     }
-    NodeCommit result;
-    result.rows.reserve(written.size());
-    for (StoredNodeRow& row : written)
-        if (!removed.contains(row.id)) result.rows.push_back(std::move(row));
+    if (!removed.empty())
+        std::erase_if(result.written, [&](const WrittenNode& node) { return removed.contains(changes[node.change].id); });
     result.removed.assign(removed.begin(), removed.end());
     if (!transaction.commit()) return sqliteError(db_, QStringLiteral("Cannot save"));
     ++generation_;

@@ -33,20 +33,30 @@ struct StoredNodeRows {
     std::uint64_t generation = 0;
 };
 
-// One node's pending change, as a context hands it to a save.
+// One node's pending change, as a context hands it to a save. The values are the context's own,
+// read during the save only.
 struct NodeChange {
     enum class Kind { insert, update, remove };
     Kind kind = Kind::insert;
     ObjectID id;
-    FileSystemNode::Values values;
-    FileSystemNode::Values committed;  // what the context read; update only
-    std::int64_t version = 0;          // the version the context read; update only
+    const FileSystemNode::Values* values = nullptr;
+    const FileSystemNode::Values* committed = nullptr;  // what the context read; update only
+    std::int64_t version = 0;                           // the version the context read; update only
 };
 
-// What a save did: the rows of the inserted and updated nodes as stored now, and every row that
-// went, those below a deleted node included.
+// A node that a save inserted or updated, as it is stored now.
+struct WrittenNode {
+    std::size_t change = 0;  // its place among the changes handed to the save
+    std::int64_t version = 0;
+    // What the row holds when that is not what was handed in: another context's write, kept in
+    // the properties not changed here.
+    std::optional<FileSystemNode::Values> stored;
+};
+
+// What a save did: the nodes inserted and updated that are still stored, and every row that went,
+// those below a deleted node included.
 struct NodeCommit {
-    std::vector<StoredNodeRow> rows;
+    std::vector<WrittenNode> written;
     std::vector<ObjectID> removed;
 };
 
