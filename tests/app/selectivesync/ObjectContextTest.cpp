@@ -197,4 +197,130 @@ TEST_F(ObjectContextTest, ParentLinksNeverFormALoop) {
     EXPECT_EQ(render(*store), QString());
 }
 
+TEST_F(ObjectContextTest, PathLookupsFollowRenamesDeletionsAndRollback) {
+    build(*store, "/:-1 /a:1 /b:0");
+    ASSERT_EQ(view().save(), std::nullopt);
+    const auto a = node("/a");
+    a->setCachedRelativePath("/moved");
+    EXPECT_EQ(store->storedNode("/a"), nullptr);
+    EXPECT_EQ(store->storedNode("/moved"), a);
+    const auto taker = store->createNode("/a", std::nullopt);  // a new node takes the old path
+    EXPECT_EQ(store->storedNode("/a"), taker);
+    store->deleteNode("/b");
+    EXPECT_EQ(store->storedNode("/b"), nullptr);
+
+    view().rollback();
+    EXPECT_EQ(store->storedNode("/a"), a);
+    EXPECT_EQ(store->storedNode("/moved"), nullptr);
+    EXPECT_TRUE(store->storedNode("/b"));
+
+    // Two nodes with one path: the older answers, and the younger once the older is deleted.
+    const auto older = store->createNode("/twin", std::nullopt);
+    const auto younger = store->createNode("/twin", std::nullopt);
+    EXPECT_EQ(store->storedNode("/twin"), older);
+    view().deleteObject(older);
+    EXPECT_EQ(store->storedNode("/twin"), younger);
+
+    // A rename saved by another context reaches the view's look-ups through a refresh.
+    a->setCachedRelativePath("/renamed");
+    ASSERT_EQ(view().save(), std::nullopt);
+    inBackground([&](ObjectContext& context) {
+        context.object(a->objectID())->setCachedRelativePath("/elsewhere");
+        EXPECT_EQ(context.save(), std::nullopt);
+    });
+    view().refresh(a, false);
+    EXPECT_EQ(store->storedNode("/renamed"), nullptr);
+    EXPECT_EQ(store->storedNode("/elsewhere"), a);
+    reopen();
+    EXPECT_EQ(render(*store), QStringLiteral("/:-1 /b:0 /elsewhere:1 /twin:-1"));
+}
+
+TEST_F(ObjectContextTest, ASaveThatFailsWritesNothingAndCanBeMadeAgain) {
+    build(*store, "/:-1 /a:1");
+    ASSERT_EQ(view().save(), std::nullopt);
+    auto context = store->container()->newBackgroundContext();  // fails on rows others wrote
+    const auto inserted = context->insertNewNode();
+    inserted->setCachedRelativePath("/new");
+    inserted->setParent(context->object(store->rootNode()->objectID()));
+    const auto a = context->object(node("/a")->objectID());
+    a->setSyncState(0);
+    node("/a")->setIsCached(true);
+    ASSERT_EQ(view().save(), std::nullopt);
+
+    EXPECT_NE(context->save(), std::nullopt);
+    EXPECT_TRUE(inserted->isInserted());
+    EXPECT_TRUE(a->hasChanges());
+    // The insertion ahead of the conflict went back with it.
+    EXPECT_EQ(store->container()->newBackgroundContext()->count(NodePredicate::pathEquals("/new")).valueOr(-1), 0);
+
+    context->setMergePolicy(ObjectContext::MergePolicy::propertyObjectTrump);
+    ASSERT_EQ(context->save(), std::nullopt);
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_TRUE(a->isCached());  // the other context's write, taken back with the row
+    reopen();
+    EXPECT_EQ(render(*store), QStringLiteral("/:-1 /a:0 /new:-1"));
+    EXPECT_TRUE(node("/a")->isCached());
+}
+
+TEST_F(ObjectContextTest, AFetchSeesRowsSavedOutOfTheOrderOfTheirIdentifiers) {
+    build(*store, "/:-1");
+    ASSERT_EQ(view().save(), std::nullopt);
+    auto early = store->container()->newBackgroundContext();
+    auto late = store->container()->newBackgroundContext();
+    early->insertNewNode()->setCachedRelativePath("/early");  // the lower identifier
+    late->insertNewNode()->setCachedRelativePath("/late");
+    ASSERT_EQ(late->save(), std::nullopt);
+    EXPECT_EQ(render(*store), QStringLiteral("/:-1 /late:-1"));
+    ASSERT_EQ(early->save(), std::nullopt);
+    EXPECT_EQ(render(*store), QStringLiteral("/:-1 /early:-1 /late:-1"));
+}
+
+// The view's node /a is read at state 1; another context then stores -1. A save writes what the
+// view changed since its last save, so a value set back before saving leaves the other's write.
+struct SetBackCase {
+    const char* name;
+    std::vector<int> steps;  // states set in the view, kSave for a save between them
+    bool pending;            // the view has changes after the steps
+    std::int16_t stored;     // after a last save of the view
+};
+constexpr int kSave = 99;
+
+class SetBackTest : public ObjectContextTest, public ::testing::WithParamInterface<SetBackCase> {};
+
+TEST_P(SetBackTest, OnlyValuesChangedSinceTheLastSaveAreWritten) {
+    build(*store, "/:-1 /a:1");
+    ASSERT_EQ(view().save(), std::nullopt);
+    const auto a = node("/a");
+    inBackground([&](ObjectContext& context) {
+        context.object(a->objectID())->setSyncState(-1);
+        EXPECT_EQ(context.save(), std::nullopt);
+    });
+    for (const int step : GetParam().steps) {
+        if (step == kSave) ASSERT_EQ(view().save(), std::nullopt);
+        else a->setSyncState(std::int16_t(step));
+    }
+    EXPECT_EQ(view().hasChanges(), GetParam().pending);
+    ASSERT_EQ(view().save(), std::nullopt);
+    reopen();
+    EXPECT_EQ(node("/a")->syncState(), GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SetBackTest,
+                         ::testing::Values(SetBackCase{"SetToTheSameValue", {1}, false, -1},
+                                           SetBackCase{"ChangedAndSetBack", {0, 1}, false, -1},
+                                           SetBackCase{"Changed", {0}, true, 0},
+                                           SetBackCase{"ChangedSavedAndChangedBack", {0, kSave, 1}, true, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ObjectContextTest, SelectAllSavedIsWhatAFreshStoreReads) {
+    build(*store, "/:-1 /a:0 /a/x:-1 /a/x/y:0 /b:1");
+    ASSERT_EQ(view().save(), std::nullopt);
+    const auto all = view().fetch().value();
+    for (const auto& n : all) n->setSyncState(1);
+    ASSERT_EQ(view().save(), std::nullopt);
+    EXPECT_FALSE(view().hasChanges());
+    reopen();
+    EXPECT_EQ(render(*store), QStringLiteral("/:1 /a:1 /a/x:1 /a/x/y:1 /b:1"));
+}
+
 }  // namespace

@@ -167,6 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LevelCase{"ParentOnGivesOn", {{"/p", 1, 1}}, {spec("/p/a"), spec("/p/b")}, {}, {"/p/a", "/p/b"}, {"/p/a 1/1", "/p/b 1/1"}},
         LevelCase{"ParentOffGivesOff", {{"/p", 0, 0}}, {spec("/p/a")}, {item("/p/a", true)}, {"/p/a"}, {"/p/a 0/0"}},
+        LevelCase{"APathListedTwiceGetsOneNode", {{"/p", 1, 1}}, {spec("/p/a"), spec("/p/a")}, {}, {"/p/a", "/p/a"}, {"/p/a 1/1"}},
         LevelCase{"MixedParentFollowsSubscriptions",
                   {{"/p", -1, -1}},
                   {spec("/p/a"), spec("/p/b"), spec("/p/c")},
