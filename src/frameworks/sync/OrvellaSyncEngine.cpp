@@ -195,7 +195,9 @@ private:
     void noteUnreadable();
     void applyMoves(const std::vector<std::pair<QString, QString>>& moves);
     bool moveRemote(const QString& from, const QString& to);
-    std::vector<Planned> plan(const SubscriptionSet& subscriptions);
+    // Over the whole tree, or over `scope` (paths without their ancestors in it) and what
+    // they hold.
+    std::vector<Planned> plan(const SubscriptionSet& subscriptions, const std::set<QString>* scope = nullptr);
     bool execute(std::vector<Planned>& steps);
     bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
     void perform(const Planned& item);
@@ -329,7 +331,9 @@ private:
     QString temporaryTag_;          // in the names of this engine's temp files, kept with the state
     std::set<QString> leftovers_;   // temp files that could not be removed yet (absolute)
     bool lastPassQuiet_ = false;
-    bool healthy_ = false;  // the last pass reached both trees: nothing to look at again by itself
+    bool healthy_ = false;
+    bool lastPlanDone_ = false;  // the last plan was carried out whole (or had nothing to do)
+    std::set<QString> lastPlanned_;  // the last pass reached both trees: nothing to look at again by itself
     QString savedCursor_;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
@@ -822,6 +826,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     std::vector<QString> localTemporaries, remoteTemporaries;
     const bool firstScan = !temporariesCleaned_;
     int localError = 0;
+    std::set<QString> scope;  // the paths that changed, when not everything is looked at
     if (fullScan) {
         localTree_.clear();
         localUnknown_.clear();
@@ -838,10 +843,12 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         // Folders that could not be read are looked at again, so that sync resumes once they can be.
         for (const auto& [path, error] : localUnknown_) paths.insert(path);
         findMovedAway(applyDirty(localSide(), paths), pending.moves);
+        scope.insert(paths.begin(), paths.end());
     }
     bool remoteChanged = false;
     int remoteError = 0;
-    if (fullScan || pending.remoteFullScan || !journalWorks_) {
+    const bool remoteFullScan = fullScan || pending.remoteFullScan || !journalWorks_;
+    if (remoteFullScan) {
         FileTree previousRemote = std::move(remoteTree_);
         remoteTree_.clear();
         remoteUnknown_.clear();
@@ -853,6 +860,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         QSet<QString> paths = pending.remotePaths;
         for (const auto& [path, error] : remoteUnknown_) paths.insert(path);
         remoteChanged = applyRemoteDirty(paths);
+        scope.insert(paths.begin(), paths.end());
     }
     if (!rootsReadable(localError, remoteError)) return false;
     healthy_ = true;
@@ -879,6 +887,10 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         }
         subscriptions = subscriptions_;
     }
+    for (const auto& [from, to] : pending.moves) {
+        scope.insert(from);
+        scope.insert(to);
+    }
     applyMoves(pending.moves);
     // Taken: from here on what is left to do lives in the trees and in the stale paths. A restart
     // asks the journal from here on.
@@ -894,8 +906,32 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         reportStatus(idleStatus());
         return false;
     }
-    std::vector<Planned> steps = plan(subscriptions);
+    // A pass costs what changed: unless everything was looked at, or the last plan was not carried
+    // out whole, only the changed paths are planned, with what failed before (to retry it).
+    bool wholeTree = fullScan || remoteFullScan || subscriptionsChanged || !lastPlanDone_;
+    {
+        std::lock_guard lock(stateMutex_);
+        wholeTree = wholeTree || globalError_;
+        for (const auto& [path, error] : errors_) scope.insert(path);
+        scope.insert(unreadable_.begin(), unreadable_.end());
+    }
+    // A step may end undone without an error (a folder kept for what it still holds): what the
+    // last plan meant to do is looked at again.
+    scope.merge(lastPlanned_);
+    lastPlanned_.clear();
+    for (auto it = scope.begin(); it != scope.end();) {
+        bool covered = false;
+        for (QString p = fs::parentOf(*it); !covered && !it->isEmpty(); p = fs::parentOf(p)) {
+            covered = scope.count(p) > 0;
+            if (p.isEmpty()) break;
+        }
+        it = covered ? scope.erase(it) : std::next(it);
+    }
+    wholeTree = wholeTree || scope.count(QString());
+    std::vector<Planned> steps = plan(subscriptions, wholeTree ? nullptr : &scope);
+    for (const Planned& item : steps) lastPlanned_.insert(item.path);
     lastPassQuiet_ = steps.empty();
+    lastPlanDone_ = true;
     if (steps.empty()) {
         store_->commit();
         {
@@ -905,7 +941,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         reportStatus(idleStatus());
         return false;
     }
-    execute(steps);
+    lastPlanDone_ = execute(steps);
     store_->commit();
     {
         std::lock_guard lock(stateMutex_);
@@ -1212,13 +1248,12 @@ bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to)
 }
 
 // Walks the three trees together (local, remote, last in step) and decides per path.
-std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(const SubscriptionSet& subscriptions) {
+std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(const SubscriptionSet& subscriptions,
+                                                                           const std::set<QString>* scope) {
     std::vector<Planned> steps;
-    std::map<QString, SyncRecord> records;
-    {
-        std::lock_guard lock(stateMutex_);
-        records = records_;
-    }
+    // Read without the lock: this thread is the only one that changes the records, and planning
+    // changes none.
+    const auto& records = records_;
     QSet<QString> skipped;
     QSet<QString> notHeld;
     std::map<QString, SyncError::Kind> notSynced;
@@ -1240,30 +1275,16 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
     bool quotaLooked = false;
     std::optional<std::int64_t> remoteRoom;
 
-    auto l = localTree_.begin();
-    auto r = remoteTree_.begin();
-    auto b = records.begin();
-    while (l != localTree_.end() || r != remoteTree_.end() || b != records.end()) {
-        const QString* next = nullptr;
-        for (const QString* candidate : {l != localTree_.end() ? &l->first : nullptr,
-                                         r != remoteTree_.end() ? &r->first : nullptr,
-                                         b != records.end() ? &b->first : nullptr})
-            if (candidate && (!next || *candidate < *next)) next = candidate;
-        const QString path = *next;
-        std::optional<FsEntry> localEntry, remoteEntry;
-        std::optional<SyncRecord> base;
-        if (l != localTree_.end() && l->first == path) localEntry = (l++)->second;
-        if (r != remoteTree_.end() && r->first == path) remoteEntry = (r++)->second;
-        if (b != records.end() && b->first == path) base = (b++)->second;
-
-        if (fs::isUnknown(localUnknown_, path) || fs::isUnknown(remoteUnknown_, path)) continue;
-        if (!skipped.isEmpty() && insideSkipped(path)) continue;
+    const auto visit = [&](const QString& path, const std::optional<FsEntry>& localEntry,
+                           const std::optional<FsEntry>& remoteEntry, const std::optional<SyncRecord>& base) {
+        if (fs::isUnknown(localUnknown_, path) || fs::isUnknown(remoteUnknown_, path)) return;
+        if (!skipped.isEmpty() && insideSkipped(path)) return;
         if (localEntry && localEntry->type == FsEntry::Type::other) {
             // Links and special files are never followed nor synced.
             markIgnored(path, true);
-            continue;
+            return;
         }
-        if (remoteEntry && remoteEntry->type == FsEntry::Type::other) continue;
+        if (remoteEntry && remoteEntry->type == FsEntry::Type::other) return;
         if ((localEntry && localChanged(localEntry, base)) || (!localEntry && !base && remoteEntry)) {
             if (isIgnored(path, localEntry)) {
                 markIgnored(path, true);
@@ -1271,7 +1292,7 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
                 // Hidden files are left out by choice; one its owner cannot read would be lost
                 // silently, so the user hears of it.
                 if (localEntry && !fs::isReadable(local(path))) notSynced.emplace(path, SyncError::Kind::itemIsUnreadable);
-                continue;
+                return;
             }
             markIgnored(path, false);
         }
@@ -1284,16 +1305,16 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
         if (step.action == SyncAction::removeUnsubscribed && localEntry->isDirectory() && keepsItems(path)) step = {};
         if (step == SyncStep{}) {
             resolveError(path);
-            continue;
+            return;
         }
-        if (inBackoff(path, now)) continue;
+        if (inBackoff(path, now)) return;
 
         const bool downloads = step.action == SyncAction::download ||
                                (step.action == SyncAction::resolveBothChanged && remoteEntry->isFile());
         if (downloads && localRoom) {
             if (*localRoom < remoteEntry->size) {
                 lowSpace = true;
-                continue;
+                return;
             }
             *localRoom -= remoteEntry->size;
         }
@@ -1307,7 +1328,7 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
             if (remoteRoom && growth > 0) {
                 if (growth > *remoteRoom) {
                     failItem(path, SyncError::Kind::insufficientRemoteStorage, 0);
-                    continue;
+                    return;
                 }
                 *remoteRoom -= growth;
             }
@@ -1318,10 +1339,73 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
                                                                   : actionName(step.removal) + QStringLiteral(", then "),
                                                         actionName(step.action)));
         steps.push_back(Planned{path, step, localEntry, remoteEntry, base, subscribed});
+    };
+    // The three trees together, in path order, from the given positions up to (not including) `end`
+    // (none: to their ends).
+    const auto walk = [&](const QString& from, const std::optional<QString>& end) {
+        auto l = localTree_.lower_bound(from);
+        auto r = remoteTree_.lower_bound(from);
+        auto b = records.lower_bound(from);
+        const auto lEnd = end ? localTree_.lower_bound(*end) : localTree_.end();
+        const auto rEnd = end ? remoteTree_.lower_bound(*end) : remoteTree_.end();
+        const auto bEnd = end ? records.lower_bound(*end) : records.end();
+        while (l != lEnd || r != rEnd || b != bEnd) {
+            const QString* next = nullptr;
+            for (const QString* candidate : {l != lEnd ? &l->first : nullptr, r != rEnd ? &r->first : nullptr,
+                                             b != bEnd ? &b->first : nullptr})
+                if (candidate && (!next || *candidate < *next)) next = candidate;
+            const QString path = *next;
+            std::optional<FsEntry> localEntry, remoteEntry;
+            std::optional<SyncRecord> base;
+            if (l != lEnd && l->first == path) localEntry = (l++)->second;
+            if (r != rEnd && r->first == path) remoteEntry = (r++)->second;
+            if (b != bEnd && b->first == path) base = (b++)->second;
+            visit(path, localEntry, remoteEntry, base);
+        }
+    };
+    // With a scope, only its paths with everything below them, and the folders above them (which
+    // the decisions below depend on), are looked at: nothing else changed since the last plan.
+    QSet<QString> visitedAlone;
+    const auto inScope = [&](const QString& path) {
+        for (QString p = path;; p = fs::parentOf(p)) {
+            if (scope->count(p)) return true;
+            if (p.isEmpty()) return false;
+        }
+    };
+    const auto visitAlone = [&](const QString& path) {
+        visitedAlone.insert(path);
+        std::optional<FsEntry> localEntry, remoteEntry;
+        std::optional<SyncRecord> base;
+        if (auto it = localTree_.find(path); it != localTree_.end()) localEntry = it->second;
+        if (auto it = remoteTree_.find(path); it != remoteTree_.end()) remoteEntry = it->second;
+        if (auto it = records.find(path); it != records.end()) base = it->second;
+        if (localEntry || remoteEntry || base) visit(path, localEntry, remoteEntry, base);
+    };
+    if (!scope) {
+        walk(QString(), std::nullopt);
+    } else {
+        for (const QString& top : *scope) {
+            QStringList above;
+            for (QString p = fs::parentOf(top); !p.isEmpty(); p = fs::parentOf(p)) above.prepend(p);
+            for (const QString& folder : std::as_const(above))
+                if (!visitedAlone.contains(folder) && !inScope(folder)) visitAlone(folder);
+            visitAlone(top);
+            // Everything that starts with "top/" sorts before "top0".
+            walk(top + QLatin1Char('/'), top + QLatin1Char('0'));
+        }
     }
 
     {
         std::lock_guard lock(stateMutex_);
+        if (scope) {
+            // What the plan did not look at stays as the last one found it.
+            const auto looked = [&](const QString& path) { return visitedAlone.contains(path) || inScope(path); };
+            for (const QString& path : std::as_const(notHeld_))
+                if (!looked(path)) notHeld.insert(path);
+            for (const auto& [path, info] : notSynced_)
+                if (info.error.kind == SyncError::Kind::itemIsUnreadable && !looked(path))
+                    notSynced.emplace(path, info.error.kind);
+        }
         notHeld_ = std::move(notHeld);
         // An item keeps the date it was first left out on.
         std::map<QString, SyncErrorInfo> listed;
