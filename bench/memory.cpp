@@ -53,10 +53,10 @@ Memory measure() {
     return memory;
 }
 
-// Two more idle passes than now: everything changed before now has been looked at.
+// Until a pass has looked at everything changed before now and found nothing left to do.
 void waitUntilIdle(OrvellaSyncEngine& engine) {
-    const auto seen = engine.idlePassCount();
-    while (engine.idlePassCount() < seen + 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto check = engine.requestCheck();
+    while (engine.checkedCount() < check) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 bool makeTree(const QString& root) {

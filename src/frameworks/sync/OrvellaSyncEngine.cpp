@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,6 +183,7 @@ private:
     bool fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
     bool applyRemoteDirty(const QSet<QString>& paths);
     bool pass(Pending& pending);
+    void settle();
     bool work(Pending& pending);
     bool checkRoots();
     void serviceUnreachable(int error);
@@ -335,6 +337,7 @@ private:
     bool lastPlanDone_ = false;  // the last plan was carried out whole (or had nothing to do)
     std::set<QString> lastPlanned_;  // the last pass reached both trees: nothing to look at again by itself
     QString savedCursor_;
+    bool settled_ = false;  // idle since the last pass that did work
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;
@@ -776,10 +779,25 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
 }
 
 bool OrvellaSyncEngine::Core::pass(Pending& pending) {
+    const bool rescans = pending.fullScan || pending.remoteFullScan || needFullScan_;
     const bool worked = work(pending);
     keepPending(pending);
-    if (!worked) ++idlePasses_;
+    if (worked) {
+        settled_ = false;
+    } else {
+        if (!settled_ || rescans) settle();
+        ++idlePasses_;
+    }
     return worked;
+}
+
+// Once the engine goes idle after loading, scanning or work, each path's text is kept once for
+// the records and both trees, and the heap a busy pass left free (scans, plans, the transfer
+// threads' arenas), which glibc keeps mapped, goes back to the system.
+void OrvellaSyncEngine::Core::settle() {
+    const std::size_t shared = fs::shareKeys(localTree_, records_) + fs::shareKeys(remoteTree_, records_);
+    if (!settled_ || shared) ::malloc_trim(0);
+    settled_ = true;
 }
 
 // Changes a pass could not take (paused, offline, a root away) wait for the next one.

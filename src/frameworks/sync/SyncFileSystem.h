@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <vector>
@@ -94,6 +95,35 @@ void eraseSubtree(Map& map, const QString& relative) {
     const QString prefix = relative + QLatin1Char('/');
     auto it = map.lower_bound(prefix);
     while (it != map.end() && it->first.startsWith(prefix)) it = map.erase(it);
+}
+
+// Makes every key of `map` that `canonical` holds as well share that key's string, so that a path
+// kept in several maps (both trees and the records) takes its memory once. Keys and values stay
+// as they were; only where each key's characters live changes. Both maps are sorted by path.
+// Returns how many keys it changed.
+template <typename Map, typename Canonical>
+std::size_t shareKeys(Map& map, const Canonical& canonical) {
+    std::size_t changed = 0;
+    auto known = canonical.begin();
+    for (auto it = map.begin(); it != map.end() && known != canonical.end();) {
+        if (known->first.constData() == it->first.constData()) {
+            ++known;
+            ++it;
+        } else if (known->first < it->first) {
+            ++known;
+        } else if (it->first < known->first) {
+            ++it;
+        } else {
+            const auto next = std::next(it);
+            auto node = map.extract(it);
+            node.key() = known->first;
+            map.insert(next, std::move(node));
+            ++changed;
+            ++known;
+            it = next;
+        }
+    }
+    return changed;
 }
 
 // 0 when new items may be written into the folder, else the reason (errno). A folder without its

@@ -219,3 +219,73 @@ TEST_F(FileSystemTest, StateStoreKeepsRecordsAndSubscriptionsAcrossReopening) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys that order closely: a folder before its contents, '/' against the characters just below
+// and above it, composed and decomposed forms, and characters outside the basic plane.
+const QStringList trickyKeys{
+    QStringLiteral("a"),           QStringLiteral("a b"),        QStringLiteral("a-b"),
+    QStringLiteral("a.b"),         QStringLiteral("a/b"),        QStringLiteral("a/b/c"),
+    QStringLiteral("a/b.c"),       QStringLiteral("a0"),         QStringLiteral("ab"),
+    QStringLiteral("A"),           QString::fromUtf8("caf\xc3\xa9"), QString::fromUtf8("cafe\xcc\x81"),
+    QString::fromUtf8("\xe6\x97\xa5\xe6\x9c\xac/\xe8\xaa\x9e"), QString::fromUtf8("\xf0\x9f\x98\x80/x"),
+    QString::fromUtf8("\xef\xbf\xbd"),
+};
+
+// A copy of the text in memory of its own, as a scan or a database read would make it.
+QString separateCopy(const QString& key) { return QString(key.constData(), key.size()); }
+
+struct ShareCase {
+    const char* name;
+    std::vector<int> inMap;        // indexes into trickyKeys
+    std::vector<int> inCanonical;  // indexes into trickyKeys
+};
+
+class ShareKeys : public ::testing::TestWithParam<ShareCase> {};
+
+}  // namespace
+
+TEST_P(ShareKeys, KeepsEveryKeyAndValueAndSharesOnlyEqualKeys) {
+    const ShareCase& c = GetParam();
+    FileTree tree;
+    std::int64_t size = 1;
+    for (int index : c.inMap) tree[separateCopy(trickyKeys[index])] = FsEntry{FsEntry::Type::file, size++, 7, 9, 0644};
+    std::map<QString, SyncRecord> records;
+    for (int index : c.inCanonical) records[separateCopy(trickyKeys[index])] = SyncRecord{};
+    const std::vector<std::pair<QString, FsEntry>> before(tree.begin(), tree.end());
+
+    const std::size_t changed = fs::shareKeys(tree, records);
+
+    // The same items in the same order, each still found by its path.
+    const std::vector<std::pair<QString, FsEntry>> after(tree.begin(), tree.end());
+    EXPECT_EQ(after, before);
+    std::size_t common = 0;
+    for (const auto& [key, entry] : before) {
+        const auto found = tree.find(key);
+        ASSERT_NE(found, tree.end()) << key.toStdString();
+        EXPECT_EQ(found->second, entry);
+        const auto record = records.find(key);
+        if (record == records.end()) continue;
+        ++common;
+        EXPECT_EQ(found->first.constData(), record->first.constData()) << key.toStdString();
+    }
+    EXPECT_EQ(changed, common);
+    // A second run finds nothing left to share.
+    EXPECT_EQ(fs::shareKeys(tree, records), 0u);
+    const std::vector<std::pair<QString, FsEntry>> again(tree.begin(), tree.end());
+    EXPECT_EQ(again, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ShareKeys,
+    ::testing::Values(ShareCase{"all", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14},
+                                {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}},
+                      ShareCase{"folderButNotItsContents", {0, 3, 4, 5, 6}, {4}},
+                      ShareCase{"contentsButNotTheirFolder", {4, 5, 6, 1, 2}, {5, 6, 2}},
+                      ShareCase{"recordsTheTreeLacks", {3, 8}, {0, 1, 2, 3, 4, 5, 7, 8, 13}},
+                      ShareCase{"unicodeOnly", {10, 11, 12, 13, 14, 0}, {11, 12, 14}},
+                      ShareCase{"nothingInCommon", {0, 2, 4}, {1, 3, 5}},
+                      ShareCase{"emptyRecords", {0, 1, 2}, {}},
+                      ShareCase{"emptyTree", {}, {0, 1}}),
+    [](const ::testing::TestParamInfo<ShareCase>& info) { return std::string(info.param.name); });
