@@ -281,4 +281,52 @@ TEST_F(EngineFixture, AStateThatCannotBeOpenedIsASetupFailure) {
     EXPECT_EQ(tree(remoteRoot), Tree{});
 }
 
+// A first sync of more files than one batch of transfers, in many folders, with files beside the
+// folders that sort among the folders' own items: every file arrives once, whole, in its folder.
+struct ManyFilesCase {
+    const char* name;
+    bool localHalf;   // the even folders start on the local side
+    bool remoteHalf;  // the odd folders start on the remote side
+};
+
+class ManyFiles : public EngineFixture, public ::testing::WithParamInterface<ManyFilesCase> {};
+
+TEST_P(ManyFiles, AFirstSyncBringsEveryFileAcross) {
+    const ManyFilesCase& c = GetParam();
+    Tree expected;
+    for (int f = 0; f < 40; ++f) {
+        const bool even = f % 2 == 0;
+        if (even ? !c.localHalf : !c.remoteHalf) continue;
+        const QString& root = even ? localRoot : remoteRoot;
+        const QString folder = QStringLiteral("folder %1").arg(f, 2, 10, QLatin1Char('0'));
+        expected[folder] = folderMark;
+        // "folder 03.txt" sorts between "folder 03" and "folder 03/...".
+        const QString beside = folder + QStringLiteral(".txt");
+        expected[beside] = beside.toUtf8();
+        for (int i = 0; i < 40; ++i) {
+            const QString file = QStringLiteral("%1/%2 %3.bin").arg(folder, i % 5 ? QStringLiteral("f") : QStringLiteral("sub/g")).arg(i);
+            if (i % 5 == 0) expected[folder + QStringLiteral("/sub")] = folderMark;
+            expected[file] = QByteArray(i * 37, char('a' + f)) + file.toUtf8();
+        }
+        for (const auto& [path, content] : expected)
+            if (content != folderMark && (path.startsWith(folder + QLatin1Char('/')) || path == beside))
+                write(root + QLatin1Char('/') + path, content);
+    }
+    ASSERT_GT(expected.size(), 600u) << "more than one batch";
+    start();
+    ASSERT_TRUE(waitUpToDate(30000));
+    EXPECT_EQ(tree(localRoot), expected);
+    EXPECT_EQ(tree(remoteRoot), expected);
+    for (const char* path : {"folder 00/f 1.bin", "folder 01/sub/g 35.bin", "folder 38.txt", "folder 39/f 39.bin"})
+        if (expected.count(QString::fromUtf8(path))) {
+            EXPECT_EQ(engine->itemSyncStatus(local(QString::fromUtf8(path))), OVItemSyncStatus::synced) << path;
+        }
+    EXPECT_TRUE(engine->syncErrors().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ManyFiles,
+                         ::testing::Values(ManyFilesCase{"up", true, false}, ManyFilesCase{"down", false, true},
+                                           ManyFilesCase{"bothWays", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
