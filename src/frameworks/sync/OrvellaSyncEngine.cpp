@@ -1487,10 +1487,12 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
             if (batch.size() >= transferBatch) transferAll(batch);
             continue;
         }
-        // A new folder does not touch the files waiting in the batch, which lie elsewhere.
-        const bool makesFolder =
-            item.step.action == SyncAction::createRemoteFolder || item.step.action == SyncAction::createLocalFolder;
-        if (!batch.empty() && !makesFolder) transferAll(batch);
+        // New folders and records touch none of the files waiting in the batch, which lie
+        // elsewhere; anything else waits for the batch to be done.
+        const bool leavesBatchAlone =
+            item.step.action == SyncAction::createRemoteFolder || item.step.action == SyncAction::createLocalFolder ||
+            item.step.action == SyncAction::recordInSync || item.step.action == SyncAction::forget;
+        if (!batch.empty() && !leavesBatchAlone) transferAll(batch);
         perform(item);
         reportProgress(false);
     }
