@@ -1,6 +1,8 @@
 // Measures the CPU the sync engine spends while nothing changes: once with 100,000 synced files,
 // once with an empty sync folder (the baseline), each over the same idle stretch after the engine
-// settled. Prints the CPU share of one core, the passes run meanwhile, and the difference.
+// settled. Prints the CPU share of one core, the passes run meanwhile, and the difference. For
+// comparison, also the 100,000 files in a remote tree outside the service's users, which the
+// service does not journal and the engine therefore polls.
 //
 //   bench_idle [base folder] [idle seconds]   (defaults: the temp folder, 10)
 #include <QThread>
@@ -24,6 +26,7 @@ double processCpuSeconds() {
 }
 
 struct Idle {
+    double cpuMs = 0;
     double cpuPercent = 0;
     std::uint64_t passes = 0;
     bool synced = false;
@@ -31,7 +34,7 @@ struct Idle {
 
 int countFiles(const QString& root) { return syncbench::measure(root).first; }
 
-Idle measure(const QString& base, bool full, int idleSeconds) {
+Idle measure(const QString& base, bool full, bool journaled, int idleSeconds) {
     QTemporaryDir dir(base + QStringLiteral("/bench-idle-XXXXXX"));
     Idle result;
     if (!dir.isValid()) return result;
@@ -39,7 +42,7 @@ Idle measure(const QString& base, bool full, int idleSeconds) {
     if (!QDir().mkpath(syncFolder) || (full && !syncbench::makeTree(syncFolder, shape))) return result;
     auto service = std::make_shared<StorageService>(dir.filePath(QStringLiteral("service")));
     service->ensureCreated();
-    const QString remoteRoot = service->usersFolder() + QStringLiteral("/bench");
+    const QString remoteRoot = journaled ? service->usersFolder() + QStringLiteral("/bench") : dir.filePath(QStringLiteral("remote"));
     QDir().mkpath(remoteRoot);
 
     syncbench::WaitingDelegate delegate;
@@ -67,6 +70,7 @@ Idle measure(const QString& base, bool full, int idleSeconds) {
     QThread::sleep(idleSeconds);
     const double cpu = processCpuSeconds() - cpuBefore;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    result.cpuMs = 1000.0 * cpu;
     result.cpuPercent = 100.0 * cpu / wall;
     result.passes = engine.passCount() - passesBefore;
     return result;
@@ -80,17 +84,21 @@ int main(int argc, char** argv) {
     const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
 
-    const Idle empty = measure(base, false, seconds);
-    std::printf("empty folder (baseline):  %6.2f %% of a core idle, %llu passes in %d s\n", empty.cpuPercent,
-                static_cast<unsigned long long>(empty.passes), seconds);
-    std::printf("Writing and syncing %d files of 1 KiB ...\n", shape.files());
-    std::fflush(stdout);
-    const Idle full = measure(base, true, seconds);
-    std::printf("%d synced files:      %6.2f %% of a core idle, %llu passes in %d s\n", shape.files(),
-                full.cpuPercent, static_cast<unsigned long long>(full.passes), seconds);
-    std::printf("difference:               %6.2f percentage points", full.cpuPercent - empty.cpuPercent);
-    if (empty.cpuPercent >= 0.05) std::printf(", ratio %.2f", full.cpuPercent / empty.cpuPercent);
-    std::printf("\n");
-    if (!empty.synced || !full.synced) std::fprintf(stderr, "the remote tree is incomplete\n");
-    return empty.synced && full.synced ? 0 : 1;
+    const auto show = [&](const char* what, const Idle& idle) {
+        std::printf("%-36s %7.3f %% of a core (%8.1f ms CPU), %llu passes in %d s\n", what, idle.cpuPercent, idle.cpuMs,
+                    static_cast<unsigned long long>(idle.passes), seconds);
+        std::fflush(stdout);
+    };
+    const Idle empty = measure(base, false, true, seconds);
+    show("empty folder (baseline):", empty);
+    const Idle full = measure(base, true, true, seconds);
+    show("100000 synced files:", full);
+    const Idle polled = measure(base, true, false, seconds);
+    show("100000 synced files, polled remote:", polled);
+    std::printf("difference to the baseline:          %7.3f percentage points", full.cpuPercent - empty.cpuPercent);
+    if (empty.cpuMs >= 1) std::printf(", ratio %.2f", full.cpuMs / empty.cpuMs);
+    std::printf("\nthe same files polled / journaled:   %.0f times the CPU\n", polled.cpuMs / std::max(full.cpuMs, 0.1));
+    const bool synced = empty.synced && full.synced && polled.synced;
+    if (!synced) std::fprintf(stderr, "a remote tree is incomplete\n");
+    return synced ? 0 : 1;
 }
