@@ -652,8 +652,13 @@ void OrvellaSyncEngine::Core::run() {
         std::lock_guard lock(mutex_);
         remoteCursor_ = savedCursor_ = store_->value(QStringLiteral("remoteCursor")).value_or(QString());
     }
-    // Asked only now, so that the journal is followed from the cursor kept with the state.
-    if (!userName_.isEmpty()) remoteWatch_ = std::jthread([this](std::stop_token stop) { watchRemote(stop); });
+    // Asked only now, so that the journal is followed from the cursor kept with the state; once
+    // before the first pass, whose whole scan then counts as the one the journal needs after a
+    // reset instead of a second one.
+    if (!userName_.isEmpty()) {
+        fetchRemoteChanges(std::chrono::milliseconds(0), {});
+        remoteWatch_ = std::jthread([this](std::stop_token stop) { watchRemote(stop); });
+    }
     bool again = true;
     std::optional<SteadyClock::time_point> wakeAt;
     std::uint64_t checking = 0;  // the latest check a pass since the last idle one took
