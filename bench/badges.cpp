@@ -81,13 +81,13 @@ public:
     std::unique_ptr<OrvellaSyncEngine> engine;
 };
 
-// Waits until the engine has looked at both sides twice since reporting it was up to date.
-bool waitUpToDate(const OrvellaSyncEngine& engine) {
+// Waits until the engine, up to date, has looked at everything changed since it said so.
+bool waitUpToDate(OrvellaSyncEngine& engine) {
     const auto deadline = Clock::now() + std::chrono::minutes(5);
     while (Clock::now() < deadline) {
         if (engine.currentStatus().kind == SyncStatus::Kind::upToDate) {
-            const auto seen = engine.idlePassCount();
-            while (engine.idlePassCount() < seen + 2 && Clock::now() < deadline) QThread::msleep(10);
+            const auto check = engine.requestCheck();
+            while (engine.checkedCount() < check && Clock::now() < deadline) QThread::msleep(10);
             if (engine.currentStatus().kind == SyncStatus::Kind::upToDate) return true;
         }
         QThread::msleep(20);
