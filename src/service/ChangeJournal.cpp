@@ -33,7 +33,7 @@
 namespace {
 
 // Entries kept per user; a cursor older than the oldest one gets a reset.
-constexpr std::size_t maxEntries = 65536;
+constexpr std::size_t maxEntries = 16384;
 // Paths per answer, so that a large change arrives in parts of bounded size.
 constexpr qsizetype maxPathsPerAnswer = 20000;
 // Snapshots are written once changes have paused that long, or have gone on this long.

@@ -78,8 +78,8 @@ public:
 
     // The status last reported to the delegate.
     SyncStatus currentStatus() const;
-    // Passes that ended with nothing (more) to do, paused and offline ones included: two more
-    // than now mean that everything changed before now has been looked at.
+    // Passes that ended with nothing (more) to do, paused and offline ones included. An idle
+    // engine runs none: `requestCheck` tells when everything changed before now was looked at.
     std::uint64_t idlePassCount() const;
     // Passes started since the engine was made.
     std::uint64_t passCount() const;
