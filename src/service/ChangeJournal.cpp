@@ -21,6 +21,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -45,15 +46,23 @@ constexpr std::uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | I
                                        IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                        IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 
+// One of these per item of every tree: kept small, the type shares a word with the inode.
 struct Node {
     enum Type : std::uint8_t { file, directory, other };
     std::int64_t size = 0;
     std::int64_t mtimeNs = 0;
-    std::uint64_t inode = 0;
-    std::uint8_t type = file;
+    std::uint64_t inode : 62 = 0;
+    std::uint64_t type : 2 = file;
     bool operator==(const Node&) const = default;
     std::int64_t usedBytes() const { return type == file ? size : 0; }
 };
+
+// Paths as UTF-8 in the snapshots: half the room of QString's UTF-16, and short ones need no
+// allocation of their own.
+using Key = std::string;
+using Snapshot = std::map<Key, Node>;
+Key keyOf(const QString& path) { return path.toStdString(); }
+QString pathOf(const Key& key) { return QString::fromStdString(key); }
 
 std::optional<Node> statNode(const QString& path) {
     struct stat st {};
@@ -62,7 +71,7 @@ std::optional<Node> statNode(const QString& path) {
     node.type = S_ISREG(st.st_mode) ? Node::file : S_ISDIR(st.st_mode) ? Node::directory : Node::other;
     node.size = node.type == Node::file ? std::int64_t(st.st_size) : 0;
     node.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    node.inode = st.st_ino;
+    node.inode = st.st_ino & ((std::uint64_t(1) << 62) - 1);
     return node;
 }
 
@@ -85,7 +94,7 @@ struct ChangeJournal::Impl {
         quint64 sequence = 0;
         quint64 floor = 0;  // entries after it are all kept
         std::deque<std::pair<quint64, QString>> entries;
-        std::map<QString, Node> tree;  // relative paths; the home itself is not listed
+        Snapshot tree;  // relative paths; the home itself is not listed
         std::map<QString, int> watches;  // watched folder (relative, "" the home) -> descriptor
         std::int64_t used = 0;
         bool lookAgain = false;  // the home went away or moved: walked again when asked for
@@ -124,7 +133,7 @@ struct ChangeJournal::Impl {
     void load(User& u);
     void rescan(User& u);
     void refresh(User& u, const QString& path, bool walk);
-    void walk(User& u, const QString& folder, std::map<QString, Node>& into);
+    void walk(User& u, const QString& folder, Snapshot& into);
     void watch(User& u, const QString& folder);
     void unwatchBelow(User& u, const QString& folder);
     void eraseBelow(User& u, const QString& path);
@@ -275,7 +284,7 @@ void ChangeJournal::Impl::load(User& u) {
             quint64 inode = 0;
             quint8 type = 0;
             in >> path >> size >> mtime >> inode >> type;
-            u.tree.emplace(path, Node{size, mtime, inode, type});
+            u.tree.emplace(keyOf(path), Node{size, mtime, inode, type});
         }
         loaded = magic == stateMagic && in.status() == QDataStream::Ok && !u.generation.isEmpty() && u.floor <= u.sequence;
         if (!loaded) {
@@ -287,7 +296,7 @@ void ChangeJournal::Impl::load(User& u) {
     if (!loaded) {
         u.generation = newGeneration();
         u.sequence = u.floor = 0;
-        std::map<QString, Node> now;
+        Snapshot now;
         if (statNode(u.home)) watch(u, QString());
         walk(u, QString(), now);
         u.tree = std::move(now);
@@ -303,11 +312,12 @@ void ChangeJournal::Impl::load(User& u) {
 // or went stands for everything below it.
 void ChangeJournal::Impl::rescan(User& u) {
     unwatchBelow(u, QString());
-    std::map<QString, Node> now;
+    Snapshot now;
     if (statNode(u.home)) watch(u, QString());
     walk(u, QString(), now);
     QString gone;  // the last folder found new or gone: its insides are not listed apart
-    const auto note = [&](const QString& path, bool wholeFolder) {
+    const auto note = [&](const Key& key, bool wholeFolder) {
+        const QString path = pathOf(key);
         if (!gone.isNull() && isSameOrBelow(path, gone)) return;
         journal(u, path);
         if (wholeFolder) gone = path;
@@ -337,7 +347,8 @@ void ChangeJournal::Impl::rescan(User& u) {
 // (made or moved in), so everything below it is new.
 void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder) {
     const auto now = statNode(u.home + u'/' + path);
-    const auto old = u.tree.find(path);
+    const Key key = keyOf(path);
+    const auto old = u.tree.find(key);
     if (!now) {
         if (old == u.tree.end()) return;
         eraseBelow(u, path);
@@ -348,9 +359,9 @@ void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder)
     if (now->type == Node::directory) {
         if (walkFolder || !wasFolder) {
             eraseBelow(u, path);
-            u.tree[path] = *now;
+            u.tree[key] = *now;
             watch(u, path);
-            std::map<QString, Node> below;
+            Snapshot below;
             walk(u, path, below);
             for (auto& [p, node] : below) u.used += node.usedBytes();
             u.tree.merge(below);
@@ -361,13 +372,13 @@ void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder)
         return;
     }
     if (wasFolder) eraseBelow(u, path);
-    Node& node = u.tree[path];
+    Node& node = u.tree[key];
     u.used += now->usedBytes() - node.usedBytes();
     node = *now;
     journal(u, path);
 }
 
-void ChangeJournal::Impl::walk(User& u, const QString& folder, std::map<QString, Node>& into) {
+void ChangeJournal::Impl::walk(User& u, const QString& folder, Snapshot& into) {
     const QString absolute = folder.isEmpty() ? u.home : u.home + u'/' + folder;
     DIR* dir = ::opendir(QFile::encodeName(absolute).constData());
     if (!dir) return;
@@ -380,7 +391,7 @@ void ChangeJournal::Impl::walk(User& u, const QString& folder, std::map<QString,
         const QString path = child(folder, name);
         const auto node = statNode(u.home + u'/' + path);
         if (!node) continue;
-        into[path] = *node;
+        into[keyOf(path)] = *node;
         if (node->type == Node::directory) folders.push_back(path);
     }
     ::closedir(dir);
@@ -419,12 +430,13 @@ void ChangeJournal::Impl::unwatchBelow(User& u, const QString& folder) {
 
 void ChangeJournal::Impl::eraseBelow(User& u, const QString& path) {
     unwatchBelow(u, path);
-    if (auto it = u.tree.find(path); it != u.tree.end()) {
+    const Key key = keyOf(path);
+    if (auto it = u.tree.find(key); it != u.tree.end()) {
         u.used -= it->second.usedBytes();
         u.tree.erase(it);
     }
-    const QString prefix = path + u'/';
-    for (auto it = u.tree.lower_bound(prefix); it != u.tree.end() && it->first.startsWith(prefix);) {
+    const Key prefix = key + '/';
+    for (auto it = u.tree.lower_bound(prefix); it != u.tree.end() && it->first.starts_with(prefix);) {
         u.used -= it->second.usedBytes();
         it = u.tree.erase(it);
     }
@@ -446,8 +458,8 @@ std::optional<QByteArray> ChangeJournal::Impl::serialized(User& u) {
     out << stateMagic << u.generation << u.sequence << u.floor << quint64(u.entries.size());
     for (const auto& [seq, path] : u.entries) out << seq << path;
     out << quint64(u.tree.size());
-    for (const auto& [path, node] : u.tree)
-        out << path << qint64(node.size) << qint64(node.mtimeNs) << quint64(node.inode) << quint8(node.type);
+    for (const auto& [key, node] : u.tree)
+        out << pathOf(key) << qint64(node.size) << qint64(node.mtimeNs) << quint64(node.inode) << quint8(node.type);
     if (out.status() != QDataStream::Ok) return std::nullopt;
     u.unsaved = false;
     return bytes;
