@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,6 +117,7 @@ struct ChangeJournal::Impl {
     int inotifyFd = -1;
     int stopFd = -1;
     bool started = false;
+    int lockFd = -1;  // held by the one journal of the root whose snapshots are kept
     bool broken = false;
     bool paused = false;
     int usersWatch = -1;
@@ -154,6 +156,15 @@ bool ChangeJournal::Impl::start() {
         return false;
     }
     QDir().mkpath(users);
+    // Another process journaling the same root numbers its changes its own way: only one of them
+    // keeps snapshots, and the other starts afresh each time, so no cursor is read against
+    // numbers it was not given by.
+    QDir().mkpath(state);
+    lockFd = ::open(QFile::encodeName(state + QStringLiteral("/.lock")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lockFd >= 0 && ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lockFd);
+        lockFd = -1;
+    }
     usersWatch = ::inotify_add_watch(inotifyFd, QFile::encodeName(users).constData(),
                                      IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR | IN_DONT_FOLLOW);
     if (usersWatch >= 0) watches[usersWatch] = Watch{};
@@ -266,7 +277,7 @@ ChangeJournal::Impl::User* ChangeJournal::Impl::user(const QString& rawName) {
 // while nothing watched is journaled like any change.
 void ChangeJournal::Impl::load(User& u) {
     bool loaded = false;
-    if (const auto bytes = AtomicFile::read(stateFile(u))) {
+    if (const auto bytes = lockFd >= 0 ? AtomicFile::read(stateFile(u)) : std::nullopt) {
         QDataStream in(*bytes);
         quint32 magic = 0;
         quint64 entries = 0, nodes = 0;
@@ -467,6 +478,10 @@ std::optional<QByteArray> ChangeJournal::Impl::serialized(User& u) {
 
 // The files are written without the lock held: queries wait for the snapshot only, not the disk.
 void ChangeJournal::Impl::saveUnsaved(std::unique_lock<std::mutex>& lock) {
+    if (lockFd < 0) {
+        for (auto& [name, u] : byName) u->unsaved = false;
+        return;
+    }
     std::vector<std::pair<QString, QByteArray>> files;
     for (auto& [name, u] : byName)
         if (u->unsaved)
@@ -504,6 +519,7 @@ ChangeJournal::~ChangeJournal() {
     d_->stop();
     save();
     if (d_->inotifyFd >= 0) ::close(d_->inotifyFd);
+    if (d_->lockFd >= 0) ::close(d_->lockFd);
     if (d_->stopFd >= 0) ::close(d_->stopFd);
 }
 

@@ -30,9 +30,9 @@ struct ServiceChanges {
 //
 // There is one journal per root in a process (two would watch everything twice and hand out
 // cursors of different sequences for one tree): every service object on the root gets the same
-// one from `forRoot`. Its own files live in "journal" under the root, never in a user's tree;
-// another process on the same root keeps its own journal in those files, and the last to stop
-// leaves its snapshot there.
+// one from `forRoot`. Its own files live in "journal" under the root, never in a user's tree.
+// Another process on the same root journals for itself; only the first to start keeps snapshots
+// there, the others begin without one (their clients' cursors get a reset).
 class ChangeJournal {
 public:
     static std::shared_ptr<ChangeJournal> forRoot(const QString& root);

@@ -115,6 +115,32 @@ TEST_F(ChangeJournalTest, CursorsItCannotVouchForGetAReset) {
     }
 }
 
+TEST_F(ChangeJournalTest, OnlyTheFirstJournalOfARootKeepsItsNumbersAcrossARestart) {
+    service.reset();
+    const auto cursorOf = [](ChangeJournal& journal) {
+        return journal.changesSince(QStringLiteral("alice"), QString(), milliseconds(0))->cursor;
+    };
+    auto first = std::make_unique<ChangeJournal>(root());
+    auto second = std::make_unique<ChangeJournal>(root());  // as another process would have it
+    const QString kept = cursorOf(*first);
+    const QString other = cursorOf(*second);
+    write("x.txt", 1);
+    const auto seen = second->changesSince(QStringLiteral("alice"), other, milliseconds(5000));
+    ASSERT_TRUE(seen && !seen->reset);
+    first.reset();
+    second.reset();  // stops last, and must not leave its numbers behind
+    ChangeJournal restarted(root());
+    const auto fromKept = restarted.changesSince(QStringLiteral("alice"), kept, milliseconds(0));
+    ASSERT_TRUE(fromKept);
+    EXPECT_FALSE(fromKept->reset);
+    EXPECT_EQ(fromKept->paths, QStringList{"x.txt"});
+    for (const QString& cursor : {other, seen->cursor}) {
+        const auto fromOther = restarted.changesSince(QStringLiteral("alice"), cursor, milliseconds(0));
+        ASSERT_TRUE(fromOther);
+        EXPECT_TRUE(fromOther->reset) << "numbers of a journal that kept nothing";
+    }
+}
+
 TEST_F(ChangeJournalTest, AnOverflowOfTheKernelsQueueIsMadeUpForByARescan) {
     write("old.txt", 1);
     const QString cursor = currentCursor();
