@@ -123,6 +123,8 @@ public:
 
     void TearDown() override {
         engine.reset();
+        // The service writes its journal when it goes: while the temp tree is still there to hold it.
+        service.reset();
         // Read-only folders left by a test would stop the temp tree's removal.
         QDirIterator it(dir_.path(), QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
         while (it.hasNext()) QFile::setPermissions(it.next(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
