@@ -50,6 +50,39 @@ QString canonical(const QString& path) { return path.normalized(QString::Normali
 
 bool sameBytes(const QString& a, const QString& b) { return a.toUtf8() == b.toUtf8(); }
 
+// The subscriptions by identifier and by path, each answering the first item with it, made once
+// for all the children of a level rather than searched through for each.
+class SubscriptionLookup {
+public:
+    explicit SubscriptionLookup(const std::vector<SelectiveSyncItem>& items) {
+        for (const SelectiveSyncItem& item : items) {
+            if (!item.remoteIdentifier.isEmpty() && !byIdentifier_.contains(item.remoteIdentifier))
+                byIdentifier_.insert(item.remoteIdentifier, &item);
+            if (!byPath_.contains(item.path)) byPath_.insert(item.path, &item);
+        }
+    }
+    // The identifier first: a folder moved remotely keeps it and is still the one subscribed.
+    const SelectiveSyncItem* find(const QString& path, const QString& identifier) const {
+        if (const SelectiveSyncItem* match = identifier.isEmpty() ? nullptr : byIdentifier_.value(identifier))
+            return match;
+        return byPath_.value(path);
+    }
+
+private:
+    QHash<QString, const SelectiveSyncItem*> byIdentifier_;
+    QHash<QString, const SelectiveSyncItem*> byPath_;
+};
+
+// A new child's state: its parent's when that is on or off, else what the subscriptions say.
+template <typename Match>
+std::int16_t stateBelow(const FileSystemNode* parent, Match subscription) {
+    if (parent && parent->syncState() == FileSystemNode::stateOn) return FileSystemNode::stateOn;
+    if (parent && parent->syncState() == FileSystemNode::stateOff) return FileSystemNode::stateOff;
+    const SelectiveSyncItem* match = subscription();
+    if (!match) return FileSystemNode::stateOff;
+    return match->recursive ? FileSystemNode::stateOn : FileSystemNode::stateMixed;
+}
+
 }  // namespace
 
 bool StoreHierarchyFilter::isStoredChild(const DirectoryHierarchyNode& child) {
@@ -200,6 +233,7 @@ void StoreController::createChildNodesIfNeededInBackground(const RemoteChildren&
             for (const ChildValues& child : values)
                 if (child.path && child.kept) paths.push_back(*child.path);
             const auto found = context.firstNodesWithPaths(paths);
+            std::optional<SubscriptionLookup> subscriptions;
             QHash<QString, ObjectID> known;
             if (found.isSuccess())
                 for (std::size_t i = 0; i < paths.size(); ++i)
@@ -219,7 +253,10 @@ void StoreController::createChildNodesIfNeededInBackground(const RemoteChildren&
                 node->setRemoteIdentifier(identifierOrNone(child.identifier));
                 node->setCachedRelativePath(*child.path);
                 if (backgroundParent)
-                    node->setSyncState(initialSyncState(*child.path, child.identifier, backgroundParent.get(), items));
+                    node->setSyncState(stateBelow(backgroundParent.get(), [&] {
+                        if (!subscriptions) subscriptions.emplace(items);
+                        return subscriptions->find(*child.path, child.identifier);
+                    }));
                 records.emplace_back(node->objectID(), i);
             }
             if (context.hasChanges()) (void)context.save();
@@ -249,27 +286,7 @@ void StoreController::createChildNodesIfNeededInBackground(const RemoteChildren&
 std::int16_t StoreController::initialSyncState(const QString& childPath, const QString& remoteIdentifier,
                                                const FileSystemNode* parent,
                                                const std::vector<SelectiveSyncItem>& selectiveSyncItems) {
-    if (parent && parent->syncState() == FileSystemNode::stateOn) return FileSystemNode::stateOn;
-    if (parent && parent->syncState() == FileSystemNode::stateOff) return FileSystemNode::stateOff;
-    const SelectiveSyncItem* match = nullptr;
-    if (!remoteIdentifier.isEmpty()) {
-        for (const auto& item : selectiveSyncItems) {
-            if (!item.remoteIdentifier.isEmpty() && item.remoteIdentifier == remoteIdentifier) {
-                match = &item;
-                break;
-            }
-        }
-    }
-    if (!match) {
-        for (const auto& item : selectiveSyncItems) {
-            if (item.path == childPath) {
-                match = &item;
-                break;
-            }
-        }
-    }
-    if (!match) return FileSystemNode::stateOff;
-    return match->recursive ? FileSystemNode::stateOn : FileSystemNode::stateMixed;
+    return stateBelow(parent, [&] { return SubscriptionLookup(selectiveSyncItems).find(childPath, remoteIdentifier); });
 }
 
 void StoreController::cleanupDuplicatedNodes(const RemoteChildren& apiChildren, const std::shared_ptr<FileSystemNode>& parent) {
