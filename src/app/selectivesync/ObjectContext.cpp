@@ -136,7 +136,7 @@ void ObjectContext::pathChanged(FileSystemNode& node, const std::optional<QStrin
     index(node);
 }
 
-void ObjectContext::setStoredValues(FileSystemNode& node, const FileSystemNode::Values& values) {
+void ObjectContext::assignValues(FileSystemNode& node, const FileSystemNode::Values& values) {
     const std::optional<QString> before = node.values_.cachedRelativePath;
     node.values_ = values;
     if (before != values.cachedRelativePath) pathChanged(node, before);
@@ -296,7 +296,7 @@ void ObjectContext::refresh(const std::shared_ptr<FileSystemNode>& node, bool me
     } else {
         v = row.values;
     }
-    setStoredValues(*node, v);
+    assignValues(*node, v);
     if (!mergeChanges && node->deleted_) {
         node->deleted_ = false;
         for (const auto& [id, other] : objects_)
@@ -365,7 +365,7 @@ std::optional<ContextError> ObjectContext::save() {
             node.inserted_ = false;
             if (written.stored) {
                 const ObjectID parentBefore = node.values_.parent;
-                setStoredValues(node, *written.stored);
+                assignValues(node, *written.stored);
                 if (node.values_.parent != parentBefore) relink(node);
             }
             node.committed_ = node.values_;
@@ -389,7 +389,7 @@ void ObjectContext::rollback() {
     for (const auto& node : changed_) {
         node->listedAsChanged_ = false;
         if (node->context_ != this) continue;
-        setStoredValues(*node, node->committed_);
+        assignValues(*node, node->committed_);
         node->deleted_ = false;
     }
     changed_.clear();

@@ -113,8 +113,9 @@ private:
     // Lists a node whose values may now differ from the store's, for the next save.
     void noteChanged(FileSystemNode& node);
     void pathChanged(FileSystemNode& node, const std::optional<QString>& before);
-    // Gives a node the values as stored, keeping the path index in step.
-    void setStoredValues(FileSystemNode& node, const FileSystemNode::Values& values);
+    // Gives a node other values wholesale (the stored ones, or a merge), keeping the path index in
+    // step.
+    void assignValues(FileSystemNode& node, const FileSystemNode::Values& values);
     void index(FileSystemNode& node);
     void unindex(FileSystemNode& node, const std::optional<QString>& path);
     // The nodes held with the path, oldest first, deleted ones included; none when there are none.
