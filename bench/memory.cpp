@@ -4,7 +4,9 @@
 // and in a fresh process that starts over the synced tree. Each figure waits for the engine to
 // be idle. Memory is the resident set (VmRSS) and the heap in use (mallinfo2).
 //
-//   bench_memory [base folder]   (default: the temp folder)
+// The heap is set up as the application sets it up, unless the last argument is --default-heap.
+//
+//   bench_memory [base folder] [--default-heap]   (default: the temp folder)
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,6 +28,7 @@ namespace {
 
 constexpr int folderCount = 1000;
 constexpr int filesPerFolder = 100;
+bool defaultHeap = false;
 
 class QuietDelegate : public SyncStatusDelegate {
 public:
@@ -128,7 +131,9 @@ int child(const QString& base, const QString& name) {
 
 Memory inChild(const QString& base, const QString& name) {
     QProcess process;
-    process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--child"), base, name});
+    QStringList arguments{QStringLiteral("--child"), base, name};
+    if (defaultHeap) arguments << QStringLiteral("--default-heap");
+    process.start(QCoreApplication::applicationFilePath(), arguments);
     process.waitForFinished(-1);
     const QList<QByteArray> parts = process.readAllStandardOutput().trimmed().split(' ');
     if (process.exitCode() != 0 || parts.size() != 2) return {};
@@ -145,6 +150,10 @@ void print(const char* what, const Memory& memory, const Memory& baseline) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the application does; "--default-heap" leaves glibc's settings, to compare.
+    defaultHeap = argc > 1 && QByteArray(argv[argc - 1]) == "--default-heap";
+    if (defaultHeap) --argc;
+    else OrvellaSyncEngine::configureProcessHeap();
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
     if (argc == 4 && QByteArray(argv[1]) == "--child")

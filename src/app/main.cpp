@@ -13,6 +13,7 @@
 #include "app/shell/menubar/MenuBarExtrasController.h"
 #include "app/shell/preferences/PreferencesWindowController.h"
 #include "app/shell/sharing/ShareWindowController.h"
+#include "frameworks/sync/OrvellaSyncEngine.h"
 #include "platform/appkit/Application.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/instance/SingleInstance.h"
@@ -46,6 +47,7 @@ QString instanceName() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    OrvellaSyncEngine::configureProcessHeap();
     QApplication app(argc, argv);
     // The tray application has no main window: closing a window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

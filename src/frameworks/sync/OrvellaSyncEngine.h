@@ -89,6 +89,9 @@ public:
     std::uint64_t checkedCount() const;
     // The state database's file name inside the data folder.
     static QString stateFileName();
+    // Sets the process's heap up for a long-running engine, which keeps large trees and frees
+    // much after every busy pass; to be called first in main, before any thread starts.
+    static void configureProcessHeap();
 
     class Core;
 
