@@ -333,9 +333,9 @@ private:
     QString temporaryTag_;          // in the names of this engine's temp files, kept with the state
     std::set<QString> leftovers_;   // temp files that could not be removed yet (absolute)
     bool lastPassQuiet_ = false;
-    bool healthy_ = false;
+    bool healthy_ = false;  // the last pass reached both trees: nothing to look at again by itself
     bool lastPlanDone_ = false;  // the last plan was carried out whole (or had nothing to do)
-    std::set<QString> lastPlanned_;  // the last pass reached both trees: nothing to look at again by itself
+    std::set<QString> lastPlanned_;  // the paths it had steps for
     QString savedCursor_;
     bool settled_ = false;  // idle since the last pass that did work
     bool lowSpaceReported_ = false;
