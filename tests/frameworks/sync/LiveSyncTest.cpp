@@ -568,6 +568,22 @@ TEST_F(LiveSync, AnEngineWithNothingToDoRunsNoPass) {
     EXPECT_GT(engine->passCount(), passes);
 }
 
+TEST_F(LiveSync, AFailedUploadIsTriedAgainByItselfOnceItsBackOffIsOver) {
+    // No event follows the end of the failure: only the retry time can bring the file over.
+    std::optional<InjectedFault> failing;
+    failing.emplace([&](fs::Operation operation, const QString& path) {
+        return operation == fs::Operation::writeData && path.startsWith(remoteRoot) ? EIO : 0;
+    });
+    write(local("retried.txt"), "retried");
+    engine->fileChanged(local("retried.txt"));
+    ASSERT_TRUE(TestEnvironment::waitUntil(
+        [&] { return delegate.lastItemStatus(local(QStringLiteral("retried.txt"))) == OVItemSyncStatus::error; }));
+    failing.reset();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return read(remote("retried.txt")) == QByteArray("retried"); }));
+    ASSERT_TRUE(waitUpToDate());
+    EXPECT_TRUE(engine->syncErrors().empty());
+}
+
 TEST_F(EngineFixture, ARemoteChangeMadeWhileNothingRanArrivesAtTheNextStart) {
     write(remote("kept.txt"), "v1");
     start();
