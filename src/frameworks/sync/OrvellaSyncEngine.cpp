@@ -184,6 +184,7 @@ private:
     bool applyRemoteDirty(const QSet<QString>& paths);
     bool pass(Pending& pending);
     void settle();
+    fs::KeySource recordKeys() const;
     bool work(Pending& pending);
     bool checkRoots();
     void serviceUnreachable(int error);
@@ -805,6 +806,16 @@ void OrvellaSyncEngine::Core::settle() {
     settled_ = true;
 }
 
+// Scans key the trees with the records' strings: a path in step is then stored once, and no
+// copy is made only to be dropped when the engine settles.
+fs::KeySource OrvellaSyncEngine::Core::recordKeys() const {
+    // Only the engine's thread changes the records, and only it scans.
+    return [this](const QString& path) -> const QString* {
+        const auto it = records_.find(path);
+        return it == records_.end() ? nullptr : &it->first;
+    };
+}
+
 // Changes a pass could not take (paused, offline, a root away) wait for the next one.
 void OrvellaSyncEngine::Core::keepPending(Pending& pending) {
     if (pending.paths.isEmpty() && pending.moves.empty() && !pending.fullScan && !pending.clearBackoff &&
@@ -855,7 +866,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         localUnknown_.clear();
         std::vector<QString> undecodable;
         localError = fs::scan(localRoot_, QString(), localTree_, localUnknown_, firstScan ? &localTemporaries : nullptr,
-                              &undecodable);
+                              &undecodable, recordKeys());
         localUndecodable_ = std::set<QString>(undecodable.begin(), undecodable.end());
         needFullScan_ = false;
         stale_.clear();
@@ -875,7 +886,8 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         FileTree previousRemote = std::move(remoteTree_);
         remoteTree_.clear();
         remoteUnknown_.clear();
-        remoteError = fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr);
+        remoteError = fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr,
+                               nullptr, recordKeys());
         remoteChanged = remoteTree_ != previousRemote;
     } else if (fs::stat(remoteRoot_, &remoteError)) {
         // The root is looked at as a scan would, so that a tree gone away is never taken for an
@@ -1094,7 +1106,7 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QSet<Q
         tree[path] = *entry;
         if (entry->isDirectory()) {
             std::vector<QString> undecodable;
-            fs::scan(side.root, path, tree, unknown, nullptr, side.undecodable ? &undecodable : nullptr);
+            fs::scan(side.root, path, tree, unknown, nullptr, side.undecodable ? &undecodable : nullptr, recordKeys());
             if (side.undecodable) {
                 std::erase_if(*side.undecodable, [&](const QString& name) { return fs::isInside(name, path); });
                 side.undecodable->insert(undecodable.begin(), undecodable.end());

@@ -224,7 +224,7 @@ bool isUnknown(const Unreadable& unreadable, const QString& relative) {
 }
 
 int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
-         std::vector<QString>* temporaries, std::vector<QString>* undecodable) {
+         std::vector<QString>* temporaries, std::vector<QString>* undecodable, const KeySource& keys) {
     std::vector<QString> pending{relativeBase};
     bool first = true;
     while (!pending.empty()) {
@@ -274,7 +274,8 @@ int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unrea
                 continue;
             }
             const FsEntry entry = entryOf(st);
-            tree[relative] = entry;
+            const QString* held = keys ? keys(relative) : nullptr;
+            tree[held ? *held : relative] = entry;
             if (entry.isDirectory()) pending.push_back(relative);
         }
         ::closedir(dir);

@@ -78,8 +78,12 @@ bool isUnknown(const Unreadable& unreadable, const QString& relative);
 // Temp files are left out of the tree; `temporaries`, when given, receives their paths.
 // `undecodable`, when given, receives the skipped names' paths for display, the bytes that are
 // not text shown as U+FFFD.
+// `keys`, when given, answers a string held elsewhere for a path (or null), which the tree then
+// shares as the item's key instead of storing the path again.
+using KeySource = std::function<const QString*(const QString& relative)>;
 int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unreadable& unreadable,
-         std::vector<QString>* temporaries = nullptr, std::vector<QString>* undecodable = nullptr);
+         std::vector<QString>* temporaries = nullptr, std::vector<QString>* undecodable = nullptr,
+         const KeySource& keys = {});
 
 // A seam for tests: the errno to fail an operation on an absolute path with, or 0 to let it run.
 // `copyRange` failing with EXDEV, ENOSYS, EINVAL or EOPNOTSUPP makes a copy fall back to reads

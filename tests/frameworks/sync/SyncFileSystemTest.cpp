@@ -171,6 +171,31 @@ TEST_F(FileSystemTest, ScanListsLinksWithoutFollowingAndSkipsTempFiles) {
     EXPECT_TRUE(unreadable.empty()) << "a folder that is not there is gone, not unknown";
 }
 
+TEST_F(FileSystemTest, ScanWithHeldKeysListsTheSameTreeSharingThoseKeys) {
+    for (const char* name : {"a/b.txt", "a.b", "a-b/c", "a b/\xc3\xbc.txt", "a/b/c.txt", "z"})
+        write(path(QStringLiteral("root/") + QString::fromUtf8(name)), "1");
+    FileTree plain;
+    fs::Unreadable unreadable;
+    ASSERT_EQ(fs::scan(path("root"), QString(), plain, unreadable), 0);
+    // Held strings for some of the paths, one of them no item has, made apart from the scan's.
+    std::map<QString, SyncRecord> held;
+    for (const char* name : {"a", "a/b", "a b/\xc3\xbc.txt", "a-b/c", "gone"}) held[QString::fromUtf8(name)] = SyncRecord{};
+    const fs::KeySource keys = [&](const QString& relative) -> const QString* {
+        const auto it = held.find(relative);
+        return it == held.end() ? nullptr : &it->first;
+    };
+    FileTree shared;
+    ASSERT_EQ(fs::scan(path("root"), QString(), shared, unreadable, nullptr, nullptr, keys), 0);
+    EXPECT_EQ(shared, plain);
+    for (const auto& [key, entry] : shared) {
+        const auto it = held.find(key);
+        if (it != held.end()) {
+            EXPECT_EQ(key.constData(), it->first.constData()) << key.toStdString();
+        }
+    }
+    EXPECT_FALSE(shared.count(QStringLiteral("gone")));
+}
+
 TEST_F(FileSystemTest, FoldersAreNeverMadeAboveTheRootTheyBelongTo) {
     // A sync root that went away must not come back empty: that would read as "everything deleted".
     EXPECT_EQ(fs::makeFolders(path("root/a/b"), 0700, path("root")), ENOENT);
