@@ -65,6 +65,10 @@ public:
     ~Fd() { if (fd_ >= 0) ::close(fd_); }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
 
@@ -371,11 +375,19 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
 
     if (!targetFolder.isOpen()) return failed(targetFolder.error());
     if (const int error = targetFolder.writableError()) return failed(error);
+    // A new file is written as one without a name and linked into place at the end: nothing of it
+    // is seen before it is whole, and nothing is left behind when the process dies. Where the file
+    // system cannot, and for a replacement (a link cannot replace), a named temp file serves.
+    // Empty `temp`: the unnamed kind.
     QByteArray temp;
-    Fd out(createTemporary(targetFolder.fd(), (before.st_mode & 0777) | S_IRUSR | S_IWUSR, temporaryTag, temp));
+    const unsigned mode = (before.st_mode & 0777) | S_IRUSR | S_IWUSR;
+    static const bool canLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
+    Fd out(!expectedTarget && canLinkUnnamed ? ::openat(targetFolder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1);
+    if (!out.valid()) out = Fd(createTemporary(targetFolder.fd(), mode, temporaryTag, temp));
     if (!out.valid()) return failed(errno);
     // Even "not there" counts as a failure: the folder may have gone away with the file in it.
     const auto removeTemp = [&] {
+        if (temp.isEmpty()) return;  // goes with its descriptor
         int error = hooked ? injected(Operation::removeTemporary, targetFolder.pathOf(QFile::decodeName(temp))) : 0;
         if (!error && ::unlinkat(targetFolder.fd(), temp.constData(), 0) != 0) error = errno;
         if (error) result.leftover = targetFolder.pathOf(QFile::decodeName(temp));
@@ -410,6 +422,13 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
         return expectedTarget ? !error && entryOf(now).sameVersion(*expectedTarget) : meansGone(error);
     };
     const auto rename = [&](unsigned flags) {
+        if (temp.isEmpty()) {
+            // A link never replaces anything, as the rename of a new file must not.
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(out.get());
+            return ::linkat(AT_FDCWD, self.constData(), targetFolder.fd(), targetBytes.constData(), AT_SYMLINK_FOLLOW) == 0
+                       ? 0
+                       : errno;
+        }
         return ::renameat2(targetFolder.fd(), temp.constData(), targetFolder.fd(), targetBytes.constData(), flags) == 0
                    ? 0
                    : errno;

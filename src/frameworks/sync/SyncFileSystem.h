@@ -179,9 +179,10 @@ struct TransferResult {
 
 // Copies the file `sourceName` in `sourceFolder` (which must still be `expectedSource`) to
 // `targetName` in `targetFolder` through a temp file beside the target that is renamed into place
-// at the end, keeping the modification time. Right before the rename the target must still be
-// `expectedTarget`; with none, nothing may be there, and the rename never replaces what appears
-// meanwhile. Whatever goes wrong, the old target stays untouched and the temp file is removed, or
+// at the end, keeping the modification time (a new file, where the file system allows, is written
+// without any name and linked into place instead). Right before the rename the target must still
+// be `expectedTarget`; with none, nothing may be there, and nothing that appears meanwhile is
+// replaced. Whatever goes wrong, the old target stays untouched and the temp file is removed, or
 // named in `leftover` when even that fails. The temp file's name carries `temporaryTag` (the
 // writer's identity), so that the writer can tell its own leftovers from another writer's files.
 // Nothing is flushed to disk: a crash may lose the new version, but the rename never shows a

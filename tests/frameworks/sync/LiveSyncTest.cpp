@@ -408,6 +408,11 @@ TEST_F(LiveSync, TempFilesOfInterruptedUploadsDoNotStayInTheRemoteTree) {
     for (const bool restart : {false, true}) {
         SCOPED_TRACE(restart ? "killedMeanwhile" : "keptRunning");
         const QString name = restart ? QStringLiteral("after restart.bin") : QStringLiteral("while running.bin");
+        // A new version of a file already there: only a replacement has a named temp file.
+        write(local(name), "first version");
+        engine->fileChanged(local(name));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return read(remote(name)) == QByteArray("first version"); }));
+        ASSERT_TRUE(waitUpToDate());
         // The service goes away mid-upload: the copy fails, and so does the temp file's removal
         // (not found where it was: the tree moved away with it), and the tree stays away a while.
         std::atomic<bool> away{false};
@@ -429,7 +434,7 @@ TEST_F(LiveSync, TempFilesOfInterruptedUploadsDoNotStayInTheRemoteTree) {
         }
         serviceAway.reset();
         if (restart) start();
-        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return QFile::exists(remote(name)); }));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return read(remote(name)) == QByteArray(64 * 1024, 'u'); }));
         ASSERT_TRUE(TestEnvironment::waitUntil([&] {
             return temporaries() == (restart ? QStringList{foreign} : QStringList{});
         })) << temporaries().join(QLatin1Char(' ')).toStdString();

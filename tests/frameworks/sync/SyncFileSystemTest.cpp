@@ -125,6 +125,33 @@ TEST_F(FileSystemTest, ACancelledCopyLeavesNothing) {
     }
 }
 
+// While a new file is copied there is nothing under any name in its folder, so that neither a
+// reader nor a crash ever meets part of it; and a copy that fails leaves nothing to remove.
+TEST_F(FileSystemTest, ANewFileIsNotSeenBeforeItIsWhole) {
+    write(path("source.bin"), QByteArray(300 * 1024, 'n'));
+    ASSERT_TRUE(QDir().mkpath(path("target")));
+    const auto source = fs::stat(path("source.bin"));
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "fails" : "succeeds");
+        QStringList seenDuringCopy{QStringLiteral("<not called>")};
+        InjectedFault look([&](fs::Operation operation, const QString&) {
+            if (operation == fs::Operation::writeData) seenDuringCopy = targetFolder();
+            if (operation == fs::Operation::copyRange && fails) return EIO;
+            // Were there a named temp file, it could not be removed.
+            return operation == fs::Operation::removeTemporary ? ENOENT : 0;
+        });
+        const auto result = fs::copyAtomically(path("source.bin"), *source, path("target/new.bin"), std::nullopt, noCancel);
+        EXPECT_EQ(seenDuringCopy, QStringList{});
+        EXPECT_EQ(result.outcome, fails ? fs::Outcome::failed : fs::Outcome::done);
+        EXPECT_TRUE(result.leftover.isEmpty());
+        EXPECT_EQ(targetFolder(), fails ? QStringList{} : QStringList{QStringLiteral("new.bin")});
+        if (!fails) {
+            EXPECT_EQ(read(path("target/new.bin")), QByteArray(300 * 1024, 'n'));
+        }
+        QFile::remove(path("target/new.bin"));
+    }
+}
+
 TEST_F(FileSystemTest, AFolderHeldOpenIsWrittenWhereverItWentButNotOnceDeleted) {
     write(path("source.txt"), "content");
     const auto source = fs::stat(path("source.txt"));
