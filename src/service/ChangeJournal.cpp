@@ -489,7 +489,8 @@ void ChangeJournal::Impl::saveUnsaved(std::unique_lock<std::mutex>& lock) {
     lastSave = std::chrono::steady_clock::now();
     if (files.empty()) return;
     lock.unlock();
-    QDir().mkpath(state);
+    // Never made with its parents: a root removed meanwhile must not come back for a journal.
+    QDir().mkdir(state);
     QFile::setPermissions(state, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     for (const auto& [path, bytes] : files) {
         QString error;

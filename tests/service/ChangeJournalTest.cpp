@@ -23,6 +23,7 @@ public:
         startService();
         ASSERT_TRUE(QDir().mkpath(home()));
     }
+    void TearDown() override { service.reset(); }
     void startService() {
         service = std::make_unique<StorageService>(root_);
         ASSERT_TRUE(service->ensureCreated());
@@ -139,6 +140,15 @@ TEST_F(ChangeJournalTest, OnlyTheFirstJournalOfARootKeepsItsNumbersAcrossARestar
         ASSERT_TRUE(fromOther);
         EXPECT_TRUE(fromOther->reset) << "numbers of a journal that kept nothing";
     }
+}
+
+TEST_F(ChangeJournalTest, AServiceRootRemovedWhileItRanIsNotMadeAgainByTheJournal) {
+    currentCursor();
+    write("x.txt", 1);  // something left to write when the journal stops
+    changes(currentCursor());
+    ASSERT_TRUE(QDir(root()).removeRecursively());
+    service.reset();
+    EXPECT_FALSE(QFileInfo::exists(root()));
 }
 
 TEST_F(ChangeJournalTest, AnOverflowOfTheKernelsQueueIsMadeUpForByARescan) {

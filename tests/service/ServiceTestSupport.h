@@ -18,6 +18,8 @@ protected:
         service = std::make_unique<StorageService>(dir_.filePath(QStringLiteral("service")));
         ASSERT_TRUE(service->ensureCreated());
     }
+    // The service's journal is written as it goes: it goes before the folder it writes into.
+    void TearDown() override { service.reset(); }
 
     QString root() const { return service->root(); }
     QString tempPath(const QString& name) const { return dir_.filePath(name); }
