@@ -23,6 +23,7 @@
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/OrvellaSyncEngine.h"
 #include "service/StorageService.h"
+#include "SyncBench.h"
 
 namespace {
 
@@ -30,15 +31,6 @@ constexpr int folderCount = 1000;
 constexpr int filesPerFolder = 100;
 bool defaultHeap = false;
 
-class QuietDelegate : public SyncStatusDelegate {
-public:
-    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
-    void syncStatusChanged(const SyncStatus&) override {}
-    bool shouldIgnoreItem(const QString&) override { return false; }
-    bool isRegularItem(const QString&, const QString&) override { return true; }
-    bool isSystemFolder(const QString&, const QString&) override { return false; }
-    void handle(const SyncEvent&) override {}
-};
 
 struct Memory {
     double rssMb = 0;
@@ -109,7 +101,7 @@ Setup setUp(const QString& base, const QString& name) {
     return setup;
 }
 
-std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, QuietDelegate& delegate) {
+std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, syncbench::WaitingDelegate& delegate) {
     SyncFacadeConfiguration configuration;
     configuration.rootDirectoryLocalURL = setup.syncFolder;
     configuration.syncStatusDelegate = &delegate;
@@ -120,7 +112,7 @@ std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, QuietDelegate& dele
 
 // A fresh process starting over the given tree (empty or already synced); prints "rss heap".
 int child(const QString& base, const QString& name) {
-    QuietDelegate delegate;
+    syncbench::WaitingDelegate delegate;
     const Setup setup = setUp(base, name);
     auto engine = start(setup, delegate);
     waitUntilIdle(*engine);
@@ -169,7 +161,7 @@ int main(int argc, char** argv) {
     const int total = folderCount * filesPerFolder;
 
     // The baseline: this process with an engine over an empty folder, idle.
-    QuietDelegate delegate;
+    syncbench::WaitingDelegate delegate;
     Memory baseline;
     {
         auto engine = start(setUp(base, QStringLiteral("empty")), delegate);
