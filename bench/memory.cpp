@@ -107,7 +107,11 @@ std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, syncbench::WaitingD
     configuration.syncStatusDelegate = &delegate;
     configuration.conflictSuffix = QStringLiteral("conflicted copy");
     configuration.minimumFreeDiskSpace = 0;
-    return std::make_unique<OrvellaSyncEngine>(configuration, setup.service, setup.remoteRoot, setup.dataFolder);
+    // The application's engine lets go of what is in step after being idle a while; at once here,
+    // so that each figure is the idle one without waiting for it.
+    OrvellaSyncEngine::Options options;
+    options.compactAfterIdleMs = 0;
+    return std::make_unique<OrvellaSyncEngine>(configuration, setup.service, setup.remoteRoot, setup.dataFolder, options);
 }
 
 // A fresh process starting over the given tree (empty or already synced); prints "rss heap".

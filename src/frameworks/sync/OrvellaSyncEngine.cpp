@@ -115,6 +115,48 @@ void rekey(Map& map, const QString& from, const QString& to) {
     for (auto& [key, value] : moved) map[key] = std::move(value);
 }
 
+using NodePool = std::pmr::unsynchronized_pool_resource;
+
+// Leaves in `tree` only the entries that differ from their record's `side`; `gone` receives the
+// paths of the records the tree has no entry for. What is left moves to a fresh pool, so that the
+// old one's blocks go back whole rather than as holes among what other parts keep.
+void keepDifferences(FileTree& tree, std::unique_ptr<NodePool>& pool, const std::map<QString, SyncRecord>& records,
+                     FsEntry SyncRecord::*side, std::vector<QString>& gone) {
+    auto fresh = std::make_unique<NodePool>();
+    FileTree kept(fresh.get());
+    auto t = tree.begin();
+    const auto keepUpTo = [&](const QString* path) {
+        for (; t != tree.end() && (!path || t->first < *path); ++t) kept.emplace_hint(kept.end(), t->first, t->second);
+    };
+    for (const auto& [path, record] : records) {
+        keepUpTo(&path);
+        if (t == tree.end() || t->first != path) {
+            gone.push_back(path);
+        } else {
+            if (!(t->second == record.*side)) kept.emplace_hint(kept.end(), t->first, t->second);
+            ++t;
+        }
+    }
+    keepUpTo(nullptr);
+    std::destroy_at(&tree);
+    pool = std::move(fresh);
+    std::construct_at(&tree, std::move(kept));
+}
+
+// Makes `tree` whole again from what keepDifferences left over the same records.
+void restoreEntries(FileTree& tree, const std::map<QString, SyncRecord>& records, FsEntry SyncRecord::*side,
+                    std::vector<QString>& gone) {
+    auto t = tree.begin();
+    auto g = gone.cbegin();
+    for (const auto& [path, record] : records) {
+        while (t != tree.end() && t->first < path) ++t;
+        while (g != gone.cend() && *g < path) ++g;
+        if ((t != tree.end() && t->first == path) || (g != gone.cend() && *g == path)) continue;
+        tree.emplace_hint(t, path, record.*side);
+    }
+    gone = {};
+}
+
 }  // namespace
 
 class OrvellaSyncEngine::Core {
@@ -184,6 +226,8 @@ private:
     bool applyRemoteDirty(const QSet<QString>& paths);
     bool pass(Pending& pending);
     void settle();
+    void compactTrees();
+    void restoreTrees();
     fs::KeySource recordKeys() const;
     bool work(Pending& pending);
     bool checkRoots();
@@ -319,8 +363,10 @@ private:
 
     // The engine's thread only.
     std::unique_ptr<SyncStateStore> store_;
-    FileTree localTree_;
-    FileTree remoteTree_;
+    std::unique_ptr<NodePool> localNodes_ = std::make_unique<NodePool>();
+    std::unique_ptr<NodePool> remoteNodes_ = std::make_unique<NodePool>();
+    FileTree localTree_{localNodes_.get()};
+    FileTree remoteTree_{remoteNodes_.get()};
     // What the trees could not see: nothing at or below these paths is compared, so that an
     // unreadable folder never reads as an emptied one.
     fs::Unreadable localUnknown_;
@@ -339,6 +385,13 @@ private:
     std::set<QString> lastPlanned_;  // the paths it had steps for
     QString savedCursor_;
     bool settled_ = false;  // idle since the last pass that did work
+    // While idle a while, each tree holds only its entries that differ from the records, and the
+    // paths of records it has no entry for: an item in step is then known once, by its record.
+    const std::chrono::milliseconds compactAfterIdle_;
+    std::optional<SteadyClock::time_point> compactAt_;
+    bool treesCompact_ = false;
+    std::vector<QString> localGone_;
+    std::vector<QString> remoteGone_;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;
@@ -365,7 +418,8 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
       pollInterval_(std::max(10, options.pollIntervalMs)),
       longPoll_(std::max(10, options.longPollMs)),
       service_(std::move(service)),
-      subscriptions_(everything()) {
+      subscriptions_(everything()),
+      compactAfterIdle_(std::max(0, options.compactAfterIdleMs)) {
     const QString data = cleanAbsolute(dataFolder);
     if (localRoot_.isEmpty() || remoteRoot_.isEmpty() || data.isEmpty())
         throw std::runtime_error("The sync folder, the remote folder and the data folder are all needed");
@@ -669,8 +723,17 @@ void OrvellaSyncEngine::Core::run() {
         {
             std::unique_lock lock(mutex_);
             const auto woken = [this] { return stop_.load() || wake_; };
-            if (!again && wakeAt) wakeUp_.wait_until(lock, *wakeAt, woken);
-            else if (!again) wakeUp_.wait(lock, woken);
+            while (!again) {
+                auto until = wakeAt;
+                if (compactAt_ && (!until || *compactAt_ < *until)) until = compactAt_;
+                if (until) wakeUp_.wait_until(lock, *until, woken);
+                else wakeUp_.wait(lock, woken);
+                if (woken() || !compactAt_ || SteadyClock::now() < *compactAt_) break;
+                // Idle long enough: no pass, only the trees let go of what is in step.
+                lock.unlock();
+                compactTrees();
+                lock.lock();
+            }
             if (stop_) break;
             // Changes come in bursts: a short pause lets one pass take the whole burst.
             if (eventsArrived_) wakeUp_.wait_for(lock, std::chrono::milliseconds(settleMs), [this] { return stop_.load(); });
@@ -790,11 +853,32 @@ bool OrvellaSyncEngine::Core::pass(Pending& pending) {
     keepPending(pending);
     if (worked) {
         settled_ = false;
+        compactAt_.reset();
     } else {
         if (!settled_ || rescans) settle();
+        if (!treesCompact_ && !compactAt_) compactAt_ = SteadyClock::now() + compactAfterIdle_;
+        if (compactAfterIdle_.count() == 0) compactTrees();
         ++idlePasses_;
     }
     return worked;
+}
+
+void OrvellaSyncEngine::Core::compactTrees() {
+    compactAt_.reset();
+    if (treesCompact_) return;
+    // Read without the lock: only this thread changes the records.
+    keepDifferences(localTree_, localNodes_, records_, &SyncRecord::local, localGone_);
+    keepDifferences(remoteTree_, remoteNodes_, records_, &SyncRecord::remote, remoteGone_);
+    treesCompact_ = true;
+    ::malloc_trim(0);
+}
+
+// Before anything looks at the trees; the records have not changed since they were compacted.
+void OrvellaSyncEngine::Core::restoreTrees() {
+    if (!treesCompact_) return;
+    restoreEntries(localTree_, records_, &SyncRecord::local, localGone_);
+    restoreEntries(remoteTree_, records_, &SyncRecord::remote, remoteGone_);
+    treesCompact_ = false;
 }
 
 // Once the engine goes idle after loading, scanning or work, each path's text is kept once for
@@ -846,6 +930,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         reportStatus(SyncStatus::of(SyncStatus::Kind::offline));
         return false;
     }
+    restoreTrees();
     if (!checkRoots()) return false;
 
     if (pending.clearBackoff) clearBackoff(QString());
@@ -1904,7 +1989,12 @@ void OrvellaSyncEngine::Core::clearBackoff(const QString& below) {
 void OrvellaSyncEngine::Core::setRecord(const QString& path, const SyncRecord& record) {
     {
         std::lock_guard lock(stateMutex_);
-        records_[path] = record;
+        if (const auto it = records_.find(path); it != records_.end()) {
+            it->second = record;
+        } else {
+            // The key stays as long as the item: not with the room a path built by appending has spare.
+            records_.emplace(path.capacity() > path.size() ? QString(path.constData(), path.size()) : path, record);
+        }
         errors_.erase(path);
     }
     ignoreCache_.erase(path);

@@ -35,6 +35,10 @@ public:
         int pollIntervalMs = 1000;
         // How long one question for remote changes waits for one.
         int longPollMs = 30000;
+        // How long the engine stays idle before it lets go of what it knows of items that are in
+        // step (the next pass takes it back from the sync state): kept while changes keep coming,
+        // so that a pass costs what changed.
+        int compactAfterIdleMs = 10000;
     };
 
     // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QStringBuilder>
 #include <QRandomGenerator>
 
 #include <dirent.h>
@@ -261,7 +262,8 @@ int scan(const QString& root, const QString& relativeBase, FileTree& tree, Unrea
             const char* raw = item->d_name;
             if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
             const QString name = QFile::decodeName(raw);
-            const QString relative = folder.isEmpty() ? name : folder + QLatin1Char('/') + name;
+            // Sized exactly: a new path becomes a key the engine keeps for as long as the item exists.
+            const QString relative = folder.isEmpty() ? name : QString(folder % QLatin1Char('/') % name);
             if (QFile::encodeName(name) != QByteArray(raw)) {
                 if (undecodable) undecodable->push_back(relative);
                 continue;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <memory_resource>
 #include <optional>
 #include <vector>
 
@@ -36,8 +37,9 @@ struct FsEntry {
 static_assert(sizeof(FsEntry) == 32);
 
 // Items of a tree by their path relative to its root ("a/b.txt"; the root itself is not listed).
-// Sorted, so a folder always comes before everything inside it.
-using FileTree = std::map<QString, FsEntry>;
+// Sorted, so a folder always comes before everything inside it. The engine keeps its trees' nodes
+// in pools of their own (see the allocator), so that letting go of most of them returns memory.
+using FileTree = std::pmr::map<QString, FsEntry>;
 
 namespace SyncFileSystem {
 

@@ -552,25 +552,41 @@ TEST_F(LiveSync, AnEmptiedRemoteTreeLeavesTheSyncFolderItself) {
 }
 
 TEST_F(LiveSync, AnEngineWithNothingToDoRunsNoPass) {
-    // Its own uploads and downloads come back from the journal once; they must not keep it busy.
-    for (int i = 0; i < 20; ++i) {
-        write(local(QStringLiteral("up/%1.txt").arg(i)), "up");
-        write(remote(QStringLiteral("down/%1.txt").arg(i)), "down");
+    // Letting go of the trees once idle (at once, or after a while of quiet) runs no pass either,
+    // and what changes afterwards is still synced both ways.
+    for (const int compactAfter : {0, 4 * longPollMs}) {
+        SCOPED_TRACE(compactAfter);
+        engine.reset();
+        compactAfterIdleMs = compactAfter;
+        start();
+        const QString round = QString::number(compactAfter);
+        // Its own uploads and downloads come back from the journal once; they must not keep it busy.
+        for (int i = 0; i < 20; ++i) {
+            write(local(QStringLiteral("up%1/%2.txt").arg(round).arg(i)), "up");
+            write(remote(QStringLiteral("down%1/%2.txt").arg(round).arg(i)), "down");
+        }
+        engine->directoryAdded(local("up" + round));
+        ASSERT_TRUE(bothSidesEqual());
+        std::uint64_t passes = 0;
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] {
+            const auto before = engine->passCount();
+            QThread::msleep(3 * longPollMs);
+            passes = engine->passCount();
+            return passes == before;
+        }));
+        QThread::msleep(5 * longPollMs);
+        EXPECT_EQ(engine->passCount(), passes) << "no pass while nothing changes";
+        write(remote("later" + round + ".txt"), "later");
+        write(local("up" + round + "/3.txt"), "changed here");
+        engine->fileChanged(local("up" + round + "/3.txt"));
+        QFile::remove(remote("down" + round + "/4.txt"));
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return read(local("later" + round + ".txt")) == QByteArray("later"); }));
+        ASSERT_TRUE(bothSidesEqual());
+        EXPECT_EQ(read(remote("up" + round + "/3.txt")), QByteArray("changed here"));
+        EXPECT_FALSE(QFileInfo::exists(local("down" + round + "/4.txt")));
+        EXPECT_TRUE(QFileInfo::exists(local("down" + round + "/5.txt")));
+        EXPECT_GT(engine->passCount(), passes);
     }
-    engine->directoryAdded(local("up"));
-    ASSERT_TRUE(bothSidesEqual());
-    std::uint64_t passes = 0;
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] {
-        const auto before = engine->passCount();
-        QThread::msleep(3 * longPollMs);
-        passes = engine->passCount();
-        return passes == before;
-    }));
-    QThread::msleep(5 * longPollMs);
-    EXPECT_EQ(engine->passCount(), passes) << "no pass while nothing changes";
-    write(remote("later.txt"), "later");
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return read(local("later.txt")) == QByteArray("later"); }));
-    EXPECT_GT(engine->passCount(), passes);
 }
 
 TEST_F(LiveSync, AFailedUploadIsTriedAgainByItselfOnceItsBackOffIsOver) {

@@ -109,6 +109,9 @@ public:
     static constexpr int pollMs = 30;
     // Short, so that tests go through many questions for remote changes that end with none.
     static constexpr int longPollMs = 200;
+    // At once: every idle moment of every test lets go of the trees and the next pass takes them
+    // back, so that doing so is checked by all of them.
+    int compactAfterIdleMs = 0;
 
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
@@ -141,7 +144,7 @@ public:
 
     void start(std::int64_t minimumFreeDiskSpace = 0) {
         engine = std::make_unique<OrvellaSyncEngine>(configuration(minimumFreeDiskSpace), service, remoteRoot, dataFolder,
-                                                     OrvellaSyncEngine::Options{pollMs, longPollMs});
+                                                     OrvellaSyncEngine::Options{pollMs, longPollMs, compactAfterIdleMs});
     }
 
     // Waits until the engine has looked at both sides since now and found nothing left to do.
