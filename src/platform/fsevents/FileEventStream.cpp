@@ -48,6 +48,11 @@ constexpr std::size_t maxPendingOperations = 1'000'000;
 // long for it before a delivery.
 constexpr int partnerWaitMs = 2;
 
+// The owners and modes remembered are looked over against the tree once they are this many and
+// twice as many as the last look kept: entries of deleted items go, at a cost per created item that
+// stays the same however large the tree.
+constexpr std::size_t minEntriesBeforeSweep = 1024;
+
 constexpr int detachedParent = -2;
 constexpr int noParent = -1;
 
@@ -157,6 +162,7 @@ struct FileEventStream::Impl {
     std::atomic<bool> overflowRequested{false};
     std::atomic<int> watchLimit{-1};
     std::atomic<std::size_t> watchCount{0};
+    std::atomic<std::size_t> rememberedCount{0};
     bool entryTypesUnknown = false;
     SetUpHook setUpHook;
 
@@ -184,8 +190,11 @@ public:
         owner_.markReady();
         while (!owner_.stopRequested.load()) {
             if (!unread_.empty()) readSomeOwners();
+            else if (!unswept_.empty()) sweepSome();
+            else if (meta_.size() > std::max(2 * keptBySweep_, minEntriesBeforeSweep)) startSweep();
+            owner_.rememberedCount.store(meta_.size());
             int timeout = -1;
-            if (!unread_.empty()) {
+            if (!unread_.empty() || !unswept_.empty()) {
                 timeout = 0;
             } else if (!pending_.empty()) {
                 const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
@@ -227,9 +236,12 @@ private:
         // Read after the item may have changed under a watch already: the change's event may
         // still be on its way, and what it changed cannot be told.
         bool uncertain = false;
+        // Whether the item was seen since the current sweep began (it holds the sweep's mark);
+        // kept in what would be padding.
+        std::uint8_t mark = 0;
 
-        static Meta of(const struct stat& st, bool uncertain = false) {
-            return {st.st_mode & 07777, st.st_uid, st.st_gid, uncertain};
+        static Meta of(const struct stat& st, std::uint8_t mark, bool uncertain = false) {
+            return {st.st_mode & 07777, st.st_uid, st.st_gid, uncertain, mark};
         }
         bool sameOwnerAndMode(const Meta& other) const {
             return mode == other.mode && uid == other.uid && gid == other.gid;
@@ -392,27 +404,58 @@ private:
         }
     }
 
-    // Reads the owners and modes of the items in a share of the folders watched at set-up, so that
-    // events are not held up for long; what changed since set-up began is kept as uncertain.
-    void readSomeOwners() {
+    // Looks at the items of a share of `folders` (and at the root itself when it comes up), so
+    // that events are not held up for long. Answers whether all folders have been looked at.
+    template <typename Visit>
+    bool lookAtSome(std::deque<int>& folders, Visit&& visit) {
         constexpr int itemsPerTurn = 4096;
         int items = 0;
-        while (!unread_.empty() && items < itemsPerTurn) {
-            const int wd = unread_.front();
-            unread_.pop_front();
+        while (!folders.empty() && items < itemsPerTurn) {
+            const int wd = folders.front();
+            folders.pop_front();
             const QByteArray path = pathOf(wd);
             if (path.isEmpty()) continue;  // gone, or on its way elsewhere: its items were probed or lost
             struct stat st;
-            if (wd == rootWd_ && ::lstat(path.constData(), &st) == 0) keepFirstSeen(st);
+            if (wd == rootWd_ && ::lstat(path.constData(), &st) == 0) visit(st);
             const int dirFd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (dirFd < 0) continue;
             reader_.forEach(dirFd, [&](const char* raw, unsigned char) {
                 ++items;
-                if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0) keepFirstSeen(st);
+                if (fstatat(dirFd, raw, &st, AT_SYMLINK_NOFOLLOW) == 0) visit(st);
             });
             ::close(dirFd);
         }
-        if (unread_.empty()) owner_.markOwnersKnown(true);
+        return folders.empty();
+    }
+
+    // Reads the owners and modes of what was there at set-up; what changed since set-up began is
+    // kept as uncertain.
+    void readSomeOwners() {
+        if (!lookAtSome(unread_, [this](const struct stat& st) { keepFirstSeen(st); })) return;
+        keptBySweep_ = meta_.size();
+        owner_.rememberedCount.store(meta_.size());
+        owner_.markOwnersKnown(true);
+    }
+
+    // Deleted items leave no name to find their entry by (the key is the inode, which hard links
+    // share and moves keep): every so often, look over the tree and keep only the entries of what
+    // is there. An entry dropped by mistake only makes the next metadata change count as a
+    // permission change.
+    void startSweep() {
+        mark_ ^= 1;
+        for (auto node = nodes_.cbegin(); node != nodes_.cend(); ++node)
+            if (node->parent != detachedParent) unswept_.push_back(node.key());
+    }
+
+    void sweepSome() {
+        const bool done = lookAtSome(unswept_, [this](const struct stat& st) {
+            const auto known = meta_.find(st.st_ino);
+            if (known != meta_.end()) known->second.mark = mark_;
+        });
+        if (!done) return;
+        // Entries written since the sweep began carry the mark too.
+        std::erase_if(meta_, [this](const auto& entry) { return entry.second.mark != mark_; });
+        keptBySweep_ = meta_.size();
     }
 
     void watchNewFolder(int parentWd, const QByteArray& name, const QByteArray& path) {
@@ -422,11 +465,11 @@ private:
 
     // ---- owner and mode, to tell a permission change from other metadata changes
 
-    void remember(const struct stat& st) { meta_.insert_or_assign(st.st_ino, Meta::of(st)); }
+    void remember(const struct stat& st) { meta_.insert_or_assign(st.st_ino, Meta::of(st, mark_)); }
 
     // An event since set-up has told more than this late look can: keep what it left.
     void keepFirstSeen(const struct stat& st) {
-        meta_.try_emplace(st.st_ino, Meta::of(st, notBefore(st.st_ctim, setUpBegan_)));
+        meta_.try_emplace(st.st_ino, Meta::of(st, mark_, notBefore(st.st_ctim, setUpBegan_)));
     }
 
     // The type flag of an existing item, and whether its owner or mode differ from what was
@@ -448,7 +491,7 @@ private:
         else if (S_ISLNK(st.st_mode)) result.type = F::itemIsSymlink;
         else result.type = F::itemIsFile;
         result.links = st.st_nlink;
-        const Meta now = Meta::of(st);
+        const Meta now = Meta::of(st, mark_);
         const auto [known, isNew] = meta_.try_emplace(st.st_ino, now);
         // Not known yet (or not for sure): what it was before cannot be told, and a permission
         // change missed would leave the item as it was wherever it is synced.
@@ -477,6 +520,8 @@ private:
             nodes_.clear();
             ancestors_.clear();
             owner_.watchCount.store(0);
+            unswept_.clear();
+            meta_.clear();
         }
     }
 
@@ -527,6 +572,7 @@ private:
         }
         if (event.mask & IN_MOVED_FROM) {
             add(Operation::movedFrom, path, F::itemRenamed | (isDir ? F::itemIsDir : F::itemIsFile), event.cookie);
+            lastMovedFrom_ = event.cookie;
             if (isDir) {
                 const int child = nodes_[event.wd].children.value(name, -1);
                 if (child >= 0) {
@@ -538,6 +584,12 @@ private:
         if (event.mask & IN_MOVED_TO) {
             const Probe item = probe(path, isDir);
             add(Operation::movedTo, path, F::itemRenamed | item.type, event.cookie);
+            // Moved within the tree, its owner or mode changed since last told: changed just
+            // before the move, that change's own event finds the item gone; just after, it finds
+            // the change taken up here already. (Should another move come between the two halves,
+            // the item counts as moved in, and so as new.)
+            if (event.cookie == lastMovedFrom_ && item.ownerOrModeChanged)
+                add(Operation::change, path, F::itemInodeMetaMod | item.type | F::itemChangeOwner);
             if (isDir) {
                 // Watch descriptors start at 1: 0 means no folder of ours was on its way.
                 const int moving = movingFolders_.take(event.cookie);
@@ -578,6 +630,7 @@ private:
         movingFolders_.clear();
         // Owners and modes may have changed among the lost events: read them all again.
         unread_.clear();
+        unswept_.clear();
         meta_.clear();
         rootWd_ = -1;
         owner_.watchCount.store(0);
@@ -759,6 +812,10 @@ private:
     QSet<int> ancestors_;
     QHash<std::uint32_t, int> movingFolders_;  // cookie -> folder between its two rename halves
     std::unordered_map<ino_t, Meta> meta_;
+    std::uint8_t mark_ = 0;            // the current sweep's
+    std::deque<int> unswept_;          // folders the current sweep has still to look over
+    std::size_t keptBySweep_ = 0;      // entries after the last look over the whole tree
+    std::uint32_t lastMovedFrom_ = 0;  // the cookie of the last moved-from half
     std::deque<int> unread_;  // folders watched at set-up whose items' owners and modes are not read yet
     timespec setUpBegan_{};
     FolderReader reader_;
@@ -831,6 +888,7 @@ void FileEventStream::stop() {
     }
     d.gate.reset();
     d.watchCount.store(0);
+    d.rememberedCount.store(0);
     {
         std::lock_guard lock(d.readyMutex);
         d.ready = false;
@@ -864,6 +922,8 @@ bool FileEventStream::waitUntilOwnersKnown(int timeoutMs) const {
 }
 
 std::size_t FileEventStream::watchCount() const { return impl_->watchCount.load(); }
+
+std::size_t FileEventStream::rememberedCount() const { return impl_->rememberedCount.load(); }
 
 void FileEventStream::setLogHandler(LogHandler handler) {
     std::lock_guard lock(impl_->logMutex);

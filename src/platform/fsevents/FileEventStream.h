@@ -37,7 +37,8 @@ class SerialQueue;
 // modes of what was there at start are read after the watches are in place, in the background;
 // until an item's are read, and for an item changed since the start began (or within the same
 // clock tick before it), its first metadata change is reported with itemChangeOwner, as nothing
-// tells it from one.
+// tells it from one. An item moved within the folder with another owner or mode than last told
+// gets such a metadata change on its new path, beside the rename.
 class FileEventStream {
 public:
     using Callback = std::function<void(const std::vector<FileEvent>& events)>;
@@ -76,6 +77,9 @@ public:
     bool waitUntilOwnersKnown(int timeoutMs) const;
     // Folders watched at the moment (the root and everything below it).
     std::size_t watchCount() const;
+    // Items whose owners and modes are remembered at the moment: in proportion to the items in
+    // the tree (a few times as many at most), not to all there ever were.
+    std::size_t rememberedCount() const;
 
     // Problems worth a log line (lost events, out of watches). Default: qWarning.
     void setLogHandler(LogHandler handler);

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -66,6 +67,16 @@ public:
         return std::nullopt;
     }
 
+    // The flags of the events on `path` in the deliveries from `first` on, OR-ed.
+    std::uint32_t flagsSince(const QString& path, std::size_t first) const {
+        std::lock_guard lock(mutex_);
+        std::uint32_t flags = 0;
+        for (std::size_t i = first; i < deliveries_.size(); ++i)
+            for (const auto& event : deliveries_[i])
+                if (event.path == path) flags |= event.flags;
+        return flags;
+    }
+
     // The flags of all events on each path, OR-ed.
     QHash<QString, std::uint32_t> flagsByPath() const {
         std::lock_guard lock(mutex_);
@@ -110,6 +121,14 @@ protected:
 
     bool waitFor(const QString& path, std::uint32_t required, int timeoutMs = 3000) {
         return TestEnvironment::waitUntil([&] { return recorder_.find(path, required).has_value(); }, timeoutMs);
+    }
+
+    // Waits until all done so far has been delivered; answers how many deliveries that took.
+    std::size_t settle() {
+        const QString marker = root_ + QStringLiteral("/settled %1").arg(++settled_);
+        writeFile(marker);
+        EXPECT_TRUE(waitFor(marker, F::itemCreated));
+        return recorder_.count();
     }
 
     QStringList logLines() {
@@ -167,6 +186,7 @@ protected:
     std::unique_ptr<FileEventStream> stream_;
     std::mutex logMutex_;
     QStringList log_;
+    int settled_ = 0;
 };
 
 struct Expectation {
@@ -512,6 +532,123 @@ INSTANTIATE_TEST_SUITE_P(
         EarlyChangeCase{"RootMode", "", [](const QByteArray& p) { ASSERT_EQ(::chmod(p.constData(), 0700), 0); },
                         F::itemIsDir}),
     [](const ::testing::TestParamInfo<EarlyChangeCase>& info) { return std::string(info.param.name); });
+
+// A permission change on an item that is there is told, whatever its name or its inode went through
+// before: a missed one leaves the item as it was wherever it is synced.
+struct LaterPermissionCase {
+    const char* name;
+    std::function<void(const QString& root, const QString& outside)> prepare;
+    // Ends with the permission change; `settle` waits until what came before is delivered.
+    std::function<void(const QString& root, const QString& outside, const std::function<void()>& settle)> act;
+    QStringList paths;  // relative to the root: the change is to be told on one of them
+};
+
+void PrintTo(const LaterPermissionCase& c, std::ostream* os) { *os << c.name; }
+
+class FileEventStreamLaterPermissionTest : public FileEventStreamTest,
+                                           public ::testing::WithParamInterface<LaterPermissionCase> {};
+
+TEST_P(FileEventStreamLaterPermissionTest, IsReported) {
+    const LaterPermissionCase& c = GetParam();
+    c.prepare(root_, outside_);
+    std::this_thread::sleep_for(20ms);  // all older than the watches: known for sure
+    startStream();
+    std::size_t from = 0;
+    c.act(root_, outside_, [&] { from = settle(); });
+    const std::uint32_t expected = F::itemInodeMetaMod | F::itemChangeOwner | F::itemIsFile;
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] {
+        return std::any_of(c.paths.begin(), c.paths.end(), [&](const QString& path) {
+            return (recorder_.flagsSince(root_ + QLatin1Char('/') + path, from) & expected) == expected;
+        });
+    }));
+}
+
+void setMode(const QString& path, mode_t mode) {
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0) << path.toStdString();
+}
+
+void linkItem(const QString& from, const QString& to) {
+    ASSERT_EQ(::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()), 0) << to.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LaterPermissions, FileEventStreamLaterPermissionTest,
+    ::testing::Values(
+        // As on file systems that give a deleted item's number to a new one: the inode comes back
+        // under the name with other permissions than last seen, and a change back to those counts.
+        LaterPermissionCase{"InodeBackUnderTheSameNameChangedMeanwhile",
+                            [](const QString& r, const QString& o) {
+                                writeFile(r + "/a");
+                                setMode(r + "/a", 0644);
+                                linkItem(r + "/a", o + "/a");
+                            },
+                            [](const QString& r, const QString& o, const auto& settle) {
+                                QFile::remove(r + "/a");
+                                setMode(o + "/a", 0600);
+                                linkItem(o + "/a", r + "/a");
+                                settle();
+                                setMode(r + "/a", 0644);
+                            },
+                            {"a"}},
+        LaterPermissionCase{"HardLinkChangedThroughANameSinceRemoved",
+                            [](const QString& r, const QString&) {
+                                writeFile(r + "/a");
+                                setMode(r + "/a", 0644);
+                                linkItem(r + "/a", r + "/b");
+                            },
+                            [](const QString& r, const QString&, const auto& settle) {
+                                setMode(r + "/b", 0600);
+                                settle();
+                                QFile::remove(r + "/b");
+                                settle();
+                                setMode(r + "/a", 0644);
+                            },
+                            {"a"}},
+        // Read before the move, the change is told on the old name; after, its own event finds
+        // that name gone.
+        LaterPermissionCase{"ChangedJustBeforeAMoveWithinTheTree",
+                            [](const QString& r, const QString&) { writeFile(r + "/a"); },
+                            [](const QString& r, const QString&, const auto&) {
+                                setMode(r + "/a", 0600);
+                                moveItem(r + "/a", r + "/b");
+                            },
+                            {"a", "b"}},
+        // The change may be read along with the move.
+        LaterPermissionCase{"ChangedJustAfterAMoveWithinTheTree",
+                            [](const QString& r, const QString&) {
+                                makeDir(r + "/d");
+                                writeFile(r + "/a");
+                            },
+                            [](const QString& r, const QString&, const auto&) {
+                                moveItem(r + "/a", r + "/d/a");
+                                setMode(r + "/d/a", 0600);
+                            },
+                            {"d/a"}}),
+    [](const ::testing::TestParamInfo<LaterPermissionCase>& info) { return std::string(info.param.name); });
+
+// On tmpfs no inode number comes back: every round brings items never seen. What is remembered
+// follows the items there are, and sorting out the dead does not forget the living.
+TEST_F(FileEventStreamTest, RememberedOwnersFollowTheLiveItemsAcrossRoundsOfDeletingAndMaking) {
+    constexpr int files = 500;
+    const auto file = [&](int i) { return root_ + (i % 2 ? QStringLiteral("/x/f%1") : QStringLiteral("/f%1")).arg(i); };
+    startStream();
+    writeFile(root_ + "/kept.txt");
+    makeDir(root_ + "/x");
+    for (int round = 1; round <= 8; ++round) {
+        for (int i = 0; i < files; ++i) QFile::remove(file(i));
+        for (int i = 0; i < files; ++i) writeFile(file(i));
+        settle();
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return stream_->rememberedCount() <= 4 * files; }))
+            << stream_->rememberedCount() << " remembered after round " << round;
+    }
+    ASSERT_FALSE(recorder_.find(root_, F::mustScanSubDirs)) << "lost events clear what is remembered";
+    const std::size_t from = recorder_.count();
+    const timespec times[2] = {{1000, 0}, {1000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(root_ + "/kept.txt").constData(), times, 0), 0);
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return recorder_.flagsSince(root_ + "/kept.txt", from) != 0; }));
+    EXPECT_EQ(recorder_.flagsSince(root_ + "/kept.txt", from) & F::itemChangeOwner, 0u)
+        << "a live item's owner and mode were forgotten";
+}
 
 // Folders found by their type as the folder gives it, or by a look at each entry where the file
 // system does not give it: every folder watched, no link followed.
