@@ -31,6 +31,7 @@
 #include "service/AccountRules.h"
 #include "service/AtomicFile.h"
 #include "service/TransferTemporary.h"
+#include "service/TreeSnapshot.h"
 
 namespace {
 
@@ -47,21 +48,10 @@ constexpr std::uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | I
                                        IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                        IN_DONT_FOLLOW | IN_EXCL_UNLINK;
 
-// One of these per item of every tree: kept small, the type shares a word with the inode.
-struct Node {
-    enum Type : std::uint8_t { file, directory, other };
-    std::int64_t size = 0;
-    std::int64_t mtimeNs = 0;
-    std::uint64_t inode : 62 = 0;
-    std::uint64_t type : 2 = file;
-    bool operator==(const Node&) const = default;
-    std::int64_t usedBytes() const { return type == file ? size : 0; }
-};
-
-// Paths as UTF-8 in the snapshots: half the room of QString's UTF-16, and short ones need no
-// allocation of their own.
+using Node = TreeSnapshot::Node;
+using Snapshot = TreeSnapshot;
+// Paths as UTF-8 in the snapshots: half the room of QString's UTF-16.
 using Key = std::string;
-using Snapshot = std::map<Key, Node>;
 Key keyOf(const QString& path) { return path.toStdString(); }
 QString pathOf(const Key& key) { return QString::fromStdString(key); }
 
@@ -77,9 +67,44 @@ std::optional<Node> statNode(const QString& path) {
 }
 
 QString child(const QString& parent, const QString& name) { return parent.isEmpty() ? name : parent + u'/' + name; }
-bool isSameOrBelow(const QString& path, const QString& top) {
-    return top.isEmpty() || path == top || (path.startsWith(top) && path.size() > top.size() && path[top.size()] == u'/');
-}
+
+// The numbered changes of a user, oldest first. As strings of their own, the 16,384 paths kept
+// cost a hundred bytes and more each; packed one after another in a deque of bytes they cost
+// their text and 16, and the oldest still go a block at a time.
+class ChangeLog {
+public:
+    std::size_t size() const { return ends_.size(); }
+    quint64 sequence(std::size_t i) const { return ends_[i].sequence; }
+    QString path(std::size_t i) const {
+        const auto from = text_.begin() + std::ptrdiff_t((i ? ends_[i - 1].end : begin_) - begin_);
+        return QString::fromStdString(std::string(from, text_.begin() + std::ptrdiff_t(ends_[i].end - begin_)));
+    }
+    // The first entry after that sequence.
+    std::size_t after(quint64 sequence) const {
+        return std::size_t(std::upper_bound(ends_.begin(), ends_.end(), sequence, [](quint64 s, const End& e) { return s < e.sequence; }) -
+                           ends_.begin());
+    }
+    void append(quint64 sequence, const QString& path) {
+        const QByteArray utf8 = path.toUtf8();
+        text_.insert(text_.end(), utf8.begin(), utf8.end());
+        ends_.push_back(End{sequence, begin_ + text_.size()});
+    }
+    void dropOldest() {
+        text_.erase(text_.begin(), text_.begin() + std::ptrdiff_t(ends_.front().end - begin_));
+        begin_ = ends_.front().end;
+        ends_.pop_front();
+    }
+    void clear() { *this = ChangeLog(); }
+
+private:
+    struct End {
+        quint64 sequence;
+        quint64 end;  // of its path, counted in bytes from the first path ever appended
+    };
+    std::deque<End> ends_;
+    std::deque<char> text_;
+    quint64 begin_ = 0;  // where text_ starts, counted likewise
+};
 
 QString newGeneration() {
     return QString::number(QRandomGenerator::global()->generate64(), 36);
@@ -94,7 +119,7 @@ struct ChangeJournal::Impl {
         QString generation;
         quint64 sequence = 0;
         quint64 floor = 0;  // entries after it are all kept
-        std::deque<std::pair<quint64, QString>> entries;
+        ChangeLog entries;
         Snapshot tree;  // relative paths; the home itself is not listed
         std::map<QString, int> watches;  // watched folder (relative, "" the home) -> descriptor
         std::int64_t used = 0;
@@ -286,7 +311,7 @@ void ChangeJournal::Impl::load(User& u) {
             quint64 seq = 0;
             QString path;
             in >> seq >> path;
-            u.entries.emplace_back(seq, path);
+            u.entries.append(seq, path);
         }
         in >> nodes;
         for (quint64 i = 0; i < nodes && in.status() == QDataStream::Ok; ++i) {
@@ -295,7 +320,7 @@ void ChangeJournal::Impl::load(User& u) {
             quint64 inode = 0;
             quint8 type = 0;
             in >> path >> size >> mtime >> inode >> type;
-            u.tree.emplace(keyOf(path), Node{size, mtime, inode, type});
+            u.tree.set(keyOf(path), Node{size, mtime, inode, std::min<quint8>(type, Node::other)});
         }
         loaded = magic == stateMagic && in.status() == QDataStream::Ok && !u.generation.isEmpty() && u.floor <= u.sequence;
         if (!loaded) {
@@ -311,8 +336,7 @@ void ChangeJournal::Impl::load(User& u) {
         if (statNode(u.home)) watch(u, QString());
         walk(u, QString(), now);
         u.tree = std::move(now);
-        u.used = 0;
-        for (const auto& [path, node] : u.tree) u.used += node.usedBytes();
+        u.used = u.tree.usedBytes();
         u.unsaved = true;
         return;
     }
@@ -326,31 +350,9 @@ void ChangeJournal::Impl::rescan(User& u) {
     Snapshot now;
     if (statNode(u.home)) watch(u, QString());
     walk(u, QString(), now);
-    QString gone;  // the last folder found new or gone: its insides are not listed apart
-    const auto note = [&](const Key& key, bool wholeFolder) {
-        const QString path = pathOf(key);
-        if (!gone.isNull() && isSameOrBelow(path, gone)) return;
-        journal(u, path);
-        if (wholeFolder) gone = path;
-    };
-    auto a = u.tree.begin();
-    auto b = now.begin();
-    while (a != u.tree.end() || b != now.end()) {
-        if (b == now.end() || (a != u.tree.end() && a->first < b->first)) {
-            note(a->first, a->second.type == Node::directory);
-            ++a;
-        } else if (a == u.tree.end() || b->first < a->first) {
-            note(b->first, b->second.type == Node::directory);
-            ++b;
-        } else {
-            if (!(a->second == b->second)) note(a->first, a->second.type != b->second.type);
-            ++a;
-            ++b;
-        }
-    }
+    Snapshot::diff(u.tree, now, [&](const Key& path) { journal(u, pathOf(path)); });
     u.tree = std::move(now);
-    u.used = 0;
-    for (const auto& [path, node] : u.tree) u.used += node.usedBytes();
+    u.used = u.tree.usedBytes();
     u.unsaved = true;
 }
 
@@ -359,33 +361,32 @@ void ChangeJournal::Impl::rescan(User& u) {
 void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder) {
     const auto now = statNode(u.home + u'/' + path);
     const Key key = keyOf(path);
-    const auto old = u.tree.find(key);
+    const Node* old = u.tree.find(key);
     if (!now) {
-        if (old == u.tree.end()) return;
+        if (!old) return;
         eraseBelow(u, path);
         journal(u, path);
         return;
     }
-    const bool wasFolder = old != u.tree.end() && old->second.type == Node::directory;
+    const bool wasFolder = old && old->type == Node::directory;
     if (now->type == Node::directory) {
         if (walkFolder || !wasFolder) {
             eraseBelow(u, path);
-            u.tree[key] = *now;
+            u.tree.set(key, *now);
             watch(u, path);
             Snapshot below;
             walk(u, path, below);
-            for (auto& [p, node] : below) u.used += node.usedBytes();
-            u.tree.merge(below);
+            u.used += below.usedBytes();
+            u.tree.merge(std::move(below));
         } else {
-            old->second = *now;
+            u.tree.set(key, *now);
         }
         journal(u, path);
         return;
     }
     if (wasFolder) eraseBelow(u, path);
-    Node& node = u.tree[key];
-    u.used += now->usedBytes() - node.usedBytes();
-    node = *now;
+    const auto before = u.tree.set(key, *now);
+    u.used += now->usedBytes() - (before ? before->usedBytes() : 0);
     journal(u, path);
 }
 
@@ -393,6 +394,7 @@ void ChangeJournal::Impl::walk(User& u, const QString& folder, Snapshot& into) {
     const QString absolute = folder.isEmpty() ? u.home : u.home + u'/' + folder;
     DIR* dir = ::opendir(QFile::encodeName(absolute).constData());
     if (!dir) return;
+    std::vector<Snapshot::Item> items;
     std::vector<QString> folders;
     while (const dirent* entry = ::readdir(dir)) {
         const char* raw = entry->d_name;
@@ -402,10 +404,11 @@ void ChangeJournal::Impl::walk(User& u, const QString& folder, Snapshot& into) {
         const QString path = child(folder, name);
         const auto node = statNode(u.home + u'/' + path);
         if (!node) continue;
-        into[keyOf(path)] = *node;
+        items.push_back(Snapshot::Item{keyOf(name), *node});
         if (node->type == Node::directory) folders.push_back(path);
     }
     ::closedir(dir);
+    into.addFolder(keyOf(folder), std::move(items));
     for (const QString& path : folders) {
         watch(u, path);
         walk(u, path, into);
@@ -432,32 +435,27 @@ void ChangeJournal::Impl::watch(User& u, const QString& folder) {
 }
 
 void ChangeJournal::Impl::unwatchBelow(User& u, const QString& folder) {
-    for (auto it = u.watches.lower_bound(folder); it != u.watches.end() && isSameOrBelow(it->first, folder);) {
+    const auto drop = [&](auto it) {
         ::inotify_rm_watch(inotifyFd, it->second);
         watches.erase(it->second);
-        it = u.watches.erase(it);
-    }
+        return u.watches.erase(it);
+    };
+    if (auto it = u.watches.find(folder); it != u.watches.end()) drop(it);
+    // The folder and those below it are two ranges: "a b" sorts between "a" and "a/c".
+    const QString below = folder.isEmpty() ? QString() : folder + u'/';
+    for (auto it = u.watches.lower_bound(below); it != u.watches.end() && it->first.startsWith(below);) it = drop(it);
 }
 
 void ChangeJournal::Impl::eraseBelow(User& u, const QString& path) {
     unwatchBelow(u, path);
-    const Key key = keyOf(path);
-    if (auto it = u.tree.find(key); it != u.tree.end()) {
-        u.used -= it->second.usedBytes();
-        u.tree.erase(it);
-    }
-    const Key prefix = key + '/';
-    for (auto it = u.tree.lower_bound(prefix); it != u.tree.end() && it->first.starts_with(prefix);) {
-        u.used -= it->second.usedBytes();
-        it = u.tree.erase(it);
-    }
+    u.used -= u.tree.eraseBelow(keyOf(path));
 }
 
 void ChangeJournal::Impl::journal(User& u, const QString& path) {
-    u.entries.emplace_back(++u.sequence, path);
+    u.entries.append(++u.sequence, path);
     while (u.entries.size() > maxEntries) {
-        u.floor = u.entries.front().first;
-        u.entries.pop_front();
+        u.floor = u.entries.sequence(0);
+        u.entries.dropOldest();
     }
     u.unsaved = true;
     changed.notify_all();
@@ -467,10 +465,11 @@ std::optional<QByteArray> ChangeJournal::Impl::serialized(User& u) {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << stateMagic << u.generation << u.sequence << u.floor << quint64(u.entries.size());
-    for (const auto& [seq, path] : u.entries) out << seq << path;
+    for (std::size_t i = 0; i < u.entries.size(); ++i) out << u.entries.sequence(i) << u.entries.path(i);
     out << quint64(u.tree.size());
-    for (const auto& [key, node] : u.tree)
-        out << pathOf(key) << qint64(node.size) << qint64(node.mtimeNs) << quint64(node.inode) << quint8(node.type);
+    u.tree.forEach([&](const Key& path, const Node& node) {
+        out << pathOf(path) << qint64(node.size) << qint64(node.mtimeNs) << quint64(node.inode) << quint8(node.type);
+    });
     if (out.status() != QDataStream::Ok) return std::nullopt;
     u.unsaved = false;
     return bytes;
@@ -543,12 +542,10 @@ std::optional<ServiceChanges> ChangeJournal::changesSince(const QString& userNam
     if (d_->broken) return std::nullopt;
     ServiceChanges answer;
     answer.cursor = cursor;
-    auto it = std::upper_bound(u->entries.begin(), u->entries.end(), after,
-                               [](quint64 seq, const auto& entry) { return seq < entry.first; });
     QSet<QString> paths;
-    for (; it != u->entries.end() && paths.size() < maxPathsPerAnswer; ++it) {
-        paths.insert(it->second);
-        answer.cursor = u->generation + u':' + QString::number(it->first);
+    for (std::size_t i = u->entries.after(after); i < u->entries.size() && paths.size() < maxPathsPerAnswer; ++i) {
+        paths.insert(u->entries.path(i));
+        answer.cursor = u->generation + u':' + QString::number(u->entries.sequence(i));
     }
     answer.paths = QStringList(paths.begin(), paths.end());
     answer.paths.sort();

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <QDataStream>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
+#include <tuple>
 
 #include "service/StorageService.h"
 
@@ -90,6 +96,35 @@ TEST_F(ChangeJournalTest, ChangesMadeWhileNothingRanAreFoundAndOldCursorsStayVal
         EXPECT_FALSE(fromOlder.reset);
         EXPECT_TRUE(fromOlder.paths.contains("seen.txt"));
         for (const QString& p : c.expected) EXPECT_TRUE(fromOlder.paths.contains(p)) << p.toStdString();
+    }
+}
+
+TEST_F(ChangeJournalTest, AfterTheOldestChangesAreDroppedTheRestAreAnsweredExactly) {
+    const QString first = currentCursor();
+    QString late;
+    QStringList expected;
+    // In batches, so that the kernel's queue never overflows; names of every length, so that a
+    // path cut at the wrong byte shows.
+    for (int batch = 0; batch < 8; ++batch) {
+        if (batch == 7) late = changes(first).cursor;
+        for (int i = 0; i < 1200; ++i) {
+            const QString name = QString(i % 37, u'n') + QString::number(batch * 1200 + i) + QStringLiteral("ä.txt");
+            write(name, 1);
+            if (batch == 7) expected << name;
+        }
+        changes(first);
+    }
+    expected.sort();
+    for (const bool restarted : {false, true}) {
+        SCOPED_TRACE(restarted ? "restarted" : "running");
+        if (restarted) {
+            service.reset();
+            startService();
+        }
+        EXPECT_TRUE(changes(first).reset) << "more changes came after it than are kept";
+        const ServiceChanges answer = changes(late);
+        EXPECT_FALSE(answer.reset);
+        EXPECT_EQ(answer.paths, expected);
     }
 }
 
@@ -215,6 +250,89 @@ TEST_F(ChangeJournalTest, UsedBytesFollowTheChangesWithoutTheTransfersTemporarie
     service.reset();
     startService();
     EXPECT_EQ(used(), 300) << "after a restart, from the snapshot and the walk";
+}
+
+// The snapshot file as written before the journal kept its tree per folder, and as it must stay for
+// a journal of either kind to read what the other wrote: the header, the entries, then every item
+// by its full path, in the order of those paths.
+using StoredItem = std::tuple<qint64, qint64, quint64, quint8>;  // size, mtime, inode, type
+using Stored = std::map<QString, StoredItem>;
+
+Stored itemsOf(const QString& home) {
+    Stored items;
+    QDirIterator it(home, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+        const bool file = S_ISREG(st.st_mode);
+        items[path.mid(home.size() + 1)] = {file ? qint64(st.st_size) : 0, qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                                            quint64(st.st_ino) & ((quint64(1) << 62) - 1), file ? 0 : S_ISDIR(st.st_mode) ? 1 : 2};
+    }
+    return items;
+}
+
+void writeStored(const QString& file, const QString& generation, quint64 sequence, const Stored& items) {
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << quint32(0x4f564a31) << generation << sequence << quint64(0) << quint64(0) << quint64(items.size());
+    for (const auto& [path, item] : items) out << path << std::get<0>(item) << std::get<1>(item) << std::get<2>(item) << std::get<3>(item);
+    QFile stored(file);
+    ASSERT_TRUE(stored.open(QIODevice::WriteOnly));
+    stored.write(bytes);
+}
+
+Stored readStored(const QString& file) {
+    QFile stored(file);
+    EXPECT_TRUE(stored.open(QIODevice::ReadOnly));
+    QDataStream in(stored.readAll());
+    quint32 magic = 0;
+    QString generation, path;
+    quint64 sequence = 0, floor = 0, count = 0, seq = 0;
+    in >> magic >> generation >> sequence >> floor >> count;
+    for (quint64 i = 0; i < count; ++i) in >> seq >> path;
+    in >> count;
+    Stored items;
+    for (quint64 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        StoredItem item;
+        in >> path >> std::get<0>(item) >> std::get<1>(item) >> std::get<2>(item) >> std::get<3>(item);
+        items[path] = item;
+    }
+    EXPECT_EQ(magic, 0x4f564a31u);
+    EXPECT_EQ(in.status(), QDataStream::Ok);
+    EXPECT_TRUE(in.atEnd());
+    return items;
+}
+
+TEST_F(ChangeJournalTest, ASnapshotInTheStoredLayoutIsDiffedRightAndWrittenBackWhole) {
+    const struct {
+        const char* name;
+        std::function<void(ChangeJournalTest&)> away;
+        QStringList expected;
+    } cases[] = {
+        {"nothing", [](auto&) {}, {}},
+        {"deepFileGrown", [](auto& t) { t.write("a/c/z.txt", 30); }, {"a/c/z.txt"}},
+        {"folderGoneBesideItsNamesakes", [](auto& t) { QDir(t.path("a")).removeRecursively(); }, {"a"}},
+        {"fileAddedInTheSiblingWithASpace", [](auto& t) { t.write("a b/new.txt", 2); }, {"a b", "a b/new.txt"}},
+    };
+    const QString file = root() + QStringLiteral("/journal/alice.journal");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        service.reset();
+        ASSERT_TRUE(QDir(home()).removeRecursively());
+        QFile::remove(file);
+        for (const char* p : {"a/x.txt", "a/c/z.txt", "a b/y.txt", "a-b.txt", "a0/w.txt", "ab.txt"}) write(p, 3);
+        QDir().mkpath(root() + QStringLiteral("/journal"));
+        writeStored(file, QStringLiteral("old"), 7, itemsOf(home()));
+        c.away(*this);
+        startService();
+        const ServiceChanges answer = changes(QStringLiteral("old:7"));
+        EXPECT_FALSE(answer.reset);
+        EXPECT_EQ(answer.paths, c.expected);
+        service.reset();  // writes the snapshot
+        EXPECT_EQ(readStored(file), itemsOf(home()));
+        startService();
+    }
 }
 
 }  // namespace
