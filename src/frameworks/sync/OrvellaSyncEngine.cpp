@@ -117,6 +117,12 @@ void rekey(Map& map, const QString& from, const QString& to) {
 
 using NodePool = std::pmr::unsynchronized_pool_resource;
 
+// The trees share their keys' text with the records once settled: the same text is the same key,
+// without comparing it.
+bool sameKey(const QString& a, const QString& b) {
+    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
+}
+
 // Leaves in `tree` only the entries that differ from their record's `side`; `gone` receives the
 // paths of the records the tree has no entry for. What is left moves to a fresh pool, so that the
 // old one's blocks go back whole rather than as holes among what other parts keep.
@@ -129,8 +135,8 @@ void keepDifferences(FileTree& tree, std::unique_ptr<NodePool>& pool, const std:
         for (; t != tree.end() && (!path || t->first < *path); ++t) kept.emplace_hint(kept.end(), t->first, t->second);
     };
     for (const auto& [path, record] : records) {
-        keepUpTo(&path);
-        if (t == tree.end() || t->first != path) {
+        if (t == tree.end() || !sameKey(t->first, path)) keepUpTo(&path);
+        if (t == tree.end() || !sameKey(t->first, path)) {
             gone.push_back(path);
         } else {
             if (!(t->second == record.*side)) kept.emplace_hint(kept.end(), t->first, t->second);
