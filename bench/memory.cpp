@@ -23,30 +23,19 @@
 #include "frameworks/logger/Logger.h"
 #include "frameworks/sync/OrvellaSyncEngine.h"
 #include "service/StorageService.h"
+#include "MemoryBench.h"
 #include "SyncBench.h"
 
 namespace {
 
-constexpr int folderCount = 1000;
-constexpr int filesPerFolder = 100;
 bool defaultHeap = false;
-
 
 struct Memory {
     double rssMb = 0;
     double heapMb = 0;
 };
 
-Memory measure() {
-    Memory memory;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:")) memory.rssMb = line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    memory.heapMb = double(mallinfo2().uordblks) / (1024 * 1024);
-    return memory;
-}
+Memory measure() { return {memorybench::residentMb(), double(mallinfo2().uordblks) / (1024 * 1024)}; }
 
 // Until a pass has looked at everything changed before now and found nothing left to do.
 void waitUntilIdle(OrvellaSyncEngine& engine) {
@@ -54,33 +43,9 @@ void waitUntilIdle(OrvellaSyncEngine& engine) {
     while (engine.checkedCount() < check) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-bool makeTree(const QString& root) {
-    const QByteArray data("a small file\n");
-    for (int f = 0; f < folderCount; ++f) {
-        const QString folder = QStringLiteral("%1/folder %2").arg(root).arg(f, 4, 10, QLatin1Char('0'));
-        if (!QDir().mkpath(folder)) return false;
-        for (int i = 0; i < filesPerFolder; ++i) {
-            QFile file(QStringLiteral("%1/file %2.txt").arg(folder).arg(i, 3, 10, QLatin1Char('0')));
-            if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) return false;
-        }
-    }
-    return true;
-}
-
-bool removeFiles(const QString& root) {
-    for (int f = 0; f < folderCount; ++f) {
-        const QString folder = QStringLiteral("%1/folder %2").arg(root).arg(f, 4, 10, QLatin1Char('0'));
-        if (!QDir(folder).removeRecursively()) return false;
-    }
-    return true;
-}
-
-int countFiles(const QString& root) {
-    int files = 0;
-    for (const QString& folder : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
-        files += int(QDir(root + QLatin1Char('/') + folder).entryList(QDir::Files).size());
-    return files;
-}
+using memorybench::countFiles;
+using memorybench::makeTree;
+using memorybench::removeFiles;
 
 struct Setup {
     std::shared_ptr<StorageService> service;
@@ -162,7 +127,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QString base = dir.path();
-    const int total = folderCount * filesPerFolder;
+    const int total = memorybench::fileCount;
 
     // The baseline: this process with an engine over an empty folder, idle.
     syncbench::WaitingDelegate delegate;
