@@ -4,7 +4,7 @@
 // comparison, also the 100,000 files in a remote tree outside the service's users, which the
 // service does not journal and the engine therefore polls.
 //
-//   bench_idle [base folder] [idle seconds]   (defaults: the temp folder, 10)
+//   bench_idle [base folder] [idle seconds]   (defaults: /dev/shm, 10)
 #include <QThread>
 
 #include <time.h>
@@ -81,7 +81,7 @@ Idle measure(const QString& base, bool full, bool journaled, int idleSeconds) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
     const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
 
     const auto show = [&](const char* what, const Idle& idle) {

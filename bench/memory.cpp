@@ -6,7 +6,7 @@
 //
 // The heap is set up as the application sets it up, unless the last argument is --default-heap.
 //
-//   bench_memory [base folder] [--default-heap]   (default: the temp folder)
+//   bench_memory [base folder] [--default-heap]   (default: /dev/shm)
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
     if (argc == 4 && QByteArray(argv[1]) == "--child")
         return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
 
-    const QString parent = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath();
+    const QString parent = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
     QTemporaryDir dir(parent + QStringLiteral("/bench-memory-XXXXXX"));
     if (!dir.isValid()) {
         std::fprintf(stderr, "cannot create a folder in %s\n", qPrintable(parent));
