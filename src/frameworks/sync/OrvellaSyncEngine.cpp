@@ -126,7 +126,7 @@ bool sameKey(const QString& a, const QString& b) {
 // Leaves in `tree` only the entries that differ from their record's `side`; `gone` receives the
 // paths of the records the tree has no entry for. What is left moves to a fresh pool, so that the
 // old one's blocks go back whole rather than as holes among what other parts keep.
-void keepDifferences(FileTree& tree, std::unique_ptr<NodePool>& pool, const SyncRecords& records,
+void keepDifferences(FileTree& tree, std::unique_ptr<NodePool>& pool, const std::map<QString, SyncRecord>& records,
                      FsEntry SyncRecord::*side, std::vector<QString>& gone) {
     auto fresh = std::make_unique<NodePool>();
     FileTree kept(fresh.get());
@@ -150,7 +150,7 @@ void keepDifferences(FileTree& tree, std::unique_ptr<NodePool>& pool, const Sync
 }
 
 // Makes `tree` whole again from what keepDifferences left over the same records.
-void restoreEntries(FileTree& tree, const SyncRecords& records, FsEntry SyncRecord::*side,
+void restoreEntries(FileTree& tree, const std::map<QString, SyncRecord>& records, FsEntry SyncRecord::*side,
                     std::vector<QString>& gone) {
     auto t = tree.begin();
     auto g = gone.cbegin();
@@ -353,8 +353,7 @@ private:
     enum class Load { loading, loaded, failed };
     Load load_ = Load::loading;
     mutable std::condition_variable loadEnded_;
-    std::unique_ptr<NodePool> recordNodes_ = std::make_unique<NodePool>();
-    SyncRecords records_{recordNodes_.get()};
+    std::map<QString, SyncRecord> records_;
     SubscriptionSet subscriptions_;
     bool subscriptionsDirty_ = false;
     std::map<QString, ItemError> errors_;
@@ -517,8 +516,7 @@ void OrvellaSyncEngine::Core::openStore() {
         store_->setValue(QStringLiteral("remoteRootId"), QString());
         store_->setValue(QStringLiteral("remoteCursor"), QString());
     }
-    // In the records' pool already: moved in whole, not copied node by node.
-    auto records = store_->loadRecords(recordNodes_.get());
+    auto records = store_->loadRecords();
     auto items = store_->loadSubscriptions();
     temporaryTag_ = store_->value(QStringLiteral("temporaryTag")).value_or(QString());
     if (temporaryTag_.isEmpty()) {

@@ -3,8 +3,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <map>
-#include <memory_resource>
 #include <optional>
 
 #include "frameworks/sync/SyncFileSystem.h"
@@ -16,11 +14,6 @@ struct SyncRecord {
     bool isDirectory() const { return local.isDirectory(); }
     bool operator==(const SyncRecord&) const = default;
 };
-
-// Records by path. The engine keeps their nodes in a pool of its own: made one by one while
-// transfers end, they would otherwise lie scattered among what the transfers allocate and free,
-// each keeping a page of the heap from going back.
-using SyncRecords = std::pmr::map<QString, SyncRecord>;
 
 enum class SyncAction : std::uint8_t {
     none,

@@ -91,8 +91,8 @@ void SyncStateStore::commit() {
     db_->exec("COMMIT");
 }
 
-SyncRecords SyncStateStore::loadRecords(std::pmr::memory_resource* nodes) {
-    SyncRecords records(nodes);
+std::map<QString, SyncRecord> SyncStateStore::loadRecords() {
+    std::map<QString, SyncRecord> records;
     SqliteStatement statement = db_->prepare("SELECT * FROM records");
     while (statement.step()) {
         SyncRecord record;

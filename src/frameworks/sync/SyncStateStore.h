@@ -28,7 +28,7 @@ public:
     SyncStateStore(const SyncStateStore&) = delete;
     SyncStateStore& operator=(const SyncStateStore&) = delete;
 
-    SyncRecords loadRecords(std::pmr::memory_resource* nodes = std::pmr::get_default_resource());
+    std::map<QString, SyncRecord> loadRecords();
     void putRecord(const QString& path, const SyncRecord& record);
     void removeRecord(const QString& path);
     void removeAllRecords();
