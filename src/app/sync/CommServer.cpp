@@ -65,6 +65,12 @@ std::optional<QByteArray> CommServer::addInstance(const Registration& registrati
 }
 
 void CommServer::sendStatus(OVItemSyncStatus status, const QString& path) {
+    {
+        // With nobody to tell, a status costs no encoding: an extension that registers later
+        // asks for the badges it shows.
+        std::lock_guard lock(mutex_);
+        if (registeredSyncExtensions_.empty()) return;
+    }
     const URLSyncStatus record(QString::fromUtf8(QUrl::fromLocalFile(path).toEncoded()),
                                badgeWord(status));
     sendDataToExtensions(record.encoded());

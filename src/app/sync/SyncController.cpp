@@ -468,7 +468,31 @@ void SyncController::notificationActivated(const QString& title) {
 void SyncController::itemStatusChanged(const QString& path, OVItemSyncStatus status) {
     OVLOG_DEBUG(AppLog::framework(), QStringLiteral("Status changed for item at URL: ") + path +
                                          QStringLiteral(" New status: ") + itemSyncStatusWord(status));
-    pushToExtensions([path, status](CommServer& server) { server.sendStatus(status, path); });
+    if (!commServer_) return;
+    // Extensions slower than the transfers (a first sync of many small files) must not make two
+    // pushes per file wait in memory: only each item's latest status waits.
+    bool queued = false;
+    {
+        std::lock_guard lock(statusMutex_);
+        queued = !waitingStatuses_.empty();
+        if (const auto at = waitingIndex_.constFind(path); at != waitingIndex_.constEnd()) {
+            waitingStatuses_[*at].second = status;
+        } else {
+            waitingIndex_.insert(path, waitingStatuses_.size());
+            waitingStatuses_.emplace_back(path, status);
+        }
+    }
+    if (!queued) pushQueue_->async([this] { pushWaitingStatuses(); });
+}
+
+void SyncController::pushWaitingStatuses() {
+    std::vector<std::pair<QString, OVItemSyncStatus>> statuses;
+    {
+        std::lock_guard lock(statusMutex_);
+        statuses.swap(waitingStatuses_);
+        waitingIndex_ = {};
+    }
+    for (const auto& [path, status] : statuses) commServer_->sendStatus(status, path);
 }
 
 void SyncController::pushToExtensions(std::function<void(CommServer&)> push) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
 #include <QObject>
 #include <QPointer>
@@ -173,6 +174,7 @@ private:
     void handleOnMainThread(const SyncEvent& event);
     void userDidChange();
     void pushToExtensions(std::function<void(CommServer&)> push);
+    void pushWaitingStatuses();
     // False, after stopping any sync and telling the user, when an existing sync folder is marked
     // for another account or its damaged marker cannot be mended.
     bool claimSyncFolder(const QString& path);
@@ -207,6 +209,12 @@ private:
     // The signed-in user's name, for the engine's questions on its own threads.
     mutable std::mutex userNameMutex_;
     std::optional<QString> userName_;
+    // Item statuses not yet pushed, in the order their items first changed; an item that changes
+    // again while it waits keeps its place with its latest status. Non-empty while a push of them
+    // is queued.
+    std::mutex statusMutex_;
+    std::vector<std::pair<QString, OVItemSyncStatus>> waitingStatuses_;
+    QHash<QString, std::size_t> waitingIndex_;
     // Pushes to the extensions block for their sends, so they run here, in order.
     std::unique_ptr<SerialQueue> pushQueue_;
 };

@@ -778,7 +778,9 @@ private:
                 break;
             }
         }
-        pending_.clear();
+        // A burst (a tree copied in) must not keep its size of buffer for the rest of the run.
+        if (pending_.capacity() > 4096) std::vector<Operation>().swap(pending_);
+        else pending_.clear();
         userDropped_ = false;
 
         std::size_t alone = 0;

@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -93,6 +94,7 @@ public:
         bool onMainThread = false;
     };
     void sendStatus(OVItemSyncStatus status, const QString& path) override {
+        if (beforeSend) beforeSend();
         std::lock_guard lock(mutex);
         pushes.push_back({QStringLiteral("status"), path, status, MainQueue::isMainThread()});
     }
@@ -105,6 +107,8 @@ public:
         return pushes;
     }
 
+    // Stands for an extension that is slow to take a status.
+    std::function<void()> beforeSend;
     mutable std::mutex mutex;
     std::vector<Push> pushes;
 };

@@ -2,6 +2,8 @@
 
 #include <QThread>
 
+#include <future>
+#include <map>
 #include <thread>
 
 #include "SyncControllerTestSupport.h"
@@ -345,6 +347,26 @@ TEST_F(EngineThreads, ItemStatusesReachTheExtensionsInOrderAndNeverFromTheMainTh
     }
     for (const auto& push : pushes) EXPECT_FALSE(push.onMainThread);
     EXPECT_EQ(c.cachedSyncStatus(), std::nullopt) << "item statuses are not stored";
+}
+
+TEST_F(EngineThreads, WhileTheExtensionIsSlowOnlyEachItemsLatestStatusWaits) {
+    std::promise<void> release;
+    commServer.beforeSend = [released = release.get_future().share()] { released.wait(); };
+    SyncController& c = make();
+    c.itemStatusChanged(QStringLiteral("/s/first"), OVItemSyncStatus::syncing);
+    for (int round = 0; round < 100; ++round)
+        for (int i = 0; i < 10; ++i)
+            c.itemStatusChanged(QStringLiteral("/s/%1").arg(i), round % 2 ? OVItemSyncStatus::synced : OVItemSyncStatus::syncing);
+    c.itemStatusChanged(QStringLiteral("/s/3"), OVItemSyncStatus::error);
+    release.set_value();
+    c.waitForPendingPushes();
+    const auto pushes = commServer.snapshot();
+    ASSERT_EQ(pushes.size(), 11u);
+    std::map<QString, OVItemSyncStatus> last;
+    for (const auto& push : pushes) last[push.path] = *push.status;
+    EXPECT_EQ(last[QStringLiteral("/s/first")], OVItemSyncStatus::syncing);
+    EXPECT_EQ(last[QStringLiteral("/s/3")], OVItemSyncStatus::error);
+    EXPECT_EQ(last[QStringLiteral("/s/7")], OVItemSyncStatus::synced);
 }
 
 TEST_F(EngineThreads, WithoutCommServerItemStatusesAreOnlyLogged) {
