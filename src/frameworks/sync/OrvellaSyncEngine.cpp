@@ -1143,7 +1143,12 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& p
 // Looks at the remote paths the journal named again; whether anything differs from before.
 bool OrvellaSyncEngine::Core::applyRemoteDirty(const QSet<QString>& paths) {
     if (paths.isEmpty()) return false;
+    // Sized first: a change over the whole tree (all of it deleted, or a rescan) must not grow
+    // the copy by doubling, which at 100,000 items took three times its size at the switch.
+    std::size_t count = 0;
+    for (const QString& path : paths) forEachInSubtree(remoteTree_, path, [&](const QString&, const FsEntry&) { ++count; });
     std::vector<std::pair<QString, FsEntry>> before;
+    before.reserve(count);
     for (const QString& path : paths)
         forEachInSubtree(remoteTree_, path, [&](const QString& item, const FsEntry& entry) { before.emplace_back(item, entry); });
     std::sort(before.begin(), before.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

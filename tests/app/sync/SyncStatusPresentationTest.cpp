@@ -4,6 +4,7 @@
 
 #include <future>
 #include <map>
+#include <mutex>
 #include <thread>
 
 #include "SyncControllerTestSupport.h"
@@ -350,10 +351,15 @@ TEST_F(EngineThreads, ItemStatusesReachTheExtensionsInOrderAndNeverFromTheMainTh
 }
 
 TEST_F(EngineThreads, WhileTheExtensionIsSlowOnlyEachItemsLatestStatusWaits) {
-    std::promise<void> release;
-    commServer.beforeSend = [released = release.get_future().share()] { released.wait(); };
+    std::promise<void> release, sending;
+    std::once_flag first;
+    commServer.beforeSend = [&, released = release.get_future().share()] {
+        std::call_once(first, [&] { sending.set_value(); });
+        released.wait();
+    };
     SyncController& c = make();
     c.itemStatusChanged(QStringLiteral("/s/first"), OVItemSyncStatus::syncing);
+    sending.get_future().wait();  // the extension is busy with the first from here on
     for (int round = 0; round < 100; ++round)
         for (int i = 0; i < 10; ++i)
             c.itemStatusChanged(QStringLiteral("/s/%1").arg(i), round % 2 ? OVItemSyncStatus::synced : OVItemSyncStatus::syncing);
