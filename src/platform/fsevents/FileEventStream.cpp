@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -794,6 +795,21 @@ private:
             if (out[k].alone) ++id;
             events.push_back(std::move(out[k].event));
         }
+        // The sync folder itself gone comes in a delivery of its own, after what happened in it
+        // before: among other events it would be taken for one more change inside.
+        const auto root = std::find_if(events.begin(), events.end(),
+                                       [](const FileEvent& e) { return (e.flags & F::rootChanged) != 0; });
+        if (root != events.end() && events.size() > 1) {
+            FileEvent alone = std::move(*root);
+            events.erase(root);
+            deliver(std::move(events));
+            deliver({std::move(alone)});
+            return;
+        }
+        deliver(std::move(events));
+    }
+
+    void deliver(std::vector<FileEvent> events) {
         if (events.empty()) return;
         owner_.queue.async([gate = gate_, events = std::move(events)] {
             std::lock_guard lock(gate->mutex);

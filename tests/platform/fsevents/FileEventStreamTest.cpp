@@ -733,12 +733,8 @@ TEST_P(FileEventStreamRootTest, GivesOneRootChangedEventAloneAndThenNothing) {
             ++rootChanged;
             EXPECT_EQ(delivery[i].path, root_);
             EXPECT_EQ(delivery[i].flags & ~F::unmount, F::rootChanged);
-            if (i > 0) {
-                EXPECT_GT(delivery[i].id, delivery[i - 1].id + 1);
-            }
-            if (i + 1 < delivery.size()) {
-                EXPECT_GT(delivery[i + 1].id, delivery[i].id + 1);
-            }
+            // Among other events the observer would take it for one more change inside.
+            EXPECT_EQ(delivery.size(), 1u);
         }
     }
     EXPECT_EQ(rootChanged, 1);
@@ -754,6 +750,11 @@ INSTANTIATE_TEST_SUITE_P(
     Root, FileEventStreamRootTest,
     ::testing::Values(RootCase{"RootMoved", [](const QString& t, const QString& r) { moveItem(r, t + "/moved"); }},
                       RootCase{"RootDeleted", [](const QString&, const QString& r) { QDir(r).removeRecursively(); }},
+                      RootCase{"RootMovedRightAfterAChangeInside",
+                               [](const QString& t, const QString& r) {
+                                   writeFile(r + "/sub/g.txt");
+                                   moveItem(r, t + "/moved");
+                               }},
                       RootCase{"FolderAboveRootMoved",
                                [](const QString& t, const QString&) {
                                    moveItem(t, t + "-moved");
