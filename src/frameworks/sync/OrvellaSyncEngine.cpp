@@ -241,6 +241,8 @@ private:
     void keepPending(Pending& pending);
     void checkIdentity(const QString& key, const QString& path);
     std::vector<QString> applyDirty(Side side, const QSet<QString>& paths);
+    std::vector<QString> applyDirty(Side side, const QStringList& tops);
+    static QStringList topmostOf(const QSet<QString>& paths);
     Side localSide() { return Side{localTree_, localUnknown_, localRoot_, &localUndecodable_}; }
     Side remoteSide() { return Side{remoteTree_, remoteUnknown_, remoteRoot_, nullptr}; }
     void findMovedAway(const std::vector<QString>& seen, std::vector<std::pair<QString, QString>>& moves);
@@ -1143,38 +1145,54 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& p
 // Looks at the remote paths the journal named again; whether anything differs from before.
 bool OrvellaSyncEngine::Core::applyRemoteDirty(const QSet<QString>& paths) {
     if (paths.isEmpty()) return false;
-    // Sized first: a change over the whole tree (all of it deleted, or a rescan) must not grow
-    // the copy by doubling, which at 100,000 items took three times its size at the switch.
+    // The topmost paths' subtrees hold every path's and do not overlap: walked in the same order
+    // before and after, they compare item by item. The engine's own uploads come back this way,
+    // 100,000 at a time after a first sync.
+    const QStringList tops = topmostOf(paths);
     std::size_t count = 0;
-    for (const QString& path : paths) forEachInSubtree(remoteTree_, path, [&](const QString&, const FsEntry&) { ++count; });
+    for (const QString& path : tops) forEachInSubtree(remoteTree_, path, [&](const QString&, const FsEntry&) { ++count; });
+    // Sized first: a change over the whole tree must not grow the copy by doubling.
     std::vector<std::pair<QString, FsEntry>> before;
     before.reserve(count);
-    for (const QString& path : paths)
+    for (const QString& path : tops)
         forEachInSubtree(remoteTree_, path, [&](const QString& item, const FsEntry& entry) { before.emplace_back(item, entry); });
-    std::sort(before.begin(), before.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    before.erase(std::unique(before.begin(), before.end()), before.end());
     const std::size_t size = remoteTree_.size();
-    const std::vector<QString> seen = applyDirty(remoteSide(), paths);
-    if (seen.size() != before.size() || remoteTree_.size() != size) return true;
-    for (const auto& [path, entry] : before) {
-        const auto now = remoteTree_.find(path);
-        if (now == remoteTree_.end() || !(now->second == entry)) return true;
-    }
-    return false;
+    applyDirty(remoteSide(), tops);
+    if (remoteTree_.size() != size) return true;
+    std::size_t at = 0;
+    bool changed = false;
+    for (const QString& path : tops)
+        forEachInSubtree(remoteTree_, path, [&](const QString& item, const FsEntry& entry) {
+            changed = changed || at >= before.size() || before[at].first != item || !(before[at].second == entry);
+            ++at;
+        });
+    return changed || at != before.size();
 }
 
-// Returns the paths it found present, the subtrees of rescanned folders included.
+// The paths, sorted, without those inside another of them.
+QStringList OrvellaSyncEngine::Core::topmostOf(const QSet<QString>& paths) {
+    QStringList tops;
+    tops.reserve(paths.size());
+    for (const QString& path : paths) {
+        bool covered = false;
+        for (QString p = fs::parentOf(path); !p.isEmpty() && !covered; p = fs::parentOf(p)) covered = paths.contains(p);
+        if (!covered) tops.append(path);
+    }
+    std::sort(tops.begin(), tops.end());
+    return tops;
+}
+
 std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QSet<QString>& paths) {
+    return applyDirty(side, topmostOf(paths));
+}
+
+// Returns the paths it found present, the subtrees of rescanned folders included. `tops` as
+// topmostOf gives them: a folder's own rescan sees what lies inside it.
+std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStringList& tops) {
     FileTree& tree = side.tree;
     fs::Unreadable& unknown = side.unknown;
     std::vector<QString> seen;
-    QStringList sorted(paths.begin(), paths.end());
-    std::sort(sorted.begin(), sorted.end());
-    for (const QString& path : std::as_const(sorted)) {
-        bool covered = false;
-        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
-            if (paths.contains(p)) covered = true;
-        if (covered) continue;  // the folder's own rescan below sees it
+    for (const QString& path : tops) {
         fs::eraseSubtree(tree, path);
         fs::eraseSubtree(unknown, path);
         if (fs::isTemporaryName(fs::nameOf(path))) continue;
