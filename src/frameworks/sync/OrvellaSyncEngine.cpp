@@ -187,6 +187,11 @@ public:
     void localMove(const QString& from, const QString& to);
     void permissionChange(const QString& path);
     void requestFullScan();
+    // With mutex_ held.
+    void eventsArrive() {
+        if (!eventsArrived_) firstEventAt_ = SteadyClock::now();
+        wake_ = eventsArrived_ = true;
+    }
 
 private:
     struct Pending {
@@ -338,6 +343,7 @@ private:
     Pending pending_;
     bool wake_ = false;
     bool eventsArrived_ = false;
+    SteadyClock::time_point firstEventAt_{};  // of those that arrived since the last pass began
     std::atomic<bool> stop_{false};
     std::atomic<bool> enabled_{true};
     std::atomic<bool> cancel_{false};
@@ -660,7 +666,7 @@ void OrvellaSyncEngine::Core::localChange(const QString& path) {
     {
         std::lock_guard lock(mutex_);
         pending_.paths.insert(*relative);
-        wake_ = eventsArrived_ = true;
+        eventsArrive();
     }
     wakeUp_.notify_all();
 }
@@ -674,7 +680,7 @@ void OrvellaSyncEngine::Core::localMove(const QString& from, const QString& to) 
         if (source) pending_.paths.insert(*source);
         if (target) pending_.paths.insert(*target);
         if (source && target) pending_.moves.emplace_back(*source, *target);
-        wake_ = eventsArrived_ = true;
+        eventsArrive();
     }
     wakeUp_.notify_all();
 }
@@ -689,7 +695,7 @@ void OrvellaSyncEngine::Core::requestFullScan() {
     {
         std::lock_guard lock(mutex_);
         pending_.fullScan = true;
-        wake_ = eventsArrived_ = true;
+        eventsArrive();
     }
     wakeUp_.notify_all();
 }
@@ -723,6 +729,7 @@ void OrvellaSyncEngine::Core::run() {
         remoteWatch_ = std::jthread([this](std::stop_token stop) { watchRemote(stop); });
     }
     bool again = true;
+    bool firstPass = true;
     std::optional<SteadyClock::time_point> wakeAt;
     std::uint64_t checking = 0;  // the latest check a pass since the last idle one took
     for (;;) {
@@ -743,8 +750,12 @@ void OrvellaSyncEngine::Core::run() {
                 lock.lock();
             }
             if (stop_) break;
-            // Changes come in bursts: a short pause lets one pass take the whole burst.
-            if (eventsArrived_) wakeUp_.wait_for(lock, std::chrono::milliseconds(settleMs), [this] { return stop_.load(); });
+            // Changes come in bursts: a short pause after the first lets one pass take the whole
+            // burst. Those that came while a pass was busy have waited already; the first pass
+            // looks at everything anyway.
+            if (eventsArrived_ && !firstPass)
+                wakeUp_.wait_until(lock, firstEventAt_ + std::chrono::milliseconds(settleMs), [this] { return stop_.load(); });
+            firstPass = false;
             if (stop_) break;
             check = checksRequested_;
         }
@@ -849,7 +860,7 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
             if (path.isEmpty()) pending_.remoteFullScan = true;
             else pending_.remotePaths.insert(path);
         }
-        if (news) wake_ = eventsArrived_ = true;
+        if (news) eventsArrive();
     }
     if (news) wakeUp_.notify_all();
     return true;
