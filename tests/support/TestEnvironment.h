@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QImage>
 #include <QString>
 
 #include <functional>
@@ -44,6 +45,13 @@ inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 50
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// For a look at what a window test drew: ORVELLA_SNAPSHOT_DIR=/dev/shm <test binary>. Without it
+// nothing is written, so that a test run leaves no files behind. False only when a save failed.
+inline bool keepSnapshot(const QImage& image, const QString& name) {
+    const QString folder = qEnvironmentVariable("ORVELLA_SNAPSHOT_DIR");
+    return folder.isEmpty() || image.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 }  // namespace TestEnvironment

@@ -8,6 +8,7 @@
 #include "app/common/LocalizationController.h"
 #include "app/selectivesync/SelectiveSyncViewController.h"
 #include "platform/appkit/Storyboard.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ TEST_F(SheetTest, Screenshot) {
     EXPECT_EQ(selectAllState(), -1);
     const QImage image = sheet->view()->grab().toImage();
     EXPECT_FALSE(image.isNull());
-    EXPECT_TRUE(image.save("/dev/shm/selective-sync-sheet.png"));
+    EXPECT_TRUE(TestEnvironment::keepSnapshot(image, QStringLiteral("selective-sync-sheet")));
 }
 
 }  // namespace

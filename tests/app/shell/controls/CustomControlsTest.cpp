@@ -20,6 +20,7 @@
 #include "app/shell/controls/LinkTextButton.h"
 #include "app/shell/controls/SystemColors.h"
 #include "platform/appkit/Application.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -343,11 +344,7 @@ TEST(CustomControls, Snapshot) {
     ASSERT_FALSE(image.isNull());
     EXPECT_GT(count(image.convertToFormat(QImage::Format_RGB32), QColor(0x1c, 0x4f, 0xb8), 10), 100);
     EXPECT_GT(count(image.convertToFormat(QImage::Format_RGB32), QColor(0x2f, 0x6f, 0xeb), 10), 100);
-    // For a look at the controls: ORVELLA_SNAPSHOT_DIR=/dev/shm test_app_shell_controls
-    const QString folder = qEnvironmentVariable("ORVELLA_SNAPSHOT_DIR");
-    if (!folder.isEmpty()) {
-        EXPECT_TRUE(image.save(folder + QStringLiteral("/controls.png")));
-    }
+    EXPECT_TRUE(TestEnvironment::keepSnapshot(image, QStringLiteral("controls")));
 }
 
 }  // namespace

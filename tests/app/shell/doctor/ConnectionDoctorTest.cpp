@@ -14,6 +14,7 @@
 #include "app/sync/ObjCSyncError.h"
 #include "app/sync/SyncControllerTestSupport.h"
 #include "platform/appkit/Storyboard.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ TEST_F(ConnectionDoctorTest, ShowsTwoTabsAndTheErrorsHandedDown) {
     window->contentViewController()->setSyncController(controller.get());
     EXPECT_EQ(table->rowCount(), 1);
 
-    window->window()->grab().save(QStringLiteral("/dev/shm/doctor.png"));
+    EXPECT_TRUE(TestEnvironment::keepSnapshot(window->window()->grab().toImage(), QStringLiteral("doctor")));
 }
 
 struct RefreshCase {

@@ -12,6 +12,7 @@
 #include "app/shell/onboarding/OnboardingImages.h"
 #include "app/shell/onboarding/OnboardingPages.h"
 #include "platform/foundation/UserDefaults.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -96,7 +97,7 @@ TEST_F(OnboardingFixture, SignInReportsEveryAttemptAndAdvancesOnlyOnSuccess) {
     auto* page = qobject_cast<SignInPage*>(controller->currentPage());
     ASSERT_TRUE(page);
     EXPECT_FALSE(controller->refreshButton()->isHidden());
-    controller->window()->grab().save(QStringLiteral("/dev/shm/onboarding-signin.png"));
+    EXPECT_TRUE(TestEnvironment::keepSnapshot(controller->window()->grab().toImage(), QStringLiteral("onboarding-signin")));
     page->userNameField()->setText("anna");
     page->passwordField()->setText("secret-password");
     page->submit();

@@ -10,6 +10,7 @@
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
 #include "platform/appkit/Storyboard.h"
+#include "support/TestEnvironment.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheF
     EXPECT_TRUE(rows(0).contains(QStringLiteral("a:1"))) << rows(0).toStdString();
     EXPECT_TRUE(rows(0).contains(QStringLiteral("b:0"))) << rows(0).toStdString();
     QDir().mkpath(syncRoot.filePath("Orvella"));
-    page->window()->grab().save(QStringLiteral("/dev/shm/onboarding-selectivesync.png"));
+    EXPECT_TRUE(TestEnvironment::keepSnapshot(page->window()->grab().toImage(), QStringLiteral("onboarding-selectivesync")));
 
     // Forward applies the selection and, on the last page, closes the window: a later sign-in.
     window->navigateForward(window->forwardButton());
@@ -135,7 +136,7 @@ TEST_F(SelectiveSyncOnboardingTest, EveryPageRendersOffscreen) {
         QCoreApplication::processEvents();
         const QImage image = window->window()->grab().toImage();
         EXPECT_FALSE(image.isNull());
-        EXPECT_TRUE(image.save(QStringLiteral("/dev/shm/onboarding-%1.png").arg(names[std::size_t(i)])));
+        EXPECT_TRUE(TestEnvironment::keepSnapshot(image, QStringLiteral("onboarding-%1").arg(names[std::size_t(i)])));
     }
 }
 

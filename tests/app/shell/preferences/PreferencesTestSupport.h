@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Storyboard.h"
 #include "platform/appkit/Workspace.h"
+#include "support/TestEnvironment.h"
 
 class PreferencesTestBase {
 public:
@@ -61,7 +64,7 @@ public:
     }
 
     static void grab(QWidget* widget, const QString& name) {
-        widget->grab().save(QStringLiteral("/dev/shm/prefs-%1.png").arg(name));
+        EXPECT_TRUE(TestEnvironment::keepSnapshot(widget->grab().toImage(), QStringLiteral("prefs-%1").arg(name)));
     }
 
     ScopedTestBusinessFacade testFacade{QStringLiteral("prefs")};
