@@ -10,6 +10,8 @@
 #include <map>
 #include <mutex>
 
+#include <sys/stat.h>
+
 #include "frameworks/business/ServiceErrors.h"
 #include "platform/foundation/SerialQueue.h"
 #include "service/BackupStore.h"
@@ -73,6 +75,21 @@ bool sameContent(const QString& a, const QString& b) {
 
 enum class CopyOutcome { copied, identical, stopped, failed };
 
+// The mode the kernel gives a file made anew: 0666 less the umask, which Linux shows without
+// changing it (reading it through umask() would change it for every thread for a moment).
+mode_t newFileMode() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:")) continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok) return 0666 & ~static_cast<mode_t>(mask);
+        }
+    }
+    return 0644;
+}
+
 // Copies into a temp file beside the target, then renames it to the target or, when that is
 // taken by a different file, to a free name; a rename never replaces an existing file.
 CopyOutcome copyWithoutReplacing(const QString& source, const QString& target, const std::function<bool()>& shouldStop,
@@ -92,6 +109,8 @@ CopyOutcome copyWithoutReplacing(const QString& source, const QString& target, c
             return CopyOutcome::failed;
     }
     if (!temp.flush()) return CopyOutcome::failed;
+    // A temporary file is its owner's alone; a restored one is an ordinary file again.
+    if (::fchmod(temp.handle(), newFileMode()) != 0) return CopyOutcome::failed;
     temp.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
     temp.close();
     QString destination = target;

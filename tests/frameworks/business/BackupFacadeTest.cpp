@@ -161,6 +161,10 @@ TEST_F(BackupFacadeTest, RestoreNeverReplacesAFile) {
         EXPECT_EQ(read(dir.filePath(QString::fromUtf8(row.file))), row.content);
     }
     EXPECT_EQ(QDir(sources.contacts).entryList(QDir::Files).size(), 5);
+    // A restored file is as readable as any file made anew, not its temporary's owner-only.
+    write(dir.filePath(QStringLiteral("fresh")), "x");
+    EXPECT_EQ(QFileInfo(sources.contacts + QStringLiteral("/gone.vcf")).permissions(),
+              QFileInfo(dir.filePath(QStringLiteral("fresh"))).permissions());
 }
 
 TEST_F(BackupFacadeTest, FailuresAndCancellationReachTheCompletion) {
