@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QUrl>
 
 #include "app/backup/BackupAlerts.h"
@@ -54,11 +53,6 @@ void showBackupSourceFolder(const QString& folder) {
     showFolderInFileManager(folder);
 }
 
-void showLastStandardFolder(QStandardPaths::StandardLocation location) {
-    const QStringList folders = QStandardPaths::standardLocations(location);
-    if (!folders.isEmpty()) showFolderInFileManager(folders.last());
-}
-
 // Packs the logs and the diagnostic files into the downloads folder after the user agrees, then
 // shows the archive. Failures are only logged.
 void createErrorReport(const std::optional<QString>& syncDataDirectory) {
@@ -105,8 +99,9 @@ void AppDelegate::registerActions() {
     add(A::openFolder, [](AppDelegate&) {
         if (const auto folder = syncFolderPath()) showFolderInFileManager(*folder);
     });
-    add(A::openPictures, [](AppDelegate&) { showLastStandardFolder(QStandardPaths::PicturesLocation); });
-    add(A::openMovies, [](AppDelegate&) { showLastStandardFolder(QStandardPaths::MoviesLocation); });
+    // Where a restore puts them.
+    add(A::openPictures, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().images); });
+    add(A::openMovies, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().videos); });
     add(A::openContacts, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().contacts); });
     add(A::openCalendars, [](AppDelegate&) { showBackupSourceFolder(BackupSources::fromEnvironment().calendars); });
     add(A::openWebsite, [](AppDelegate&) { Workspace::openUrlText(LocalizationController().mbMenuItemOpenWebsiteURL()); });

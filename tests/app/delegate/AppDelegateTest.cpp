@@ -408,9 +408,13 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
         opened << url;
         return true;
     });
-    const QString pictures = QStandardPaths::standardLocations(QStandardPaths::PicturesLocation).last();
-    const QString movies = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation).last();
-    ASSERT_TRUE(QDir().mkpath(pictures) && QDir().mkpath(movies));
+    // Photos and videos open where a restore puts them, also when that is not the usual folder.
+    QTemporaryDir elsewhere(QDir::tempPath() + QStringLiteral("/pictures-XXXXXX"));
+    ASSERT_TRUE(elsewhere.isValid());
+    qputenv("ORVELLA_BACKUP_PICTURES", elsewhere.path().toUtf8());
+    const QString pictures = elsewhere.path();
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    ASSERT_TRUE(QDir().mkpath(movies));
     // A folder holding the file manager's marker file opens on itself; without it, on its parent with
     // the folder selected.
     QFile marker(pictures + QStringLiteral("/.DS_Store"));
@@ -434,6 +438,7 @@ TEST_F(AppDelegateTest, FolderActionsShowTheFolderWithItsContents) {
         EXPECT_EQ(opened.front(), c.expected);
     }
     EXPECT_TRUE(QFileInfo(BackupSources::fromEnvironment().calendars).isDir());
+    qunsetenv("ORVELLA_BACKUP_PICTURES");
     Workspace::setOpener(nullptr);
 }
 
