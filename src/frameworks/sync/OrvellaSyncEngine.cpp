@@ -764,7 +764,9 @@ void OrvellaSyncEngine::Core::run() {
         if (check > checking && journalWorks_) fetchRemoteChanges(std::chrono::milliseconds(0), {});
         {
             std::lock_guard lock(mutex_);
-            wake_ = eventsArrived_ = false;
+            // A check asked for since `check` was read is not this pass's: its wake-up stays.
+            wake_ = checksRequested_ > check;
+            eventsArrived_ = false;
             pending = std::move(pending_);
             pending_ = Pending{};
             pending.cursor = remoteCursor_;
