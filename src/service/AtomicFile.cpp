@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 
@@ -14,6 +15,10 @@
 namespace {
 
 std::atomic<int> injectedFailures{0};
+
+// mkstemp fills these in with letters and digits.
+constexpr char temporaryPlaceholder[] = "XXXXXX";
+constexpr qsizetype temporaryUniqueLength = sizeof temporaryPlaceholder - 1;
 
 bool fail(QString* error, const QString& text) {
     if (error) *error = text;
@@ -53,7 +58,7 @@ bool write(const QString& path, const QByteArray& data, unsigned mode, QString* 
     const QByteArray target = QFile::encodeName(info.absoluteFilePath());
     const QByteArray folder = QFile::encodeName(info.absolutePath());
     // A hidden name beside the target, so the rename stays on one file system.
-    QByteArray temp = folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
+    QByteArray temp = folder + "/." + QFile::encodeName(info.fileName()) + '.' + temporaryPlaceholder;
     // mkstemp creates the file owner-only, so nobody else can open it before it is complete.
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return fail(error, systemError(QStringLiteral("Cannot create a temp file in ") + info.absolutePath()));
@@ -88,6 +93,14 @@ std::optional<QByteArray> read(const QString& path) {
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) return std::nullopt;
     return bytes;
+}
+
+std::optional<QString> targetOfTemporary(const QString& name) {
+    const qsizetype targetLength = name.size() - 2 - temporaryUniqueLength;
+    if (targetLength < 1 || !name.startsWith(u'.') || name[targetLength + 1] != u'.') return std::nullopt;
+    for (const QChar c : name.last(temporaryUniqueLength))
+        if (c.unicode() > 127 || !std::isalnum(int(c.unicode()))) return std::nullopt;
+    return name.mid(1, targetLength);
 }
 
 void failNextWritesForTesting(int count) { injectedFailures.store(count); }

@@ -17,6 +17,10 @@ bool write(const QString& path, const QByteArray& data, unsigned mode = 0600, QS
 // The file's bytes; none when it does not exist or cannot be read.
 std::optional<QByteArray> read(const QString& path);
 
+// The name of the file whose temp file is named `name` (".<target>.XXXXXX"); none for any other
+// name. A process killed in the middle of `write` leaves such a file behind.
+std::optional<QString> targetOfTemporary(const QString& name);
+
 // Makes the next `count` writes fail after the temp file was written, just before it would
 // replace the target: the moment where a half-done write could do the most harm.
 void failNextWritesForTesting(int count);

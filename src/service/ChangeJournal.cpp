@@ -43,6 +43,7 @@ constexpr qsizetype maxPathsPerAnswer = 20000;
 constexpr int saveAfterQuietMs = 2000;
 constexpr auto saveAtLeastEvery = std::chrono::seconds(30);
 constexpr quint32 stateMagic = 0x4f564a31;  // "OVJ1"
+const QString stateSuffix = QStringLiteral(".journal");
 
 constexpr std::uint32_t folderEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE |
                                        IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
@@ -166,7 +167,8 @@ struct ChangeJournal::Impl {
     void eraseBelow(User& u, const QString& path);
     void journal(User& u, const QString& path);
     std::optional<QByteArray> serialized(User& u);
-    QString stateFile(const User& u) const { return state + u'/' + u.name + QStringLiteral(".journal"); }
+    QString stateFile(const User& u) const { return state + u'/' + u.name + stateSuffix; }
+    void removeLeftoverTemporaries();
     void saveUnsaved(std::unique_lock<std::mutex>& lock);
 };
 
@@ -190,11 +192,28 @@ bool ChangeJournal::Impl::start() {
         ::close(lockFd);
         lockFd = -1;
     }
+    if (lockFd >= 0) removeLeftoverTemporaries();
     usersWatch = ::inotify_add_watch(inotifyFd, QFile::encodeName(users).constData(),
                                      IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_ONLYDIR | IN_DONT_FOLLOW);
     if (usersWatch >= 0) watches[usersWatch] = Watch{};
     reader = std::thread([this] { readLoop(); });
     return true;
+}
+
+// A process killed while it wrote a snapshot leaves the temp file of that write behind. Only the
+// holder of the lock writes snapshots, so once it is held no temp file of them is being written.
+void ChangeJournal::Impl::removeLeftoverTemporaries() {
+    const QStringList names = QDir(state).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const auto target = AtomicFile::targetOfTemporary(name);
+        if (!target || !target->endsWith(stateSuffix) || AccountRules::userNameProblem(target->chopped(stateSuffix.size())))
+            continue;
+        const QByteArray path = QFile::encodeName(state + u'/' + name);
+        struct stat st {};
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (::unlink(path.constData()) == 0)
+            OVLOG_INFO(Log::Sync::remoteChangesListener(), QStringLiteral("Removed the change journal's leftover temp file %1").arg(name));
+    }
 }
 
 void ChangeJournal::Impl::stop() {

@@ -32,7 +32,8 @@ struct ServiceChanges {
 // cursors of different sequences for one tree): every service object on the root gets the same
 // one from `forRoot`. Its own files live in "journal" under the root, never in a user's tree.
 // Another process on the same root journals for itself; only the first to start keeps snapshots
-// there, the others begin without one (their clients' cursors get a reset).
+// there, the others begin without one (their clients' cursors get a reset). The one that keeps them
+// removes, as it starts, the temp files of snapshot writes that a killed run left behind.
 class ChangeJournal {
 public:
     static std::shared_ptr<ChangeJournal> forRoot(const QString& root);

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <future>
@@ -174,6 +175,60 @@ TEST_F(ChangeJournalTest, OnlyTheFirstJournalOfARootKeepsItsNumbersAcrossARestar
         const auto fromOther = restarted.changesSince(QStringLiteral("alice"), cursor, milliseconds(0));
         ASSERT_TRUE(fromOther);
         EXPECT_TRUE(fromOther->reset) << "numbers of a journal that kept nothing";
+    }
+}
+
+// What a run killed in the middle of writing a snapshot leaves: the write's temp file beside it.
+QString leaveTemporary(const QString& folder, const QString& target) {
+    QByteArray name = QFile::encodeName(folder + QStringLiteral("/.") + target + QStringLiteral(".XXXXXX"));
+    const int fd = ::mkstemp(name.data());
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, "half", 4), 4);
+    ::close(fd);
+    return QFile::decodeName(name);
+}
+
+TEST_F(ChangeJournalTest, TempFilesOfAKilledRunAreRemovedOnlyByTheJournalThatHoldsTheLock) {
+    write("kept.txt", 1);
+    const QString cursor = currentCursor();
+    service.reset();  // writes alice's snapshot
+    const QString journal = root() + QStringLiteral("/journal");
+    ASSERT_TRUE(QFileInfo::exists(journal + QStringLiteral("/alice.journal")));
+    // Another process's journal holds the lock: the temp files could be its writes under way.
+    auto other = std::make_unique<ChangeJournal>(root());
+    ASSERT_TRUE(other->changesSince(QStringLiteral("alice"), QString(), milliseconds(0)));
+    const struct {
+        const char* name;
+        QString path;
+        bool removed;
+    } files[] = {
+        {"snapshotTemp", leaveTemporary(journal, QStringLiteral("alice.journal")), true},
+        {"otherUsersSnapshotTemp", leaveTemporary(journal, QStringLiteral("bob.journal")), true},
+        {"notASnapshotsTemp", leaveTemporary(journal, QStringLiteral("notes.txt")), false},
+        {"sameNameInTheUsersTree", leaveTemporary(home(), QStringLiteral("alice.journal")), false},
+        {"otherSuffix", journal + QStringLiteral("/.alice.journal.tmp"), false},
+    };
+    {
+        QFile tmp(files[std::size(files) - 1].path);
+        ASSERT_TRUE(tmp.open(QIODevice::WriteOnly));
+    }
+    const auto existing = [&] {
+        std::vector<bool> there;
+        for (const auto& f : files) there.push_back(QFileInfo::exists(f.path));
+        return there;
+    };
+    startService();
+    changes(QString());
+    EXPECT_EQ(existing(), std::vector<bool>(std::size(files), true));
+    service.reset();
+    other.reset();
+
+    startService();
+    const ServiceChanges after = changes(cursor);
+    EXPECT_FALSE(after.reset) << "the snapshot itself stays";
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.name);
+        EXPECT_EQ(QFileInfo::exists(f.path), !f.removed);
     }
 }
 
