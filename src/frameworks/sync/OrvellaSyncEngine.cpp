@@ -20,6 +20,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <set>
 #include <stop_token>
 #include <stdexcept>
@@ -46,7 +47,9 @@ constexpr int commitEvery = 2000;
 // to `transferSlice` items of one folder at a time.
 constexpr std::size_t transferBatch = 512;
 constexpr std::size_t transferSlice = 16;
-constexpr std::size_t transferThreads = 4;
+constexpr std::ptrdiff_t transferThreads = 4;
+// Folders a batch holds open at most, however many descriptors are free.
+constexpr std::size_t maxFolderHandles = 128;
 constexpr unsigned localFolderMode = 0755;
 constexpr unsigned remoteFolderMode = 0700;
 
@@ -261,35 +264,25 @@ private:
     bool execute(std::vector<Planned>& steps);
     bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
     void perform(const Planned& item);
-    // The folders of a batch of transfers, each opened and checked once for all its items.
-    class Folders {
-    public:
-        std::shared_ptr<const fs::Folder> open(const QString& absolute, bool again = false) {
-            auto& folder = open_[absolute];
-            if (!folder || again) folder = std::make_shared<const fs::Folder>(absolute);
-            return folder;
-        }
-
-    private:
-        std::map<QString, std::shared_ptr<const fs::Folder>> open_;
-    };
     struct Transfer {
         QString path;
         bool upload = true;
-        std::shared_ptr<const fs::Folder> sourceFolder;
-        std::shared_ptr<const fs::Folder> targetFolder;
+        QString sourceFolder;  // absolute
+        QString targetFolder;
         FsEntry expectedSource;
         std::optional<FsEntry> expectedTarget;  // none: nothing may be there
         fs::TransferResult result;
     };
+    using Folders = fs::FolderHandles;
     std::optional<Transfer> prepareUpload(const Planned& item, Folders& folders);
     std::optional<Transfer> prepareDownload(const QString& path, const FsEntry& remote,
                                             const std::optional<FsEntry>& expectedLocal, Folders& folders);
-    // The target's folder, made when the tree does not know it (the sync root never is); none
+    // The target's folder, made when the tree does not know it (the sync root never is); false
     // when it cannot be made, the item failed.
-    std::shared_ptr<const fs::Folder> targetFolder(const QString& path, bool upload, Folders& folders);
-    void runTransfer(Transfer& transfer) const;
-    void finishTransfer(const Transfer& transfer);
+    bool prepareTargetFolder(const QString& path, bool upload, Folders& folders);
+    void runTransfer(Transfer& transfer, Folders& folders) const;
+    // False when it ran short of descriptors and may be tried again at once.
+    bool finishTransfer(const Transfer& transfer, bool lastTry);
     void transferAll(std::vector<const Planned*>& batch);
     void download(const QString& path, const FsEntry& remote, const std::optional<FsEntry>& expectedLocal);
     void createRemoteFolder(const Planned& item);
@@ -1746,9 +1739,8 @@ std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepar
                                                                                        Folders& folders) {
     const QString& path = item.path;
     reportItem(path, OVItemSyncStatus::syncing);
-    auto folder = targetFolder(path, true, folders);
-    if (!folder) return std::nullopt;
-    Transfer transfer{path, true, folders.open(local(fs::parentOf(path))), std::move(folder), *item.local, std::nullopt, {}};
+    if (!prepareTargetFolder(path, true, folders)) return std::nullopt;
+    Transfer transfer{path, true, local(fs::parentOf(path)), remote(fs::parentOf(path)), *item.local, std::nullopt, {}};
     // A remote folder the local file replaces is gone by now (removals come first).
     if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
     return transfer;
@@ -1761,36 +1753,37 @@ std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepar
         failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
         return std::nullopt;
     }
-    auto folder = targetFolder(path, false, folders);
-    if (!folder) return std::nullopt;
-    return Transfer{path, false, folders.open(remote(fs::parentOf(path))), std::move(folder), remoteEntry, expectedLocal, {}};
+    if (!prepareTargetFolder(path, false, folders)) return std::nullopt;
+    return Transfer{path, false, remote(fs::parentOf(path)), local(fs::parentOf(path)), remoteEntry, expectedLocal, {}};
 }
 
-std::shared_ptr<const fs::Folder> OrvellaSyncEngine::Core::targetFolder(const QString& path, bool upload,
-                                                                        Folders& folders) {
+bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool upload, Folders& folders) {
     const QString parent = fs::parentOf(path);
     const QString absolute = upload ? remote(parent) : local(parent);
-    auto folder = folders.open(absolute);
+    const auto folder = folders.open(absolute);
     // A folder the tree saw and that is gone now was removed meanwhile: it is not made again, and
     // the copy fails for it.
     if (folder->isOpen() || !fs::meansGone(folder->error()) || knownFolder(upload ? remoteTree_ : localTree_, parent))
-        return folder;
+        return true;
     const int error = fs::makeFolders(absolute, upload ? remoteFolderMode : localFolderMode, upload ? remoteRoot_ : localRoot_);
     if (error) {
         failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
-        return nullptr;
+        return false;
     }
-    return folders.open(absolute, true);
+    folders.reopen(absolute);
+    return true;
 }
 
 // Only files are touched here, so several transfers may run at once on other threads.
-void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer) const {
+void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, Folders& folders) const {
     const QString name = fs::nameOf(transfer.path);
-    transfer.result = fs::copyAtomically(*transfer.sourceFolder, name, transfer.expectedSource, *transfer.targetFolder,
-                                         name, transfer.expectedTarget, cancel_, temporaryTag_);
+    const auto source = folders.open(transfer.sourceFolder);
+    const auto target = folders.open(transfer.targetFolder);
+    transfer.result = fs::copyAtomically(*source, name, transfer.expectedSource, *target, name, transfer.expectedTarget,
+                                         cancel_, temporaryTag_);
 }
 
-void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
+bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool lastTry) {
     const QString& path = transfer.path;
     const fs::TransferResult& result = transfer.result;
     if (!result.leftover.isEmpty()) leftovers_.insert(result.leftover);
@@ -1809,21 +1802,31 @@ void OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer) {
                                                      .arg(transfer.upload ? QStringLiteral("Uploaded") : QStringLiteral("Downloaded"), path)
                                                      .arg(transfer.expectedSource.size));
         reportItem(path, OVItemSyncStatus::synced);
-        return;
+        return true;
     case fs::Outcome::sourceChanged:
     case fs::Outcome::targetChanged:
     case fs::Outcome::cancelled:
         // Changed while it was being copied: looked at again with what it is now.
         markStale(path);
-        return;
+        return true;
     case fs::Outcome::failed:
+        // Out of descriptors is the process's shortage, not the item's fault.
+        if (!lastTry && fs::meansOutOfDescriptors(result.error)) return false;
         failItem(path, transfer.upload ? remoteWriteError(result.error) : localWriteError(result.error), result.error);
-        return;
+        return true;
     }
+    return true;
 }
 
 void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
-    Folders folders;
+    // Each copy holds two descriptors while it runs, and the folder handles one each; what the
+    // process has left decides how many of both, so that a low limit slows a batch down instead of
+    // failing it.
+    const std::size_t spare = fs::freeDescriptors().value_or(1024);
+    const std::size_t reserve = 16;  // for the state, the scans and everything else of the process
+    const std::size_t budget = spare > reserve ? spare - reserve : 0;
+    const std::size_t parallel = std::clamp<std::size_t>(budget / 8, 1, transferThreads);
+    Folders folders(std::clamp<std::size_t>((budget - std::min(budget, 2 * parallel)) / 2, 2, maxFolderHandles));
     std::vector<Transfer> transfers;
     transfers.reserve(batch.size());
     for (const Planned* item : batch) {
@@ -1838,10 +1841,10 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
 
     // Writers in one folder wait for each other on its lock: the threads take slices of different
     // folders in turn, and the folders' own order is kept within each.
-    std::map<const fs::Folder*, std::vector<std::size_t>> byFolder;
+    std::map<QString, std::vector<std::size_t>> byFolder;
     std::vector<std::vector<std::size_t>*> order;
     for (std::size_t i = 0; i < transfers.size(); ++i) {
-        auto& items = byFolder[transfers[i].targetFolder.get()];
+        auto& items = byFolder[transfers[i].targetFolder];
         if (items.empty()) order.push_back(&items);
         items.push_back(i);
     }
@@ -1858,10 +1861,20 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
         }
     }
 
+    std::counting_semaphore<transferThreads> running{std::ptrdiff_t(parallel)};
+    std::vector<std::size_t> short_;  // ran out of descriptors: tried again, one at a time
     workers_.run(
         slices.size(),
         [&](std::size_t slice) {
-            for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) runTransfer(transfers[queue[i]]);
+            running.acquire();
+            try {
+                for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i)
+                    runTransfer(transfers[queue[i]], folders);
+            } catch (...) {
+                running.release();
+                throw;
+            }
+            running.release();
         },
         [&](std::size_t slice, std::exception_ptr thrown) {
             for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) {
@@ -1869,7 +1882,7 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
                 // A transfer the failure cut short has no outcome of its own yet.
                 if (thrown && transfer.result.outcome == fs::Outcome::failed && !transfer.result.error)
                     transfer.result.error = EIO;
-                finishTransfer(transfer);
+                if (!finishTransfer(transfer, false)) short_.push_back(queue[i]);
             }
             if (thrown) {
                 try {
@@ -1882,16 +1895,30 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
             }
             reportProgress(false);
         });
+    if (!short_.empty()) {
+        // With the other copies done and all but one folder let go, each gets what is left; only
+        // a shortage that remains then is the item's error.
+        OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("%1 transfers ran out of file descriptors; they are tried again "
+                                                        "one at a time")
+                                             .arg(short_.size()));
+        folders.setLimit(2);
+        for (const std::size_t i : short_) {
+            if (interrupted()) break;
+            runTransfer(transfers[i], folders);
+            finishTransfer(transfers[i], true);
+            reportProgress(false);
+        }
+    }
     reportProgress(false);
 }
 
 void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remoteEntry,
                                        const std::optional<FsEntry>& expectedLocal) {
-    Folders folders;
+    Folders folders(2);
     auto transfer = prepareDownload(path, remoteEntry, expectedLocal, folders);
     if (!transfer) return;
-    runTransfer(*transfer);
-    finishTransfer(*transfer);
+    runTransfer(*transfer, folders);
+    finishTransfer(*transfer, true);
 }
 
 void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {

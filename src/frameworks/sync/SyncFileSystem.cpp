@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -345,6 +346,64 @@ Folder& Folder::operator=(Folder&& other) noexcept {
         writableError_ = other.writableError_;
     }
     return *this;
+}
+
+bool meansOutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
+
+std::optional<std::size_t> freeDescriptors() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir) return std::nullopt;
+    std::size_t open = 0;
+    while (const dirent* item = ::readdir(dir))
+        if (item->d_name[0] != '.') ++open;
+    ::closedir(dir);
+    // The listing's own descriptor is counted too, and is closed again by now.
+    open = open > 0 ? open - 1 : 0;
+    return open >= limit.rlim_cur ? 0 : std::size_t(limit.rlim_cur) - open;
+}
+
+std::shared_ptr<const Folder> FolderHandles::open(const QString& absolute) {
+    {
+        std::lock_guard lock(mutex_);
+        if (const auto it = index_.constFind(absolute); it != index_.cend()) {
+            recent_.splice(recent_.begin(), recent_, *it);
+            return (*it)->second;
+        }
+    }
+    // Opened outside the lock: other threads' folders need not wait for this one.
+    return hold(absolute, std::make_shared<const Folder>(absolute));
+}
+
+std::shared_ptr<const Folder> FolderHandles::reopen(const QString& absolute) {
+    return hold(absolute, std::make_shared<const Folder>(absolute));
+}
+
+void FolderHandles::setLimit(std::size_t limit) {
+    std::lock_guard lock(mutex_);
+    limit_ = limit ? limit : 1;
+    while (recent_.size() > limit_) {
+        index_.remove(recent_.back().first);
+        recent_.pop_back();
+    }
+}
+
+std::shared_ptr<const Folder> FolderHandles::hold(const QString& absolute, std::shared_ptr<const Folder> folder) {
+    if (meansOutOfDescriptors(folder->error())) return folder;
+    std::lock_guard lock(mutex_);
+    if (const auto it = index_.constFind(absolute); it != index_.cend()) {
+        (*it)->second = folder;
+        recent_.splice(recent_.begin(), recent_, *it);
+        return folder;
+    }
+    recent_.emplace_front(absolute, folder);
+    index_.insert(absolute, recent_.begin());
+    while (recent_.size() > limit_) {
+        index_.remove(recent_.back().first);
+        recent_.pop_back();
+    }
+    return folder;
 }
 
 TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceName, const FsEntry& expectedSource,

@@ -1,13 +1,17 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <iterator>
+#include <list>
 #include <map>
+#include <memory>
 #include <memory_resource>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -169,6 +173,35 @@ private:
     int fd_ = -1;
     int error_ = 0;
     int writableError_ = 0;
+};
+
+// Whether an error means that the process ran out of descriptors, not that the item is at fault.
+bool meansOutOfDescriptors(int error);
+// Descriptors this process may still open before it reaches its limit (none when unknown).
+std::optional<std::size_t> freeDescriptors();
+
+// The folders a batch of transfers works in, held open at most `limit` at a time and opened on
+// demand: the least recently used one is let go when another is needed (one still in use closes
+// when its user is done). A batch over thousands of folders must not hold a descriptor for each,
+// since the process may have as few as 64. Any thread may use it.
+class FolderHandles {
+public:
+    explicit FolderHandles(std::size_t limit) : limit_(limit ? limit : 1) {}
+    // The folder, opened when it is not held. A folder that could not be opened for want of
+    // descriptors is not remembered, so that the next ask tries again.
+    std::shared_ptr<const Folder> open(const QString& absolute);
+    // Opens it anew (it was just made).
+    std::shared_ptr<const Folder> reopen(const QString& absolute);
+    void setLimit(std::size_t limit);
+
+private:
+    std::shared_ptr<const Folder> hold(const QString& absolute, std::shared_ptr<const Folder> folder);
+
+    std::mutex mutex_;
+    std::size_t limit_;
+    using Recent = std::list<std::pair<QString, std::shared_ptr<const Folder>>>;  // most recent first
+    Recent recent_;
+    QHash<QString, Recent::iterator> index_;
 };
 
 enum class Outcome { done, sourceChanged, targetChanged, failed, cancelled };
