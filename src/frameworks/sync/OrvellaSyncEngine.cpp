@@ -237,7 +237,7 @@ private:
     std::optional<SteadyClock::time_point> nextLook();
     void watchRemote(std::stop_token stop);
     bool fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
-    bool applyRemoteDirty(const QSet<QString>& paths);
+    bool applyRemoteDirty(QSet<QString>& paths);
     bool pass(Pending& pending);
     void settle();
     void compactTrees();
@@ -248,8 +248,9 @@ private:
     void serviceUnreachable(int error);
     void keepPending(Pending& pending);
     void checkIdentity(const QString& key, const QString& path);
-    std::vector<QString> applyDirty(Side side, const QSet<QString>& paths);
-    std::vector<QString> applyDirty(Side side, const QStringList& tops);
+    // Both add to the paths the folders that had to be looked at instead of them.
+    std::vector<QString> applyDirty(Side side, QSet<QString>& paths);
+    std::vector<QString> applyDirty(Side side, const QStringList& tops, QSet<QString>& widened);
     static QStringList topmostOf(const QSet<QString>& paths);
     Side localSide() { return Side{localTree_, localUnknown_, localRoot_, &localUndecodable_}; }
     Side remoteSide() { return Side{remoteTree_, remoteUnknown_, remoteRoot_, nullptr}; }
@@ -1149,7 +1150,7 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& p
 }
 
 // Looks at the remote paths the journal named again; whether anything differs from before.
-bool OrvellaSyncEngine::Core::applyRemoteDirty(const QSet<QString>& paths) {
+bool OrvellaSyncEngine::Core::applyRemoteDirty(QSet<QString>& paths) {
     if (paths.isEmpty()) return false;
     // The topmost paths' subtrees hold every path's and do not overlap: walked in the same order
     // before and after, they compare item by item. The engine's own uploads come back this way,
@@ -1163,7 +1164,12 @@ bool OrvellaSyncEngine::Core::applyRemoteDirty(const QSet<QString>& paths) {
     for (const QString& path : tops)
         forEachInSubtree(remoteTree_, path, [&](const QString& item, const FsEntry& entry) { before.emplace_back(item, entry); });
     const std::size_t size = remoteTree_.size();
-    applyDirty(remoteSide(), tops);
+    QSet<QString> widened;
+    applyDirty(remoteSide(), tops, widened);
+    if (!widened.isEmpty()) {
+        paths.unite(widened);
+        return true;
+    }
     if (remoteTree_.size() != size) return true;
     std::size_t at = 0;
     bool changed = false;
@@ -1188,24 +1194,51 @@ QStringList OrvellaSyncEngine::Core::topmostOf(const QSet<QString>& paths) {
     return tops;
 }
 
-std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QSet<QString>& paths) {
-    return applyDirty(side, topmostOf(paths));
+std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, QSet<QString>& paths) {
+    QSet<QString> widened;
+    auto seen = applyDirty(side, topmostOf(paths), widened);
+    paths.unite(widened);
+    return seen;
 }
 
 // Returns the paths it found present, the subtrees of rescanned folders included. `tops` as
 // topmostOf gives them: a folder's own rescan sees what lies inside it.
-std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStringList& tops) {
+std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStringList& tops, QSet<QString>& widened) {
     FileTree& tree = side.tree;
     fs::Unreadable& unknown = side.unknown;
     std::vector<QString> seen;
+    // A file that became a folder at once, or a folder a file: the changes may name only what
+    // lies inside, so the item itself is looked at again from there.
+    QSet<QString> retyped;
+    const auto notAFolderOnTheWay = [&](const QString& path, bool look) -> std::optional<QString> {
+        QStringList ancestors;
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p)) ancestors.prepend(p);
+        for (const QString& ancestor : std::as_const(ancestors)) {
+            const auto known = tree.find(ancestor);
+            if (known != tree.end() && !known->second.isDirectory()) return ancestor;
+            if (!look) continue;
+            const auto now = fs::stat(fs::join(side.root, ancestor));
+            if (!now) return std::nullopt;
+            if (!now->isDirectory()) return ancestor;
+        }
+        return std::nullopt;
+    };
     for (const QString& path : tops) {
+        if (const auto folder = notAFolderOnTheWay(path, false)) {
+            retyped.insert(*folder);
+            continue;
+        }
         fs::eraseSubtree(tree, path);
         fs::eraseSubtree(unknown, path);
         if (fs::isTemporaryName(fs::nameOf(path))) continue;
         int error = 0;
         const auto entry = fs::stat(fs::join(side.root, path), &error);
         if (!entry) {
-            if (!fs::meansGone(error)) unknown[path] = error;
+            if (error == ENOTDIR) {
+                if (const auto folder = notAFolderOnTheWay(path, true)) retyped.insert(*folder);
+            } else if (!fs::meansGone(error)) {
+                unknown[path] = error;
+            }
             continue;
         }
         // The folders on the way down, when the events never named them.
@@ -1234,6 +1267,16 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStrin
         }
         forEachInSubtree(tree, path, [&](const QString& item, const FsEntry&) { seen.push_back(item); });
     }
+    if (retyped.isEmpty()) return seen;
+    OVLOG_DEBUG(Log::Sync::syncDecision(), QStringLiteral("%1 items changed their kind").arg(retyped.size()));
+    widened.unite(retyped);
+    const auto more = applyDirty(side, topmostOf(retyped), widened);
+    // What the second look took again, or found gone, is listed once, as it is now.
+    std::erase_if(seen, [&](const QString& path) {
+        return !tree.count(path) ||
+               std::any_of(retyped.begin(), retyped.end(), [&](const QString& folder) { return fs::isInside(path, folder); });
+    });
+    seen.insert(seen.end(), more.begin(), more.end());
     return seen;
 }
 

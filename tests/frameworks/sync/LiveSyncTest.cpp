@@ -175,6 +175,47 @@ TEST_F(LiveSync, ABatchOfManyFilesArrivesWhole) {
     EXPECT_EQ(finishing.upload.completed, finishing.upload.total);
 }
 
+struct TypeChange {
+    const char* name;
+    bool remotely;
+    bool toFolder;                 // a file becomes a folder, or a folder a file
+    std::vector<const char*> told;  // the local paths the events name (the remote side has its journal)
+};
+
+// An item replaced at the same instant by one of the other kind, with content inside. File events
+// merge what happened to one path within a burst, and may leave only the paths inside it.
+TEST_F(LiveSync, AnItemThatTurnsIntoTheOtherKindIsSyncedAsWhatItIsNow) {
+    const std::vector<TypeChange> cases{
+        {"fileToFolderToldByWhatIsInside", false, true, {"x/inner.txt"}},
+        {"fileToFolderToldByBoth", false, true, {"x", "x/inner.txt"}},
+        {"folderToFileToldByWhatWasInside", false, false, {"x/inner.txt"}},
+        {"folderToFileToldByBoth", false, false, {"x/inner.txt", "x"}},
+        {"fileToFolderRemotely", true, true, {}},
+        {"folderToFileRemotely", true, false, {}},
+    };
+    for (const TypeChange& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString& root = c.remotely ? remoteRoot : localRoot;
+        const QString x = root + QStringLiteral("/x");
+        if (c.toFolder) write(local("x"), "was a file");
+        else write(local("x/inner.txt"), "was inside a folder");
+        engine->fileChanged(local("x"));
+        ASSERT_TRUE(bothSidesEqual());
+
+        removeTree(x);
+        if (c.toFolder) write(x + QStringLiteral("/inner.txt"), "now inside a folder");
+        else write(x, "now a file");
+        for (const char* path : c.told) engine->fileChanged(local(QString::fromUtf8(path)));
+        ASSERT_TRUE(bothSidesEqual());
+        EXPECT_EQ(tree(localRoot), (c.toFolder ? Tree{{"x", "/"}, {"x/inner.txt", "now inside a folder"}}
+                                               : Tree{{"x", "now a file"}}));
+        EXPECT_TRUE(engine->syncErrors().empty());
+        removeTree(local("x"));
+        engine->itemDeleted(local("x"));
+        ASSERT_TRUE(bothSidesEqual());
+    }
+}
+
 TEST_F(LiveSync, RemoteChangesReachTheSyncFolderWithoutComingBack) {
     const std::vector<std::pair<const char*, std::function<void()>>> steps{
         {"newFile", [&] { write(remote("r.txt"), "remote"); }},
