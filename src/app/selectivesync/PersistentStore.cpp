@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iterator>
 #include <set>
 #include <sys/stat.h>
-#include <unistd.h>
+
+#include "frameworks/sync/SqliteFiles.h"
 
 namespace {
 
@@ -45,29 +45,19 @@ ContextError sqliteError(sqlite3* db, const QString& what) {
                         code == SQLITE_CORRUPT || code == SQLITE_NOTADB};
 }
 
-// The files SQLite keeps beside a store, each named after it.
-const char* const kCompanionSuffixes[] = {"-journal", "-wal", "-shm"};
-
 QString systemError(const QString& what, const QString& path) {
     return what + QStringLiteral(" ") + path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // The store holds the paths of the user's folders: its folder and files are the owner's alone,
-// also when an earlier version or the umask left them wider. SQLite gives its journals the mode
-// of the store's file, so a file created owner-only keeps them so.
+// also when an earlier version or the umask left them wider.
 std::optional<ContextError> restrictToOwner(const QString& storePath) {
     const QString folder = QFileInfo(storePath).absolutePath();
     if (!QDir().mkpath(folder))
         return ContextError{QStringLiteral("The folder %1 could not be created.").arg(folder)};
     if (::chmod(QFile::encodeName(folder).constData(), S_IRWXU) != 0)
         return ContextError{systemError(QStringLiteral("Cannot restrict access to"), folder)};
-    const QByteArray file = QFile::encodeName(storePath);
-    const int fd = ::open(file.constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd < 0) return ContextError{systemError(QStringLiteral("Cannot open the store at"), storePath)};
-    const bool restricted = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    ::close(fd);
-    if (!restricted) return ContextError{systemError(QStringLiteral("Cannot restrict access to"), storePath)};
-    for (const char* suffix : kCompanionSuffixes) ::chmod((file + suffix).constData(), S_IRUSR | S_IWUSR);
+    if (auto problem = SqliteFiles::restrictToOwner(storePath)) return ContextError{*problem};
     return std::nullopt;
 }
 
@@ -317,7 +307,7 @@ ContextResult<QString> PersistentStore::setAside() {
     // The journals go along under the matching names, and first: a hot journal belongs to its
     // file, and one left behind would be rolled into the new store.
     QStringList from, to;
-    for (const char* suffix : kCompanionSuffixes) {
+    for (const char* suffix : SqliteFiles::companionSuffixes) {
         from << path + QString::fromLatin1(suffix);
         to << aside + QString::fromLatin1(suffix);
     }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "frameworks/sync/SqliteFiles.h"
+
 namespace {
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
     throw SqliteError(what + ": " + (db ? sqlite3_errmsg(db) : "out of memory"), db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM);
@@ -56,6 +58,7 @@ QString SqliteStatement::text(int column) const {
 }
 
 SqliteDatabase::SqliteDatabase(const QString& path) {
+    if (const auto problem = SqliteFiles::restrictToOwner(path)) throw SqliteError(problem->toStdString());
     const QByteArray name = QFile::encodeName(path);
     if (sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {

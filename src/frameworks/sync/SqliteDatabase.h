@@ -49,6 +49,7 @@ private:
 // An open SQLite database file, closed with the object.
 class SqliteDatabase {
 public:
+    // Opens or creates the file; it and the files SQLite keeps beside it are the owner's alone.
     explicit SqliteDatabase(const QString& path);
     ~SqliteDatabase();
     SqliteDatabase(const SqliteDatabase&) = delete;

@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include "frameworks/sync/SqliteFiles.h"
+
 namespace {
 constexpr int schemaVersion = 1;
 
@@ -71,7 +73,8 @@ QString SyncStateStore::setAside(const QString& path) {
                           QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (QFile::exists(path) && !QFile::rename(path, aside))
         throw SqliteError("Cannot set the damaged sync state " + path.toStdString() + " aside");
-    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+    for (const char* companion : SqliteFiles::companionSuffixes) {
+        const QString suffix = QString::fromLatin1(companion);
         // A journal left beside a new file would be played into it.
         if (QFile::exists(path + suffix) && !QFile::rename(path + suffix, aside + suffix) && !QFile::remove(path + suffix))
             throw SqliteError("Cannot set the damaged sync state's journal " + (path + suffix).toStdString() + " aside");
