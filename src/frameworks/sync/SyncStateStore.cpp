@@ -1,13 +1,27 @@
 #include "frameworks/sync/SyncStateStore.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sqlite3.h>
 
+#include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/sync/SqliteFiles.h"
 
 namespace {
 constexpr int schemaVersion = 1;
+
+// SQLite takes a file of no bytes for an empty database, so whatever was in step is gone without
+// a word from it: the comparison of both sides that follows must not pass for a first sync.
+std::unique_ptr<SqliteDatabase> openDatabase(const QString& path) {
+    const QFileInfo before(path);
+    const bool existedEmpty = before.isFile() && before.size() == 0;
+    auto db = std::make_unique<SqliteDatabase>(path);
+    if (existedEmpty)
+        OVLOG_WARNING(Log::Sync::persistence(),
+                      QStringLiteral("The sync state \"%1\" is empty; it is rebuilt by comparing both sides").arg(path));
+    return db;
+}
 
 void bindEntry(SqliteStatement& statement, int first, const FsEntry& entry) {
     statement.bind(first, std::int64_t(entry.type))
@@ -29,7 +43,7 @@ FsEntry readEntry(const SqliteStatement& statement, int first) {
 }
 }  // namespace
 
-SyncStateStore::SyncStateStore(const QString& path) : db_(std::make_unique<SqliteDatabase>(path)) {
+SyncStateStore::SyncStateStore(const QString& path) : db_(openDatabase(path)) {
     {
         SqliteStatement check = db_->prepare("PRAGMA quick_check");
         if (check.step() && check.text(0) != QStringLiteral("ok"))

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "frameworks/logger/FrameworkChannels.h"
+#include "frameworks/logger/LoggerTestSupport.h"
 #include "frameworks/sync/SyncStateStore.h"
 
 namespace {
@@ -56,6 +58,33 @@ TEST_F(SyncStateStoreTest, TheStateAndItsJournalsAreOwnerOnly) {
             for (const char* suffix : {"", "-wal", "-shm"}) EXPECT_EQ(modeOf(path() + suffix), 0600u) << suffix;
         }
         sqlite3_close(other);
+    }
+}
+
+TEST_F(SyncStateStoreTest, AnExistingEmptyStateIsReportedAsRebuilt) {
+    const struct {
+        const char* name;
+        std::function<void(const QString& path)> before;
+        bool warned;
+    } cases[] = {
+        {"noFileYet", [](const QString&) {}, false},
+        {"emptyFile", [](const QString& path) { ASSERT_TRUE(QFile(path).open(QIODevice::WriteOnly)); }, true},
+        {"storedState", [](const QString& path) { SyncStateStore(path).setValue(QStringLiteral("k"), QStringLiteral("v")); },
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const char* suffix : {"", "-wal", "-shm"}) QFile::remove(path() + suffix);
+        c.before(path());
+        CapturingSink sink;
+        SyncStateStore store(path());
+        Logger::flush();
+        QStringList warnings;
+        for (const LogEntry& entry : sink.entries())
+            if (entry.channel == Log::Sync::persistence().name() && entry.level == LogLevel::warning) warnings << entry.message;
+        EXPECT_EQ(warnings, c.warned ? QStringList{QStringLiteral("The sync state \"%1\" is empty; it is rebuilt by comparing both sides")
+                                                       .arg(path())}
+                                     : QStringList{});
     }
 }
 
