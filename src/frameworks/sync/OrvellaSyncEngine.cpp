@@ -1355,7 +1355,7 @@ void OrvellaSyncEngine::Core::noteUnreadable() {
             ItemError& entry = errors_[path];
             entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path,
                                        SyncError{remoteSide ? SyncError::Kind::itemIsReadonlyOnRemote
-                                                            : SyncError::Kind::itemIsReadonlyOnLocalFS,
+                                                            : SyncError::Kind::itemIsUnreadable,
                                                  0}};
             unreadable_.insert(path);
         }
