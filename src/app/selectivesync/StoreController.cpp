@@ -381,7 +381,8 @@ void StoreController::merge(const std::optional<std::vector<SelectiveSyncItem>>&
     std::vector<std::shared_ptr<FileSystemNode>> mergedNodes;
     for (const SelectiveSyncItem& item : *items) {
         viewContext().performAndWait([&] {
-            std::shared_ptr<FileSystemNode> node = nodeForRelativePath(item.path);
+            // A path not stored yet is what the merge is for, a rebuilt store's every one: no error.
+            std::shared_ptr<FileSystemNode> node = storedNode(item.path);
             if (!node && item.path == kRootPath) {
                 createNodeForPath(kRootPath, identifierOf(item), nullptr,
                                   [&](std::shared_ptr<FileSystemNode> created) { node = std::move(created); });

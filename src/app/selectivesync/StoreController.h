@@ -70,7 +70,7 @@ public:
     void nodeForRelativePath(const QString& path, const std::function<void(std::shared_ptr<FileSystemNode>)>& completion);
     std::shared_ptr<FileSystemNode> nodeForRelativePath(const QString& path);
     // The same lookup for a node that may well not exist yet (the root before the first
-    // browse): none without a log line.
+    // browse, the folders a merge seeds): none without a log line.
     std::shared_ptr<FileSystemNode> storedNode(const QString& path);
     std::shared_ptr<FileSystemNode> rootNode();
     // Some node's state differs from its snapshot.

@@ -358,6 +358,48 @@ TEST(StoreLoadTest, ADamagedStoreIsSetAsideAndANewOneKeepsTheEnginesChoice) {
     }
 }
 
+// Folders not stored yet are what a rebuild is for: finding none of them is no error. Only the
+// lookup of a node that should be there says so.
+TEST(StoreLoadTest, RebuildingTheStoreLogsNoError) {
+    const std::vector<SelectiveSyncItem> subscriptions{{"/", false, "r"}, {"/a", true, "ia"}, {"/b", false, "ib"}, {"/b/x", true, "ix"}};
+    const struct {
+        const char* name;
+        std::function<std::shared_ptr<StoreController>(const storetest::StoreFile&)> rebuild;
+    } cases[] = {
+        {"damagedStoreReplaced", [](const storetest::StoreFile& file) {
+             QFile damaged(file.path());
+             EXPECT_TRUE(damaged.open(QIODevice::WriteOnly));
+             damaged.write(QByteArray(8192, 'x'));
+             damaged.close();
+             return file.open();
+         }},
+        {"emptyStoreSeeded", [&](const storetest::StoreFile& file) {
+             auto store = file.open();
+             store->merge(subscriptions, {});
+             return store;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedTestBusinessFacade facade;
+        facade.facade().subscriptions = subscriptions;
+        storetest::StoreFile file;
+        QStringList errors;
+        const auto sink = Logger::addSink([&](const LogEntry& entry) {
+            if (entry.level == LogLevel::error) errors << entry.message;
+        });
+        const auto store = c.rebuild(file);
+        bool merged = false;
+        MainQueue::async([&] { merged = true; });
+        EXPECT_TRUE(TestEnvironment::waitUntil([&] { return merged; }));
+        EXPECT_EQ(render(*store), QStringLiteral("/:-1 /a:1 /b:-1 /b/x:1"));
+        store->nodeForRelativePath(QStringLiteral("/c"));
+        Logger::flush();
+        Logger::removeSink(sink);
+        EXPECT_EQ(errors.join(u'|'), QStringLiteral("Unknown local node for path: /c"));
+    }
+}
+
 // The store lists the user's folders: owner-only, also when an earlier run left it wider.
 TEST(StoreLoadTest, TheStoreAndItsFolderAreOwnerOnly) {
     storetest::StoreFile file;
