@@ -50,7 +50,8 @@ public:
     virtual BasicItemType itemType() const = 0;
     // The link as last known to this item; none when it has none.
     virtual std::optional<ShareInfo> shareInfo() const = 0;
-    // Makes the link, or finds the existing one; answers its URL.
+    // Makes the link, or finds the existing one; answers its URL. Fails with the API error not
+    // found when the online storage does not hold the item (it has not been synced).
     virtual void share(const ShareSettings& settings, std::function<void(BusinessResult<QUrl>)> completion) = 0;
     virtual void removeShare(std::function<void(VoidResult)> completion) = 0;
     // Sends the link with the message to the recipients.

@@ -261,6 +261,22 @@ TEST_F(ShareItemTest, MailingOpensTheMailProgramAndNotesTheRecipients) {
     EXPECT_EQ(stored.value()[0].recipients.size(), 2);
 }
 
+// The application tells the user the item is not synced yet by this answer alone.
+TEST_F(ShareItemTest, AnItemTheOnlineStorageDoesNotHoldIsNotFound) {
+    ASSERT_TRUE(QDir().mkpath(syncFolder + QStringLiteral("/New folder")));
+    writeFile(syncFolder + QStringLiteral("/Trip 2026/new.txt"), 1);
+    const LocalMacFileSystemItemFactory factory(*facade);
+    for (const auto& item : {factory.makeFile(syncFolder + QStringLiteral("/Trip 2026/new.txt")),
+                             factory.makeDirectory(syncFolder + QStringLiteral("/New folder"))}) {
+        ASSERT_TRUE(item);
+        SCOPED_TRACE(item->record().name.toStdString());
+        const auto url = await<BusinessResult<QUrl>>([&](auto done) { dynamic_cast<Shareable&>(*item).share(ShareSettings{}, done); });
+        ASSERT_FALSE(url.isSuccess());
+        EXPECT_EQ(url.error().kind, BusinessError::Kind::api);
+        EXPECT_EQ(url.error().apiError, APIError::notFound);
+    }
+}
+
 TEST_F(ShareItemTest, WithoutAUserOrAWebAddressNothingIsShared) {
     auto item = localFile();
     ASSERT_TRUE(item);

@@ -65,6 +65,15 @@ ShareInfoWindowController::FailureAlert ShareInfoWindowController::failureAlert(
     return describedOrGeneric();
 }
 
+ShareInfoWindowController::FailureAlert ShareInfoWindowController::creationFailureAlert(const AppError& error) {
+    // Only an item the online storage holds gets a link: not found there, it has not been synced.
+    const BusinessError* business = error.businessError();
+    if (error.errorCase() == AppError::Case::handledBusinessError && business->kind == BusinessError::Kind::api &&
+        business->apiError == APIError::notFound)
+        return notSyncedAlert();
+    return failureAlert(error);
+}
+
 ShareInfoWindowController::FailureAlert ShareInfoWindowController::notSyncedAlert() {
     LocalizationController texts;
     return {texts.shItemAlertUnableToShareNonSyncedItemMessage(), texts.shItemAlertUnableToShareNonSyncItemInformative(),
@@ -135,7 +144,7 @@ void ShareInfoWindowController::createShare(const QString& path, std::function<v
             if (completion) completion();
             return;
         }
-        if (error) return self->showAlert(failureAlert(*error), path, completion);
+        if (error) return self->showAlert(creationFailureAlert(*error), path, completion);
         self->load(path, completion, creations + 1);
     });
 }

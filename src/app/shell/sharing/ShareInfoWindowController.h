@@ -29,6 +29,9 @@ public:
         bool operator==(const FailureAlert&) const = default;
     };
     static FailureAlert failureAlert(const AppError& error);
+    // The sheet for a link that could not be made: as failureAlert, but an item the online
+    // storage does not hold gets the not-synced sheet.
+    static FailureAlert creationFailureAlert(const AppError& error);
     static FailureAlert notSyncedAlert();
 
     explicit ShareInfoWindowController(QObject* parent = nullptr);

@@ -103,6 +103,7 @@ public:
         LinkingFile(CreatingFacade& facade, QString name) : FakeItem(name, std::nullopt, false), facade_(facade), name_(name) {}
         void share(const ShareSettings& s, std::function<void(BusinessResult<QUrl>)> done) override {
             ++facade_.creations;
+            if (facade_.refusal) return done(*facade_.refusal);
             // A link whose path does not lead back to the item is never found by the lookup.
             const QString remote = facade_.findable ? QStringLiteral("root/") + name_ : QStringLiteral("root/elsewhere/") + name_;
             Items listed = facade_.items.isSuccess() ? facade_.items.value() : Items{};
@@ -120,6 +121,7 @@ public:
     }
     int creations = 0;
     bool findable = true;
+    std::optional<BusinessError> refusal;  // how the service answers a creation instead of making the link
 };
 
 class ShareInfoWindowTest : public ::testing::Test {
@@ -179,6 +181,32 @@ TEST_F(ShareInfoWindowTest, AFailedLookupMakesNoLinkAndALinkNeverFoundIsMadeTwic
     ASSERT_EQ(Alert::shownCount(), 2);
     EXPECT_EQ(Alert::shownAlerts()[1].messageText(), LocalizationController().shItemAlertRetryShareMessage());
     EXPECT_FALSE(window.dataSource()->isLoading());
+}
+
+// The service holds no such item: the user learns it is not synced yet, not that something went wrong.
+TEST_F(ShareInfoWindowTest, ALinkRefusedForAnItemNotSyncedSaysSo) {
+    LocalizationController texts;
+    const struct {
+        const char* name;
+        BusinessError refusal;
+        QString message;
+        QString informative;
+    } cases[] = {
+        {"notInTheOnlineStorage", BusinessError::api(APIError::notFound, QStringLiteral("There is no such item to share.")),
+         texts.shItemAlertUnableToShareNonSyncedItemMessage(), texts.shItemAlertUnableToShareNonSyncItemInformative()},
+        {"unexpectedFailure", BusinessError::make(BusinessError::Kind::unknown), texts.shItemAlertUnableToShareItemGenericMessage(),
+         texts.shItemAlertUnableToShareItemGenericInformative()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Alert::clearShownAlerts();
+        facade.refusal = c.refusal;
+        EXPECT_EQ(load(), 1);
+        ASSERT_EQ(Alert::shownCount(), 1);
+        EXPECT_EQ(Alert::shownAlerts()[0].messageText(), c.message);
+        EXPECT_EQ(Alert::shownAlerts()[0].informativeText(), c.informative);
+        EXPECT_TRUE(window.dataSource()->shares().empty());
+    }
 }
 
 TEST(ShareInfoWindowAlertTest, EachFailureGetsItsSheet) {
