@@ -80,6 +80,9 @@ Action LocalFSObserver::action(const FSEvent& event, bool exists, int renamedCou
         if (created) return Action::ignore;
         return event.oldPath.isEmpty() ? Action::ignore : Action::itemDeleted;
     }
+    // Both kinds at one path in one burst: a file replaced by a folder, or the other way round.
+    // Whatever is there now must be looked at; the listener takes any change to look at it anew.
+    if (isFile && f.contains(Flag::isDirectory) && created && !renamed) return Action::fileUpdated;
     if (renamed && renamedCount == 1) return isFile ? Action::fileAdded : Action::directoryAdded;
     if (renamed && !created) {
         // The old name of a pair whose path was taken again (say, by a save that moves the file

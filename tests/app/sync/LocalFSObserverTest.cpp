@@ -136,6 +136,9 @@ INSTANTIATE_TEST_SUITE_P(
                      Action::itemPermissionChanged},
         ClassifyCase{"FileMetaOnlyIsKept", file | Flag::metaMod, true, 0, false, Action::none},
         // Existing directories, and whatever lacks the file flag.
+        ClassifyCase{"FileBecameFolderIsLookedAt", file | dir | removed | created, true, 0, false, Action::fileUpdated},
+        ClassifyCase{"FolderBecameFileIsLookedAt", dir | file | removed | created | modified, true, 0, false,
+                     Action::fileUpdated},
         ClassifyCase{"DirLoneRenameHalfIsAdded", dir | renamed, true, 1, false, Action::directoryAdded},
         ClassifyCase{"DirRenamePairIsMove", dir | renamed, true, 2, true, Action::directoryMovedOrRenamed},
         ClassifyCase{"DirCreated", dir | created, true, 0, false, Action::directoryAdded},
