@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include <algorithm>
+
 #include "app/common/LogChannels.h"
 #include "app/core/SyncFolderPaths.h"
 #include "app/sync/FinderSyncInstance.h"
@@ -56,12 +58,27 @@ std::optional<QByteArray> CommServer::addInstance(const Registration& registrati
         // One entry per port name: an instance that registers again (after a time-out, or when
         // the application came back) must not be pushed to twice.
         std::lock_guard lock(mutex_);
-        registeredSyncExtensions_[registration.portName] =
-            std::make_shared<FinderSyncInstance>(registration.portName, std::move(port));
+        if (!registeredSyncExtensions_.count(registration.portName)) dropRegistrationsOverTheCap();
+        registeredSyncExtensions_[registration.portName] = {
+            std::make_shared<FinderSyncInstance>(registration.portName, std::move(port)), nextRegistration_++};
     }
     OVLOG_INFO(AppLog::finderSync(), QStringLiteral("Registered Finder Sync Extension with message port: \"") +
                                          registration.portName + QStringLiteral("\"."));
     return registration.folder.toUtf8();
+}
+
+void CommServer::dropRegistrationsOverTheCap() {
+    if (registeredSyncExtensions_.size() < maximumRegistrations) return;
+    for (auto it = registeredSyncExtensions_.begin(); it != registeredSyncExtensions_.end();) {
+        if (it->second.instance->isValid()) ++it;
+        else it = registeredSyncExtensions_.erase(it);
+    }
+    if (registeredSyncExtensions_.size() < maximumRegistrations) return;
+    const auto oldest = std::min_element(registeredSyncExtensions_.begin(), registeredSyncExtensions_.end(),
+                                         [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
+    OVLOG_WARNING(AppLog::finderSync(), QStringLiteral("Too many Finder Sync Extensions registered; dropped message port: \"") +
+                                            oldest->first + QStringLiteral("\"."));
+    registeredSyncExtensions_.erase(oldest);
 }
 
 void CommServer::sendStatus(OVItemSyncStatus status, const QString& path) {
@@ -90,8 +107,8 @@ void CommServer::push(const QByteArray& data) {
     {
         std::lock_guard lock(mutex_);
         for (auto it = registeredSyncExtensions_.begin(); it != registeredSyncExtensions_.end();) {
-            if (it->second->isValid()) {
-                instances.push_back(it->second);
+            if (it->second.instance->isValid()) {
+                instances.push_back(it->second.instance);
                 ++it;
             } else {
                 it = registeredSyncExtensions_.erase(it);
@@ -113,7 +130,7 @@ void CommServer::push(const QByteArray& data) {
 std::vector<std::shared_ptr<FinderSyncInstance>> CommServer::registeredSyncExtensions() const {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<FinderSyncInstance>> instances;
-    for (const auto& [name, instance] : registeredSyncExtensions_) instances.push_back(instance);
+    for (const auto& [name, registered] : registeredSyncExtensions_) instances.push_back(registered.instance);
     return instances;
 }
 

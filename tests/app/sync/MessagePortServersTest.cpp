@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -287,6 +288,75 @@ TEST_F(MessagePortServers, AFailedSendEndsThePushAndKeepsTheInstance) {
     EXPECT_EQ(first.received().size(), delivered) << "the failed message reached neither instance";
     EXPECT_EQ(second.received().size(), delivered);
     EXPECT_EQ(commServer.registeredSyncExtensions().size(), 2u);
+}
+
+// Each registered instance holds a descriptor: a process registering names by the hundred must
+// not exhaust them, and instances that went away make room before live ones do.
+TEST_F(MessagePortServers, RegistrationsBeyondTheCapDropTheDeadFirstThenTheOldest) {
+    const std::size_t cap = CommServer::maximumRegistrations;
+    const auto nameOf = [&](const char* kind, std::size_t i) {
+        return group + QStringLiteral(".%1%2").arg(QLatin1String(kind)).arg(i, 4, 10, QLatin1Char('0'));
+    };
+    const auto registered = [&] {
+        QStringList names;
+        for (const auto& instance : commServer.registeredSyncExtensions()) names << instance->messagePortName();
+        return names;
+    };
+    const auto openDescriptors = [] {
+        return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    };
+    std::vector<std::unique_ptr<Extension>> extensions;
+    const auto serveAndRegister = [&](const QString& name) {
+        extensions.push_back(std::make_unique<Extension>(name));
+        EXPECT_TRUE(extensions.back()->port);
+        EXPECT_EQ(registerExtension(name).data, QByteArray("/srv/home/Orvella")) << name.toStdString();
+        return extensions.back().get();
+    };
+    for (std::size_t i = 0; i + 1 < cap; ++i) {
+        serveAndRegister(nameOf("live", i));
+        if (i == cap / 2) serveAndRegister(nameOf("dead", 0));
+    }
+    ASSERT_EQ(registered().size(), cap);
+    Extension* dead = extensions.at(cap / 2 + 1).get();
+    ASSERT_EQ(dead->name, nameOf("dead", 0));
+    dead->port.reset();
+    settle();
+
+    struct Row {
+        const char* label;
+        QString registering;
+        QString dropped;  // none when empty
+    };
+    const Row rows[] = {
+        {"an instance that went away makes room", nameOf("new", 1), nameOf("dead", 0)},
+        {"then the longest registered", nameOf("new", 2), nameOf("live", 0)},
+        {"a registered name again replaces its entry", nameOf("live", 5), QString()},
+        {"which then counts as registered last", nameOf("new", 3), nameOf("live", 1)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        if (row.registering.contains(QStringLiteral(".new"))) {
+            serveAndRegister(row.registering);
+        } else {
+            EXPECT_EQ(registerExtension(row.registering).data, QByteArray("/srv/home/Orvella"));
+        }
+        const QStringList names = registered();
+        EXPECT_EQ(std::size_t(names.size()), cap);
+        EXPECT_TRUE(names.contains(row.registering));
+        EXPECT_TRUE(row.dropped.isEmpty() || !names.contains(row.dropped)) << row.dropped.toStdString();
+    }
+
+    // Instances that register and go away, by the hundred, with no push to weed them out.
+    const qsizetype before = openDescriptors();
+    for (std::size_t i = 0; i < 3 * cap; ++i) {
+        Extension gone(nameOf("gone", i));
+        ASSERT_TRUE(gone.port);
+        ASSERT_EQ(registerExtension(gone.name).data, QByteArray("/srv/home/Orvella"));
+    }
+    settle();
+    EXPECT_LE(openDescriptors(), before + 4);
+    EXPECT_LE(registered().size(), cap);
+    EXPECT_TRUE(registered().contains(nameOf("live", 5))) << "live instances outlast the ones that went away";
 }
 
 TEST_F(MessagePortServers, NoPushWithoutRegisteredInstances) {
