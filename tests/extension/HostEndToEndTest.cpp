@@ -44,6 +44,12 @@ TEST(HostEndToEnd, TheHostListsTheSyncFolderWithTheApplicationsBadgeWords) {
     EXPECT_EQ(host.exitCode(), 0) << host.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(host.readAllStandardOutput()).toStdString(),
               "Photos\tsynced\nbig.iso\terror\nnotes.txt\tsyncing\nskip.tmp\tignored\n");
+    // The extension's own port, named anew by every run, leaves no lock behind.
+    QStringList locks = QDir(*MessagePort::portsDirectory())
+                            .entryList({ExtensionPorts::appGroupIdentifier() + QStringLiteral(".*")}, QDir::Files);
+    locks.sort();
+    EXPECT_EQ(locks.join(u' ').toStdString(), (ExtensionPorts::registrationPortName() + QStringLiteral(".lock ") +
+                                               ExtensionPorts::badgeServerPortName() + QStringLiteral(".lock")).toStdString());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -156,6 +157,70 @@ void closeFd(int& fd) {
     fd = -1;
 }
 
+// Whether the path names the very file the descriptor is open on.
+bool sameFile(int fd, const QString& path) {
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Removes a socket left by a process that died; true when none is there (any more). Never
+// trusted: kept while something answers on it, and anything but a socket is not ours to remove.
+// Only the holder of the name's lock may call this.
+bool removeStaleSocket(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(bytes.constData(), &info) != 0) return errno == ENOENT;
+    const int probe = S_ISSOCK(info.st_mode) ? connectTo(path, 0) : -1;
+    if (!S_ISSOCK(info.st_mode) || probe >= 0 || errno != ECONNREFUSED) {
+        if (probe >= 0) ::close(probe);
+        return false;
+    }
+    return ::unlink(bytes.constData()) == 0 || errno == ENOENT;
+}
+
+// The name's lock, held for the port's life: whoever holds it serves the name. Its owner removes
+// the file before letting go, so a lock taken on a file that is no longer the one at the path
+// belongs to nobody and is taken again on the path's file. A lock that is busy is tried again a
+// moment later, since whoever sweeps stale locks holds each for an instant. -1 when a live
+// process holds it.
+int acquireNameLock(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(bytes.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        if (fd < 0) return -1;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            if (errno != EWOULDBLOCK || attempt >= 2) return -1;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        if (sameFile(fd, path)) return fd;
+        ::close(fd);
+    }
+    return -1;
+}
+
+constexpr QLatin1StringView lockSuffix(".lock");
+constexpr QLatin1StringView socketSuffix(".sock");
+
+// Removes the lock, and the socket beside it, of every name whose owner has gone: an owner that
+// was killed leaves both behind, and names with a random part are never taken again.
+void removeStaleNames(const QString& directory) {
+    const QStringList locks = QDir(directory).entryList({QStringLiteral("*") + lockSuffix}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : locks) {
+        const QString path = directory + u'/' + entry;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat info;
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            sameFile(fd, path) &&
+            removeStaleSocket(directory + u'/' + entry.chopped(lockSuffix.size()) + socketSuffix))
+            ::unlink(QFile::encodeName(path).constData());
+        ::close(fd);
+    }
+}
+
 std::mutex limitsMutex;
 MessagePort::Limits currentLimits;
 std::atomic<std::int64_t> expectedPeerUid{-1};
@@ -185,16 +250,19 @@ public:
         std::uint64_t serial = 0;
         pid_t peer = 0;
         bool spoke = false;
+        std::chrono::steady_clock::time_point lastActive;
     };
 
     std::weak_ptr<MessagePort::State> state;
     // Local port.
     int listenFd = -1;
     int lockFd = -1;
+    QString lockPath;
     QString socketPath;
     ino_t socketInode = 0;
     MessagePort::Limits limits;
     QSocketNotifier* listenNotifier = nullptr;
+    QTimer* idleSweep = nullptr;  // runs while some peer holds more than its kept connections
     int acceptRetryMs = 0;  // the current pause; none while accepting works
     std::map<int, Connection> connections;
     std::map<pid_t, int> connectionsPerPeer;
@@ -218,6 +286,7 @@ public:
     void acceptConnection();
     void pauseAccepting();
     bool makeRoomFor(pid_t peer);
+    void closeIdleConnections();
     void readConnection(int fd);
     MessagePort::Responder responder(int fd, const Header& request);
     void sendReply(int fd, std::uint64_t serial, const Header& request, const std::optional<QByteArray>& answer);
@@ -281,6 +350,11 @@ struct MessagePort::State {
 void PortContext::serve() {
     listenNotifier = new QSocketNotifier(listenFd, QSocketNotifier::Read, this);
     QObject::connect(listenNotifier, &QSocketNotifier::activated, this, [this] { acceptConnection(); });
+    if (limits.idleConnectionTimeoutMs > 0) {
+        idleSweep = new QTimer(this);
+        idleSweep->setInterval(std::max(1, limits.idleConnectionTimeoutMs / 4));
+        QObject::connect(idleSweep, &QTimer::timeout, this, [this] { closeIdleConnections(); });
+    }
 }
 
 void PortContext::acceptConnection() {
@@ -306,9 +380,11 @@ void PortContext::acceptConnection() {
     connection.notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connection.serial = nextSerial++;
     connection.peer = peer.pid;
+    connection.lastActive = std::chrono::steady_clock::now();
     connections[fd] = connection;
-    ++connectionsPerPeer[peer.pid];
+    const int held = ++connectionsPerPeer[peer.pid];
     ++*connectionCount;
+    if (idleSweep && held > limits.keptConnectionsPerPeer && !idleSweep->isActive()) idleSweep->start();
     QObject::connect(connection.notifier, &QSocketNotifier::activated, this, [this, fd] { readConnection(fd); });
     QTimer::singleShot(limits.silentConnectionTimeoutMs, this, [this, fd, serial = connection.serial] {
         const auto it = connections.find(fd);
@@ -327,28 +403,47 @@ void PortContext::pauseAccepting() {
     });
 }
 
-// Whether a connection of the peer may be taken. A full port makes room at the expense of the peer
-// holding the most, and only with a connection of it that never said anything.
+// Whether a connection of the peer may be taken. A full port makes room with the longest idle
+// connection of the peer holding the most, so that a process filling it with connections that
+// asked once and went quiet loses one to a newcomer. A peer that holds nothing yet is always let
+// in; one that holds some only at the expense of a peer holding at least two more.
 bool PortContext::makeRoomFor(pid_t peer) {
-    const int held = connectionsPerPeer.count(peer) ? connectionsPerPeer[peer] : 0;
+    const auto own = connectionsPerPeer.find(peer);
+    const int held = own == connectionsPerPeer.end() ? 0 : own->second;
     if (held >= limits.connectionsPerPeer) return false;
     if (int(connections.size()) < limits.connectionsPerPort) return true;
-    auto largest = connectionsPerPeer.end();
-    for (auto it = connectionsPerPeer.begin(); it != connectionsPerPeer.end(); ++it)
-        if (largest == connectionsPerPeer.end() || it->second > largest->second) largest = it;
-    if (largest == connectionsPerPeer.end() || largest->second <= held + 1) return false;
-    int oldest = -1;
-    std::uint64_t oldestSerial = 0;
+    int most = 0;
+    for (const auto& [pid, count] : connectionsPerPeer) most = std::max(most, count);
+    if (most == 0 || (held > 0 && most <= held + 1)) return false;
+    int victim = -1;
     for (const auto& [fd, connection] : connections) {
-        if (connection.peer != largest->first || connection.spoke) continue;
-        if (oldest < 0 || connection.serial < oldestSerial) {
-            oldest = fd;
-            oldestSerial = connection.serial;
-        }
+        if (connectionsPerPeer[connection.peer] != most) continue;
+        if (victim < 0 || connection.lastActive < connections.at(victim).lastActive) victim = fd;
     }
-    if (oldest < 0) return false;
-    dropConnection(oldest);
+    dropConnection(victim);
     return true;
+}
+
+void PortContext::closeIdleConnections() {
+    const auto now = std::chrono::steady_clock::now();
+    const auto limit = std::chrono::milliseconds(limits.idleConnectionTimeoutMs);
+    // Oldest first, so that each peer's kept connections are its first ones.
+    std::vector<std::pair<std::uint64_t, int>> bySerial;
+    bySerial.reserve(connections.size());
+    for (const auto& [fd, connection] : connections) bySerial.emplace_back(connection.serial, fd);
+    std::sort(bySerial.begin(), bySerial.end());
+    std::map<pid_t, int> seen;
+    std::vector<int> idle;
+    for (const auto& [serial, fd] : bySerial) {
+        const Connection& connection = connections.at(fd);
+        if (++seen[connection.peer] > limits.keptConnectionsPerPeer && now - connection.lastActive >= limit)
+            idle.push_back(fd);
+    }
+    for (const int fd : idle) dropConnection(fd);
+    const bool more = std::any_of(connectionsPerPeer.begin(), connectionsPerPeer.end(), [&](const auto& entry) {
+        return entry.second > limits.keptConnectionsPerPeer;
+    });
+    if (!more) idleSweep->stop();
 }
 
 void PortContext::readConnection(int fd) {
@@ -368,6 +463,7 @@ void PortContext::readConnection(int fd) {
         case ReadOutcome::packet: break;
         }
         it->second.spoke = true;
+        it->second.lastActive = std::chrono::steady_clock::now();
         if (packet.header.kind != kindRequest) continue;
         auto owner = state.lock();
         if (!owner || owner->invalid || !owner->callback) return;
@@ -450,6 +546,7 @@ void PortContext::shutdown() {
     connectionsPerPeer.clear();
     *connectionCount = 0;
     for (auto* notifier : findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) notifier->setEnabled(false);
+    if (idleSweep) idleSweep->stop();
     if (listenFd >= 0) {
         // Only our own socket: a later owner of the name may have replaced it already.
         struct stat info;
@@ -458,6 +555,8 @@ void PortContext::shutdown() {
         closeFd(listenFd);
     }
     if (lockFd >= 0) {
+        // Removed while still held, and only our own: see acquireNameLock.
+        if (sameFile(lockFd, lockPath)) ::unlink(QFile::encodeName(lockPath).constData());
         ::flock(lockFd, LOCK_UN);
         closeFd(lockFd);
     }
@@ -534,35 +633,27 @@ std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Defer
     if (!isValidName(name)) return nullptr;
     const auto directory = portsDirectory();
     if (!directory) return nullptr;
-    const QString socketPath = *directory + u'/' + name + QStringLiteral(".sock");
+    const QString socketPath = *directory + u'/' + name + socketSuffix;
     const QByteArray socketBytes = QFile::encodeName(socketPath);
     sockaddr_un address;
     if (!fillAddress(socketPath, address)) return nullptr;
 
-    // The lock is held for the port's life: whoever holds it serves the name.
-    int lockFd = ::open(QFile::encodeName(*directory + u'/' + name + QStringLiteral(".lock")).constData(),
-                        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    removeStaleNames(*directory);
+    const QString lockPath = *directory + u'/' + name + lockSuffix;
+    int lockFd = acquireNameLock(lockPath);
     if (lockFd < 0) return nullptr;
-    if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+    // The name's own socket, left by a process that died, is replaced.
+    if (!removeStaleSocket(socketPath)) {
+        ::unlink(QFile::encodeName(lockPath).constData());
         ::close(lockFd);
         return nullptr;
     }
     struct stat info;
-    if (::lstat(socketBytes.constData(), &info) == 0) {
-        // Left by a process that died. Never trusted: removed unless something still answers on
-        // it, and anything but a socket is not ours to remove.
-        const int probe = S_ISSOCK(info.st_mode) ? connectTo(socketPath, 0) : -1;
-        if (!S_ISSOCK(info.st_mode) || probe >= 0 || errno != ECONNREFUSED) {
-            if (probe >= 0) ::close(probe);
-            ::close(lockFd);
-            return nullptr;
-        }
-        ::unlink(socketBytes.constData());
-    }
     const int listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(listenFd, 128) != 0 || ::lstat(socketBytes.constData(), &info) != 0) {
         if (listenFd >= 0) ::close(listenFd);
+        ::unlink(QFile::encodeName(lockPath).constData());
         ::close(lockFd);
         return nullptr;
     }
@@ -574,6 +665,7 @@ std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Defer
     context->state = state;
     context->listenFd = listenFd;
     context->lockFd = lockFd;
+    context->lockPath = lockPath;
     context->socketPath = socketPath;
     context->socketInode = info.st_ino;
     context->limits = defaultLimits();
@@ -589,7 +681,7 @@ std::optional<QString> remoteSocketPath(const QString& name) {
     if (!MessagePort::isValidName(name)) return std::nullopt;
     const auto directory = MessagePort::portsDirectory();
     if (!directory) return std::nullopt;
-    return *directory + u'/' + name + QStringLiteral(".sock");
+    return *directory + u'/' + name + socketSuffix;
 }
 
 // One attempt now, then more on the event loop while the owner's backlog is full.

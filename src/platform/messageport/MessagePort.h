@@ -22,7 +22,8 @@
 //
 // A local port serves only processes of its own user, and no process may take it over: it holds
 // a bounded number of connections, a bounded share of them per peer process, closes connections
-// that never say anything, and backs off when the process runs out of descriptors.
+// that never say anything or have long gone quiet, hands the longest idle slot of the peer holding
+// the most to a newcomer when full, and backs off when the process runs out of descriptors.
 namespace MessagePortResult {
 inline constexpr std::int32_t success = 0;
 inline constexpr std::int32_t sendTimeout = -1;
@@ -55,6 +56,15 @@ public:
         int connectionsPerPeer = 64;
         // A connection that has sent nothing this long after it was accepted is closed.
         int silentConnectionTimeoutMs = 10'000;
+        // A connection that has sent nothing for this long is closed, unless it is one of the
+        // `keptConnectionsPerPeer` oldest of its peer: those are never closed for being idle.
+        // Clients hold connections on purpose and say nothing for hours: an extension keeps its
+        // registration and a watch on it (a watch that ends means the application went away, so
+        // the extension registers anew and every badge is asked for again), and the application
+        // keeps one to each extension's port, without which the pushes stop unnoticed. No client
+        // holds more than two on one port; a process holding dozens is hoarding. 0: never.
+        int idleConnectionTimeoutMs = 5 * 60'000;
+        int keptConnectionsPerPeer = 2;
         // When accepting fails for want of descriptors, the port stops listening this long,
         // doubling from the first figure up to the second after every failure in a row.
         int acceptRetryMinimumMs = 100;
@@ -70,7 +80,8 @@ public:
 
     // Opens a local port and serves it on the calling thread's event loop. None when the name is
     // not valid, the ports folder is unsafe, or a live process already serves the name. A socket
-    // left behind by a process that died is removed and the name taken over.
+    // left behind by a process that died is removed and the name taken over; so are the lock and
+    // socket of any other name whose owner has gone.
     static std::shared_ptr<MessagePort> createLocal(const QString& name, Callback callback);
     static std::shared_ptr<MessagePort> createLocal(const QString& name, DeferredCallback callback);
     // Connects to the local port of that name; none when nobody serves it. A port whose owner does

@@ -102,6 +102,13 @@ int rawConnection(const QString& name) {
     return fd;
 }
 
+// The arguments of a flood peer: that many connections, which each ask once (speak) or never.
+QStringList floodOf(int connections, bool speak) {
+    QStringList arguments{QString::number(connections)};
+    if (speak) arguments << QStringLiteral("speak");
+    return arguments;
+}
+
 bool hungUp(int fd) {
     pollfd p{fd, 0, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR));
@@ -277,6 +284,65 @@ TEST(MessagePortOwnership, StaleSocketOfAKilledProcessIsReplacedNeverTrusted) {
     auto remote = MessagePort::createRemote(name);
     ASSERT_TRUE(remote);
     EXPECT_EQ(requestFromThread(remote, "x").data.value_or("<none>"), QByteArray("new:x"));
+}
+
+// Names with a random part are never taken again: their owners' locks must not pile up. A lock
+// goes with its owner, or, when the owner was killed, at the next port opened; a held one stays.
+TEST(MessagePortOwnership, LocksGoWithTheirOwnersAndStaleOnesAtTheNextStart) {
+    const auto answer = [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> { return data; };
+    const auto lockPath = [](const QString& name) { return *MessagePort::portsDirectory() + u'/' + name + QStringLiteral(".lock"); };
+    std::vector<std::unique_ptr<Peer>> peers;
+    std::vector<std::shared_ptr<MessagePort>> held;
+    struct Row {
+        const char* label;
+        std::function<QString()> prepare;  // the name it leaves behind
+        bool lockStays;
+    };
+    const Row rows[] = {
+        {"owner killed", [&] {
+             const QString name = uniqueName("killed");
+             peers.push_back(std::make_unique<Peer>(QStringLiteral("serve"), name));
+             EXPECT_EQ(peers.back()->line(), "ready");
+             peers.back()->kill();
+             EXPECT_TRUE(QFileInfo::exists(lockPath(name)));
+             return name;
+         }, false},
+        {"owner alive in another process", [&] {
+             const QString name = uniqueName("alive");
+             peers.push_back(std::make_unique<Peer>(QStringLiteral("serve"), name));
+             EXPECT_EQ(peers.back()->line(), "ready");
+             return name;
+         }, true},
+        {"owner alive here", [&] {
+             const QString name = uniqueName("here");
+             held.push_back(MessagePort::createLocal(name, answer));
+             EXPECT_TRUE(held.back());
+             return name;
+         }, true},
+        {"owner released its port", [&] {
+             const QString name = uniqueName("released");
+             EXPECT_TRUE(MessagePort::createLocal(name, answer));
+             EXPECT_FALSE(QFileInfo::exists(lockPath(name))) << "gone with its owner";
+             return name;
+         }, false},
+    };
+    std::vector<QString> names;
+    for (const auto& row : rows) names.push_back(row.prepare());
+    auto next = MessagePort::createLocal(uniqueName("next"), answer);
+    ASSERT_TRUE(next);
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].label);
+        EXPECT_EQ(QFileInfo::exists(lockPath(names[i])), rows[i].lockStays);
+        EXPECT_EQ(QFileInfo::exists(socketPath(names[i])), rows[i].lockStays);
+        if (rows[i].lockStays) {
+            EXPECT_FALSE(MessagePort::createLocal(names[i], answer)) << "still served";
+            auto remote = MessagePort::createRemote(names[i]);
+            ASSERT_TRUE(remote);
+            EXPECT_TRUE(remote->isValid());
+        }
+    }
+    held.clear();
+    EXPECT_FALSE(QFileInfo::exists(lockPath(names[2])));
 }
 
 TEST(MessagePortOwnership, ReleasedLocalPortInvalidatesRemotesAndFreesTheName) {
@@ -550,6 +616,93 @@ TEST(MessagePortLimits, SilentConnectionsAreClosedHeldOnesKept) {
     EXPECT_EQ(invalidations, 0);
     EXPECT_EQ(local->connectionCount(), 3);
     ::close(silent);
+}
+
+// Processes that fill the port with connections, each having asked once or never, and then hold
+// on: a newcomer still gets its answer, in the slot of the flood's longest idle connection.
+TEST(MessagePortLimits, AFullPortStillServesANewcomer) {
+    struct Row {
+        const char* label;
+        int processes;
+        int connectionsEach;
+        bool speak;
+        int connectionsPerPort;
+    };
+    const Row rows[] = {
+        {"connections that asked once and went quiet", 4, 8, true, 16},
+        {"connections that never spoke", 4, 8, false, 16},
+        {"many processes holding one each", 5, 1, true, 5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        LimitsScope limits([&](MessagePort::Limits& l) {
+            l.connectionsPerPort = row.connectionsPerPort;
+            l.connectionsPerPeer = 8;
+        });
+        const QString name = uniqueName("full");
+        auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+            return QByteArray("ok:") + data;
+        });
+        ASSERT_TRUE(local);
+        std::vector<std::unique_ptr<Peer>> floods;
+        for (int i = 0; i < row.processes; ++i) {
+            floods.push_back(std::make_unique<Peer>(QStringLiteral("flood"), name, floodOf(row.connectionsEach, row.speak)));
+            ASSERT_EQ(floods.back()->lineWhileServing(), "connected " + QByteArray::number(row.connectionsEach));
+        }
+        ASSERT_EQ(local->connectionCount(), row.connectionsPerPort) << "the floods fill the port";
+
+        auto client = MessagePort::createRemote(name);
+        ASSERT_TRUE(client);
+        const auto reply = requestFromThread(client, "mine");
+        EXPECT_EQ(reply.result, MessagePortResult::success);
+        EXPECT_EQ(reply.data.value_or("<none>"), QByteArray("ok:mine"));
+        int held = 0;
+        for (const auto& flood : floods) held += flood->ask("live").toInt();
+        EXPECT_EQ(held, row.connectionsPerPort - 1) << "one flood connection made room, no more";
+        EXPECT_TRUE(client->isValid());
+    }
+}
+
+// A connection gone quiet is closed after the idle limit unless it is one of the first few of its
+// process, which clients hold on purpose: an extension's registration and its watch stay.
+TEST(MessagePortLimits, IdleConnectionsAreClosedBeyondTheFewAPeerKeeps) {
+    struct Row {
+        const char* label;
+        bool speak;
+        int kept;
+    };
+    const Row rows[] = {
+        {"connections that asked once", true, 2},
+        {"connections that never spoke", false, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        LimitsScope limits([&](MessagePort::Limits& l) {
+            l.idleConnectionTimeoutMs = 150;
+            l.silentConnectionTimeoutMs = 150;
+            l.keptConnectionsPerPeer = 2;
+        });
+        const QString name = uniqueName("idle");
+        auto local = MessagePort::createLocal(name, [](std::int32_t, const QByteArray& data) -> std::optional<QByteArray> {
+            return data;
+        });
+        ASSERT_TRUE(local);
+        auto registration = MessagePort::createRemote(name);
+        ASSERT_TRUE(registration);
+        ASSERT_EQ(requestFromThread(registration, "register").result, MessagePortResult::success);
+        int invalidations = 0;
+        registration->setInvalidationCallback([&] { ++invalidations; });
+
+        Peer flood(QStringLiteral("flood"), name, floodOf(6, row.speak));
+        ASSERT_EQ(flood.lineWhileServing(), "connected 6");
+        EXPECT_TRUE(TestEnvironment::waitUntil([&] { return flood.ask("live").toInt() == row.kept; }))
+            << "live " << flood.ask("live").toStdString();
+        TestEnvironment::waitUntil([] { return false; }, 400);
+        EXPECT_EQ(flood.ask("live").toInt(), row.kept);
+        EXPECT_EQ(invalidations, 0) << "the watch on the registration stays";
+        EXPECT_TRUE(registration->isValid());
+        EXPECT_EQ(requestFromThread(registration, "later").data.value_or("<none>"), QByteArray("later"));
+    }
 }
 
 TEST(MessagePortLimits, OutOfDescriptorsTheServerWaitsThenServesAgain) {

@@ -7,8 +7,10 @@
 //   starve NAME  serves as "serve" does and takes commands on stdin: "limit" leaves the process no
 //                descriptor to accept a connection with, "lift" gives them back, "attempts" prints
 //                how often accepting was tried.
-//   flood NAME N opens N connections that never send, prints "connected <n>", then answers
-//                "live" with how many the port has not closed; quits when stdin closes or after 30 s.
+//   flood NAME N [speak]
+//                opens N connections that never send (with "speak": that each send one request,
+//                then nothing), prints "connected <n>", then answers "live" with how many the port
+//                has not closed; quits when stdin closes or after 30 s.
 #include <QCoreApplication>
 #include <QFile>
 #include <QSocketNotifier>
@@ -17,6 +19,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,14 +46,28 @@ int countingAccept(int listenFd, int flags) {
     return ::accept4(listenFd, nullptr, nullptr, flags);
 }
 
-int flood(const QString& name, int count) {
+// Connections that each asked once and then hold on: a hello, one request, its answer.
+std::vector<std::shared_ptr<MessagePort>> speakingConnections(const QString& name, int count) {
+    std::vector<std::shared_ptr<MessagePort>> ports;
+    for (int i = 0; i < count; ++i) {
+        auto port = MessagePort::createRemote(name);
+        if (!port) break;
+        (void)port->sendRequest(1, "once", 1.0, 1.0, true);
+        ports.push_back(std::move(port));
+    }
+    return ports;
+}
+
+int flood(const QString& name, int count, bool speak) {
     const QByteArray path = QFile::encodeName(*MessagePort::portsDirectory() + u'/' + name + QStringLiteral(".sock"));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.constData());
     std::vector<int> fds;
+    const std::vector<std::shared_ptr<MessagePort>> ports = speak ? speakingConnections(name, count)
+                                                                  : std::vector<std::shared_ptr<MessagePort>>();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (int(fds.size()) < count && std::chrono::steady_clock::now() < deadline) {
+    while (!speak && int(fds.size()) < count && std::chrono::steady_clock::now() < deadline) {
         const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (fd < 0) break;
         if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0) {
@@ -60,7 +78,7 @@ int flood(const QString& name, int count) {
         if (errno != EAGAIN) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));  // the backlog is full for now
     }
-    say(("connected " + std::to_string(fds.size())).c_str());
+    say(("connected " + std::to_string(speak ? ports.size() : fds.size())).c_str());
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     std::string command;
     while (std::chrono::steady_clock::now() < end) {
@@ -74,6 +92,7 @@ int flood(const QString& name, int count) {
         }
         if (command == "live") {
             int live = 0;
+            for (const auto& port : ports) live += port->isValid() ? 1 : 0;
             for (const int fd : fds) {
                 pollfd p{fd, 0, 0};
                 if (::poll(&p, 1, 0) == 0 || !(p.revents & (POLLHUP | POLLERR))) ++live;
@@ -92,7 +111,8 @@ int main(int argc, char** argv) {
     if (argc < 3) return 2;
     const QString mode = QString::fromUtf8(argv[1]);
     const QString name = QString::fromUtf8(argv[2]);
-    if (mode == QStringLiteral("flood") && argc == 4) return flood(name, std::atoi(argv[3]));
+    if (mode == QStringLiteral("flood") && (argc == 4 || argc == 5))
+        return flood(name, std::atoi(argv[3]), argc == 5 && std::strcmp(argv[4], "speak") == 0);
     if (argc != 3) return 2;
     std::shared_ptr<MessagePort> port;
     rlimit saved{};
