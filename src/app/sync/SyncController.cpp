@@ -3,11 +3,16 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
+
+#include <sys/statvfs.h>
 
 #include "app/common/LogChannels.h"
 #include "app/config/Api.h"
@@ -60,6 +65,7 @@ SyncController::Services withDefaults(SyncController::Services services) {
     if (!services.updateFinderSidebar) services.updateFinderSidebar = defaults.updateFinderSidebar;
     if (!services.startLocalChangesObserver) services.startLocalChangesObserver = defaults.startLocalChangesObserver;
     if (!services.setFolderIcon) services.setFolderIcon = defaults.setFolderIcon;
+    if (!services.freeDiskSpace) services.freeDiskSpace = defaults.freeDiskSpace;
     return services;
 }
 
@@ -89,6 +95,9 @@ SyncController::SyncController(CommServer* commServer, QuotaController& quotaCon
       notificationController_(std::make_unique<UserNotificationController>(NotificationCenter::current())),
       userName_(userNameOf(userController)),
       pushQueue_(std::make_unique<SerialQueue>(QStringLiteral("SyncController.extensionPushes"))) {
+    diskSpaceTimer_ = new QTimer(this);
+    diskSpaceTimer_->setInterval(std::max(1, services_.diskSpaceCheckIntervalMs));
+    connect(diskSpaceTimer_, &QTimer::timeout, this, [this] { checkDiskSpace(); });
     if (!services_.createAccountInfoFile) {
         services_.createAccountInfoFile = [this](const QString& path) {
             fileSystemMetadataController_.createAccountInfoFile(path);
@@ -111,6 +120,9 @@ SyncController::SyncController(CommServer* commServer, QuotaController& quotaCon
 SyncController::~SyncController() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
     disconnect(observation_);
+    // A look at the disk still under way finishes here; its answer finds the controller gone.
+    diskSpaceTimer_->stop();
+    diskSpaceQueue_.reset();
     if (localChangesListener_) localChangesListener_->stop();
     localChangesListener_.reset();
     // The engine reports to this controller from its own threads: it stops before the controller goes.
@@ -124,6 +136,8 @@ SyncController::~SyncController() {
 
 void SyncController::setUp() {
     ++setUpCount_;
+    // A new set-up starts the engine afresh: whatever paused the old one is over.
+    noteSyncChoice();
     const auto presentPreferencesGone = [this] {
         if (delegate_) delegate_->presentPreferencesGoneAlert();
     };
@@ -146,6 +160,8 @@ void SyncController::setUp() {
     configuration.conflictSuffix = localizationController_.ssFileSuffixConflict();
     configuration.chunkSizeURL = *chunkSizeURL;
     configuration.minimumFreeDiskSpace = minimumFreeDiskSpace;
+    configuredSyncFolder_ = *path;
+    configuredMinimumFreeDiskSpace_ = configuration.minimumFreeDiskSpace;
     // The error report and the factory reset find the engine's state there.
     configuration.dataDirectoryLocalURL = syncDataDirectoryPath().value_or(QString());
 
@@ -225,12 +241,14 @@ std::optional<QString> SyncController::prepareRootFolder(const QString& path) {
 }
 
 void SyncController::pauseSync() {
+    noteSyncChoice();
     SyncFacade* engine = engineFacade();
     setIsSyncEnabled(false);
     if (engine) engine->setSyncEnabled(isSyncEnabled_);
 }
 
 void SyncController::toggleSync() {
+    noteSyncChoice();
     SyncFacade* engine = engineFacade();
     if (!engine) return setIsSyncEnabled(false);
     setIsSyncEnabled(!isSyncEnabled_);
@@ -558,18 +576,104 @@ void SyncController::handleOnMainThread(const SyncEvent& event) {
         setDebugMessages(messages);
         return;
     }
-    case SyncEvent::Kind::notEnoughDiskSpace: {
-        Alert alert;
-        alert.setMessageText(texts.syAlertNotEnoughDiskSpaceToSyncMessage());
-        alert.setInformativeText(texts.syAlertNotEnoughDiskSpaceToSyncInformative());
-        alert.addButton(texts.syAlertNotEnoughDiskSpaceToSyncButtonPauseSync());
-        Application::shared().activate(true);
-        alert.runModal();
-        // However the alert was closed, syncing stops: there is no room for it.
-        pauseSync();
+    case SyncEvent::Kind::notEnoughDiskSpace:
+        handleNotEnoughDiskSpace();
         return;
     }
+}
+
+// MARK: - Disk space
+
+void SyncController::handleNotEnoughDiskSpace() {
+    // The alert's modal loop goes on delivering the engine's reports: one alert is enough, and so
+    // is one pause until the space is back.
+    if (isShowingDiskSpaceAlert_ || isPausedForDiskSpace_) {
+        OVLOG_INFO(AppLog::syncStatus(), QStringLiteral("Not enough disk space again; the user has been told already"));
+        return;
     }
+    const LocalizationController& texts = localizationController_;
+    Alert alert;
+    alert.setMessageText(texts.syAlertNotEnoughDiskSpaceToSyncMessage());
+    alert.setInformativeText(texts.syAlertNotEnoughDiskSpaceToSyncInformative());
+    alert.addButton(texts.syAlertNotEnoughDiskSpaceToSyncButtonPauseSync());
+    const std::uint64_t choicesBefore = syncChoices_;
+    isShowingDiskSpaceAlert_ = true;
+    Application::shared().activate(true);
+    alert.runModal();
+    isShowingDiskSpaceAlert_ = false;
+    // The user paused or resumed while the alert was up (or sync was set up anew): that stands.
+    if (syncChoices_ != choicesBefore) {
+        OVLOG_INFO(AppLog::syncStatus(),
+                   QStringLiteral("Not enough disk space, but sync was paused or resumed meanwhile; that choice stands"));
+        return;
+    }
+    // However the alert was closed, syncing stops: there is no room for it.
+    pauseForDiskSpace();
+}
+
+void SyncController::pauseForDiskSpace() {
+    SyncFacade* engine = engineFacade();
+    // Already paused by someone else (the user, a removed sync folder): that pause is not the disk's,
+    // and free space must not end it.
+    const bool wasRunning = isSyncEnabled_ && engine;
+    setIsSyncEnabled(false);
+    if (engine) engine->setSyncEnabled(false);
+    if (!wasRunning) return;
+    isPausedForDiskSpace_ = true;
+    ++diskSpaceGeneration_;
+    OVLOG_WARNING(AppLog::syncStatus(),
+                  QStringLiteral("Sync paused: not enough disk space at \"%1\"; it resumes once space is freed")
+                      .arg(configuredSyncFolder_));
+    diskSpaceTimer_->start();
+}
+
+void SyncController::endDiskSpacePause() {
+    if (!isPausedForDiskSpace_) return;
+    isPausedForDiskSpace_ = false;
+    ++diskSpaceGeneration_;
+    diskSpaceTimer_->stop();
+}
+
+void SyncController::noteSyncChoice() {
+    ++syncChoices_;
+    if (isPausedForDiskSpace_)
+        OVLOG_INFO(AppLog::syncStatus(),
+                   QStringLiteral("Sync was paused for want of disk space; the new choice ends that pause"));
+    endDiskSpacePause();
+}
+
+void SyncController::checkDiskSpace() {
+    if (!isPausedForDiskSpace_ || isCheckingDiskSpace_) return;
+    // Its thread is made for the first shortage, not for every controller.
+    if (!diskSpaceQueue_) diskSpaceQueue_ = std::make_unique<SerialQueue>(QStringLiteral("SyncController.diskSpace"));
+    isCheckingDiskSpace_ = true;
+    QPointer<SyncController> self(this);
+    diskSpaceQueue_->async([self, probe = services_.freeDiskSpace, folder = configuredSyncFolder_,
+                            generation = diskSpaceGeneration_] {
+        const std::optional<std::int64_t> freeBytes = probe ? probe(folder) : std::nullopt;
+        MainQueue::async([self, generation, freeBytes] {
+            if (self) self->diskSpaceChecked(generation, freeBytes);
+        });
+    });
+}
+
+void SyncController::diskSpaceChecked(std::uint64_t generation, std::optional<std::int64_t> freeBytes) {
+    isCheckingDiskSpace_ = false;
+    if (!isPausedForDiskSpace_ || generation != diskSpaceGeneration_) return;
+    // Signed out, or the engine gone: there is nothing left to resume.
+    SyncFacade* engine = engineFacade();
+    if (!engine) return endDiskSpacePause();
+    if (!freeBytes) return;  // the file system cannot tell now: look again later
+    // The engine keeps the minimum free and skips what does not fit in the rest; it tells of a
+    // shortage once until there is room again, so resuming cannot bring the alert back by itself.
+    const std::int64_t room = *freeBytes - configuredMinimumFreeDiskSpace_;
+    if (room <= 0) return;
+    OVLOG_INFO(AppLog::syncStatus(), QStringLiteral("Disk space is available again (%1 bytes beyond the minimum); "
+                                                    "sync resumes")
+                                         .arg(room));
+    endDiskSpacePause();
+    setIsSyncEnabled(true);
+    engine->setSyncEnabled(true);
 }
 
 // MARK: - Texts
@@ -597,6 +701,11 @@ SyncController::Services SyncController::defaultServices() {
     };
     services.setFolderIcon = [](const QString& path, const QString& imageName) {
         FolderIcon::setIconAsync(path, imageName);
+    };
+    services.freeDiskSpace = [](const QString& path) -> std::optional<std::int64_t> {
+        struct statvfs info {};
+        if (path.isEmpty() || ::statvfs(QFile::encodeName(path).constData(), &info) != 0) return std::nullopt;
+        return std::int64_t(info.f_bavail) * std::int64_t(info.f_frsize);
     };
     return services;
 }

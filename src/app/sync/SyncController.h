@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -27,6 +28,7 @@ class CommServer;
 class LocalChangesListener;
 class ObjCSyncError;
 class ObjCSyncQueueCount;
+class QTimer;
 class QuotaController;
 class ReachabilityController;
 class SerialQueue;
@@ -76,6 +78,11 @@ public:
         std::function<void(const QString& path, const QString& imageName)> setFolderIcon;
         // How long after a theme change the file-manager extension is switched back on.
         int themeRefreshDelayMs = 3000;
+        // The bytes free for this user on the file system holding the path; none when it cannot
+        // tell. Called off the main thread, one call at a time. Left empty, statvfs answers.
+        std::function<std::optional<std::int64_t>(const QString& path)> freeDiskSpace;
+        // How often the free space is looked at while sync is paused for want of it.
+        int diskSpaceCheckIntervalMs = 30000;
     };
     static Services defaultServices();
 
@@ -96,8 +103,14 @@ public:
     void setUp();
     // How often setUp() ran.
     int setUpCount() const { return setUpCount_; }
+    // The user's (or the application's) own pause and resume. Either ends a pause for want of disk
+    // space: the choice stands, and the free space no longer resumes sync.
     void pauseSync();
     void toggleSync();
+    // Sync is paused because the disk was full, and resumes by itself once there is free space at
+    // the sync folder beyond the configuration's minimum (looked at every
+    // `diskSpaceCheckIntervalMs`). Main thread.
+    bool isPausedForDiskSpace() const { return isPausedForDiskSpace_; }
     void setSubscriptions(const std::vector<SelectiveSyncItem>& items);
     // The engine's current errors as rows; none while the engine is not set up. Any thread.
     std::optional<std::vector<std::shared_ptr<ObjCSyncError>>> syncErrors() const;
@@ -172,6 +185,17 @@ private:
     void presentCachedSyncStatus();
     void refreshFinderIntegration();
     void handleOnMainThread(const SyncEvent& event);
+    // The engine found no room for what it has to download: one alert, then a pause that the free
+    // space ends (unless the user chose otherwise meanwhile).
+    void handleNotEnoughDiskSpace();
+    void pauseForDiskSpace();
+    // Forgets a pause for disk space; results of a look at the disk still under way are dropped.
+    void endDiskSpacePause();
+    // One look at the free space, off the main thread; its answer comes back to the main thread.
+    void checkDiskSpace();
+    void diskSpaceChecked(std::uint64_t generation, std::optional<std::int64_t> freeBytes);
+    // The pause and resume that are the user's (or the application's): they override the disk's.
+    void noteSyncChoice();
     void userDidChange();
     void pushToExtensions(std::function<void(CommServer&)> push);
     void pushWaitingStatuses();
@@ -217,4 +241,19 @@ private:
     QHash<QString, std::size_t> waitingIndex_;
     // Pushes to the extensions block for their sends, so they run here, in order.
     std::unique_ptr<SerialQueue> pushQueue_;
+
+    // Disk space (main thread). The sync folder and minimum of the last set-up, which the free
+    // space is measured at and against.
+    QString configuredSyncFolder_;
+    std::int64_t configuredMinimumFreeDiskSpace_ = minimumFreeDiskSpace;
+    bool isShowingDiskSpaceAlert_ = false;
+    bool isPausedForDiskSpace_ = false;
+    // Bumped by every pause, resume or set-up that is not the disk's own.
+    std::uint64_t syncChoices_ = 0;
+    // Bumped whenever a pause for disk space begins or ends: answers of older looks are stale.
+    std::uint64_t diskSpaceGeneration_ = 0;
+    bool isCheckingDiskSpace_ = false;
+    QTimer* diskSpaceTimer_ = nullptr;
+    // statvfs may block (a network or sleeping disk): the looks run here, never on the main thread.
+    std::unique_ptr<SerialQueue> diskSpaceQueue_;
 };

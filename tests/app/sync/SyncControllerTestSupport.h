@@ -242,6 +242,8 @@ protected:
             steps << QStringLiteral("icon ") + path + u' ' + image;
         };
         s.themeRefreshDelayMs = themeDelayMs;
+        s.freeDiskSpace = freeDiskSpace;
+        s.diskSpaceCheckIntervalMs = diskSpaceCheckMs;
         return s;
     }
 
@@ -273,6 +275,11 @@ protected:
     // The controller's own metadata controller writes the account marker.
     bool writesRealMarker = false;
     int themeDelayMs = 3000;
+    // What the disk has free, asked off the main thread; a full disk unless a test says otherwise.
+    std::function<std::optional<std::int64_t>(const QString& path)> freeDiskSpace = [](const QString&) {
+        return std::optional<std::int64_t>(0);
+    };
+    int diskSpaceCheckMs = 30000;
     QStringList steps;
     std::shared_ptr<ObserverLog> observers = std::make_shared<ObserverLog>();
     LocalChangesListener* listenerSeen = nullptr;
