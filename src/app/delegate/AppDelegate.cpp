@@ -37,6 +37,7 @@
 #include "app/sync/FinderSidebarController.h"
 #include "app/sync/SyncController.h"
 #include "app/sync/OVFileSystemMetadataController.h"
+#include "app/sync/SettingsRecovery.h"
 #include "app/sync/SyncExtensionController.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "platform/appkit/Workspace.h"
@@ -104,6 +105,13 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
         if (controllerAlive) FinderSidebarController(OVPathResolver::shared()).removeSyncRootFavorite();
     });
     trace(QStringLiteral("userController"));
+    // Before anything reads the settings: a damaged settings file is logged, and what it held comes
+    // back once the signed-in user is known.
+    settingsRecovery_ = std::make_unique<SettingsRecovery>(*userController_);
+    QObject::connect(settingsRecovery_.get(), &SettingsRecovery::recovered, this, [this] {
+        // During the launch its own set-up follows; later, sync that stayed off starts now.
+        if (syncController_ && !BusinessFacadeHolder::facade().syncFacade()) syncController_->setUp();
+    });
     quotaController_ = std::make_unique<QuotaController>();
     // Another account must never be shown the previous account's quota.
     QObject::connect(userController_.get(), &UserController::userChanged, quotaController_.get(),
@@ -127,7 +135,11 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     trace(QStringLiteral("featuresController"));
     BusinessFrameworkControllerConnectClient connectClient;
     SyncExtensionController* extension = syncExtensionController_;
-    connectClient.signedInStateSettled = [extension](bool isLoggedIn) { extension->updateExtensionState(isLoggedIn); };
+    QPointer<SettingsRecovery> recovery(settingsRecovery_.get());
+    connectClient.signedInStateSettled = [extension, recovery](bool isLoggedIn) {
+        if (recovery) recovery->connectAnswered();
+        extension->updateExtensionState(isLoggedIn);
+    };
     frameworkController_ = std::make_unique<BusinessFrameworkController>(*userController_, std::move(connectClient));
     trace(QStringLiteral("frameworkController"));
     settingsController_->registerDefaults();
@@ -168,6 +180,8 @@ AppDelegate::~AppDelegate() {
     // The sync controller finishes its pending pushes as it goes: the servers and controllers it
     // uses must still be there.
     syncController_.reset();
+    // It holds the user controller, which goes before it.
+    settingsRecovery_.reset();
     unregisterActions();
     QObject::disconnect(scheduledBackupObservation_);
     QObject::disconnect(userConsentObservation_);
@@ -226,8 +240,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     trace(QStringLiteral("reachability"));
 
     QPointer<AppDelegate> self(this);
-    promptForCrashReportsController_->promptIfNeeded([self] {
-        if (self) self->showOnboardingIfNeeded();
+    // With the settings lost, the connect under way may bring them back: the questions wait for it.
+    settingsRecovery_->afterRecoveryDecided(frameworkController_ && frameworkController_->isConnecting(), [self] {
+        if (!self) return;
+        self->promptForCrashReportsController_->promptIfNeeded([self] {
+            if (self) self->showOnboardingIfNeeded();
+        });
     });
     trace(QStringLiteral("crashReportPrompt"));
 

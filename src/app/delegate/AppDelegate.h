@@ -29,6 +29,7 @@ class PromptForCrashReportsController;
 class QuotaController;
 class ReachabilityController;
 class SettingsController;
+class SettingsRecovery;
 class ShareInfoWindowController;
 class ShareWindowController;
 class SparkleUpdaterController;
@@ -113,6 +114,7 @@ public:
     PromptForCrashReportsController& promptForCrashReportsController() const {
         return *promptForCrashReportsController_;
     }
+    SettingsRecovery& settingsRecovery() const { return *settingsRecovery_; }
     const std::optional<QString>& syncDataDirectoryURL() const { return syncDataDirectoryURL_; }
     bool isPresentingSystemFolderDeletedAlert() const { return isPresentingSystemFolderDeletedAlert_.value(); }
 
@@ -141,6 +143,8 @@ private:
     std::unique_ptr<ShareInfoWindowController> shareInfoWindowController_;
     std::unique_ptr<BackupRestoreWindowController> backupRestoreWindowController_;
     std::unique_ptr<LocalizationController> localizationController_;
+    // Made before the framework controller, whose first connect may answer at once.
+    std::unique_ptr<SettingsRecovery> settingsRecovery_;
     std::unique_ptr<BusinessFrameworkController> frameworkController_;
     std::unique_ptr<SyncController> syncController_;
     SyncExtensionController* syncExtensionController_ = nullptr;

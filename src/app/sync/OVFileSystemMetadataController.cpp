@@ -157,6 +157,12 @@ void OVFileSystemMetadataController::rememberSyncFolder(const QString& syncFolde
         UserDefaults::standard().setObject(rememberedFolderKey(accountId), record);
 }
 
+std::optional<QString> OVFileSystemMetadataController::markedAccountId(const QString& syncFolder) {
+    const Marker marker = readMarker(syncFolder);
+    if (marker.kind != Marker::Kind::account) return std::nullopt;
+    return marker.accountId;
+}
+
 OVFileSystemMetadataController::OVFileSystemMetadataController(const UserController& userController)
     : userController_(userController) {}
 

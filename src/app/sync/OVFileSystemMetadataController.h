@@ -3,6 +3,7 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
 #include <variant>
 
 class UserController;
@@ -64,6 +65,9 @@ public:
     // account's marker was last written or found in, when it is still the same folder (same
     // device and inode); otherwise the folder is not this account's to sync.
     OVFileSystemMetadataResult<OVSyncFolderClaim> claimSyncFolder(const QString& syncFolder) const;
+
+    // The account a sync folder's marker names; none when the marker is missing or damaged.
+    static std::optional<QString> markedAccountId(const QString& syncFolder);
 
     // Leaves the item readable and writable by its owner only (folders also searchable by the owner);
     // links are not followed. The error text on failure, empty on success.

@@ -59,6 +59,19 @@ SharedWatch& sharedWatch() {
     return *watch;
 }
 
+// Whom a file set aside is told to, and what happened while nobody listened.
+struct SetAsideRegistry {
+    static constexpr std::size_t backlogLimit = 32;
+    std::mutex mutex;
+    UserDefaults::SetAsideHandler handler;
+    std::vector<UserDefaults::SetAside> backlog;
+};
+
+SetAsideRegistry& setAsideRegistry() {
+    static SetAsideRegistry* registry = new SetAsideRegistry;  // reached during static destruction too
+    return *registry;
+}
+
 // A domain name becomes a file name: anything that could leave the folder or hide the file is
 // percent-encoded.
 QString fileNameForDomain(const QString& name) {
@@ -296,6 +309,7 @@ UserDefaults::UserDefaults(const QString& name, QObject* parent)
         std::lock_guard io(ioMutex_);
         reloadLocked(false);  // nobody can be listening yet
     }
+    reportSetAside();
     setUpWatching();
 }
 
@@ -415,6 +429,7 @@ bool UserDefaults::setObject(const QString& key, const QVariant& value) {
         }
         changedKeys = flushLocked(&written);
     }
+    reportSetAside();
     emitChanged(changedKeys);
     return written;
 }
@@ -497,6 +512,7 @@ bool UserDefaults::reload() {
         std::lock_guard io(ioMutex_);
         changedKeys = reloadLocked(false, &readable);
     }
+    reportSetAside();
     emitChanged(changedKeys);
     return readable;
 }
@@ -550,15 +566,63 @@ bool UserDefaults::writeFile(const QJsonObject& values) const {
     return true;
 }
 
-void UserDefaults::moveCorruptFileAside() const {
+void UserDefaults::moveCorruptFileAside() {
     QString target = path_ + QStringLiteral(".corrupt");
     for (int n = 1; QFile::exists(target); ++n) target = path_ + QStringLiteral(".corrupt.%1").arg(n);
-    if (QFile::rename(path_, target))
+    if (QFile::rename(path_, target)) {
         qWarning("UserDefaults(%s): %s is unreadable; kept as %s, reading the domain as empty",
                  qPrintable(name_), qPrintable(path_), qPrintable(target));
-    else
+        noteSetAside(target);
+    } else {
         qWarning("UserDefaults(%s): %s is unreadable and could not be moved aside; reading the domain as empty",
                  qPrintable(name_), qPrintable(path_));
+        noteSetAside(QString());
+    }
+}
+
+void UserDefaults::noteSetAside(const QString& keptAs) {
+    std::lock_guard lock(mutex_);
+    setAsideCopy_ = keptAs;
+    unreportedSetAsides_.push_back(SetAside{name_, path_, keptAs});
+}
+
+void UserDefaults::reportSetAside() {
+    std::vector<SetAside> notices;
+    {
+        std::lock_guard lock(mutex_);
+        notices.swap(unreportedSetAsides_);
+    }
+    if (notices.empty()) return;
+    SetAsideRegistry& registry = setAsideRegistry();
+    SetAsideHandler handler;
+    {
+        std::lock_guard lock(registry.mutex);
+        handler = registry.handler;
+        if (!handler) {
+            for (SetAside& notice : notices) registry.backlog.push_back(std::move(notice));
+            if (registry.backlog.size() > SetAsideRegistry::backlogLimit)
+                registry.backlog.erase(registry.backlog.begin(),
+                                       registry.backlog.end() - SetAsideRegistry::backlogLimit);
+            return;
+        }
+    }
+    for (const SetAside& notice : notices) handler(notice);
+}
+
+void UserDefaults::setSetAsideHandler(SetAsideHandler handler) {
+    SetAsideRegistry& registry = setAsideRegistry();
+    std::vector<SetAside> backlog;
+    {
+        std::lock_guard lock(registry.mutex);
+        registry.handler = handler;
+        if (handler) backlog.swap(registry.backlog);
+    }
+    for (const SetAside& notice : backlog) handler(notice);
+}
+
+std::optional<QString> UserDefaults::setAsideCopy() const {
+    std::lock_guard lock(mutex_);
+    return setAsideCopy_;
 }
 
 QStringList UserDefaults::reloadLocked(bool onlyWhenTouched, bool* readable) {
@@ -579,9 +643,13 @@ QStringList UserDefaults::reloadLocked(bool onlyWhenTouched, bool* readable) {
         before = stamp();
         result = readFile(&values);
         if (result == ReadResult::corrupt) {
-            if (locked) moveCorruptFileAside();
-            else qWarning("UserDefaults(%s): %s is unreadable; reading the domain as empty", qPrintable(name_),
-                          qPrintable(path_));
+            if (locked) {
+                moveCorruptFileAside();
+            } else {
+                qWarning("UserDefaults(%s): %s is unreadable; reading the domain as empty", qPrintable(name_),
+                         qPrintable(path_));
+                noteSetAside(QString());  // its values are lost to this instance all the same
+            }
             values = {};
             before = stamp();
         }
@@ -742,6 +810,7 @@ void UserDefaults::reloadFromWatch() {
         changedKeys = reloadLocked(true);
     }
     refreshFileWatch(path_);
+    reportSetAside();
     emitChanged(changedKeys);
 }
 

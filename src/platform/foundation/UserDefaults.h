@@ -12,9 +12,11 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QTimer;
 
@@ -76,6 +78,28 @@ public:
     // Re-reads the file now; the file watch calls this. False when the file was unreadable.
     bool reload();
 
+    // A domain's file that could not be read as settings (garbage, empty, cut short) and was set
+    // aside, so that the domain now reads as empty. A platform layer cannot log to the
+    // application's log: it says so here, and the application decides what follows.
+    struct SetAside {
+        QString domain;
+        QString path;    // the domain's file
+        QString keptAs;  // where the bad file is kept now; empty when it could not be moved
+    };
+    using SetAsideHandler = std::function<void(const SetAside&)>;
+    // Told of every file set aside in this process, on the thread that found it, once the instance
+    // has let go of its own locks; possibly on several threads at once. It may run while a shared
+    // instance is being made (inside suite() or standard()), so it must not make one: it should
+    // note what it needs and hand any work to a queue. What was set aside while no handler was
+    // installed (the latest 32) is handed to the next handler at once, on the installing thread, so
+    // that one installed after the first read misses nothing. An empty handler uninstalls. A
+    // warning goes to stderr either way.
+    static void setSetAsideHandler(SetAsideHandler handler);
+    // This instance has set its file aside since it was made: where the latest bad file is kept
+    // (empty when it could not be moved); none when it never did.
+    std::optional<QString> setAsideCopy() const;
+    bool wasSetAside() const { return setAsideCopy().has_value(); }
+
     static bool isStorable(const QVariant& value);
     // The conversions the typed getters apply to a value.
     static bool boolValue(const QVariant& value);
@@ -99,7 +123,11 @@ private:
 
     ReadResult readFile(QJsonObject* values) const;
     bool writeFile(const QJsonObject& values) const;
-    void moveCorruptFileAside() const;
+    void moveCorruptFileAside();
+    // Notes that the file was set aside (under ioMutex_); reportSetAside() tells the handler
+    // once the caller has let go of ioMutex_.
+    void noteSetAside(const QString& keptAs);
+    void reportSetAside();
     FileStamp stamp() const;
 
     // These run under ioMutex_ and answer the keys whose value changed; the caller emits `changed`
@@ -131,4 +159,6 @@ private:
     QVariantMap values_;
     QVariantMap defaults_;
     QPointer<QTimer> reloadTimer_;  // lives on the main thread
+    std::optional<QString> setAsideCopy_;
+    std::vector<SetAside> unreportedSetAsides_;
 };

@@ -444,3 +444,68 @@ TEST(UserDefaults, standardDomainIsTheBundleIdentifier) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the set-aside handler was told, for one domain.
+struct SetAsideRecorder {
+    std::mutex mutex;
+    std::vector<UserDefaults::SetAside> reports;
+    std::vector<UserDefaults::SetAside> of(const QString& domain) {
+        std::lock_guard lock(mutex);
+        std::vector<UserDefaults::SetAside> out;
+        for (const auto& r : reports)
+            if (r.domain == domain) out.push_back(r);
+        return out;
+    }
+};
+
+TEST(UserDefaults, aFileSetAsideIsToldToTheHandlerAlsoWhenFoundBeforeItWasInstalled) {
+    UserDefaults::setSetAsideHandler({});
+    const QString before = uniqueDomain("asidebefore");
+    writeRaw(UserDefaults::filePathForDomain(before), "not json at all");
+    UserDefaults early(before);
+    EXPECT_TRUE(early.wasSetAside());
+    EXPECT_EQ(early.setAsideCopy(), std::optional<QString>(early.filePath() + QStringLiteral(".corrupt")));
+
+    auto recorder = std::make_shared<SetAsideRecorder>();
+    UserDefaults::setSetAsideHandler([recorder](const UserDefaults::SetAside& report) {
+        std::lock_guard lock(recorder->mutex);
+        recorder->reports.push_back(report);
+    });
+    // The one found before the handler came is handed over at once.
+    const auto earlier = recorder->of(before);
+    ASSERT_EQ(earlier.size(), 1u);
+    EXPECT_EQ(earlier[0].path, early.filePath());
+    EXPECT_EQ(earlier[0].keptAs, early.filePath() + QStringLiteral(".corrupt"));
+
+    // One found while it is installed is told as it happens, an empty file too.
+    const QString during = uniqueDomain("asideduring");
+    writeRaw(UserDefaults::filePathForDomain(during), "");
+    UserDefaults later(during);
+    const auto told = recorder->of(during);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].keptAs, later.filePath() + QStringLiteral(".corrupt"));
+    EXPECT_TRUE(later.wasSetAside());
+
+    // A sound file, or none, is nothing to tell.
+    const QString sound = uniqueDomain("asidesound");
+    UserDefaults(sound).setObject(QStringLiteral("k"), true);
+    UserDefaults reread(sound);
+    EXPECT_FALSE(reread.wasSetAside());
+    EXPECT_TRUE(recorder->of(sound).empty());
+
+    // A file going bad before a write is told once, by the write that sets it aside.
+    writeRaw(reread.filePath(), "{ broken");
+    EXPECT_TRUE(reread.setObject(QStringLiteral("k2"), true));
+    EXPECT_EQ(recorder->of(sound).size(), 1u);
+    EXPECT_TRUE(reread.wasSetAside());
+
+    UserDefaults::setSetAsideHandler({});
+    const QString after = uniqueDomain("asideafter");
+    writeRaw(UserDefaults::filePathForDomain(after), "x");
+    UserDefaults(after).persistentDomain();
+    EXPECT_TRUE(recorder->of(after).empty()) << "an uninstalled handler hears nothing more";
+}
+
+}  // namespace
