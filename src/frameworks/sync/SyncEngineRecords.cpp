@@ -1,0 +1,275 @@
+// The engine's memory: the state store and records, the trees let go of while idle, and what it
+// tells of items and of itself.
+#include "frameworks/sync/SyncEngineCore.h"
+
+using namespace SyncEngineDetail;
+
+bool OrvellaSyncEngine::Core::load() {
+    try {
+        try {
+            openStore();
+        } catch (const SqliteError& error) {
+            if (!error.isDamage()) throw;
+            // Without records both sides are compared as at a first sync, which only copies and
+            // keeps both versions of what differs: nothing is deleted for the lost memory.
+            store_.reset();
+            const QString aside = SyncStateStore::setAside(statePath_);
+            OVLOG_WARNING(Log::Sync::persistence(),
+                          QStringLiteral("The sync state is damaged (%1); it was set aside as \"%2\" and is rebuilt "
+                                         "by comparing both sides")
+                              .arg(QString::fromUtf8(error.what()), aside));
+            openStore();
+        }
+    } catch (const std::exception& error) {
+        store_.reset();
+        OVLOG_ERROR(Log::Sync::persistence(),
+                    QStringLiteral("Cannot open the sync state: %1").arg(QString::fromUtf8(error.what())));
+        setGlobalError(SyncError::Kind::setupFailure);
+        {
+            std::lock_guard lock(stateMutex_);
+            load_ = Load::failed;
+            busy_ = false;
+        }
+        loadEnded_.notify_all();
+        reportStatus(SyncStatus::makeError(SyncError{SyncError::Kind::setupFailure, 0}));
+        return false;
+    }
+    return true;
+}
+
+void OrvellaSyncEngine::Core::openStore() {
+    store_ = std::make_unique<SyncStateStore>(statePath_);
+    // State kept for other folders says nothing about these: start over with a comparison.
+    if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
+        store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
+        store_->removeAllRecords();
+        store_->setValue(QStringLiteral("localRoot"), localRoot_);
+        store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
+        store_->setValue(QStringLiteral("localRootId"), QString());
+        store_->setValue(QStringLiteral("remoteRootId"), QString());
+        store_->setValue(QStringLiteral("remoteCursor"), QString());
+    }
+    auto records = store_->loadRecords();
+    auto items = store_->loadSubscriptions();
+    temporaryTag_ = store_->value(QStringLiteral("temporaryTag")).value_or(QString());
+    if (temporaryTag_.isEmpty()) {
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        for (int i = 0; i < 8; ++i) temporaryTag_ += QLatin1Char(letters[QRandomGenerator::global()->bounded(36)]);
+        store_->setValue(QStringLiteral("temporaryTag"), temporaryTag_);
+    }
+    store_->commit();
+    const std::size_t known = records.size();
+    {
+        std::lock_guard lock(stateMutex_);
+        records_ = std::move(records);
+        // Subscriptions the caller set while this was loading are newer than the stored ones.
+        if (items && !subscriptionsDirty_) subscriptions_ = SubscriptionSet(std::move(*items));
+        load_ = Load::loaded;
+    }
+    loadEnded_.notify_all();
+    OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine starts on \"%1\" with the remote tree \"%2\" (%3 items known)")
+                                      .arg(localRoot_, remoteRoot_)
+                                      .arg(known));
+}
+
+void OrvellaSyncEngine::Core::compactTrees() {
+    compactAt_.reset();
+    if (treesCompact_) return;
+    // Read without the lock: only this thread changes the records.
+    keepDifferences(localTree_, localNodes_, records_, &SyncRecord::local, localGone_);
+    keepDifferences(remoteTree_, remoteNodes_, records_, &SyncRecord::remote, remoteGone_);
+    treesCompact_ = true;
+    ::malloc_trim(0);
+}
+
+// Before anything looks at the trees; the records have not changed since they were compacted.
+void OrvellaSyncEngine::Core::restoreTrees() {
+    if (!treesCompact_) return;
+    restoreEntries(localTree_, records_, &SyncRecord::local, localGone_);
+    restoreEntries(remoteTree_, records_, &SyncRecord::remote, remoteGone_);
+    treesCompact_ = false;
+}
+
+// Once the engine goes idle after loading, scanning or work, each path's text is kept once for
+// the records and both trees, and the heap a busy pass left free (scans, plans, the transfer
+// threads' arenas), which glibc keeps mapped, goes back to the system.
+void OrvellaSyncEngine::Core::settle() {
+    const std::size_t shared = fs::shareKeys(localTree_, records_) + fs::shareKeys(remoteTree_, records_);
+    if (!settled_ || shared) ::malloc_trim(0);
+    settled_ = true;
+}
+
+// Scans key the trees with the records' strings: a path in step is then stored once, and no
+// copy is made only to be dropped when the engine settles.
+fs::KeySource OrvellaSyncEngine::Core::recordKeys() const {
+    // Only the engine's thread changes the records, and only it scans.
+    return [this](const QString& path) -> const QString* {
+        const auto it = records_.find(path);
+        return it == records_.end() ? nullptr : &it->first;
+    };
+}
+
+// Tells which folders cannot be read (once each, until they can), as errors of their paths.
+void OrvellaSyncEngine::Core::noteUnreadable() {
+    std::map<QString, std::pair<bool, int>> now;  // path -> (remote side, errno)
+    for (const auto& [path, error] : localUnknown_) now.emplace(path, std::pair{false, error});
+    for (const auto& [path, error] : remoteUnknown_) now.emplace(path, std::pair{true, error});
+    QSet<QString> before;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (now.empty() && unreadable_.isEmpty()) return;
+        before = unreadable_;
+    }
+    QSet<QString> paths;
+    for (const auto& [path, side] : now) {
+        paths.insert(path);
+        if (before.contains(path)) continue;
+        const auto& [remoteSide, error] = side;
+        OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("Cannot read \"%1\" %2 (%3): nothing in it is synced until it can be")
+                                             .arg(path, remoteSide ? QStringLiteral("remotely") : QStringLiteral("locally"),
+                                                  QString::fromUtf8(std::strerror(error))));
+        {
+            std::lock_guard lock(stateMutex_);
+            ItemError& entry = errors_[path];
+            entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path,
+                                       SyncError{remoteSide ? SyncError::Kind::itemIsReadonlyOnRemote
+                                                            : SyncError::Kind::itemIsUnreadable,
+                                                 0}};
+            unreadable_.insert(path);
+        }
+        reportItem(path, OVItemSyncStatus::error);
+    }
+    for (const QString& path : std::as_const(before)) {
+        if (paths.contains(path)) continue;
+        {
+            std::lock_guard lock(stateMutex_);
+            unreadable_.remove(path);
+        }
+        OVLOG_INFO(Log::Sync::sync(), QStringLiteral("\"%1\" can be read again").arg(path));
+        resolveError(path);
+    }
+}
+
+bool OrvellaSyncEngine::Core::inBackoff(const QString& path, SteadyClock::time_point now) const {
+    std::lock_guard lock(stateMutex_);
+    const auto it = errors_.find(path);
+    return it != errors_.end() && it->second.retryAt > now;
+}
+
+void OrvellaSyncEngine::Core::clearBackoff(const QString& below) {
+    std::lock_guard lock(stateMutex_);
+    for (auto& [path, error] : errors_)
+        if (fs::isSameOrBelow(path, below)) error.retryAt = {};
+}
+
+void OrvellaSyncEngine::Core::setRecord(const QString& path, const SyncRecord& record) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (const auto it = records_.find(path); it != records_.end()) {
+            it->second = record;
+        } else {
+            // The key stays as long as the item: not with the room a path built by appending has spare.
+            records_.emplace(path.capacity() > path.size() ? QString(path.constData(), path.size()) : path, record);
+        }
+        errors_.erase(path);
+    }
+    ignoreCache_.erase(path);
+    store_->putRecord(path, record);
+    noteStoreChange();
+}
+
+void OrvellaSyncEngine::Core::dropRecord(const QString& path) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!records_.erase(path)) return;
+        errors_.erase(path);
+    }
+    store_->removeRecord(path);
+    noteStoreChange();
+}
+
+void OrvellaSyncEngine::Core::noteStoreChange() {
+    if (++uncommitted_ < commitEvery) return;
+    uncommitted_ = 0;
+    store_->commit();
+}
+
+void OrvellaSyncEngine::Core::markStale(const QString& path) { stale_.insert(path); }
+
+void OrvellaSyncEngine::Core::reportStatus(const SyncStatus& status) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (statusReported_ && status_ == status) return;
+        status_ = status;
+        statusReported_ = true;
+    }
+    OVLOG_DEBUG(Log::Sync::sync(), QStringLiteral("Sync status: ") + describe(status));
+    if (delegate_) delegate_->syncStatusChanged(status);
+}
+
+void OrvellaSyncEngine::Core::reportProgress(bool force) {
+    const auto now = SteadyClock::now();
+    if (!force && now - lastProgress_ < std::chrono::milliseconds(progressIntervalMs)) return;
+    lastProgress_ = now;
+    reportStatus(SyncStatus::progress(downloadProgress_, uploadProgress_, true));
+}
+
+void OrvellaSyncEngine::Core::reportItem(const QString& path, OVItemSyncStatus status) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (status == OVItemSyncStatus::syncing) active_.insert(path);
+        else active_.remove(path);
+        if (status != OVItemSyncStatus::ignored) ignored_.remove(path);
+    }
+    OVLOG_DEBUG(Log::Sync::itemStatus(), QStringLiteral("\"%1\": %2").arg(path, itemSyncStatusWord(status)));
+    if (delegate_) delegate_->itemStatusChanged(local(path), status);
+}
+
+void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind, int error) {
+    {
+        std::lock_guard lock(stateMutex_);
+        ItemError& entry = errors_[path];
+        entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path, SyncError{kind, 0}};
+        entry.attempts = std::min(entry.attempts + 1, 7);
+        // 1, 2, 4 ... 60 s between attempts, so a lasting failure does not spin.
+        entry.retryAt = SteadyClock::now() + std::min(std::chrono::milliseconds(60000),
+                                                      std::chrono::milliseconds(1000LL << (entry.attempts - 1)));
+    }
+    markStale(path);
+    OVLOG_ERROR(Log::Sync::errorConversion(),
+                QStringLiteral("\"%1\" could not be synced: %2").arg(path, error ? QString::fromUtf8(std::strerror(error)) : QStringLiteral("no room")));
+    reportItem(path, OVItemSyncStatus::error);
+}
+
+void OrvellaSyncEngine::Core::resolveError(const QString& path) {
+    bool had = false;
+    {
+        std::lock_guard lock(stateMutex_);
+        had = errors_.erase(path) > 0;
+    }
+    if (had && fs::stat(local(path))) reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::setGlobalError(std::optional<SyncError::Kind> kind) {
+    std::lock_guard lock(stateMutex_);
+    if (!kind) {
+        globalError_.reset();
+        return;
+    }
+    if (globalError_ && globalError_->error.kind == *kind) return;
+    globalError_ = SyncErrorInfo{QDateTime::currentDateTimeUtc(), std::nullopt, SyncError{*kind, 0}};
+}
+
+SyncStatus OrvellaSyncEngine::Core::idleStatus() const {
+    std::lock_guard lock(stateMutex_);
+    if (globalError_) return SyncStatus::makeError(globalError_->error);
+    const ItemError* latest = nullptr;
+    for (const auto& [path, error] : errors_)
+        if (!latest || latest->info.date < error.info.date) latest = &error;
+    if (latest) return SyncStatus::makeError(latest->info.error);
+    return SyncStatus::of(SyncStatus::Kind::upToDate);
+}
+
+void OrvellaSyncEngine::Core::sendEvent(const SyncEvent& event) {
+    if (delegate_) delegate_->handle(event);
+}

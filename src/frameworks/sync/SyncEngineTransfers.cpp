@@ -1,0 +1,378 @@
+// What the steps do to either side: copies in batches, folders made, items removed and moved.
+#include "frameworks/sync/SyncEngineCore.h"
+
+using namespace SyncEngineDetail;
+
+// Renames on the remote side what the user renamed locally, instead of uploading it again, when
+// the remote item (with everything below it) is still the version last in step.
+bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to) {
+    std::map<QString, SyncRecord> records;
+    {
+        std::lock_guard lock(stateMutex_);
+        bool occupied = false;
+        forEachInSubtree(records_, from, [&](const QString& path, const SyncRecord& record) { records.emplace(path, record); });
+        forEachInSubtree(records_, to, [&](const QString&, const SyncRecord&) { occupied = true; });
+        if (occupied) return false;
+    }
+    std::size_t remoteCount = 0;
+    bool unchanged = true;
+    forEachInSubtree(remoteTree_, from, [&](const QString& path, const FsEntry& entry) {
+        const auto record = records.find(path);
+        if (record == records.end() || !entry.sameVersion(record->second.remote)) unchanged = false;
+        ++remoteCount;
+    });
+    forEachInSubtree(remoteTree_, to, [&](const QString&, const FsEntry&) { unchanged = false; });
+    if (!unchanged || remoteCount != records.size()) return false;
+    if (fs::writableFolderError(QFileInfo(remote(from)).absolutePath()) ||
+        fs::writableFolderError(QFileInfo(remote(to)).absolutePath()))
+        return false;
+    if (const int error = fs::renameNoReplace(remote(from), remote(to))) {
+        OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Cannot move \"%1\" to \"%2\" remotely (%3); copying instead")
+                                                  .arg(from, to, QString::fromUtf8(std::strerror(error))));
+        return false;
+    }
+    OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Moved \"%1\" to \"%2\" remotely").arg(from, to));
+    rekey(remoteTree_, from, to);
+    {
+        std::lock_guard lock(stateMutex_);
+        rekey(records_, from, to);
+    }
+    for (const auto& [path, record] : records) {
+        store_->removeRecord(path);
+        store_->putRecord(to + path.mid(from.size()), record);
+        noteStoreChange();
+    }
+    return true;
+}
+
+// This engine's own temp files go whatever their age; another writer's only once they are old.
+void OrvellaSyncEngine::Core::removeTemporaries(const QString& root, const std::vector<QString>& paths,
+                                                std::chrono::seconds minimumAge) {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const QString own = fs::temporaryNamePrefix(temporaryTag_);
+    for (const QString& path : paths) {
+        const QString absolute = fs::join(root, path);
+        const auto entry = fs::stat(absolute);
+        if (!entry || !entry->isFile()) continue;
+        if (!fs::nameOf(path).startsWith(own) && now - std::chrono::nanoseconds(entry->mtimeNs) < minimumAge) continue;
+        leftovers_.insert(absolute);
+    }
+    removeLeftovers();
+}
+
+// Temp files whose removal failed (the service went away mid-transfer) go once it is back.
+void OrvellaSyncEngine::Core::removeLeftovers() {
+    for (auto it = leftovers_.begin(); it != leftovers_.end();) {
+        if (!fs::removeTemporary(*it)) {
+            ++it;
+            continue;
+        }
+        OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Removed the abandoned temp file \"%1\"").arg(*it));
+        it = leftovers_.erase(it);
+    }
+}
+
+bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, bool clearingTheWay) {
+    const QString& path = item.path;
+    if (path.isEmpty()) return false;  // the sync folder itself is never removed
+    const bool onRemote = action == SyncAction::deleteRemote;
+    const std::optional<FsEntry>& entry = onRemote ? item.remote : item.local;
+    if (!entry) return true;
+    const QString absolute = onRemote ? remote(path) : local(path);
+    FileTree& tree = onRemote ? remoteTree_ : localTree_;
+    int error = 0;
+    if (!fs::stat(absolute, &error)) {
+        if (fs::meansGone(error)) error = 0;  // already gone
+    } else if (entry->isDirectory()) {
+        error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
+        if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
+        if (error == ENOTEMPTY || error == EEXIST) {
+            // Something inside came back or stays (changed, new, ignored): keep the folder. Unless
+            // it is only no longer held, the other side gets it again.
+            if (action != SyncAction::removeUnsubscribed) dropRecord(path);
+            return false;
+        }
+    } else {
+        error = fs::removeFileIfUnchanged(absolute, *entry);
+        if (error == ESTALE) {
+            // Changed since the comparison: it is looked at again, never deleted unseen.
+            markStale(path);
+            return false;
+        }
+    }
+    if (error) {
+        failItem(path, onRemote ? remoteWriteError(error) : localWriteError(error), error);
+        return false;
+    }
+    OVLOG_DEBUG(Log::Sync::syncLoopAction(),
+               QStringLiteral("Removed \"%1\" %2").arg(path, onRemote ? QStringLiteral("remotely") : QStringLiteral("locally")));
+    fs::eraseSubtree(tree, path);
+    if (!clearingTheWay) dropRecord(path);
+    if (action == SyncAction::removeUnsubscribed) reportItem(path, OVItemSyncStatus::selectivelyNotSynced);
+    return true;
+}
+
+std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item,
+                                                                                       Folders& folders) {
+    const QString& path = item.path;
+    reportItem(path, OVItemSyncStatus::syncing);
+    if (!prepareTargetFolder(path, true, folders)) return std::nullopt;
+    Transfer transfer{path, true, local(fs::parentOf(path)), remote(fs::parentOf(path)), *item.local, std::nullopt, {}};
+    // A remote folder the local file replaces is gone by now (removals come first).
+    if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
+    return transfer;
+}
+
+std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareDownload(
+    const QString& path, const FsEntry& remoteEntry, const std::optional<FsEntry>& expectedLocal, Folders& folders) {
+    reportItem(path, OVItemSyncStatus::syncing);
+    if (expectedLocal && expectedLocal->isFile() && !(expectedLocal->mode & S_IWUSR)) {
+        failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
+        return std::nullopt;
+    }
+    if (!prepareTargetFolder(path, false, folders)) return std::nullopt;
+    return Transfer{path, false, remote(fs::parentOf(path)), local(fs::parentOf(path)), remoteEntry, expectedLocal, {}};
+}
+
+bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool upload, Folders& folders) {
+    const QString parent = fs::parentOf(path);
+    const QString absolute = upload ? remote(parent) : local(parent);
+    const auto folder = folders.open(absolute);
+    // A folder the tree saw and that is gone now was removed meanwhile: it is not made again, and
+    // the copy fails for it.
+    if (folder->isOpen() || !fs::meansGone(folder->error()) || knownFolder(upload ? remoteTree_ : localTree_, parent))
+        return true;
+    const int error = fs::makeFolders(absolute, upload ? remoteFolderMode : localFolderMode, upload ? remoteRoot_ : localRoot_);
+    if (error) {
+        failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
+        return false;
+    }
+    folders.reopen(absolute);
+    return true;
+}
+
+// Only files are touched here, so several transfers may run at once on other threads.
+void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, Folders& folders) const {
+    const QString name = fs::nameOf(transfer.path);
+    const auto source = folders.open(transfer.sourceFolder);
+    const auto target = folders.open(transfer.targetFolder);
+    transfer.result = fs::copyAtomically(*source, name, transfer.expectedSource, *target, name, transfer.expectedTarget,
+                                         cancel_, temporaryTag_);
+}
+
+bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool lastTry) {
+    const QString& path = transfer.path;
+    const fs::TransferResult& result = transfer.result;
+    if (!result.leftover.isEmpty()) leftovers_.insert(result.leftover);
+    switch (result.outcome) {
+    case fs::Outcome::done:
+        if (transfer.upload) {
+            remoteTree_[path] = result.written;
+            setRecord(path, SyncRecord{transfer.expectedSource, result.written});
+            uploadProgress_.completed += transfer.expectedSource.size;
+        } else {
+            localTree_[path] = result.written;
+            setRecord(path, SyncRecord{result.written, transfer.expectedSource});
+            downloadProgress_.completed += transfer.expectedSource.size;
+        }
+        OVLOG_DEBUG(Log::Sync::syncLoopAction(), QStringLiteral("%1 \"%2\" (%3 bytes)")
+                                                     .arg(transfer.upload ? QStringLiteral("Uploaded") : QStringLiteral("Downloaded"), path)
+                                                     .arg(transfer.expectedSource.size));
+        reportItem(path, OVItemSyncStatus::synced);
+        return true;
+    case fs::Outcome::sourceChanged:
+    case fs::Outcome::targetChanged:
+    case fs::Outcome::cancelled:
+        // Changed while it was being copied: looked at again with what it is now.
+        markStale(path);
+        return true;
+    case fs::Outcome::failed:
+        // Out of descriptors is the process's shortage, not the item's fault.
+        if (!lastTry && fs::meansOutOfDescriptors(result.error)) return false;
+        failItem(path, transfer.upload ? remoteWriteError(result.error) : localWriteError(result.error), result.error);
+        return true;
+    }
+    return true;
+}
+
+void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
+    // Each copy holds two descriptors while it runs, and the folder handles one each; what the
+    // process has left decides how many of both, so that a low limit slows a batch down instead of
+    // failing it.
+    const std::size_t spare = fs::freeDescriptors().value_or(1024);
+    const std::size_t reserve = 16;  // for the state, the scans and everything else of the process
+    const std::size_t budget = spare > reserve ? spare - reserve : 0;
+    const std::size_t parallel = std::clamp<std::size_t>(budget / 8, 1, transferThreads);
+    Folders folders(std::clamp<std::size_t>((budget - std::min(budget, 2 * parallel)) / 2, 2, maxFolderHandles));
+    std::vector<Transfer> transfers;
+    transfers.reserve(batch.size());
+    for (const Planned* item : batch) {
+        auto transfer = item->step.action == SyncAction::upload
+                            ? prepareUpload(*item, folders)
+                            : prepareDownload(item->path, *item->remote,
+                                              item->step.removal == SyncAction::deleteLocal ? std::nullopt : item->local,
+                                              folders);
+        if (transfer) transfers.push_back(std::move(*transfer));
+    }
+    batch.clear();
+
+    // Writers in one folder wait for each other on its lock: the threads take slices of different
+    // folders in turn, and the folders' own order is kept within each.
+    std::map<QString, std::vector<std::size_t>> byFolder;
+    std::vector<std::vector<std::size_t>*> order;
+    for (std::size_t i = 0; i < transfers.size(); ++i) {
+        auto& items = byFolder[transfers[i].targetFolder];
+        if (items.empty()) order.push_back(&items);
+        items.push_back(i);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> slices;  // (first, end) in `queue`
+    std::vector<std::size_t> queue;
+    queue.reserve(transfers.size());
+    for (std::size_t round = 0; queue.size() < transfers.size(); ++round) {
+        for (const auto* items : order) {
+            const std::size_t first = round * transferSlice;
+            if (first >= items->size()) continue;
+            const std::size_t end = std::min(items->size(), first + transferSlice);
+            slices.emplace_back(queue.size(), queue.size() + end - first);
+            queue.insert(queue.end(), items->begin() + std::ptrdiff_t(first), items->begin() + std::ptrdiff_t(end));
+        }
+    }
+
+    std::counting_semaphore<transferThreads> running{std::ptrdiff_t(parallel)};
+    std::vector<std::size_t> short_;  // ran out of descriptors: tried again, one at a time
+    workers_.run(
+        slices.size(),
+        [&](std::size_t slice) {
+            running.acquire();
+            try {
+                for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i)
+                    runTransfer(transfers[queue[i]], folders);
+            } catch (...) {
+                running.release();
+                throw;
+            }
+            running.release();
+        },
+        [&](std::size_t slice, std::exception_ptr thrown) {
+            for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) {
+                Transfer& transfer = transfers[queue[i]];
+                // A transfer the failure cut short has no outcome of its own yet.
+                if (thrown && transfer.result.outcome == fs::Outcome::failed && !transfer.result.error)
+                    transfer.result.error = EIO;
+                if (!finishTransfer(transfer, false)) short_.push_back(queue[i]);
+            }
+            if (thrown) {
+                try {
+                    std::rethrow_exception(thrown);
+                } catch (const std::exception& error) {
+                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed: %1").arg(QString::fromUtf8(error.what())));
+                } catch (...) {
+                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed"));
+                }
+            }
+            reportProgress(false);
+        });
+    if (!short_.empty()) {
+        // With the other copies done and all but one folder let go, each gets what is left; only
+        // a shortage that remains then is the item's error.
+        OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("%1 transfers ran out of file descriptors; they are tried again "
+                                                        "one at a time")
+                                             .arg(short_.size()));
+        folders.setLimit(2);
+        for (const std::size_t i : short_) {
+            if (interrupted()) break;
+            runTransfer(transfers[i], folders);
+            finishTransfer(transfers[i], true);
+            reportProgress(false);
+        }
+    }
+    reportProgress(false);
+}
+
+void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remoteEntry,
+                                       const std::optional<FsEntry>& expectedLocal) {
+    Folders folders(2);
+    auto transfer = prepareDownload(path, remoteEntry, expectedLocal, folders);
+    if (!transfer) return;
+    runTransfer(*transfer, folders);
+    finishTransfer(*transfer, true);
+}
+
+void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
+    const QString& path = item.path;
+    const QString target = remote(path);
+    int error = fs::writableFolderError(QFileInfo(target).absolutePath());
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), remoteFolderMode, remoteRoot_);
+    if (!error) error = fs::makeFolders(target, remoteFolderMode, remoteRoot_);
+    const auto created = error ? std::nullopt : fs::stat(target);
+    if (!created) return failItem(path, remoteWriteError(error ? error : ENOENT), error);
+    remoteTree_[path] = *created;
+    setRecord(path, SyncRecord{*item.local, *created});
+    if (!item.subscribed) subscribeFolder(path);
+    OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Created the folder \"%1\" remotely").arg(path));
+    reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::createLocalFolder(const QString& path, const FsEntry& remoteEntry) {
+    const QString target = local(path);
+    int error = fs::writableFolderError(QFileInfo(target).absolutePath());
+    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), localFolderMode, localRoot_);
+    if (!error) error = fs::makeFolders(target, localFolderMode, localRoot_);
+    const auto created = error ? std::nullopt : fs::stat(target);
+    if (!created) return failItem(path, localWriteError(error ? error : ENOENT), error);
+    localTree_[path] = *created;
+    setRecord(path, SyncRecord{*created, remoteEntry});
+    OVLOG_DEBUG(Log::Sync::download(), QStringLiteral("Created the folder \"%1\" locally").arg(path));
+    reportItem(path, OVItemSyncStatus::synced);
+}
+
+void OrvellaSyncEngine::Core::resolveBothChanged(const Planned& item) {
+    const QString& path = item.path;
+    const FsEntry& localEntry = *item.local;
+    const FsEntry& remoteEntry = *item.remote;
+    if (localEntry.isFile() && remoteEntry.isFile() && localEntry.size == remoteEntry.size &&
+        fs::sameContent(local(path), remote(path))) {
+        const auto localNow = fs::stat(local(path));
+        const auto remoteNow = fs::stat(remote(path));
+        if (!localNow || !remoteNow || !localNow->sameVersion(localEntry) || !remoteNow->sameVersion(remoteEntry))
+            return markStale(path);
+        setRecord(path, SyncRecord{localEntry, remoteEntry});
+        reportItem(path, OVItemSyncStatus::synced);
+        return;
+    }
+
+    // Both versions stay: the local one moves aside under the conflict name and is uploaded as a
+    // new item; the remote one takes the original name.
+    const QString parent = fs::parentOf(path);
+    const QString name = fs::nameOf(path);
+    QString copyPath;
+    for (int number = 1; number < 1000 && copyPath.isEmpty(); ++number) {
+        const QString candidate = childPath(parent, conflictCopyName(name, conflictSuffix_, localEntry.isDirectory(), number));
+        bool known = false;
+        {
+            std::lock_guard lock(stateMutex_);
+            known = records_.count(candidate) > 0;
+        }
+        int error = 0;
+        if (!known && !remoteTree_.count(candidate) && !fs::stat(local(candidate), &error) && fs::meansGone(error))
+            copyPath = candidate;
+    }
+    if (copyPath.isEmpty()) return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, EEXIST);
+    if (const int error = fs::writableFolderError(QFileInfo(local(path)).absolutePath()))
+        return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, error);
+    const auto localNow = fs::stat(local(path));
+    if (!localNow || !localNow->sameVersion(localEntry)) return markStale(path);
+    if (const int error = fs::renameNoReplace(local(path), local(copyPath))) {
+        if (error == EEXIST) return markStale(path);
+        return failItem(path, SyncError::Kind::itemIsInReadonlyDirectory, error);
+    }
+    const QString copyName = fs::nameOf(copyPath);
+    OVLOG_INFO(Log::Sync::conflictCopy(), QStringLiteral("\"%1\" changed on both sides; the local version is now \"%2\"")
+                                              .arg(path, copyName));
+    rekey(localTree_, path, copyPath);
+    markStale(copyPath);
+    sendEvent(SyncEvent{SyncEvent::Kind::localItemRenamed, name, copyName, MoveActionRevertReason::regularItem});
+    reportItem(copyPath, OVItemSyncStatus::syncing);
+    if (remoteEntry.isDirectory()) createLocalFolder(path, remoteEntry);
+    else download(path, remoteEntry, std::nullopt);
+}
