@@ -1,27 +1,29 @@
 #include "frameworks/sync/SyncEngineCore.h"
 
+#include "frameworks/sync/LocalRemoteTree.h"
+
 using namespace SyncEngineDetail;
 
 // ---------------------------------------------------------------------------------------------
 // Set-up and tear-down
 
-OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
-                              const QString& remoteRoot, const QString& dataFolder, Options options)
+OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared_ptr<RemoteTree> remote,
+                              const QString& dataFolder, Options options)
     : localRoot_(cleanAbsolute(configuration.rootDirectoryLocalURL)),
-      remoteRoot_(cleanAbsolute(remoteRoot)),
+      remote_(std::move(remote)),
       delegate_(configuration.syncStatusDelegate),
       conflictSuffix_(configuration.conflictSuffix),
       minimumFreeDiskSpace_(configuration.minimumFreeDiskSpace),
       pollInterval_(std::max(10, options.pollIntervalMs)),
       longPoll_(std::max(10, options.longPollMs)),
-      service_(std::move(service)),
       subscriptions_(everything()),
       compactAfterIdle_(std::max(0, options.compactAfterIdleMs)) {
     const QString data = cleanAbsolute(dataFolder);
-    if (localRoot_.isEmpty() || remoteRoot_.isEmpty() || data.isEmpty())
-        throw std::runtime_error("The sync folder, the remote folder and the data folder are all needed");
-    if (localRoot_ == QStringLiteral("/") || fs::relativeTo(localRoot_, remoteRoot_) ||
-        fs::relativeTo(remoteRoot_, localRoot_))
+    if (localRoot_.isEmpty() || !remote_ || remote_->describe().isEmpty() || data.isEmpty())
+        throw std::runtime_error("The sync folder, the remote tree and the data folder are all needed");
+    const QString remoteFolder = remote_->localFolder();
+    if (localRoot_ == QStringLiteral("/") ||
+        (!remoteFolder.isEmpty() && (fs::relativeTo(localRoot_, remoteFolder) || fs::relativeTo(remoteFolder, localRoot_))))
         throw std::runtime_error("The sync folder and the remote folder must not contain one another");
     if (fs::makeFolders(data, 0700) != 0)
         throw std::runtime_error("Cannot create the sync data folder " + data.toStdString());
@@ -33,10 +35,6 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
     if (::flock(lockFd_, LOCK_EX | LOCK_NB) != 0) {
         ::close(lockFd_);
         throw std::runtime_error("The sync state in " + data.toStdString() + " is in use by another engine");
-    }
-    if (service_) {
-        const QString users = cleanAbsolute(service_->usersFolder());
-        if (fs::parentOf(remoteRoot_) == users) userName_ = fs::nameOf(remoteRoot_);
     }
     // The state is opened and read on the engine's thread: with many records that takes long
     // enough to hold up the caller's start.
@@ -198,7 +196,7 @@ void OrvellaSyncEngine::Core::run() {
     // Asked only now, so that the journal is followed from the cursor kept with the state; once
     // before the first pass, whose whole scan then counts as the one the journal needs after a
     // reset instead of a second one.
-    if (!userName_.isEmpty()) {
+    if (remote_->hasJournal()) {
         fetchRemoteChanges(std::chrono::milliseconds(0), {});
         remoteWatch_ = std::jthread([this](std::stop_token stop) { watchRemote(stop); });
     }
@@ -333,7 +331,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         reportStatus(SyncStatus::of(SyncStatus::Kind::paused));
         return false;
     }
-    if (service_ && !service_->isReachable()) {
+    if (!remote_->isReachable()) {
         needFullScan_ = true;
         reportStatus(SyncStatus::of(SyncStatus::Kind::offline));
         return false;
@@ -379,10 +377,10 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         FileTree previousRemote = std::move(remoteTree_);
         remoteTree_.clear();
         remoteUnknown_.clear();
-        remoteError = fs::scan(remoteRoot_, QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr,
-                               nullptr, recordKeys());
+        remoteError = remote_->scan(QString(), remoteTree_, remoteUnknown_, firstScan ? &remoteTemporaries : nullptr,
+                                    recordKeys());
         remoteChanged = remoteTree_ != previousRemote;
-    } else if (fs::stat(remoteRoot_, &remoteError)) {
+    } else if (remote_->stat(QString(), &remoteError)) {
         // The root is looked at as a scan would, so that a tree gone away is never taken for an
         // unchanged one.
         QSet<QString> paths = pending.remotePaths;
@@ -399,7 +397,8 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         // an interrupted run. Remotely another client might still be writing into its own, unless
         // they are old.
         removeTemporaries(localRoot_, localTemporaries, std::chrono::seconds(0));
-        removeTemporaries(remoteRoot_, remoteTemporaries, std::chrono::hours(24));
+        if (!remote_->localFolder().isEmpty())
+            removeTemporaries(remote_->localFolder(), remoteTemporaries, std::chrono::hours(24));
     } else if (!leftovers_.empty()) {
         removeLeftovers();
     }
@@ -491,7 +490,7 @@ bool OrvellaSyncEngine::Core::checkRoots() {
         return false;
     }
     int error = 0;
-    if (!fs::stat(remoteRoot_, &error)) {
+    if (!remote_->stat(QString(), &error)) {
         // A missing remote tree is only made anew while nothing is known to be in it; otherwise
         // its absence would read as "everything deleted".
         bool empty = false;
@@ -499,7 +498,7 @@ bool OrvellaSyncEngine::Core::checkRoots() {
             std::lock_guard lock(stateMutex_);
             empty = records_.empty();
         }
-        if (!fs::meansGone(error) || !empty || (error = fs::makeFolders(remoteRoot_, remoteFolderMode)) != 0) {
+        if (!fs::meansGone(error) || !empty || (error = remote_->createRoot()) != 0) {
             serviceUnreachable(error);
             return false;
         }
@@ -510,8 +509,8 @@ bool OrvellaSyncEngine::Core::checkRoots() {
                              globalError_->error.kind == SyncError::Kind::setupFailure))
             globalError_.reset();
     }
-    checkIdentity(QStringLiteral("localRootId"), localRoot_);
-    checkIdentity(QStringLiteral("remoteRootId"), remoteRoot_);
+    checkIdentity(QStringLiteral("localRootId"), fs::identityOf(localRoot_), localRoot_);
+    checkIdentity(QStringLiteral("remoteRootId"), remote_->identity(), remote_->describe());
     return true;
 }
 
@@ -519,12 +518,12 @@ bool OrvellaSyncEngine::Core::checkRoots() {
 void OrvellaSyncEngine::Core::serviceUnreachable(int error) {
     if (currentStatus().kind != SyncStatus::Kind::offline)
         OVLOG_WARNING(Log::Sync::sync(), QStringLiteral("The remote tree \"%1\" cannot be reached (%2); changes wait until it can")
-                                             .arg(remoteRoot_, QString::fromUtf8(std::strerror(error))));
+                                             .arg(remote_->describe(), QString::fromUtf8(std::strerror(error))));
     reportStatus(SyncStatus::of(SyncStatus::Kind::offline));
 }
 
-void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const QString& path) {
-    const auto identity = identityOf(path);
+void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const std::optional<QString>& identity,
+                                            const QString& path) {
     if (!identity) return;
     const auto stored = store_->value(key);
     if (stored && *stored == *identity) return;
@@ -564,7 +563,7 @@ bool OrvellaSyncEngine::Core::hasPendingErrors() const {
 }
 
 bool OrvellaSyncEngine::Core::interrupted() const {
-    return stop_ || !enabled_ || (service_ && !service_->isReachable());
+    return stop_ || !enabled_ || !remote_->isReachable();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -576,8 +575,12 @@ OrvellaSyncEngine::OrvellaSyncEngine(SyncFacadeConfiguration configuration, std:
 
 OrvellaSyncEngine::OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
                                      const QString& remoteRootPath, const QString& dataFolderPath, Options options)
-    : core_(std::make_unique<Core>(std::move(configuration), std::move(service), remoteRootPath, dataFolderPath,
-                                   options)) {}
+    : OrvellaSyncEngine(std::move(configuration), std::make_shared<LocalRemoteTree>(remoteRootPath, std::move(service)),
+                        dataFolderPath, options) {}
+
+OrvellaSyncEngine::OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<RemoteTree> remote,
+                                     const QString& dataFolderPath, Options options)
+    : core_(std::make_unique<Core>(std::move(configuration), std::move(remote), dataFolderPath, options)) {}
 
 OrvellaSyncEngine::~OrvellaSyncEngine() = default;
 

@@ -8,9 +8,10 @@
 
 #include "frameworks/sync/SyncFacade.h"
 
+class RemoteTree;
 class StorageService;
 
-// The sync engine: keeps the sync folder and the user's remote tree on the embedded service in
+// The sync engine: keeps the sync folder and the user's remote tree (see RemoteTree) in
 // step, both ways, on a thread of its own.
 //
 // It compares both sides with what was last in step (kept in a state database in its data
@@ -54,6 +55,9 @@ public:
                       const QString& remoteRootPath, const QString& dataFolderPath);
     OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service,
                       const QString& remoteRootPath, const QString& dataFolderPath, Options options);
+    // Any remote tree: a folder of this machine (as above) or a service across the network.
+    OrvellaSyncEngine(SyncFacadeConfiguration configuration, std::shared_ptr<RemoteTree> remote,
+                      const QString& dataFolderPath, Options options);
     // Stops the thread (a transfer under way is abandoned, its target left as it was) and writes the
     // state.
     ~OrvellaSyncEngine() override;

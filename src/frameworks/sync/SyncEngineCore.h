@@ -2,6 +2,7 @@
 
 // The engine's inside, shared by the files it is written in; nothing outside the engine includes it.
 #include "frameworks/sync/OrvellaSyncEngine.h"
+#include "frameworks/sync/RemoteTree.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,7 +52,6 @@ constexpr std::ptrdiff_t transferThreads = 4;
 // Folders a batch holds open at most, however many descriptors are free.
 constexpr std::size_t maxFolderHandles = 128;
 constexpr unsigned localFolderMode = 0755;
-constexpr unsigned remoteFolderMode = 0700;
 
 inline QString cleanAbsolute(const QString& path) {
     if (path.isEmpty()) return {};
@@ -60,13 +60,6 @@ inline QString cleanAbsolute(const QString& path) {
 
 // The subscriptions until the caller sets its own: the whole tree.
 inline std::vector<SelectiveSyncItem> everything() { return {SelectiveSyncItem{QStringLiteral("/"), true, QString()}}; }
-
-// Device and inode: a folder deleted and made anew under the same path is another folder.
-inline std::optional<QString> identityOf(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
-    return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
-}
 
 inline SyncError::Kind localWriteError(int error) {
     if (error == ENOSPC || error == EDQUOT) return SyncError::Kind::insufficientLocalStorage;
@@ -172,8 +165,8 @@ using SyncEngineDetail::NodePool;
 
 class OrvellaSyncEngine::Core {
 public:
-    Core(SyncFacadeConfiguration configuration, std::shared_ptr<StorageService> service, const QString& remoteRoot,
-         const QString& dataFolder, Options options);
+    Core(SyncFacadeConfiguration configuration, std::shared_ptr<RemoteTree> remote, const QString& dataFolder,
+         Options options);
     ~Core();
 
     std::vector<SelectiveSyncItem> subscriptions() const;
@@ -208,12 +201,16 @@ private:
         bool remoteFullScan = false;
         QString cursor;  // the journal's, after the remote paths; set when taken
     };
+    // One side's tree with what it could not see; `remote` is null for the sync folder.
     struct Side {
         FileTree& tree;
         fs::Unreadable& unknown;
-        const QString& root;
+        RemoteTree* remote;
         std::set<QString>* undecodable;
     };
+    std::optional<FsEntry> statOn(const Side& side, const QString& path, int* error) const {
+        return side.remote ? side.remote->stat(path, error) : fs::stat(local(path), error);
+    }
     struct ItemError {
         SyncErrorInfo info;
         int attempts = 0;
@@ -249,13 +246,13 @@ private:
     bool checkRoots();
     void serviceUnreachable(int error);
     void keepPending(Pending& pending);
-    void checkIdentity(const QString& key, const QString& path);
+    void checkIdentity(const QString& key, const std::optional<QString>& identity, const QString& path);
     // Both add to the paths the folders that had to be looked at instead of them.
     std::vector<QString> applyDirty(Side side, QSet<QString>& paths);
     std::vector<QString> applyDirty(Side side, const QStringList& tops, QSet<QString>& widened);
     static QStringList topmostOf(const QSet<QString>& paths);
-    Side localSide() { return Side{localTree_, localUnknown_, localRoot_, &localUndecodable_}; }
-    Side remoteSide() { return Side{remoteTree_, remoteUnknown_, remoteRoot_, nullptr}; }
+    Side localSide() { return Side{localTree_, localUnknown_, nullptr, &localUndecodable_}; }
+    Side remoteSide() { return Side{remoteTree_, remoteUnknown_, remote_.get(), nullptr}; }
     void findMovedAway(const std::vector<QString>& seen, std::vector<std::pair<QString, QString>>& moves);
     bool rootsReadable(int localError, int remoteError);
     void noteUnreadable();
@@ -270,19 +267,18 @@ private:
     struct Transfer {
         QString path;
         bool upload = true;
-        QString sourceFolder;  // absolute
-        QString targetFolder;
+        QString localFolder;  // absolute: where the local file is, or goes
         FsEntry expectedSource;
         std::optional<FsEntry> expectedTarget;  // none: nothing may be there
         fs::TransferResult result;
     };
     using Folders = fs::FolderHandles;
-    std::optional<Transfer> prepareUpload(const Planned& item, Folders& folders);
+    std::optional<Transfer> prepareUpload(const Planned& item, Folders& folders, QSet<QString>& ready);
     std::optional<Transfer> prepareDownload(const QString& path, const FsEntry& remote,
                                             const std::optional<FsEntry>& expectedLocal, Folders& folders);
     // The target's folder, made when the tree does not know it (the sync root never is); false
-    // when it cannot be made, the item failed.
-    bool prepareTargetFolder(const QString& path, bool upload, Folders& folders);
+    // when it cannot be made, the item failed. `ready` holds the remote folders looked at already.
+    bool prepareTargetFolder(const QString& path, bool upload, Folders& folders, QSet<QString>& ready);
     void runTransfer(Transfer& transfer, Folders& folders) const;
     // False when it ran short of descriptors and may be tried again at once.
     bool finishTransfer(const Transfer& transfer, bool lastTry);
@@ -304,7 +300,6 @@ private:
     void clearBackoff(const QString& below);
 
     QString local(const QString& path) const { return fs::join(localRoot_, path); }
-    QString remote(const QString& path) const { return fs::join(remoteRoot_, path); }
 
     void setRecord(const QString& path, const SyncRecord& record);
     void dropRecord(const QString& path);
@@ -322,14 +317,12 @@ private:
 
     // Fixed at construction.
     const QString localRoot_;
-    const QString remoteRoot_;
+    const std::shared_ptr<RemoteTree> remote_;
     SyncStatusDelegate* const delegate_;
     const QString conflictSuffix_;
     const std::int64_t minimumFreeDiskSpace_;
     const std::chrono::milliseconds pollInterval_;
     const std::chrono::milliseconds longPoll_;
-    const std::shared_ptr<StorageService> service_;
-    QString userName_;  // for the quota; empty when the service does not know the tree's owner
     QString statePath_;
     int lockFd_ = -1;
 

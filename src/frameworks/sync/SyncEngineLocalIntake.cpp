@@ -80,7 +80,7 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStrin
             const auto known = tree.find(ancestor);
             if (known != tree.end() && !known->second.isDirectory()) return ancestor;
             if (!look) continue;
-            const auto now = fs::stat(fs::join(side.root, ancestor));
+            const auto now = statOn(side, ancestor, nullptr);
             if (!now) return std::nullopt;
             if (!now->isDirectory()) return ancestor;
         }
@@ -95,7 +95,7 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStrin
         fs::eraseSubtree(unknown, path);
         if (fs::isTemporaryName(fs::nameOf(path))) continue;
         int error = 0;
-        const auto entry = fs::stat(fs::join(side.root, path), &error);
+        const auto entry = statOn(side, path, &error);
         if (!entry) {
             if (error == ENOTDIR) {
                 if (const auto folder = notAFolderOnTheWay(path, true)) retyped.insert(*folder);
@@ -110,7 +110,7 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStrin
         bool reachable = true;
         for (const QString& ancestor : std::as_const(ancestors)) {
             if (tree.count(ancestor)) continue;
-            const auto folder = fs::stat(fs::join(side.root, ancestor), &error);
+            const auto folder = statOn(side, ancestor, &error);
             if (!folder || !folder->isDirectory()) {
                 if (!folder && !fs::meansGone(error)) unknown[ancestor] = error;
                 reachable = false;
@@ -122,7 +122,8 @@ std::vector<QString> OrvellaSyncEngine::Core::applyDirty(Side side, const QStrin
         tree[path] = *entry;
         if (entry->isDirectory()) {
             std::vector<QString> undecodable;
-            fs::scan(side.root, path, tree, unknown, nullptr, side.undecodable ? &undecodable : nullptr, recordKeys());
+            if (side.remote) side.remote->scan(path, tree, unknown, nullptr, recordKeys());
+            else fs::scan(localRoot_, path, tree, unknown, nullptr, side.undecodable ? &undecodable : nullptr, recordKeys());
             if (side.undecodable) {
                 std::erase_if(*side.undecodable, [&](const QString& name) { return fs::isInside(name, path); });
                 side.undecodable->insert(undecodable.begin(), undecodable.end());

@@ -74,11 +74,10 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
             }
             *localRoom -= remoteEntry->size;
         }
-        if (step.action == SyncAction::upload && !userName_.isEmpty()) {
+        if (step.action == SyncAction::upload) {
             if (!quotaLooked) {
                 quotaLooked = true;
-                const auto quota = service_->quotaOfUser(userName_);
-                if (quota) remoteRoom = quota.value().free;
+                remoteRoom = remote_->freeBytes();
             }
             const std::int64_t growth = localEntry->size - (remoteEntry && remoteEntry->isFile() ? remoteEntry->size : 0);
             if (remoteRoom && growth > 0) {

@@ -41,10 +41,10 @@ void OrvellaSyncEngine::Core::openStore() {
     store_ = std::make_unique<SyncStateStore>(statePath_);
     // State kept for other folders says nothing about these: start over with a comparison.
     if (store_->value(QStringLiteral("localRoot")) != localRoot_ ||
-        store_->value(QStringLiteral("remoteRoot")) != remoteRoot_) {
+        store_->value(QStringLiteral("remoteRoot")) != remote_->describe()) {
         store_->removeAllRecords();
         store_->setValue(QStringLiteral("localRoot"), localRoot_);
-        store_->setValue(QStringLiteral("remoteRoot"), remoteRoot_);
+        store_->setValue(QStringLiteral("remoteRoot"), remote_->describe());
         store_->setValue(QStringLiteral("localRootId"), QString());
         store_->setValue(QStringLiteral("remoteRootId"), QString());
         store_->setValue(QStringLiteral("remoteCursor"), QString());
@@ -68,7 +68,7 @@ void OrvellaSyncEngine::Core::openStore() {
     }
     loadEnded_.notify_all();
     OVLOG_INFO(Log::Sync::sync(), QStringLiteral("Sync engine starts on \"%1\" with the remote tree \"%2\" (%3 items known)")
-                                      .arg(localRoot_, remoteRoot_)
+                                      .arg(localRoot_, remote_->describe())
                                       .arg(known));
 }
 

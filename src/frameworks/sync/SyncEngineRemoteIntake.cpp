@@ -22,7 +22,7 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
         std::lock_guard lock(mutex_);
         cursor = remoteCursor_;
     }
-    const auto answer = service_->changesOfUser(userName_, cursor, timeout, std::move(stop));
+    const auto answer = remote_->changes(cursor, timeout, std::move(stop));
     if (!answer) {
         // Away, the engine finds out by itself; without a journal it has to poll the remote tree.
         if (answer.error() != ServiceError::noConnection && journalWorks_.exchange(false))

@@ -23,10 +23,7 @@ bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to)
     });
     forEachInSubtree(remoteTree_, to, [&](const QString&, const FsEntry&) { unchanged = false; });
     if (!unchanged || remoteCount != records.size()) return false;
-    if (fs::writableFolderError(QFileInfo(remote(from)).absolutePath()) ||
-        fs::writableFolderError(QFileInfo(remote(to)).absolutePath()))
-        return false;
-    if (const int error = fs::renameNoReplace(remote(from), remote(to))) {
+    if (const int error = remote_->move(from, to, remoteTree_.at(from))) {
         OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Cannot move \"%1\" to \"%2\" remotely (%3); copying instead")
                                                   .arg(from, to, QString::fromUtf8(std::strerror(error))));
         return false;
@@ -78,14 +75,18 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
     const bool onRemote = action == SyncAction::deleteRemote;
     const std::optional<FsEntry>& entry = onRemote ? item.remote : item.local;
     if (!entry) return true;
-    const QString absolute = onRemote ? remote(path) : local(path);
+    const QString absolute = local(path);
     FileTree& tree = onRemote ? remoteTree_ : localTree_;
     int error = 0;
-    if (!fs::stat(absolute, &error)) {
+    if (!(onRemote ? remote_->stat(path, &error) : fs::stat(absolute, &error))) {
         if (fs::meansGone(error)) error = 0;  // already gone
     } else if (entry->isDirectory()) {
-        error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
-        if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
+        if (onRemote) {
+            error = remote_->removeFolder(path);
+        } else {
+            error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
+            if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
+        }
         if (error == ENOTEMPTY || error == EEXIST) {
             // Something inside came back or stays (changed, new, ignored): keep the folder. Unless
             // it is only no longer held, the other side gets it again.
@@ -93,7 +94,7 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
             return false;
         }
     } else {
-        error = fs::removeFileIfUnchanged(absolute, *entry);
+        error = onRemote ? remote_->removeFile(path, *entry) : fs::removeFileIfUnchanged(absolute, *entry);
         if (error == ESTALE) {
             // Changed since the comparison: it is looked at again, never deleted unseen.
             markStale(path);
@@ -113,11 +114,12 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
 }
 
 std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item,
-                                                                                       Folders& folders) {
+                                                                                       Folders& folders,
+                                                                                       QSet<QString>& ready) {
     const QString& path = item.path;
     reportItem(path, OVItemSyncStatus::syncing);
-    if (!prepareTargetFolder(path, true, folders)) return std::nullopt;
-    Transfer transfer{path, true, local(fs::parentOf(path)), remote(fs::parentOf(path)), *item.local, std::nullopt, {}};
+    if (!prepareTargetFolder(path, true, folders, ready)) return std::nullopt;
+    Transfer transfer{path, true, local(fs::parentOf(path)), *item.local, std::nullopt, {}};
     // A remote folder the local file replaces is gone by now (removals come first).
     if (item.step.removal != SyncAction::deleteRemote) transfer.expectedTarget = item.remote;
     return transfer;
@@ -130,34 +132,45 @@ std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepar
         failItem(path, SyncError::Kind::itemIsReadonlyOnLocalFS, EACCES);
         return std::nullopt;
     }
-    if (!prepareTargetFolder(path, false, folders)) return std::nullopt;
-    return Transfer{path, false, remote(fs::parentOf(path)), local(fs::parentOf(path)), remoteEntry, expectedLocal, {}};
+    QSet<QString> ready;
+    if (!prepareTargetFolder(path, false, folders, ready)) return std::nullopt;
+    return Transfer{path, false, local(fs::parentOf(path)), remoteEntry, expectedLocal, {}};
 }
 
-bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool upload, Folders& folders) {
+bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool upload, Folders& folders,
+                                                  QSet<QString>& ready) {
     const QString parent = fs::parentOf(path);
-    const QString absolute = upload ? remote(parent) : local(parent);
-    const auto folder = folders.open(absolute);
     // A folder the tree saw and that is gone now was removed meanwhile: it is not made again, and
     // the copy fails for it.
-    if (folder->isOpen() || !fs::meansGone(folder->error()) || knownFolder(upload ? remoteTree_ : localTree_, parent))
-        return true;
-    const int error = fs::makeFolders(absolute, upload ? remoteFolderMode : localFolderMode, upload ? remoteRoot_ : localRoot_);
-    if (error) {
-        failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
-        return false;
+    int error = 0;
+    if (upload) {
+        if (parent.isEmpty() || ready.contains(parent)) return true;
+        const bool there = remote_->stat(parent, &error).has_value();
+        if (there || !fs::meansGone(error) || knownFolder(remoteTree_, parent)) {
+            ready.insert(parent);
+            return true;
+        }
+        error = remote_->makeFolder(parent);
+        if (!error) ready.insert(parent);
+    } else {
+        const QString absolute = local(parent);
+        const auto folder = folders.open(absolute);
+        if (folder->isOpen() || !fs::meansGone(folder->error()) || knownFolder(localTree_, parent)) return true;
+        error = fs::makeFolders(absolute, localFolderMode, localRoot_);
+        if (!error) folders.reopen(absolute);
     }
-    folders.reopen(absolute);
-    return true;
+    if (error) failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
+    return !error;
 }
 
 // Only files are touched here, so several transfers may run at once on other threads.
 void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, Folders& folders) const {
     const QString name = fs::nameOf(transfer.path);
-    const auto source = folders.open(transfer.sourceFolder);
-    const auto target = folders.open(transfer.targetFolder);
-    transfer.result = fs::copyAtomically(*source, name, transfer.expectedSource, *target, name, transfer.expectedTarget,
-                                         cancel_, temporaryTag_);
+    transfer.result = transfer.upload
+                          ? remote_->upload(folders, transfer.localFolder, name, transfer.expectedSource, transfer.path,
+                                            transfer.expectedTarget, cancel_, temporaryTag_)
+                          : remote_->download(folders, transfer.path, transfer.expectedSource, transfer.localFolder, name,
+                                              transfer.expectedTarget, cancel_, temporaryTag_);
 }
 
 bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool lastTry) {
@@ -206,9 +219,10 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
     Folders folders(std::clamp<std::size_t>((budget - std::min(budget, 2 * parallel)) / 2, 2, maxFolderHandles));
     std::vector<Transfer> transfers;
     transfers.reserve(batch.size());
+    QSet<QString> ready;
     for (const Planned* item : batch) {
         auto transfer = item->step.action == SyncAction::upload
-                            ? prepareUpload(*item, folders)
+                            ? prepareUpload(*item, folders, ready)
                             : prepareDownload(item->path, *item->remote,
                                               item->step.removal == SyncAction::deleteLocal ? std::nullopt : item->local,
                                               folders);
@@ -221,7 +235,7 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
     std::map<QString, std::vector<std::size_t>> byFolder;
     std::vector<std::vector<std::size_t>*> order;
     for (std::size_t i = 0; i < transfers.size(); ++i) {
-        auto& items = byFolder[transfers[i].targetFolder];
+        auto& items = byFolder[fs::parentOf(transfers[i].path)];
         if (items.empty()) order.push_back(&items);
         items.push_back(i);
     }
@@ -300,11 +314,8 @@ void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remot
 
 void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
     const QString& path = item.path;
-    const QString target = remote(path);
-    int error = fs::writableFolderError(QFileInfo(target).absolutePath());
-    if (error == ENOENT) error = fs::makeFolders(QFileInfo(target).absolutePath(), remoteFolderMode, remoteRoot_);
-    if (!error) error = fs::makeFolders(target, remoteFolderMode, remoteRoot_);
-    const auto created = error ? std::nullopt : fs::stat(target);
+    int error = remote_->makeFolder(path);
+    const auto created = error ? std::nullopt : remote_->stat(path, &error);
     if (!created) return failItem(path, remoteWriteError(error ? error : ENOENT), error);
     remoteTree_[path] = *created;
     setRecord(path, SyncRecord{*item.local, *created});
@@ -331,9 +342,9 @@ void OrvellaSyncEngine::Core::resolveBothChanged(const Planned& item) {
     const FsEntry& localEntry = *item.local;
     const FsEntry& remoteEntry = *item.remote;
     if (localEntry.isFile() && remoteEntry.isFile() && localEntry.size == remoteEntry.size &&
-        fs::sameContent(local(path), remote(path))) {
+        remote_->sameContent(local(path), path)) {
         const auto localNow = fs::stat(local(path));
-        const auto remoteNow = fs::stat(remote(path));
+        const auto remoteNow = remote_->stat(path);
         if (!localNow || !remoteNow || !localNow->sameVersion(localEntry) || !remoteNow->sameVersion(remoteEntry))
             return markStale(path);
         setRecord(path, SyncRecord{localEntry, remoteEntry});

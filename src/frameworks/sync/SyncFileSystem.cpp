@@ -178,6 +178,12 @@ bool isInside(const QString& relative, const QString& folder) {
            (relative.startsWith(folder) && relative.at(folder.size()) == QLatin1Char('/'));
 }
 
+std::optional<QString> identityOf(const QString& absolute) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(absolute).constData(), &st) != 0) return std::nullopt;
+    return QStringLiteral("%1:%2").arg(quint64(st.st_dev)).arg(quint64(st.st_ino));
+}
+
 bool isReadable(const QString& absolute) {
     if (injected(Operation::readFile, absolute)) return false;
     return ::access(QFile::encodeName(absolute).constData(), R_OK) == 0;

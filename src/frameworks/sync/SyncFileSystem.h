@@ -55,6 +55,9 @@ QString join(const QString& root, const QString& relative);
 QString parentOf(const QString& relative);
 // `relative` is `folder` or lies below it ("" holds everything).
 bool isInside(const QString& relative, const QString& folder);
+// Device and inode, following links: a folder deleted and made anew under the same path is
+// another folder. None when it cannot be looked at.
+std::optional<QString> identityOf(const QString& absolute);
 // Whether this process may read the item at the absolute path.
 bool isReadable(const QString& absolute);
 QString nameOf(const QString& relative);
