@@ -417,6 +417,54 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
                               const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                               const QString& temporaryTag) {
     TransferResult result;
+    // A batch cancelled before this copy began leaves no trace at all.
+    if (cancel.load()) {
+        result.outcome = Outcome::cancelled;
+        result.error = ECANCELED;
+        return result;
+    }
+    if (!sourceFolder.isOpen()) {
+        result.outcome = meansGone(sourceFolder.error()) ? Outcome::sourceChanged : Outcome::failed;
+        result.error = meansGone(sourceFolder.error()) ? 0 : sourceFolder.error();
+        return result;
+    }
+    const QByteArray sourceBytes = QFile::encodeName(sourceName);
+    Fd in(::openat(sourceFolder.fd(), sourceBytes.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat before {};
+    int error = in.valid() ? (::fstat(in.get(), &before) == 0 ? 0 : errno) : errno;
+    if (!in.valid() && (error == ENOENT || error == ELOOP)) {
+        result.outcome = Outcome::sourceChanged;
+        return result;
+    }
+    if (error) {
+        result.error = error;
+        return result;
+    }
+    if (!entryOf(before).sameVersion(expectedSource)) {
+        result.outcome = Outcome::sourceChanged;
+        return result;
+    }
+    const bool hooked = hookSet.load(std::memory_order_acquire);
+    const QString target = hooked ? targetFolder.pathOf(targetName) : QString();
+    NewVersion version;
+    version.mode = (before.st_mode & 0777) | S_IRUSR | S_IWUSR;
+    version.mtime = before.st_mtim;
+    version.fill = [&](int out) {
+        if (const int fault = hooked ? injected(Operation::writeData, target) : 0) return fault;
+        return copyData(in.get(), out, before.st_size, cancel, hooked ? injected(Operation::copyRange, target) : 0);
+    };
+    version.unchangedSource = [&](const struct stat& written) {
+        struct stat after {};
+        return ::fstat(in.get(), &after) == 0 && entryOf(after).sameVersion(expectedSource) &&
+               written.st_size == after.st_size;
+    };
+    return writeAtomically(targetFolder, targetName, expectedTarget, version, cancel, temporaryTag);
+}
+
+TransferResult writeAtomically(const Folder& targetFolder, const QString& targetName,
+                               const std::optional<FsEntry>& expectedTarget, const NewVersion& version,
+                               const std::atomic<bool>& cancel, const QString& temporaryTag) {
+    TransferResult result;
     const auto failed = [&](int error) {
         result.outcome = error == ECANCELED ? Outcome::cancelled : Outcome::failed;
         result.error = error;
@@ -430,16 +478,7 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
     const bool hooked = hookSet.load(std::memory_order_acquire);
     const QString target = hooked ? targetFolder.pathOf(targetName) : QString();
 
-    // A batch cancelled before this copy began leaves no trace at all.
     if (cancel.load()) return failed(ECANCELED);
-    if (!sourceFolder.isOpen()) return meansGone(sourceFolder.error()) ? changed(Outcome::sourceChanged) : failed(sourceFolder.error());
-    const QByteArray sourceBytes = QFile::encodeName(sourceName);
-    Fd in(::openat(sourceFolder.fd(), sourceBytes.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!in.valid()) return errno == ENOENT || errno == ELOOP ? changed(Outcome::sourceChanged) : failed(errno);
-    struct stat before {};
-    if (::fstat(in.get(), &before) != 0) return failed(errno);
-    if (!entryOf(before).sameVersion(expectedSource)) return changed(Outcome::sourceChanged);
-
     if (!targetFolder.isOpen()) return failed(targetFolder.error());
     if (const int error = targetFolder.writableError()) return failed(error);
     // A new file is written as one without a name and linked into place at the end: nothing of it
@@ -447,10 +486,10 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
     // system cannot, and for a replacement (a link cannot replace), a named temp file serves.
     // Empty `temp`: the unnamed kind.
     QByteArray temp;
-    const unsigned mode = (before.st_mode & 0777) | S_IRUSR | S_IWUSR;
     static const bool canLinkUnnamed = ::access("/proc/self/fd", X_OK) == 0;
-    Fd out(!expectedTarget && canLinkUnnamed ? ::openat(targetFolder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1);
-    if (!out.valid()) out = Fd(createTemporary(targetFolder.fd(), mode, temporaryTag, temp));
+    Fd out(!expectedTarget && canLinkUnnamed ? ::openat(targetFolder.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, version.mode)
+                                             : -1);
+    if (!out.valid()) out = Fd(createTemporary(targetFolder.fd(), version.mode, temporaryTag, temp));
     if (!out.valid()) return failed(errno);
     // Even "not there" counts as a failure: the folder may have gone away with the file in it.
     const auto removeTemp = [&] {
@@ -468,18 +507,12 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
         return changed(outcome);
     };
 
-    int copyError = hooked ? injected(Operation::writeData, target) : 0;
-    if (!copyError)
-        copyError = copyData(in.get(), out.get(), before.st_size, cancel, hooked ? injected(Operation::copyRange, target) : 0);
-    if (copyError) return discard(copyError);
-    const struct timespec times[2] = {{0, UTIME_NOW}, before.st_mtim};
+    if (const int error = version.fill(out.get())) return discard(error);
+    const struct timespec times[2] = {{0, UTIME_NOW}, version.mtime};
     if (::futimens(out.get(), times) != 0) return discard(errno);
-    struct stat after {};
-    if (::fstat(in.get(), &after) != 0) return discard(errno);
     struct stat written {};
     if (::fstat(out.get(), &written) != 0) return discard(errno);
-    if (!entryOf(after).sameVersion(expectedSource) || written.st_size != after.st_size)
-        return discardChanged(Outcome::sourceChanged);
+    if (version.unchangedSource && !version.unchangedSource(written)) return discardChanged(Outcome::sourceChanged);
 
     const QByteArray targetBytes = QFile::encodeName(targetName);
     const auto targetAsExpected = [&] {

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -229,6 +231,20 @@ TransferResult copyAtomically(const Folder& sourceFolder, const QString& sourceN
                               const Folder& targetFolder, const QString& targetName,
                               const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                               const QString& temporaryTag = QString());
+// A new version of a file, as writeAtomically takes it: its mode (less the umask) and modification
+// time, `fill` writing its bytes into the descriptor (0, or errno; ECANCELED when cancelled), and
+// `unchangedSource`, asked once they are written, false when what they came from changed meanwhile.
+struct NewVersion {
+    unsigned mode = 0600;
+    struct timespec mtime {};
+    std::function<int(int out)> fill;
+    std::function<bool(const struct stat& written)> unchangedSource;
+};
+// The target half of copyAtomically, for bytes from anywhere (the network, say): the same promise
+// that the target is replaced whole or not at all, and only while it is still `expectedTarget`.
+TransferResult writeAtomically(const Folder& targetFolder, const QString& targetName,
+                               const std::optional<FsEntry>& expectedTarget, const NewVersion& version,
+                               const std::atomic<bool>& cancel, const QString& temporaryTag = QString());
 // The same between two absolute paths.
 TransferResult copyAtomically(const QString& source, const FsEntry& expectedSource, const QString& target,
                               const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
