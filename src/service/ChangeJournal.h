@@ -19,6 +19,7 @@ struct ServiceChanges {
     // Paths relative to the user's tree that may have changed, each once and sorted; a folder
     // stands for everything below it, and "" for the whole tree.
     QStringList paths;
+    bool operator==(const ServiceChanges&) const = default;
 };
 
 // The change journal of a service root: watches the users' trees (inotify, so that files put

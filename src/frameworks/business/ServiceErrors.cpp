@@ -13,6 +13,20 @@ BusinessError businessError(const ServiceFailure& failure) {
     case ServiceError::userExists: return BusinessError::api(APIError::conflict, failure.message);
     case ServiceError::notFound: return BusinessError::api(APIError::notFound, failure.message);
     case ServiceError::storageFailure: return BusinessError::api(APIError::serverError, failure.message);
+    case ServiceError::invalidRequest:
+    case ServiceError::invalidPath: return BusinessError::api(APIError::badRequest, failure.message);
+    case ServiceError::invalidClient: return BusinessError::api(APIError::unauthorized, failure.message);
+    case ServiceError::revisionMismatch:
+    case ServiceError::exists:
+    case ServiceError::notEmpty:
+    case ServiceError::notAFolder:
+    case ServiceError::uploadOffset: return BusinessError::api(APIError::conflict, failure.message);
+    case ServiceError::readOnly: return BusinessError::api(APIError::forbidden, failure.message);
+    case ServiceError::insufficientStorage: return BusinessError::api(APIError::insufficientStorage, failure.message);
+    case ServiceError::tooLarge: return BusinessError::api(APIError::requestEntityTooLarge, failure.message);
+    case ServiceError::hashMismatch: return BusinessError::api(APIError::unprocessableEntity, failure.message);
+    case ServiceError::rateLimited:
+    case ServiceError::unavailable: return BusinessError::api(APIError::serviceUnavailable, failure.message);
     }
     return BusinessError::make(Kind::unknown, failure.message);
 }
