@@ -84,7 +84,7 @@ bool LocalRemoteTree::sameContent(const QString& localAbsolute, const QString& r
     return fs::sameContent(localAbsolute, absolute(relative));
 }
 
-fs::TransferResult LocalRemoteTree::upload(fs::FolderHandles& folders, const QString& sourceFolder, const QString& name,
+fs::TransferResult LocalRemoteTree::upload(fs::FolderLookup& folders, const QString& sourceFolder, const QString& name,
                                            const FsEntry& expectedSource, const QString& relativeTarget,
                                            const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                                            const QString& temporaryTag) {
@@ -94,7 +94,7 @@ fs::TransferResult LocalRemoteTree::upload(fs::FolderHandles& folders, const QSt
                               temporaryTag);
 }
 
-fs::TransferResult LocalRemoteTree::download(fs::FolderHandles& folders, const QString& relativeSource,
+fs::TransferResult LocalRemoteTree::download(fs::FolderLookup& folders, const QString& relativeSource,
                                              const FsEntry& expectedSource, const QString& targetFolder,
                                              const QString& name, const std::optional<FsEntry>& expectedTarget,
                                              const std::atomic<bool>& cancel, const QString& temporaryTag) {

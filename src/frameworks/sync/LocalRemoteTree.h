@@ -31,11 +31,11 @@ public:
     int removeFolder(const QString& relative) override;
     int move(const QString& from, const QString& to, const FsEntry& expected) override;
     bool sameContent(const QString& localAbsolute, const QString& relative) override;
-    SyncFileSystem::TransferResult upload(SyncFileSystem::FolderHandles& folders, const QString& sourceFolder,
+    SyncFileSystem::TransferResult upload(SyncFileSystem::FolderLookup& folders, const QString& sourceFolder,
                                           const QString& name, const FsEntry& expectedSource, const QString& relativeTarget,
                                           const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
                                           const QString& temporaryTag) override;
-    SyncFileSystem::TransferResult download(SyncFileSystem::FolderHandles& folders, const QString& relativeSource,
+    SyncFileSystem::TransferResult download(SyncFileSystem::FolderLookup& folders, const QString& relativeSource,
                                             const FsEntry& expectedSource, const QString& targetFolder,
                                             const QString& name, const std::optional<FsEntry>& expectedTarget,
                                             const std::atomic<bool>& cancel, const QString& temporaryTag) override;

@@ -58,14 +58,14 @@ public:
 
     // Copies the local file `name` in `sourceFolder` (still `expectedSource`) to `relativeTarget`,
     // which must still be `expectedTarget` (none: nothing may be there), as copyAtomically does:
-    // it appears whole or not at all. `folders` holds this batch's folder handles.
-    virtual SyncFileSystem::TransferResult upload(SyncFileSystem::FolderHandles& folders, const QString& sourceFolder,
+    // it appears whole or not at all. `folders` reaches this batch's folder handles.
+    virtual SyncFileSystem::TransferResult upload(SyncFileSystem::FolderLookup& folders, const QString& sourceFolder,
                                                   const QString& name, const FsEntry& expectedSource,
                                                   const QString& relativeTarget,
                                                   const std::optional<FsEntry>& expectedTarget,
                                                   const std::atomic<bool>& cancel, const QString& temporaryTag) = 0;
     // The other way: `relativeSource` (still `expectedSource`) into `name` in the local `targetFolder`.
-    virtual SyncFileSystem::TransferResult download(SyncFileSystem::FolderHandles& folders,
+    virtual SyncFileSystem::TransferResult download(SyncFileSystem::FolderLookup& folders,
                                                     const QString& relativeSource, const FsEntry& expectedSource,
                                                     const QString& targetFolder, const QString& name,
                                                     const std::optional<FsEntry>& expectedTarget,

@@ -279,7 +279,7 @@ private:
     // The target's folder, made when the tree does not know it (the sync root never is); false
     // when it cannot be made, the item failed. `ready` holds the remote folders looked at already.
     bool prepareTargetFolder(const QString& path, bool upload, Folders& folders, QSet<QString>& ready);
-    void runTransfer(Transfer& transfer, Folders& folders) const;
+    void runTransfer(Transfer& transfer, fs::FolderLookup& folders) const;
     // False when it ran short of descriptors and may be tried again at once.
     bool finishTransfer(const Transfer& transfer, bool lastTry);
     void transferAll(std::vector<const Planned*>& batch);

@@ -164,7 +164,7 @@ bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool uplo
 }
 
 // Only files are touched here, so several transfers may run at once on other threads.
-void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, Folders& folders) const {
+void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, fs::FolderLookup& folders) const {
     const QString name = fs::nameOf(transfer.path);
     transfer.result = transfer.upload
                           ? remote_->upload(folders, transfer.localFolder, name, transfer.expectedSource, transfer.path,
@@ -259,8 +259,9 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
         [&](std::size_t slice) {
             running.acquire();
             try {
+                fs::FolderLookup lookup(folders);
                 for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i)
-                    runTransfer(transfers[queue[i]], folders);
+                    runTransfer(transfers[queue[i]], lookup);
             } catch (...) {
                 running.release();
                 throw;
@@ -295,7 +296,8 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
         folders.setLimit(2);
         for (const std::size_t i : short_) {
             if (interrupted()) break;
-            runTransfer(transfers[i], folders);
+            fs::FolderLookup lookup(folders);
+            runTransfer(transfers[i], lookup);
             finishTransfer(transfers[i], true);
             reportProgress(false);
         }
@@ -308,7 +310,8 @@ void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remot
     Folders folders(2);
     auto transfer = prepareDownload(path, remoteEntry, expectedLocal, folders);
     if (!transfer) return;
-    runTransfer(*transfer, folders);
+    fs::FolderLookup lookup(folders);
+    runTransfer(*transfer, lookup);
     finishTransfer(*transfer, true);
 }
 

@@ -209,6 +209,26 @@ private:
     QHash<QString, Recent::iterator> index_;
 };
 
+// One thread's way into a batch's FolderHandles: the last two folders it asked for are kept at
+// hand, so that a run of copies between the same two folders takes the shared lock only once.
+class FolderLookup {
+public:
+    explicit FolderLookup(FolderHandles& handles) : handles_(handles) {}
+    std::shared_ptr<const Folder> open(const QString& absolute) {
+        for (auto& [path, folder] : recent_)
+            if (folder && path == absolute) return folder;
+        auto& slot = recent_[next_];
+        next_ = 1 - next_;
+        slot = {absolute, handles_.open(absolute)};
+        return slot.second;
+    }
+
+private:
+    FolderHandles& handles_;
+    std::pair<QString, std::shared_ptr<const Folder>> recent_[2];
+    int next_ = 0;
+};
+
 enum class Outcome { done, sourceChanged, targetChanged, failed, cancelled };
 struct TransferResult {
     Outcome outcome = Outcome::failed;
