@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "frameworks/api/ServerChoice.h"
 #include "frameworks/business/BusinessFacade.h"
 #include "platform/foundation/MainQueue.h"
 
@@ -40,6 +41,12 @@ SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent)
     form->addRow(mailAddressLabel_, mailAddress_);
     form->addRow(tr("Password"), password_);
     form->addRow(repeatPasswordLabel_, repeatPassword_);
+    server_ = field("server", false);
+    server_->setPlaceholderText(ServerChoice::describe(std::nullopt));
+    serverLabel_ = new QLabel(tr("Server"), this);
+    form->addRow(serverLabel_, server_);
+    serverLabel_->hide();
+    server_->hide();
 
     error_ = new QLabel(this);
     error_->setObjectName(QStringLiteral("errorText"));
@@ -59,8 +66,14 @@ SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent)
     connect(switchMode_, &QPushButton::clicked, this,
             [this] { setMode(mode_ == Mode::signIn ? Mode::createAccount : Mode::signIn); });
 
+    showServer_ = new QPushButton(tr("Use another server…"), this);
+    showServer_->setObjectName(QStringLiteral("showServer"));
+    showServer_->setFlat(true);
+    connect(showServer_, &QPushButton::clicked, this, &SignInPage::showServerField);
+
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(switchMode_);
+    buttons->addWidget(showServer_);
     buttons->addStretch();
     buttons->addWidget(submit_);
 
@@ -74,9 +87,34 @@ SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent)
     layout->addStretch();
 
     updateTexts();
+    if (const auto chosen = ServerChoice::chosen()) {
+        server_->setText(ServerChoice::describe(chosen));
+        showServerField();
+    }
+    // The environment decides for this run; the page only shows it.
+    server_->setReadOnly(ServerChoice::isFromEnvironment());
 }
 
 SignInPage::~SignInPage() = default;
+
+void SignInPage::showServerField() {
+    serverLabel_->show();
+    server_->show();
+    showServer_->hide();
+    server_->setFocus();
+}
+
+bool SignInPage::takeServer() {
+    if (server_->isHidden() || server_->isReadOnly()) return true;
+    const ServerChoice::Parsed parsed = ServerChoice::parse(server_->text());
+    if (!parsed.problem.isEmpty()) {
+        showError(parsed.problem);
+        server_->setFocus();
+        return false;
+    }
+    ServerChoice::store(parsed.url);
+    return true;
+}
 
 SignInPage* SignInPage::make(BusinessFacade& facade, QWidget* parent) {
     std::optional<SignInBackend> backend = facade.signInBackend();
@@ -114,7 +152,7 @@ void SignInPage::setLoading(bool loading) {
     if (loading == loading_) return;
     loading_ = loading;
     for (QWidget* w : std::initializer_list<QWidget*>{userName_, mailAddress_, password_, repeatPassword_, submit_,
-                                                      switchMode_})
+                                                      switchMode_, server_, showServer_})
         w->setEnabled(!loading);
     busy_->setText(mode_ == Mode::createAccount ? tr("Creating your account…") : tr("Signing in…"));
     busy_->setVisible(loading);
@@ -134,6 +172,7 @@ void SignInPage::submit() {
 
     if ((creating && !backend_.createAccount) || (!creating && !backend_.signIn))
         return showError(tr("Signing in is not available."));
+    if (!takeServer()) return;
 
     showError({});
     setLoading(true);

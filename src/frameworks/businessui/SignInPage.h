@@ -50,6 +50,9 @@ public:
     QLineEdit* repeatPasswordField() const { return repeatPassword_; }
     QPushButton* submitButton() const { return submit_; }
     QPushButton* modeButton() const { return switchMode_; }
+    // "Use another server…" shows the field; a server chosen before shows it from the start.
+    QPushButton* serverButton() const { return showServer_; }
+    QLineEdit* serverField() const { return server_; }
 
 signals:
     void loadingChanged(bool loading);
@@ -61,6 +64,9 @@ private:
     void showError(const QString& text);
     void finish(const VoidResult& result);
     void updateTexts();
+    void showServerField();
+    // False (with the problem shown) when the server field names no server that can be used.
+    bool takeServer();
 
     SignInBackend backend_;
     Mode mode_ = Mode::signIn;
@@ -76,4 +82,7 @@ private:
     QLabel* busy_ = nullptr;
     QPushButton* submit_ = nullptr;
     QPushButton* switchMode_ = nullptr;
+    QLabel* serverLabel_ = nullptr;
+    QLineEdit* server_ = nullptr;
+    QPushButton* showServer_ = nullptr;
 };

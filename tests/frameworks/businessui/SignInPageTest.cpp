@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "frameworks/business/FacadeTestSupport.h"
+#include "frameworks/api/ServerChoice.h"
 #include "frameworks/businessui/SignInPage.h"
 
 namespace {
@@ -144,6 +145,51 @@ TEST_F(SignInPageTest, IncompleteFormsAreAnsweredOnThePageWithoutARequest) {
             EXPECT_TRUE(reports.loadings.empty());
         }
     }
+}
+
+TEST_F(SignInPageTest, AServerNamedOnThePageIsKeptOnlyWhenItCanBeUsed) {
+    int requests = 0;
+    SignInBackend backend;
+    backend.signIn = [&](const QString&, const QString&, std::function<void(VoidResult)> done) {
+        ++requests;
+        done(Success{});
+    };
+    const struct {
+        const char* label;
+        QString server;
+        bool sent;
+        std::optional<QUrl> kept;
+    } cases[] = {
+        {"plainHttpAcrossTheNetwork", "http://cloud.example.org", false, std::nullopt},
+        {"https", "cloud.example.org:8443", true, QUrl(QStringLiteral("https://cloud.example.org:8443"))},
+        {"emptyIsThisComputer", "", true, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        ServerChoice::store(std::nullopt);
+        SignInPage page(backend);
+        Reports reports(page);
+        page.serverButton()->click();
+        ASSERT_FALSE(page.serverField()->isHidden());
+        page.serverField()->setText(c.server);
+        fill(page, QStringLiteral("alice"), QStringLiteral("password1"), {}, {});
+        const int before = requests;
+        page.submit();
+        EXPECT_EQ(requests - before, c.sent ? 1 : 0);
+        EXPECT_EQ(page.errorText().isEmpty(), c.sent);
+        EXPECT_EQ(ServerChoice::chosen(), c.kept);
+        if (c.sent) {
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return reports.settled(); }));
+        }
+    }
+    // A server set for the run by the environment is shown and cannot be changed here.
+    qputenv(ServerChoice::environmentVariable, "https://env.example.org");
+    SignInPage page(backend);
+    EXPECT_FALSE(page.serverField()->isHidden());
+    EXPECT_TRUE(page.serverField()->isReadOnly());
+    EXPECT_EQ(page.serverField()->text(), QStringLiteral("https://env.example.org"));
+    qunsetenv(ServerChoice::environmentVariable);
+    ServerChoice::store(std::nullopt);
 }
 
 TEST_F(SignInPageTest, AnUnreachableServiceIsShownAndReloadClearsIt) {

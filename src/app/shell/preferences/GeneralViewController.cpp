@@ -23,6 +23,7 @@
 #include "app/core/UserController.h"
 #include "app/shell/archive/AcknowledgementsController.h"
 #include "app/sync/SyncExtensionController.h"
+#include "frameworks/api/ServerChoice.h"
 #include "platform/appkit/Alert.h"
 #include "platform/appkit/Application.h"
 #include "platform/appkit/ValueTransformer.h"
@@ -142,6 +143,13 @@ QWidget* GeneralViewController::loadView() {
     storageIndicator_->setMaximumHeight(8);
     storageIndicatorCell_ = storageIndicator_;
     gridView_->addWidget(storageIndicatorCell_, row++, 1);
+
+    // Chosen on the sign-in page (or by the environment), so it is read at every refresh.
+    gridView_->addWidget(new QLabel(texts.geLabelServer(), view), row, 0, Qt::AlignRight);
+    serverLabel_ = new QLabel(view);
+    serverLabel_->setObjectName(QStringLiteral("serverLabel"));
+    serverLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    gridView_->addWidget(serverLabel_, row++, 1, 1, 2);
 
     storageSeparatorCell_ = makeSeparator(view);
     gridView_->addWidget(storageSeparatorCell_, row++, 0);
@@ -350,6 +358,7 @@ void GeneralViewController::refreshAccount() {
         name = localizationController_.mbMenuItemSignedOut();
     }
     accountLabel_->setText(name);
+    if (serverLabel_) serverLabel_->setText(ServerChoice::describe(ServerChoice::chosen()));
 
     const bool loggingOut = isLogoutInProgress_ || (userController_ && userController_->isLogoutInProgress());
     accountButton_->setEnabled(!loggingOut);

@@ -90,6 +90,7 @@ public:
     QLabel* accountLabel() const { return accountLabel_; }
     QPushButton* accountButton() const { return accountButton_; }
     QLabel* quotaLabel() const { return quotaLabel_; }
+    QLabel* serverLabel() const { return serverLabel_; }
     QProgressBar* storageIndicator() const { return storageIndicator_; }
     QCheckBox* startAtLoginCheckBox() const { return startAtLoginCheckBox_; }
     QCheckBox* badgesCheckBox() const { return badgesCheckBox_; }
@@ -133,6 +134,7 @@ private:
     QLabel* accountLabel_ = nullptr;
     QPushButton* accountButton_ = nullptr;
     QLabel* quotaLabel_ = nullptr;
+    QLabel* serverLabel_ = nullptr;
     QProgressBar* storageIndicator_ = nullptr;
     QCheckBox* startAtLoginCheckBox_ = nullptr;
     QCheckBox* badgesCheckBox_ = nullptr;

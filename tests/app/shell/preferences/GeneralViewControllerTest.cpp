@@ -228,6 +228,7 @@ TEST_F(GeneralPaneTest, QuotaFollowsFetchesAndReachability) {
     ASSERT_EQ(user->requests.size(), 1u);
     EXPECT_EQ(pane->quota(), nullptr);
     EXPECT_EQ(pane->quotaLabel()->text(), texts.geLabelStorageDetailsNotAvailable());
+    EXPECT_EQ(pane->serverLabel()->text(), QStringLiteral("This computer (built in)"));
 
     user->requests[0]->answer(OVQuota{1000000000, 250000000, 750000000});
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return pane->quota() != nullptr; }));
