@@ -11,6 +11,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "service/AccountRules.h"
 #include "service/AtomicFile.h"
@@ -252,8 +253,7 @@ ServiceResult<ServiceBackupItem> BackupStore::storeItem(const QString& userName,
     const QFileInfo sourceInfo(sourcePath);
     if (!sourceInfo.isFile()) return ServiceFailure{ServiceError::notFound, QStringLiteral("Gone: ") + sourcePath};
     if (!source.open(QIODevice::ReadOnly)) return storageFailure(QStringLiteral("Cannot read ") + sourcePath);
-    const QString target = backupFolder(userName, identifier) + u'/' + itemsFolderName + u'/' + categoryName(category) +
-                           u'/' + relativePath;
+    const QString target = itemPath(userName, identifier, category, relativePath);
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) return storageFailure(QStringLiteral("Cannot create a folder for ") + target);
     // QSaveFile writes beside the target and renames over it on commit: the old copy stays whole
     // until the new one is complete.
@@ -290,12 +290,53 @@ ServiceResult<ServiceBackupItem> BackupStore::storeItem(const QString& userName,
     return item;
 }
 
+QString BackupStore::itemPath(const QString& userName, const QString& identifier, ServiceBackupCategory category,
+                              const QString& relativePath) const {
+    return backupFolder(userName, identifier) + u'/' + itemsFolderName + u'/' + categoryName(category) + u'/' + relativePath;
+}
+
+ServiceResult<ServiceBackupItem> BackupStore::adoptItem(const QString& userName, const QString& identifier,
+                                                        ServiceBackupCategory category, const QString& relativePath,
+                                                        const QString& stagedPath, const QDateTime& modified) {
+    if (auto failure = unreachable()) return *failure;
+    if (!isSafeRelativePath(relativePath))
+        return storageFailure(QStringLiteral("Refused an item path outside its folder: ") + relativePath);
+    if (auto record = backup(userName, identifier); !record) return record.failure();
+    const QString target = itemPath(userName, identifier, category, relativePath);
+    if (!QDir().mkpath(QFileInfo(target).absolutePath())) return storageFailure(QStringLiteral("Cannot create a folder for ") + target);
+    QFile staged(stagedPath);
+    if (!staged.open(QIODevice::ReadWrite) || !staged.setFileTime(modified, QFileDevice::FileModificationTime) ||
+        !staged.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return storageFailure(QStringLiteral("Cannot prepare ") + target);
+    staged.close();
+    if (::rename(QFile::encodeName(stagedPath).constData(), QFile::encodeName(target).constData()) != 0)
+        return storageFailure(QStringLiteral("Cannot store ") + target);
+    const QFileInfo info(target);
+    ServiceBackupItem item;
+    item.category = category;
+    item.relativePath = relativePath;
+    item.size = info.size();
+    item.modified = info.lastModified().toUTC();
+    item.storedPath = target;
+    return item;
+}
+
+ServiceResult<QString> BackupStore::itemFile(const QString& userName, const QString& identifier, ServiceBackupCategory category,
+                                             const QString& relativePath) const {
+    if (auto failure = unreachable()) return *failure;
+    if (!isSafeRelativePath(relativePath) || !backup(userName, identifier))
+        return ServiceFailure{ServiceError::notFound, QStringLiteral("No such item.")};
+    const QString target = itemPath(userName, identifier, category, relativePath);
+    const QFileInfo info(target);
+    if (!info.isFile() || info.isSymLink()) return ServiceFailure{ServiceError::notFound, QStringLiteral("No such item.")};
+    return target;
+}
+
 ServiceResult<ServiceDone> BackupStore::removeItem(const QString& userName, const QString& identifier,
                                                    ServiceBackupCategory category, const QString& relativePath) {
     if (auto failure = unreachable()) return *failure;
     if (!isSafeRelativePath(relativePath)) return storageFailure(QStringLiteral("Refused an item path: ") + relativePath);
-    const QString target = backupFolder(userName, identifier) + u'/' + itemsFolderName + u'/' + categoryName(category) +
-                           u'/' + relativePath;
+    const QString target = itemPath(userName, identifier, category, relativePath);
     if (QFileInfo(target).isFile() && !QFile::remove(target)) return storageFailure(QStringLiteral("Cannot remove ") + target);
     return ServiceDone{};
 }

@@ -88,6 +88,14 @@ public:
     ServiceResult<ServiceBackupItem> storeItem(const QString& userName, const QString& identifier,
                                                ServiceBackupCategory category, const QString& relativePath,
                                                const QString& sourcePath, const ShouldStop& shouldStop = {});
+    // Takes a complete file (`stagedPath`, on the service's file system) as the item, with its
+    // modification time, by renaming it into place: the earlier copy stays whole until then.
+    ServiceResult<ServiceBackupItem> adoptItem(const QString& userName, const QString& identifier,
+                                               ServiceBackupCategory category, const QString& relativePath,
+                                               const QString& stagedPath, const QDateTime& modified);
+    // The stored copy of an item; notFound when there is none.
+    ServiceResult<QString> itemFile(const QString& userName, const QString& identifier, ServiceBackupCategory category,
+                                    const QString& relativePath) const;
     ServiceResult<ServiceDone> removeItem(const QString& userName, const QString& identifier,
                                           ServiceBackupCategory category, const QString& relativePath);
     // Ends a run: amounts are counted from the items; `contains` flags are set for the categories
@@ -99,6 +107,8 @@ public:
     std::int64_t usedBytes(const QString& userName) const;
 
 private:
+    QString itemPath(const QString& userName, const QString& identifier, ServiceBackupCategory category,
+                     const QString& relativePath) const;
     QString backupFolder(const QString& userName, const QString& identifier) const;
     ServiceResult<ServiceDone> writeRecord(const QString& userName, const ServiceBackupRecord& record) const;
     std::optional<ServiceFailure> unreachable() const;

@@ -151,6 +151,8 @@ struct ChangeJournal::Impl {
     std::unordered_map<int, Watch> watches;
     std::chrono::steady_clock::time_point lastSave = std::chrono::steady_clock::now();
     std::thread reader;
+    std::map<int, Listener> listeners;
+    int nextListener = 1;
 
     bool start();
     void stop();
@@ -478,6 +480,7 @@ void ChangeJournal::Impl::journal(User& u, const QString& path) {
     }
     u.unsaved = true;
     changed.notify_all();
+    for (const auto& [id, listener] : listeners) listener(u.name);
 }
 
 std::optional<QByteArray> ChangeJournal::Impl::serialized(User& u) {
@@ -578,6 +581,18 @@ std::optional<std::int64_t> ChangeJournal::usedBytes(const QString& userName) {
     Impl::User* u = d_->user(userName);
     if (!u || d_->broken) return std::nullopt;
     return u->used;
+}
+
+int ChangeJournal::addListener(Listener listener) {
+    std::lock_guard lock(d_->mutex);
+    const int id = d_->nextListener++;
+    d_->listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void ChangeJournal::removeListener(int id) {
+    std::lock_guard lock(d_->mutex);
+    d_->listeners.erase(id);
 }
 
 void ChangeJournal::save() {

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -49,6 +50,13 @@ public:
     // no paths and the same cursor). None when the tree cannot be watched at all.
     std::optional<ServiceChanges> changesSince(const QString& userName, const QString& cursor,
                                                std::chrono::milliseconds timeout, std::stop_token stop = {});
+    // Told the user's name each time a change of that user is numbered, so that a waiter needs no
+    // thread of its own. Called with the journal's lock held, on its reader thread or a caller's:
+    // it must be quick and must not call the journal.
+    using Listener = std::function<void(const QString& userName)>;
+    int addListener(Listener listener);
+    void removeListener(int id);
+
     // The bytes of the user's files, temp files of transfers left out; none as above.
     std::optional<std::int64_t> usedBytes(const QString& userName);
 

@@ -1,0 +1,165 @@
+#include "service/UploadStore.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "frameworks/crypto/OVCryptoManager.h"
+#include "service/AccountRules.h"
+#include "service/AtomicFile.h"
+#include "service/StorageService.h"
+
+namespace {
+
+const QString metaSuffix = QStringLiteral(".json");
+const QString partSuffix = QStringLiteral(".part");
+const QString stagingSuffix = QStringLiteral(".staging");
+constexpr qint64 hashChunk = 1 << 20;
+const auto ownerOnlyFolder = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+bool hasIdShape(const QString& id) {
+    return id.size() == 32 && std::all_of(id.begin(), id.end(), [](QChar c) { return c.isDigit() || (c >= u'a' && c <= u'f'); });
+}
+
+ServiceFailure unknownUpload() { return {ServiceError::notFound, QStringLiteral("No such upload (it may have expired).")}; }
+
+}  // namespace
+
+UploadStore::UploadStore(const StorageService& service) : service_(service) {}
+
+QString UploadStore::folderOf(const QString& userName) const {
+    return service_.root() + QStringLiteral("/uploads/") + AccountRules::normalizedUserName(userName);
+}
+
+ServiceResult<QString> UploadStore::ensureFolder(const QString& userName) const {
+    const QString uploads = service_.root() + QStringLiteral("/uploads");
+    const QString folder = folderOf(userName);
+    if (!QDir().mkpath(folder) || !QFile::setPermissions(uploads, ownerOnlyFolder) || !QFile::setPermissions(folder, ownerOnlyFolder))
+        return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot create the folder of uploads.")};
+    return folder;
+}
+
+ServiceResult<UploadStore::Upload> UploadStore::create(const QString& userName, const ServiceWire::UploadRequest& request) {
+    auto folder = ensureFolder(userName);
+    if (!folder) return folder.failure();
+    Upload upload;
+    upload.id = QString::fromLatin1(OVCryptoManager().randomBytes(16).toHex());
+    upload.request = request;
+    upload.created = service_.now().toUTC();
+    QJsonObject meta = ServiceWire::encode(request);
+    meta[QStringLiteral("created")] = ServiceWire::encodeDate(upload.created);
+    const QString base = folder.value() + u'/' + upload.id;
+    const int fd = ::open(QFile::encodeName(base + partSuffix).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot begin the upload.")};
+    ::close(fd);
+    QString error;
+    if (!AtomicFile::write(base + metaSuffix, ServiceWire::toBytes(meta), 0600, &error)) {
+        QFile::remove(base + partSuffix);
+        return ServiceFailure{ServiceError::storageFailure, error};
+    }
+    return upload;
+}
+
+ServiceResult<UploadStore::Upload> UploadStore::find(const QString& userName, const QString& id) const {
+    if (!hasIdShape(id) || AccountRules::userNameProblem(AccountRules::normalizedUserName(userName))) return unknownUpload();
+    const QString base = folderOf(userName) + u'/' + id;
+    const auto bytes = AtomicFile::read(base + metaSuffix);
+    if (!bytes) return unknownUpload();
+    const auto json = ServiceWire::objectOf(*bytes);
+    const auto request = json ? ServiceWire::decodeUploadRequest(*json) : std::nullopt;
+    const auto created = json ? ServiceWire::decodeDate(json->value(QStringLiteral("created"))) : std::nullopt;
+    struct stat st {};
+    if (!request || !created || ::lstat(QFile::encodeName(base + partSuffix).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return unknownUpload();
+    if (created->secsTo(service_.now()) > lifetimeSeconds) return unknownUpload();
+    return Upload{id, *request, *created, std::int64_t(st.st_size)};
+}
+
+ServiceResult<UniqueFd> UploadStore::openForAppend(const QString& userName, const QString& id) const {
+    auto upload = find(userName, id);
+    if (!upload) return upload.failure();
+    UniqueFd fd(::open(QFile::encodeName(folderOf(userName) + u'/' + id + partSuffix).constData(),
+                       O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot write the upload.")};
+    return fd;
+}
+
+std::int64_t UploadStore::pendingBytes(const QString& userName) const {
+    std::int64_t pending = 0;
+    const QDir folder(folderOf(userName));
+    for (const QString& name : folder.entryList({QStringLiteral("*") + metaSuffix}, QDir::Files))
+        if (auto upload = find(userName, name.chopped(metaSuffix.size()))) pending += upload.value().request.size;
+    return pending;
+}
+
+ServiceResult<ServiceEntry> UploadStore::commit(const QString& userName, const QString& id, UserTree& tree, bool* created) {
+    auto found = find(userName, id);
+    if (!found) return found.failure();
+    const Upload& upload = found.value();
+    if (upload.offset != upload.request.size)
+        return ServiceFailure{ServiceError::uploadOffset,
+                              QStringLiteral("The upload holds %1 of its %2 bytes.").arg(upload.offset).arg(upload.request.size)};
+    const QString folder = folderOf(userName);
+    QFile part(folder + u'/' + id + partSuffix);
+    if (!part.open(QIODevice::ReadOnly)) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read the upload.")};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    while (!part.atEnd()) {
+        const QByteArray chunk = part.read(hashChunk);
+        if (chunk.isEmpty()) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read the upload.")};
+        hash.addData(chunk);
+    }
+    part.close();
+    if (QString::fromLatin1(hash.result().toHex()) != upload.request.sha256) {
+        remove(userName, id);
+        return ServiceFailure{ServiceError::hashMismatch, QStringLiteral("The bytes received are not the ones announced; the upload is dropped.")};
+    }
+    UniqueFd folderFd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folderFd) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot open the uploads.")};
+    auto placed = tree.place(folderFd.get(), QFile::encodeName(id + partSuffix), upload.request.path, upload.request.revision,
+                             upload.request.mtimeNs, created);
+    if (placed) QFile::remove(folder + u'/' + id + metaSuffix);
+    return placed;
+}
+
+ServiceResult<ServiceDone> UploadStore::remove(const QString& userName, const QString& id) {
+    if (!hasIdShape(id)) return unknownUpload();
+    const QString base = folderOf(userName) + u'/' + id;
+    const bool had = QFile::remove(base + metaSuffix);
+    QFile::remove(base + partSuffix);
+    if (!had) return unknownUpload();
+    return ServiceDone{};
+}
+
+ServiceResult<QString> UploadStore::newStagingFile(const QString& userName) const {
+    auto folder = ensureFolder(userName);
+    if (!folder) return folder.failure();
+    const QString path = folder.value() + u'/' + QString::fromLatin1(OVCryptoManager().randomBytes(16).toHex()) + stagingSuffix;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot stage the body.")};
+    ::close(fd);
+    return path;
+}
+
+void UploadStore::removeLeftovers(bool starting) {
+    const QDir uploads(service_.root() + QStringLiteral("/uploads"));
+    for (const QString& user : uploads.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QDir folder(uploads.filePath(user));
+        for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden)) {
+            if (name.endsWith(stagingSuffix)) {
+                if (starting) folder.remove(name);
+            } else if (name.endsWith(metaSuffix)) {
+                const QString id = name.chopped(metaSuffix.size());
+                if (!find(user, id)) remove(user, id);
+            } else if (name.endsWith(partSuffix)) {
+                // A part whose announcement was never written, or went with its expiry.
+                if (!folder.exists(name.chopped(partSuffix.size()) + metaSuffix)) folder.remove(name);
+            }
+        }
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+#include "service/ServiceResult.h"
+#include "service/ServiceWire.h"
+#include "service/UserTree.h"
+
+class StorageService;
+
+// Uploads under way, outside every user's tree ("uploads/<name>" below the root, owner-only):
+// per upload what was announced ("<id>.json") and the bytes received so far ("<id>.part"), whose
+// length is where the upload stands, also after the server was killed. Only a whole upload whose
+// size and SHA-256 are the ones announced is renamed into the tree; what is left expires after a day.
+class UploadStore {
+public:
+    static constexpr std::int64_t lifetimeSeconds = 24 * 60 * 60;
+
+    struct Upload {
+        QString id;
+        ServiceWire::UploadRequest request;
+        QDateTime created;
+        std::int64_t offset = 0;
+    };
+
+    explicit UploadStore(const StorageService& service);
+
+    QString folderOf(const QString& userName) const;
+
+    ServiceResult<Upload> create(const QString& userName, const ServiceWire::UploadRequest& request);
+    // notFound for an unknown, expired or other user's upload.
+    ServiceResult<Upload> find(const QString& userName, const QString& id) const;
+    // The received bytes, opened to append to.
+    ServiceResult<UniqueFd> openForAppend(const QString& userName, const QString& id) const;
+    // The bytes announced by the user's uploads under way.
+    std::int64_t pendingBytes(const QString& userName) const;
+    // Verifies the whole upload (uploadOffset while bytes are missing, hashMismatch when they are
+    // not the announced ones: that upload is dropped) and places it in the tree as UserTree::place
+    // does. An upload refused by the tree stays, for its client to drop.
+    ServiceResult<ServiceEntry> commit(const QString& userName, const QString& id, UserTree& tree, bool* created = nullptr);
+    ServiceResult<ServiceDone> remove(const QString& userName, const QString& id);
+
+    // A new owner-only file among the user's uploads for a body on its way elsewhere (a backup
+    // item); removed by removeLeftovers when its request never ended.
+    ServiceResult<QString> newStagingFile(const QString& userName) const;
+    // Drops expired uploads and, at a start (`starting`), the staging files of requests cut off.
+    void removeLeftovers(bool starting);
+
+private:
+    ServiceResult<QString> ensureFolder(const QString& userName) const;
+
+    const StorageService& service_;
+};
