@@ -151,11 +151,6 @@ struct HttpServer::Impl {
     net::awaitable<HttpResponse> readBody(Stream& stream, beast::flat_buffer& buffer, Parser& parser, HttpHandling& handling,
                                           const HttpRequestHead& head, bool& consumed);
     net::awaitable<HttpResponse> wait(HttpChangeWait& wait);
-
-    std::chrono::milliseconds bodyDeadline(std::uint64_t bytes) const {
-        const auto transfer = std::chrono::milliseconds(std::int64_t(double(bytes) * 1000.0 / double(std::max<std::int64_t>(1, config.minimumBodyRate))));
-        return config.bodyGrace + transfer;
-    }
 };
 
 HttpServer::HttpServer(Config config, HttpHandler& handler) : d_(std::make_unique<Impl>(std::move(config), handler)) {}
@@ -334,12 +329,22 @@ net::awaitable<HttpResponse> HttpServer::Impl::readBody(Stream& stream, beast::f
         co_await http::async_write(stream, proceed, net::redirect_error(net::use_awaitable, ec));
         if (ec) co_return plainError(400, ServiceError::invalidRequest, QStringLiteral("The connection broke."));
     }
-    // A body must keep a minimum rate: its deadline grows with its size.
-    lowest(stream).expires_after(bodyDeadline(head.contentLength.value_or(handling.limit)));
+    // A body must keep up a minimum rate: after the grace, each read is due by the time the bytes
+    // so far would have taken at that rate, so a trickling client is cut off whatever length it
+    // announced.
+    const auto started = std::chrono::steady_clock::now();
+    std::uint64_t received = 0;
+    const auto due = [&] {
+        lowest(stream).expires_at(started + config.bodyGrace +
+                                  std::chrono::milliseconds(std::int64_t(double(received) * 1000.0 / double(std::max<std::int64_t>(1, config.minimumBodyRate)))));
+    };
     if (handling.whole) {
         http::request_parser<http::string_body> parser(std::move(headerParser));
         parser.body_limit(handling.limit);
-        co_await http::async_read(stream, buffer, parser, net::redirect_error(net::use_awaitable, ec));
+        while (!ec && !parser.is_done()) {
+            due();
+            received += co_await http::async_read_some(stream, buffer, parser, net::redirect_error(net::use_awaitable, ec));
+        }
         if (ec == http::error::body_limit) co_return plainError(413, ServiceError::tooLarge, QStringLiteral("The request's body is too large."));
         if (ec) co_return HttpResponse{};
         consumed = true;
@@ -353,7 +358,8 @@ net::awaitable<HttpResponse> HttpServer::Impl::readBody(Stream& stream, beast::f
     while (!parser.is_done()) {
         parser.get().body().data = chunk.data();
         parser.get().body().size = chunk.size();
-        co_await http::async_read_some(stream, buffer, parser, net::redirect_error(net::use_awaitable, ec));
+        due();
+        received += co_await http::async_read_some(stream, buffer, parser, net::redirect_error(net::use_awaitable, ec));
         if (ec == http::error::need_buffer) ec = {};
         const std::size_t got = chunk.size() - parser.get().body().size;
         if (got && !end.writeError && writeAll(handling.sink->get(), chunk.data(), got, end.writeError)) end.written += std::int64_t(got);
