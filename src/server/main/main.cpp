@@ -1,6 +1,6 @@
 // Orvella_Service: the storage service on the network.
 //   Orvella_Service --root DIR --listen ADDRESS:PORT [--certificate PEM --key PEM]
-//                   [--access-token-lifetime SECONDS]
+//                   [--access-token-lifetime SECONDS] [--exit-with-stdin]
 // Prints "Listening on <scheme>://<address>:<port>" once it listens; SIGTERM or SIGINT stop it.
 #include <QDir>
 #include <QFile>
@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,8 +24,9 @@ namespace {
 
 constexpr char usage[] =
     "Usage: Orvella_Service --root DIR --listen ADDRESS:PORT [--certificate PEM --key PEM]\n"
-    "                       [--access-token-lifetime SECONDS]\n"
+    "                       [--access-token-lifetime SECONDS] [--exit-with-stdin]\n"
     "Serves the storage service under DIR over HTTPS, or over plain HTTP on a loopback address only.\n"
+    "With --exit-with-stdin it stops once its standard input ends (the program that started it is gone).\n"
     "Port 0 picks a free port. Tests may also shorten --header-timeout-ms, --body-grace-ms and set\n"
     "--minimum-body-rate (bytes a second).\n";
 
@@ -53,11 +55,16 @@ int main(int argc, char** argv) {
     QString listen;
     HttpServer::Config config;
     ServiceApi::Options options;
+    bool exitWithStdin = false;
     for (int i = 1; i < argc; ++i) {
         const QString option = QString::fromLocal8Bit(argv[i]);
         if (option == QStringLiteral("--help")) {
             std::fputs(usage, stdout);
             return 0;
+        }
+        if (option == QStringLiteral("--exit-with-stdin")) {
+            exitWithStdin = true;
+            continue;
         }
         if (i + 1 >= argc) return fail(QStringLiteral("%1 needs a value.\n%2").arg(option, QString::fromLatin1(usage)));
         const QString value = QString::fromLocal8Bit(argv[++i]);
@@ -99,6 +106,15 @@ int main(int argc, char** argv) {
     const int listener = journal->addListener([&server](const QString& user) { server.notifyChanges(user); });
     std::fprintf(stdout, "Listening on %s\n", server.url().toUtf8().constData());
     std::fflush(stdout);
+    if (exitWithStdin) {
+        // The signal takes the same way out as a SIGTERM, so that nothing here outlives the server.
+        std::thread([] {
+            char ignored[256];
+            while (::read(STDIN_FILENO, ignored, sizeof ignored) > 0) {
+            }
+            ::kill(::getpid(), SIGTERM);
+        }).detach();
+    }
     server.run();
     journal->removeListener(listener);
     journal->save();
