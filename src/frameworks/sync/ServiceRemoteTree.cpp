@@ -1,0 +1,330 @@
+#include "frameworks/sync/ServiceRemoteTree.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSet>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "service/UserTree.h"
+
+namespace fs = SyncFileSystem;
+
+namespace {
+
+constexpr std::int64_t nsPerSecond = 1000000000;
+constexpr std::size_t hashChunk = 256 * 1024;
+
+std::int64_t mtimeNsOf(const struct stat& st) { return std::int64_t(st.st_mtim.tv_sec) * nsPerSecond + st.st_mtim.tv_nsec; }
+
+struct timespec timeOf(std::int64_t ns) {
+    struct timespec time {};
+    time.tv_sec = time_t(ns / nsPerSecond);
+    time.tv_nsec = long(ns % nsPerSecond);
+    if (time.tv_nsec < 0) {
+        time.tv_nsec += nsPerSecond;
+        time.tv_sec -= 1;
+    }
+    return time;
+}
+
+// What the engine compares a local file's version by.
+FsEntry localFileOf(const struct stat& st) {
+    return FsEntry(S_ISREG(st.st_mode) ? FsEntry::Type::file : S_ISDIR(st.st_mode) ? FsEntry::Type::directory : FsEntry::Type::other,
+                   S_ISREG(st.st_mode) ? std::int64_t(st.st_size) : 0, mtimeNsOf(st), std::uint64_t(st.st_ino),
+                   std::uint32_t(st.st_mode));
+}
+
+// The SHA-256 (lower-case hex) of the first `size` bytes of `fd`, read from its start whatever its
+// position. 0, errno, ECANCELED, or ESTALE when the file holds fewer bytes by now.
+int hashFile(int fd, std::int64_t size, const std::atomic<bool>* cancel, QString& hex) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    std::vector<char> buffer(hashChunk);
+    for (std::int64_t offset = 0; offset < size;) {
+        if (cancel && cancel->load()) return ECANCELED;
+        const ssize_t got = ::pread(fd, buffer.data(), std::size_t(std::min<std::int64_t>(size - offset, hashChunk)), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno;
+        if (got == 0) return ESTALE;
+        hash.addData(QByteArrayView(buffer.data(), got));
+        offset += got;
+    }
+    hex = QString::fromLatin1(hash.result().toHex());
+    return 0;
+}
+
+int writeAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return errno;
+        data += written;
+        size -= std::size_t(written);
+    }
+    return 0;
+}
+
+fs::TransferResult outcome(fs::Outcome outcome, int error = 0) {
+    fs::TransferResult result;
+    result.outcome = outcome;
+    result.error = error;
+    return result;
+}
+
+}  // namespace
+
+ServiceRemoteTree::ServiceRemoteTree(std::shared_ptr<ServiceClient> client) : client_(std::move(client)) {}
+
+QString ServiceRemoteTree::revisionOf(const FsEntry& entry) {
+    ServiceEntry service;
+    service.type = entry.isDirectory() ? ServiceEntry::Type::folder
+                   : entry.isFile()    ? ServiceEntry::Type::file
+                                       : ServiceEntry::Type::other;
+    service.size = entry.size;
+    service.mtimeNs = entry.mtimeNs;
+    service.inode = entry.inode;
+    return service.revision();
+}
+
+FsEntry ServiceRemoteTree::entryOf(const ServiceEntry& entry) {
+    const FsEntry::Type type = entry.type == ServiceEntry::Type::folder ? FsEntry::Type::directory
+                               : entry.type == ServiceEntry::Type::file ? FsEntry::Type::file
+                                                                        : FsEntry::Type::other;
+    return FsEntry(type, entry.size, entry.mtimeNs, entry.inode, entry.mode);
+}
+
+int ServiceRemoteTree::errorOf(ServiceError error) {
+    switch (error) {
+    case ServiceError::notFound: return ENOENT;
+    case ServiceError::notAFolder: return ENOTDIR;
+    case ServiceError::revisionMismatch: return ESTALE;
+    case ServiceError::exists: return EEXIST;
+    case ServiceError::notEmpty: return ENOTEMPTY;
+    case ServiceError::insufficientStorage: return ENOSPC;
+    case ServiceError::tooLarge: return EFBIG;
+    case ServiceError::invalidPath:
+    case ServiceError::invalidRequest: return EINVAL;
+    // An ended session stops the engine as a tree it may not touch does, until the user signs in again.
+    case ServiceError::readOnly:
+    case ServiceError::invalidSession:
+    case ServiceError::invalidClient:
+    case ServiceError::wrongCredentials: return EACCES;
+    // Away, busy or garbled on the way: the item is unknown and tried again, never taken for gone.
+    case ServiceError::timeout: return ETIMEDOUT;
+    case ServiceError::rateLimited:
+    case ServiceError::unavailable: return EAGAIN;
+    case ServiceError::noConnection:
+    case ServiceError::storageFailure:
+    case ServiceError::hashMismatch:
+    case ServiceError::uploadOffset:
+    case ServiceError::invalidUserName:
+    case ServiceError::invalidMailAddress:
+    case ServiceError::invalidPassword:
+    case ServiceError::userExists: return EIO;
+    }
+    return EIO;
+}
+
+QString ServiceRemoteTree::describe() const { return QStringLiteral("service:") + client_->describe(); }
+
+std::optional<QString> ServiceRemoteTree::identity() {
+    const auto root = client_->entry(QString());
+    if (!root) return std::nullopt;
+    return root.value().revision();
+}
+
+// An account's tree always has its root; there is nothing to make.
+int ServiceRemoteTree::createRoot() {
+    const auto root = client_->entry(QString());
+    return root ? 0 : errorOf(root.error());
+}
+
+std::optional<FsEntry> ServiceRemoteTree::stat(const QString& relative, int* error) {
+    const auto found = client_->entry(relative);
+    if (error) *error = found ? 0 : errorOf(found.error());
+    if (!found) return std::nullopt;
+    return entryOf(found.value());
+}
+
+int ServiceRemoteTree::scan(const QString& relativeBase, FileTree& tree, fs::Unreadable& unreadable,
+                            std::vector<QString>* temporaries, const fs::KeySource& keys) {
+    bool first = true;
+    bool baseGone = false;
+    QSet<QString> skipped;  // temp folders, left out with all they hold
+    const auto listed = client_->tree(relativeBase, [&](const ServiceEntry& item) {
+        if (first) {
+            // The base itself, which the tree already holds.
+            first = false;
+            baseGone = item.type != ServiceEntry::Type::folder;
+            return !baseGone;
+        }
+        const bool folder = item.type == ServiceEntry::Type::folder;
+        if (skipped.contains(fs::parentOf(item.path))) {
+            if (folder) skipped.insert(item.path);
+            return true;
+        }
+        if (fs::isTemporaryName(fs::nameOf(item.path))) {
+            if (temporaries) temporaries->push_back(item.path);
+            if (folder) skipped.insert(item.path);
+            return true;
+        }
+        const QString* held = keys ? keys(item.path) : nullptr;
+        tree[held ? *held : item.path] = entryOf(item);
+        return true;
+    });
+    const int error = baseGone ? ENOTDIR : listed ? 0 : errorOf(listed.error());
+    if (!error) return 0;
+    // Only a base that is not there (or no folder) is gone; a listing cut short leaves all of it
+    // unknown, never what it did not reach deleted.
+    if (baseGone || (first && fs::meansGone(error))) fs::eraseSubtree(tree, relativeBase);
+    else unreadable[relativeBase] = error;
+    return error;
+}
+
+ServiceResult<ServiceChanges> ServiceRemoteTree::changes(const QString& cursor, std::chrono::milliseconds timeout,
+                                                         std::stop_token stop) {
+    return client_->changes(cursor, timeout, std::move(stop));
+}
+
+std::optional<std::int64_t> ServiceRemoteTree::freeBytes() {
+    const auto quota = client_->quota();
+    if (!quota) return std::nullopt;
+    return quota.value().free;
+}
+
+int ServiceRemoteTree::makeFolder(const QString& relative) {
+    const auto made = client_->makeFolder(relative);
+    return made ? 0 : errorOf(made.error());
+}
+
+int ServiceRemoteTree::removeFile(const QString& relative, const FsEntry& expected) {
+    const auto removed = client_->remove(relative, revisionOf(expected));
+    if (removed) return 0;
+    const int error = errorOf(removed.error());
+    return fs::meansGone(error) ? 0 : error;
+}
+
+int ServiceRemoteTree::removeFolder(const QString& relative) {
+    const auto folder = client_->entry(relative);
+    int error = folder ? 0 : errorOf(folder.error());
+    // Another item in its place stays, as a folder that something came back into does.
+    if (!error && folder.value().type != ServiceEntry::Type::folder) return ENOTEMPTY;
+    if (!error) {
+        const auto removed = client_->remove(relative, folder.value().revision());
+        error = removed ? 0 : errorOf(removed.error());
+    }
+    if (fs::meansGone(error)) return 0;
+    return error == ESTALE ? ENOTEMPTY : error;
+}
+
+int ServiceRemoteTree::move(const QString& from, const QString& to, const FsEntry& expected) {
+    const auto moved = client_->move(ServiceWire::MoveRequest{from, to, revisionOf(expected)});
+    return moved ? 0 : errorOf(moved.error());
+}
+
+bool ServiceRemoteTree::sameContent(const QString& localAbsolute, const QString& relative) {
+    const auto remote = client_->entry(relative);
+    if (!remote || remote.value().type != ServiceEntry::Type::file) return false;
+    const UniqueFd local(::open(QFile::encodeName(localAbsolute).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!local || ::fstat(local.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != remote.value().size) return false;
+    QString localHash;
+    if (hashFile(local.get(), st.st_size, nullptr, localHash) != 0) return false;
+    QCryptographicHash remoteHash(QCryptographicHash::Sha256);
+    std::int64_t received = 0;
+    const auto served = client_->download(relative, remote.value().revision(), 0, [&](const char* data, std::size_t size) {
+        remoteHash.addData(QByteArrayView(data, qsizetype(size)));
+        received += std::int64_t(size);
+        return true;
+    });
+    return served && received == st.st_size && QString::fromLatin1(remoteHash.result().toHex()) == localHash;
+}
+
+fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QString& sourceFolder, const QString& name,
+                                             const FsEntry& expectedSource, const QString& relativeTarget,
+                                             const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                                             const QString&) {
+    if (cancel.load()) return outcome(fs::Outcome::cancelled, ECANCELED);
+    const auto source = folders.open(sourceFolder);
+    if (!source->isOpen())
+        return fs::meansGone(source->error()) ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, source->error());
+    const UniqueFd in(::openat(source->fd(), QFile::encodeName(name).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat before {};
+    const int error = in ? (::fstat(in.get(), &before) == 0 ? 0 : errno) : errno;
+    if (!in && (error == ENOENT || error == ELOOP)) return outcome(fs::Outcome::sourceChanged);
+    if (error) return outcome(fs::Outcome::failed, error);
+    const auto unchangedSource = [&] {
+        struct stat now {};
+        return ::fstat(in.get(), &now) == 0 && localFileOf(now).sameVersion(expectedSource);
+    };
+    if (!localFileOf(before).sameVersion(expectedSource)) return outcome(fs::Outcome::sourceChanged);
+
+    ServiceWire::UploadRequest request{relativeTarget, std::int64_t(before.st_size), QString(), mtimeNsOf(before),
+                                       expectedTarget ? std::optional(revisionOf(*expectedTarget)) : std::nullopt};
+    if (const int hashError = hashFile(in.get(), request.size, &cancel, request.sha256)) {
+        if (hashError == ECANCELED) return outcome(fs::Outcome::cancelled, ECANCELED);
+        return hashError == ESTALE ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, hashError);
+    }
+    const auto uploaded = client_->upload(request, in.get(), &cancel);
+    // Bytes that changed on the way are refused by their hash; a change after them is looked at again.
+    if (!unchangedSource()) return outcome(fs::Outcome::sourceChanged);
+    if (uploaded) {
+        auto result = outcome(fs::Outcome::done);
+        result.written = entryOf(uploaded.value());
+        return result;
+    }
+    if (cancel.load()) return outcome(fs::Outcome::cancelled, ECANCELED);
+    switch (uploaded.error()) {
+    // The target is not what the engine saw: never replaced, looked at again.
+    case ServiceError::revisionMismatch:
+    case ServiceError::exists:
+    case ServiceError::notAFolder: return outcome(fs::Outcome::targetChanged);
+    default: return outcome(fs::Outcome::failed, errorOf(uploaded.error()));
+    }
+}
+
+fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const QString& relativeSource,
+                                               const FsEntry& expectedSource, const QString& targetFolder,
+                                               const QString& name, const std::optional<FsEntry>& expectedTarget,
+                                               const std::atomic<bool>& cancel, const QString& temporaryTag) {
+    const auto target = folders.open(targetFolder);
+    const QString revision = revisionOf(expectedSource);
+    std::optional<ServiceEntry> served;
+    bool sourceChanged = false;
+    fs::NewVersion version;
+    version.mode = (expectedSource.mode & 0777) | S_IRUSR | S_IWUSR;
+    version.mtime = timeOf(expectedSource.mtimeNs);
+    version.fill = [&](int out) {
+        int writeError = 0;
+        const auto answer = client_->download(
+            relativeSource, revision, 0,
+            [&](const char* data, std::size_t size) {
+                writeError = writeAll(out, data, size);
+                return writeError == 0;
+            },
+            &cancel);
+        if (answer) {
+            served = answer.value();
+            return 0;
+        }
+        if (writeError) return writeError;
+        if (cancel.load()) return ECANCELED;
+        const int error = errorOf(answer.error());
+        sourceChanged = error == ESTALE || fs::meansGone(error);
+        return error;
+    };
+    version.unchangedSource = [&](const struct stat& written) {
+        return served && served->revision() == revision && std::int64_t(written.st_size) == expectedSource.size;
+    };
+    auto result = fs::writeAtomically(*target, name, expectedTarget, version, cancel, temporaryTag);
+    if (sourceChanged && result.outcome == fs::Outcome::failed) {
+        result.outcome = fs::Outcome::sourceChanged;
+        result.error = 0;
+    }
+    return result;
+}

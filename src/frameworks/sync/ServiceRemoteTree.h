@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+#include "frameworks/sync/RemoteTree.h"
+#include "service/ServiceClient.h"
+
+// The user's remote tree as the storage service serves it, through any ServiceClient (across the
+// network or in this process). Every change names the revision of the entry the engine last saw,
+// so that the service refuses it for an item changed meanwhile; a service that cannot be reached
+// never reads as an item that is gone.
+class ServiceRemoteTree final : public RemoteTree {
+public:
+    explicit ServiceRemoteTree(std::shared_ptr<ServiceClient> client);
+
+    // How the service names an item's version, from what the engine knows of it.
+    static QString revisionOf(const FsEntry& entry);
+    static FsEntry entryOf(const ServiceEntry& entry);
+    // The errno the engine expects for a failure of the service.
+    static int errorOf(ServiceError error);
+
+    QString describe() const override;
+    bool isReachable() const override { return client_->isReachable(); }
+    std::optional<QString> identity() override;
+    int createRoot() override;
+    std::optional<FsEntry> stat(const QString& relative, int* error = nullptr) override;
+    int scan(const QString& relativeBase, FileTree& tree, SyncFileSystem::Unreadable& unreadable,
+             std::vector<QString>* temporaries, const SyncFileSystem::KeySource& keys) override;
+    bool hasJournal() const override { return true; }
+    ServiceResult<ServiceChanges> changes(const QString& cursor, std::chrono::milliseconds timeout,
+                                          std::stop_token stop) override;
+    std::optional<std::int64_t> freeBytes() override;
+    int makeFolder(const QString& relative) override;
+    int removeFile(const QString& relative, const FsEntry& expected) override;
+    int removeFolder(const QString& relative) override;
+    int move(const QString& from, const QString& to, const FsEntry& expected) override;
+    bool sameContent(const QString& localAbsolute, const QString& relative) override;
+    SyncFileSystem::TransferResult upload(SyncFileSystem::FolderLookup& folders, const QString& sourceFolder,
+                                          const QString& name, const FsEntry& expectedSource, const QString& relativeTarget,
+                                          const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                                          const QString& temporaryTag) override;
+    SyncFileSystem::TransferResult download(SyncFileSystem::FolderLookup& folders, const QString& relativeSource,
+                                            const FsEntry& expectedSource, const QString& targetFolder,
+                                            const QString& name, const std::optional<FsEntry>& expectedTarget,
+                                            const std::atomic<bool>& cancel, const QString& temporaryTag) override;
+
+private:
+    const std::shared_ptr<ServiceClient> client_;
+};
