@@ -477,28 +477,7 @@ HttpHandling ServiceApi::createUpload(Call& call) {
     return withJson([this, user, home](const QJsonObject& json) {
         const auto request = ServiceWire::decodeUploadRequest(json);
         if (!request) return badRequest(QStringLiteral("An upload needs path, size, sha256 and mtime."));
-        if (auto why = ServiceWire::checkUserPath(request->path)) return errorResponse(ServiceError::invalidPath, *why);
-        if (request->path.isEmpty()) return errorResponse(ServiceError::exists, QStringLiteral("The tree's root is a folder."));
-        // What the commit would refuse is refused before any byte is sent.
-        std::int64_t replaced = 0;
-        auto target = UserTree(home).entry(request->path);
-        if (target) {
-            if (!request->revision || target.value().type != ServiceEntry::Type::file)
-                return errorResponse(ServiceError::exists, QStringLiteral("Something is at \"%1\" already.").arg(request->path));
-            if (target.value().revision() != *request->revision)
-                return errorResponse(ServiceError::revisionMismatch, QStringLiteral("\"%1\" has changed since it was last seen.").arg(request->path));
-            replaced = target.value().size;
-        } else if (target.error() == ServiceError::notFound) {
-            if (request->revision)
-                return errorResponse(ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(request->path));
-        } else if (target.error() != ServiceError::notFound) {
-            return errorResponse(target.failure());
-        }
-        auto quota = service_->quotaOfUser(user);
-        if (!quota) return errorResponse(quota.failure());
-        if (request->size > quota.value().free + replaced - uploads_.pendingBytes(user))
-            return errorResponse(ServiceError::insufficientStorage, QStringLiteral("The file does not fit into the account's storage."));
-        auto made = uploads_.create(user, *request);
+        auto made = uploads_.begin(user, UserTree(home), *request);
         if (!made) return errorResponse(made.failure());
         ServiceWire::UploadState state{made.value().id, 0, request->size, options_.chunkSizes.chunkSize};
         return jsonResponse(201, ServiceWire::encodeCreatedUpload(state));
@@ -575,7 +554,7 @@ HttpHandling ServiceApi::removeUpload(Call& call) {
 // ---- shares
 
 namespace {
-QString shareItem(const QString& path) { return u'/' + path; }
+QString shareItem(const QString& path) { return ShareStore::itemOfUserPath(path); }
 HttpResponse shareResponse(const ServiceResult<ServiceShare>& result) {
     return resultResponse<ServiceShare>(result, [](const ServiceShare& s) { return jsonResponse(200, ServiceWire::encode(s)); });
 }
@@ -702,9 +681,9 @@ HttpHandling ServiceApi::storeBackupItem(Call& call) {
     const QString user = call.userName;
     const QString id = call.captures.value(0);
     if (auto record = BackupStore(*service_).backup(user, id); !record) return answer(errorResponse(record.failure()));
-    auto quota = service_->quotaOfUser(user);
-    if (!quota) return answer(errorResponse(quota.failure()));
-    const std::int64_t room = quota.value().free - uploads_.pendingBytes(user);
+    auto free = uploads_.room(user);
+    if (!free) return answer(errorResponse(free.failure()));
+    const std::int64_t room = free.value();
     if (call.head.contentLength && std::int64_t(*call.head.contentLength) > room)
         return answer(errorResponse(ServiceError::insufficientStorage, QStringLiteral("The item does not fit into the account's storage.")));
     auto staging = uploads_.newStagingFile(user);

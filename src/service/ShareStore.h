@@ -22,6 +22,9 @@ class ShareStore {
 public:
     explicit ShareStore(std::shared_ptr<StorageService> service);
 
+    // The item path of a user path ("a/b" is "/a/b"), as the calls below name items.
+    static QString itemOfUserPath(const QString& userPath) { return u'/' + userPath; }
+
     // Every link of the session's account whose item still exists, in the order they were made.
     ServiceResult<std::vector<ServiceShare>> shares(const QString& sessionToken) const;
     // The item's link; none when it has none.

@@ -66,6 +66,37 @@ ServiceResult<UploadStore::Upload> UploadStore::create(const QString& userName, 
     return upload;
 }
 
+ServiceResult<UploadStore::Upload> UploadStore::begin(const QString& userName, const UserTree& tree,
+                                                      const ServiceWire::UploadRequest& request) {
+    if (auto why = ServiceWire::checkUserPath(request.path)) return ServiceFailure{ServiceError::invalidPath, *why};
+    if (request.path.isEmpty()) return ServiceFailure{ServiceError::exists, QStringLiteral("The tree's root is a folder.")};
+    std::int64_t replaced = 0;
+    auto target = tree.entry(request.path);
+    if (target) {
+        if (!request.revision || target.value().type != ServiceEntry::Type::file)
+            return ServiceFailure{ServiceError::exists, QStringLiteral("Something is at \"%1\" already.").arg(request.path)};
+        if (target.value().revision() != *request.revision)
+            return ServiceFailure{ServiceError::revisionMismatch,
+                                  QStringLiteral("\"%1\" has changed since it was last seen.").arg(request.path)};
+        replaced = target.value().size;
+    } else if (target.error() != ServiceError::notFound) {
+        return target.failure();
+    } else if (request.revision) {
+        return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(request.path)};
+    }
+    auto free = room(userName);
+    if (!free) return free.failure();
+    if (request.size > free.value() + replaced)
+        return ServiceFailure{ServiceError::insufficientStorage, QStringLiteral("The file does not fit into the account's storage.")};
+    return create(userName, request);
+}
+
+ServiceResult<std::int64_t> UploadStore::room(const QString& userName) const {
+    auto quota = service_.quotaOfUser(userName);
+    if (!quota) return quota.failure();
+    return quota.value().free - pendingBytes(userName);
+}
+
 ServiceResult<UploadStore::Upload> UploadStore::find(const QString& userName, const QString& id) const {
     if (!hasIdShape(id) || AccountRules::userNameProblem(AccountRules::normalizedUserName(userName))) return unknownUpload();
     const QString base = folderOf(userName) + u'/' + id;

@@ -32,6 +32,12 @@ public:
     QString folderOf(const QString& userName) const;
 
     ServiceResult<Upload> create(const QString& userName, const ServiceWire::UploadRequest& request);
+    // Creates the upload once what its commit would refuse has been refused, before any byte is
+    // sent: a path that is no file's, something there when no revision is named, another revision
+    // there or none any more, no room for it.
+    ServiceResult<Upload> begin(const QString& userName, const UserTree& tree, const ServiceWire::UploadRequest& request);
+    // The bytes the user may still add: the quota's free bytes less those of the uploads under way.
+    ServiceResult<std::int64_t> room(const QString& userName) const;
     // notFound for an unknown, expired or other user's upload.
     ServiceResult<Upload> find(const QString& userName, const QString& id) const;
     // The received bytes, opened to append to.
