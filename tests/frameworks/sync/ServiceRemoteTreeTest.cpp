@@ -1,0 +1,170 @@
+// The remote tree as a service client serves it: what each refusal means to the engine, the bytes
+// both ways, and the engine syncing through it.
+#include "SyncTestSupport.h"
+
+#include <QRandomGenerator>
+
+#include <functional>
+#include <variant>
+
+#include "frameworks/sync/ServiceRemoteTree.h"
+#include "service/EmbeddedServiceClient.h"
+
+namespace {
+
+namespace fs = SyncFileSystem;
+using Tree = std::map<QString, QByteArray>;
+
+class ServiceRemoteTreeTest : public EngineFixture {
+public:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        ASSERT_TRUE(service->createAccount(QStringLiteral("alice"), QStringLiteral("alice@example.org"),
+                                           QStringLiteral("password1")));
+        // Small chunks, so that an upload takes several.
+        client = std::make_shared<EmbeddedServiceClient>(service, ServiceWire::ChunkSizes{64 * 1024, 64 * 1024, 64 * 1024});
+        ASSERT_TRUE(client->signIn(QStringLiteral("alice"), QStringLiteral("password1")));
+        remoteTree = std::make_shared<ServiceRemoteTree>(client);
+    }
+
+    FsEntry seen(const QString& path) { return remoteTree->stat(path).value_or(FsEntry{}); }
+    // The local file as it is now unless the engine saw another version.
+    fs::TransferResult upload(const QString& localName, const QString& target, const std::optional<FsEntry>& expected,
+                              std::optional<FsEntry> source = std::nullopt) {
+        fs::FolderHandles handles(4);
+        fs::FolderLookup folders(handles);
+        if (!source) source = fs::stat(local(localName));
+        return remoteTree->upload(folders, localRoot, localName, *source, target, expected, cancel, {});
+    }
+    fs::TransferResult download(const QString& source, const FsEntry& expected, const QString& localName) {
+        fs::FolderHandles handles(4);
+        fs::FolderLookup folders(handles);
+        return remoteTree->download(folders, source, expected, localRoot, localName, std::nullopt, cancel, {});
+    }
+
+    std::shared_ptr<EmbeddedServiceClient> client;
+    std::shared_ptr<ServiceRemoteTree> remoteTree;
+    std::atomic<bool> cancel{false};
+};
+
+QByteArray randomBytes(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char& byte : bytes) byte = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+using Answer = std::variant<int, fs::Outcome>;
+struct Refusal {
+    const char* name;
+    std::function<Answer(ServiceRemoteTreeTest&)> act;
+    Answer expected;
+    Tree remoteAfter;
+};
+
+TEST_F(ServiceRemoteTreeTest, RefusalsKeepWhatTheEngineHasNotSeen) {
+    const Tree before{{"a.txt", "one"}, {"d", "/"}, {"d/x.txt", "x"}, {"e", "/"}};
+    const Tree changed{{"a.txt", "changed"}, {"d", "/"}, {"d/x.txt", "x"}, {"e", "/"}};
+    const Tree withoutA{{"d", "/"}, {"d/x.txt", "x"}, {"e", "/"}};
+    using T = ServiceRemoteTreeTest;
+    const auto changeA = [](T& t) { t.write(t.remote("a.txt"), "changed"); };
+    const auto away = [](T& t) { t.service->setReachable(false); };
+    const std::vector<Refusal> cases{
+        {"removeStaleFile", [&](T& t) { const auto e = t.seen("a.txt"); changeA(t); return Answer(t.remoteTree->removeFile("a.txt", e)); }, ESTALE, changed},
+        {"removeGoneFile", [](T& t) { const auto e = t.seen("a.txt"); QFile::remove(t.remote("a.txt")); return Answer(t.remoteTree->removeFile("a.txt", e)); }, 0, withoutA},
+        {"removeFullFolder", [](T& t) { return Answer(t.remoteTree->removeFolder("d")); }, ENOTEMPTY, before},
+        {"removeGoneFolder", [](T& t) { return Answer(t.remoteTree->removeFolder("gone")); }, 0, before},
+        {"moveStale", [&](T& t) { const auto e = t.seen("a.txt"); changeA(t); return Answer(t.remoteTree->move("a.txt", "b.txt", e)); }, ESTALE, changed},
+        {"moveOntoAnother", [](T& t) { return Answer(t.remoteTree->move("a.txt", "d/x.txt", t.seen("a.txt"))); }, EEXIST, before},
+        {"moveGone", [](T& t) { const auto e = t.seen("a.txt"); QFile::remove(t.remote("a.txt")); return Answer(t.remoteTree->move("a.txt", "b.txt", e)); }, ENOENT, withoutA},
+        {"uploadOverStale", [&](T& t) { const auto e = t.seen("a.txt"); changeA(t); return Answer(t.upload("l.txt", "a.txt", e).outcome); }, fs::Outcome::targetChanged, changed},
+        {"uploadOverUnseen", [](T& t) { return Answer(t.upload("l.txt", "a.txt", std::nullopt).outcome); }, fs::Outcome::targetChanged, before},
+        {"uploadChangedSource", [](T& t) {
+             const auto e = fs::stat(t.local("l.txt"));
+             t.write(t.local("l.txt"), "local!");
+             const auto outcome = t.upload("l.txt", "new.txt", std::nullopt, e).outcome;
+             t.write(t.local("l.txt"), "local");
+             return Answer(outcome);
+         }, fs::Outcome::sourceChanged, before},
+        {"downloadStale", [&](T& t) { const auto e = t.seen("a.txt"); changeA(t); return Answer(t.download("a.txt", e, "got.txt").outcome); }, fs::Outcome::sourceChanged, changed},
+        // A service that cannot be reached: nothing reads as gone, nothing changes.
+        {"statAway", [&](T& t) { int error = 0; away(t); t.remoteTree->stat("a.txt", &error); return Answer(error); }, EIO, before},
+        {"removeFileAway", [&](T& t) { const auto e = t.seen("a.txt"); away(t); return Answer(t.remoteTree->removeFile("a.txt", e)); }, EIO, before},
+        {"removeFolderAway", [&](T& t) { away(t); return Answer(t.remoteTree->removeFolder("e")); }, EIO, before},
+        {"scanAway", [&](T& t) {
+             FileTree tree;
+             fs::Unreadable unknown;
+             away(t);
+             const int error = t.remoteTree->scan("d", tree, unknown, nullptr, {});
+             return Answer(unknown.count("d") ? error : -1);
+         }, EIO, before},
+        {"uploadAway", [&](T& t) { away(t); return Answer(t.upload("l.txt", "new.txt", std::nullopt).outcome); }, fs::Outcome::failed, before},
+        {"downloadAway", [&](T& t) { const auto e = t.seen("a.txt"); away(t); return Answer(t.download("a.txt", e, "got.txt").outcome); }, fs::Outcome::failed, before},
+    };
+    write(local("l.txt"), "local");
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& [path, content] : tree(remoteRoot)) removeTree(remote(path));
+        write(remote("a.txt"), "one");
+        write(remote("d/x.txt"), "x");
+        ASSERT_TRUE(QDir().mkpath(remote("e")));
+        const Answer answer = c.act(*this);
+        service->setReachable(true);
+        EXPECT_TRUE(answer == c.expected) << "errno " << (std::holds_alternative<int>(answer) ? std::get<int>(answer) : -1);
+        EXPECT_EQ(tree(remoteRoot), c.remoteAfter);
+        EXPECT_EQ(tree(localRoot), (Tree{{"l.txt", "local"}}));
+    }
+}
+
+TEST_F(ServiceRemoteTreeTest, BytesGoBothWaysUnchanged) {
+    const QByteArray content = randomBytes(300 * 1024 + 7);
+    write(local("big.bin"), content);
+    const auto uploaded = upload("big.bin", "sub/big.bin", std::nullopt);
+    ASSERT_EQ(uploaded.outcome, fs::Outcome::done);
+    EXPECT_EQ(read(remote("sub/big.bin")), content);
+    EXPECT_EQ(uploaded.written, seen("sub/big.bin")) << "the engine keeps the revision it wrote";
+    EXPECT_EQ(uploaded.written.mtimeNs, fs::stat(local("big.bin"))->mtimeNs);
+    EXPECT_TRUE(remoteTree->sameContent(local("big.bin"), "sub/big.bin"));
+
+    const auto downloaded = download("sub/big.bin", uploaded.written, "back.bin");
+    ASSERT_EQ(downloaded.outcome, fs::Outcome::done);
+    EXPECT_EQ(read(local("back.bin")), content);
+    EXPECT_EQ(downloaded.written.mtimeNs, uploaded.written.mtimeNs);
+
+    QByteArray other = content;
+    other[other.size() / 2] = char(other[other.size() / 2] ^ 1);
+    write(local("other.bin"), other);
+    EXPECT_FALSE(remoteTree->sameContent(local("other.bin"), "sub/big.bin")) << "same size, other bytes";
+
+    write(local("big.bin"), "replaced");
+    const auto replaced = upload("big.bin", "sub/big.bin", uploaded.written);
+    ASSERT_EQ(replaced.outcome, fs::Outcome::done) << "over the version the engine saw";
+    EXPECT_EQ(read(remote("sub/big.bin")), "replaced");
+}
+
+TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughTheService) {
+    engine = std::make_unique<OrvellaSyncEngine>(configuration(), remoteTree, dataFolder,
+                                                 OrvellaSyncEngine::Options{pollMs, longPollMs, compactAfterIdleMs});
+    ASSERT_TRUE(waitUpToDate());
+    const auto converged = [&] {
+        return TestEnvironment::waitUntil([&] { return tree(localRoot) == tree(remoteRoot); }, 10000) && waitUpToDate();
+    };
+    write(local("a.txt"), "local a");
+    write(local("L/inner/b.txt"), "local b");
+    engine->directoryAdded(local("L"));
+    engine->fileChanged(local("a.txt"));
+    write(remote("r.txt"), "remote r");
+    write(remote("R/s.txt"), "remote s");
+    ASSERT_TRUE(converged());
+    EXPECT_EQ(tree(localRoot).size(), 7u);
+
+    write(local("a.txt"), "local a, changed");
+    engine->fileChanged(local("a.txt"));
+    write(remote("r.txt"), "remote r, changed");
+    QDir(local("L")).removeRecursively();
+    engine->itemDeleted(local("L"));
+    removeTree(remote("R"));
+    ASSERT_TRUE(converged());
+    EXPECT_EQ(tree(remoteRoot), (Tree{{"a.txt", "local a, changed"}, {"r.txt", "remote r, changed"}}));
+}
+
+}  // namespace
