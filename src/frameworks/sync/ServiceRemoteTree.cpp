@@ -258,10 +258,6 @@ fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QS
     const int error = in ? (::fstat(in.get(), &before) == 0 ? 0 : errno) : errno;
     if (!in && (error == ENOENT || error == ELOOP)) return outcome(fs::Outcome::sourceChanged);
     if (error) return outcome(fs::Outcome::failed, error);
-    const auto unchangedSource = [&] {
-        struct stat now {};
-        return ::fstat(in.get(), &now) == 0 && localFileOf(now).sameVersion(expectedSource);
-    };
     if (!localFileOf(before).sameVersion(expectedSource)) return outcome(fs::Outcome::sourceChanged);
 
     ServiceWire::UploadRequest request{relativeTarget, std::int64_t(before.st_size), QString(), mtimeNsOf(before),
@@ -271,13 +267,18 @@ fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QS
         return hashError == ESTALE ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, hashError);
     }
     const auto uploaded = client_->upload(request, in.get(), &cancel);
-    // Bytes that changed on the way are refused by their hash; a change after them is looked at again.
-    if (!unchangedSource()) return outcome(fs::Outcome::sourceChanged);
+    // The service checks the bytes against their hash, so what it took is what was read. A change
+    // to the file since then is a local change the engine uploads next; taking it for a changed
+    // source instead would set the two versions against each other as a conflict.
     if (uploaded) {
         auto result = outcome(fs::Outcome::done);
         result.written = entryOf(uploaded.value());
         return result;
     }
+    // Refused because the bytes changed on the way (their hash, say): tried again as they are now.
+    struct stat now {};
+    if (::fstat(in.get(), &now) != 0 || !localFileOf(now).sameVersion(expectedSource))
+        return outcome(fs::Outcome::sourceChanged);
     if (cancel.load()) return outcome(fs::Outcome::cancelled, ECANCELED);
     switch (uploaded.error()) {
     // The target is not what the engine saw: never replaced, looked at again.
