@@ -342,7 +342,13 @@ HttpHandling ServiceApi::tree(Call& call) {
     HttpResponse problem;
     const auto path = call.path(problem, QStringLiteral("path"), false);
     if (!path) return answer(problem);
-    auto walk = UserTree(call.home(*service_)).walk(*path);
+    int depth = -1;
+    if (call.query.contains(QStringLiteral("depth"))) {
+        bool numeric = false;
+        depth = call.query.value(QStringLiteral("depth")).toInt(&numeric);
+        if (!numeric) return answer(badRequest(QStringLiteral("The depth is a number of levels.")));
+    }
+    auto walk = UserTree(call.home(*service_)).walk(*path, depth);
     if (!walk) return answer(errorResponse(walk.failure()));
     HttpResponse r;
     r.addHeader("content-type", ServiceWire::ndjsonType);

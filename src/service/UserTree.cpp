@@ -104,8 +104,8 @@ std::vector<QByteArray> namesIn(int folder) {
 
 class TreeWalk : public UserTree::Walk {
 public:
-    TreeWalk(ServiceEntry first, UniqueFd folder) : first_(std::move(first)) {
-        if (folder) push(std::move(folder), first_->path);
+    TreeWalk(ServiceEntry first, UniqueFd folder, int maximumDepth) : first_(std::move(first)), maximumDepth_(maximumDepth) {
+        if (folder && maximumDepth_ != 0) push(std::move(folder), first_->path, 1);
     }
 
     std::optional<QByteArray> next(std::size_t bytes) override {
@@ -125,9 +125,11 @@ public:
             if (::fstatat(top.fd.get(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             const ServiceEntry entry = entryOf(ServiceWire::childPath(top.path, QString::fromUtf8(name)), st);
             out += ServiceWire::encodeEntryLine(entry);
-            if (entry.type != ServiceEntry::Type::folder) continue;
+            // A folder at the deepest level asked for is listed, not opened.
+            if (entry.type != ServiceEntry::Type::folder || (maximumDepth_ >= 0 && top.depth >= maximumDepth_)) continue;
+            const int depth = top.depth + 1;
             UniqueFd child(::openat(top.fd.get(), name.constData(), folderFlags));
-            if (child) push(std::move(child), entry.path);
+            if (child) push(std::move(child), entry.path, depth);
         }
         if (out.isEmpty()) return std::nullopt;
         return out;
@@ -137,16 +139,18 @@ private:
     struct Level {
         UniqueFd fd;
         QString path;
+        int depth = 0;  // of the items it holds, below the walk's first item
         std::vector<QByteArray> names;
         std::size_t next = 0;
     };
-    void push(UniqueFd folder, const QString& path) {
-        Level level{std::move(folder), path, {}, 0};
+    void push(UniqueFd folder, const QString& path, int depth) {
+        Level level{std::move(folder), path, depth, {}, 0};
         level.names = namesIn(level.fd.get());
         levels_.push_back(std::move(level));
     }
 
     std::optional<ServiceEntry> first_;
+    int maximumDepth_ = -1;
     std::vector<Level> levels_;
 };
 
@@ -317,7 +321,7 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
     return entryOf(path, st);
 }
 
-ServiceResult<std::unique_ptr<UserTree::Walk>> UserTree::walk(const QString& path) const {
+ServiceResult<std::unique_ptr<UserTree::Walk>> UserTree::walk(const QString& path, int maximumDepth) const {
     auto first = entry(path);
     if (!first) return first.failure();
     UniqueFd folder;
@@ -333,5 +337,5 @@ ServiceResult<std::unique_ptr<UserTree::Walk>> UserTree::walk(const QString& pat
             if (!folder) return failureOf(errno, path);
         }
     }
-    return std::unique_ptr<Walk>(std::make_unique<TreeWalk>(first.value(), std::move(folder)));
+    return std::unique_ptr<Walk>(std::make_unique<TreeWalk>(first.value(), std::move(folder), maximumDepth));
 }

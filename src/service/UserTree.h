@@ -73,14 +73,15 @@ public:
                                       bool* created = nullptr);
 
     // The entries of a tree listing: `path` first, then everything below it, a folder before
-    // what it holds and names in order. Folders are read as the walk reaches them.
+    // what it holds and names in order. Folders are read as the walk reaches them. A maximum depth
+    // that is not negative stops that many levels below `path` (0: `path` alone, 1: its children).
     class Walk {
     public:
         virtual ~Walk() = default;
         // The next entries, one JSON line each, up to about `bytes`; none at the end.
         virtual std::optional<QByteArray> next(std::size_t bytes) = 0;
     };
-    ServiceResult<std::unique_ptr<Walk>> walk(const QString& path) const;
+    ServiceResult<std::unique_ptr<Walk>> walk(const QString& path, int maximumDepth = -1) const;
 
 private:
     struct Parent;

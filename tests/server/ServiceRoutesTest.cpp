@@ -90,6 +90,7 @@ TEST_F(ServiceRoutesTest, EachRouteAnswersWithItsStatusAndBody) {
         {"GET", QStringLiteral("/2.1/entry?path=Docs%2Fa.txt%2Fx"), {}, {}, 409, "notAFolder"},
         {"GET", QStringLiteral("/2.1/entry"), {}, {}, 400, "invalid_request"},
         {"GET", QStringLiteral("/2.1/tree?path=none"), {}, {}, 404, "notFound"},
+        {"GET", QStringLiteral("/2.1/tree?path=&depth=one"), {}, {}, 400, "invalid_request"},
         {"GET", QStringLiteral("/2.1/content?path=Docs"), {}, {}, 404, "notFound"},
         {"GET", QStringLiteral("/2.1/content?path=Docs%2Fa.txt"), {}, {{"If-Match", stale}}, 412, "revisionMismatch"},
         {"GET", QStringLiteral("/2.1/content?path=Docs%2Fa.txt"), {}, {{"Range", "bytes=50-60"}}, 416, "invalid_request"},
