@@ -486,6 +486,24 @@ std::optional<ServiceEntry> decodeEntry(const QJsonObject& json) {
     return e;
 }
 
+std::optional<ServiceEntry> fileEntryOfRevision(const QString& path, const QString& revision) {
+    const QStringList parts = revision.split(u'-');
+    if (parts.size() != 3) return std::nullopt;
+    bool okInode = false, okSize = false, okTime = false;
+    ServiceEntry entry;
+    entry.path = path;
+    entry.type = ServiceEntry::Type::file;
+    entry.inode = parts[0].toULongLong(&okInode);
+    entry.size = parts[1].toLongLong(&okSize);
+    entry.mtimeNs = parts[2].toLongLong(&okTime);
+    if (!okInode || !okSize || !okTime || entry.size < 0 || entry.revision() != revision) return std::nullopt;
+    return entry;
+}
+
+QJsonObject encodePathBody(const QString& path) { return {{key("path"), path}}; }
+QJsonObject encodeRecipients(const QStringList& addresses) { return {{key("recipients"), QJsonArray::fromStringList(addresses)}}; }
+QJsonObject encodeCryptoKey(const QString& k, const QString& password) { return {{key("key"), k}, {key("password"), password}}; }
+
 QByteArray encodeEntryLine(const ServiceEntry& entry) {
     return QJsonDocument(encode(entry)).toJson(QJsonDocument::Compact) + '\n';
 }

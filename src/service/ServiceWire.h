@@ -156,6 +156,13 @@ std::optional<ChunkSizes> decodeChunkSizes(const QJsonObject& json);
 QString typeName(ServiceEntry::Type type);
 QJsonObject encode(const ServiceEntry& entry);
 std::optional<ServiceEntry> decodeEntry(const QJsonObject& json);
+// The file a content answer served, from its ETag's revision (see ServiceEntry::revision); its
+// mode is not in it. None for a revision that is not a file's.
+std::optional<ServiceEntry> fileEntryOfRevision(const QString& path, const QString& revision);
+// The bodies that name one item ({"path": ...}: a new folder, a new share).
+QJsonObject encodePathBody(const QString& path);
+QJsonObject encodeRecipients(const QStringList& addresses);
+QJsonObject encodeCryptoKey(const QString& key, const QString& password);
 // One line of a tree listing, newline included.
 QByteArray encodeEntryLine(const ServiceEntry& entry);
 std::optional<ServiceEntry> decodeEntryLine(QByteArrayView line);
