@@ -19,6 +19,11 @@ namespace {
 using namespace std::chrono_literals;
 const QString password = QStringLiteral("password1");
 
+QByteArray randomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
+    return bytes;
+}
 QString sha256(QByteArrayView bytes) { return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex()); }
 
 // The bytes in a file of their own, for calls that read a descriptor.
@@ -121,6 +126,86 @@ TEST_F(HttpServiceClientTest, SignsInAndReadsTheAccount) {
     EXPECT_EQ(other->account().error(), ServiceError::invalidSession);
 }
 
+TEST_F(HttpServiceClientTest, FileOperationsNameTheRevisionTheySaw) {
+    ASSERT_TRUE(put(*anna, QStringLiteral("Docs/a.txt"), "first"));
+    ASSERT_TRUE(put(*anna, QStringLiteral("Docs/Sub/z.txt"), "deep"));
+    const QString seen = anna->entry(QStringLiteral("Docs/a.txt")).value().revision();
+    ASSERT_TRUE(put(*anna, QStringLiteral("Docs/a.txt"), "second", seen));
+    const auto rev = [&](const QString& path) { return anna->entry(path).value().revision(); };
+    const auto errorOf = [](const auto& result) { return result ? std::nullopt : std::optional(result.error()); };
+
+    const struct {
+        const char* what;
+        std::function<std::optional<ServiceError>()> run;
+        std::optional<ServiceError> error;
+    } cases[] = {
+        {"stale upload", [&] { return errorOf(put(*anna, QStringLiteral("Docs/a.txt"), "third", seen)); }, ServiceError::revisionMismatch},
+        {"upload over", [&] { return errorOf(put(*anna, QStringLiteral("Docs/a.txt"), "third")); }, ServiceError::exists},
+        {"stale remove", [&] { return errorOf(anna->remove(QStringLiteral("Docs/a.txt"), seen)); }, ServiceError::revisionMismatch},
+        {"stale move", [&] { return errorOf(anna->move({QStringLiteral("Docs/a.txt"), QStringLiteral("b.txt"), seen})); }, ServiceError::revisionMismatch},
+        {"folder", [&] { return errorOf(anna->makeFolder(QStringLiteral("Empty"))); }, std::nullopt},
+        {"folder again", [&] { return errorOf(anna->makeFolder(QStringLiteral("Empty"))); }, std::nullopt},
+        {"folder on a file", [&] { return errorOf(anna->makeFolder(QStringLiteral("Docs/a.txt"))); }, ServiceError::exists},
+        {"move", [&] { return errorOf(anna->move({QStringLiteral("Docs/a.txt"), QStringLiteral("Moved/b.txt"), rev(QStringLiteral("Docs/a.txt"))})); }, std::nullopt},
+        {"gone", [&] { return errorOf(anna->entry(QStringLiteral("Docs/a.txt"))); }, ServiceError::notFound},
+        {"not empty", [&] { return errorOf(anna->remove(QStringLiteral("Docs"), rev(QStringLiteral("Docs")))); }, ServiceError::notEmpty},
+        {"remove", [&] { return errorOf(anna->remove(QStringLiteral("Empty"), rev(QStringLiteral("Empty")))); }, std::nullopt},
+        {"bad path", [&] { return errorOf(anna->entry(QStringLiteral("../x"))); }, ServiceError::invalidPath},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.run(), c.error) << c.what;
+    EXPECT_EQ(fetch(QStringLiteral("Moved/b.txt")), "second");
+
+    const struct {
+        QString path;
+        int depth;
+        QStringList paths;
+    } trees[] = {
+        {{}, -1, {{}, "Docs", "Docs/Sub", "Docs/Sub/z.txt", "Moved", "Moved/b.txt"}},
+        {{}, 1, {{}, "Docs", "Moved"}},
+        {"Docs", 0, {"Docs"}},
+        {"Docs", 1, {"Docs", "Docs/Sub"}},
+        {"Docs", 2, {"Docs", "Docs/Sub", "Docs/Sub/z.txt"}},
+    };
+    for (const auto& c : trees) {
+        QStringList paths;
+        ASSERT_TRUE(anna->tree(c.path, [&](const ServiceEntry& e) { return paths << e.path, true; }, c.depth));
+        EXPECT_EQ(paths, c.paths) << c.path.toStdString() << ' ' << c.depth;
+    }
+    int seenEntries = 0;
+    EXPECT_TRUE(anna->tree({}, [&](const ServiceEntry&) { return ++seenEntries < 2; }));
+    EXPECT_EQ(seenEntries, 2);
+}
+
+TEST_F(HttpServiceClientTest, DownloadsStreamFromAnOffsetAndOnlyTheRevisionAskedFor) {
+    const QByteArray bytes = randomBytes(20 << 20, 7);
+    const auto stored = put(*anna, QStringLiteral("big.bin"), bytes);
+    ASSERT_TRUE(stored) << stored.failure().message.toStdString();
+
+    const struct {
+        std::int64_t offset;
+        qsizetype length;
+    } ranges[] = {{0, bytes.size()}, {15 << 20, 5 << 20}, {bytes.size() - 1, 1}, {bytes.size(), 0}};
+    for (const auto& c : ranges) {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        std::int64_t received = 0;
+        const auto served = anna->download(QStringLiteral("big.bin"), stored.value().revision(), c.offset, [&](const char* data, std::size_t size) {
+            hash.addData(QByteArrayView(data, qsizetype(size)));
+            received += std::int64_t(size);
+            return true;
+        });
+        ASSERT_TRUE(served) << c.offset << served.failure().message.toStdString();
+        EXPECT_EQ(served.value().revision(), stored.value().revision());
+        EXPECT_EQ(received, c.length) << c.offset;
+        EXPECT_EQ(QString::fromLatin1(hash.result().toHex()), sha256(QByteArrayView(bytes).sliced(c.offset))) << c.offset;
+    }
+    const auto ignore = [](const char*, std::size_t) { return true; };
+    EXPECT_EQ(anna->download(QStringLiteral("big.bin"), QStringLiteral("1-2-3"), 0, ignore).error(), ServiceError::revisionMismatch);
+    EXPECT_EQ(anna->download(QStringLiteral("big.bin"), std::nullopt, 0, [](const char*, std::size_t) { return false; }).error(),
+              ServiceError::storageFailure);
+    std::atomic<bool> cancel{true};
+    EXPECT_FALSE(anna->download(QStringLiteral("big.bin"), std::nullopt, 0, ignore, &cancel));
+}
+
 class ShortTokensTest : public HttpServiceClientTest {
 protected:
     QStringList serverArguments() override { return {QStringLiteral("--access-token-lifetime"), QStringLiteral("1")}; }
@@ -172,6 +257,34 @@ TEST_F(HttpServiceClientTest, OnlyATrustedCertificateIsAccepted) {
         EXPECT_EQ(tokens.error(), ServiceError::noConnection);
         EXPECT_TRUE(tokens.failure().message.contains(QStringLiteral("certificate"))) << tokens.failure().message.toStdString();
     }
+}
+
+TEST_F(HttpServiceClientTest, ALongPollAnswersSoonAfterAChangeAndStopsWhenTold) {
+    const auto start = anna->changes({}, 0ms);
+    ASSERT_TRUE(start);
+    auto other = client();
+    ASSERT_TRUE(other->signIn(QStringLiteral("anna"), password));
+    std::thread writer([&] {
+        QThread::msleep(300);
+        (void)other->makeFolder(QStringLiteral("New"));
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto changed = anna->changes(start.value().cursor, 20s);
+    writer.join();
+    ASSERT_TRUE(changed) << changed.failure().message.toStdString();
+    EXPECT_TRUE(changed.value().paths.contains(QStringLiteral("New"))) << changed.value().paths.join(u' ').toStdString();
+    EXPECT_LT(clock.elapsed(), 5000);
+
+    std::stop_source stop;
+    std::thread stopper([&] {
+        QThread::msleep(200);
+        stop.request_stop();
+    });
+    clock.restart();
+    EXPECT_EQ(anna->changes(changed.value().cursor, 20s, stop.get_token()).error(), ServiceError::timeout);
+    stopper.join();
+    EXPECT_LT(clock.elapsed(), 2000);
 }
 
 }  // namespace
