@@ -206,6 +206,34 @@ TEST_F(HttpServiceClientTest, DownloadsStreamFromAnOffsetAndOnlyTheRevisionAsked
     EXPECT_FALSE(anna->download(QStringLiteral("big.bin"), std::nullopt, 0, ignore, &cancel));
 }
 
+TEST_F(HttpServiceClientTest, AnUploadCutByAServerCrashResumesAndCommitsExactly) {
+    const QByteArray bytes = randomBytes(12 << 20, 11);
+    const std::int64_t chunk = anna->chunkSizes().value().chunkSize;
+    ASSERT_LT(chunk * 2, bytes.size());
+    int renewals = 0;
+    anna->setTokensChanged([&](const ServiceClient::Tokens&) { ++renewals; });
+    LocalFile local(bytes);
+    QString resumeId;
+    ServiceResult<ServiceEntry> placed(ServiceError::storageFailure);
+    std::thread uploader([&] { placed = anna->upload(requestFor(QStringLiteral("clip.mp4"), bytes), local.fd(), nullptr, &resumeId); });
+    // Killed once the second chunk is on its way.
+    const auto partSize = [&] {
+        QDirIterator it(server->root() + QStringLiteral("/uploads"), {QStringLiteral("*.part")}, QDir::Files, QDirIterator::Subdirectories);
+        return it.hasNext() ? QFileInfo(it.next()).size() : 0;
+    };
+    QDeadlineTimer deadline(10000);
+    while (partSize() <= chunk && !deadline.hasExpired()) QThread::msleep(2);
+    server->kill();
+    QThread::msleep(150);
+    ASSERT_TRUE(server->restart()) << server->lastError().toStdString();
+    uploader.join();
+    ASSERT_TRUE(placed) << placed.failure().message.toStdString();
+    EXPECT_EQ(placed.value().size, bytes.size());
+    EXPECT_TRUE(resumeId.isEmpty());
+    EXPECT_EQ(renewals, 1);  // the new process knew no access token
+    EXPECT_EQ(sha256(fetch(QStringLiteral("clip.mp4"))), sha256(bytes));
+}
+
 class ShortTokensTest : public HttpServiceClientTest {
 protected:
     QStringList serverArguments() override { return {QStringLiteral("--access-token-lifetime"), QStringLiteral("1")}; }
