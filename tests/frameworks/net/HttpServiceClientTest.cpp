@@ -315,4 +315,34 @@ TEST_F(HttpServiceClientTest, ALongPollAnswersSoonAfterAChangeAndStopsWhenTold) 
     EXPECT_LT(clock.elapsed(), 2000);
 }
 
+TEST_F(HttpServiceClientTest, SharesAndBackupsTravelBothWays) {
+    ASSERT_TRUE(put(*anna, QStringLiteral("p.txt"), "shared"));
+    EXPECT_FALSE(anna->share(QStringLiteral("p.txt")).value());
+    ASSERT_TRUE(anna->createShare(QStringLiteral("p.txt")));
+    ServiceShareChanges changes;
+    changes.maxDownloads = 3;
+    EXPECT_EQ(anna->updateShare(QStringLiteral("p.txt"), changes).value().maxDownloads, 3);
+    EXPECT_TRUE(anna->addRecipients(QStringLiteral("p.txt"), {QStringLiteral("x@y.org")}));
+    EXPECT_EQ(anna->shares().value().size(), 1u);
+    EXPECT_TRUE(anna->removeShare(QStringLiteral("p.txt")));
+    EXPECT_FALSE(anna->share(QStringLiteral("p.txt")).value());
+
+    const auto record = anna->beginBackup({QStringLiteral("Mine"), QStringLiteral("dev1"), QStringLiteral("Laptop"), QStringLiteral("Linux")});
+    ASSERT_TRUE(record);
+    const QString id = record.value().identifier;
+    LocalFile picture("picture bytes");
+    const QDateTime when = QDateTime::fromString(QStringLiteral("2024-05-01T10:00:00.000Z"), Qt::ISODateWithMs);
+    ASSERT_TRUE(anna->storeBackupItem(id, ServiceBackupCategory::images, QStringLiteral("2024/p.jpg"), when, picture.fd(), 13));
+    EXPECT_EQ(anna->backupItems(id).value().front().modified, when);
+    QByteArray content;
+    EXPECT_TRUE(anna->backupItemContent(id, ServiceBackupCategory::images, QStringLiteral("2024/p.jpg"), [&](const char* d, std::size_t n) {
+        return content.append(d, qsizetype(n)), true;
+    }));
+    EXPECT_EQ(content, "picture bytes");
+    EXPECT_EQ(anna->finishBackup(id, {true, {}}).value().itemCounts.images, 1u);
+    EXPECT_EQ(anna->backups().value().size(), 1u);
+    EXPECT_TRUE(anna->removeBackupItem(id, ServiceBackupCategory::images, QStringLiteral("2024/p.jpg")));
+    EXPECT_TRUE(anna->backupItems(id).value().empty());
+}
+
 }  // namespace
