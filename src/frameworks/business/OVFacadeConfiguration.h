@@ -12,6 +12,7 @@
 class CachingManager;
 class OrvellaSettingsManager;
 class OVCryptoManager;
+class ServiceClient;
 class StorageService;
 
 struct OVFacadeConfiguration {
@@ -29,6 +30,8 @@ struct DependencyProvider {
     std::shared_ptr<OrvellaSettingsManager> settingsManager;
     std::shared_ptr<CachingManager> cachingManager;
     std::shared_ptr<OVCryptoManager> cryptoManager;
-    // The service the facade talks to; the process-wide one when empty.
+    // How the facade reaches the service; when empty, the service's own objects in this process.
+    std::shared_ptr<ServiceClient> client;
+    // The service in this process the facade then reaches; the process-wide one when empty.
     std::shared_ptr<StorageService> service;
 };

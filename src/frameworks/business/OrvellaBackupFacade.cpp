@@ -4,18 +4,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSysInfo>
-#include <QTemporaryFile>
 
 #include <atomic>
+#include <cerrno>
 #include <map>
 #include <mutex>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "frameworks/business/ServiceErrors.h"
+#include "frameworks/sync/SyncFileSystem.h"
 #include "platform/foundation/SerialQueue.h"
-#include "service/BackupStore.h"
-#include "service/StorageService.h"
+#include "service/ServiceClient.h"
+#include "service/UserTree.h"
 
 namespace {
 
@@ -59,75 +62,91 @@ ContentInfo contentInfo(const ServiceBackupAmounts& a) { return {a.contacts, a.v
 
 BusinessError cancelledError() { return BusinessError::make(BusinessError::Kind::cancelled); }
 
+bool isCancelled(const ServiceFailure& failure) {
+    return failure.error == ServiceError::storageFailure && failure.message == QStringLiteral("cancelled");
+}
+
 BusinessError errorOf(const ServiceFailure& failure) {
-    if (failure.error == ServiceError::storageFailure && failure.message == QStringLiteral("cancelled")) return cancelledError();
+    if (isCancelled(failure)) return cancelledError();
     return businessError(failure);
 }
 
-bool sameContent(const QString& a, const QString& b) {
-    QFile fa(a), fb(b);
-    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly)) return false;
-    while (!fa.atEnd()) {
-        if (fa.read(1 << 16) != fb.read(1 << 16)) return false;
-    }
-    return true;
+// Whether the local file holds the item's bytes, compared as they come from the service.
+ServiceResult<bool> holdsItem(ServiceClient& client, const QString& backup, const ServiceBackupItem& item, const QString& path,
+                              const std::atomic<bool>& cancel) {
+    QFile local(path);
+    if (local.size() != item.size || !local.open(QIODevice::ReadOnly)) return false;
+    bool same = true;
+    auto compared = client.backupItemContent(backup, item.category, item.relativePath, [&](const char* data, std::size_t size) {
+        same = local.read(qint64(size)) == QByteArrayView(data, qsizetype(size));
+        return same;
+    }, &cancel);
+    if (!same) return false;
+    if (!compared) return compared.failure();
+    return local.atEnd();
 }
 
-enum class CopyOutcome { copied, identical, stopped, failed };
+enum class RestoreOutcome { restored, identical, stopped, failed };
 
-// The mode the kernel gives a file made anew: 0666 less the umask, which Linux shows without
-// changing it (reading it through umask() would change it for every thread for a moment).
-mode_t newFileMode() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (!line.startsWith("Umask:")) continue;
-            bool ok = false;
-            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
-            if (ok) return 0666 & ~static_cast<mode_t>(mask);
-        }
-    }
-    return 0644;
-}
-
-// Copies into a temp file beside the target, then renames it to the target or, when that is
-// taken by a different file, to a free name; a rename never replaces an existing file.
-CopyOutcome copyWithoutReplacing(const QString& source, const QString& target, const std::function<bool()>& shouldStop,
-                                 QString* writtenTo) {
-    const QFileInfo sourceInfo(source);
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return CopyOutcome::failed;
-    if (QFileInfo::exists(target) && sameContent(source, target)) return CopyOutcome::identical;
+// Writes the item to `target` through a temp file that is linked or renamed into place whole, never
+// over an existing file: a different file of that name is kept and the copy gets a free name.
+RestoreOutcome restoreWithoutReplacing(ServiceClient& client, const QString& backup, const ServiceBackupItem& item,
+                                       const QString& target, const std::atomic<bool>& cancel) {
     const QString folder = QFileInfo(target).absolutePath();
-    if (!QDir().mkpath(folder)) return CopyOutcome::failed;
-    QTemporaryFile temp(folder + QStringLiteral("/.restore-XXXXXX"));
-    if (!temp.open()) return CopyOutcome::failed;
-    while (!in.atEnd()) {
-        if (shouldStop()) return CopyOutcome::stopped;
-        const QByteArray chunk = in.read(1 << 20);
-        if ((chunk.isEmpty() && in.error() != QFileDevice::NoError) || temp.write(chunk) != chunk.size())
-            return CopyOutcome::failed;
-    }
-    if (!temp.flush()) return CopyOutcome::failed;
-    // A temporary file is its owner's alone; a restored one is an ordinary file again.
-    if (::fchmod(temp.handle(), newFileMode()) != 0) return CopyOutcome::failed;
-    temp.setFileTime(sourceInfo.lastModified(), QFileDevice::FileModificationTime);
-    temp.close();
+    if (!QDir().mkpath(folder)) return RestoreOutcome::failed;
+    const SyncFileSystem::Folder into(folder);
+    SyncFileSystem::NewVersion version;
+    version.mode = 0666;  // less the umask: as readable as any file made anew
+    const qint64 ms = item.modified.toMSecsSinceEpoch();
+    version.mtime = {time_t(ms / 1000), long(ms % 1000) * 1000000};
+    version.fill = [&](int out) {
+        auto written = client.backupItemContent(backup, item.category, item.relativePath, [out](const char* data, std::size_t size) {
+            for (std::size_t done = 0; done < size;) {
+                const ssize_t put = ::write(out, data + done, size - done);
+                if (put < 0 && errno == EINTR) continue;
+                if (put <= 0) return false;
+                done += std::size_t(put);
+            }
+            return true;
+        }, &cancel);
+        if (written) return 0;
+        return isCancelled(written.failure()) ? ECANCELED : EIO;
+    };
     QString destination = target;
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        if (QFileInfo::exists(destination)) {
-            if (sameContent(temp.fileName(), destination)) return CopyOutcome::identical;
+        if (QFileInfo::exists(destination) || QFileInfo(destination).isSymLink()) {
+            const auto same = holdsItem(client, backup, item, destination, cancel);
+            if (!same) return isCancelled(same.failure()) ? RestoreOutcome::stopped : RestoreOutcome::failed;
+            if (same.value()) return RestoreOutcome::identical;
             destination = OrvellaBackupFacade::freeRestoreName(target);
+            continue;
         }
-        // QFile::rename refuses an existing destination.
-        if (temp.rename(destination)) {
-            temp.setAutoRemove(false);
-            if (writtenTo) *writtenTo = destination;
-            return CopyOutcome::copied;
+        const auto written = SyncFileSystem::writeAtomically(into, QFileInfo(destination).fileName(), std::nullopt, version, cancel);
+        switch (written.outcome) {
+        case SyncFileSystem::Outcome::done: return RestoreOutcome::restored;
+        case SyncFileSystem::Outcome::cancelled: return RestoreOutcome::stopped;
+        case SyncFileSystem::Outcome::targetChanged: continue;  // taken meanwhile: look again
+        default: return RestoreOutcome::failed;
         }
-        if (!QFileInfo::exists(destination)) return CopyOutcome::failed;
     }
-    return CopyOutcome::failed;
+    return RestoreOutcome::failed;
+}
+
+// The source file, open to be sent, with what the backup keeps of it.
+struct OpenSource {
+    UniqueFd fd;
+    std::int64_t size = 0;
+    QDateTime modified;
+};
+ServiceResult<OpenSource> openSource(const QString& path) {
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!fd && errno != ENOENT && errno != ENOTDIR) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read ") + path};
+        return ServiceFailure{ServiceError::notFound, QStringLiteral("Gone: ") + path};
+    }
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(std::int64_t(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000, Qt::UTC);
+    return OpenSource{std::move(fd), std::int64_t(st.st_size), modified};
 }
 
 }  // namespace
@@ -164,7 +183,7 @@ BackupDeviceIdentity BackupDeviceIdentity::current() {
 }
 
 struct OrvellaBackupFacade::Core {
-    std::shared_ptr<StorageService> service;
+    std::shared_ptr<ServiceClient> client;
     UserNameProvider userName;
     BackupSources sources;
     BackupDeviceIdentity device;
@@ -188,8 +207,8 @@ struct OrvellaBackupFacade::Core {
         return BusinessError::make(BusinessError::Kind::invalidSession);
     }
 
-    std::optional<ServiceBackupRecord> ownBackup(const QString& user, const QString& name, std::optional<ServiceFailure>* failure) {
-        auto all = BackupStore(*service).backups(user);
+    std::optional<ServiceBackupRecord> ownBackup(const QString& name, std::optional<ServiceFailure>* failure) {
+        auto all = client->backups();
         if (!all) {
             *failure = all.failure();
             return std::nullopt;
@@ -203,12 +222,12 @@ struct OrvellaBackupFacade::Core {
         auto user = this->user();
         if (!user.isSuccess()) return user.error();
         std::optional<ServiceFailure> failure;
-        const auto existing = ownBackup(user.value(), settings.name, &failure);
+        const auto existing = ownBackup(settings.name, &failure);
         if (failure) return errorOf(*failure);
         // What the backup holds already, by category and path.
         std::map<std::pair<int, QString>, ServiceBackupItem> stored;
         if (existing) {
-            auto items = BackupStore(*service).items(user.value(), existing->identifier);
+            auto items = client->backupItems(existing->identifier);
             if (!items) return errorOf(items.failure());
             for (const auto& item : items.value()) stored.emplace(std::pair(int(item.category), item.relativePath), item);
         }
@@ -244,16 +263,15 @@ struct OrvellaBackupFacade::Core {
         auto user = this->user();
         if (!user.isSuccess()) return user.error();
         if (shouldStop()) return cancelledError();
-        BackupStore store(*service);
-        auto record = store.beginBackup(user.value(), preview.settings.name, device.identifier, device.name,
-                                        operatingSystemName(OperatingSystem::linux));
+        auto record = client->beginBackup({preview.settings.name, device.identifier, device.name,
+                                           operatingSystemName(OperatingSystem::linux)});
         if (!record) return errorOf(record.failure());
         const QString id = record.value().identifier;
         std::vector<ServiceBackupCategory> categories;
         for (BackupCategory c : allCategories)
             if (chosen(preview.settings.options, c)) categories.push_back(toService(c));
         const auto fail = [&](const BusinessError& error) -> BusinessResult<BackupProcessReport> {
-            (void)store.finishBackup(user.value(), id, false, categories);
+            (void)client->finishBackup(id, {false, categories});
             return error;
         };
 
@@ -261,8 +279,10 @@ struct OrvellaBackupFacade::Core {
         BackupProcessReport report;
         for (const auto& item : preview.items) {
             if (shouldStop()) return fail(cancelledError());
-            auto stored = store.storeItem(user.value(), id, toService(item.category), item.relativePath, item.sourcePath,
-                                          [this] { return shouldStop(); });
+            auto source = openSource(item.sourcePath);
+            auto stored = source ? client->storeBackupItem(id, toService(item.category), item.relativePath, source.value().modified,
+                                                           source.value().fd.get(), source.value().size, &cancelRequested)
+                                 : ServiceResult<ServiceBackupItem>(source.failure());
             if (!stored) {
                 // A file deleted since the preview is simply no longer part of the backup.
                 if (stored.error() != ServiceError::notFound) return fail(errorOf(stored.failure()));
@@ -276,11 +296,11 @@ struct OrvellaBackupFacade::Core {
         }
         if (!preview.settings.keepDeletedItems) {
             for (const auto& [category, path] : preview.deletedItems) {
-                if (auto removed = store.removeItem(user.value(), id, toService(category), path); !removed)
+                if (auto removed = client->removeBackupItem(id, toService(category), path); !removed)
                     return fail(errorOf(removed.failure()));
             }
         }
-        auto finished = store.finishBackup(user.value(), id, true, categories);
+        auto finished = client->finishBackup(id, {true, categories});
         if (!finished) return errorOf(finished.failure());
         report.isComplete = true;
         return report;
@@ -290,7 +310,7 @@ struct OrvellaBackupFacade::Core {
                                                 const ProgressHandler& progress) {
         auto user = this->user();
         if (!user.isSuccess()) return user.error();
-        auto items = BackupStore(*service).items(user.value(), backup.identifier);
+        auto items = client->backupItems(backup.identifier);
         if (!items) return errorOf(items.failure());
         std::vector<ServiceBackupItem> wanted;
         BackupProgress current;
@@ -307,10 +327,10 @@ struct OrvellaBackupFacade::Core {
             const QString folder = sources.folder(fromService(item.category));
             bool restored = false;
             if (!folder.isEmpty() && BackupStore::isSafeRelativePath(item.relativePath)) {
-                const auto outcome = copyWithoutReplacing(item.storedPath, folder + u'/' + item.relativePath,
-                                                          [this] { return shouldStop(); }, nullptr);
-                if (outcome == CopyOutcome::stopped) return cancelledError();
-                restored = outcome == CopyOutcome::copied || outcome == CopyOutcome::identical;
+                const auto outcome = restoreWithoutReplacing(*client, backup.identifier, item, folder + u'/' + item.relativePath,
+                                                             cancelRequested);
+                if (outcome == RestoreOutcome::stopped) return cancelledError();
+                restored = outcome == RestoreOutcome::restored || outcome == RestoreOutcome::identical;
             }
             restored ? ++report.processedItems : ++report.failedItems;
             current.processedItemsCount += 1;
@@ -324,7 +344,7 @@ struct OrvellaBackupFacade::Core {
     BusinessResult<std::vector<BackupObject>> list() {
         auto user = this->user();
         if (!user.isSuccess()) return user.error();
-        auto records = BackupStore(*service).backups(user.value());
+        auto records = client->backups();
         if (!records) return errorOf(records.failure());
         std::vector<BackupObject> objects;
         for (const auto& r : records.value()) {
@@ -350,12 +370,12 @@ struct OrvellaBackupFacade::Core {
     }
 };
 
-OrvellaBackupFacade::OrvellaBackupFacade(std::shared_ptr<StorageService> service, UserNameProvider userName,
+OrvellaBackupFacade::OrvellaBackupFacade(std::shared_ptr<ServiceClient> client, UserNameProvider userName,
                                          BackupSources sources, BackupDeviceIdentity device)
     : core_(std::make_shared<Core>()),
       queue_(std::make_unique<SerialQueue>(QStringLiteral("business.backup"))),
       listQueue_(std::make_unique<SerialQueue>(QStringLiteral("business.backup.list"))) {
-    core_->service = std::move(service);
+    core_->client = std::move(client);
     core_->userName = std::move(userName);
     core_->sources = std::move(sources);
     core_->device = std::move(device);
@@ -433,8 +453,8 @@ void OrvellaBackupFacade::list(std::function<void(BusinessResult<std::vector<Bac
 
 QString OrvellaBackupFacade::destinationFolder() const {
     const auto user = core_->user();
-    if (!user.isSuccess()) return core_->service->root();
-    return BackupStore(*core_->service).folderOfUser(user.value());
+    if (!user.isSuccess()) return {};
+    return core_->client->localTreeFolder(user.value());
 }
 
 QString OrvellaBackupFacade::freeRestoreName(const QString& path) {

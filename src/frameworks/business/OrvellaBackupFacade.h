@@ -10,7 +10,7 @@
 #include "frameworks/business/BackupSources.h"
 
 class SerialQueue;
-class StorageService;
+class ServiceClient;
 
 // Which machine makes the backups: they are told apart by this identifier.
 struct BackupDeviceIdentity {
@@ -20,7 +20,7 @@ struct BackupDeviceIdentity {
     static BackupDeviceIdentity current();
 };
 
-// The backup service over the embedded storage service. Backups go to the signed-in user's
+// The backup service over the storage service's client. Backups go to the signed-in user's
 // backups at the service (one per device and name, brought up to date by each run); restores write
 // into the source folders and never replace a file there: a differing file of the same name is
 // kept and the restored copy gets a new name ("photo (restored).jpg", "photo (restored 2).jpg");
@@ -30,7 +30,7 @@ public:
     // The signed-in user's name, read at each call; none while nobody is signed in.
     using UserNameProvider = std::function<std::optional<QString>()>;
 
-    OrvellaBackupFacade(std::shared_ptr<StorageService> service, UserNameProvider userName,
+    OrvellaBackupFacade(std::shared_ptr<ServiceClient> client, UserNameProvider userName,
                         BackupSources sources = BackupSources::fromEnvironment(),
                         BackupDeviceIdentity device = BackupDeviceIdentity::current());
     ~OrvellaBackupFacade() override;
@@ -46,7 +46,8 @@ public:
                  std::function<void(BusinessResult<BackupProcessReport>)> completion) override;
     void cancel(std::function<void()> completion = {}) override;
     void list(std::function<void(BusinessResult<std::vector<BackupObject>>)> completion) override;
-    // The signed-in user's backups in the service's tree; the service's root while nobody is.
+    // Where the signed-in user's data lies when the service keeps it on this machine (its backups
+    // are on the same volume); empty across the network and while nobody is signed in.
     QString destinationFolder() const override;
 
     // The name a restored copy gets when `path` is taken: "<stem> (restored)<suffix>", then

@@ -13,14 +13,17 @@
 #include <mutex>
 
 #include "frameworks/business/OrvellaBackupFacade.h"
+#include "frameworks/business/OrvellaDirectoryNode.h"
 #include "frameworks/business/OrvellaShareItem.h"
 #include "frameworks/business/OrvellaUser.h"
 #include "frameworks/business/ServiceErrors.h"
 #include "frameworks/business/TokenKeychain.h"
 #include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "frameworks/sync/ServiceRemoteTree.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/SerialQueue.h"
+#include "service/EmbeddedServiceClient.h"
 #include "service/StorageService.h"
 
 namespace {
@@ -38,85 +41,118 @@ QString stateFolderFor(const QString& keychainFolder) {
 // What requests need, shared with the work they hand to the queue, so that a request still
 // completes when the facade itself goes away meanwhile.
 struct OrvellaFacade::Core {
-    Core(std::shared_ptr<StorageService> s, TokenKeychain k)
-        : service(std::move(s)), keychain(std::move(k)), queue(std::make_shared<SerialQueue>(QStringLiteral("business.facade"))) {}
+    Core(std::shared_ptr<ServiceClient> c, TokenKeychain k)
+        : client(std::move(c)), keychain(std::move(k)), queue(std::make_shared<SerialQueue>(QStringLiteral("business.facade"))) {}
 
-    std::shared_ptr<StorageService> service;
+    std::shared_ptr<ServiceClient> client;
     TokenKeychain keychain;
     std::shared_ptr<SerialQueue> queue;
 
     mutable std::mutex mutex;
     std::shared_ptr<const BusinessUser> user;
+    std::shared_ptr<OrvellaSession> session;
 
     std::shared_ptr<const BusinessUser> currentUser() const {
         std::lock_guard lock(mutex);
         return user;
     }
-    void setUser(std::shared_ptr<const BusinessUser> newUser) {
+    // Nobody, or the account of a session that begins now: whatever the former session made stops.
+    void setUser(const std::optional<ServiceAccount>& account) {
+        std::shared_ptr<OrvellaSession> next;
+        std::shared_ptr<const BusinessUser> nextUser;
+        if (account) {
+            next = std::make_shared<OrvellaSession>();
+            next->client = client;
+            next->queue = queue;
+            next->userName = account->userName;
+            nextUser = std::make_shared<OrvellaUser>(*account, rootIdentifier(), next);
+        }
         std::lock_guard lock(mutex);
-        user = std::move(newUser);
+        if (session) session->current.store(false);
+        session = std::move(next);
+        user = std::move(nextUser);
     }
-    void setUser(const ServiceAccount& account, const QString& token) {
-        setUser(std::make_shared<OrvellaUser>(account, token, service, queue));
+    QString rootIdentifier() const {
+        auto root = client->entry(QString());
+        return root ? OrvellaDirectoryNode::identifierOf(root.value()) : QString();
+    }
+
+    // The client renewed the tokens: the next launch needs these.
+    void tokensChanged(const ServiceClient::Tokens& tokens) {
+        const auto current = currentUser();
+        if (current && !keychain.store(tokens, current->name()))
+            OVLOG_ERROR(Log::Business::setup(), QStringLiteral("Cannot store the renewed session in ") + keychain.path());
+    }
+    // The service ended the session: as when connect() finds it ended.
+    void sessionEnded() {
+        OVLOG_INFO(Log::Business::setup(), QStringLiteral("The session was ended by the service."));
+        keychain.remove();
+        setUser(std::nullopt);
     }
 
     VoidResult signIn(const QString& userName, const QString& password) {
-        auto session = service->signIn(userName, password);
-        if (!session) {
-            OVLOG_INFO(Log::Business::setup(), QStringLiteral("Sign-in failed: ") + session.failure().message);
-            return businessError(session.failure());
+        const auto previous = client->tokens() ? client->tokens() : keychain.tokens();
+        auto tokens = client->signIn(userName, password);
+        if (!tokens) {
+            OVLOG_INFO(Log::Business::setup(), QStringLiteral("Sign-in failed: ") + tokens.failure().message);
+            return businessError(tokens.failure());
         }
-        const QString token = session.value().token;
-        auto account = service->validateSession(token);
-        if (!account) return businessError(account.failure());
+        auto info = client->account();
+        if (!info) return businessError(info.failure());
         // A session this facade held before is ended: one facade, one session.
-        if (const auto previous = keychain.token(); previous && *previous != token) (void)service->revokeSession(*previous);
-        if (!keychain.store(token, account.value().userName)) {
-            (void)service->revokeSession(token);
-            setUser(nullptr);
+        if (previous && previous->refreshToken != tokens.value().refreshToken) {
+            client->setTokens(previous);
+            (void)client->revoke();
+            client->setTokens(tokens.value());
+        }
+        const ServiceAccount& account = info.value().account;
+        // The tokens as they are now: the client may have renewed them already.
+        if (!keychain.store(client->tokens().value_or(tokens.value()), account.userName)) {
+            (void)client->revoke();
+            setUser(std::nullopt);
             return BusinessError::make(BusinessError::Kind::unableToSave,
                                        QStringLiteral("Cannot store the session in ") + keychain.path());
         }
-        setUser(account.value(), token);
-        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Signed in account ") + account.value().accountId);
+        setUser(account);
+        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Signed in account ") + account.accountId);
         return Success{};
     }
 
     VoidResult createAccount(const QString& userName, const QString& mailAddress, const QString& password) {
-        auto made = service->createAccount(userName, mailAddress, password);
+        auto made = client->createAccount({userName, mailAddress, password});
         if (!made) return businessError(made.failure());
-        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Created account ") + made.value().accountId);
+        OVLOG_INFO(Log::Business::setup(), QStringLiteral("Created account ") + made.value().account.accountId);
         return signIn(userName, password);
     }
 
     VoidResult connect() {
-        if (!service->isReachable()) return BusinessError::make(BusinessError::Kind::noConnection);
-        const auto token = keychain.token();
-        if (!token) {
-            setUser(nullptr);
+        const auto tokens = keychain.tokens();
+        if (!tokens) {
+            setUser(std::nullopt);
+            if (!client->isReachable()) return BusinessError::make(BusinessError::Kind::noConnection);
             return BusinessError::make(BusinessError::Kind::invalidSession);
         }
-        auto account = service->validateSession(*token);
-        if (!account) {
-            if (account.error() == ServiceError::invalidSession) {
+        client->setTokens(tokens);
+        auto info = client->account();
+        if (!info) {
+            if (info.error() == ServiceError::invalidSession) {
                 OVLOG_INFO(Log::Business::setup(), QStringLiteral("The stored session is no longer valid."));
                 keychain.remove();
-                setUser(nullptr);
+                setUser(std::nullopt);
             }
-            return businessError(account.failure());
+            return businessError(info.failure());
         }
-        setUser(account.value(), *token);
+        setUser(info.value().account);
         return Success{};
     }
 
     VoidResult logout(bool reset) {
-        setUser(nullptr);
+        setUser(std::nullopt);
         VoidResult result = Success{};
-        if (const auto token = keychain.token()) {
-            auto revoked = service->revokeSession(*token);
-            // A session that already ended is as good as one ended now.
-            if (!revoked && revoked.error() != ServiceError::invalidSession) result = businessError(revoked.failure());
-        }
+        if (!client->tokens()) client->setTokens(keychain.tokens());
+        // A session that already ended is as good as one ended now.
+        if (auto revoked = client->revoke(); !revoked && revoked.error() != ServiceError::invalidSession)
+            result = businessError(revoked.failure());
         if (!keychain.remove())
             result = BusinessError::make(BusinessError::Kind::unableToSave, QStringLiteral("Cannot remove ") + keychain.path());
         if (reset) QDir(stateFolderFor(keychain.folder())).removeRecursively();
@@ -132,24 +168,51 @@ struct OrvellaFacade::Core {
     }
 };
 
+namespace {
+
+// The client the dependencies name, or one over the service's own objects in this process.
+std::shared_ptr<ServiceClient> clientFor(DependencyProvider& dependencies, std::shared_ptr<EmbeddedServiceClient>& embedded) {
+    if (dependencies.client) {
+        embedded = std::dynamic_pointer_cast<EmbeddedServiceClient>(dependencies.client);
+        return dependencies.client;
+    }
+    dependencies.service = serviceOrShared(dependencies.service);
+    if (!dependencies.service->ensureCreated())
+        throw FacadeSetupError("Cannot create the service storage at " + dependencies.service->root().toStdString());
+    embedded = std::make_shared<EmbeddedServiceClient>(dependencies.service);
+    return embedded;
+}
+
+}  // namespace
+
 OrvellaFacade::OrvellaFacade(OVFacadeConfiguration configuration, DependencyProvider dependencies)
     : configuration_(std::move(configuration)),
-      dependencies_([&] {
-          dependencies.service = serviceOrShared(dependencies.service);
-          return std::move(dependencies);
+      dependencies_(std::move(dependencies)),
+      client_([this] {
+          if (!dependencies_.settingsManager) throw FacadeSetupError("No settings manager");
+          return clientFor(dependencies_, embedded_);
       }()),
-      connectivity_([service = dependencies_.service] { return service->isReachable(); }) {
-    if (!dependencies_.settingsManager) throw FacadeSetupError("No settings manager");
-    if (!dependencies_.service->ensureCreated())
-        throw FacadeSetupError("Cannot create the service storage at " + dependencies_.service->root().toStdString());
-    core_ = std::make_shared<Core>(dependencies_.service,
-                                   TokenKeychain(TokenKeychain::defaultFolder(configuration_.userDefaultsGroup),
-                                                 configuration_.tokenKeychainAccount));
-    backupFacade_ = std::make_unique<OrvellaBackupFacade>(dependencies_.service, [core = std::weak_ptr<Core>(core_)] {
+      connectivity_([client = client_] { return client->isReachable(); }) {
+    core_ = std::make_shared<Core>(client_, TokenKeychain(TokenKeychain::defaultFolder(configuration_.userDefaultsGroup),
+                                                          configuration_.tokenKeychainAccount));
+    // The client tells on whichever thread met it; the core outlives no facade's client.
+    const std::weak_ptr<Core> weak = core_;
+    client_->setTokensChanged([weak](const ServiceClient::Tokens& tokens) {
+        if (auto core = weak.lock()) core->tokensChanged(tokens);
+    });
+    client_->setSessionEnded([weak] {
+        if (auto core = weak.lock()) core->sessionEnded();
+    });
+    backupFacade_ = std::make_unique<OrvellaBackupFacade>(client_, [core = std::weak_ptr<Core>(core_)] {
         const auto strong = core.lock();
         const auto user = strong ? strong->currentUser() : nullptr;
         return user ? std::optional<QString>(user->name()) : std::nullopt;
     });
+}
+
+StorageService& OrvellaFacade::service() const {
+    if (!embedded_) throw std::logic_error("The facade reaches its service across the network.");
+    return *embedded_->service();
 }
 
 OrvellaFacade::~OrvellaFacade() = default;
@@ -168,7 +231,7 @@ void OrvellaFacade::connect(ConnectAPIOptions, std::function<void(VoidResult)> c
 
 void OrvellaFacade::logout(bool reset, std::function<void(VoidResult)> completion) {
     // Nobody is signed in from now on, also before the service has heard of it; nor is anyone synced.
-    core_->setUser(nullptr);
+    core_->setUser(std::nullopt);
     {
         std::lock_guard lock(syncMutex_);
         syncEngine_.reset();
@@ -233,7 +296,7 @@ std::optional<SignInBackend> OrvellaFacade::signInBackend() {
     };
     backend.isReachable = [weak] {
         auto core = weak.lock();
-        return core && core->service->isReachable();
+        return core && core->client->isReachable();
     };
     return backend;
 }
@@ -246,7 +309,7 @@ SyncFacade* OrvellaFacade::syncFacade() const {
 void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfiguration& configuration) {
     const auto user = currentUser();
     if (!user) throw std::runtime_error("Sync needs a signed-in user");
-    const QString remoteRoot = service().homeFolder(user->name());
+    const QString localTree = client_->localTreeFolder(user->name());
     const QString dataParent = configuration.dataDirectoryLocalURL.isEmpty()
         ? localStateFolder() + QStringLiteral("/SyncData")
         : configuration.dataDirectoryLocalURL;
@@ -258,7 +321,14 @@ void OrvellaFacade::setUpSync(SyncFacadeImplementation, const SyncFacadeConfigur
     std::lock_guard lock(syncMutex_);
     // The old engine holds the state's lock: it must be gone before the new one opens the state.
     syncEngine_.reset();
-    syncEngine_ = std::make_shared<OrvellaSyncEngine>(configuration, dependencies_.service, remoteRoot, dataFolder);
+    if (!localTree.isEmpty()) {
+        // The tree is a folder of this machine: the engine syncs with it directly.
+        syncEngine_ = std::make_shared<OrvellaSyncEngine>(configuration, embedded_ ? embedded_->service() : nullptr, localTree,
+                                                          dataFolder);
+    } else {
+        syncEngine_ = std::make_shared<OrvellaSyncEngine>(configuration, std::make_shared<ServiceRemoteTree>(client_), dataFolder,
+                                                          OrvellaSyncEngine::Options{});
+    }
     syncDelegate_ = configuration.syncStatusDelegate;
 }
 
@@ -274,19 +344,16 @@ void OrvellaFacade::tearDownSync(const SyncStatusDelegate* delegate) {
 
 namespace {
 
-std::optional<OrvellaShareContext> shareContext(const std::shared_ptr<const BusinessUser>& user,
-                                                const std::shared_ptr<StorageService>& service,
-                                                const std::shared_ptr<SerialQueue>& queue, const OVFacadeConfiguration& config) {
+std::optional<OrvellaShareContext> shareContext(const std::shared_ptr<const BusinessUser>& user, const OVFacadeConfiguration& config) {
     const auto orvellaUser = std::dynamic_pointer_cast<const OrvellaUser>(user);
     if (!orvellaUser) return std::nullopt;
-    return OrvellaShareContext{service, queue, orvellaUser->name(), orvellaUser->sessionToken(),
-                               OrvellaShareItem::linkBase(config.appConfiguration)};
+    return OrvellaShareContext{orvellaUser->session(), OrvellaShareItem::linkBase(config.appConfiguration)};
 }
 
 }  // namespace
 
 void OrvellaFacade::sharedItems(std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion) {
-    auto context = shareContext(currentUser(), core_->service, core_->queue, configuration_);
+    auto context = shareContext(currentUser(), configuration_);
     if (!context) {
         MainQueue::async([completion = std::move(completion)] {
             if (completion) completion(BusinessError::make(BusinessError::Kind::invalidSession));
@@ -297,7 +364,7 @@ void OrvellaFacade::sharedItems(std::function<void(BusinessResult<std::vector<st
 }
 
 std::shared_ptr<BasicItem> OrvellaFacade::makeLocalItem(const QString& localPath, bool isDirectory) const {
-    auto context = shareContext(currentUser(), core_->service, core_->queue, configuration_);
+    auto context = shareContext(currentUser(), configuration_);
     const std::optional<QString> syncRoot = settings() ? settings()->syncRoot() : std::nullopt;
     if (!context || !syncRoot || syncRoot->isEmpty()) return nullptr;
     return OrvellaShareItem::makeLocal(std::move(*context), QDir::cleanPath(*syncRoot + QStringLiteral("/Orvella")), localPath,

@@ -8,8 +8,11 @@
 #include "frameworks/business/ConnectivityManager.h"
 #include "frameworks/business/OVFacadeConfiguration.h"
 
+class EmbeddedServiceClient;
 class OrvellaBackupFacade;
 class SerialQueue;
+class ServiceClient;
+class StorageService;
 
 class OrvellaSyncEngine;
 
@@ -17,15 +20,17 @@ struct FacadeSetupError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The facade over the embedded storage service.
+// The facade over the storage service, which it reaches through a ServiceClient alone.
 //
 // Requests (sign-in, account creation, connect, logout, quota) run one after the other on the
 // facade's own worker queue, and their completions run there too, never on the main thread. The
-// session token is kept in a keychain file under the configuration's `tokenKeychainAccount`, so
-// that a later launch connects without asking again. currentUser() may be read from any thread.
+// session's tokens are kept in a keychain file under the configuration's `tokenKeychainAccount`,
+// so that a later launch connects without asking again, and again whenever the client renews
+// them. A session the service ends meanwhile signs the user out as connect() does (only the tokens
+// are dropped). currentUser() may be read from any thread.
 class OrvellaFacade : public BusinessFacade {
 public:
-    // Throws FacadeSetupError when the service's storage cannot be created.
+    // Throws FacadeSetupError when the storage of a service in this process cannot be created.
     OrvellaFacade(OVFacadeConfiguration configuration, DependencyProvider dependencies);
     ~OrvellaFacade() override;
 
@@ -56,7 +61,9 @@ public:
     VoidResult createAccountNow(const QString& userName, const QString& mailAddress, const QString& password);
 
     const OVFacadeConfiguration& configuration() const { return configuration_; }
-    StorageService& service() const { return *dependencies_.service; }
+    const std::shared_ptr<ServiceClient>& client() const { return client_; }
+    // The service in this process, when the facade reaches it so; throws std::logic_error otherwise.
+    StorageService& service() const;
     // The keychain file of this facade's token.
     QString tokenPath() const;
     // The folder of the facade's local state, dropped by a logout with reset.
@@ -85,6 +92,8 @@ private:
 
     OVFacadeConfiguration configuration_;
     DependencyProvider dependencies_;
+    std::shared_ptr<EmbeddedServiceClient> embedded_;  // the client, when it is one (set with it)
+    std::shared_ptr<ServiceClient> client_;
     ConnectivityManager connectivity_;
     std::shared_ptr<Core> core_;
     std::unique_ptr<OrvellaBackupFacade> backupFacade_;

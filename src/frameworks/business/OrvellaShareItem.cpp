@@ -10,8 +10,6 @@
 #include "frameworks/business/ShareMailComposer.h"
 #include "platform/foundation/MainQueue.h"
 #include "platform/foundation/SerialQueue.h"
-#include "service/ShareStore.h"
-#include "service/StorageService.h"
 
 namespace {
 
@@ -40,6 +38,16 @@ BusinessError noLinkAddress() {
 
 BasicItem::Metadata metadataOf(const QFileInfo& info) {
     return {info.lastModified().toUTC(), info.isDir() ? 0 : std::int64_t(info.size())};
+}
+
+BasicItem::Metadata metadataOf(const ServiceEntry& entry) {
+    return {QDateTime::fromMSecsSinceEpoch(entry.mtimeNs / 1000000, Qt::UTC), entry.size};
+}
+
+// The session's client, or invalidSession once it is over.
+ServiceResult<ServiceClient*> clientOf(const OrvellaShareContext& context) {
+    if (context.session->ended()) return ServiceFailure{ServiceError::invalidSession, {}};
+    return context.session->client.get();
 }
 
 ServiceShareChanges changesFrom(const ShareSettings& settings) {
@@ -98,6 +106,10 @@ QUrl OrvellaShareItem::linkURL(const QUrl& base, const QString& token) {
     return url;
 }
 
+QString OrvellaShareItem::userPathOf(const QString& remotePath) {
+    return remotePath.startsWith(u'/') ? remotePath.mid(1) : remotePath;
+}
+
 QString OrvellaShareItem::encodedRemotePath(const QString& remotePath) {
     QString path = QStringLiteral("root");
     for (const QString& part : remotePath.split(u'/', Qt::SkipEmptyParts))
@@ -130,17 +142,19 @@ ShareInfo OrvellaShareItem::shareInfo(const ServiceShare& share, const QDateTime
 void OrvellaShareItem::sharedItems(OrvellaShareContext context,
                                    std::function<void(BusinessResult<std::vector<std::shared_ptr<BasicItem>>>)> completion) {
     using Result = BusinessResult<std::vector<std::shared_ptr<BasicItem>>>;
-    auto queue = context.queue;
+    auto queue = context.session->queue;
     queue->async([context = std::move(context), completion = std::move(completion)]() mutable {
-        auto shares = ShareStore(context.service).shares(context.sessionToken);
+        auto client = clientOf(context);
+        auto shares = client ? client.value()->shares() : client.failure();
         if (!shares) return completeOnMain<Result>(std::move(completion), businessError(shares.failure()));
-        const QDateTime now = context.service->now();
-        const QString home = context.service->homeFolder(context.userName);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
         std::vector<std::shared_ptr<BasicItem>> items;
         for (const ServiceShare& share : shares.value()) {
-            const QFileInfo info(home + share.itemPath);
-            if (!info.exists()) continue;  // gone since the list was read
-            items.push_back(make(context, share.itemPath, share.isDirectory, metadataOf(info), shareInfo(share, now)));
+            auto entry = client.value()->entry(userPathOf(share.itemPath));
+            if (!entry && (entry.error() == ServiceError::notFound || entry.error() == ServiceError::notAFolder))
+                continue;  // gone since the list was read
+            if (!entry) return completeOnMain<Result>(std::move(completion), businessError(entry.failure()));
+            items.push_back(make(context, share.itemPath, share.isDirectory, metadataOf(entry.value()), shareInfo(share, now)));
         }
         completeOnMain<Result>(std::move(completion), std::move(items));
     });
@@ -180,22 +194,23 @@ void OrvellaShareItem::setShareInfo(std::optional<ShareInfo> info) {
 
 void OrvellaShareItem::share(const ShareSettings& settings, std::function<void(BusinessResult<QUrl>)> completion) {
     using Result = BusinessResult<QUrl>;
-    context_.queue->async([self = shared_from_this(), settings, completion = std::move(completion)]() mutable {
+    context_.session->queue->async([self = shared_from_this(), settings, completion = std::move(completion)]() mutable {
         const OrvellaShareContext& c = self->context_;
         if (c.linkBase.isEmpty()) return completeOnMain<Result>(std::move(completion), noLinkAddress());
-        ShareStore store(c.service);
-        auto made = store.createShare(c.sessionToken, self->remotePath_);
-        if (made && hasChanges(settings)) made = store.updateShare(c.sessionToken, self->remotePath_, changesFrom(settings));
+        auto client = clientOf(c);
+        const QString path = userPathOf(self->remotePath_);
+        auto made = client ? client.value()->createShare(path) : client.failure();
+        if (made && hasChanges(settings)) made = client.value()->updateShare(path, changesFrom(settings));
         if (!made) return completeOnMain<Result>(std::move(completion), businessError(made.failure()));
-        self->setShareInfo(shareInfo(made.value(), c.service->now()));
+        self->setShareInfo(shareInfo(made.value(), QDateTime::currentDateTimeUtc()));
         completeOnMain<Result>(std::move(completion), linkURL(c.linkBase, made.value().token));
     });
 }
 
 void OrvellaShareItem::removeShare(std::function<void(VoidResult)> completion) {
-    context_.queue->async([self = shared_from_this(), completion = std::move(completion)]() mutable {
-        const OrvellaShareContext& c = self->context_;
-        auto removed = ShareStore(c.service).removeShare(c.sessionToken, self->remotePath_);
+    context_.session->queue->async([self = shared_from_this(), completion = std::move(completion)]() mutable {
+        auto client = clientOf(self->context_);
+        auto removed = client ? client.value()->removeShare(userPathOf(self->remotePath_)) : client.failure();
         if (!removed) return completeOnMain<VoidResult>(std::move(completion), businessError(removed.failure()));
         self->setShareInfo(std::nullopt);
         completeOnMain<VoidResult>(std::move(completion), Success{});
@@ -204,13 +219,13 @@ void OrvellaShareItem::removeShare(std::function<void(VoidResult)> completion) {
 
 void OrvellaShareItem::updateShare(const ShareSettings& settings, std::function<void(BusinessResult<ShareInfo>)> completion) {
     using Result = BusinessResult<ShareInfo>;
-    context_.queue->async([self = shared_from_this(), settings, completion = std::move(completion)]() mutable {
-        const OrvellaShareContext& c = self->context_;
+    context_.session->queue->async([self = shared_from_this(), settings, completion = std::move(completion)]() mutable {
         ShareSettings accepted = settings;
         if (!self->isDirectory_) accepted.writable.reset();  // a file cannot be written to through its link
-        auto updated = ShareStore(c.service).updateShare(c.sessionToken, self->remotePath_, changesFrom(accepted));
+        auto client = clientOf(self->context_);
+        auto updated = client ? client.value()->updateShare(userPathOf(self->remotePath_), changesFrom(accepted)) : client.failure();
         if (!updated) return completeOnMain<Result>(std::move(completion), businessError(updated.failure()));
-        const ShareInfo info = shareInfo(updated.value(), c.service->now());
+        const ShareInfo info = shareInfo(updated.value(), QDateTime::currentDateTimeUtc());
         self->setShareInfo(info);
         completeOnMain<Result>(std::move(completion), info);
     });
@@ -220,10 +235,11 @@ void OrvellaShareItem::mailLink(const std::vector<Recipient>& recipients, const 
                                 std::function<void(VoidResult)> completion) {
     QStringList addresses;
     for (const Recipient& r : recipients) addresses << r.mailAddress.trimmed();
-    context_.queue->async([self = shared_from_this(), addresses, message, completion = std::move(completion)]() mutable {
+    context_.session->queue->async([self = shared_from_this(), addresses, message, completion = std::move(completion)]() mutable {
         const OrvellaShareContext& c = self->context_;
         if (c.linkBase.isEmpty()) return completeOnMain<VoidResult>(std::move(completion), noLinkAddress());
-        auto existing = ShareStore(c.service).share(c.sessionToken, self->remotePath_);
+        auto client = clientOf(c);
+        auto existing = client ? client.value()->share(userPathOf(self->remotePath_)) : client.failure();
         if (!existing) return completeOnMain<VoidResult>(std::move(completion), businessError(existing.failure()));
         if (!existing.value())
             return completeOnMain<VoidResult>(std::move(completion),
@@ -231,7 +247,7 @@ void OrvellaShareItem::mailLink(const std::vector<Recipient>& recipients, const 
         const QString name = self->record().name;
         const QString link = linkURL(c.linkBase, existing.value()->token).toString();
         const QString body = message.isEmpty() ? link : message + QStringLiteral("\n\n") + link;
-        const auto url = ShareMailComposer::mailtoURL(addresses, c.userName + QStringLiteral(" shared “") + name +
+        const auto url = ShareMailComposer::mailtoURL(addresses, c.session->userName + QStringLiteral(" shared “") + name +
                                                                     QStringLiteral("” with you"), body);
         if (!url)
             return completeOnMain<VoidResult>(std::move(completion),
@@ -244,9 +260,9 @@ void OrvellaShareItem::mailLink(const std::vector<Recipient>& recipients, const 
                     completion(BusinessError::make(BusinessError::Kind::generic, QStringLiteral("No mail program took the message.")));
                 return;
             }
-            self->context_.queue->async([self, addresses, completion = std::move(completion)]() mutable {
-                const OrvellaShareContext& c = self->context_;
-                auto noted = ShareStore(c.service).addRecipients(c.sessionToken, self->remotePath_, addresses);
+            self->context_.session->queue->async([self, addresses, completion = std::move(completion)]() mutable {
+                auto client = clientOf(self->context_);
+                auto noted = client ? client.value()->addRecipients(userPathOf(self->remotePath_), addresses) : client.failure();
                 if (!noted) return completeOnMain<VoidResult>(std::move(completion), businessError(noted.failure()));
                 completeOnMain<VoidResult>(std::move(completion), Success{});
             });

@@ -10,23 +10,19 @@
 #include <vector>
 
 #include "frameworks/business/BasicItem.h"
+#include "frameworks/business/OrvellaSession.h"
 #include "service/ServiceShare.h"
 
-class SerialQueue;
-class StorageService;
 struct OVAppConfig;
 
 // What the sharing operations of one signed-in session need.
 struct OrvellaShareContext {
-    std::shared_ptr<StorageService> service;
-    std::shared_ptr<SerialQueue> queue;  // the facade's worker queue: service calls run there
-    QString userName;
-    QString sessionToken;
+    std::shared_ptr<const OrvellaSession> session;  // its queue runs the service calls
     // The web address that a link's token is appended to; empty when the brand has none.
     QUrl linkBase;
 };
 
-// An item of the user's remote tree that can be shared. The service work runs on the context's
+// An item of the user's remote tree that can be shared. The service work runs on the session's
 // queue; completions are posted to the main thread.
 class OrvellaShareItem : public BasicItem, public Shareable, public std::enable_shared_from_this<OrvellaShareItem> {
 public:
@@ -50,6 +46,8 @@ public:
                                                        const QString& localPath, bool isDirectory);
 
     const QString& remotePath() const { return remotePath_; }
+    // The remote path as the service names items: a user path, without the leading "/".
+    static QString userPathOf(const QString& remotePath);
 
     Record record() const override;
     Metadata metadata() const override { return metadata_; }

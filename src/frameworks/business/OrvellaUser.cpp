@@ -4,14 +4,9 @@
 #include "frameworks/business/RequestCancelable.h"
 #include "frameworks/business/ServiceErrors.h"
 #include "platform/foundation/SerialQueue.h"
-#include "service/StorageService.h"
 
-OrvellaUser::OrvellaUser(ServiceAccount account, QString sessionToken, std::shared_ptr<StorageService> service,
-                         std::shared_ptr<SerialQueue> queue)
-    : account_(std::move(account)),
-      sessionToken_(std::move(sessionToken)),
-      service_(std::move(service)),
-      queue_(std::move(queue)) {}
+OrvellaUser::OrvellaUser(ServiceAccount account, QString rootIdentifier, std::shared_ptr<const OrvellaSession> session)
+    : account_(std::move(account)), rootIdentifier_(std::move(rootIdentifier)), session_(std::move(session)) {}
 
 OVFeatureSet OrvellaUser::featureSet(const ServiceFeatures& features) {
     OVFeatureSet set;
@@ -31,9 +26,10 @@ std::optional<QString> OrvellaUser::mailAddress() const {
 
 std::shared_ptr<Cancelable> OrvellaUser::fetchQuota(std::function<void(BusinessResult<OVQuota>)> completion) const {
     auto request = std::make_shared<RequestCancelable>();
-    queue_->async([request, completion = std::move(completion), service = service_, token = sessionToken_] {
+    session_->queue->async([request, completion = std::move(completion), session = session_] {
         if (request->isCancelled()) return;  // spare the disk scan
-        const auto quota = service->quota(token);
+        const auto ended = session->ended();
+        const auto quota = ended ? ServiceResult<ServiceQuota>(ServiceError::invalidSession) : session->client->quota();
         const BusinessResult<OVQuota> result =
             quota ? BusinessResult<OVQuota>(OVQuota{quota.value().overall, quota.value().used, quota.value().free})
                   : BusinessResult<OVQuota>(businessError(quota.failure()));
@@ -53,9 +49,10 @@ std::optional<OVCryptoKey> OrvellaUser::cryptoKey() const {
 
 void OrvellaUser::importCryptoKey(const QString& key, const QString& password,
                                   std::function<void(VoidResult)> completion) const {
-    queue_->async([service = service_, token = sessionToken_, key, password, mutex = keyMutex_,
-                   imported = importedKey_, completion = std::move(completion)] {
-        const auto done = service->importCryptoKey(token, key, password);
+    session_->queue->async([session = session_, key, password, mutex = keyMutex_, imported = importedKey_,
+                            completion = std::move(completion)] {
+        const auto done = session->ended() ? ServiceResult<ServiceDone>(ServiceError::invalidSession)
+                                           : session->client->importCryptoKey(key, password);
         if (done) {
             std::lock_guard lock(*mutex);
             *imported = key.trimmed();
@@ -65,10 +62,5 @@ void OrvellaUser::importCryptoKey(const QString& key, const QString& password,
 }
 
 std::shared_ptr<DirectoryHierarchyNode> OrvellaUser::rootDirectory() const {
-    auto session = std::make_shared<OrvellaDirectoryNode::Session>();
-    session->service = service_;
-    session->queue = queue_;
-    session->userName = account_.userName;
-    session->sessionToken = sessionToken_;
-    return OrvellaDirectoryNode::makeRoot(std::move(session));
+    return OrvellaDirectoryNode::makeRoot(session_, rootIdentifier_);
 }

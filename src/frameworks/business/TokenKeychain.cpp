@@ -34,19 +34,25 @@ QString TokenKeychain::defaultFolder(const QString& group) {
 TokenKeychain::TokenKeychain(QString folder, const QString& account)
     : folder_(QDir::cleanPath(std::move(folder))), path_(folder_ + u'/' + safeFileName(account)) {}
 
-std::optional<QString> TokenKeychain::token() const {
+std::optional<ServiceClient::Tokens> TokenKeychain::tokens() const {
     const auto bytes = AtomicFile::read(path_);
     if (!bytes) return std::nullopt;
-    const QString token = QJsonDocument::fromJson(*bytes).object().value(QStringLiteral("token")).toString();
-    if (token.isEmpty()) return std::nullopt;
-    return token;
+    const QString secret = QJsonDocument::fromJson(*bytes).object().value(QStringLiteral("token")).toString();
+    if (secret.isEmpty()) return std::nullopt;
+    if (!secret.startsWith(u'{')) return ServiceClient::Tokens{secret, secret};
+    const QJsonObject pair = QJsonDocument::fromJson(secret.toUtf8()).object();
+    ServiceClient::Tokens tokens{pair.value(QStringLiteral("access")).toString(), pair.value(QStringLiteral("refresh")).toString()};
+    if (tokens.accessToken.isEmpty() && tokens.refreshToken.isEmpty()) return std::nullopt;
+    return tokens;
 }
 
-bool TokenKeychain::store(const QString& token, const QString& userName) const {
+bool TokenKeychain::store(const ServiceClient::Tokens& tokens, const QString& userName) const {
     if (!QDir().mkpath(folder_)) return false;
     if (!QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
         return false;
-    const QJsonObject json{{QStringLiteral("userName"), userName}, {QStringLiteral("token"), token}};
+    const QJsonObject pair{{QStringLiteral("access"), tokens.accessToken}, {QStringLiteral("refresh"), tokens.refreshToken}};
+    const QString secret = QString::fromUtf8(QJsonDocument(pair).toJson(QJsonDocument::Compact));
+    const QJsonObject json{{QStringLiteral("userName"), userName}, {QStringLiteral("token"), secret}};
     return AtomicFile::write(path_, QJsonDocument(json).toJson(QJsonDocument::Compact), 0600);
 }
 

@@ -4,8 +4,11 @@
 
 #include <optional>
 
-// Where the facade keeps a session token: one file per keychain account, owner-only (0600), in an
-// owner-only folder (0700). Only the token and the user's name are kept, never a password.
+#include "service/ServiceClient.h"
+
+// Where the facade keeps its session's tokens: one file per keychain account, owner-only (0600), in
+// an owner-only folder (0700). Only the tokens and the user's name are kept, never a password; the
+// tokens are one small JSON text, {"access": ..., "refresh": ...}.
 class TokenKeychain {
 public:
     // "$XDG_DATA_HOME/<group>/keychain", with "Orvella" for an empty group.
@@ -18,9 +21,10 @@ public:
     const QString& path() const { return path_; }
     const QString& folder() const { return folder_; }
 
-    // The stored token; none when nothing (readable and well-formed) is stored.
-    std::optional<QString> token() const;
-    bool store(const QString& token, const QString& userName) const;
+    // The stored tokens; none when nothing (readable and well-formed) is stored. A bare token, as
+    // kept before there were two, is the embedded service's session: it stands for both.
+    std::optional<ServiceClient::Tokens> tokens() const;
+    bool store(const ServiceClient::Tokens& tokens, const QString& userName) const;
     // Answers true when nothing is stored afterwards.
     bool remove() const;
 

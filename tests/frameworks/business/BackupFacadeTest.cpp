@@ -7,8 +7,12 @@
 
 #include <memory>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "FacadeTestSupport.h"
 #include "frameworks/business/OrvellaBackupFacade.h"
+#include "service/EmbeddedServiceClient.h"
 
 namespace {
 
@@ -21,6 +25,8 @@ protected:
         service = std::make_shared<StorageService>(dir.filePath(QStringLiteral("service")));
         ASSERT_TRUE(service->ensureCreated());
         ASSERT_TRUE(service->createAccount(user, QStringLiteral("a@example.com"), QStringLiteral("correct horse 1")));
+        client = std::make_shared<EmbeddedServiceClient>(service);
+        ASSERT_TRUE(client->signIn(user, QStringLiteral("correct horse 1")));
         sources.contacts = dir.filePath(QStringLiteral("contacts"));
         sources.calendars = dir.filePath(QStringLiteral("calendars"));
         sources.images = dir.filePath(QStringLiteral("Pictures"));
@@ -28,7 +34,7 @@ protected:
         facade = make(QStringLiteral("dev-1"));
     }
     std::unique_ptr<OrvellaBackupFacade> make(const QString& device) {
-        return std::make_unique<OrvellaBackupFacade>(service, [this] { return signedIn; }, sources,
+        return std::make_unique<OrvellaBackupFacade>(client, [this] { return signedIn; }, sources,
                                                      BackupDeviceIdentity{device, QStringLiteral("desk")});
     }
     void write(const QString& path, const QByteArray& data) {
@@ -68,6 +74,7 @@ protected:
 
     QTemporaryDir dir{QStringLiteral("/dev/shm/backup-facade-XXXXXX")};
     std::shared_ptr<StorageService> service;
+    std::shared_ptr<EmbeddedServiceClient> client;
     BackupSources sources;
     std::optional<QString> signedIn = user;
     std::unique_ptr<OrvellaBackupFacade> facade;
@@ -165,6 +172,32 @@ TEST_F(BackupFacadeTest, RestoreNeverReplacesAFile) {
     write(dir.filePath(QStringLiteral("fresh")), "x");
     EXPECT_EQ(QFileInfo(sources.contacts + QStringLiteral("/gone.vcf")).permissions(),
               QFileInfo(dir.filePath(QStringLiteral("fresh"))).permissions());
+}
+
+// The bytes of an item stop coming halfway (here: the file may not grow any further): nothing of it
+// is left in the source folder, neither a part under its name nor a temp file.
+TEST_F(BackupFacadeTest, ARestoreCutOffLeavesNothingHalfWritten) {
+    write(sources.videos + QStringLiteral("/big.mp4"), QByteArray(3 << 20, 'v'));
+    auto p = preview(*facade->backupSettings(QStringLiteral("Desk"), everything, true));
+    ASSERT_TRUE(p.isSuccess());
+    ASSERT_TRUE(backUp(p.value()).isSuccess());
+    ASSERT_TRUE(QFile::remove(sources.videos + QStringLiteral("/big.mp4")));
+
+    rlimit before {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 1 << 20;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto done = restore(list().at(0), {false, false, true, false});
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    ASSERT_TRUE(done.isSuccess());
+    EXPECT_FALSE(done.value().isComplete);
+    EXPECT_EQ(done.value().failedItems, 1);
+    EXPECT_EQ(QDir(sources.videos).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              QStringList());
 }
 
 TEST_F(BackupFacadeTest, FailuresAndCancellationReachTheCompletion) {

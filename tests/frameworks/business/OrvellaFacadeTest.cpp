@@ -115,7 +115,7 @@ TEST_F(OrvellaFacadeTest, TheTokenIsKeptOwnerOnlyAndWithoutThePassword) {
     EXPECT_FALSE(QFileInfo(file.absolutePath()).permissions() & notOwnerMask);
     const QByteArray content = *AtomicFile::read(path);
     EXPECT_FALSE(content.contains("very-secret-password"));
-    const QString token = *TokenKeychain(file.absolutePath(), tokenAccount).token();
+    const QString token = TokenKeychain(file.absolutePath(), tokenAccount).tokens()->accessToken;
     EXPECT_TRUE(service->validateSession(token));
 }
 
@@ -146,7 +146,7 @@ TEST_F(OrvellaFacadeTest, ConnectOutcomes) {
         {"revoked",
          [this](OrvellaFacade& f) {
              ASSERT_TRUE(f.signInNow("alice", "password1").isSuccess());
-             ASSERT_TRUE(service->revokeSession(*TokenKeychain(QFileInfo(f.tokenPath()).absolutePath(), tokenAccount).token()));
+             ASSERT_TRUE(service->revokeSession(TokenKeychain(QFileInfo(f.tokenPath()).absolutePath(), tokenAccount).tokens()->accessToken));
          },
          Kind::invalidSession, false},
         {"expired",
@@ -201,7 +201,7 @@ TEST_F(OrvellaFacadeTest, LogoutEndsTheSessionAndForgetsTheUser) {
         SCOPED_TRACE(c.label);
         service->setReachable(true);
         ASSERT_TRUE(facade->signInNow("alice", "password1").isSuccess());
-        const QString token = *TokenKeychain(QFileInfo(facade->tokenPath()).absolutePath(), tokenAccount).token();
+        const QString token = TokenKeychain(QFileInfo(facade->tokenPath()).absolutePath(), tokenAccount).tokens()->accessToken;
         ASSERT_TRUE(QDir().mkpath(facade->localStateFolder()));
         ASSERT_TRUE(AtomicFile::write(facade->localStateFolder() + "/state", "x"));
         service->setReachable(c.reachable);
@@ -227,7 +227,7 @@ TEST_F(OrvellaFacadeTest, SigningInAgainEndsTheFormerSession) {
     makeAccount("alice");
     makeAccount("bob");
     ASSERT_TRUE(facade->signInNow("alice", "password1").isSuccess());
-    const QString first = *TokenKeychain(QFileInfo(facade->tokenPath()).absolutePath(), tokenAccount).token();
+    const QString first = TokenKeychain(QFileInfo(facade->tokenPath()).absolutePath(), tokenAccount).tokens()->accessToken;
     ASSERT_TRUE(facade->signInNow("bob", "password1").isSuccess());
     EXPECT_FALSE(service->validateSession(first));
     EXPECT_EQ(facade->currentUser()->name(), "bob");

@@ -242,7 +242,7 @@ TEST_F(ShareItemTest, MailingOpensTheMailProgramAndNotesTheRecipients) {
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].path(), QStringLiteral("eva@x.example,tom@y.example"));
     EXPECT_TRUE(QUrlQuery(opened[0]).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded).endsWith(url.value().toString()));
-    auto stored = ShareStore(service).shares(std::dynamic_pointer_cast<const OrvellaUser>(facade->currentUser())->sessionToken());
+    auto stored = facade->client()->shares();
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored.value()[0].recipients, (QStringList{QStringLiteral("eva@x.example"), QStringLiteral("tom@y.example")}));
 
@@ -257,7 +257,7 @@ TEST_F(ShareItemTest, MailingOpensTheMailProgramAndNotesTheRecipients) {
     });
     EXPECT_FALSE(mailed.isSuccess());
     EXPECT_EQ(opened.size(), 2u);
-    stored = ShareStore(service).shares(std::dynamic_pointer_cast<const OrvellaUser>(facade->currentUser())->sessionToken());
+    stored = facade->client()->shares();
     EXPECT_EQ(stored.value()[0].recipients.size(), 2);
 }
 
