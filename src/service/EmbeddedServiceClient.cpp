@@ -62,8 +62,6 @@ std::optional<ServiceFailure> readAll(int fd, std::int64_t offset, const Service
     }
 }
 
-int depthOf(const QString& path) { return path.isEmpty() ? 0 : int(path.count(u'/')) + 1; }
-
 // A backup item's path as the server takes it: a user path that names something.
 std::optional<ServiceFailure> itemPathProblem(const QString& path) {
     if (auto why = ServiceWire::checkUserPath(path)) return pathFailure(*why);
@@ -205,9 +203,8 @@ ServiceResult<ServiceDone> EmbeddedServiceClient::tree(const QString& path, cons
     auto s = session();
     if (!s) return s.failure();
     if (auto why = ServiceWire::checkUserPath(path)) return pathFailure(*why);
-    auto walk = UserTree(service_->homeFolder(s.value().userName)).walk(path);
+    auto walk = UserTree(service_->homeFolder(s.value().userName)).walk(path, depth);
     if (!walk) return walk.failure();
-    const int base = depthOf(path);
     // The listing goes through the wire's lines, so that it reads as the server's does.
     while (auto batch = walk.value()->next(treeBatchBytes)) {
         for (const QByteArray& line : batch->split('\n')) {
@@ -215,7 +212,6 @@ ServiceResult<ServiceDone> EmbeddedServiceClient::tree(const QString& path, cons
             if (isCancelled(cancel)) return cancelled();
             const auto found = ServiceWire::decodeEntryLine(line);
             if (!found) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("The listing cannot be read.")};
-            if (depth >= 0 && depthOf(found->path) - base > depth) continue;
             if (!each(*found)) return ServiceDone{};
         }
     }
