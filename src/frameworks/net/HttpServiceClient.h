@@ -14,11 +14,14 @@ class HttpTransport;
 // The trust is the system's certificates plus those of `caFile` (or of the file ORVELLA_CA_FILE
 // names when caFile is empty); a certificate that fails verification is never accepted.
 //
-// Requests that are safe to send again (reads, removals naming their revision, chunks, whose
-// offset the server checks, commits, folders, token refreshes) are repeated after a connection
-// that was refused, reset or closed, and after "busy" answers (429, 503): after Retry-After when
-// the server names it, else after a back-off that doubles from firstBackoff up to maximumBackoff,
-// at most maximumAttempts times in all. A cancelled call fails with timeout.
+// Requests that are safe to send again (reads, removals, chunks, whose offset the server checks,
+// commits, folders, token refreshes) are repeated after a connection that was reset or closed, any
+// request after one that was refused, and safe ones after "busy" answers (429, 503): after
+// Retry-After when the server names it (unless longer than maximumBackoff), else after a back-off
+// that doubles from firstBackoff up to maximumBackoff, at most maximumAttempts times in all. A
+// chunk cut off is not sent again by itself (the server may have refused it unread): upload() asks
+// where the upload stands. A cancelled call fails with storageFailure ("cancelled"), a stopped
+// long poll with timeout; no byte either way for stallTimeout fails with timeout.
 class HttpServiceClient : public ServiceClient {
 public:
     struct Options {
