@@ -5,10 +5,13 @@
 #include <QRandomGenerator>
 
 #include <functional>
+#include <iostream>
 #include <variant>
 
+#include "frameworks/net/HttpServiceClient.h"
 #include "frameworks/sync/ServiceRemoteTree.h"
 #include "service/EmbeddedServiceClient.h"
+#include "support/ServiceProcess.h"
 
 namespace {
 
@@ -141,30 +144,48 @@ TEST_F(ServiceRemoteTreeTest, BytesGoBothWaysUnchanged) {
     EXPECT_EQ(read(remote("sub/big.bin")), "replaced");
 }
 
-TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughTheService) {
-    engine = std::make_unique<OrvellaSyncEngine>(configuration(), remoteTree, dataFolder,
-                                                 OrvellaSyncEngine::Options{pollMs, longPollMs, compactAfterIdleMs});
-    ASSERT_TRUE(waitUpToDate());
+// Syncs a few files and folders both ways through `through`, whose user's tree is `home` on disk.
+void syncBothWays(ServiceRemoteTreeTest& t, std::shared_ptr<ServiceClient> through, const QString& home) {
+    t.remoteRoot = home;
+    t.engine = std::make_unique<OrvellaSyncEngine>(t.configuration(), std::make_shared<ServiceRemoteTree>(std::move(through)),
+                                                   t.dataFolder, OrvellaSyncEngine::Options{t.pollMs, t.longPollMs, t.compactAfterIdleMs});
+    ASSERT_TRUE(t.waitUpToDate());
     const auto converged = [&] {
-        return TestEnvironment::waitUntil([&] { return tree(localRoot) == tree(remoteRoot); }, 10000) && waitUpToDate();
+        return TestEnvironment::waitUntil([&] { return t.tree(t.localRoot) == t.tree(home); }, 10000) && t.waitUpToDate();
     };
-    write(local("a.txt"), "local a");
-    write(local("L/inner/b.txt"), "local b");
-    engine->directoryAdded(local("L"));
-    engine->fileChanged(local("a.txt"));
-    write(remote("r.txt"), "remote r");
-    write(remote("R/s.txt"), "remote s");
+    t.write(t.local("a.txt"), "local a");
+    t.write(t.local("L/inner/b.txt"), "local b");
+    t.engine->directoryAdded(t.local("L"));
+    t.engine->fileChanged(t.local("a.txt"));
+    t.write(t.remote("r.txt"), "remote r");
+    t.write(t.remote("R/s.txt"), "remote s");
     ASSERT_TRUE(converged());
-    EXPECT_EQ(tree(localRoot).size(), 7u);
+    EXPECT_EQ(t.tree(t.localRoot).size(), 7u);
 
-    write(local("a.txt"), "local a, changed");
-    engine->fileChanged(local("a.txt"));
-    write(remote("r.txt"), "remote r, changed");
-    QDir(local("L")).removeRecursively();
-    engine->itemDeleted(local("L"));
-    removeTree(remote("R"));
+    t.write(t.local("a.txt"), "local a, changed");
+    t.engine->fileChanged(t.local("a.txt"));
+    t.write(t.remote("r.txt"), "remote r, changed");
+    QDir(t.local("L")).removeRecursively();
+    t.engine->itemDeleted(t.local("L"));
+    t.removeTree(t.remote("R"));
     ASSERT_TRUE(converged());
-    EXPECT_EQ(tree(remoteRoot), (Tree{{"a.txt", "local a, changed"}, {"r.txt", "remote r, changed"}}));
+    EXPECT_EQ(t.tree(home), (Tree{{"a.txt", "local a, changed"}, {"r.txt", "remote r, changed"}}));
+}
+
+TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughTheService) { syncBothWays(*this, client, remoteRoot); }
+
+TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughAServerOnTheNetwork) {
+    ServiceProcess server(ServiceProcess::Options{{}, true, {}});
+    ASSERT_TRUE(server.start()) << server.lastError().toStdString();
+    HttpServiceClient::Options options;
+    options.baseUrl = QUrl(server.baseUrl());
+    options.caFile = server.caFile();
+    auto http = std::make_shared<HttpServiceClient>(options);
+    ASSERT_TRUE(http->createAccount({QStringLiteral("alice"), QStringLiteral("alice@example.org"), QStringLiteral("password1")}));
+    ASSERT_TRUE(http->signIn(QStringLiteral("alice"), QStringLiteral("password1")));
+    syncBothWays(*this, http, server.home(QStringLiteral("alice")));
+    engine.reset();  // before the server goes
+    if (HasFailure()) std::cerr << server.log().toStdString();
 }
 
 }  // namespace
