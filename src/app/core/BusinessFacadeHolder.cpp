@@ -5,6 +5,7 @@
 #include "app/common/ConfigurationProvider.h"
 #include "app/config/ApiConfiguration.h"
 #include "app/config/EmptyCaching.h"
+#include "app/core/ServiceClients.h"
 #include "frameworks/business/OrvellaFacade.h"
 #include "frameworks/crypto/OVCryptoManager.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
@@ -43,6 +44,7 @@ std::variant<std::shared_ptr<BusinessFacade>, QString> BusinessFacadeHolder::mak
     dependencies.settingsManager = std::make_shared<OrvellaSettingsManager>(group, false);
     dependencies.cachingManager = std::make_shared<EmptyCachingManager>();
     dependencies.cryptoManager = std::make_shared<OVCryptoManager>();
+    dependencies.client = ServiceClients::forApplication();
     try {
         return std::shared_ptr<BusinessFacade>(
             std::make_shared<OrvellaFacade>(std::move(configuration), std::move(dependencies)));
