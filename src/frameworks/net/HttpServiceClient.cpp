@@ -419,17 +419,33 @@ ServiceResult<ServiceDone> HttpServiceClient::tree(const QString& path, const st
 
 ServiceResult<ServiceEntry> HttpServiceClient::download(const QString& path, const std::optional<QString>& revision, std::int64_t offset,
                                                         const Sink& sink, const std::atomic<bool>* cancel) {
-    Call call = Call::get(api("/content"), {{QStringLiteral("path"), path}});
-    if (revision) call.headers.append({"If-Match", ServiceWire::ifMatch(*revision)});
-    if (offset > 0) call.headers.append({"Range", "bytes=" + QByteArray::number(qint64(offset)) + '-'});
-    call.cancel = cancel;
-    call.sink = &sink;
-    auto reply = perform(call);
+    std::int64_t received = 0;
+    const HttpTransport::Sink counted = [&](const char* data, std::size_t size) {
+        if (!sink(data, size)) return false;
+        received += std::int64_t(size);
+        return true;
+    };
+    const auto cut = [](const ServiceResult<Reply>& reply) {
+        return !reply && (reply.error() == ServiceError::noConnection || reply.error() == ServiceError::timeout);
+    };
+    std::int64_t from = offset;
+    ServiceResult<Reply> reply = ServiceFailure{ServiceError::noConnection, QString()};
+    // Cut off after some of the bytes: the rest comes from where they stopped, of the same version
+    // only (a file without one named could change in between).
+    do {
+        from = offset + received;
+        Call call = Call::get(api("/content"), {{QStringLiteral("path"), path}});
+        if (revision) call.headers.append({"If-Match", ServiceWire::ifMatch(*revision)});
+        if (from > 0) call.headers.append({"Range", "bytes=" + QByteArray::number(qint64(from)) + '-'});
+        call.cancel = cancel;
+        call.sink = &counted;
+        reply = perform(call);
+    } while (cut(reply) && revision && offset + received > from);
     if (!reply) return reply.failure();
-    if (reply.value().status == 416 && offset > 0) {
+    if (reply.value().status == 416 && from > 0) {
         // Nothing is left from there: the caller has it all when the file still ends at the offset.
         auto now = entry(path);
-        if (now && now.value().type == ServiceEntry::Type::file && now.value().size == offset &&
+        if (now && now.value().type == ServiceEntry::Type::file && now.value().size == from &&
             (!revision || now.value().revision() == *revision))
             return now;
         if (now && revision && now.value().revision() != *revision)
@@ -457,9 +473,15 @@ ServiceResult<ServiceDone> HttpServiceClient::remove(const QString& path, const 
 
 ServiceResult<ServiceEntry> HttpServiceClient::move(const ServiceWire::MoveRequest& move) {
     auto moved = objectAnswer<ServiceEntry>(perform(Call::json("POST", api("/move"), ServiceWire::encode(move))), &ServiceWire::decodeEntry);
-    if (moved || (moved.error() != ServiceError::noConnection && moved.error() != ServiceError::timeout)) return moved;
-    // Cut off after it was sent: the move may have been made. A renamed item keeps its identity,
-    // so the revision at `to` tells.
+    // Cut off after it was sent, the move may have been made. Qt's network layer also sends a
+    // request again by itself when the connection closes before any answer, and the move made the
+    // first time then finds nothing at `from` (or its item at `to`). A renamed item keeps its
+    // identity, so the revision at `to` tells.
+    if (moved) return moved;
+    const ServiceError error = moved.error();
+    if (error != ServiceError::noConnection && error != ServiceError::timeout && error != ServiceError::notFound &&
+        error != ServiceError::exists)
+        return moved;
     auto there = entry(move.to);
     if (there && there.value().revision() == move.revision) return there;
     return moved;
@@ -566,6 +588,8 @@ ServiceResult<ServiceEntry> HttpServiceClient::upload(const ServiceWire::UploadR
         if (put.error() != ServiceError::uploadOffset && !(isCutOff(put.error()) && cutsLeft-- > 0)) return fail(put.failure());
         auto status = uploadStatus(id);
         if (!status) return fail(status.failure());
+        // Part of the cut chunk arrived: that is progress, and the cuts count anew.
+        if (status.value().offset > offset) cutsLeft = std::max(1, options_.maximumAttempts);
         offset = status.value().offset;
     }
     auto placed = commitUpload(id);

@@ -20,8 +20,10 @@ class HttpTransport;
 // Retry-After when the server names it (unless longer than maximumBackoff), else after a back-off
 // that doubles from firstBackoff up to maximumBackoff, at most maximumAttempts times in all. A
 // chunk cut off is not sent again by itself (the server may have refused it unread): upload() asks
-// where the upload stands. A cancelled call fails with storageFailure ("cancelled"), a stopped
-// long poll with timeout; no byte either way for stallTimeout fails with timeout.
+// where the upload stands, and goes on as long as each cut came after more of it arrived. A
+// download of a named revision cut off after some bytes goes on from the first one missing. A
+// cancelled call fails with storageFailure ("cancelled"), a stopped long poll with timeout; no
+// byte either way for stallTimeout fails with timeout.
 class HttpServiceClient : public ServiceClient {
 public:
     struct Options {
