@@ -42,6 +42,9 @@ inline constexpr char ndjsonType[] = "application/x-ndjson";
 inline constexpr char formType[] = "application/x-www-form-urlencoded";
 inline constexpr char scope[] = "admin,rw";
 inline constexpr int maximumChangesTimeoutMs = 60000;
+// How a client's failure to reach a server whose certificate fails verification begins, so that
+// whoever shows it can tell it from a network that is down.
+inline constexpr char untrustedCertificate[] = "The server's certificate is not trusted: ";
 
 // ---- user paths
 inline constexpr int maximumNameBytes = 255;

@@ -3,7 +3,8 @@
 BusinessError businessError(const ServiceFailure& failure) {
     using Kind = BusinessError::Kind;
     switch (failure.error) {
-    case ServiceError::noConnection: return BusinessError::make(Kind::noConnection);
+    // Why it cannot be reached travels along: an untrusted certificate is not a network down.
+    case ServiceError::noConnection: return BusinessError::make(Kind::noConnection, failure.message);
     case ServiceError::timeout: return BusinessError::make(Kind::timeout);
     case ServiceError::invalidSession: return BusinessError::make(Kind::invalidSession);
     case ServiceError::wrongCredentials: return BusinessError::api(APIError::unauthorized, failure.message);

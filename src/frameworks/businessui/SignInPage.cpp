@@ -11,6 +11,7 @@
 #include "frameworks/api/ServerChoice.h"
 #include "frameworks/business/BusinessFacade.h"
 #include "platform/foundation/MainQueue.h"
+#include "service/ServiceWire.h"
 
 SignInPage::SignInPage(SignInBackend backend, QWidget* parent) : QWidget(parent), backend_(std::move(backend)) {
     setObjectName(QStringLiteral("SignInPage"));
@@ -215,7 +216,10 @@ void SignInPage::reload() {
 QString SignInPage::errorText(const BusinessError& error, Mode mode) {
     using Kind = BusinessError::Kind;
     switch (error.kind) {
-    case Kind::noConnection: return tr("The service cannot be reached. Check your connection and try again.");
+    case Kind::noConnection:
+        if (error.message.startsWith(QLatin1String(ServiceWire::untrustedCertificate)))
+            return tr("The server cannot be trusted. %1").arg(error.message);
+        return tr("The service cannot be reached. Check your connection and try again.");
     case Kind::timeout: return tr("The service did not answer in time. Please try again.");
     case Kind::api:
         switch (error.apiError.value_or(APIError::unknown)) {

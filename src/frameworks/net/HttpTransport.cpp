@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "frameworks/net/FdRangeDevice.h"
+#include "service/ServiceWire.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ void HttpTransport::start(const std::shared_ptr<Flow>& flow, const Request& requ
         flow->error = reply->error();
         flow->errorText = flow->certificateProblems.isEmpty()
                               ? reply->errorString()
-                              : QStringLiteral("The server's certificate is not trusted: ") + flow->certificateProblems.join(QStringLiteral("; "));
+                              : QString::fromLatin1(ServiceWire::untrustedCertificate) + flow->certificateProblems.join(QStringLiteral("; "));
         flow->finished = true;
         flow->reply = nullptr;
         reply->deleteLater();

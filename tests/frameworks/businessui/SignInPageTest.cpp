@@ -9,6 +9,7 @@
 #include "frameworks/business/FacadeTestSupport.h"
 #include "frameworks/api/ServerChoice.h"
 #include "frameworks/businessui/SignInPage.h"
+#include "service/ServiceWire.h"
 
 namespace {
 
@@ -209,3 +210,19 @@ TEST_F(SignInPageTest, AnUnreachableServiceIsShownAndReloadClearsIt) {
 }
 
 }  // namespace
+
+// A server whose certificate fails is not a network that is down: the user is told which it is.
+TEST(SignInPageErrors, AnUntrustedServerIsToldApartFromAnUnreachableOne) {
+    const QString untrusted = QString::fromLatin1(ServiceWire::untrustedCertificate) + QStringLiteral("The certificate is self-signed");
+    const struct {
+        QString message;
+        QString shown;
+    } cases[] = {
+        {QString(), QStringLiteral("The service cannot be reached. Check your connection and try again.")},
+        {QStringLiteral("Connection refused"), QStringLiteral("The service cannot be reached. Check your connection and try again.")},
+        {untrusted, QStringLiteral("The server cannot be trusted. ") + untrusted},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SignInPage::errorText(BusinessError::make(BusinessError::Kind::noConnection, c.message), SignInPage::Mode::signIn),
+                  c.shown);
+}
