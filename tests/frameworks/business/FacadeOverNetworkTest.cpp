@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "FacadeTestSupport.h"
+#include "frameworks/logger/Logger.h"
 #include "frameworks/net/HttpServiceClient.h"
 #include "frameworks/sync/SyncFacade.h"
 #include "support/ServiceProcess.h"
@@ -50,6 +51,13 @@ protected:
 };
 
 TEST_F(FacadeOverNetworkTest, ASessionOutlivesItsTokensAndTheServersRestartUntilItIsEnded) {
+    std::mutex logged;
+    QStringList lines;
+    const auto sink = Logger::addSink([&](const LogEntry& entry) {
+        std::lock_guard lock(logged);
+        lines << entry.message;
+    });
+    QStringList secrets{QStringLiteral("password1")};
     ASSERT_TRUE(network->createAccountNow(QStringLiteral("ann"), QStringLiteral("ann@example.org"), QStringLiteral("password1")));
     // Launched again after the access token ran out: connected from the keychain alone.
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
@@ -57,6 +65,8 @@ TEST_F(FacadeOverNetworkTest, ASessionOutlivesItsTokensAndTheServersRestartUntil
     ASSERT_TRUE(connect(*relaunched).isSuccess());
     ASSERT_TRUE(relaunched->currentUser());
     EXPECT_EQ(relaunched->currentUser()->name(), QStringLiteral("ann"));
+    ASSERT_TRUE(relaunched->client()->tokens());
+    secrets << relaunched->client()->tokens()->accessToken << relaunched->client()->tokens()->refreshToken;
     // A restarted server knows no access token; the refresh token carries the session on.
     ASSERT_TRUE(server->restart());
     auto again = overNetwork();
@@ -70,6 +80,13 @@ TEST_F(FacadeOverNetworkTest, ASessionOutlivesItsTokensAndTheServersRestartUntil
     const VoidResult ended = connect(*afterwards);
     ASSERT_FALSE(ended.isSuccess());
     EXPECT_FALSE(afterwards->currentUser());
+
+    // No password or token ever reaches the log.
+    Logger::removeSink(sink);
+    std::lock_guard lock(logged);
+    EXPECT_FALSE(lines.isEmpty());
+    for (const QString& line : std::as_const(lines))
+        for (const QString& secret : std::as_const(secrets)) EXPECT_FALSE(line.contains(secret)) << line.toStdString();
 }
 
 TEST_F(FacadeOverNetworkTest, TheSyncFolderReachesTheServersTree) {
