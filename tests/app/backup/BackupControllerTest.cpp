@@ -20,6 +20,7 @@
 #include "service/StorageService.h"
 #include "support/RecordingNotificationCenter.h"
 #include "support/TestEnvironment.h"
+#include "service/EmbeddedServiceClient.h"
 
 namespace {
 
@@ -621,7 +622,9 @@ TEST_F(BackupControllerTest, BacksUpAndRestoresRealFiles) {
     ASSERT_TRUE(card.open(QIODevice::WriteOnly));
     card.write("BEGIN:VCARD\nFN:Anna\nEND:VCARD\n");
     card.close();
-    OrvellaBackupFacade real(service, [] { return std::optional<QString>(QStringLiteral("anna")); }, sources,
+    auto client = std::make_shared<EmbeddedServiceClient>(service);
+    ASSERT_TRUE(client->signIn(QStringLiteral("anna"), QStringLiteral("correct horse 1")));
+    OrvellaBackupFacade real(client, [] { return std::optional<QString>(QStringLiteral("anna")); }, sources,
                              BackupDeviceIdentity{QStringLiteral("this"), QStringLiteral("desk")});
     facade->backup = &real;
 

@@ -32,6 +32,7 @@
 #include "platform/appkit/Storyboard.h"
 #include "service/StorageService.h"
 #include "support/TestEnvironment.h"
+#include "service/EmbeddedServiceClient.h"
 
 namespace {
 
@@ -180,7 +181,9 @@ TEST_F(BackupBrowserTest, RestoresThePickedBackupIntoItsFolders) {
     };
     ASSERT_TRUE(write(sources.contacts + QStringLiteral("/anna.vcf"), "BEGIN:VCARD\nFN:Anna\nEND:VCARD\n"));
     ASSERT_TRUE(write(sources.images + QStringLiteral("/sea.jpg"), "jpeg bytes"));
-    OrvellaBackupFacade real(service, [] { return std::optional<QString>(QStringLiteral("anna")); }, sources,
+    auto client = std::make_shared<EmbeddedServiceClient>(service);
+    ASSERT_TRUE(client->signIn(QStringLiteral("anna"), QStringLiteral("correct horse 1")));
+    OrvellaBackupFacade real(client, [] { return std::optional<QString>(QStringLiteral("anna")); }, sources,
                              BackupDeviceIdentity{QStringLiteral("this"), QStringLiteral("desk")});
     facade->backup = &real;
     auto* s = facade->settings();
