@@ -230,6 +230,9 @@ net::awaitable<void> HttpServer::Impl::accept() {
             socket.close(ec);
             continue;
         }
+        // An answer goes out as its head and then its body: with Nagle's delay the body would wait
+        // for the client's delayed acknowledgement of the head, some 40 ms an answer.
+        socket.set_option(tcp::no_delay(true), ec);
         auto executor = socket.get_executor();
         net::co_spawn(executor, connection(std::move(socket)), net::detached);
     }
