@@ -334,6 +334,12 @@ HttpHandling ServiceApi::cryptoKey(Call& call) {
     });
 }
 
+HttpHandling ServiceApi::storedCryptoKey(Call& call) {
+    return answer(resultResponse<QString>(ServiceWire::storedCryptoKey(service_->account(call.userName)), [](const QString& key) {
+        return jsonResponse(200, ServiceWire::encodeStoredCryptoKey(key));
+    }));
+}
+
 HttpHandling ServiceApi::chunkSize(Call&) { return answer(jsonResponse(200, ServiceWire::encode(options_.chunkSizes))); }
 
 // ---- files
@@ -766,6 +772,7 @@ const std::vector<ServiceApi::Route>& ServiceApi::routes() {
         {"GET", "/2.1/account", &A::account, true},
         {"GET", "/2.1/quota", &A::quota, true},
         {"POST", "/2.1/account/cryptokey", &A::cryptoKey, true},
+        {"GET", "/2.1/account/cryptokey", &A::storedCryptoKey, true},
         {"GET", "/2.1/tree", &A::tree, true},
         {"GET", "/2.1/entry", &A::entry, true},
         {"DELETE", "/2.1/entry", &A::removeEntry, true},

@@ -43,6 +43,7 @@ private:
     HttpHandling account(Call& call);
     HttpHandling quota(Call& call);
     HttpHandling cryptoKey(Call& call);
+    HttpHandling storedCryptoKey(Call& call);
     HttpHandling chunkSize(Call& call);
     // Files
     HttpHandling tree(Call& call);

@@ -190,6 +190,12 @@ ServiceResult<ServiceDone> EmbeddedServiceClient::importCryptoKey(const QString&
     return service_->importCryptoKey(s.value().token, key, password);
 }
 
+ServiceResult<QString> EmbeddedServiceClient::cryptoKey() {
+    auto s = session();
+    if (!s) return s.failure();
+    return ServiceWire::storedCryptoKey(service_->account(s.value().userName));
+}
+
 // ---- files
 
 ServiceResult<ServiceEntry> EmbeddedServiceClient::entry(const QString& path) {

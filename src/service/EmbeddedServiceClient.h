@@ -35,6 +35,7 @@ public:
     ServiceResult<ServiceWire::AccountInfo> account() override;
     ServiceResult<ServiceQuota> quota() override;
     ServiceResult<ServiceDone> importCryptoKey(const QString& key, const QString& password) override;
+    ServiceResult<QString> cryptoKey() override;
     ServiceResult<ServiceWire::ChunkSizes> chunkSizes() override { return chunkSizes_; }
 
     ServiceResult<ServiceEntry> entry(const QString& path) override;

@@ -72,6 +72,8 @@ public:
     virtual ServiceResult<ServiceWire::AccountInfo> account() = 0;
     virtual ServiceResult<ServiceQuota> quota() = 0;
     virtual ServiceResult<ServiceDone> importCryptoKey(const QString& key, const QString& password) = 0;
+    // The account's encryption key, for its owner alone; notFound while it has none.
+    virtual ServiceResult<QString> cryptoKey() = 0;
     virtual ServiceResult<ServiceWire::ChunkSizes> chunkSizes() = 0;
 
     // ---- files; paths are user paths ("" the root)

@@ -782,4 +782,18 @@ std::optional<QJsonArray> arrayOf(const QByteArray& bytes) {
     return document.array();
 }
 
+ServiceResult<QString> storedCryptoKey(const ServiceResult<ServiceAccount>& account) {
+    if (!account) return account.failure();
+    if (account.value().cryptoKey.isEmpty()) return ServiceFailure{ServiceError::notFound, QStringLiteral("The account has no key.")};
+    return account.value().cryptoKey;
+}
+
+QJsonObject encodeStoredCryptoKey(const QString& key) { return QJsonObject{{QStringLiteral("key"), key}}; }
+
+std::optional<QString> decodeStoredCryptoKey(const QJsonObject& json) {
+    const QJsonValue key = json.value(QStringLiteral("key"));
+    if (!key.isString() || key.toString().isEmpty()) return std::nullopt;
+    return key.toString();
+}
+
 }  // namespace ServiceWire

@@ -146,6 +146,11 @@ std::optional<NewAccount> decodeNewAccount(const QJsonObject& json);
 QJsonObject encode(const ServiceQuota& quota);
 std::optional<ServiceQuota> decodeQuota(const QJsonObject& json);
 
+// The account's key as its owner reads it back: {"key": ...}; notFound while there is none.
+ServiceResult<QString> storedCryptoKey(const ServiceResult<ServiceAccount>& account);
+QJsonObject encodeStoredCryptoKey(const QString& key);
+std::optional<QString> decodeStoredCryptoKey(const QJsonObject& json);
+
 struct ChunkSizes {
     std::int64_t chunkSize = 4 << 20;
     std::int64_t minimumChunkSize = 64 << 10;

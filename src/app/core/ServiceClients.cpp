@@ -61,6 +61,7 @@ public:
     ServiceResult<ServiceWire::AccountInfo> account() override { return target()->account(); }
     ServiceResult<ServiceQuota> quota() override { return target()->quota(); }
     ServiceResult<ServiceDone> importCryptoKey(const QString& key, const QString& password) override { return target()->importCryptoKey(key, password); }
+    ServiceResult<QString> cryptoKey() override { return target()->cryptoKey(); }
     ServiceResult<ServiceWire::ChunkSizes> chunkSizes() override { return target()->chunkSizes(); }
     ServiceResult<ServiceEntry> entry(const QString& path) override { return target()->entry(path); }
     ServiceResult<ServiceDone> tree(const QString& path, const std::function<bool(const ServiceEntry&)>& each, int depth, const std::atomic<bool>* cancel) override { return target()->tree(path, each, depth, cancel); }

@@ -72,6 +72,13 @@ struct OrvellaFacade::Core {
         session = std::move(next);
         user = std::move(nextUser);
     }
+    // The key does not come with the account; its owner asks for it.
+    ServiceAccount withKey(const ServiceWire::AccountInfo& info) const {
+        ServiceAccount account = info.account;
+        if (info.hasCryptoKey)
+            if (auto key = client->cryptoKey()) account.cryptoKey = key.value();
+        return account;
+    }
     QString rootIdentifier() const {
         auto root = client->entry(QString());
         return root ? OrvellaDirectoryNode::identifierOf(root.value()) : QString();
@@ -105,7 +112,7 @@ struct OrvellaFacade::Core {
             (void)client->revoke();
             client->setTokens(tokens.value());
         }
-        const ServiceAccount& account = info.value().account;
+        const ServiceAccount account = withKey(info.value());
         // The tokens as they are now: the client may have renewed them already.
         if (!keychain.store(client->tokens().value_or(tokens.value()), account.userName)) {
             (void)client->revoke();
@@ -142,7 +149,7 @@ struct OrvellaFacade::Core {
             }
             return businessError(info.failure());
         }
-        setUser(info.value().account);
+        setUser(withKey(info.value()));
         return Success{};
     }
 

@@ -360,6 +360,10 @@ ServiceResult<ServiceDone> HttpServiceClient::importCryptoKey(const QString& key
     return doneAnswer(perform(Call::json("POST", api("/account/cryptokey"), ServiceWire::encodeCryptoKey(key, password))));
 }
 
+ServiceResult<QString> HttpServiceClient::cryptoKey() {
+    return objectAnswer<QString>(perform(Call::get(api("/account/cryptokey"))), &ServiceWire::decodeStoredCryptoKey);
+}
+
 ServiceResult<ServiceWire::ChunkSizes> HttpServiceClient::chunkSizes() {
     {
         std::lock_guard lock(chunkSizesMutex_);

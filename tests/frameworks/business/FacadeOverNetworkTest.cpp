@@ -57,14 +57,21 @@ TEST_F(FacadeOverNetworkTest, ASessionOutlivesItsTokensAndTheServersRestartUntil
         std::lock_guard lock(logged);
         lines << entry.message;
     });
-    QStringList secrets{QStringLiteral("password1")};
+    QStringList secrets{QStringLiteral("password1"), QStringLiteral("the key")};
     ASSERT_TRUE(network->createAccountNow(QStringLiteral("ann"), QStringLiteral("ann@example.org"), QStringLiteral("password1")));
+    Outcome<VoidResult> imported;
+    network->currentUser()->importCryptoKey(QStringLiteral("the key"), QStringLiteral("password1"), imported.handler());
+    ASSERT_TRUE(imported.wait());
+    ASSERT_TRUE(imported.result().isSuccess());
     // Launched again after the access token ran out: connected from the keychain alone.
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     auto relaunched = overNetwork();
     ASSERT_TRUE(connect(*relaunched).isSuccess());
     ASSERT_TRUE(relaunched->currentUser());
     EXPECT_EQ(relaunched->currentUser()->name(), QStringLiteral("ann"));
+    // The owner's key comes back with the session, also on another launch.
+    ASSERT_TRUE(relaunched->currentUser()->cryptoKey());
+    EXPECT_EQ(relaunched->currentUser()->cryptoKey()->stringRepresentation, QStringLiteral("the key"));
     ASSERT_TRUE(relaunched->client()->tokens());
     secrets << relaunched->client()->tokens()->accessToken << relaunched->client()->tokens()->refreshToken;
     // A restarted server knows no access token; the refresh token carries the session on.
