@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,8 +27,9 @@ void UniqueFd::reset() {
 namespace {
 
 constexpr int folderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-constexpr mode_t newFolderMode = 0755;
-constexpr mode_t newFileMode = 0644;
+std::atomic<bool> ownerOnlyItems{false};
+mode_t newFolderMode() { return ownerOnlyItems ? 0700 : 0755; }
+mode_t newFileMode() { return ownerOnlyItems ? 0600 : 0644; }
 
 ServiceFailure failureOf(int error, const QString& path) {
     const QString why = QString::fromLocal8Bit(std::strerror(error));
@@ -163,6 +165,8 @@ struct UserTree::Parent {
 
 UserTree::UserTree(QString home) : home_(std::move(home)) {}
 
+void UserTree::makeNewItemsOwnerOnly() { ownerOnlyItems = true; }
+
 ServiceResult<UniqueFd> UserTree::openHome() const {
     UniqueFd fd(::open(home_.toUtf8().constData(), folderFlags));
     if (!fd) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("The user's tree cannot be opened.")};
@@ -178,7 +182,7 @@ ServiceResult<UserTree::Parent> UserTree::parentOf(const QString& path, bool mak
         const QByteArray name = parts[i].toUtf8();
         UniqueFd next(::openat(folder.get(), name.constData(), folderFlags));
         if (!next && errno == ENOENT && makeMissing) {
-            if (::mkdirat(folder.get(), name.constData(), newFolderMode) != 0 && errno != EEXIST)
+            if (::mkdirat(folder.get(), name.constData(), newFolderMode()) != 0 && errno != EEXIST)
                 return failureOf(errno, parts.mid(0, i + 1).join(u'/'));
             next = UniqueFd(::openat(folder.get(), name.constData(), folderFlags));
         }
@@ -228,7 +232,7 @@ ServiceResult<ServiceEntry> UserTree::makeFolder(const QString& path, bool* crea
     if (!parent) return parent.failure();
     const int folder = parent.value().folder.get();
     const char* name = parent.value().name.constData();
-    const bool made = ::mkdirat(folder, name, newFolderMode) == 0;
+    const bool made = ::mkdirat(folder, name, newFolderMode()) == 0;
     if (!made && errno != EEXIST) return failureOf(errno, path);
     struct stat st {};
     if (::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return failureOf(errno, path);
@@ -292,7 +296,7 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
     struct stat st {};
     const bool there = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
     if (!there && errno != ENOENT) return failureOf(errno, path);
-    mode_t mode = newFileMode;
+    mode_t mode = newFileMode();
     if (there) {
         if (!revision) return failureOf(EEXIST, path);
         if (!S_ISREG(st.st_mode)) return failureOf(EEXIST, path);

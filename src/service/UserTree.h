@@ -47,6 +47,10 @@ class UserTree {
 public:
     explicit UserTree(QString home);
 
+    // New files get 0644 and folders 0755 (less the umask) unless the process keeps its trees
+    // owner-only, as a server holding several users' trees does: 0600 and 0700 from then on.
+    static void makeNewItemsOwnerOnly();
+
     const QString& home() const { return home_; }
 
     ServiceResult<ServiceEntry> entry(const QString& path) const;

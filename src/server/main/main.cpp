@@ -19,6 +19,7 @@
 #include "server/ServiceApi.h"
 #include "service/StorageService.h"
 #include "service/UploadStore.h"
+#include "service/UserTree.h"
 
 namespace {
 
@@ -51,6 +52,9 @@ std::optional<QString> ownerOnly(const QString& path) {
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // Whatever it makes under its root is its own alone: the users' trees, backups and state.
+    ::umask(077);
+    UserTree::makeNewItemsOwnerOnly();
     QString root = StorageService::defaultRoot();
     QString listen;
     HttpServer::Config config;
