@@ -118,7 +118,7 @@ int ServiceRemoteTree::errorOf(ServiceError error) {
     case ServiceError::timeout: return ETIMEDOUT;
     case ServiceError::rateLimited:
     case ServiceError::unavailable: return EAGAIN;
-    case ServiceError::noConnection:
+    case ServiceError::noConnection: return ENOTCONN;
     case ServiceError::storageFailure:
     case ServiceError::hashMismatch:
     case ServiceError::uploadOffset:

@@ -310,6 +310,10 @@ private:
     void reportProgress(bool force);
     void reportItem(const QString& path, OVItemSyncStatus status);
     void failItem(const QString& path, SyncError::Kind kind, int error);
+    // A step that failed on the remote side (or, `local`, on this side): with the service away the
+    // item is not at fault and is only tried again once the service answers; the engine says it
+    // is offline meanwhile.
+    void failTransfer(const QString& path, bool onRemote, int error);
     void resolveError(const QString& path);
     void setGlobalError(std::optional<SyncError::Kind> kind);
     SyncStatus idleStatus() const;

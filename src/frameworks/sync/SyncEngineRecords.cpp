@@ -241,6 +241,15 @@ void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind
     reportItem(path, OVItemSyncStatus::error);
 }
 
+void OrvellaSyncEngine::Core::failTransfer(const QString& path, bool onRemote, int error) {
+    if (fs::meansServiceAway(error)) {
+        markStale(path);
+        serviceUnreachable(error);
+        return;
+    }
+    failItem(path, onRemote ? remoteWriteError(error) : localWriteError(error), error);
+}
+
 void OrvellaSyncEngine::Core::resolveError(const QString& path) {
     bool had = false;
     {

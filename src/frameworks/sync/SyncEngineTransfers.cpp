@@ -102,7 +102,7 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
         }
     }
     if (error) {
-        failItem(path, onRemote ? remoteWriteError(error) : localWriteError(error), error);
+        failTransfer(path, onRemote, error);
         return false;
     }
     OVLOG_DEBUG(Log::Sync::syncLoopAction(),
@@ -159,7 +159,7 @@ bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool uplo
         error = fs::makeFolders(absolute, localFolderMode, localRoot_);
         if (!error) folders.reopen(absolute);
     }
-    if (error) failItem(path, upload ? remoteWriteError(error) : localWriteError(error), error);
+    if (error) failTransfer(path, upload, error);
     return !error;
 }
 
@@ -202,7 +202,7 @@ bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool last
     case fs::Outcome::failed:
         // Out of descriptors is the process's shortage, not the item's fault.
         if (!lastTry && fs::meansOutOfDescriptors(result.error)) return false;
-        failItem(path, transfer.upload ? remoteWriteError(result.error) : localWriteError(result.error), result.error);
+        failTransfer(path, transfer.upload, result.error);
         return true;
     }
     return true;
@@ -319,7 +319,7 @@ void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
     const QString& path = item.path;
     int error = remote_->makeFolder(path);
     const auto created = error ? std::nullopt : remote_->stat(path, &error);
-    if (!created) return failItem(path, remoteWriteError(error ? error : ENOENT), error);
+    if (!created) return failTransfer(path, true, error ? error : ENOENT);
     remoteTree_[path] = *created;
     setRecord(path, SyncRecord{*item.local, *created});
     if (!item.subscribed) subscribeFolder(path);

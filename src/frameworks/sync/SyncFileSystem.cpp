@@ -356,6 +356,8 @@ Folder& Folder::operator=(Folder&& other) noexcept {
 
 bool meansOutOfDescriptors(int error) { return error == EMFILE || error == ENFILE; }
 
+bool meansServiceAway(int error) { return error == ENOTCONN || error == ETIMEDOUT; }
+
 std::optional<std::size_t> freeDescriptors() {
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;

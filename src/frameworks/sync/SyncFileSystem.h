@@ -182,6 +182,9 @@ private:
 
 // Whether an error means that the process ran out of descriptors, not that the item is at fault.
 bool meansOutOfDescriptors(int error);
+// Whether an error means that the remote tree could not be reached or stopped answering on the
+// way, not that the item is at fault.
+bool meansServiceAway(int error);
 // Descriptors this process may still open before it reaches its limit (none when unknown).
 std::optional<std::size_t> freeDescriptors();
 

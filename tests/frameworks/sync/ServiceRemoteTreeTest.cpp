@@ -90,16 +90,16 @@ TEST_F(ServiceRemoteTreeTest, RefusalsKeepWhatTheEngineHasNotSeen) {
          }, fs::Outcome::sourceChanged, before},
         {"downloadStale", [&](T& t) { const auto e = t.seen("a.txt"); changeA(t); return Answer(t.download("a.txt", e, "got.txt").outcome); }, fs::Outcome::sourceChanged, changed},
         // A service that cannot be reached: nothing reads as gone, nothing changes.
-        {"statAway", [&](T& t) { int error = 0; away(t); t.remoteTree->stat("a.txt", &error); return Answer(error); }, EIO, before},
-        {"removeFileAway", [&](T& t) { const auto e = t.seen("a.txt"); away(t); return Answer(t.remoteTree->removeFile("a.txt", e)); }, EIO, before},
-        {"removeFolderAway", [&](T& t) { away(t); return Answer(t.remoteTree->removeFolder("e")); }, EIO, before},
+        {"statAway", [&](T& t) { int error = 0; away(t); t.remoteTree->stat("a.txt", &error); return Answer(error); }, ENOTCONN, before},
+        {"removeFileAway", [&](T& t) { const auto e = t.seen("a.txt"); away(t); return Answer(t.remoteTree->removeFile("a.txt", e)); }, ENOTCONN, before},
+        {"removeFolderAway", [&](T& t) { away(t); return Answer(t.remoteTree->removeFolder("e")); }, ENOTCONN, before},
         {"scanAway", [&](T& t) {
              FileTree tree;
              fs::Unreadable unknown;
              away(t);
              const int error = t.remoteTree->scan("d", tree, unknown, nullptr, {});
              return Answer(unknown.count("d") ? error : -1);
-         }, EIO, before},
+         }, ENOTCONN, before},
         {"uploadAway", [&](T& t) { away(t); return Answer(t.upload("l.txt", "new.txt", std::nullopt).outcome); }, fs::Outcome::failed, before},
         {"downloadAway", [&](T& t) { const auto e = t.seen("a.txt"); away(t); return Answer(t.download("a.txt", e, "got.txt").outcome); }, fs::Outcome::failed, before},
     };
