@@ -62,6 +62,7 @@ struct HttpServiceClient::Call {
     const std::atomic<bool>* cancel = nullptr;
     std::stop_token stop;
     std::optional<std::chrono::milliseconds> stallTimeout;
+    std::int64_t rangeFrom = 0;  // the body from this byte on (see HttpTransport::Request)
 
     static Call to(const QByteArray& method, const QString& path, Query query = {}) {
         Call call;
@@ -169,6 +170,7 @@ ServiceResult<Reply> HttpServiceClient::perform(const Call& call) {
     request.fdOffset = call.fdOffset;
     request.fdLength = call.fdLength;
     request.stallTimeout = call.stallTimeout.value_or(options_.stallTimeout);
+    request.rangeFrom = call.rangeFrom;
     const auto backoff = [this](int attempt) {
         return std::min(options_.maximumBackoff, std::chrono::milliseconds(options_.firstBackoff.count() << std::min(attempt - 1, 20)));
     };
@@ -200,6 +202,7 @@ ServiceResult<Reply> HttpServiceClient::perform(const Call& call) {
             return ServiceFailure{ServiceError::storageFailure, QStringLiteral("The bytes received could not be kept.")};
         case HttpTransport::Outcome::tooLarge:
             return ServiceFailure{ServiceError::tooLarge, QStringLiteral("The service's answer is too large.")};
+        case HttpTransport::Outcome::misplaced: return unreadable();
         case HttpTransport::Outcome::failed: {
             const ServiceFailure failure{ServiceError::noConnection, answer.errorText};
             // A refused connection carried nothing; a cut one may have, so only what is safe goes
@@ -440,7 +443,7 @@ ServiceResult<ServiceEntry> HttpServiceClient::download(const QString& path, con
         from = offset + received;
         Call call = Call::get(api("/content"), {{QStringLiteral("path"), path}});
         if (revision) call.headers.append({"If-Match", ServiceWire::ifMatch(*revision)});
-        if (from > 0) call.headers.append({"Range", "bytes=" + QByteArray::number(qint64(from)) + '-'});
+        call.rangeFrom = from;
         call.cancel = cancel;
         call.sink = &counted;
         reply = perform(call);
@@ -459,7 +462,8 @@ ServiceResult<ServiceEntry> HttpServiceClient::download(const QString& path, con
     if (!reply.value().ok()) return reply.value().failure();
     const auto served = ServiceWire::revisionOfIfMatch(reply.value().header("etag"));
     const auto entry = served ? ServiceWire::fileEntryOfRevision(path, *served) : std::nullopt;
-    if (!entry) return unreadable();
+    // A body that ended without its length said can stop short of the file it names.
+    if (!entry || entry->size != offset + received) return unreadable();
     return *entry;
 }
 

@@ -24,6 +24,18 @@ bool isTransportError(QNetworkReply::NetworkError error) {
     return (code > 0 && code < 200) || error == QNetworkReply::ProtocolUnknownError || error == QNetworkReply::ProtocolFailure;
 }
 
+// A successful answer to a request for a range that does not start where it was asked to.
+bool misplaced(const HttpTransport::Request& request, int status, const QList<QPair<QByteArray, QByteArray>>& headers) {
+    if (request.rangeFrom <= 0 || status / 100 != 2) return false;
+    if (status != 206) return true;
+    for (const auto& [name, value] : headers)
+        if (name.compare("content-range", Qt::CaseInsensitive) == 0) {
+            const auto range = ServiceWire::parseContentRange(value);
+            return !range || range->first != request.rangeFrom;
+        }
+    return true;
+}
+
 }  // namespace
 
 struct HttpTransport::Flow {
@@ -89,6 +101,7 @@ void HttpTransport::start(const std::shared_ptr<Flow>& flow, const Request& requ
     r.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     r.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     for (const auto& [name, value] : request.headers) r.setRawHeader(name, value);
+    if (request.rangeFrom > 0) r.setRawHeader("Range", "bytes=" + QByteArray::number(qint64(request.rangeFrom)) + '-');
     QNetworkReply* reply = nullptr;
     if (request.fd >= 0) {
         r.setHeader(QNetworkRequest::ContentLengthHeader, qint64(request.fdLength));
@@ -193,11 +206,13 @@ HttpTransport::Answer HttpTransport::exchange(const Request& request, const Sink
             chunks.swap(flow->chunks);
             flow->buffered = 0;
             const bool sinking = sink && flow->status / 100 == 2;
+            const bool wrongPlace = sinking && misplaced(request, flow->status, flow->headers);
             if (flow->paused) {
                 flow->paused = false;
                 QMetaObject::invokeMethod(anchor_, [this, flow] { pump(flow, false); }, Qt::QueuedConnection);
             }
             lock.unlock();
+            if (wrongPlace) abort(Outcome::misplaced);
             for (const QByteArray& chunk : chunks) {
                 if (aborting) break;
                 if (sinking) {
@@ -219,6 +234,7 @@ HttpTransport::Answer HttpTransport::exchange(const Request& request, const Sink
     answer.error = flow->error;
     answer.errorText = flow->errorText;
     if (flow->abortReason != Outcome::answered) answer.outcome = flow->abortReason;
+    else if (sink && misplaced(request, answer.status, answer.headers)) answer.outcome = Outcome::misplaced;
     else if (answer.status > 0 && !isTransportError(flow->error)) answer.outcome = Outcome::answered;
     else answer.outcome = Outcome::failed;
     return answer;

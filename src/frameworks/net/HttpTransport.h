@@ -36,8 +36,11 @@ public:
         std::int64_t fdLength = 0;
         // No byte in either direction for this long ends the exchange as stalled.
         std::chrono::milliseconds stallTimeout{30000};
+        // Asks for the body from this byte on: only a 206 that starts there reaches the sink; any
+        // other success would put bytes in the wrong place, and ends as misplaced.
+        std::int64_t rangeFrom = 0;
     };
-    enum class Outcome { answered, failed, stalled, cancelled, sinkRefused, tooLarge };
+    enum class Outcome { answered, failed, stalled, cancelled, sinkRefused, tooLarge, misplaced };
     struct Answer {
         Outcome outcome = Outcome::failed;
         int status = 0;  // 0: no HTTP answer at all
