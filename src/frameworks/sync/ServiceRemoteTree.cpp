@@ -298,7 +298,9 @@ fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const 
     std::optional<ServiceEntry> served;
     bool sourceChanged = false;
     fs::NewVersion version;
-    version.mode = (expectedSource.mode & 0777) | S_IRUSR | S_IWUSR;
+    // The server keeps its copies owner-only, which says nothing of what the user wants here: a file
+    // replaced keeps the mode it has on this computer, a new one gets that of any file made anew.
+    version.mode = expectedTarget ? (expectedTarget->mode & 0777) | S_IRUSR | S_IWUSR : 0666;
     version.mtime = timeOf(expectedSource.mtimeNs);
     version.fill = [&](int out) {
         int writeError = 0;

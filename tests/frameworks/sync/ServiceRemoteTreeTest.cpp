@@ -2,6 +2,7 @@
 // both ways, and the engine syncing through it.
 #include "SyncTestSupport.h"
 
+#include <sys/stat.h>
 #include <QRandomGenerator>
 
 #include <functional>
@@ -39,10 +40,11 @@ public:
         if (!source) source = fs::stat(local(localName));
         return remoteTree->upload(folders, localRoot, localName, *source, target, expected, cancel, {});
     }
-    fs::TransferResult download(const QString& source, const FsEntry& expected, const QString& localName) {
+    fs::TransferResult download(const QString& source, const FsEntry& expected, const QString& localName,
+                                const std::optional<FsEntry>& replacing = std::nullopt) {
         fs::FolderHandles handles(4);
         fs::FolderLookup folders(handles);
-        return remoteTree->download(folders, source, expected, localRoot, localName, std::nullopt, cancel, {});
+        return remoteTree->download(folders, source, expected, localRoot, localName, replacing, cancel, {});
     }
 
     std::shared_ptr<EmbeddedServiceClient> client;
@@ -132,6 +134,15 @@ TEST_F(ServiceRemoteTreeTest, BytesGoBothWaysUnchanged) {
     ASSERT_EQ(downloaded.outcome, fs::Outcome::done);
     EXPECT_EQ(read(local("back.bin")), content);
     EXPECT_EQ(downloaded.written.mtimeNs, uploaded.written.mtimeNs);
+    // An owner-only copy on the server makes no owner-only file here; a file this side keeps its mode.
+    ::chmod(QFile::encodeName(remote("sub/big.bin")).constData(), 0600);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(fs::stat(local("back.bin"))->mode & 0777, 0666 & ~mask);
+    ::chmod(QFile::encodeName(local("back.bin")).constData(), 0640);
+    const auto again = download("sub/big.bin", seen("sub/big.bin"), "back.bin", fs::stat(local("back.bin")));
+    ASSERT_EQ(again.outcome, fs::Outcome::done);
+    EXPECT_EQ(fs::stat(local("back.bin"))->mode & 0777, 0640u);
 
     QByteArray other = content;
     other[other.size() / 2] = char(other[other.size() / 2] ^ 1);
