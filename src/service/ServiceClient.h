@@ -46,6 +46,9 @@ public:
     virtual QString describe() const = 0;
     // Whether the last call reached the service at all (for the connectivity display).
     virtual bool isReachable() const = 0;
+    // Asks the service whether it answers at all (no session needed, cheap) and answers what
+    // isReachable() says then. It may block for a few seconds: never on the main thread.
+    virtual bool probe() { return isReachable(); }
     // The folder of the user's tree when the service keeps it on this machine and the engine may
     // sync with it directly; empty across the network.
     virtual QString localTreeFolder(const QString& userName) const {

@@ -35,6 +35,7 @@ class ChosenServerClient final : public ServiceClient {
 public:
     QString describe() const override { return target()->describe(); }
     bool isReachable() const override { return target()->isReachable(); }
+    bool probe() override { return target()->probe(); }
     QString localTreeFolder(const QString& userName) const override { return target()->localTreeFolder(userName); }
 
     void setTokens(std::optional<Tokens> tokens) override { target()->setTokens(std::move(tokens)); }

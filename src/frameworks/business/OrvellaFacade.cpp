@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <condition_variable>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -215,6 +216,20 @@ OrvellaFacade::OrvellaFacade(OVFacadeConfiguration configuration, DependencyProv
         const auto user = strong ? strong->currentUser() : nullptr;
         return user ? std::optional<QString>(user->name()) : std::nullopt;
     });
+    // Across the network nobody tells when the service comes or goes: it is asked.
+    if (!embedded_) reachabilityWatch_ = std::jthread([this](std::stop_token stop) { watchReachability(stop); });
+}
+
+void OrvellaFacade::watchReachability(std::stop_token stop) {
+    std::mutex pause;
+    std::condition_variable_any wake;
+    while (!stop.stop_requested()) {
+        // While it answers, the calls of the facade and of the engine keep the client's word current.
+        if (!connectivity_.isConnected()) client_->probe();
+        connectivity_.refresh();
+        std::unique_lock lock(pause);
+        wake.wait_for(lock, stop, std::chrono::seconds(2), [] { return false; });
+    }
 }
 
 StorageService& OrvellaFacade::service() const {

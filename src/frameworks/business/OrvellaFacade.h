@@ -3,6 +3,8 @@
 #include <memory>
 #include <mutex>
 #include <stdexcept>
+#include <stop_token>
+#include <thread>
 
 #include "frameworks/business/BusinessFacade.h"
 #include "frameworks/business/ConnectivityManager.h"
@@ -85,6 +87,8 @@ public:
     struct Core;
 
 private:
+    void watchReachability(std::stop_token stop);
+
     // The engine of the signed-in user; replaced at each set-up, gone at logout.
     mutable std::mutex syncMutex_;
     std::shared_ptr<OrvellaSyncEngine> syncEngine_;
@@ -97,4 +101,6 @@ private:
     ConnectivityManager connectivity_;
     std::shared_ptr<Core> core_;
     std::unique_ptr<OrvellaBackupFacade> backupFacade_;
+    // Last, so that it ends first: it reads the client and the connectivity.
+    std::jthread reachabilityWatch_;
 };

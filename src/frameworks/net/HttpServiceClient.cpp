@@ -148,6 +148,14 @@ HttpServiceClient::~HttpServiceClient() = default;
 QString HttpServiceClient::describe() const { return options_.baseUrl.toString(QUrl::RemoveUserInfo); }
 bool HttpServiceClient::isReachable() const { return reachable_.load(); }
 
+bool HttpServiceClient::probe() {
+    Call call = Call::to("GET", QString::fromLatin1(ServiceWire::chunkSizePath));
+    call.authorized = false;
+    call.stallTimeout = std::chrono::seconds(5);
+    (void)perform(call);
+    return isReachable();
+}
+
 // ---- the requests
 
 bool HttpServiceClient::pause(std::chrono::milliseconds wait, const Call& call) const {

@@ -40,6 +40,7 @@ public:
 
     QString describe() const override;
     bool isReachable() const override;
+    bool probe() override;
 
     void setTokens(std::optional<Tokens> tokens) override;
     std::optional<Tokens> tokens() const override;

@@ -134,3 +134,18 @@ TEST_F(FacadeOverNetworkTest, TheSyncFolderReachesTheServersTree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Nothing else tells a facade that its server came: it finds out, and then connects.
+TEST_F(FacadeOverNetworkTest, AServerThatComesLaterIsFoundWithoutAnyCall) {
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return network->connectivityManager().isConnected(); }, 5000));
+    server->kill();
+    auto early = overNetwork();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(early->connectivityManager().isConnected());
+    ASSERT_TRUE(server->restart());
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return early->connectivityManager().isConnected(); }, 10000));
+}
+
+}  // namespace
