@@ -117,6 +117,26 @@ std::optional<ByteRange> rangeOf(const QByteArray& header, std::int64_t size) {
     return range;
 }
 
+// A new staging file of the user's, opened for a request's body to be written into as it arrives.
+struct Staging {
+    QString path;
+    std::shared_ptr<UniqueFd> fd;
+};
+ServiceResult<Staging> openStaging(const UploadStore& uploads, const QString& userName) {
+    auto staging = uploads.newStagingFile(userName);
+    if (!staging) return staging.failure();
+    auto fd = std::make_shared<UniqueFd>(::open(QFile::encodeName(staging.value()).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!*fd) {
+        QFile::remove(staging.value());
+        return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot stage the body.")};
+    }
+    return Staging{staging.value(), std::move(fd)};
+}
+
+ServiceError storingFailed(const HttpBodyEnd& end) {
+    return end.writeError == ENOSPC || end.writeError == EDQUOT ? ServiceError::insufficientStorage : ServiceError::storageFailure;
+}
+
 std::optional<QDateTime> dateOfQuery(const QString& text) {
     QDateTime date = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!date.isValid()) return std::nullopt;
@@ -522,9 +542,7 @@ HttpHandling ServiceApi::putChunk(Call& call) {
     handling.limit = std::size_t(length);
     const std::int64_t before = upload.value().offset;
     handling.finished = [claim, before](const HttpBodyEnd& end) {
-        if (end.writeError)
-            return errorResponse(end.writeError == ENOSPC || end.writeError == EDQUOT ? ServiceError::insufficientStorage : ServiceError::storageFailure,
-                                 QStringLiteral("The chunk could not be stored."));
+        if (end.writeError) return errorResponse(storingFailed(end), QStringLiteral("The chunk could not be stored."));
         return jsonResponse(200, ServiceWire::encodeUploadOffset(ServiceWire::UploadState{{}, before + end.written, 0, 0}));
     };
     return handling;
@@ -549,6 +567,37 @@ HttpHandling ServiceApi::commitUpload(Call& call) {
         bool created = false;
         auto placed = uploads_.commit(user, id, tree, &created);
         if (!placed) return uploadFailure(placed.failure(), user, id);
+        return jsonResponse(created ? 201 : 200, ServiceWire::encode(placed.value()));
+    };
+    return handling;
+}
+
+HttpHandling ServiceApi::putContent(Call& call) {
+    const auto request = ServiceWire::decodeUploadQuery(call.query);
+    if (!request) return answer(badRequest(QStringLiteral("An upload needs path, size, sha256 and mtime.")));
+    if (request->size > options_.chunkSizes.maximumChunkSize)
+        return answer(errorResponse(ServiceError::tooLarge, QStringLiteral("A file of more than %1 bytes is uploaded in chunks.").arg(options_.chunkSizes.maximumChunkSize)));
+    if (!call.head.contentLength || std::int64_t(*call.head.contentLength) != request->size)
+        return answer(badRequest(QStringLiteral("The body's length is not the upload's size.")));
+    const QString user = call.userName;
+    const QString home = call.home(*service_);
+    // Refused before a byte is read, as the creation of an upload is.
+    if (auto admitted = uploads_.admit(user, UserTree(home), *request); !admitted) return answer(errorResponse(admitted.failure()));
+    auto staging = openStaging(uploads_, user);
+    if (!staging) return answer(errorResponse(staging.failure()));
+    HttpHandling handling;
+    handling.sink = staging.value().fd;
+    handling.limit = std::size_t(request->size);
+    const QString stagedPath = staging.value().path;
+    handling.finished = [this, user, home, upload = *request, stagedPath](const HttpBodyEnd& end) {
+        if (!end.complete || end.writeError) {
+            QFile::remove(stagedPath);
+            return errorResponse(storingFailed(end), QStringLiteral("The upload could not be stored."));
+        }
+        UserTree tree(home);
+        bool created = false;
+        auto placed = uploads_.commitStaged(user, stagedPath, upload, tree, &created);
+        if (!placed) return errorResponse(placed.failure());
         return jsonResponse(created ? 201 : 200, ServiceWire::encode(placed.value()));
     };
     return handling;
@@ -698,24 +747,18 @@ HttpHandling ServiceApi::storeBackupItem(Call& call) {
     const std::int64_t room = free.value();
     if (call.head.contentLength && std::int64_t(*call.head.contentLength) > room)
         return answer(errorResponse(ServiceError::insufficientStorage, QStringLiteral("The item does not fit into the account's storage.")));
-    auto staging = uploads_.newStagingFile(user);
+    auto staging = openStaging(uploads_, user);
     if (!staging) return answer(errorResponse(staging.failure()));
-    const QString stagedPath = staging.value();
-    UniqueFd fd(::open(QFile::encodeName(stagedPath).constData(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd) {
-        QFile::remove(stagedPath);
-        return answer(errorResponse(ServiceError::storageFailure, QStringLiteral("Cannot stage the item.")));
-    }
+    const QString stagedPath = staging.value().path;
     HttpHandling handling;
-    handling.sink = std::make_shared<UniqueFd>(std::move(fd));
+    handling.sink = staging.value().fd;
     handling.limit = std::size_t(std::max<std::int64_t>(0, room));
     const ItemName item = *name;
     const QDateTime when = *modified;
     handling.finished = [this, user, id, item, when, stagedPath](const HttpBodyEnd& end) {
         if (!end.complete || end.writeError) {
             QFile::remove(stagedPath);
-            return errorResponse(end.writeError == ENOSPC ? ServiceError::insufficientStorage : ServiceError::storageFailure,
-                                 QStringLiteral("The item could not be stored."));
+            return errorResponse(storingFailed(end), QStringLiteral("The item could not be stored."));
         }
         auto stored = BackupStore(*service_).adoptItem(user, id, item.category, item.path, stagedPath, when);
         if (!stored) QFile::remove(stagedPath);
@@ -777,6 +820,7 @@ const std::vector<ServiceApi::Route>& ServiceApi::routes() {
         {"GET", "/2.1/entry", &A::entry, true},
         {"DELETE", "/2.1/entry", &A::removeEntry, true},
         {"GET", "/2.1/content", &A::content, true},
+        {"PUT", "/2.1/content", &A::putContent, true},
         {"POST", "/2.1/folders", &A::makeFolder, true},
         {"POST", "/2.1/move", &A::move, true},
         {"GET", "/2.1/changes", &A::changes, true},

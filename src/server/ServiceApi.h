@@ -59,6 +59,8 @@ private:
     HttpHandling uploadStatus(Call& call);
     HttpHandling commitUpload(Call& call);
     HttpHandling removeUpload(Call& call);
+    // A whole file no larger than a chunk in one request, answered as a commit is.
+    HttpHandling putContent(Call& call);
     // Shares
     HttpHandling shares(Call& call);
     HttpHandling share(Call& call);

@@ -559,6 +559,29 @@ std::optional<UploadRequest> decodeUploadRequest(const QJsonObject& json) {
     return u;
 }
 
+QList<QPair<QString, QString>> encodeUploadQuery(const UploadRequest& u) {
+    QList<QPair<QString, QString>> query{{key("path"), u.path},
+                                         {key("size"), QString::number(u.size)},
+                                         {key("sha256"), u.sha256},
+                                         {key("mtime"), QString::number(u.mtimeNs)}};
+    if (u.revision) query.append({key("rev"), *u.revision});
+    return query;
+}
+
+std::optional<UploadRequest> decodeUploadQuery(const QMap<QString, QString>& query) {
+    // Checked as the JSON of an upload is, so that both ways take the same requests.
+    QJsonObject json;
+    for (const char* name : {"path", "sha256", "rev"})
+        if (query.contains(key(name))) json[key(name)] = query.value(key(name));
+    for (const char* name : {"size", "mtime"}) {
+        bool numeric = false;
+        const qint64 value = query.value(key(name)).toLongLong(&numeric);
+        if (!numeric) return std::nullopt;
+        json[key(name)] = value;
+    }
+    return decodeUploadRequest(json);
+}
+
 QJsonObject encodeCreatedUpload(const UploadState& s) {
     return {{key("id"), s.id}, {key("offset"), qint64(s.offset)}, {key("chunkSize"), qint64(s.chunkSize)}};
 }

@@ -197,6 +197,10 @@ struct UploadRequest {
 };
 QJsonObject encode(const UploadRequest& upload);
 std::optional<UploadRequest> decodeUploadRequest(const QJsonObject& json);
+// The same fields in the query of a one-request upload (PUT /content, the bytes as its body, for a
+// file no larger than a chunk): path, size, sha256, mtime and, for a file replaced, rev.
+QList<QPair<QString, QString>> encodeUploadQuery(const UploadRequest& upload);
+std::optional<UploadRequest> decodeUploadQuery(const QMap<QString, QString>& query);
 
 struct UploadState {
     QString id;  // only in the answer to the upload's creation

@@ -68,6 +68,13 @@ ServiceResult<UploadStore::Upload> UploadStore::create(const QString& userName, 
 
 ServiceResult<UploadStore::Upload> UploadStore::begin(const QString& userName, const UserTree& tree,
                                                       const ServiceWire::UploadRequest& request) {
+    auto admitted = admit(userName, tree, request);
+    if (!admitted) return admitted.failure();
+    return create(userName, request);
+}
+
+ServiceResult<ServiceDone> UploadStore::admit(const QString& userName, const UserTree& tree,
+                                              const ServiceWire::UploadRequest& request) const {
     if (auto why = ServiceWire::checkUserPath(request.path)) return ServiceFailure{ServiceError::invalidPath, *why};
     if (request.path.isEmpty()) return ServiceFailure{ServiceError::exists, QStringLiteral("The tree's root is a folder.")};
     std::int64_t replaced = 0;
@@ -88,7 +95,7 @@ ServiceResult<UploadStore::Upload> UploadStore::begin(const QString& userName, c
     if (!free) return free.failure();
     if (request.size > free.value() + replaced)
         return ServiceFailure{ServiceError::insufficientStorage, QStringLiteral("The file does not fit into the account's storage.")};
-    return create(userName, request);
+    return ServiceDone{};
 }
 
 ServiceResult<std::int64_t> UploadStore::room(const QString& userName) const {
@@ -136,8 +143,32 @@ ServiceResult<ServiceEntry> UploadStore::commit(const QString& userName, const Q
     if (upload.offset != upload.request.size)
         return ServiceFailure{ServiceError::uploadOffset,
                               QStringLiteral("The upload holds %1 of its %2 bytes.").arg(upload.offset).arg(upload.request.size)};
+    auto placed = verifyAndPlace(userName, id + partSuffix, upload.request, tree, created);
+    if (placed) QFile::remove(folderOf(userName) + u'/' + id + metaSuffix);
+    else if (placed.error() == ServiceError::hashMismatch) remove(userName, id);
+    return placed;
+}
+
+ServiceResult<ServiceEntry> UploadStore::commitStaged(const QString& userName, const QString& stagedPath,
+                                                      const ServiceWire::UploadRequest& request, UserTree& tree, bool* created) {
+    const QFileInfo staged(stagedPath);
+    ServiceResult<ServiceEntry> placed = ServiceFailure{ServiceError::storageFailure, QStringLiteral("The upload was not staged here.")};
+    if (stagedPath == folderOf(userName) + u'/' + staged.fileName() && staged.fileName().endsWith(stagingSuffix)) {
+        if (staged.size() != request.size)
+            placed = ServiceFailure{ServiceError::uploadOffset,
+                                    QStringLiteral("The upload holds %1 of its %2 bytes.").arg(staged.size()).arg(request.size)};
+        else
+            placed = verifyAndPlace(userName, staged.fileName(), request, tree, created);
+    }
+    // Placed, it was renamed away; refused, nothing is kept for a request that cannot go on.
+    if (!placed) QFile::remove(stagedPath);
+    return placed;
+}
+
+ServiceResult<ServiceEntry> UploadStore::verifyAndPlace(const QString& userName, const QString& name,
+                                                        const ServiceWire::UploadRequest& request, UserTree& tree, bool* created) {
     const QString folder = folderOf(userName);
-    QFile part(folder + u'/' + id + partSuffix);
+    QFile part(folder + u'/' + name);
     if (!part.open(QIODevice::ReadOnly)) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read the upload.")};
     QCryptographicHash hash(QCryptographicHash::Sha256);
     while (!part.atEnd()) {
@@ -146,16 +177,11 @@ ServiceResult<ServiceEntry> UploadStore::commit(const QString& userName, const Q
         hash.addData(chunk);
     }
     part.close();
-    if (QString::fromLatin1(hash.result().toHex()) != upload.request.sha256) {
-        remove(userName, id);
+    if (QString::fromLatin1(hash.result().toHex()) != request.sha256)
         return ServiceFailure{ServiceError::hashMismatch, QStringLiteral("The bytes received are not the ones announced; the upload is dropped.")};
-    }
     UniqueFd folderFd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folderFd) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot open the uploads.")};
-    auto placed = tree.place(folderFd.get(), QFile::encodeName(id + partSuffix), upload.request.path, upload.request.revision,
-                             upload.request.mtimeNs, created);
-    if (placed) QFile::remove(folder + u'/' + id + metaSuffix);
-    return placed;
+    return tree.place(folderFd.get(), QFile::encodeName(name), request.path, request.revision, request.mtimeNs, created);
 }
 
 ServiceResult<ServiceDone> UploadStore::remove(const QString& userName, const QString& id) {

@@ -36,6 +36,8 @@ public:
     // sent: a path that is no file's, something there when no revision is named, another revision
     // there or none any more, no room for it.
     ServiceResult<Upload> begin(const QString& userName, const UserTree& tree, const ServiceWire::UploadRequest& request);
+    // What begin() refuses, without making anything.
+    ServiceResult<ServiceDone> admit(const QString& userName, const UserTree& tree, const ServiceWire::UploadRequest& request) const;
     // The bytes the user may still add: the quota's free bytes less those of the uploads under way.
     ServiceResult<std::int64_t> room(const QString& userName) const;
     // notFound for an unknown, expired or other user's upload.
@@ -48,6 +50,10 @@ public:
     // not the announced ones: that upload is dropped) and places it in the tree as UserTree::place
     // does. An upload refused by the tree stays, for its client to drop.
     ServiceResult<ServiceEntry> commit(const QString& userName, const QString& id, UserTree& tree, bool* created = nullptr);
+    // A whole upload that came in one request, staged (newStagingFile) as its body arrived:
+    // verified and placed as commit() does. The staging file is gone afterwards either way.
+    ServiceResult<ServiceEntry> commitStaged(const QString& userName, const QString& stagedPath,
+                                             const ServiceWire::UploadRequest& request, UserTree& tree, bool* created = nullptr);
     ServiceResult<ServiceDone> remove(const QString& userName, const QString& id);
 
     // A new owner-only file among the user's uploads for a body on its way elsewhere (a backup
@@ -58,6 +64,10 @@ public:
 
 private:
     ServiceResult<QString> ensureFolder(const QString& userName) const;
+    // The bytes of `name` in the user's folder of uploads checked against `request` (hashMismatch)
+    // and renamed into the tree.
+    ServiceResult<ServiceEntry> verifyAndPlace(const QString& userName, const QString& name, const ServiceWire::UploadRequest& request,
+                                               UserTree& tree, bool* created);
 
     const StorageService& service_;
 };

@@ -1,5 +1,6 @@
 #include "ServerTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -74,6 +75,12 @@ TEST_F(ServiceRoutesTest, EachRouteAnswersWithItsStatusAndBody) {
     const QString fileRev = rev(QStringLiteral("Docs/a.txt"));
     const QString emptyRev = rev(QStringLiteral("Empty"));
     const QByteArray stale = ServiceWire::ifMatch(fileRev + QStringLiteral("0"));
+    // A one-request upload of `bytes` announced as `announced`.
+    const auto whole = [](const QString& path, const QByteArray& announced, std::optional<QString> revision = std::nullopt) {
+        return QStringLiteral("/2.1/content?") +
+               QString::fromLatin1(ServiceWire::encodeQuery(ServiceWire::encodeUploadQuery(Client::uploadRequest(path, announced, revision))));
+    };
+    const QList<QPair<QByteArray, QByteArray>> octets{{"Content-Type", "application/octet-stream"}};
     const struct {
         QByteArray method;
         QString target;
@@ -113,6 +120,14 @@ TEST_F(ServiceRoutesTest, EachRouteAnswersWithItsStatusAndBody) {
         {"POST", QStringLiteral("/2.1/uploads"), ServiceWire::toBytes(ServiceWire::encode(Client::uploadRequest(QStringLiteral("gone.txt"), "x", QStringLiteral("1-2-3")))), {}, 412, "revisionMismatch"},
         {"POST", QStringLiteral("/2.1/uploads"), ServiceWire::toBytes(ServiceWire::encode(Client::uploadRequest(QStringLiteral("big"), QByteArray(0, 'x')))).replace("\"size\":0", "\"size\":99999999999999"), {}, 507, "insufficientStorage"},
         {"GET", QStringLiteral("/2.1/uploads/0123456789abcdef0123456789abcdef"), {}, {}, 404, "notFound"},
+        {"PUT", whole(QStringLiteral("Whole/w.txt"), "whole"), "whole", octets, 201, ""},
+        {"PUT", whole(QStringLiteral("Whole/w.txt"), "again"), "again", octets, 409, "exists"},
+        {"PUT", whole(QStringLiteral("Whole/w.txt"), "stale", QStringLiteral("1-2-3")), "stale", octets, 412, "revisionMismatch"},
+        {"PUT", whole(QStringLiteral("Whole/bad.txt"), "whole"), "wrong", octets, 422, "hashMismatch"},
+        {"GET", QStringLiteral("/2.1/entry?path=Whole%2Fbad.txt"), {}, {}, 404, "notFound"},
+        {"PUT", whole(QStringLiteral("Whole/short.txt"), "longer"), "short", octets, 400, "invalid_request"},
+        {"PUT", whole(QStringLiteral("Whole/big.txt"), QByteArray(17 << 20, 'x')), "x", octets, 413, "tooLarge"},
+        {"PUT", whole(QStringLiteral("../w.txt"), "whole"), "whole", octets, 400, "invalidPath"},
         {"POST", QStringLiteral("/2.1/shares"), R"({"path":"Moved/b.txt"})", {}, 200, ""},
         {"GET", QStringLiteral("/2.1/shares/item?path=Moved%2Fb.txt"), {}, {}, 200, ""},
         {"PATCH", QStringLiteral("/2.1/shares/item?path=Moved%2Fb.txt"), R"({"maxDownloads":3,"password":"pw"})", {}, 200, ""},
@@ -130,6 +145,9 @@ TEST_F(ServiceRoutesTest, EachRouteAnswersWithItsStatusAndBody) {
         EXPECT_EQ(reply.status, c.status) << c.method.toStdString() << ' ' << c.target.toStdString() << ' ' << reply.body.toStdString();
         EXPECT_EQ(reply.code(), QLatin1String(c.code)) << c.method.toStdString() << ' ' << c.target.toStdString();
     }
+    EXPECT_EQ(anna->get(QStringLiteral("/2.1/content?path=Whole%2Fw.txt")).body, "whole");
+    // Nothing of a refused body stays staged.
+    EXPECT_TRUE(QDir(server->root() + QStringLiteral("/uploads/anna")).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(ServiceWire::decodeAccount(anna->get(QStringLiteral("/2.1/account")).json())->hasCryptoKey);
     const auto sizes = ServiceWire::decodeChunkSizes(anna->get(QStringLiteral("/macos/chunksize.json")).json());
     ASSERT_TRUE(sizes);
@@ -137,8 +155,8 @@ TEST_F(ServiceRoutesTest, EachRouteAnswersWithItsStatusAndBody) {
     EXPECT_LE(sizes->chunkSize, sizes->maximumChunkSize);
     const auto quota = ServiceWire::decodeQuota(anna->get(QStringLiteral("/2.1/quota")).json());
     ASSERT_TRUE(quota);
-    EXPECT_EQ(quota->used, 11);
-    EXPECT_EQ(quota->free, quota->overall - 11);
+    EXPECT_EQ(quota->used, 11 + 5);  // "hello world" and "whole"
+    EXPECT_EQ(quota->free, quota->overall - 11 - 5);
 }
 
 TEST_F(ServiceRoutesTest, TreeListsParentsFirstAndContentComesInRanges) {

@@ -1,5 +1,6 @@
 #include "frameworks/net/HttpServiceClient.h"
 
+#include <QCryptographicHash>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
@@ -128,6 +129,13 @@ ServiceResult<T> objectAnswer(const ServiceResult<Reply>& reply, Decode decode) 
 template <typename T, typename Decode>
 ServiceResult<T> arrayAnswer(const ServiceResult<Reply>& reply, Decode decode) {
     return documentAnswer<T>(reply, &ServiceWire::arrayOf, decode);
+}
+
+// A change that failed so may still have been made: cut off after it was sent, or refused as
+// `refusals` refuse the same change sent again once it was made.
+bool mayHaveBeenDone(ServiceError error, std::initializer_list<ServiceError> refusals) {
+    return error == ServiceError::noConnection || error == ServiceError::timeout ||
+           std::find(refusals.begin(), refusals.end(), error) != refusals.end();
 }
 
 ServiceResult<ServiceDone> doneAnswer(const ServiceResult<Reply>& reply) {
@@ -494,10 +502,7 @@ ServiceResult<ServiceEntry> HttpServiceClient::move(const ServiceWire::MoveReque
     // first time then finds nothing at `from` (or its item at `to`). A renamed item keeps its
     // identity, so the revision at `to` tells.
     if (moved) return moved;
-    const ServiceError error = moved.error();
-    if (error != ServiceError::noConnection && error != ServiceError::timeout && error != ServiceError::notFound &&
-        error != ServiceError::exists)
-        return moved;
+    if (!mayHaveBeenDone(moved.error(), {ServiceError::notFound, ServiceError::exists})) return moved;
     auto there = entry(move.to);
     if (there && there.value().revision() == move.revision) return there;
     return moved;
@@ -552,12 +557,54 @@ ServiceResult<ServiceDone> HttpServiceClient::removeUpload(const QString& id) {
     return doneAnswer(perform(Call::to("DELETE", uploadPath(id)).safe()));
 }
 
+ServiceResult<ServiceEntry> HttpServiceClient::putContent(const ServiceWire::UploadRequest& request, int fd,
+                                                          const std::atomic<bool>* cancel) {
+    // Sent twice, the second one finds the file placed by the first and is refused (exists or
+    // revisionMismatch): never placed twice.
+    Call call = Call::to("PUT", api("/content"), ServiceWire::encodeUploadQuery(request)).safe();
+    call.contentType = "application/octet-stream";
+    if (request.size > 0) {
+        call.fd = fd;
+        call.fdLength = request.size;
+    } else {
+        call.headers.append({QByteArray("Content-Length"), QByteArray("0")});
+    }
+    call.cancel = cancel;
+    auto placed = objectAnswer<ServiceEntry>(perform(call), &ServiceWire::decodeEntry);
+    if (placed) return placed;
+    // Cut off after it was sent, it may have been placed; refused, it may have been placed by an
+    // earlier sending of the same request. The file at the path tells, by its bytes.
+    if (!mayHaveBeenDone(placed.error(), {ServiceError::exists, ServiceError::revisionMismatch})) return placed;
+    auto there = entry(request.path);
+    if (!there || there.value().type != ServiceEntry::Type::file || there.value().size != request.size ||
+        there.value().mtimeNs != request.mtimeNs || (request.revision && there.value().revision() == *request.revision))
+        return placed;
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    const auto served = download(request.path, there.value().revision(), 0, [&](const char* data, std::size_t size) {
+        hash.addData(QByteArrayView(data, qsizetype(size)));
+        return true;
+    }, cancel);
+    if (served && QString::fromLatin1(hash.result().toHex()) == request.sha256) return served;
+    return placed;
+}
+
 ServiceResult<ServiceEntry> HttpServiceClient::upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel,
                                                       QString* resumeId) {
     const auto isCutOff = [](ServiceError error) { return error == ServiceError::noConnection || error == ServiceError::timeout; };
     QString id;
     std::int64_t offset = 0;
     std::int64_t chunkSize = 0;
+    // A file that fits into one chunk goes in one request, unless an upload of it is under way.
+    // Cut off without being placed, it goes in chunks instead: a line that cuts bodies short keeps
+    // what arrived of those.
+    if (!resumeId || resumeId->isEmpty()) {
+        auto sizes = chunkSizes();
+        if (!sizes) return sizes.failure();
+        if (request.size <= sizes.value().chunkSize) {
+            auto placed = putContent(request, fd, cancel);
+            if (placed || !isCutOff(placed.error())) return placed;
+        }
+    }
     // An upload kept from an earlier call goes on where the server has it, when it is still this one.
     if (resumeId && !resumeId->isEmpty()) {
         auto status = uploadStatus(*resumeId);

@@ -20,7 +20,10 @@ class HttpTransport;
 // Retry-After when the server names it (unless longer than maximumBackoff), else after a back-off
 // that doubles from firstBackoff up to maximumBackoff, at most maximumAttempts times in all. A
 // chunk cut off is not sent again by itself (the server may have refused it unread): upload() asks
-// where the upload stands, and goes on as long as each cut came after more of it arrived. A
+// where the upload stands, and goes on as long as each cut came after more of it arrived. A file
+// no larger than a chunk goes up in one request; cut off, or refused as something already there
+// (a request Qt sent again), it counts as placed only when the file at its path holds its bytes,
+// and cut off without being placed it goes on in chunks. A
 // download of a named revision cut off after some bytes goes on from the first one missing. A
 // cancelled call fails with storageFailure ("cancelled"), a stopped long poll with timeout; no
 // byte either way for stallTimeout fails with timeout.
@@ -104,6 +107,8 @@ public:
 
 private:
     ServiceResult<Reply> perform(const Call& call);
+    // A file no larger than a chunk in one request (PUT /content), answered as a commit is.
+    ServiceResult<ServiceEntry> putContent(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel);
     // A new access token for the one that was refused, or the one another thread got meanwhile.
     ServiceResult<ServiceDone> refresh(const QString& refusedAccessToken);
     void keepTokens(const ServiceWire::TokenResponse& tokens);

@@ -141,6 +141,15 @@ TEST_F(HttpServiceClientTest, FileOperationsNameTheRevisionTheySaw) {
     } cases[] = {
         {"stale upload", [&] { return errorOf(put(*anna, QStringLiteral("Docs/a.txt"), "third", seen)); }, ServiceError::revisionMismatch},
         {"upload over", [&] { return errorOf(put(*anna, QStringLiteral("Docs/a.txt"), "third")); }, ServiceError::exists},
+        {"bytes not the ones announced", [&] {
+             LocalFile local("wrong");
+             return errorOf(anna->upload(requestFor(QStringLiteral("Docs/w.txt"), "right"), local.fd()));
+         }, ServiceError::hashMismatch},
+        {"never placed", [&] { return errorOf(anna->entry(QStringLiteral("Docs/w.txt"))); }, ServiceError::notFound},
+        {"new file", [&] { return errorOf(put(*anna, QStringLiteral("Docs/n.txt"), "new")); }, std::nullopt},
+        // As when the answer was lost and the request sent again: the bytes are there.
+        {"new file again", [&] { return errorOf(put(*anna, QStringLiteral("Docs/n.txt"), "new")); }, std::nullopt},
+        {"other bytes over it", [&] { return errorOf(put(*anna, QStringLiteral("Docs/n.txt"), "old")); }, ServiceError::exists},
         {"stale remove", [&] { return errorOf(anna->remove(QStringLiteral("Docs/a.txt"), seen)); }, ServiceError::revisionMismatch},
         {"stale move", [&] { return errorOf(anna->move({QStringLiteral("Docs/a.txt"), QStringLiteral("b.txt"), seen})); }, ServiceError::revisionMismatch},
         {"folder", [&] { return errorOf(anna->makeFolder(QStringLiteral("Empty"))); }, std::nullopt},
@@ -154,17 +163,20 @@ TEST_F(HttpServiceClientTest, FileOperationsNameTheRevisionTheySaw) {
     };
     for (const auto& c : cases) EXPECT_EQ(c.run(), c.error) << c.what;
     EXPECT_EQ(fetch(QStringLiteral("Moved/b.txt")), "second");
+    EXPECT_EQ(fetch(QStringLiteral("Docs/n.txt")), "new");
+    // Each of those small files went up in one request.
+    EXPECT_EQ(server->log().count("POST /2.1/uploads "), 0);
 
     const struct {
         QString path;
         int depth;
         QStringList paths;
     } trees[] = {
-        {{}, -1, {{}, "Docs", "Docs/Sub", "Docs/Sub/z.txt", "Moved", "Moved/b.txt"}},
+        {{}, -1, {{}, "Docs", "Docs/Sub", "Docs/Sub/z.txt", "Docs/n.txt", "Moved", "Moved/b.txt"}},
         {{}, 1, {{}, "Docs", "Moved"}},
         {"Docs", 0, {"Docs"}},
-        {"Docs", 1, {"Docs", "Docs/Sub"}},
-        {"Docs", 2, {"Docs", "Docs/Sub", "Docs/Sub/z.txt"}},
+        {"Docs", 1, {"Docs", "Docs/Sub", "Docs/n.txt"}},
+        {"Docs", 2, {"Docs", "Docs/Sub", "Docs/Sub/z.txt", "Docs/n.txt"}},
     };
     for (const auto& c : trees) {
         QStringList paths;
