@@ -136,9 +136,14 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
     BusinessFrameworkControllerConnectClient connectClient;
     SyncExtensionController* extension = syncExtensionController_;
     QPointer<SettingsRecovery> recovery(settingsRecovery_.get());
-    connectClient.signedInStateSettled = [extension, recovery](bool isLoggedIn) {
+    connectClient.signedInStateSettled = [this, extension, recovery](bool isLoggedIn) {
         if (recovery) recovery->connectAnswered();
         extension->updateExtensionState(isLoggedIn);
+        // The launch's own set-up may come before the service has answered who is signed in (it is
+        // across the network): once it has, sync starts.
+        if (isLoggedIn && syncController_ && SettingsController().settings()->isAlreadyLaunched() &&
+            !BusinessFacadeHolder::facade().syncFacade())
+            syncController_->setUp();
     };
     frameworkController_ = std::make_unique<BusinessFrameworkController>(*userController_, std::move(connectClient));
     trace(QStringLiteral("frameworkController"));

@@ -25,7 +25,8 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
     const auto answer = remote_->changes(cursor, timeout, std::move(stop));
     if (!answer) {
         // Away, the engine finds out by itself; without a journal it has to poll the remote tree.
-        if (answer.error() != ServiceError::noConnection && journalWorks_.exchange(false))
+        if (answer.error() != ServiceError::noConnection && answer.error() != ServiceError::timeout &&
+            journalWorks_.exchange(false))
             OVLOG_WARNING(Log::Sync::remoteChangesListener(),
                           QStringLiteral("Remote changes cannot be followed (%1); the remote tree is polled")
                               .arg(answer.failure().message));
