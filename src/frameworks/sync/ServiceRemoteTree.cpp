@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -266,7 +267,10 @@ fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QS
         if (hashError == ECANCELED) return outcome(fs::Outcome::cancelled, ECANCELED);
         return hashError == ESTALE ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, hashError);
     }
-    const auto uploaded = client_->upload(request, in.get(), &cancel);
+    QString resumeId = takeCutUpload(request);
+    const auto uploaded = client_->upload(request, in.get(), &cancel, &resumeId);
+    // The client keeps the id only of an upload cut off, which the engine's next try goes on with.
+    keepCutUpload(request, uploaded ? QString() : resumeId);
     // The service checks the bytes against their hash, so what it took is what was read. A change
     // to the file since then is a local change the engine uploads next; taking it for a changed
     // source instead would set the two versions against each other as a conflict.
@@ -287,6 +291,33 @@ fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QS
     case ServiceError::notAFolder: return outcome(fs::Outcome::targetChanged);
     default: return outcome(fs::Outcome::failed, errorOf(uploaded.error()));
     }
+}
+
+QString ServiceRemoteTree::takeCutUpload(const ServiceWire::UploadRequest& request) {
+    QString stale;
+    {
+        std::lock_guard lock(cutMutex_);
+        const auto it = cutUploads_.find(request.path);
+        if (it == cutUploads_.end()) return {};
+        const CutUpload cut = std::move(it->second);
+        cutUploads_.erase(it);
+        if (cut.request == request) return cut.id;
+        stale = cut.id;
+    }
+    // Its bytes count against the account's room until it expires.
+    (void)client_->removeUpload(stale);
+    return {};
+}
+
+void ServiceRemoteTree::keepCutUpload(const ServiceWire::UploadRequest& request, const QString& id) {
+    if (id.isEmpty()) return;
+    std::lock_guard lock(cutMutex_);
+    if (cutUploads_.size() >= maximumCutUploads) {
+        const auto oldest = std::min_element(cutUploads_.begin(), cutUploads_.end(),
+                                             [](const auto& a, const auto& b) { return a.second.age < b.second.age; });
+        cutUploads_.erase(oldest);
+    }
+    cutUploads_[request.path] = CutUpload{request, id, ++cutAge_};
 }
 
 fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const QString& relativeSource,

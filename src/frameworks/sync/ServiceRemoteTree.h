@@ -1,6 +1,8 @@
 #pragma once
 
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "frameworks/sync/RemoteTree.h"
 #include "service/ServiceClient.h"
@@ -44,6 +46,23 @@ public:
                                             const QString& name, const std::optional<FsEntry>& expectedTarget,
                                             const std::atomic<bool>& cancel, const QString& temporaryTag) override;
 
+    // Uploads cut off (the service away or silent) that are kept for the engine's next try of the
+    // same file, by target path; at most this many, the oldest dropped first.
+    static constexpr std::size_t maximumCutUploads = 64;
+
 private:
+    // The upload to go on with for exactly this request, if one was cut off; one kept for another
+    // version of the file (or another expected target) is dropped, on the service as well.
+    QString takeCutUpload(const ServiceWire::UploadRequest& request);
+    void keepCutUpload(const ServiceWire::UploadRequest& request, const QString& id);
+
     const std::shared_ptr<ServiceClient> client_;
+    struct CutUpload {
+        ServiceWire::UploadRequest request;
+        QString id;
+        std::uint64_t age = 0;
+    };
+    std::mutex cutMutex_;
+    std::map<QString, CutUpload> cutUploads_;
+    std::uint64_t cutAge_ = 0;
 };

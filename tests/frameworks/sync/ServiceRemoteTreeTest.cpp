@@ -5,13 +5,19 @@
 #include <sys/stat.h>
 #include <QRandomGenerator>
 
+#include <QDeadlineTimer>
+#include <QDirIterator>
+#include <QThread>
+
 #include <functional>
+#include <thread>
 #include <iostream>
 #include <variant>
 
 #include "frameworks/net/HttpServiceClient.h"
 #include "frameworks/sync/ServiceRemoteTree.h"
 #include "service/EmbeddedServiceClient.h"
+#include "support/FaultProxy.h"
 #include "support/ServiceProcess.h"
 
 namespace {
@@ -196,6 +202,59 @@ TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughAServerOnTheNetwork) 
     ASSERT_TRUE(http->signIn(QStringLiteral("alice"), QStringLiteral("password1")));
     syncBothWays(*this, http, server.home(QStringLiteral("alice")));
     engine.reset();  // before the server goes
+    if (HasFailure()) std::cerr << server.log().toStdString();
+}
+
+TEST_F(ServiceRemoteTreeTest, AnUploadCutOffGoesOnAtTheNextTryUnlessTheFileChanged) {
+    using namespace std::chrono_literals;
+    ServiceProcess server;
+    ASSERT_TRUE(server.start()) << server.lastError().toStdString();
+    FaultProxy proxy(server.port());
+    ASSERT_TRUE(proxy.start());
+    HttpServiceClient::Options options;
+    options.baseUrl = QUrl(proxy.baseUrl());
+    options.maximumAttempts = 2;
+    options.firstBackoff = 20ms;
+    options.maximumBackoff = 50ms;
+    auto http = std::make_shared<HttpServiceClient>(options);
+    ASSERT_TRUE(http->createAccount({QStringLiteral("alice"), QStringLiteral("alice@example.org"), QStringLiteral("password1")}));
+    remoteTree = std::make_shared<ServiceRemoteTree>(http);
+    const qsizetype chunk = qsizetype(http->chunkSizes().value().chunkSize);
+    const auto partBytes = [&] {
+        QDirIterator it(server.root() + QStringLiteral("/uploads"), {QStringLiteral("*.part")}, QDir::Files, QDirIterator::Subdirectories);
+        qint64 bytes = 0;
+        while (it.hasNext()) bytes = std::max(bytes, QFileInfo(it.next()).size());
+        return bytes;
+    };
+    // The line goes away once the first chunk is in, until the upload gave up.
+    const auto cutOff = [&](const QString& name) {
+        fs::TransferResult result;
+        std::thread uploader([&] { result = upload(name, name, std::nullopt); });
+        QDeadlineTimer deadline(10000);
+        while (partBytes() < chunk && !deadline.hasExpired()) QThread::msleep(2);
+        proxy.refuseFor(60s);
+        proxy.cutAfter(1);
+        uploader.join();
+        proxy.refuseFor(0ms);
+        proxy.cutAfter(0);
+        return result;
+    };
+    const QByteArray one = randomBytes(3 * chunk);
+    write(local("one.bin"), one);
+    EXPECT_EQ(cutOff("one.bin").error, ENOTCONN);
+    EXPECT_EQ(upload("one.bin", "one.bin", std::nullopt).outcome, fs::Outcome::done);
+    EXPECT_EQ(server.log().count("POST /2.1/uploads "), 1) << "the second try went on with the first upload";
+
+    write(local("two.bin"), randomBytes(3 * chunk));
+    EXPECT_EQ(cutOff("two.bin").error, ENOTCONN);
+    const QByteArray two = randomBytes(2 * chunk + 1);
+    write(local("two.bin"), two);
+    EXPECT_EQ(upload("two.bin", "two.bin", std::nullopt).outcome, fs::Outcome::done);
+    EXPECT_EQ(server.log().count("POST /2.1/uploads "), 3) << "a changed file is uploaded anew";
+    EXPECT_EQ(server.log().count("DELETE /2.1/uploads/"), 1) << "and the upload of its old version dropped";
+    EXPECT_EQ(read(server.home(QStringLiteral("alice")) + QStringLiteral("/one.bin")), one);
+    EXPECT_EQ(read(server.home(QStringLiteral("alice")) + QStringLiteral("/two.bin")), two);
+    EXPECT_EQ(partBytes(), 0);
     if (HasFailure()) std::cerr << server.log().toStdString();
 }
 
