@@ -1,6 +1,5 @@
 #include "service/UploadStore.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +12,7 @@
 #include "frameworks/crypto/OVCryptoManager.h"
 #include "service/AccountRules.h"
 #include "service/AtomicFile.h"
+#include "service/ContentHash.h"
 #include "service/StorageService.h"
 
 namespace {
@@ -170,14 +170,14 @@ ServiceResult<ServiceEntry> UploadStore::verifyAndPlace(const QString& userName,
     const QString folder = folderOf(userName);
     QFile part(folder + u'/' + name);
     if (!part.open(QIODevice::ReadOnly)) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read the upload.")};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ContentHash hash;
     while (!part.atEnd()) {
         const QByteArray chunk = part.read(hashChunk);
         if (chunk.isEmpty()) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot read the upload.")};
-        hash.addData(chunk);
+        hash.add(chunk);
     }
     part.close();
-    if (QString::fromLatin1(hash.result().toHex()) != request.sha256)
+    if (hash.hex() != request.sha256)
         return ServiceFailure{ServiceError::hashMismatch, QStringLiteral("The bytes received are not the ones announced; the upload is dropped.")};
     UniqueFd folderFd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folderFd) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot open the uploads.")};

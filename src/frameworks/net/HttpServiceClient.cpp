@@ -1,6 +1,5 @@
 #include "frameworks/net/HttpServiceClient.h"
 
-#include <QCryptographicHash>
 #include <QSslCertificate>
 #include <QSslConfiguration>
 
@@ -8,6 +7,7 @@
 
 #include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/net/HttpTransport.h"
+#include "service/ContentHash.h"
 
 namespace {
 
@@ -579,12 +579,12 @@ ServiceResult<ServiceEntry> HttpServiceClient::putContent(const ServiceWire::Upl
     if (!there || there.value().type != ServiceEntry::Type::file || there.value().size != request.size ||
         there.value().mtimeNs != request.mtimeNs || (request.revision && there.value().revision() == *request.revision))
         return placed;
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ContentHash hash;
     const auto served = download(request.path, there.value().revision(), 0, [&](const char* data, std::size_t size) {
-        hash.addData(QByteArrayView(data, qsizetype(size)));
+        hash.add(QByteArrayView(data, qsizetype(size)));
         return true;
     }, cancel);
-    if (served && QString::fromLatin1(hash.result().toHex()) == request.sha256) return served;
+    if (served && hash.hex() == request.sha256) return served;
     return placed;
 }
 

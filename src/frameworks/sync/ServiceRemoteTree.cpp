@@ -1,6 +1,5 @@
 #include "frameworks/sync/ServiceRemoteTree.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QSet>
 
@@ -12,6 +11,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "service/ContentHash.h"
 #include "service/UserTree.h"
 
 namespace fs = SyncFileSystem;
@@ -44,7 +44,7 @@ FsEntry localFileOf(const struct stat& st) {
 // The SHA-256 (lower-case hex) of the first `size` bytes of `fd`, read from its start whatever its
 // position. 0, errno, ECANCELED, or ESTALE when the file holds fewer bytes by now.
 int hashFile(int fd, std::int64_t size, const std::atomic<bool>* cancel, QString& hex) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    ContentHash hash;
     std::vector<char> buffer(hashChunk);
     for (std::int64_t offset = 0; offset < size;) {
         if (cancel && cancel->load()) return ECANCELED;
@@ -52,10 +52,10 @@ int hashFile(int fd, std::int64_t size, const std::atomic<bool>* cancel, QString
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return errno;
         if (got == 0) return ESTALE;
-        hash.addData(QByteArrayView(buffer.data(), got));
+        hash.add(QByteArrayView(buffer.data(), got));
         offset += got;
     }
-    hex = QString::fromLatin1(hash.result().toHex());
+    hex = hash.hex();
     return 0;
 }
 
@@ -236,14 +236,14 @@ bool ServiceRemoteTree::sameContent(const QString& localAbsolute, const QString&
     if (!local || ::fstat(local.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != remote.value().size) return false;
     QString localHash;
     if (hashFile(local.get(), st.st_size, nullptr, localHash) != 0) return false;
-    QCryptographicHash remoteHash(QCryptographicHash::Sha256);
+    ContentHash remoteHash;
     std::int64_t received = 0;
     const auto served = client_->download(relative, remote.value().revision(), 0, [&](const char* data, std::size_t size) {
-        remoteHash.addData(QByteArrayView(data, qsizetype(size)));
+        remoteHash.add(QByteArrayView(data, qsizetype(size)));
         received += std::int64_t(size);
         return true;
     });
-    return served && received == st.st_size && QString::fromLatin1(remoteHash.result().toHex()) == localHash;
+    return served && received == st.st_size && remoteHash.hex() == localHash;
 }
 
 fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QString& sourceFolder, const QString& name,
