@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonObject>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,10 +130,18 @@ ServiceResult<UniqueFd> UploadStore::openForAppend(const QString& userName, cons
 }
 
 std::int64_t UploadStore::pendingBytes(const QString& userName) const {
+    // Asked before every upload: read with readdir, as QDir's name filters cost a pattern each time.
     std::int64_t pending = 0;
-    const QDir folder(folderOf(userName));
-    for (const QString& name : folder.entryList({QStringLiteral("*") + metaSuffix}, QDir::Files))
-        if (auto upload = find(userName, name.chopped(metaSuffix.size()))) pending += upload.value().request.size;
+    DIR* folder = ::opendir(QFile::encodeName(folderOf(userName)).constData());
+    if (!folder) return 0;
+    const QByteArray suffix = metaSuffix.toLatin1();
+    while (const dirent* item = ::readdir(folder)) {
+        const QByteArrayView name(item->d_name);
+        if (!name.endsWith(suffix)) continue;
+        const QString id = QFile::decodeName(name.chopped(suffix.size()).toByteArray());
+        if (auto upload = find(userName, id)) pending += upload.value().request.size;
+    }
+    ::closedir(folder);
     return pending;
 }
 
