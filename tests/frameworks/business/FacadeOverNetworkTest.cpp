@@ -12,16 +12,6 @@
 
 namespace {
 
-class QuietDelegate : public SyncStatusDelegate {
-public:
-    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
-    void syncStatusChanged(const SyncStatus&) override {}
-    bool shouldIgnoreItem(const QString&) override { return false; }
-    bool isRegularItem(const QString&, const QString&) override { return true; }
-    bool isSystemFolder(const QString&, const QString&) override { return false; }
-    void handle(const SyncEvent&) override {}
-};
-
 // A facade that reaches a real server over TLS, as the application does; its access tokens last a
 // second, so that every test meets their renewal.
 class FacadeOverNetworkTest : public FacadeFixture {
@@ -100,12 +90,8 @@ TEST_F(FacadeOverNetworkTest, TheSyncFolderReachesTheServersTree) {
     ASSERT_TRUE(network->createAccountNow(QStringLiteral("bo"), QStringLiteral("bo@example.org"), QStringLiteral("password1")));
     QTemporaryDir local;
     QTemporaryDir data;
-    QuietDelegate delegate;
-    SyncFacadeConfiguration configuration;
-    configuration.rootDirectoryLocalURL = local.path();
-    configuration.syncStatusDelegate = &delegate;
-    configuration.conflictSuffix = QStringLiteral("conflicted copy");
-    configuration.dataDirectoryLocalURL = data.filePath(QStringLiteral("SyncData"));
+    QuietSyncDelegate delegate;
+    const SyncFacadeConfiguration configuration = syncConfiguration(local.path(), data.path(), delegate);
     network->setUpSync(SyncFacadeImplementation::standard, configuration);
     ASSERT_TRUE(network->syncFacade());
 

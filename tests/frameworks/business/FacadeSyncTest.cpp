@@ -8,27 +8,13 @@
 
 namespace {
 
-class RecordingDelegate : public SyncStatusDelegate {
-public:
-    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
-    void syncStatusChanged(const SyncStatus&) override {}
-    bool shouldIgnoreItem(const QString&) override { return false; }
-    bool isRegularItem(const QString&, const QString&) override { return true; }
-    bool isSystemFolder(const QString&, const QString&) override { return false; }
-    void handle(const SyncEvent&) override {}
-};
-
 using FacadeSyncTest = FacadeFixture;
 
 TEST_F(FacadeSyncTest, SyncNeedsAUserThenSyncsTheUsersTreeUntilLogout) {
     QTemporaryDir local;
     QTemporaryDir data;
-    RecordingDelegate delegate;
-    SyncFacadeConfiguration configuration;
-    configuration.rootDirectoryLocalURL = local.path();
-    configuration.syncStatusDelegate = &delegate;
-    configuration.conflictSuffix = QStringLiteral("conflicted copy");
-    configuration.dataDirectoryLocalURL = data.filePath(QStringLiteral("SyncData"));
+    QuietSyncDelegate delegate;
+    const SyncFacadeConfiguration configuration = syncConfiguration(local.path(), data.path(), delegate);
 
     EXPECT_THROW(facade->setUpSync(SyncFacadeImplementation::standard, configuration), std::runtime_error);
     EXPECT_FALSE(facade->syncFacade());

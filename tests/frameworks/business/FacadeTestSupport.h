@@ -12,6 +12,7 @@
 
 #include "frameworks/business/OrvellaFacade.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "frameworks/sync/SyncFacade.h"
 #include "platform/foundation/MainQueue.h"
 #include "service/StorageService.h"
 #include "support/TestEnvironment.h"
@@ -49,6 +50,27 @@ private:
     bool onMainThread_ = false;
     std::atomic<int> calls_{0};
 };
+
+// A sync delegate that takes every item and heeds no report.
+class QuietSyncDelegate : public SyncStatusDelegate {
+public:
+    void itemStatusChanged(const QString&, OVItemSyncStatus) override {}
+    void syncStatusChanged(const SyncStatus&) override {}
+    bool shouldIgnoreItem(const QString&) override { return false; }
+    bool isRegularItem(const QString&, const QString&) override { return true; }
+    bool isSystemFolder(const QString&, const QString&) override { return false; }
+    void handle(const SyncEvent&) override {}
+};
+
+// Sync of the folder `local`, with the engine's state below `data`.
+inline SyncFacadeConfiguration syncConfiguration(const QString& local, const QString& data, SyncStatusDelegate& delegate) {
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = local;
+    configuration.syncStatusDelegate = &delegate;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    configuration.dataDirectoryLocalURL = data + QStringLiteral("/SyncData");
+    return configuration;
+}
 
 inline OVFacadeConfiguration facadeConfiguration(const QString& group, const QString& tokenAccount) {
     return OVFacadeConfiguration{OVAppConfig(OVAppConfig::App::desktopClient, OVAppConfig::TargetType::desktop, nullptr),
