@@ -379,7 +379,13 @@ HttpHandling ServiceApi::tree(Call& call) {
     HttpResponse r;
     r.addHeader("content-type", ServiceWire::ndjsonType);
     std::shared_ptr<UserTree::Walk> shared = std::move(walk.value());
-    r.stream = [shared] { return shared->next(treeBatchBytes); };
+    auto ended = std::make_shared<bool>(false);
+    r.stream = [shared, ended]() -> std::optional<QByteArray> {
+        if (*ended) return std::nullopt;
+        if (auto batch = shared->next(treeBatchBytes)) return batch;
+        *ended = true;
+        return ServiceWire::treeEndLine();
+    };
     return answer(std::move(r));
 }
 

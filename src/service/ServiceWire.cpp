@@ -819,4 +819,8 @@ std::optional<QString> decodeStoredCryptoKey(const QJsonObject& json) {
     return key.toString();
 }
 
+QByteArray treeEndLine() { return QByteArrayLiteral("{\"end\":true}\n"); }
+
+bool isTreeEndLine(QByteArrayView line) { return line.trimmed() == QByteArrayView("{\"end\":true}"); }
+
 }  // namespace ServiceWire

@@ -174,6 +174,10 @@ QJsonObject encodeCryptoKey(const QString& key, const QString& password);
 // One line of a tree listing, newline included.
 QByteArray encodeEntryLine(const ServiceEntry& entry);
 std::optional<ServiceEntry> decodeEntryLine(QByteArrayView line);
+// The last line of every listing: a listing cut short, whatever the connection said of its end,
+// lacks it, and is never taken for the whole tree (whose missing items would read as deleted).
+QByteArray treeEndLine();
+bool isTreeEndLine(QByteArrayView line);
 
 QJsonObject encode(const ServiceChanges& changes);
 std::optional<ServiceChanges> decodeChanges(const QJsonObject& json);

@@ -96,6 +96,10 @@ public:
     std::vector<ServiceEntry> tree(const QString& path = {}) {
         std::vector<ServiceEntry> entries;
         const Reply reply = get(QStringLiteral("/2.1/tree?") + pathQuery(path));
+        // A whole listing says so at its end; a client takes nothing less for the tree.
+        if (reply.status == 200) {
+            EXPECT_TRUE(reply.body.endsWith(ServiceWire::treeEndLine()));
+        }
         for (const QByteArray& line : reply.body.split('\n'))
             if (auto e = ServiceWire::decodeEntryLine(line)) entries.push_back(*e);
         return entries;

@@ -414,8 +414,12 @@ ServiceResult<ServiceDone> HttpServiceClient::tree(const QString& path, const st
     QByteArray pending;
     bool stopped = false;
     bool broken = false;
+    bool ended = false;
     const auto takeLine = [&](QByteArrayView line) {
         if (line.trimmed().isEmpty()) return true;
+        if (ended) broken = true;  // nothing follows the end
+        else if (ServiceWire::isTreeEndLine(line)) ended = true;
+        if (ended || broken) return !broken;
         const auto entry = ServiceWire::decodeEntryLine(line);
         if (!entry) broken = true;
         else if (!each(*entry)) stopped = true;
@@ -437,6 +441,7 @@ ServiceResult<ServiceDone> HttpServiceClient::tree(const QString& path, const st
     if (!reply) return reply.failure();
     if (!reply.value().ok()) return reply.value().failure();
     if (!takeLine(pending) && broken) return unreadable();
+    if (!ended) return unreadable();
     return ServiceDone{};
 }
 
