@@ -78,6 +78,14 @@ void UserNotificationController::deliverCoalescedNotification(const QString& tit
     OVLOG_DEBUG(AppLog::notification(), QStringLiteral("CoalescedNotification called: ") + name);
     const NotificationCategory category = notificationCategory(identifier);
 
+    // An immediate notification (the storage-full offer) is never coalesced away: it is shown every time and
+    // leaves a held status notification to go out on its own date.
+    if (category == NotificationCategory::immediate && lastPresentedNotificationCategory_) {
+        OVLOG_INFO(AppLog::notification(), QStringLiteral("Deliver ") + name + QStringLiteral(" notification directly"));
+        deliverNotification(title, informativeText);
+        return;
+    }
+
     if (!lastPresentedNotificationCategory_) {
         if (category == NotificationCategory::end) {
             OVLOG_INFO(AppLog::notification(), QStringLiteral("Nothing presented before, we stop here for ") + name);
