@@ -116,13 +116,29 @@ void CommServer::push(const QByteArray& data) {
         }
     }
     // Sent without the lock: a registration must not wait behind an instance that does not answer.
+    // One instance that fails must not cost the others the update, so every one is tried.
+    std::vector<bool> delivered;
+    delivered.reserve(instances.size());
     for (const auto& instance : instances) {
         const auto reply = instance->messagePort().sendRequest(MessagePortProtocol::messageId, data,
                                                                  MessagePortProtocol::sendTimeout,
                                                                  MessagePortProtocol::receiveTimeout, false);
-        if (reply.result != MessagePortResult::success) {
+        delivered.push_back(reply.result == MessagePortResult::success);
+        if (!delivered.back())
             OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Result error: ") + QString::number(reply.result));
-            return;
+    }
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < instances.size(); ++i) {
+        const auto it = registeredSyncExtensions_.find(instances[i]->messagePortName());
+        // The name may have registered anew meanwhile; the new instance starts with a clean count.
+        if (it == registeredSyncExtensions_.end() || it->second.instance != instances[i]) continue;
+        if (delivered[i]) {
+            it->second.failedPushes = 0;
+        } else if (++it->second.failedPushes >= maximumFailedPushes) {
+            // Each failed push holds the pusher up to the time-outs; an instance that keeps failing
+            // would slow every status change, and registers again when it comes back.
+            OVLOG_ERROR(AppLog::finderSync(), QStringLiteral("Dropping extension after failed pushes: ") + it->first);
+            registeredSyncExtensions_.erase(it);
         }
     }
 }

@@ -32,6 +32,7 @@ public:
     // descriptor, and a process registering names by the hundred must not exhaust them. Beyond
     // it, the instances whose port has gone make room first, then the longest registered.
     static constexpr std::size_t maximumRegistrations = 64;
+    static constexpr int maximumFailedPushes = 3;
 
     // The payload is the extension's port name; the answer is the sync folder's path, or none
     // (nothing recorded) when the name is not UTF-8, nobody serves it, or no sync folder is set.
@@ -43,8 +44,9 @@ public:
     virtual void sendStatus(OVItemSyncStatus status, const QString& path);
     // Pushes the sync folder's path as a RootDirectory record.
     virtual void sendUpdatedRootDirectoryToExtensions(const QString& path);
-    // Drops the instances that no longer serve their port, then sends the data to the others one
-    // by one; the first failed send is logged and ends this push.
+    // Drops the instances that no longer serve their port, then sends the data to every other one;
+    // a failed send is logged, and an instance whose sends failed maximumFailedPushes times in a
+    // row is dropped.
     void sendDataToExtensions(const QByteArray& data);
 
     // The registered instances now, in push order.
@@ -71,6 +73,7 @@ private:
     struct Registered {
         std::shared_ptr<FinderSyncInstance> instance;
         std::uint64_t order = 0;  // when it registered, the earliest lowest
+        int failedPushes = 0;     // in a row
     };
     mutable std::mutex mutex_;
     std::map<QString, Registered> registeredSyncExtensions_;

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <vector>
 
+#include <thread>
+#include <QEventLoop>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -266,28 +268,43 @@ TEST_F(MessagePortServers, PushDropsInstancesThatWentAwayBeforeSending) {
     EXPECT_TRUE(log.lines().filter(QStringLiteral("Result error")).isEmpty()) << "a dropped instance is not a failure";
 }
 
-TEST_F(MessagePortServers, AFailedSendEndsThePushAndKeepsTheInstance) {
+// An extension whose process stopped reading must cost the others no update, and must not slow
+// every later status change by the send time-out.
+TEST_F(MessagePortServers, AStalledExtensionMissesPushesAloneAndIsDroppedAfterRepeatedFailures) {
     FinderSyncLog log;
-    Extension first(group + QStringLiteral(".aFirst0"));
-    Extension second(group + QStringLiteral(".bSecond"));
-    ASSERT_TRUE(registerExtension(first.name).data);
-    ASSERT_TRUE(registerExtension(second.name).data);
-    // Pushed from an engine thread while the main loop does not serve: the buffers fill until a
-    // send to the first instance times out.
-    const QByteArray chunk(64 * 1024, 'p');
-    int accepted = 0;
-    auto pushes = std::async(std::launch::async, [&] {
-        for (int i = 0; i < 64 && log.lines().filter(QStringLiteral("Result error")).isEmpty(); ++i, ++accepted)
-            commServer.sendDataToExtensions(chunk + QByteArray::number(i));
+    Extension live(group + QStringLiteral(".bLive00"));
+    // Served on a thread of its own, which is then held, as a hung file manager would be.
+    std::promise<void> release;
+    std::promise<QEventLoop*> started;
+    std::thread stalledThread([&, name = group + QStringLiteral(".aStall0")] {
+        QEventLoop loop;
+        Extension stalled(name);
+        started.set_value(&loop);
+        loop.exec();
     });
-    pushes.get();
-    ASSERT_EQ(log.lines().filter(QStringLiteral("Result error")), QStringList{QStringLiteral("Result error: -1")});
-    const int delivered = accepted - 1;
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return int(second.received().size()) == delivered; }));
-    settle();
-    EXPECT_EQ(first.received().size(), delivered) << "the failed message reached neither instance";
-    EXPECT_EQ(second.received().size(), delivered);
-    EXPECT_EQ(commServer.registeredSyncExtensions().size(), 2u);
+    QEventLoop* stalledLoop = started.get_future().get();
+    ASSERT_TRUE(registerExtension(group + QStringLiteral(".aStall0")).data);
+    ASSERT_TRUE(registerExtension(live.name).data);
+    auto released = release.get_future().share();
+    QMetaObject::invokeMethod(stalledLoop, [released] { released.wait(); });
+
+    const QByteArray chunk(64 * 1024, 'p');
+    int sent = 0;
+    auto pushes = std::async(std::launch::async, [&] {
+        for (; sent < 64 && commServer.registeredSyncExtensions().size() == 2; ++sent)
+            commServer.sendDataToExtensions(chunk + QByteArray::number(sent));
+    });
+    EXPECT_TRUE(TestEnvironment::waitUntil(
+        [&] { return pushes.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 20'000));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return int(live.received().size()) == sent; }));
+    EXPECT_EQ(live.received().size(), sent) << "every push reached the extension that reads";
+    EXPECT_EQ(log.lines().filter(QStringLiteral("Result error")).size(), CommServer::maximumFailedPushes);
+    ASSERT_EQ(commServer.registeredSyncExtensions().size(), 1u);
+    EXPECT_EQ(commServer.registeredSyncExtensions().front()->messagePortName(), live.name);
+
+    release.set_value();
+    QMetaObject::invokeMethod(stalledLoop, [stalledLoop] { stalledLoop->quit(); });
+    stalledThread.join();
 }
 
 // Each registered instance holds a descriptor: a process registering names by the hundred must
