@@ -157,12 +157,21 @@ bool CrashHandler::install(const QString& reportsFolder, const QString& version)
             ::sigaltstack(&stack, nullptr);
         }
     }
-    if (installed) return true;
     struct sigaction action {};
     action.sa_sigaction = handleSignal;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
-    for (int signal : fatalSignals) ::sigaction(signal, &action, &previousActions[signal]);
+    for (int signal : fatalSignals) {
+        // Installed already, the handler may still have been replaced since (a library, or
+        // whoever reset the signals): take each signal back that is no longer ours, and hand it
+        // on to what replaced it.
+        if (installed) {
+            struct sigaction current {};
+            ::sigaction(signal, nullptr, &current);
+            if ((current.sa_flags & SA_SIGINFO) && current.sa_sigaction == handleSignal) continue;
+        }
+        ::sigaction(signal, &action, &previousActions[signal]);
+    }
     installed = true;
     handling = 0;
     return true;

@@ -20,16 +20,32 @@
 
 namespace {
 
+constexpr int handled[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
+
+// Puts the fatal signals' actions back as they were when it was made, so a test leaves the
+// process as it found it.
+class SignalActionsKept {
+public:
+    SignalActionsKept() {
+        for (std::size_t i = 0; i < std::size(handled); ++i) ::sigaction(handled[i], nullptr, &saved_[i]);
+    }
+    ~SignalActionsKept() {
+        for (std::size_t i = 0; i < std::size(handled); ++i) ::sigaction(handled[i], &saved_[i], nullptr);
+    }
+
+private:
+    struct sigaction saved_[std::size(handled)];
+};
+
 // Runs `crash` in a child process with the handler installed; answers the signal that ended it
 // (0 when it exited normally).
 int crashChild(const QString& folder, const std::function<void()>& crash) {
     // The handler hands the signal on to the action it replaced; a sanitizer's would end the
     // child with an exit code instead of the signal, so the child starts from the defaults.
-    constexpr int handled[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL};
-    struct sigaction saved[std::size(handled)];
+    const SignalActionsKept kept;
     struct sigaction defaults {};
     defaults.sa_handler = SIG_DFL;
-    for (std::size_t i = 0; i < std::size(handled); ++i) ::sigaction(handled[i], &defaults, &saved[i]);
+    for (const int signal : handled) ::sigaction(signal, &defaults, nullptr);
     EXPECT_TRUE(CrashHandler::install(folder, QStringLiteral("2.1.0 (42)")));
     const pid_t child = ::fork();
     if (child == 0) {
@@ -37,7 +53,6 @@ int crashChild(const QString& folder, const std::function<void()>& crash) {
         ::_exit(0);
     }
     CrashHandler::uninstall();
-    for (std::size_t i = 0; i < std::size(handled); ++i) ::sigaction(handled[i], &saved[i], nullptr);
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
@@ -88,6 +103,18 @@ INSTANTIATE_TEST_SUITE_P(Shell, CrashHandlerSignals,
                                            SignalCase{"floatingPoint", SIGFPE, false},
                                            SignalCase{"illegal", SIGILL, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Installed once already (by the launch), and the signals reset since: installing again must
+// take them back, or a crash leaves no report.
+TEST(CrashHandlerTest, InstallingAgainTakesBackSignalsThatWereReset) {
+    const SignalActionsKept kept;
+    QTemporaryDir earlier(QStringLiteral("/dev/shm/crash-XXXXXX"));
+    QTemporaryDir dir(QStringLiteral("/dev/shm/crash-XXXXXX"));
+    ASSERT_TRUE(CrashHandler::install(earlier.path(), QStringLiteral("1")));
+    EXPECT_EQ(crashChild(dir.path(), [] { ::raise(SIGABRT); }), SIGABRT);
+    EXPECT_EQ(CrashReport::pendingReportPaths(dir.path()).size(), 1);
+    EXPECT_FALSE(CrashHandler::isInstalled());
+}
 
 TEST(CrashHandlerTest, UninstalledHandlerWritesNothing) {
     QTemporaryDir dir(QStringLiteral("/dev/shm/crash-XXXXXX"));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QScopeGuard>
+#include <QTemporaryDir>
+
 #include <QTemporaryDir>
 
 #include "app/shell/crash/AppCenterSDK.h"
@@ -62,6 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(PromptForCrashReportsTest, CompletionsQueuedWhileAskingRunInOrderAfterTheAnswer) {
     OrvellaSettingsManager settings(QStringLiteral("prompt.queue"));
+    settings.setHasPromptedToSendCrashReports(false);
+    settings.setCrashReportsEnabled(false);
     std::vector<int> order;
     PromptForCrashReportsController* controllerPtr = nullptr;
     Alert::setResponder([&](const Alert&) {
@@ -78,6 +83,11 @@ TEST(PromptForCrashReportsTest, CompletionsQueuedWhileAskingRunInOrderAfterTheAn
 }
 
 TEST(AppCenterSDKTest, StartsOnlyWithConsentAndAttachesTheLogText) {
+    QTemporaryDir dir(QStringLiteral("/dev/shm/crashsvc-XXXXXX"));
+    CrashService::shared().resetForTesting();
+    CrashService::shared().setFolders(dir.filePath(QStringLiteral("pending")), dir.filePath(QStringLiteral("service")));
+    // Whatever this test starts is stopped again, or the crash handler it installs outlives it.
+    const auto reset = qScopeGuard([] { CrashService::shared().resetForTesting(); });
     AppCenterSDK::start(QStringLiteral("secret"), false, true);
     EXPECT_FALSE(CrashService::shared().isStarted());
     ASSERT_TRUE(AppCenterSDK::currentDelegate());
