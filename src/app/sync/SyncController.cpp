@@ -235,6 +235,8 @@ std::optional<QString> SyncController::prepareRootFolder(const QString& path) {
             return error;
     }
     services_.updateFinderSidebar(path);
+    // The sidebar entry shows the folder's own icon, so the folder gets ours with it.
+    services_.setFolderIcon(path, SyncStatusImages::finderSyncRootIcon);
     pushToExtensions([path](CommServer& server) { server.sendUpdatedRootDirectoryToExtensions(path); });
     services_.createAccountInfoFile(path);
     return std::nullopt;

@@ -60,10 +60,12 @@ TEST_F(SyncControllerSetUp, ConfiguresTheEngineForTheSyncFolder) {
     EXPECT_EQ(facade->lastImplementation, SyncFacadeImplementation::standard);
     EXPECT_TRUE(c.isSyncEnabled());
 
-    // The folder is made for its owner alone, then the sidebar and the marker follow.
+    // The folder is made for its owner alone, then the sidebar, its icon and the marker follow.
     ASSERT_TRUE(QFileInfo(syncFolder).isDir());
     EXPECT_EQ(modeOf(syncFolder), 0700u);
-    EXPECT_EQ(steps, QStringList({QStringLiteral("sidebar ") + syncFolder, QStringLiteral("marker ") + syncFolder}));
+    EXPECT_EQ(steps, QStringList({QStringLiteral("sidebar ") + syncFolder,
+                                  QStringLiteral("icon ") + syncFolder + QStringLiteral(" FinderSyncRootIcon"),
+                                  QStringLiteral("marker ") + syncFolder}));
     c.waitForPendingPushes();
     const auto pushes = commServer.snapshot();
     ASSERT_EQ(pushes.size(), 1u);
@@ -89,7 +91,9 @@ TEST_F(SyncControllerSetUp, CreatesMissingParentsAndLeavesAnExistingFolderAlone)
     steps.clear();
     c.setUp();
     EXPECT_EQ(modeOf(syncFolder), 0755u) << "an existing folder keeps its permissions";
-    EXPECT_EQ(steps, QStringList({QStringLiteral("sidebar ") + syncFolder, QStringLiteral("marker ") + syncFolder}));
+    EXPECT_EQ(steps, QStringList({QStringLiteral("sidebar ") + syncFolder,
+                                  QStringLiteral("icon ") + syncFolder + QStringLiteral(" FinderSyncRootIcon"),
+                                  QStringLiteral("marker ") + syncFolder}));
     c.waitForPendingPushes();
     EXPECT_EQ(commServer.snapshot().size(), 2u) << "the folder is pushed again on every set-up";
 }
