@@ -13,6 +13,7 @@
 #include "frameworks/business/DirectoryHierarchyNode.h"
 #include "frameworks/business/SignInBackend.h"
 #include "frameworks/sync/SelectiveSyncItem.h"
+#include "service/ServiceClient.h"
 
 class BackupFacade;
 class ConnectivityManager;
@@ -97,6 +98,8 @@ public:
     virtual void logout(bool reset, std::function<void(VoidResult)> completion) = 0;
     // The stored subscription list; none when nothing was ever stored.
     virtual std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const = 0;
+    // The signed-in account's tokens as they are now (renewals included); none without a session.
+    virtual std::optional<ServiceClient::Tokens> sessionTokens() const { return std::nullopt; }
     // The sync engine; none until sync is set up.
     virtual SyncFacade* syncFacade() const { return nullptr; }
     // Sets the sync engine up (again) for the configuration; throws std::runtime_error on failure.

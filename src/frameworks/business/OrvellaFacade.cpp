@@ -243,6 +243,11 @@ BackupFacade* OrvellaFacade::backupFacade() const { return backupFacade_.get(); 
 
 std::shared_ptr<const BusinessUser> OrvellaFacade::currentUser() const { return core_->currentUser(); }
 
+std::optional<ServiceClient::Tokens> OrvellaFacade::sessionTokens() const {
+    if (!currentUser()) return std::nullopt;
+    return client_->tokens();
+}
+
 OrvellaSettingsManager* OrvellaFacade::settings() const { return dependencies_.settingsManager.get(); }
 
 ConnectivityManager& OrvellaFacade::connectivityManager() { return connectivity_; }

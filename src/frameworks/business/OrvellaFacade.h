@@ -48,6 +48,7 @@ public:
     // service cannot be reached, and the completion then reports noConnection.
     void logout(bool reset, std::function<void(VoidResult)> completion) override;
     std::optional<std::vector<SelectiveSyncItem>> subscriptionItems() const override;
+    std::optional<ServiceClient::Tokens> sessionTokens() const override;
     std::optional<SignInBackend> signInBackend() override;
 
     // Signs in and keeps the session. Wrong credentials fail with the API error `unauthorized`.

@@ -202,6 +202,8 @@ TEST_F(OrvellaFacadeTest, LogoutEndsTheSessionAndForgetsTheUser) {
         service->setReachable(true);
         ASSERT_TRUE(facade->signInNow("alice", "password1").isSuccess());
         const QString token = TokenKeychain(QFileInfo(facade->tokenPath()).absolutePath(), tokenAccount).tokens()->accessToken;
+        ASSERT_TRUE(facade->sessionTokens());
+        EXPECT_EQ(facade->sessionTokens()->accessToken, token);
         ASSERT_TRUE(QDir().mkpath(facade->localStateFolder()));
         ASSERT_TRUE(AtomicFile::write(facade->localStateFolder() + "/state", "x"));
         service->setReachable(c.reachable);
@@ -209,6 +211,7 @@ TEST_F(OrvellaFacadeTest, LogoutEndsTheSessionAndForgetsTheUser) {
         Outcome<VoidResult> outcome;
         facade->logout(c.reset, outcome.handler());
         EXPECT_EQ(facade->currentUser(), nullptr);  // at once, not only when the service answered
+        EXPECT_FALSE(facade->sessionTokens()) << "no token is shown for an account that signed out";
         ASSERT_TRUE(outcome.wait());
         EXPECT_FALSE(outcome.ranOnMainThread());
         EXPECT_EQ(outcome.result().isSuccess(), !c.error);

@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "app/common/ConfigurationProvider.h"
+#include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SyncFolderPaths.h"
 #include "platform/appkit/Workspace.h"
 
@@ -44,8 +45,9 @@ void DebugMenuViewController::viewDidLoad() {
 
 void DebugMenuViewController::viewWillAppear() {
     view();
-    accessTokenTextField_->setText(accessToken ? accessToken().value_or(QString()) : QString());
-    refreshTokenTextField_->setText(refreshToken ? refreshToken().value_or(QString()) : QString());
+    const auto tokens = BusinessFacadeHolder::facade().sessionTokens();
+    accessTokenTextField_->setText(tokens ? tokens->accessToken : QString());
+    refreshTokenTextField_->setText(tokens ? tokens->refreshToken : QString());
 }
 
 QString DebugMenuViewController::syncDataFolderPath() { return syncDataDirectoryPath().value_or(QString()); }

@@ -19,9 +19,6 @@ class DebugMenuViewController : public QObject {
     Q_OBJECT
 
 public:
-    // The signed-in account's token; none when there is none to show.
-    using TokenSource = std::function<std::optional<QString>()>;
-
     explicit DebugMenuViewController(QObject* parent = nullptr);
     ~DebugMenuViewController() override;
 
@@ -31,11 +28,8 @@ public:
     QLineEdit* accessTokenTextField() const { return accessTokenTextField_; }
     QLineEdit* refreshTokenTextField() const { return refreshTokenTextField_; }
 
-    // The business framework keeps the tokens to itself; whoever can read them sets these.
-    TokenSource accessToken;
-    TokenSource refreshToken;
-
     void viewDidLoad();
+    // Shows the signed-in account's tokens as the business facade holds them now.
     void viewWillAppear();
     // "<application support>/<AppBundleIdentifier>/SyncData".
     static QString syncDataFolderPath();
