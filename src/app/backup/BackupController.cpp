@@ -170,6 +170,15 @@ BackupController::BackupController(QuotaController& quotaController, UserControl
                      SLOT(prepareForSleep(bool))))
         OVLOG_DEBUG(AppLog::backupRestore(), QStringLiteral("Sleep and wake are not reported on this system."));
     reachability_->setDelegate(this);
+    // What the start rule and the shown status depend on; every change looks at them again.
+    for (const auto signal : {&UserController::userChanged, &UserController::isLoggedInChanged,
+                              &UserController::isLogoutInProgressChanged})
+        connect(&userController_, signal, this, &BackupController::accountMayHaveChanged);
+    connect(reachability_.get(), &ReachabilityController::isConnectedChanged, this,
+            &BackupController::updateStartBackupAvailability);
+    connect(SettingsController().settings(), &OrvellaSettingsManager::changed, this,
+            &BackupController::updateStartBackupAvailability);
+    accountMayHaveChanged();
     if (installObservationsNow) {
         installObservations();
     } else {
@@ -187,6 +196,38 @@ void BackupController::installObservations() {
     isLogoutInProgressObservation_ = connect(&userController_, &UserController::isLogoutInProgressChanged, this, [this] {
         if (userController_.isLogoutInProgress()) cancel();
     });
+}
+
+std::optional<QString> BackupController::accountId() const {
+    const auto user = userController_.user();
+    if (!user) return std::nullopt;
+    return user->accountId();
+}
+
+void BackupController::accountMayHaveChanged() {
+    const auto account = accountId();
+    if (account != account_) {
+        account_ = account;
+        auto* settings = SettingsController().settings();
+        // A record kept from before records named their account belongs to the first account
+        // that signs in; from then on no other account is shown it.
+        if (account && settings->latestBackupStatus() && !settings->latestBackupStatusAccountId())
+            settings->setLatestBackupStatusAccountId(account);
+        emit latestBackupStatusChanged();
+        emit accountChanged();
+    }
+    updateStartBackupAvailability();
+}
+
+void BackupController::updateStartBackupAvailability() {
+    const SettingsController settings;
+    const auto name = settings.settings()->backupName();
+    const bool available = account_ && userController_.isLoggedIn() && !userController_.isLogoutInProgress() &&
+                           reachability_->isConnected() && !isInProgress_ && !isRestoring_ && name &&
+                           !name->isEmpty() && settings.isStartBackupAllowed();
+    if (available == isStartBackupAvailable_) return;
+    isStartBackupAvailable_ = available;
+    emit isStartBackupAvailableChanged();
 }
 
 void BackupController::prepareForSleep(bool sleeping) {
@@ -230,6 +271,7 @@ void BackupController::setIsInProgress(bool value) {
     if (isInProgress_ == value) return;
     isInProgress_ = value;
     emit isInProgressChanged();
+    updateStartBackupAvailability();
 }
 
 void BackupController::setIsBackingUp(bool value) {
@@ -257,18 +299,31 @@ void BackupController::setIsRestoring(bool value) {
     isRestoring_ = value;
     if (changed) emit isRestoringChanged();
     if (!value && backupProgress_) setBackupProgress(nullptr);
+    updateStartBackupAvailability();
 }
 
 std::shared_ptr<ObjCBackupStatus> BackupController::latestBackupStatus() const {
-    const auto data = SettingsController().settings()->latestBackupStatus();
+    const auto account = accountId();
+    if (!account) return nullptr;
+    auto* settings = SettingsController().settings();
+    const auto owner = settings->latestBackupStatusAccountId();
+    if (owner && *owner != *account) return nullptr;
+    const auto data = settings->latestBackupStatus();
     if (!data) return nullptr;
     return ObjCBackupStatus::fromJsonData(*data);
 }
 
 void BackupController::setLatestBackupStatus(const std::shared_ptr<ObjCBackupStatus>& status) {
+    storeLatestBackupStatus(status, accountId());
+}
+
+void BackupController::storeLatestBackupStatus(const std::shared_ptr<ObjCBackupStatus>& status,
+                                               const std::optional<QString>& account) {
     auto* settings = SettingsController().settings();
-    if (!status) settings->setLatestBackupStatus(std::nullopt);
-    else settings->setLatestBackupStatus(status->backupStatus().encoded());
+    const std::optional<QByteArray> data = status ? std::optional(status->backupStatus().encoded()) : std::nullopt;
+    // The owner goes first, so that whoever hears of the record reads it with its owner.
+    settings->setLatestBackupStatusAccountId(data ? account : std::nullopt);
+    settings->setLatestBackupStatus(data);
     emit latestBackupStatusChanged();
 }
 
@@ -334,6 +389,7 @@ void BackupController::startBackup(Completion completion) {
         if (completion) completion(AppError(BackupError::restoreInProgress));
         return;
     }
+    runAccount_ = accountId();
     if (dependencyProvider_.minimumDiskSpace >= freeCapacity()) {
         backupDidFinish(AppError(BackupError::notEnoughFreeSpace), completion);
         return;
@@ -471,19 +527,27 @@ void BackupController::backupDidFinish(std::optional<AppError> error, const Comp
 
     const std::vector<Completion> joined = std::exchange(joinedCompletions_, {});
     const QDateTime now = QDateTime::currentDateTimeUtc();
+    // The outcome is the account's that started the run; once another account is signed in it
+    // is no longer this one's to see, and a run nobody was signed in for is nobody's.
+    const std::optional<QString> runAccount = std::exchange(runAccount_, std::nullopt);
+    const auto record = [this, &runAccount](const BackupStatus& status) {
+        const auto current = accountId();
+        if (!runAccount || (current && current != runAccount)) return;
+        storeLatestBackupStatus(std::make_shared<ObjCBackupStatus>(status), runAccount);
+    };
     std::optional<AppError> answer;
     if (!error) {
-        setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::succeeded(now)));
+        record(BackupStatus::succeeded(now));
         deliver(localizationController_.unBackupFinishedTitle(), localizationController_.unBackupFinishedInformative());
     } else {
         const AppError relabelled = relabelledAsDiskSpaceProblem(
             *error, capacitySource_ ? capacitySource_() : std::nullopt, dependencyProvider_.minimumDiskSpace);
         if (isCancellation(relabelled)) {
-            setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::skipped()));
+            record(BackupStatus::skipped());
             deliver(localizationController_.unBackupCancelledTitle(), localizationController_.unBackupCancelledInformative());
         } else {
             OVLOG_WARNING(AppLog::backupRestore(), QStringLiteral("Backup failed with error ") + relabelled.textualDescription() + u'.');
-            setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::failedAt(now)));
+            record(BackupStatus::failedAt(now));
             deliver(localizationController_.unBackupErrorTitle(),
                     localizedDescription(relabelled).value_or(localizationController_.erBusGenericDescription()));
         }

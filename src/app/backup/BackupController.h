@@ -77,6 +77,7 @@ class BackupController : public QObject, public ReachabilityControllerDelegate {
     Q_PROPERTY(bool isRestoring READ isRestoring WRITE setIsRestoring NOTIFY isRestoringChanged)
     Q_PROPERTY(std::shared_ptr<ObjCBackupStatus> latestBackupStatus READ latestBackupStatus WRITE setLatestBackupStatus NOTIFY latestBackupStatusChanged)
     Q_PROPERTY(QuotaController* quotaController READ quotaController CONSTANT)
+    Q_PROPERTY(bool isStartBackupAvailable READ isStartBackupAvailable NOTIFY isStartBackupAvailableChanged)
 
 public:
     // Success is none.
@@ -110,16 +111,24 @@ public:
     void setIsRestoring(bool value);
     bool hasActivity() const { return activity_ != nullptr; }
 
-    // The stored latest status; none when absent or undecodable. Setting none (or a record that
-    // cannot be encoded) clears it.
+    // The stored latest status of the signed-in account; none when absent, undecodable, recorded
+    // for another account, or while nobody is signed in. Setting none (or a record that cannot be
+    // encoded) clears it; a record set is the signed-in account's.
     std::shared_ptr<ObjCBackupStatus> latestBackupStatus() const;
     void setLatestBackupStatus(const std::shared_ptr<ObjCBackupStatus>& status);
+    // The account backups are made for: the signed-in user's; none while signed out.
+    std::optional<QString> accountId() const;
+    // Whether a backup can be started now, the one rule every "Back Up Now" follows: an account
+    // is signed in and not signing out, the service can be reached, nothing is backed up or
+    // restored, and the backup is set up (a name and at least one category).
+    bool isStartBackupAvailable() const { return isStartBackupAvailable_; }
     QuotaController* quotaController() const { return &quotaController_; }
     const OVBackupDependencyProvider& dependencyProvider() const { return dependencyProvider_; }
 
     // Starts a backup; the completion hears the outcome once, on the main thread. A start while a
     // backup runs joins it and hears its outcome; a start while a restore runs is refused with
-    // BackupError::restoreInProgress.
+    // BackupError::restoreInProgress. The outcome is kept as the latest status of the account
+    // signed in at the start, of none when nobody was.
     void startBackup(Completion completion);
     void startBackup(TextCompletion completion);
     // Cancels a running preparation, backup or restore; nothing while idle.
@@ -145,6 +154,7 @@ public:
     bool hasObservations() const { return bool(backupAutomaticallyObservation_); }
 
     void reachabilityChanged(ReachabilityController& controller, bool isConnected) override;
+    ReachabilityController& reachability() const { return *reachability_; }
 
     // Tests replace where free space, process activities and the backup service come from.
     void setCapacitySourceForTesting(CapacitySource source) { capacitySource_ = std::move(source); }
@@ -167,6 +177,9 @@ signals:
     void isPreparingChanged();
     void isRestoringChanged();
     void latestBackupStatusChanged();
+    void isStartBackupAvailableChanged();
+    // Another account (or none) is signed in: what is shown of backups belongs to it now.
+    void accountChanged();
     void backupRequested();
 
 private:
@@ -183,6 +196,9 @@ private:
     void backupDidFinish(std::optional<AppError> error, const Completion& completion);
     void deliver(const QString& title, const QString& text);
     void installObservations();
+    void accountMayHaveChanged();
+    void updateStartBackupAvailability();
+    void storeLatestBackupStatus(const std::shared_ptr<ObjCBackupStatus>& status, const std::optional<QString>& account);
     Q_SLOT void prepareForSleep(bool sleeping);
 
     QuotaController& quotaController_;
@@ -203,6 +219,11 @@ private:
     std::uint64_t run_ = 0;
     bool runCancelled_ = false;
     bool awaitingQuota_ = false;
+    // Whose backup the current run is; its outcome is recorded for that account only.
+    std::optional<QString> runAccount_;
+    // The account last seen, to tell a change of account from other user changes.
+    std::optional<QString> account_;
+    bool isStartBackupAvailable_ = false;
     std::recursive_mutex startMutex_;
 
     std::shared_ptr<ObjCBackupProgress> backupProgress_;

@@ -64,6 +64,16 @@ double fractionCompleted(const OVProgress& progress) {
     return std::clamp(double(progress.completedUnitCount) / double(progress.totalUnitCount), 0.0, 1.0);
 }
 
+std::optional<double> shownFraction(const QVariant& value) {
+    if (const ObjCBackupProgress* running = backupProgress(value)) {
+        if (running->size() <= 0) return std::nullopt;
+        const auto [processed, total] = amounts(*running);
+        return double(processed) / double(total);
+    }
+    if (const auto preview = progress(value); preview && preview->totalUnitCount > 0) return fractionCompleted(*preview);
+    return std::nullopt;
+}
+
 const BackupStatus* status(const QVariant& value) {
     const ObjCBackupStatus* wrapper = object<ObjCBackupStatus>(value);
     return wrapper ? &wrapper->backupStatus() : nullptr;

@@ -31,6 +31,9 @@ std::pair<qint64, qint64> amounts(const ObjCBackupProgress& progress);
 QString percentText(double fraction);
 // Completed over total, held between 0 and 1; 0 while the total is unknown.
 double fractionCompleted(const OVProgress& progress);
+// How much of a backup's or a preview's progress is done, between 0 and 1, matching its text;
+// none while the total is unknown or the value is no progress.
+std::optional<double> shownFraction(const QVariant& value);
 
 const BackupStatus* status(const QVariant& value);
 const ObjCBackupProgress* backupProgress(const QVariant& value);

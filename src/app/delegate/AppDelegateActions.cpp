@@ -108,7 +108,8 @@ void AppDelegate::registerActions() {
     add(A::openHelp, [](AppDelegate&) { Workspace::openUrlText(LocalizationController().geButtonHelpURL()); });
     add(A::resetToFactorySettings, [](AppDelegate& d) { d.resetToFactorySettings(); });
     add(A::startBackup, [](AppDelegate& d) {
-        if (!d.backupController_) return;
+        // Signed out, a start could only fail: a stale menu or shortcut starts nothing.
+        if (!d.backupController_ || !d.backupController_->accountId()) return;
         d.backupController_->startBackup(BackupController::Completion([](const std::optional<AppError>& error) {
             if (error) presentBackupError(*error);
         }));

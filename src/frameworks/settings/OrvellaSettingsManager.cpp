@@ -111,6 +111,7 @@ ORVELLA_OPTIONAL_SETTING(AccountId, accountId, QString, readString)
 ORVELLA_OPTIONAL_SETTING(NextBackupDate, nextBackupDate, QDateTime, readDate)
 ORVELLA_OPTIONAL_SETTING(LatestBackupDate, latestBackupDate, QDateTime, readDate)
 ORVELLA_OPTIONAL_SETTING(LatestBackupStatus, latestBackupStatus, QByteArray, readData)
+ORVELLA_OPTIONAL_SETTING(LatestBackupStatusAccountId, latestBackupStatusAccountId, QString, readString)
 ORVELLA_OPTIONAL_SETTING(SelectiveSyncPaths, selectiveSyncPaths, QByteArray, readData)
 
 ORVELLA_BOOL_SETTING(IsAlreadyLaunched, isAlreadyLaunched)

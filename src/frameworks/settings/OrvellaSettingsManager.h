@@ -29,6 +29,8 @@ class OrvellaSettingsManager : public QObject {
     Q_PROPERTY(std::optional<QDateTime> nextBackupDate READ nextBackupDate WRITE setNextBackupDate NOTIFY nextBackupDateChanged)
     Q_PROPERTY(std::optional<QDateTime> latestBackupDate READ latestBackupDate WRITE setLatestBackupDate NOTIFY latestBackupDateChanged)
     Q_PROPERTY(std::optional<QByteArray> latestBackupStatus READ latestBackupStatus WRITE setLatestBackupStatus NOTIFY latestBackupStatusChanged)
+    // The account the latest backup status was recorded for; none for a record kept from before.
+    Q_PROPERTY(std::optional<QString> latestBackupStatusAccountId READ latestBackupStatusAccountId WRITE setLatestBackupStatusAccountId NOTIFY latestBackupStatusAccountIdChanged)
     Q_PROPERTY(std::optional<QByteArray> selectiveSyncPaths READ selectiveSyncPaths WRITE setSelectiveSyncPaths NOTIFY selectiveSyncPathsChanged)
     Q_PROPERTY(bool isAlreadyLaunched READ isAlreadyLaunched WRITE setIsAlreadyLaunched RESET removeisAlreadyLaunched NOTIFY isAlreadyLaunchedChanged)
     Q_PROPERTY(bool openAutomaticallyOnLogin READ openAutomaticallyOnLogin WRITE setOpenAutomaticallyOnLogin RESET removeopenAutomaticallyOnLogin NOTIFY openAutomaticallyOnLoginChanged)
@@ -87,6 +89,10 @@ public:
     std::optional<QByteArray> latestBackupStatus() const;
     void setLatestBackupStatus(const std::optional<QByteArray>& value);
     void setDefaultWithLatestBackupStatus(const std::optional<QByteArray>& value);
+
+    std::optional<QString> latestBackupStatusAccountId() const;
+    void setLatestBackupStatusAccountId(const std::optional<QString>& value);
+    void setDefaultWithLatestBackupStatusAccountId(const std::optional<QString>& value);
 
     std::optional<QByteArray> selectiveSyncPaths() const;
     void setSelectiveSyncPaths(const std::optional<QByteArray>& value);
@@ -177,6 +183,7 @@ signals:
     void nextBackupDateChanged();
     void latestBackupDateChanged();
     void latestBackupStatusChanged();
+    void latestBackupStatusAccountIdChanged();
     void selectiveSyncPathsChanged();
     void isAlreadyLaunchedChanged();
     void openAutomaticallyOnLoginChanged();

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
+#include <functional>
 #include <memory>
 
 #include "app/backup/BackupController.h"
@@ -100,6 +101,7 @@ protected:
         facade = std::make_shared<BackupTestFacade>(QStringLiteral("test.group.backup.%1").arg(++counter));
         facade->backup = &fake;
         BusinessFacadeHolder::setFacadeForTesting(facade);
+        signInAs(QStringLiteral("acc-1"));
         NotificationCenter::setCurrent(center);
         auto* s = facade->settings();
         s->setBackupName(QStringLiteral("Desk"));
@@ -115,6 +117,12 @@ protected:
         BusinessFacadeHolder::setFacadeForTesting(nullptr);
     }
     OrvellaSettingsManager& settings() const { return *facade->settings(); }
+    // An empty id signs out.
+    void signInAs(const QString& accountId) {
+        if (accountId.isEmpty()) facade->user.reset();
+        else facade->user = std::make_shared<TestBusinessUser>(accountId);
+        userController.update();
+    }
     void start() {
         // Each backup asks the service for the quota again, never the cache.
         clock += std::chrono::minutes(1);
@@ -408,6 +416,95 @@ TEST_F(BackupControllerTest, ABackupDoesNotStartWhileARestoreRuns) {
     EXPECT_FALSE(controller->isInProgress());
     EXPECT_FALSE(statusCase().has_value());  // no backup ran, so none failed
     fake.restoreDone(BackupProcessReport{true, 0, 0});
+}
+
+TEST_F(BackupControllerTest, ALatestStatusIsShownOnlyToItsAccount) {
+    const QByteArray failed = BackupStatus::failed().encoded();
+    const struct {
+        const char* name;
+        std::optional<QString> storedFor;  // none: a record kept from before records had owners
+        QStringList signIns;               // in turn from signed out; an empty one signs out
+        bool shown;
+    } rows[] = {
+        {"its own account", QStringLiteral("acc-1"), {"acc-1"}, true},
+        {"signed out", QStringLiteral("acc-1"), {}, false},
+        {"the next account", QStringLiteral("acc-1"), {"acc-2"}, false},
+        {"the same account again", QStringLiteral("acc-1"), {"acc-2", "", "acc-1"}, true},
+        {"an old record, first account", std::nullopt, {"acc-2"}, true},
+        {"an old record, once claimed", std::nullopt, {"acc-2", "", "acc-1"}, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        signInAs({});
+        settings().setLatestBackupStatusAccountId(row.storedFor);
+        settings().setLatestBackupStatus(failed);
+        int heard = 0;
+        const auto observation = QObject::connect(controller.get(), &BackupController::latestBackupStatusChanged,
+                                                  [&] { ++heard; });
+        for (const QString& account : row.signIns) signInAs(account);
+        QObject::disconnect(observation);
+        EXPECT_EQ(statusCase().has_value(), row.shown);
+        EXPECT_EQ(heard, row.signIns.size());  // each change of account is told
+        EXPECT_EQ(settings().latestBackupStatus(), failed);  // the record itself is never lost
+    }
+
+    // A backup cancelled by signing out is its own account's, never the next one's.
+    signInAs(QStringLiteral("acc-1"));
+    start();
+    userController.setIsLogoutInProgress(true);
+    signInAs({});
+    userController.setIsLogoutInProgress(false);
+    fake.previewDone(BusinessError::make(Kind::cancelled));
+    ASSERT_TRUE(waitForCompletion());
+    signInAs(QStringLiteral("acc-2"));
+    EXPECT_FALSE(statusCase().has_value());
+    signInAs(QStringLiteral("acc-1"));
+    EXPECT_EQ(statusCase(), BackupStatus::Case::skipped);
+
+    // A run nobody was signed in for fails for nobody, neither the next account nor the last.
+    signInAs({});
+    start();
+    fake.previewDone(BusinessError::genericError(QStringLiteral("no session")));
+    ASSERT_TRUE(waitForCompletion());
+    signInAs(QStringLiteral("acc-2"));
+    EXPECT_FALSE(statusCase().has_value());
+    signInAs(QStringLiteral("acc-1"));
+    EXPECT_EQ(statusCase(), BackupStatus::Case::skipped);
+}
+
+TEST_F(BackupControllerTest, BackUpNowIsOfferedOnlyWhenABackupCanStart) {
+    const struct {
+        const char* name;
+        std::function<void()> change;
+        bool available;
+    } rows[] = {
+        {"set up, online, idle", [] {}, true},
+        {"no category chosen (a fresh account)", [this] { settings().setBackupContacts(false); }, false},
+        {"no name", [this] { settings().setBackupName(QString()); }, false},
+        {"signed out", [this] { signInAs({}); }, false},
+        {"signing out", [this] { userController.setIsLogoutInProgress(true); }, false},
+        {"offline", [this] { controller->reachability().setIsConnected(false); }, false},
+        {"restoring", [this] { controller->setIsRestoring(true); }, false},
+        {"backing up", [this] { controller->setIsInProgress(true); }, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        signInAs(QStringLiteral("acc-1"));
+        controller->reachability().setIsConnected(true);
+        settings().setBackupName(QStringLiteral("Desk"));
+        settings().setBackupContacts(true);
+        ASSERT_TRUE(controller->isStartBackupAvailable());
+        int heard = 0;
+        const auto observation = QObject::connect(controller.get(), &BackupController::isStartBackupAvailableChanged,
+                                                  [&] { ++heard; });
+        row.change();
+        QObject::disconnect(observation);
+        EXPECT_EQ(controller->isStartBackupAvailable(), row.available);
+        EXPECT_EQ(heard, row.available ? 0 : 1);
+        userController.setIsLogoutInProgress(false);
+        controller->setIsRestoring(false);
+        controller->setIsInProgress(false);
+    }
 }
 
 TEST_F(BackupControllerTest, FreeSpaceIsReadWhereTheBackupWrites) {

@@ -93,6 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         OPTIONAL_CASE(NextBackupDate, nextBackupDate, kDate, kOtherDate),
         OPTIONAL_CASE(LatestBackupDate, latestBackupDate, kDate, kOtherDate),
         OPTIONAL_CASE(LatestBackupStatus, latestBackupStatus, QByteArray("\x01\x02", 2), QByteArray("d")),
+        OPTIONAL_CASE(LatestBackupStatusAccountId, latestBackupStatusAccountId, QStringLiteral("acc-2"), QStringLiteral("acc-1")),
         OPTIONAL_CASE(SelectiveSyncPaths, selectiveSyncPaths, QByteArray("[\"/a\"]"), QByteArray("[]")),
         BOOL_CASE(IsAlreadyLaunched, isAlreadyLaunched),
         BOOL_CASE(OpenAutomaticallyOnLogin, openAutomaticallyOnLogin),
@@ -106,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         BOOL_CASE(ShouldBackupResumeOnStart, shouldBackupResumeOnStart)),
     [](const auto& info) { return std::string(info.param.key); });
 
-TEST(SettingsKeysList, holdsExactlyTheSettingsOfTheStore) { EXPECT_EQ(M::keys().size(), 22); }
+TEST(SettingsKeysList, holdsExactlyTheSettingsOfTheStore) { EXPECT_EQ(M::keys().size(), 23); }
 
 class SettingsCaching : public ::testing::TestWithParam<bool> {};
 

@@ -7,7 +7,10 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cmath>
+
 #include "app/backup/BackupAlerts.h"
+#include "app/backup/BackupTransformerText.h"
 #include "app/common/AppActions.h"
 #include "app/shell/preferences/BackupPreferencesViewController.h"
 #include "platform/appkit/Application.h"
@@ -39,7 +42,10 @@ void BackupViewController::setBackupController(BackupController* controller) {
     QObject::disconnect(cancelObservation_);
     QObject::disconnect(stateObservation_);
     QObject::disconnect(latestStatusObservation_);
+    QObject::disconnect(availabilityObservation_);
+    QObject::disconnect(accountObservation_);
     backupProgressObservation_ = cancelObservation_ = stateObservation_ = latestStatusObservation_ = {};
+    availabilityObservation_ = accountObservation_ = {};
     backupController_ = controller;
     emit backupControllerChanged();
     refreshDetails();
@@ -158,6 +164,17 @@ void BackupViewController::viewWillAppear() {
         if (!latestStatusObservation_)
             latestStatusObservation_ = connect(controller, &BackupController::latestBackupStatusChanged, this,
                                                &BackupViewController::refreshDetails);
+        if (!availabilityObservation_)
+            availabilityObservation_ = connect(controller, &BackupController::isStartBackupAvailableChanged, this,
+                                               &BackupViewController::refreshButtons);
+        // Another account sees none of this one's backup: its items, dates, progress and buttons.
+        if (!accountObservation_)
+            accountObservation_ = connect(controller, &BackupController::accountChanged, this, [self] {
+                if (!self) return;
+                self->refreshDetails();
+                self->updateProgress();
+                self->refreshButtons();
+            });
         connect(controller, &BackupController::isRestoringChanged, this, &BackupViewController::refreshButtons,
                 Qt::UniqueConnection);
     }
@@ -172,10 +189,17 @@ bool BackupViewController::isIndicatorAnimating() const {
     return progressActivityIndicator_ && progressActivityIndicator_->maximum() == 0;
 }
 
+std::optional<double> BackupViewController::indicatorFraction() const {
+    if (!progressActivityIndicator_ || progressActivityIndicator_->isHidden() || isIndicatorAnimating())
+        return std::nullopt;
+    const QProgressBar& bar = *progressActivityIndicator_;
+    return double(bar.value() - bar.minimum()) / double(bar.maximum() - bar.minimum());
+}
+
 void BackupViewController::updateProgress() {
     if (!backupController_ || !progressLabel_) return;
     BackupController& controller = *backupController_;
-    const bool visible = settingsController_.settings()->isAlreadyLaunched() &&
+    const bool visible = settingsController_.settings()->isAlreadyLaunched() && controller.accountId() &&
                          (controller.isInProgress() || controller.isCanceling());
     progressLabel_->setVisible(visible);
     progressActivityIndicator_->setVisible(visible);
@@ -184,7 +208,15 @@ void BackupViewController::updateProgress() {
         progressShown_ = false;
         return;
     }
-    progressActivityIndicator_->setRange(0, 0);
+    // The bar tells how much is done whenever the total is known; skipping has no such share.
+    const auto fraction =
+        controller.isCanceling() ? std::nullopt : BackupTransformerText::shownFraction(controller.progress());
+    if (fraction) {
+        progressActivityIndicator_->setRange(0, indicatorSteps);
+        progressActivityIndicator_->setValue(int(std::lround(*fraction * indicatorSteps)));
+    } else {
+        progressActivityIndicator_->setRange(0, 0);
+    }
     // A run that has no progress text yet must not show the last words of the one before.
     if (!progressShown_) progressLabel_->setText(localizationController_.brLabelBackingUp());
     progressShown_ = true;
@@ -196,8 +228,14 @@ void BackupViewController::updateProgress() {
 
 void BackupViewController::refreshDetails() {
     if (!itemsLabel_) return;
-    itemsLabel_->setText(settingsController_.backupItems().value_or(QStringLiteral("-")));
-    const auto status = backupController_ ? backupController_->latestBackupStatus() : nullptr;
+    const QString empty = BackupTransformerText::emptyMark();
+    // The settings hold the choices of whoever signed in last; signed out, nothing is anyone's.
+    if (!backupController_ || !backupController_->accountId()) {
+        for (QLabel* label : {itemsLabel_, latestBackupLabel_, nextBackupLabel_}) label->setText(empty);
+        return;
+    }
+    itemsLabel_->setText(settingsController_.backupItems().value_or(empty));
+    const auto status = backupController_->latestBackupStatus();
     const QString latest =
         transformed(QStringLiteral("LatestBackupStatusTransformer"), status ? QVariant::fromValue(status) : QVariant());
     latestBackupLabel_->setText(latest.isEmpty() ? QStringLiteral("-") : latest);
@@ -210,14 +248,14 @@ void BackupViewController::refreshDetails() {
 void BackupViewController::refreshButtons() {
     if (!startButton_) return;
     const bool running = backupController_ && backupController_->isInProgress();
-    const bool restoring = backupController_ && backupController_->isRestoring();
+    // Signed out there is no backup to set up, start or restore.
+    const bool signedIn = backupController_ && backupController_->accountId();
     startButton_->setVisible(!running);
-    startButton_->setEnabled(backupController_ && !restoring && reachability_->isConnected() &&
-                             settingsController_.isStartBackupAllowed());
+    startButton_->setEnabled(backupController_ && backupController_->isStartBackupAvailable());
     cancelButton_->setVisible(running);
     cancelButton_->setEnabled(running && !backupController_->isCanceling());
-    restoreButton_->setEnabled(reachability_->isConnected());
-    configureButton_->setEnabled(backupController_ != nullptr);
+    restoreButton_->setEnabled(signedIn && reachability_->isConnected());
+    configureButton_->setEnabled(signedIn);
 }
 
 QWidget* BackupViewController::alertWindow() {

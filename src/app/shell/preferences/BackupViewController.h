@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 #include "app/backup/BackupController.h"
 #include "app/common/LocalizationController.h"
@@ -60,8 +61,10 @@ public:
     QWidget* backupProgressCell() const { return backupProgressCell_; }
     QLabel* progressLabel() const { return progressLabel_; }
     QProgressBar* progressActivityIndicator() const { return progressActivityIndicator_; }
-    // The indicator spins while its range is open.
+    // The indicator spins while its range is open, while the total of the work is unknown.
     bool isIndicatorAnimating() const;
+    // The share of the work the indicator shows as done; none while it spins or is hidden.
+    std::optional<double> indicatorFraction() const;
     QLabel* itemsLabel() const { return itemsLabel_; }
     QLabel* latestBackupLabel() const { return latestBackupLabel_; }
     QLabel* nextBackupLabel() const { return nextBackupLabel_; }
@@ -91,8 +94,12 @@ private:
     QMetaObject::Connection isAlreadyLaunchedObservation_;
     QMetaObject::Connection stateObservation_;
     QMetaObject::Connection latestStatusObservation_;
+    QMetaObject::Connection availabilityObservation_;
+    QMetaObject::Connection accountObservation_;
     QPointer<BackupPreferencesViewController> sheet_;
     bool progressShown_ = false;
+    // Fine enough that every step of a large backup moves the bar.
+    static constexpr int indicatorSteps = 1000;
 
     QGridLayout* gridView_ = nullptr;
     QWidget* backupDescriptionCell_ = nullptr;

@@ -15,7 +15,10 @@
 
 #include "PreferencesTestSupport.h"
 #include "app/backup/BackupController.h"
+#include "app/backup/BackupItemsTransformer.h"
 #include "app/backup/CreateBackupProgressTransformer.h"
+#include "app/backup/LatestBackupStatusTransformer.h"
+#include "app/backup/NextBackupDateTransformer.h"
 #include "app/common/AppActions.h"
 #include "app/core/SettingsController.h"
 #include "app/shell/preferences/BackupPreferencesViewController.h"
@@ -34,6 +37,7 @@ protected:
                                               QStringLiteral("CreateBackupProgressTransformer"));
         Application::shared().registerAction(AppAction::startBackup, [this](QObject*) { ++backupsStarted; });
         settings().setIsAlreadyLaunched(true);
+        signIn();
     }
     ~BackupPanesTest() override { Application::shared().unregisterAction(AppAction::startBackup); }
 
@@ -62,6 +66,9 @@ protected:
 
 TEST_F(BackupPanesTest, ThePaneShowsEachPhaseOfABackup) {
     const auto backing = std::make_shared<ObjCBackupProgress>(BackupProgress{4, 1, 4000, 0, 1000});
+    constexpr qint64 MB = 1000 * 1000;
+    const auto large = QVariant::fromValue(std::make_shared<ObjCBackupProgress>(BackupProgress{9, 2, 600 * MB, 0, 128 * MB}));
+    const auto noTotal = QVariant::fromValue(std::make_shared<ObjCBackupProgress>(BackupProgress{0, 0, 0, 0, 5}));
     const struct {
         const char* name;
         bool launched;
@@ -71,14 +78,21 @@ TEST_F(BackupPanesTest, ThePaneShowsEachPhaseOfABackup) {
         bool visible;
         QString text;  // empty: the text before stays
         bool skipButton;
+        std::optional<double> fraction;  // none: the bar spins
     } rows[] = {
-        {"idle", true, false, false, {}, false, {}, false},
-        {"before the first launch", false, true, false, QVariant::fromValue(OVProgress{4, 1}), false, {}, true},
+        {"idle", true, false, false, {}, false, {}, false, {}},
+        {"before the first launch", false, true, false, QVariant::fromValue(OVProgress{4, 1}), false, {}, true, {}},
         {"preparing", true, true, false, QVariant::fromValue(OVProgress{4, 1}), true,
-         progressText(QVariant::fromValue(OVProgress{4, 1})), true},
-        {"backing up", true, true, false, QVariant::fromValue(backing), true, progressText(QVariant::fromValue(backing)), true},
-        {"between the phases", true, true, false, {}, true, {}, true},
-        {"skipping with progress left", true, true, true, QVariant::fromValue(backing), true, texts.brLabelSkipping(), true},
+         progressText(QVariant::fromValue(OVProgress{4, 1})), true, 0.25},
+        {"preparing, size not known yet", true, true, false, QVariant::fromValue(OVProgress{0, 0}), true,
+         progressText(QVariant::fromValue(OVProgress{0, 0})), true, {}},
+        {"backing up", true, true, false, QVariant::fromValue(backing), true, progressText(QVariant::fromValue(backing)), true,
+         0.25},
+        {"128 MB of 600 MB", true, true, false, large, true, progressText(large), true, 128.0 / 600.0},
+        {"backing up without a total", true, true, false, noTotal, true, progressText(noTotal), true, {}},
+        {"between the phases", true, true, false, {}, true, {}, true, {}},
+        {"skipping with progress left", true, true, true, QVariant::fromValue(backing), true, texts.brLabelSkipping(), true,
+         {}},
     };
     BackupViewController pane;
     pane.setBackupController(&controller);
@@ -94,7 +108,11 @@ TEST_F(BackupPanesTest, ThePaneShowsEachPhaseOfABackup) {
         else controller.setPreviewProgress(std::nullopt);
         controller.setBackupProgress(row.progress.value<std::shared_ptr<ObjCBackupProgress>>());
         EXPECT_EQ(!pane.progressLabel()->isHidden(), row.visible);
-        EXPECT_EQ(pane.isIndicatorAnimating(), row.visible);
+        EXPECT_EQ(pane.isIndicatorAnimating(), row.visible && !row.fraction);
+        EXPECT_EQ(pane.indicatorFraction().has_value(), row.visible && row.fraction);
+        if (row.visible && row.fraction) {
+            EXPECT_NEAR(*pane.indicatorFraction(), *row.fraction, 0.001);
+        }
         if (row.visible) {
             EXPECT_EQ(pane.progressLabel()->text(), row.text.isEmpty() ? before : row.text);
         }
@@ -109,6 +127,53 @@ TEST_F(BackupPanesTest, ThePaneShowsEachPhaseOfABackup) {
     late.viewWillAppear();
     EXPECT_FALSE(late.progressLabel()->isHidden());
     EXPECT_EQ(late.progressLabel()->text(), progressText(QVariant::fromValue(backing)));
+}
+
+TEST_F(BackupPanesTest, SigningOutClearsThePaneAndTheNextAccountSeesNoneOfIt) {
+    ValueTransformer::setValueTransformer(std::make_shared<LatestBackupStatusTransformer>(),
+                                          QStringLiteral("LatestBackupStatusTransformer"));
+    ValueTransformer::setValueTransformer(std::make_shared<NextBackupDateTransformer>(),
+                                          QStringLiteral("NextBackupDateTransformer"));
+    ValueTransformer::setValueTransformer(std::make_shared<BackupItemsTransformer>(),
+                                          QStringLiteral("BackupItemsTransformer"));
+    settings().setBackupName(QStringLiteral("Desk"));
+    settings().setBackupContacts(true);
+    settings().setBackupAutomatically(true);
+    settings().setNextBackupDate(QDateTime::currentDateTime());
+    controller.reachability().setIsConnected(true);
+    controller.setLatestBackupStatus(std::make_shared<ObjCBackupStatus>(BackupStatus::failed()));
+    BackupViewController pane;
+    pane.setBackupController(&controller);
+    pane.reachability()->setIsConnected(true);
+    pane.viewWillAppear();
+    const struct {
+        const char* name;
+        QString account;  // empty: signed out
+        QString latest;
+    } rows[] = {
+        {"the account whose backup failed", QStringLiteral("acc-1"), texts.brLabelLatestBackupFailed()},
+        {"signed out", {}, QStringLiteral("-")},
+        {"the next account", QStringLiteral("acc-2"), QStringLiteral("-")},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        testFacade.facade().user = row.account.isEmpty() ? nullptr : std::make_shared<TestBusinessUser>(row.account);
+        users.update();
+        const bool signedIn = !row.account.isEmpty();
+        EXPECT_EQ(pane.latestBackupLabel()->text(), row.latest);
+        EXPECT_EQ(pane.itemsLabel()->text() != QStringLiteral("-"), signedIn);
+        EXPECT_EQ(pane.nextBackupLabel()->text() != QStringLiteral("-"), signedIn);
+        for (QPushButton* button : {pane.startButton(), pane.configureButton(), pane.restoreButton()})
+            EXPECT_EQ(button->isEnabled(), signedIn) << button->text().toStdString();
+    }
+
+    // A backup still winding down after the sign-out shows no progress.
+    controller.setIsInProgress(true);
+    EXPECT_FALSE(pane.progressLabel()->isHidden());
+    testFacade.facade().user = nullptr;
+    users.update();
+    EXPECT_TRUE(pane.progressLabel()->isHidden());
+    controller.setIsInProgress(false);
 }
 
 TEST_F(BackupPanesTest, TheBackupTabShowsThePaneWithItsControllerOrTheUpsell) {
