@@ -126,6 +126,10 @@ void MenuBarExtrasController::loadView() {
             updateRestoreLine();
             updateBackupCommands();
         });
+        connect(backupController, &BackupController::isStartBackupAvailableChanged, this,
+                &MenuBarExtrasController::updateBackupCommands);
+        // The lines tell the signed-in account's backups, never those of the account before.
+        connect(backupController, &BackupController::accountChanged, this, &MenuBarExtrasController::updateBackupLines);
     }
     if (featuresController)
         connect(featuresController, &FeaturesController::featuresChanged, this,
@@ -414,7 +418,7 @@ void MenuBarExtrasController::updateBackupCommands() {
     restoreStatusMenuItem_->setVisible(restoring && !restoreStatusMenuItem_->text().isEmpty());
     backupsMenuItem_->setVisible(backupOffered);
     backUpNowMenuItem_->setVisible(backupOffered && !backingUp);
-    backUpNowMenuItem_->setEnabled(!restoring);
+    backUpNowMenuItem_->setEnabled(backupController && backupController->isStartBackupAvailable());
     skipBackupMenuItem_->setVisible(backupOffered && backingUp);
 }
 

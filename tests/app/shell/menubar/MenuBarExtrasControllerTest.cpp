@@ -275,7 +275,8 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
                  {texts.mbMenuItemBackupPreferences(), A::showBackupPreferencesWindow},
                  {texts.mbMenuItemCheckForUpdates(), "update"}});
     auto busy = idle;
-    idle.insert({texts.mbMenuItemBackUpNow(), A::startBackup});
+    auto setUp = idle;
+    setUp.insert({texts.mbMenuItemBackUpNow(), A::startBackup});
     busy.insert({{texts.mbMenuItemSkipThisBackup(), A::cancelBackup},
                  {texts.mbMenuItemMultipleItemsNotSynchronized().arg("2"), A::showConnectionDoctor}});
     auto signedOut = common;
@@ -289,8 +290,17 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
         menuBar->menuWillOpen(menuBar->menuSignedIn());
         ASSERT_TRUE(TestEnvironment::waitUntil([this] { return menuBar->hasSyncErrors(); }));
     };
+    const auto backupSetUp = [this] {
+        signInUser();
+        features->setFeatures(std::make_shared<ObjCFeatures>(std::make_shared<ObjCBackupFeature>(true), nullptr, nullptr));
+        backup->reachability().setIsConnected(true);
+        facade->settings()->setBackupName(QStringLiteral("Desk"));
+        facade->settings()->setBackupContacts(true);
+    };
     const std::vector<std::tuple<QMenu*, std::function<void()>, std::map<QString, QString>>> table = {
+        // Nothing to back up yet: a start could only fail.
         {menuBar->menuSignedIn(), [] {}, idle},
+        {menuBar->menuSignedIn(), backupSetUp, setUp},
         {menuBar->menuSignedIn(), backingUpWithErrors, busy},
         {menuBar->menuSignedOut(), [] {}, signedOut},
         {menuBar->menuOffline(), [] {}, common}};
