@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/appkit/WindowSheet.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/MainQueue.h"
 
@@ -164,7 +165,6 @@ void Alert::beginSheetModal(QWidget* window, std::function<void(int)> completion
 void Alert::showSheet(QWidget* window, std::function<void(int)> completion) const {
     auto* box = new QMessageBox(window);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     const auto made = configure(*box, *this);
     const int fallback = closeResponse();
     // Exactly once: when answered, or when the window takes the sheet down with it.
@@ -175,10 +175,12 @@ void Alert::showSheet(QWidget* window, std::function<void(int)> completion) cons
         if (done) done(response);
     };
     QObject::connect(box, &QMessageBox::finished, box, [box, made, fallback, complete] {
+        // The sheet it covered is usable again before the answer acts on it.
+        WindowSheet::end(box);
         complete(responseFor(box->clickedButton(), made, fallback));
     });
     QObject::connect(box, &QObject::destroyed, [complete, fallback] { complete(fallback); });
-    box->open();
+    WindowSheet::begin(box, window);
 }
 
 void Alert::setResponder(std::function<int(const Alert&)> newResponder) {

@@ -7,7 +7,7 @@
 
 #include "app/common/AppActions.h"
 #include "app/common/LocalizationController.h"
-#include "app/shell/backup/WindowSheet.h"
+#include "platform/appkit/WindowSheet.h"
 #include "platform/appkit/Application.h"
 
 BackupRestoreSuccessViewController::BackupRestoreSuccessViewController(QObject* parent) : BackupBrowserPane(parent) {}

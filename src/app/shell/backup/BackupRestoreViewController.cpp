@@ -22,7 +22,7 @@
 #include "app/shell/backup/DataSource.h"
 #include "app/shell/backup/RestoreSuccessWindowController.h"
 #include "app/shell/backup/BackupRestoreSuccessViewController.h"
-#include "app/shell/backup/WindowSheet.h"
+#include "platform/appkit/WindowSheet.h"
 #include "platform/appkit/Storyboard.h"
 #include "platform/appkit/ValueTransformer.h"
 #include "platform/appkit/Workspace.h"

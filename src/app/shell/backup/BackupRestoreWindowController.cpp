@@ -13,7 +13,7 @@
 #include "app/shell/backup/BackupSplitViewController.h"
 #include "app/shell/backup/RestoreSuccessWindowController.h"
 #include "app/shell/backup/RestoreToolbarItem.h"
-#include "app/shell/backup/WindowSheet.h"
+#include "platform/appkit/WindowSheet.h"
 #include "platform/appkit/Storyboard.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "platform/appkit/WindowSheet.h"
 
 PreferencesPane::PreferencesPane(QObject* parent) : QObject(parent) {}
 
@@ -27,12 +28,11 @@ QWidget* PreferencesPane::view() {
 void PreferencesPane::presentAsSheet(QWidget* window) {
     QWidget* sheet = view();
     viewWillAppear();
-    sheet->setParent(window, Qt::Sheet | Qt::Dialog);
-    sheet->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
-    sheet->show();
+    WindowSheet::begin(sheet, window);
 }
 
 void PreferencesPane::dismissController(QObject*) {
+    WindowSheet::end(view_);
     if (view_ && view_->isVisible()) view_->close();
     emit dismissed();
 }

@@ -25,7 +25,7 @@
 #include "app/shell/backup/RestoreSpace.h"
 #include "app/shell/backup/RestoreSuccessWindowController.h"
 #include "app/shell/backup/RestoreToolbarItem.h"
-#include "app/shell/backup/WindowSheet.h"
+#include "platform/appkit/WindowSheet.h"
 #include "app/shell/transformers/ValueTransformers.h"
 #include "frameworks/business/OrvellaBackupFacade.h"
 #include "platform/appkit/Alert.h"
@@ -305,6 +305,9 @@ TEST_F(BackupBrowserTest, ClosingTheBrowserEndsItsSheetsFirst) {
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return sheet->restoreSuccessSheetWindowController() != nullptr; }));
     QPointer<QWidget> successWindow = sheet->restoreSuccessSheetWindowController()->window();
     ASSERT_TRUE(successWindow->isVisible());
+    // Only the success sheet is in use: the restore sheet beneath offers no second restore.
+    EXPECT_EQ(WindowSheet::shownSheet(window->window()), successWindow.data());
+    EXPECT_FALSE(sheet->restoreButton()->isEnabled());
     QStringList ended;
     QObject::connect(sheet.data(), &BackupRestoreViewController::dismissed, [&] { ended << QStringLiteral("restore sheet"); });
 
