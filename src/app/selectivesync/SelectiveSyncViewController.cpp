@@ -9,10 +9,11 @@
 
 #include "app/common/LocalizationController.h"
 #include "app/core/BusinessFacadeHolder.h"
+#include "app/selectivesync/SelectiveSyncSpaceCheck.h"
 #include "app/selectivesync/StoreController.h"
 #include "frameworks/sync/SyncFacade.h"
-#include "platform/appkit/Alert.h"
 #include "platform/appkit/Storyboard.h"
+#include "platform/appkit/WindowSheet.h"
 #include "platform/foundation/MainQueue.h"
 
 SelectiveSyncViewController::SelectiveSyncViewController(QObject* parent) : QObject(parent) {}
@@ -82,13 +83,11 @@ void SelectiveSyncViewController::loadView() {
 }
 
 void SelectiveSyncViewController::presentAsSheet(QWidget* window) {
-    QWidget* sheet = view();
-    sheet->setParent(window, Qt::Sheet | Qt::Dialog);
-    sheet->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
-    sheet->show();
+    WindowSheet::begin(view(), window);
 }
 
 void SelectiveSyncViewController::dismiss(QObject*) {
+    WindowSheet::end(view_);
     if (view_ && view_->isVisible()) view_->close();
     emit dismissed();
 }
@@ -127,27 +126,20 @@ void SelectiveSyncViewController::save(QObject* sender) {
     QPointer<QObject> weakSender(sender);
     browserController_->hasEnoughFreeDiskSpaceToApplyChanges([self, weakSender](std::optional<bool> enough) {
         if (!self) return;
-        if (enough == false) {
-            self->showNotEnoughDiskSpaceAlert();
-            return;
-        }
-        // Enough room, or no answer from the check (which must not keep the user from saving).
-        if (self->browserController_) {
-            self->browserController_->applyChanges([self] {
-                if (self) self->triggerSync();
-            });
-        }
-        self->dismiss(weakSender.data());
+        // An answer short of "it fits" is told, or asked, on the sheet; without it on screen
+        // there is nobody to tell, and nothing is applied.
+        const bool onScreen = self->view_ && self->view_->isVisible();
+        if (enough != true && !onScreen) return;
+        SelectiveSyncSpaceCheck::proceed(enough, onScreen ? self->view_->window() : nullptr, [self, weakSender] {
+            if (!self) return;
+            if (self->browserController_) {
+                self->browserController_->applyChanges([self] {
+                    if (self) self->triggerSync();
+                });
+            }
+            self->dismiss(weakSender.data());
+        });
     });
-}
-
-void SelectiveSyncViewController::showNotEnoughDiskSpaceAlert() {
-    if (!view_ || !view_->isVisible()) return;
-    LocalizationController texts;
-    auto alert = std::make_shared<Alert>();
-    alert->setMessageText(texts.ssAlertNotEnoughDiskSpaceMessage());
-    alert->setInformativeText(texts.ssAlertNotEnoughDiskSpaceInformativeText());
-    alert->beginSheetModal(view_->window(), [alert](int) {});
 }
 
 void SelectiveSyncViewController::triggerSync() {

@@ -67,7 +67,6 @@ private:
     void setHasChanges(bool value);
     void setDidLoadData(bool value);
     void triggerSync();
-    void showNotEnoughDiskSpaceAlert();
 
     bool hasChanges_ = false;
     bool didLoadData_ = false;

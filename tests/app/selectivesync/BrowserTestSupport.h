@@ -183,4 +183,14 @@ protected:
     QPointer<SelectiveSyncBrowserController> embedded;
 };
 
+// The two answers to the question asked when the free-space check could not tell, and whether the
+// selection is applied after each.
+struct UncheckedSpaceAnswer {
+    const char* name;
+    int answer;
+    bool applied;
+};
+inline const UncheckedSpaceAnswer uncheckedSpaceAnswers[] = {{"applyAnyway", Alert::FirstButtonReturn, true},
+                                                             {"cancel", Alert::SecondButtonReturn, false}};
+
 }  // namespace browsertest

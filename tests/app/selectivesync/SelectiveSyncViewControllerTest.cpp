@@ -126,6 +126,36 @@ TEST_F(SheetTest, TooLittleRoomAlertsAndKeepsTheSheetUntilASmallerSelectionFits)
     EXPECT_FALSE(sheet->view()->isVisible());
 }
 
+// A check that could not read the free space never counts as room enough: the user is told and
+// decides, and Return keeps the selection unapplied.
+TEST_F(SheetTest, AnUncheckedSelectionIsAppliedOnlyWhenTheUserSaysSo) {
+    const LocalizationController texts;
+    for (const auto& row : browsertest::uncheckedSpaceAnswers) {
+        SCOPED_TRACE(row.name);
+        facade->settings()->setSyncRoot(syncRoot.path());
+        seed("/:1");
+        openSheet();
+        click(0, "b", true);
+        ASSERT_TRUE(waitSettled());
+        facade->settings()->setSyncRoot(std::nullopt);
+        const int setCallsBefore = sync.setCalls;
+        const int dismissalsBefore = dismissals;
+        Alert::setResponder([answer = row.answer](const Alert&) { return answer; });
+        const int alertsBefore = Alert::shownCount();
+        sheet->save(sheet->saveButton());
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return Alert::shownCount() > alertsBefore; })) << "asked first";
+        const Alert asked = Alert::shownAlerts().back();
+        EXPECT_EQ(asked.messageText(), texts.ssAlertFreeSpaceUnknownMessage());
+        EXPECT_EQ(asked.informativeText(), texts.ssAlertFreeSpaceUnknownInformativeText());
+        EXPECT_EQ(asked.responseForKey(Alert::ReturnKey), Alert::SecondButtonReturn);
+        TestEnvironment::waitUntil([&] { return dismissals > dismissalsBefore; }, row.applied ? 5000 : 200);
+        EXPECT_EQ(sync.setCalls - setCallsBefore, row.applied ? 1 : 0);
+        EXPECT_EQ(dismissals - dismissalsBefore, row.applied ? 1 : 0);
+        EXPECT_EQ(sheet->view()->isVisible(), !row.applied);
+        sheet.reset();
+    }
+}
+
 struct SaveCase {
     const char* name;
     bool withSyncController;

@@ -218,16 +218,23 @@ void MenuBarExtrasController::buildMenus() {
     in.addSeparator();
     addQuit(in);
 
-    menuSignedOut_ = std::make_unique<QMenu>();
-    QMenu& out = *menuSignedOut_;
-    out.addAction(signedOutMenuItem_);
-    out.addSeparator();
-    addCommand(out, texts.mbMenuItemSignIn(), A::showOnboardingWindow);
-    out.addSeparator();
-    addCommand(out, texts.mbMenuItemPreferences(), A::showPreferencesWindow);
-    addSupport(out);
-    out.addSeparator();
-    addQuit(out);
+    // The sign-in state line and the one way into the onboarding, with what needs no account.
+    const auto makeOnboardingMenu = [&](const QString& onboardingTitle) {
+        auto menu = std::make_unique<QMenu>();
+        menu->addAction(signedOutMenuItem_);
+        menu->addSeparator();
+        addCommand(*menu, onboardingTitle, A::showOnboardingWindow);
+        menu->addSeparator();
+        addCommand(*menu, texts.mbMenuItemPreferences(), A::showPreferencesWindow);
+        addSupport(*menu);
+        menu->addSeparator();
+        addQuit(*menu);
+        return menu;
+    };
+    menuSignedOut_ = makeOnboardingMenu(texts.mbMenuItemSignIn());
+    // Signed in, onboarding not finished: nothing syncs yet, so nothing of the account's to offer
+    // but the way back to the onboarding; and no sign-in, the user is signed in already.
+    menuSettingUp_ = makeOnboardingMenu(texts.mbMenuItemContinueSetup());
 
     // Before the user state is known, only what needs no account.
     menuOffline_ = std::make_unique<QMenu>();
@@ -239,7 +246,8 @@ void MenuBarExtrasController::buildMenus() {
     offline.addSeparator();
     addQuit(offline);
 
-    for (QMenu* menu : {menuSignedIn_.get(), menuSignedOut_.get(), menuOffline_.get(), static_cast<QMenu*>(debugMenu_)})
+    for (QMenu* menu : {menuSignedIn_.get(), menuSignedOut_.get(), menuOffline_.get(), menuSettingUp_.get(),
+                        static_cast<QMenu*>(debugMenu_)})
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { menuWillOpen(menu); });
 }
 
@@ -290,6 +298,9 @@ void MenuBarExtrasController::userStateChanged() {
         updateQuota(false);
         return;
     }
+    // The sign-in state line reads "signed in" now; the menu under it must not offer a sign-in.
+    if (!settings_->settings()->isAlreadyLaunched()) setMenu(menuSettingUp_.get());
+    else if (statusItem_->menu() == menuSignedOut_.get()) setMenu(menuOffline_.get());
     setTooltip(texts.mbMenuItemSignedIn());
     setStatusImageName(SyncStatusImages::statusBarDefault);
 }
@@ -301,10 +312,8 @@ void MenuBarExtrasController::availabilityChanged() {
         showSignedOut();
         return;
     }
-    if (settings_->settings()->isAlreadyLaunched()) {
-        signedOutMenuItem_->setText(LocalizationController().mbMenuItemSignedIn());
-        setMenu(menuSignedIn_.get());
-    }
+    signedOutMenuItem_->setText(LocalizationController().mbMenuItemSignedIn());
+    setMenu(settings_->settings()->isAlreadyLaunched() ? menuSignedIn_.get() : menuSettingUp_.get());
 }
 
 void MenuBarExtrasController::showSignedOut() {

@@ -23,8 +23,9 @@ class StatusItem;
 class SyncController;
 class UserController;
 
-// The tray item and its three menus: offline until the user state is first known, then signed in
-// or signed out. It shows the sync controller's status image, a tooltip and a few informational
+// The tray item and its menus: offline until the user state is first known, then signed in or
+// signed out, and between the two the setting-up menu while a signed-in user has not finished
+// onboarding. It shows the sync controller's status image, a tooltip and a few informational
 // lines kept current by observing the other controllers; its command items send the application's
 // actions. Main thread; reports from other threads are handed to it first.
 class MenuBarExtrasController : public QObject, public ReachabilityControllerDelegate {
@@ -58,6 +59,7 @@ public:
     QMenu* menuSignedIn() const { return menuSignedIn_.get(); }
     QMenu* menuSignedOut() const { return menuSignedOut_.get(); }
     QMenu* menuOffline() const { return menuOffline_.get(); }
+    QMenu* menuSettingUp() const { return menuSettingUp_.get(); }
     DebugMenu* debugMenu() const { return debugMenu_; }
     QAction* signedOutMenuItem() const { return signedOutMenuItem_; }
     QAction* syncStatusMenuItem() const { return syncStatusMenuItem_; }
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<QMenu> menuSignedIn_;
     std::unique_ptr<QMenu> menuSignedOut_;
     std::unique_ptr<QMenu> menuOffline_;
+    std::unique_ptr<QMenu> menuSettingUp_;
     DebugMenu* debugMenu_ = nullptr;
     QAction* signedOutMenuItem_ = nullptr;
     QAction* syncStatusMenuItem_ = nullptr;

@@ -44,9 +44,12 @@ std::vector<std::shared_ptr<QObject>> onboardingPages() {
     if (!blank || !device || !menuBar || !security || !sharing) return pages;
 
     LocalizationController texts;
-    auto signInAlert = std::make_shared<Alert>(Alert::question(texts.obAlertSignInMessage(), texts.obAlertSignInInformative(),
-                                                               texts.obAlertButtonSignInAgain(),
-                                                               texts.obAlertButtonSignInCancel()));
+    // Going back signs the user out: Return, and Escape, keep them signed in.
+    auto signInAlert = std::make_shared<Alert>();
+    signInAlert->setMessageText(texts.obAlertSignInMessage());
+    signInAlert->setInformativeText(texts.obAlertSignInInformative());
+    signInAlert->addButton(texts.obAlertButtonSignInAgain()).setKeyEquivalent(QString());
+    signInAlert->addButton(texts.obAlertButtonSignInCancel()).setKeyEquivalent(Alert::ReturnKey);
 
     const auto both = [] { return std::make_shared<ScrollingBehavior>(true, true); };
     pages.push_back(std::make_shared<Info>(*menuBar, texts.obLabelTitle1(), texts.obLabelSubtitle1(),

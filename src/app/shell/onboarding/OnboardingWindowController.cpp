@@ -14,6 +14,7 @@
 #include "app/core/SettingsController.h"
 #include "app/core/SyncFolderPaths.h"
 #include "app/core/UserController.h"
+#include "app/selectivesync/SelectiveSyncSpaceCheck.h"
 #include "app/selectivesync/StoreController.h"
 #include "app/shell/onboarding/InfoViewController.h"
 #include "app/shell/onboarding/OnboardingPages.h"
@@ -306,19 +307,17 @@ void OnboardingWindowController::navigateForward(QObject* sender) {
     QPointer<SelectiveSyncBrowserController> weakBrowser(browser);
     browser->hasEnoughFreeDiskSpaceToApplyChanges([self, weakSender, weakBrowser](std::optional<bool> enough) {
         if (!self) return;
-        if (enough.value_or(true)) {
-            if (weakBrowser) weakBrowser->applyChanges([] {
-                OVLOG_INFO(AppLog::setup(), QStringLiteral("Selective Sync Onboarding controller applied user changes."));
-            });
+        if (enough != true && !self->window_) return;
+        SelectiveSyncSpaceCheck::proceed(enough, self->window_.get(), [self, weakSender, weakBrowser] {
+            if (!self) return;
+            if (weakBrowser) {
+                weakBrowser->applyChanges([] {
+                    OVLOG_INFO(AppLog::setup(), QStringLiteral("Selective Sync Onboarding controller applied user changes."));
+                });
+                self->selectionApplied_ = true;
+            }
             self->continueForward(weakSender);
-            return;
-        }
-        if (!self->window_) return;
-        LocalizationController texts;
-        auto alert = std::make_shared<Alert>();
-        alert->setMessageText(texts.ssAlertNotEnoughDiskSpaceMessage());
-        alert->setInformativeText(texts.ssAlertNotEnoughDiskSpaceInformativeText());
-        alert->beginSheetModal(self->window_.get(), [alert](int) {});
+        });
     });
 }
 
@@ -387,14 +386,6 @@ void OnboardingWindowController::welcomeViewControllerDidFinish(WelcomeViewContr
     if (pageController_) pageController_->navigateForward(this);
 }
 
-void OnboardingWindowController::selectiveSyncOnboardingViewWillDisappear(SelectiveSyncOnboardingViewController&) {
-    SettingsController().settings()->setIsAlreadyLaunched(true);
-}
-
-void OnboardingWindowController::selectiveSyncOnboardingDidLoadRootLevel(SelectiveSyncOnboardingViewController&) {
-    SettingsController().settings()->setIsAlreadyLaunched(true);
-}
-
 void OnboardingWindowController::reachabilityChanged(ReachabilityController&, bool isConnected) {
     if (!isConnected || !pageController_) return;
     if (qobject_cast<Login*>(pageController_->selectedObject().get())) reloadCurrentPage();
@@ -409,6 +400,8 @@ void OnboardingWindowController::windowDidClose() {
     } else {
         windowWillClose();
     }
+    // A later onboarding (after a sign-out) makes its own choice.
+    selectionApplied_ = false;
     if (pageController_) pageController_->viewWillDisappear();
 }
 
@@ -428,9 +421,12 @@ void OnboardingWindowController::windowWillClose() {
                                 QStringLiteral("Cannot determine the location for a conflictless root directory."));
             }
         }
+        // Set up only now: a quit anywhere before leaves the onboarding to be done next time.
         if (!settings->isAlreadyLaunched()) {
             settings->setIsAlreadyLaunched(true);
-            if (delegate_) delegate_->onboardingDidFinishFirstLaunch();
+            // The folders chosen on the selective-sync page stand; closed before, all of them sync.
+            if (delegate_ && selectionApplied_) delegate_->onboardingWindowWillClose();
+            else if (delegate_) delegate_->onboardingDidFinishFirstLaunch();
         } else if (delegate_) {
             delegate_->onboardingWindowWillClose();
         }

@@ -107,9 +107,6 @@ public:
 
     // WelcomeViewControllerDelegate
     void welcomeViewControllerDidFinish(WelcomeViewController& controller) override;
-    // SelectiveSyncOnboardingViewControllerDelegate
-    void selectiveSyncOnboardingViewWillDisappear(SelectiveSyncOnboardingViewController& controller) override;
-    void selectiveSyncOnboardingDidLoadRootLevel(SelectiveSyncOnboardingViewController& controller) override;
     // ReachabilityControllerDelegate
     void reachabilityChanged(ReachabilityController& controller, bool isConnected) override;
 
@@ -137,5 +134,7 @@ private:
     QPushButton* forwardButton_ = nullptr;
     bool closable_ = true;
     bool dismissing_ = false;
+    // The selective-sync page's choice went to the sync engine, after its free-space check.
+    bool selectionApplied_ = false;
     QColor bottomBoxFillColor_ = Qt::transparent;
 };

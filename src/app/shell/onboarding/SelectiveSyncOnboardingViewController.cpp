@@ -32,12 +32,7 @@ SelectiveSyncOnboardingViewController::~SelectiveSyncOnboardingViewController() 
     browserController_.reset();
 }
 
-void SelectiveSyncOnboardingViewController::viewWillDisappear() {
-    InfoViewController::viewWillDisappear();
-    if (delegate_) delegate_->selectiveSyncOnboardingViewWillDisappear(*this);
-}
-
 void SelectiveSyncOnboardingViewController::selectiveSyncBrowserControllerDidLoadRootLevel(
     SelectiveSyncBrowserController&) {
-    if (delegate_) delegate_->selectiveSyncOnboardingDidLoadRootLevel(*this);
+    // Nothing to record: the onboarding is finished when its window closes, not when the tree shows.
 }

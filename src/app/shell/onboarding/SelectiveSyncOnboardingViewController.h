@@ -9,12 +9,11 @@
 
 class SelectiveSyncOnboardingViewController;
 
+// The window the page sits in. The page tells it nothing: leaving the page or loading its tree does
+// not finish the onboarding, only the window's close does.
 class SelectiveSyncOnboardingViewControllerDelegate {
 public:
     virtual ~SelectiveSyncOnboardingViewControllerDelegate() = default;
-    virtual void selectiveSyncOnboardingViewWillDisappear(SelectiveSyncOnboardingViewController& controller) = 0;
-    // The page's browser loaded the root level of the remote tree.
-    virtual void selectiveSyncOnboardingDidLoadRootLevel(SelectiveSyncOnboardingViewController& controller) = 0;
 };
 
 // The last onboarding page: the selective-sync browser of the main storyboard inside the page's
@@ -32,8 +31,6 @@ public:
 
     QWidget* containerView() const { return containerView_; }
     SelectiveSyncBrowserController* browserController() const { return browserController_.get(); }
-
-    void viewWillDisappear() override;
 
     // SelectiveSyncBrowserControllerDelegate
     void selectiveSyncBrowserControllerDidLoadRootLevel(SelectiveSyncBrowserController& controller) override;

@@ -81,7 +81,7 @@ struct StateCase {
     const char* name;
     bool launchedBefore;
     QStringList events;
-    const char* menu;  // "offline", "in", "out"
+    const char* menu;  // "offline", "in", "out", "settingUp"
     QString stateLine;
     QString image;
 };
@@ -115,7 +115,8 @@ TEST_P(MenuBarStates, FollowTheUserState) {
         settle();
     }
     const std::map<QString, QMenu*> menus = {
-        {"offline", menuBar->menuOffline()}, {"in", menuBar->menuSignedIn()}, {"out", menuBar->menuSignedOut()}};
+        {"offline", menuBar->menuOffline()}, {"in", menuBar->menuSignedIn()}, {"out", menuBar->menuSignedOut()},
+        {"settingUp", menuBar->menuSettingUp()}};
     EXPECT_EQ(shownMenu(), menus.at(c.menu));
     const std::map<QString, QString> lines = {{"", ""}, {"in", texts.mbMenuItemSignedIn()}, {"out", texts.mbMenuItemSignedOut()}};
     EXPECT_EQ(menuBar->signedOutMenuItem()->text(), lines.at(c.stateLine));
@@ -136,7 +137,10 @@ INSTANTIATE_TEST_SUITE_P(
         StateCase{"JustLoaded", true, {}, "offline", "", offline},
         StateCase{"StoredSessionAtStart", true, {"available", "signIn"}, "in", in, offline},
         StateCase{"SignedInNotYetAvailable", true, {"signIn"}, "offline", in, online},
-        StateCase{"SignedInNeverLaunched", false, {"signIn"}, "offline", in, online},
+        StateCase{"SignedInNeverLaunched", false, {"signIn"}, "settingUp", in, online},
+        // Signed in on the onboarding's sign-in page: the line says so, and no menu offers a sign-in.
+        StateCase{"SignedInMidOnboarding", false, {"logoutFinished", "signIn"}, "settingUp", in, online},
+        StateCase{"AvailableMidOnboarding", false, {"logoutFinished", "signIn", "available"}, "settingUp", in, online},
         StateCase{"AvailableAfterSignInEvenWhenDisabled", true, {"signIn", "disabled", "available"}, "in", in, online},
         StateCase{"SignedOutWhileAvailableAndLaunched", true, {"available", "signIn", "signOut"}, "out", out, offline},
         StateCase{"SignedInAgainInTheSameRun", true,
@@ -281,6 +285,8 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
                  {texts.mbMenuItemMultipleItemsNotSynchronized().arg("2"), A::showConnectionDoctor}});
     auto signedOut = common;
     signedOut.insert({texts.mbMenuItemSignIn(), A::showOnboardingWindow});
+    auto settingUp = common;
+    settingUp.insert({texts.mbMenuItemContinueSetup(), A::showOnboardingWindow});
 
     // What a user can click in each menu, in each state, and where it leads.
     const auto backingUpWithErrors = [this] {
@@ -303,6 +309,7 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
         {menuBar->menuSignedIn(), backupSetUp, setUp},
         {menuBar->menuSignedIn(), backingUpWithErrors, busy},
         {menuBar->menuSignedOut(), [] {}, signedOut},
+        {menuBar->menuSettingUp(), [] {}, settingUp},
         {menuBar->menuOffline(), [] {}, common}};
     for (const auto& [menu, prepare, expected] : table) {
         prepare();

@@ -90,6 +90,9 @@ TEST(OnboardingPagesTest, TheSignInAlertGoesBackOnItsFirstButton) {
     EXPECT_EQ(alert->messageText(), t.obAlertSignInMessage());
     EXPECT_EQ(alert->informativeText(), t.obAlertSignInInformative());
     EXPECT_EQ(alert->buttonTitles(), QStringList({t.obAlertButtonSignInAgain(), t.obAlertButtonSignInCancel()}));
+    // Return and Escape both keep the user signed in; signing out takes the click.
+    EXPECT_EQ(alert->responseForKey(Alert::ReturnKey), Alert::SecondButtonReturn);
+    EXPECT_EQ(alert->closeResponse(), Alert::SecondButtonReturn);
     // The same alert object at every read of the page's behaviour.
     EXPECT_EQ(qobject_cast<Info*>(pages[2].get())->scrollingBehavior()->navigateBackAlert, alert);
 }

@@ -3,12 +3,14 @@
 #include <QFileInfo>
 #include <QPushButton>
 
+#include "app/common/LocalizationController.h"
 #include "app/core/UserController.h"
 #include "app/selectivesync/BrowserTestSupport.h"
 #include "app/shell/onboarding/OnboardingWindowController.h"
 #include "app/shell/onboarding/SelectiveSyncOnboardingViewController.h"
 #include "app/sync/OVFileSystemMetadataController.h"
 #include "frameworks/settings/OrvellaSettingsManager.h"
+#include "platform/appkit/Alert.h"
 #include "platform/appkit/Storyboard.h"
 #include "support/TestEnvironment.h"
 
@@ -64,7 +66,7 @@ protected:
     std::unique_ptr<OnboardingWindowController> window;
 };
 
-TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheFirstLaunchOnceLoaded) {
+TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheFirstLaunchOnlyWhenDone) {
     facade->subscriptions = std::vector<SelectiveSyncItem>{{QStringLiteral("/a"), true, QStringLiteral("id:/a")}};
     auto* page = arrive();
     ASSERT_TRUE(page);
@@ -75,7 +77,8 @@ TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheF
         << page->browserController()->view()->isVisible() << " connected "
         << page->browserController()->reachability().isConnected();
     ASSERT_TRUE(waitSettled());
-    EXPECT_TRUE(facade->settings()->isAlreadyLaunched());
+    // A quit now must bring the onboarding back, with its choice and its disk-space check.
+    EXPECT_FALSE(facade->settings()->isAlreadyLaunched());
     EXPECT_TRUE(storetest::render(*store).contains(QStringLiteral("/a:1"))) << storetest::render(*store).toStdString();
     EXPECT_TRUE(rows(0).contains(QStringLiteral("a:1"))) << rows(0).toStdString();
     EXPECT_TRUE(rows(0).contains(QStringLiteral("b:0"))) << rows(0).toStdString();
@@ -86,6 +89,7 @@ TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheF
     window->navigateForward(window->forwardButton());
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !window->window()->isVisible(); }));
     EXPECT_EQ(delegate.calls, std::vector<std::string>{"willClose"});
+    EXPECT_TRUE(facade->settings()->isAlreadyLaunched());
     EXPECT_GE(sync.setCalls, 1);
     // The account's selection, as merged into the browser: the root partly, "/a" wholly.
     ASSERT_EQ(sync.items.size(), 2u);
@@ -95,15 +99,46 @@ TEST_F(SelectiveSyncOnboardingTest, StartsFromTheAccountsSelectionAndRecordsTheF
     EXPECT_TRUE(sync.items[1].recursive);
 }
 
-TEST_F(SelectiveSyncOnboardingTest, LeavingThePageRecordsTheFirstLaunchEvenBeforeTheRootLoaded) {
+TEST_F(SelectiveSyncOnboardingTest, LeavingThePageDoesNotFinishTheOnboarding) {
     tree->setDelivery(TestDirectoryTree::Delivery::held);
     auto* page = arrive();
     ASSERT_TRUE(page);
-    EXPECT_FALSE(facade->settings()->isAlreadyLaunched());
     window->navigateBack(window->backButton());
     EXPECT_EQ(window->pageController()->selectedIndex(), 5);
-    EXPECT_TRUE(facade->settings()->isAlreadyLaunched());
+    EXPECT_FALSE(facade->settings()->isAlreadyLaunched());
     tree->releaseHeld();
+}
+
+// A free-space check that cannot tell is said so; the choice goes ahead only when the user says.
+TEST_F(SelectiveSyncOnboardingTest, AnUncheckedSelectionWaitsForTheUsersWord) {
+    const LocalizationController texts;
+    for (const auto& row : browsertest::uncheckedSpaceAnswers) {
+        SCOPED_TRACE(row.name);
+        delegate.calls.clear();
+        facade->settings()->setIsAlreadyLaunched(false);
+        facade->settings()->setSyncRoot(syncRoot.path());
+        auto* page = arrive();
+        ASSERT_TRUE(page);
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return rootLoaded(page); }));
+        ASSERT_TRUE(waitSettled());
+        // Nowhere to measure the room on.
+        facade->settings()->setSyncRoot(std::nullopt);
+        const int setCallsBefore = sync.setCalls;
+        Alert::clearShownAlerts();
+        Alert::setResponder([answer = row.answer](const Alert&) { return answer; });
+        window->navigateForward(window->forwardButton());
+        ASSERT_TRUE(TestEnvironment::waitUntil([&] { return Alert::shownCount() == 1; }));
+        const Alert asked = Alert::shownAlerts()[0];
+        EXPECT_EQ(asked.messageText(), texts.ssAlertFreeSpaceUnknownMessage());
+        EXPECT_EQ(asked.buttonTitles(), QStringList({texts.ssAlertButtonApplyAnyway(), texts.ssButtonCancel()}));
+        EXPECT_EQ(asked.responseForKey(Alert::ReturnKey), Alert::SecondButtonReturn);
+        TestEnvironment::waitUntil([&] { return !window->window()->isVisible(); }, row.applied ? 5000 : 200);
+        EXPECT_EQ(!window->window()->isVisible(), row.applied);
+        EXPECT_EQ(sync.setCalls > setCallsBefore, row.applied);
+        EXPECT_EQ(facade->settings()->isAlreadyLaunched(), row.applied);
+        EXPECT_EQ(delegate.calls, row.applied ? std::vector<std::string>{"willClose"} : std::vector<std::string>{});
+        window.reset();
+    }
 }
 
 TEST_F(SelectiveSyncOnboardingTest, WithoutTheBrowserSceneForwardDoesNothing) {
