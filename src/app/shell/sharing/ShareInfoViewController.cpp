@@ -66,7 +66,16 @@ void select(QComboBox* popUp, const QVariant& index) {
 
 }  // namespace
 
-ShareInfoViewController::ShareInfoViewController(QObject* parent) : QObject(parent) {}
+ShareInfoViewController::ShareInfoViewController(QObject* parent) : QObject(parent) {
+    copiedFeedback_.setSingleShot(true);
+    copiedFeedback_.setInterval(1500);
+    connect(&copiedFeedback_, &QTimer::timeout, this, &ShareInfoViewController::endCopiedFeedback);
+}
+
+void ShareInfoViewController::endCopiedFeedback() {
+    copiedFeedback_.stop();
+    if (copyButton_) copyButton_->setText(localizationController_.shItemButtonCopy());
+}
 
 ShareInfoViewController::~ShareInfoViewController() {
     for (const auto& observation : observations_) disconnect(observation);
@@ -123,11 +132,16 @@ void ShareInfoViewController::loadView() {
     urlField_->setReadOnly(true);
     urlField_->setObjectName(QStringLiteral("urlField"));
     linkRow->addWidget(urlField_, 1);
-    auto* copyButton = new QPushButton(localizationController_.shItemButtonCopy());
-    connect(copyButton, &QPushButton::clicked, this, [this] { copy(); });
+    copyButton_ = new QPushButton(localizationController_.shItemButtonCopy());
+    copyButton_->setObjectName(QStringLiteral("copyButton"));
+    // Wide enough for either title, so the row does not jump when it says the link was copied.
+    copyButton_->setMinimumWidth(std::max(copyButton_->fontMetrics().horizontalAdvance(localizationController_.shItemButtonCopied()),
+                                          copyButton_->fontMetrics().horizontalAdvance(localizationController_.shItemButtonCopy())) +
+                                 32);
+    connect(copyButton_, &QPushButton::clicked, this, [this] { copy(); });
     auto* againButton = new QPushButton(localizationController_.shItemButtonShareAgain());
     connect(againButton, &QPushButton::clicked, this, [this] { refreshShareLink(); });
-    linkRow->addWidget(copyButton);
+    linkRow->addWidget(copyButton_);
     linkRow->addWidget(againButton);
     layout->addLayout(linkRow);
     downloadsLabel_ = new QLabel;
@@ -266,7 +280,14 @@ void ShareInfoViewController::fetchLink(const std::shared_ptr<ObjCShare>& share,
 
 void ShareInfoViewController::setUrl(std::optional<QString> url) {
     url_ = std::move(url);
-    if (urlField_) urlField_->setText(url_.value_or(QString()));
+    if (urlField_) {
+        urlField_->setText(url_.value_or(QString()));
+        // A link is told by its start; the end of a long one is a token nobody reads.
+        urlField_->setCursorPosition(0);
+        urlField_->setToolTip(url_.value_or(QString()));
+    }
+    // "Copied" spoke of the link shown before.
+    endCopiedFeedback();
     emit urlChanged();
 }
 
@@ -389,6 +410,10 @@ void ShareInfoViewController::copy(QObject*) {
         return;
     }
     QGuiApplication::clipboard()->setText(*url_);
+    // The clipboard shows nothing of itself: the button says it for a moment.
+    if (!copyButton_) return;
+    copyButton_->setText(localizationController_.shItemButtonCopied());
+    copiedFeedback_.start();
 }
 
 void ShareInfoViewController::openShareInExternalBrowser(QObject*) {

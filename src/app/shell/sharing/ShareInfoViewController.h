@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <cstdint>
 #include <memory>
@@ -106,6 +107,7 @@ private:
     void showRowsFor(const ObjCShare& share);
     void updateControls();
     void setUrl(std::optional<QString> url);
+    void endCopiedFeedback();
     void fetchLink(const std::shared_ptr<ObjCShare>& share, bool thenRefreshList);
     void saveChanges();
     void validateWindowToolbar();
@@ -137,6 +139,9 @@ private:
     QLabel* imageView_ = nullptr;
     QLabel* nameLabel_ = nullptr;
     QLineEdit* urlField_ = nullptr;
+    QPushButton* copyButton_ = nullptr;
+    // How long the copy button says the link was copied.
+    QTimer copiedFeedback_;
     QLabel* downloadsLabel_ = nullptr;
     QToolButton* disclosureButton_ = nullptr;
     QWidget* containerView_ = nullptr;

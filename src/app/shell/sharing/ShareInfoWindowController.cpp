@@ -134,6 +134,10 @@ void ShareInfoWindowController::createShare(const QString& path, std::function<v
     const std::shared_ptr<ObjCShare> share = shareController_->makeShare(path);
     if (!share) {
         LocalizationController texts;
+        // Moved or deleted since it was picked: no later try can share it where it was.
+        if (!QFileInfo::exists(path))
+            return showAlert({texts.shItemAlertItemNotFoundMessage(), texts.shItemAlertItemNotFoundInformative(), false},
+                             path, completion);
         return showAlert({texts.shItemAlertUnableToShareItemGenericMessage(),
                           texts.shItemAlertUnableToShareItemGenericInformative(), false},
                          path, completion);

@@ -4,6 +4,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QUrlQuery>
 
 #include "app/sharing/ObjCShare.h"
@@ -101,6 +103,49 @@ INSTANTIATE_TEST_SUITE_P(Rows, InspectorStateTest,
                                            StateRow{"Folder", true, ShareStatus::active, true, false},
                                            StateRow{"ExpiredFile", false, ShareStatus::expired, false, true}),
                          [](const ::testing::TestParamInfo<StateRow>& info) { return std::string(info.param.name); });
+
+// The link field starts at the link's start, and Copy tells it copied only what it did copy, and
+// only for the link still shown.
+TEST_F(InspectorTest, TheLinkShowsItsStartAndCopySaysItCopied) {
+    const LocalizationController texts;
+    const QString longLink = QStringLiteral("https://www.orvella.example/s/") + QString(200, u'x');
+    const struct {
+        const char* name;
+        ShareStatus status;
+        const char* then;  // "wait", "another" or nothing
+        bool saysCopied;
+    } rows[] = {
+        {"copied", ShareStatus::active, "", true},
+        {"expiredCopiesNothing", ShareStatus::expired, "", false},
+        {"aMomentLater", ShareStatus::active, "wait", false},
+        {"anotherLinkShown", ShareStatus::active, "another", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto item = std::make_shared<FakeFile>(QStringLiteral("f.txt"), info(row.status, 86400, -1, -1));
+        item->urlResult = QUrl(longLink);
+        dataSource.setSelectionIndexes({});
+        show(item);
+        auto* field = inspector.view()->findChild<QLineEdit*>(QStringLiteral("urlField"));
+        auto* copy = inspector.view()->findChild<QPushButton*>(QStringLiteral("copyButton"));
+        ASSERT_TRUE(field && copy);
+        if (row.status == ShareStatus::active) {
+            ASSERT_TRUE(TestEnvironment::waitUntil([&] { return field->text() == longLink; }));
+            EXPECT_EQ(field->cursorPosition(), 0) << "scrolled to the link's tail";
+            EXPECT_EQ(field->toolTip(), longLink);
+        }
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        copy->click();
+        EXPECT_EQ(copy->text(), row.status == ShareStatus::active ? texts.shItemButtonCopied() : texts.shItemButtonCopy());
+        if (std::string(row.then) == "wait")
+            TestEnvironment::waitUntil([&] { return copy->text() == texts.shItemButtonCopy(); }, 3000);
+        if (std::string(row.then) == "another") {
+            dataSource.setSelectionIndexes({});
+            show(std::make_shared<FakeFile>(QStringLiteral("g.txt"), info(ShareStatus::active, 86400, -1, -1)));
+        }
+        EXPECT_EQ(copy->text() == texts.shItemButtonCopied(), row.saysCopied);
+    }
+}
 
 TEST(ShareToolbarValidationTest, LinkItemsNeedALiveLinkDeleteNeedsAShare) {
     using W = ShareWindowController;

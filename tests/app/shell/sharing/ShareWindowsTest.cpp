@@ -183,24 +183,31 @@ TEST_F(ShareInfoWindowTest, AFailedLookupMakesNoLinkAndALinkNeverFoundIsMadeTwic
     EXPECT_FALSE(window.dataSource()->isLoading());
 }
 
-// The service holds no such item: the user learns it is not synced yet, not that something went wrong.
+// The service holds no such item, or the item is gone from the disk: the user learns which, not
+// that something went wrong and might work later.
 TEST_F(ShareInfoWindowTest, ALinkRefusedForAnItemNotSyncedSaysSo) {
     LocalizationController texts;
     const struct {
         const char* name;
-        BusinessError refusal;
+        std::optional<BusinessError> refusal;
+        bool gone;
         QString message;
         QString informative;
     } cases[] = {
         {"notInTheOnlineStorage", BusinessError::api(APIError::notFound, QStringLiteral("There is no such item to share.")),
-         texts.shItemAlertUnableToShareNonSyncedItemMessage(), texts.shItemAlertUnableToShareNonSyncItemInformative()},
-        {"unexpectedFailure", BusinessError::make(BusinessError::Kind::unknown), texts.shItemAlertUnableToShareItemGenericMessage(),
-         texts.shItemAlertUnableToShareItemGenericInformative()},
+         false, texts.shItemAlertUnableToShareNonSyncedItemMessage(), texts.shItemAlertUnableToShareNonSyncItemInformative()},
+        {"unexpectedFailure", BusinessError::make(BusinessError::Kind::unknown), false,
+         texts.shItemAlertUnableToShareItemGenericMessage(), texts.shItemAlertUnableToShareItemGenericInformative()},
+        {"deletedSinceItWasPicked", std::nullopt, true, texts.shItemAlertItemNotFoundMessage(),
+         texts.shItemAlertItemNotFoundInformative()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Alert::clearShownAlerts();
         facade.refusal = c.refusal;
+        if (c.gone) {
+            ASSERT_TRUE(QFile::remove(path));
+        }
         EXPECT_EQ(load(), 1);
         ASSERT_EQ(Alert::shownCount(), 1);
         EXPECT_EQ(Alert::shownAlerts()[0].messageText(), c.message);
