@@ -1,5 +1,7 @@
 #include "app/sync/SyncErrorTexts.h"
 
+#include "frameworks/common/ByteFormatter.h"
+
 SyncErrorTextGetters syncErrorTextGetters(SyncError::Kind kind) {
     using L = LocalizationController;
     using K = SyncError::Kind;
@@ -28,6 +30,7 @@ SyncErrorTextGetters syncErrorTextGetters(SyncError::Kind kind) {
                 &L::erSynSetupFailureRecoverySuggestion};
     case K::invalidItemName: return {&L::erSynInvalidItemNameDescription, nullptr, nullptr};
     case K::itemIsUnreadable: return {&L::erSynItemIsUnreadableDescription, nullptr, nullptr};
+    case K::fileTooLargeForRemoteStorage: return {&L::erSynFileTooLargeForRemoteStorageDescription, nullptr, nullptr};
     }
     return {};
 }
@@ -40,7 +43,11 @@ std::optional<QString> text(LocalizationController::Member getter) {
 }  // namespace
 
 std::optional<QString> errorDescription(const SyncError& error) {
-    return text(syncErrorTextGetters(error.kind).description);
+    auto description = text(syncErrorTextGetters(error.kind).description);
+    // The user needs the size to tell why this file, of all, does not go.
+    if (description && error.kind == SyncError::Kind::fileTooLargeForRemoteStorage)
+        description = description->arg(ByteFormatter::format(error.value));
+    return description;
 }
 
 std::optional<QString> failureReason(const SyncError& error) {

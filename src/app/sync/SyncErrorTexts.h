@@ -8,8 +8,8 @@
 #include "frameworks/sync/SyncTypes.h"
 
 // The user-readable texts of the sync engine's errors. The engine's errors carry none of their
-// own; each kind has its getters of LocalizationController, and the values some kinds carry never
-// show. Stateless: any thread; every call looks its text up afresh.
+// own; each kind has its getters of LocalizationController. Of the values some kinds carry only a
+// too-large file's size shows, in its description. Stateless: any thread; every call looks its text up afresh.
 
 // The getters of one kind; a null member means the kind has no such text.
 struct SyncErrorTextGetters {

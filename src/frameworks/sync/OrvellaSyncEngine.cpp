@@ -16,6 +16,7 @@ OrvellaSyncEngine::Core::Core(SyncFacadeConfiguration configuration, std::shared
       minimumFreeDiskSpace_(configuration.minimumFreeDiskSpace),
       pollInterval_(std::max(10, options.pollIntervalMs)),
       longPoll_(std::max(10, options.longPollMs)),
+      burstQuiet_(std::max(0, options.burstQuietMs)),
       subscriptions_(everything()),
       compactAfterIdle_(std::max(0, options.compactAfterIdleMs)) {
     const QString data = cleanAbsolute(dataFolder);
@@ -264,6 +265,7 @@ void OrvellaSyncEngine::Core::run() {
         if (!again) {
             checksAnswered_ = checking;
             wakeAt = nextLook();
+            if (holdUntil_ && (!wakeAt || *holdUntil_ < *wakeAt)) wakeAt = holdUntil_;
         }
     }
     try {
@@ -291,6 +293,7 @@ std::optional<SteadyClock::time_point> OrvellaSyncEngine::Core::nextLook() {
 }
 
 bool OrvellaSyncEngine::Core::pass(Pending& pending) {
+    holdUntil_.reset();
     const bool rescans = pending.fullScan || pending.remoteFullScan || needFullScan_;
     const bool worked = work(pending);
     keepPending(pending);
@@ -430,7 +433,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     // Quiet: nothing changed on either side since a pass that found nothing to do.
     if (!fullScan && !dirty && lastPassQuiet_ && !remoteChanged &&
         !subscriptionsChanged && !hasPendingErrors()) {
-        reportStatus(idleStatus());
+        reportIdle();
         return false;
     }
     // A pass costs what changed: unless everything was looked at, or the last plan was not carried
@@ -461,11 +464,7 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     lastPlanDone_ = true;
     if (steps.empty()) {
         store_->commit();
-        {
-            std::lock_guard lock(stateMutex_);
-            busy_ = false;
-        }
-        reportStatus(idleStatus());
+        reportIdle();
         return false;
     }
     lastPlanDone_ = execute(steps);

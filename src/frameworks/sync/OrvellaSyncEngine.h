@@ -26,6 +26,10 @@ class StorageService;
 // transfer leaves the old version as it was; a local item is deleted for a remote deletion only
 // while it is unchanged since it was last in step, and the sync folder itself is never deleted.
 //
+// The status is idle (up to date, or the error of what failed) only while nothing is known to be
+// left: no pass waiting, no change handed over and not yet taken, no burst of local changes still
+// coming in. Until then it stays syncing, between passes and between batches alike.
+//
 // Status and item-status changes, ignore questions and events go to the configuration's delegate,
 // always from the engine's thread.
 class OrvellaSyncEngine final : public SyncFacade, public LocalChangesListener {
@@ -40,6 +44,10 @@ public:
         // step (the next pass takes it back from the sync state): kept while changes keep coming,
         // so that a pass costs what changed.
         int compactAfterIdleMs = 10000;
+        // How long after the last local change the engine still takes a burst of them to be
+        // coming in: file events reach it in batches (the event stream's, every half second), and
+        // between two batches of one copy it is not up to date.
+        int burstQuietMs = 1000;
     };
 
     // `remoteRootPath` is the user's remote tree (the service's "users/<name>" folder); the quota

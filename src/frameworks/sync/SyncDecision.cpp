@@ -1,5 +1,7 @@
 #include "frameworks/sync/SyncDecision.h"
 
+#include <algorithm>
+
 bool localChanged(const std::optional<FsEntry>& local, const std::optional<SyncRecord>& base) {
     if (!local || !base) return local.has_value() != base.has_value();
     return !local->sameVersion(base->local);
@@ -69,4 +71,10 @@ QString actionName(SyncAction action) {
     case SyncAction::resolveBothChanged: return QStringLiteral("resolveBothChanged");
     }
     return {};
+}
+
+SyncError::Kind noRemoteRoomError(std::optional<std::int64_t> freeBytes, std::int64_t needed) {
+    const std::int64_t room = std::min(freeBytes.value_or(needed - 1), needed - 1);
+    return room < remoteStorageFullBelow ? SyncError::Kind::insufficientRemoteStorage
+                                         : SyncError::Kind::fileTooLargeForRemoteStorage;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "frameworks/sync/SyncFileSystem.h"
+#include "frameworks/sync/SyncTypes.h"
 
 // What both sides of one path looked like when they were last in step.
 struct SyncRecord {
@@ -50,3 +51,13 @@ SyncStep decide(const std::optional<FsEntry>& local, const std::optional<FsEntry
 QString conflictCopyName(const QString& name, const QString& suffix, bool isDirectory, int number = 1);
 
 QString actionName(SyncAction action);
+
+// Below this much room the online storage counts as full: nearly every file a user adds (a photo,
+// a document) would be refused. With more room left, a file that does not fit is too large for
+// it, and smaller ones still go.
+inline constexpr std::int64_t remoteStorageFullBelow = 1'000'000;
+
+// Why `needed` bytes found no room remotely, given the free bytes the service reports (none when
+// they could not be asked). A refusal says the room is less than what was refused, whatever the
+// quota says: a small file refused means the storage is full.
+SyncError::Kind noRemoteRoomError(std::optional<std::int64_t> freeBytes, std::int64_t needed);

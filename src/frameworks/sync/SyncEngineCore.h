@@ -61,14 +61,11 @@ inline QString cleanAbsolute(const QString& path) {
 // The subscriptions until the caller sets its own: the whole tree.
 inline std::vector<SelectiveSyncItem> everything() { return {SelectiveSyncItem{QStringLiteral("/"), true, QString()}}; }
 
-inline SyncError::Kind localWriteError(int error) {
-    if (error == ENOSPC || error == EDQUOT) return SyncError::Kind::insufficientLocalStorage;
-    return SyncError::Kind::itemIsInReadonlyDirectory;
-}
+inline bool meansNoRoom(int error) { return error == ENOSPC || error == EDQUOT; }
 
-inline SyncError::Kind remoteWriteError(int error) {
-    if (error == ENOSPC || error == EDQUOT) return SyncError::Kind::insufficientRemoteStorage;
-    return SyncError::Kind::itemIsReadonlyOnRemote;
+inline SyncError::Kind localWriteError(int error) {
+    if (meansNoRoom(error)) return SyncError::Kind::insufficientLocalStorage;
+    return SyncError::Kind::itemIsInReadonlyDirectory;
 }
 
 inline bool isRemoval(SyncAction action) {
@@ -185,9 +182,11 @@ public:
     void localMove(const QString& from, const QString& to);
     void permissionChange(const QString& path);
     void requestFullScan();
-    // With mutex_ held.
-    void eventsArrive() {
-        if (!eventsArrived_) firstEventAt_ = SteadyClock::now();
+    // With mutex_ held; `local` for the sync folder's changes, which come in bursts of batches.
+    void eventsArrive(bool local = true) {
+        const auto now = SteadyClock::now();
+        if (!eventsArrived_) firstEventAt_ = now;
+        if (local) lastLocalEventAt_ = now;
         wake_ = eventsArrived_ = true;
     }
 
@@ -309,14 +308,23 @@ private:
     void reportStatus(const SyncStatus& status);
     void reportProgress(bool force);
     void reportItem(const QString& path, OVItemSyncStatus status);
-    void failItem(const QString& path, SyncError::Kind kind, int error);
+    // `value` goes with the error (a file's size when it is too large for the room left).
+    void failItem(const QString& path, SyncError::Kind kind, int error, std::int64_t value = 0);
     // A step that failed on the remote side (or, `local`, on this side): with the service away the
     // item is not at fault and is only tried again once the service answers; the engine says it
-    // is offline meanwhile.
-    void failTransfer(const QString& path, bool onRemote, int error);
+    // is offline meanwhile. `needed` is what the step would have added remotely (an upload's size).
+    void failTransfer(const QString& path, bool onRemote, int error, std::int64_t needed = 0);
     void resolveError(const QString& path);
     void setGlobalError(std::optional<SyncError::Kind> kind);
     SyncStatus idleStatus() const;
+    // The idle status, unless more is known to come (see holdUntil_); then the engine is syncing.
+    void reportIdle();
+    // With mutex_ held: local changes were handed over and not taken yet.
+    bool localChangesWaiting() const;
+    // With mutex_ held: a pass is waiting, or changes of either side were handed over and not taken yet.
+    bool passQueued() const;
+    // With mutex_ held: local changes came in less than burstQuiet_ ago; when they stop.
+    std::optional<SteadyClock::time_point> burstEnds() const;
     void sendEvent(const SyncEvent& event);
 
     // Fixed at construction.
@@ -327,6 +335,7 @@ private:
     const std::int64_t minimumFreeDiskSpace_;
     const std::chrono::milliseconds pollInterval_;
     const std::chrono::milliseconds longPoll_;
+    const std::chrono::milliseconds burstQuiet_;
     QString statePath_;
     int lockFd_ = -1;
 
@@ -337,6 +346,7 @@ private:
     bool wake_ = false;
     bool eventsArrived_ = false;
     SteadyClock::time_point firstEventAt_{};  // of those that arrived since the last pass began
+    std::optional<SteadyClock::time_point> lastLocalEventAt_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> enabled_{true};
     std::atomic<bool> cancel_{false};
@@ -392,6 +402,9 @@ private:
     std::set<QString> lastPlanned_;  // the paths it had steps for
     QString savedCursor_;
     bool settled_ = false;  // idle since the last pass that did work
+    // Idle but for a burst of local changes that may still be coming in: the look that reports
+    // idle once it is over.
+    std::optional<SteadyClock::time_point> holdUntil_;
     // While idle a while, each tree holds only its entries that differ from the records, and the
     // paths of records it has no entry for: an item in step is then known once, by its record.
     const std::chrono::milliseconds compactAfterIdle_;

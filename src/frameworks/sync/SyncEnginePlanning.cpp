@@ -82,7 +82,8 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
             const std::int64_t growth = localEntry->size - (remoteEntry && remoteEntry->isFile() ? remoteEntry->size : 0);
             if (remoteRoom && growth > 0) {
                 if (growth > *remoteRoom) {
-                    failItem(path, SyncError::Kind::insufficientRemoteStorage, 0);
+                    const SyncError::Kind kind = noRemoteRoomError(*remoteRoom, growth);
+                    failItem(path, kind, 0, kind == SyncError::Kind::fileTooLargeForRemoteStorage ? localEntry->size : 0);
                     return;
                 }
                 *remoteRoom -= growth;
@@ -240,7 +241,14 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
     downloadProgress_.isFinished = true;
     uploadProgress_.isFinished = true;
     reportProgress(true);
-    reportStatus(SyncStatus::finishing(downloadProgress_, uploadProgress_));
+    bool moreComing = false;
+    {
+        std::lock_guard lock(mutex_);
+        moreComing = localChangesWaiting() || burstEnds();
+    }
+    // This plan's last transfers are done; with local changes waiting or still coming in the
+    // work is not ending.
+    reportStatus(moreComing ? SyncStatus::syncing(true) : SyncStatus::finishing(downloadProgress_, uploadProgress_));
     return true;
 }
 

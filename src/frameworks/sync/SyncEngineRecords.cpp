@@ -225,11 +225,11 @@ void OrvellaSyncEngine::Core::reportItem(const QString& path, OVItemSyncStatus s
     if (delegate_) delegate_->itemStatusChanged(local(path), status);
 }
 
-void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind, int error) {
+void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind, int error, std::int64_t value) {
     {
         std::lock_guard lock(stateMutex_);
         ItemError& entry = errors_[path];
-        entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path, SyncError{kind, 0}};
+        entry.info = SyncErrorInfo{QDateTime::currentDateTimeUtc(), path, SyncError{kind, value}};
         entry.attempts = std::min(entry.attempts + 1, 7);
         // 1, 2, 4 ... 60 s between attempts, so a lasting failure does not spin.
         entry.retryAt = SteadyClock::now() + std::min(std::chrono::milliseconds(60000),
@@ -241,13 +241,17 @@ void OrvellaSyncEngine::Core::failItem(const QString& path, SyncError::Kind kind
     reportItem(path, OVItemSyncStatus::error);
 }
 
-void OrvellaSyncEngine::Core::failTransfer(const QString& path, bool onRemote, int error) {
+void OrvellaSyncEngine::Core::failTransfer(const QString& path, bool onRemote, int error, std::int64_t needed) {
     if (fs::meansServiceAway(error)) {
         markStale(path);
         serviceUnreachable(error);
         return;
     }
-    failItem(path, onRemote ? remoteWriteError(error) : localWriteError(error), error);
+    if (!onRemote) return failItem(path, localWriteError(error), error);
+    if (!meansNoRoom(error)) return failItem(path, SyncError::Kind::itemIsReadonlyOnRemote, error);
+    // Refused for room: the storage full, or only this file too large for what is left.
+    const SyncError::Kind kind = noRemoteRoomError(remote_->freeBytes(), needed);
+    failItem(path, kind, error, kind == SyncError::Kind::fileTooLargeForRemoteStorage ? needed : 0);
 }
 
 void OrvellaSyncEngine::Core::resolveError(const QString& path) {
@@ -277,6 +281,43 @@ SyncStatus OrvellaSyncEngine::Core::idleStatus() const {
         if (!latest || latest->info.date < error.info.date) latest = &error;
     if (latest) return SyncStatus::makeError(latest->info.error);
     return SyncStatus::of(SyncStatus::Kind::upToDate);
+}
+
+bool OrvellaSyncEngine::Core::localChangesWaiting() const {
+    return !pending_.paths.isEmpty() || !pending_.moves.empty() || pending_.fullScan;
+}
+
+bool OrvellaSyncEngine::Core::passQueued() const {
+    return wake_ || localChangesWaiting() || !pending_.remotePaths.isEmpty() || pending_.remoteFullScan;
+}
+
+std::optional<SteadyClock::time_point> OrvellaSyncEngine::Core::burstEnds() const {
+    if (!lastLocalEventAt_) return std::nullopt;
+    const auto ends = *lastLocalEventAt_ + burstQuiet_;
+    if (SteadyClock::now() >= ends) return std::nullopt;
+    return ends;
+}
+
+// A pass that finds nothing to do is not the end while more is known: the pass waiting takes it
+// at once, and a burst still coming in is looked at again once it has stopped.
+void OrvellaSyncEngine::Core::reportIdle() {
+    bool queued = false;
+    {
+        std::lock_guard lock(mutex_);
+        queued = passQueued();
+        holdUntil_ = queued ? std::nullopt : burstEnds();
+    }
+    const bool more = queued || holdUntil_;
+    SyncStatus::Kind shown = SyncStatus::Kind::upToDate;
+    {
+        std::lock_guard lock(stateMutex_);
+        busy_ = more;
+        shown = status_.kind;
+    }
+    if (!more) return reportStatus(idleStatus());
+    // What was shown stays, unless it says the work is ending.
+    if (shown == SyncStatus::Kind::finishing || shown == SyncStatus::Kind::preparing)
+        reportStatus(SyncStatus::syncing(true));
 }
 
 void OrvellaSyncEngine::Core::sendEvent(const SyncEvent& event) {

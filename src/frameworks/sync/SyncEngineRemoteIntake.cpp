@@ -48,7 +48,7 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
             if (path.isEmpty()) pending_.remoteFullScan = true;
             else pending_.remotePaths.insert(path);
         }
-        if (news) eventsArrive();
+        if (news) eventsArrive(false);
     }
     if (news) wakeUp_.notify_all();
     return true;

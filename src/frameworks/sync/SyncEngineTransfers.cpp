@@ -202,7 +202,7 @@ bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool last
     case fs::Outcome::failed:
         // Out of descriptors is the process's shortage, not the item's fault.
         if (!lastTry && fs::meansOutOfDescriptors(result.error)) return false;
-        failTransfer(path, transfer.upload, result.error);
+        failTransfer(path, transfer.upload, result.error, transfer.upload ? transfer.expectedSource.size : 0);
         return true;
     }
     return true;

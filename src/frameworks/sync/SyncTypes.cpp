@@ -26,6 +26,7 @@ QString errorName(SyncError::Kind kind) {
     case SyncError::Kind::tooManyRepeatedUploads: return QStringLiteral("tooManyRepeatedUploads");
     case SyncError::Kind::invalidItemName: return QStringLiteral("invalidItemName");
     case SyncError::Kind::itemIsUnreadable: return QStringLiteral("itemIsUnreadable");
+    case SyncError::Kind::fileTooLargeForRemoteStorage: return QStringLiteral("fileTooLargeForRemoteStorage");
     case SyncError::Kind::itemIsReadonlyOnRemote: return QStringLiteral("itemIsReadonlyOnRemote");
     case SyncError::Kind::itemIsReadonlyOnLocalFS: return QStringLiteral("itemIsReadonlyOnLocalFS");
     case SyncError::Kind::itemIsInReadonlyDirectory: return QStringLiteral("itemIsInReadonlyDirectory");

@@ -15,7 +15,8 @@ struct SyncProgress {
     bool operator==(const SyncProgress&) const = default;
 };
 
-// The engine's errors, in its case order. The first two carry a value the texts do not use.
+// The engine's errors, in its case order. The first two carry a value the texts do not use; a file
+// too large for the room left carries its size.
 struct SyncError {
     enum class Kind {
         insufficientLocalStorage,
@@ -30,6 +31,9 @@ struct SyncError {
         // or folder its owner may not read.
         invalidItemName,
         itemIsUnreadable,
+        // One file larger than the room left in the online storage: that file's error, while
+        // smaller ones still go (insufficientRemoteStorage is the storage itself being full).
+        fileTooLargeForRemoteStorage,
     };
     Kind kind = Kind::setupFailure;
     std::int64_t value = 0;

@@ -55,6 +55,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorTextCase{SyncError::Kind::setupFailure, "SetupFailure", true}),
     [](const auto& info) { return std::string(info.param.caseName); });
 
+// The size tells the user why this file, of all, stays behind.
+TEST(SyncErrorTextSizes, AFileTooLargeForTheRoomLeftIsDescribedWithItsSize) {
+    const auto description = errorDescription(SyncError{SyncError::Kind::fileTooLargeForRemoteStorage, 3'221'225'472});
+    ASSERT_TRUE(description.has_value());
+    EXPECT_EQ(*description, tableText(QStringLiteral("Error.Sync.FileTooLargeForRemoteStorage.Description"))
+                                .arg(QStringLiteral("3.22 GB")));
+}
+
 class SyncErrorRows : public SyncControllerFixture {};
 
 TEST_F(SyncErrorRows, MirrorTheEnginesListInOrder) {

@@ -158,6 +158,8 @@ INSTANTIATE_TEST_SUITE_P(
                          {"error"}},
         NotificationCase{"upsellEvenWhenReportingIsOff", {of(Kind::paused), error(SyncError::Kind::insufficientRemoteStorage)},
                          {"criticalError"}},
+        NotificationCase{"aFileTooLargeForTheRoomLeftIsAnErrorNotTheUpsell",
+                         {error(SyncError::Kind::fileTooLargeForRemoteStorage)}, {"error"}},
         NotificationCase{"upToDateAfterOfflineHeldBackUntilProgress",
                          {of(Kind::offline), of(Kind::upToDate), SyncStatus::progress(progress(1, 0), progress(0, 0), false),
                           of(Kind::upToDate)},

@@ -167,12 +167,12 @@ TEST_F(LiveSync, ABatchOfManyFilesArrivesWhole) {
         EXPECT_EQ(engine->itemSyncStatus(path), OVItemSyncStatus::synced) << i;
     }
     // Progress is counted in bytes and ends finished.
-    SyncStatus finishing;
+    SyncStatus last;
     for (const SyncStatus& status : delegate.statuses())
-        if (status.kind == SyncStatus::Kind::finishing) finishing = status;
-    EXPECT_TRUE(finishing.upload.isFinished);
-    EXPECT_GT(finishing.upload.total, 0);
-    EXPECT_EQ(finishing.upload.completed, finishing.upload.total);
+        if (status.kind == SyncStatus::Kind::progress) last = status;
+    EXPECT_TRUE(last.upload.isFinished);
+    EXPECT_GT(last.upload.total, 0);
+    EXPECT_EQ(last.upload.completed, last.upload.total);
 }
 
 struct TypeChange {
@@ -402,7 +402,7 @@ TEST_F(LiveSync, WhatCannotBeReadIsNeverTakenForDeleted) {
             told |= error.rootRelativePath == reported &&
                     (c.remoteSide || error.error.kind == SyncError::Kind::itemIsUnreadable);
         EXPECT_TRUE(told) << "the user is told which item cannot be read, and that it cannot be read";
-        EXPECT_EQ(delegate.lastStatus()->kind, SyncStatus::Kind::error);
+        EXPECT_TRUE(waitIdle(SyncStatus::Kind::error));
 
         // Readable again: sync goes on by itself.
         if (c.byPermission) {

@@ -137,7 +137,9 @@ public:
     void expectNoErrors() {
         for (auto& computer : computers) {
             EXPECT_TRUE(computer->engine->syncErrors().empty()) << computer->root.toStdString();
-            EXPECT_EQ(computer->engine->currentStatus().kind, SyncStatus::Kind::upToDate);
+            EXPECT_TRUE(TestEnvironment::waitUntil(
+                [&] { return computer->engine->currentStatus().kind == SyncStatus::Kind::upToDate; }))
+                << "once the burst of local changes is over";
         }
     }
 

@@ -173,4 +173,12 @@ INSTANTIATE_TEST_SUITE_P(
                       RelativeCase{"rootWithSlash", "/x/Orvella/", "/x/Orvella/a", QStringLiteral("a")}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A refusal the quota cannot explain: only a small file refused says the storage is full.
+TEST(NoRemoteRoom, TellsAFullStorageFromAFileTooLarge) {
+    using K = SyncError::Kind;
+    EXPECT_EQ(noRemoteRoomError(std::nullopt, 3'000'000'000), K::fileTooLargeForRemoteStorage);
+    EXPECT_EQ(noRemoteRoomError(std::nullopt, 20'000), K::insufficientRemoteStorage);
+    EXPECT_EQ(noRemoteRoomError(50'000'000, 20'000), K::insufficientRemoteStorage) << "refused though the quota has room";
+}
+
 }  // namespace

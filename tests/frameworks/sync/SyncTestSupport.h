@@ -152,10 +152,15 @@ public:
         const auto check = engine->requestCheck();
         return TestEnvironment::waitUntil([&] { return engine->checkedCount() >= check; }, timeoutMs);
     }
-    bool waitUpToDate(int timeoutMs = 15000) {
-        return settle(timeoutMs) && delegate.lastStatus() &&
-               delegate.lastStatus()->kind == SyncStatus::Kind::upToDate;
+    // Settled, and then idle with `kind`: right after local changes the engine still waits a moment
+    // for more of their burst before it says so.
+    bool waitIdle(SyncStatus::Kind kind, int timeoutMs = 15000) {
+        return settle(timeoutMs) && TestEnvironment::waitUntil([&] {
+                   const auto status = delegate.lastStatus();
+                   return status && status->kind == kind;
+               }, timeoutMs);
     }
+    bool waitUpToDate(int timeoutMs = 15000) { return waitIdle(SyncStatus::Kind::upToDate, timeoutMs); }
 
     QString local(const QString& path) const { return localRoot + QLatin1Char('/') + path; }
     QString remote(const QString& path) const { return remoteRoot + QLatin1Char('/') + path; }
