@@ -131,8 +131,10 @@ void begin(QWidget* sheet, QWidget* window, std::function<void()> didEnd) {
     sheet->setWindowModality(host ? Qt::WindowModal : Qt::ApplicationModal);
     new SheetAttachment(sheet, window, host, std::move(didEnd));
     if (host) {
-        // A sheet hangs from the top of its window, centred, whatever the window manager does.
-        sheet->adjustSize();
+        // A sheet hangs from the top of its window, centred, whatever the window manager does. A
+        // sheet given its size keeps it (a preferences pane's designed width).
+        if (sheet->testAttribute(Qt::WA_Resized)) sheet->resize(sheet->size().expandedTo(sheet->sizeHint()));
+        else sheet->adjustSize();
         const QRect frame = host->geometry();
         sheet->move(frame.x() + (frame.width() - sheet->width()) / 2, frame.y());
     }
