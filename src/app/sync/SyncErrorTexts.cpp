@@ -30,7 +30,7 @@ SyncErrorTextGetters syncErrorTextGetters(SyncError::Kind kind) {
                 &L::erSynSetupFailureRecoverySuggestion};
     case K::invalidItemName: return {&L::erSynInvalidItemNameDescription, nullptr, nullptr};
     case K::itemIsUnreadable: return {&L::erSynItemIsUnreadableDescription, nullptr, nullptr};
-    case K::fileTooLargeForRemoteStorage: return {&L::erSynFileTooLargeForRemoteStorageDescription, nullptr, nullptr};
+    case K::fileTooLargeForRemoteStorage: return {&L::syErrorFileTooLargeForRemoteStorage, nullptr, nullptr};
     }
     return {};
 }

@@ -353,6 +353,7 @@ const std::vector<FormatCase> kFormats = {
     {"shItemLabelAccessMultiple", 1},
     {"auImportProgressFormatText", 2},
     {"cdSyncNotificationMessageLocalItemRenamed", 2},
+    {"syErrorFileTooLargeForRemoteStorage", 1},
 };
 
 TEST_F(LocalizationControllerTest, PlaceholdersMatchWhatCallersFillIn) {

@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SyncErrorTextSizes, AFileTooLargeForTheRoomLeftIsDescribedWithItsSize) {
     const auto description = errorDescription(SyncError{SyncError::Kind::fileTooLargeForRemoteStorage, 3'221'225'472});
     ASSERT_TRUE(description.has_value());
-    EXPECT_EQ(*description, tableText(QStringLiteral("Error.Sync.FileTooLargeForRemoteStorage.Description"))
+    EXPECT_EQ(*description, tableText(QStringLiteral("Sync.Error.FileTooLargeForRemoteStorage"))
                                 .arg(QStringLiteral("3.22 GB")));
 }
 
