@@ -144,6 +144,9 @@ AppDelegate::AppDelegate(Environment environment, QObject* parent)
         if (isLoggedIn && syncController_ && SettingsController().settings()->isAlreadyLaunched() &&
             !BusinessFacadeHolder::facade().syncFacade())
             syncController_->setUp();
+        // The set-up window shown at launch, before the service said who is signed in, goes on
+        // after its sign-in page.
+        if (isLoggedIn && onboardingWindowController_) onboardingWindowController_->skipSignInIfOnWelcome();
     };
     frameworkController_ = std::make_unique<BusinessFrameworkController>(*userController_, std::move(connectClient));
     trace(QStringLiteral("frameworkController"));
@@ -309,6 +312,7 @@ void AppDelegate::showOnboardingWindow() {
             std::make_shared<OVFileSystemMetadataController>(*userController_);
     }
     onboardingWindowController_->showWindow();
+    if (userController_->user()) onboardingWindowController_->skipSignInIfOnWelcome();
     Application::shared().activate(true);
 }
 

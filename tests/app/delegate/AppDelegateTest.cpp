@@ -506,6 +506,13 @@ TEST_F(AppDelegateTest, ClosingOnboardingClosesTheWindowAndStartsAgainAtTheFirst
     EXPECT_EQ(onboarding->pageController()->selectedIndex(), 0);
     EXPECT_FALSE(settings()->isAlreadyLaunched());
     EXPECT_FALSE(delegate.userController().isOnboarding());
+
+    // Shown again (Continue Setting Up, or the next start) the set-up goes on after the sign-in
+    // page, whose arrival would sign the user out.
+    delegate.showOnboardingWindow();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return onboarding->window()->isVisible(); }));
+    EXPECT_EQ(onboarding->pageController()->selectedIndex(), 2);
+    EXPECT_TRUE(delegate.userController().isLoggedIn());
     bool signedOut = false;
     facade->logout(false, [&](VoidResult) { signedOut = true; });
     TestEnvironment::waitUntil([&] { return signedOut; });

@@ -147,6 +147,16 @@ void OnboardingWindowController::showFirstPage() {
     if (pageController_) pageController_->setSelectedIndex(0);
 }
 
+void OnboardingWindowController::skipSignInIfOnWelcome() {
+    if (!pageController_ || pageController_->selectedIndex() != 0) return;
+    const auto& pages = pageController_->arrangedObjects();
+    for (std::size_t i = 0; i + 1 < pages.size(); ++i) {
+        if (!qobject_cast<Login*>(pages[i].get())) continue;
+        pageController_->setSelectedIndex(int(i + 1));
+        return;
+    }
+}
+
 QWidget* OnboardingWindowController::currentPage() const {
     return pageController_ ? pageController_->selectedViewController() : nullptr;
 }

@@ -68,6 +68,9 @@ public:
     void dismiss();
     // The page controller back on the first page; the window stays as it is.
     void showFirstPage();
+    // From the welcome page, goes on to the first page after the sign-in page: a user who signed
+    // in before the set-up ended (a quit on the way) would be signed out by arriving there again.
+    void skipSignInIfOnWelcome();
     // Asks the page on screen to refresh, when it can.
     void reloadCurrentPage();
 
