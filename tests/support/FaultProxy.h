@@ -209,9 +209,11 @@ private:
         if (link.head.contains("\r\n\r\n")) return;  // answered; the rest of its body is dropped
         link.head.append(buffer, got);
         if (!link.head.contains("\r\n\r\n")) return;
+        // Counted before it leaves: the client may have read it and the test looked before the
+        // count went up otherwise.
+        ++busyAnswers_;
         (void)!::send(link.client, busyAnswer_.constData(), std::size_t(busyAnswer_.size()), MSG_NOSIGNAL);
         ::shutdown(link.client, SHUT_WR);
-        ++busyAnswers_;
     }
     void accept() {
         for (;;) {

@@ -98,6 +98,8 @@ TEST_F(EngineFixture, AFileTooLargeForTheRoomLeftIsItsOwnErrorNotAFullStorage) {
             const bool tooLarge = c.error == E::fileTooLargeForRemoteStorage;
             const auto expected = c.error ? SyncStatus::makeError(SyncError{*c.error, tooLarge ? c.size : 0})
                                           : SyncStatus::of(Kind::upToDate);
+            // Idle is told once a short quiet time has passed after the last change.
+            TestEnvironment::waitUntil([&] { return delegate.lastStatus() == expected; });
             EXPECT_EQ(delegate.lastStatus(), expected);
             const auto errors = engine->syncErrors();
             ASSERT_EQ(errors.size(), c.error ? 1u : 0u);
