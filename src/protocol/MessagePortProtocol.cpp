@@ -4,11 +4,17 @@
 #include <QJsonParseError>
 #include <QStringDecoder>
 
+#include "protocol/core/Records.h"
+
 namespace MessagePortProtocol {
 
-QString badgePortName(const QString& appGroupIdentifier) { return appGroupIdentifier + QStringLiteral(".fseserver"); }
+QString badgePortName(const QString& appGroupIdentifier) {
+    return QString::fromStdString(OrvellaPorts::badgePortName(appGroupIdentifier.toStdString()));
+}
 
-QString registrationPortName(const QString& appGroupIdentifier) { return appGroupIdentifier + QStringLiteral(".fsereg"); }
+QString registrationPortName(const QString& appGroupIdentifier) {
+    return QString::fromStdString(OrvellaPorts::registrationPortName(appGroupIdentifier.toStdString()));
+}
 
 Push decodePush(const QByteArray& data) {
     if (auto status = URLSyncStatus::decode(data)) return *status;

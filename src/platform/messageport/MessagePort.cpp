@@ -1,6 +1,6 @@
 #include "platform/messageport/MessagePort.h"
 
-#include <QDir>
+#include <QFile>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -15,41 +15,31 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <thread>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "protocol/core/PortWire.h"
+
 namespace {
 
-constexpr std::uint32_t packetMagic = 0x504D564F;  // "OVMP"
-constexpr std::uint8_t kindRequest = 1;
-constexpr std::uint8_t kindReply = 2;
-// Sent once by every connecting side, so that a connection held for later use is not taken for
-// one that never speaks. Servers of old ignore it.
-constexpr std::uint8_t kindHello = 3;
-constexpr std::uint8_t flagWantsReply = 1;  // on a request
-constexpr std::uint8_t flagHasData = 1;     // on a reply
-
-struct Header {
-    std::uint32_t magic = packetMagic;
-    std::uint8_t kind = 0;
-    std::uint8_t flags = 0;
-    std::uint16_t reserved = 0;
-    std::uint32_t sequence = 0;
-    std::int32_t messageId = 0;
-};
-static_assert(sizeof(Header) == 16);
+using OrvellaPorts::flagHasData;
+using OrvellaPorts::flagWantsReply;
+using OrvellaPorts::kindHello;
+using OrvellaPorts::kindReply;
+using OrvellaPorts::kindRequest;
+using Header = OrvellaPorts::PacketHeader;
+static_assert(MessagePort::maximumPayloadSize == int(OrvellaPorts::maximumPayloadSize));
+static_assert(MessagePort::maximumNameLength == int(OrvellaPorts::maximumNameLength));
 
 QByteArray makePacket(const Header& header, const QByteArray& payload) {
-    QByteArray packet(int(sizeof(Header)) + payload.size(), Qt::Uninitialized);
-    std::memcpy(packet.data(), &header, sizeof(Header));
-    if (!payload.isEmpty()) std::memcpy(packet.data() + sizeof(Header), payload.constData(), size_t(payload.size()));
+    QByteArray packet(int(OrvellaPorts::packetHeaderSize) + payload.size(), Qt::Uninitialized);
+    OrvellaPorts::writePacketHeader(header, packet.data());
+    if (!payload.isEmpty())
+        std::memcpy(packet.data() + OrvellaPorts::packetHeaderSize, payload.constData(), size_t(payload.size()));
     return packet;
 }
 
@@ -61,7 +51,8 @@ enum class ReadOutcome { packet, wouldBlock, closed, malformed, failed };
 
 // Reads one whole packet; a packet larger than allowed or without our header is malformed.
 ReadOutcome readPacket(int fd, Received& out) {
-    thread_local QByteArray buffer(int(sizeof(Header)) + MessagePort::maximumPayloadSize, Qt::Uninitialized);
+    constexpr int headerSize = int(OrvellaPorts::packetHeaderSize);
+    thread_local QByteArray buffer(headerSize + MessagePort::maximumPayloadSize, Qt::Uninitialized);
     iovec iov{buffer.data(), size_t(buffer.size())};
     msghdr msg{};
     msg.msg_iov = &iov;
@@ -73,10 +64,10 @@ ReadOutcome readPacket(int fd, Received& out) {
         if (errno == ECONNRESET || errno == ENOTCONN || errno == EPIPE) return ReadOutcome::closed;
         return ReadOutcome::failed;
     }
-    if ((msg.msg_flags & MSG_TRUNC) || size_t(n) < sizeof(Header)) return ReadOutcome::malformed;
-    std::memcpy(&out.header, buffer.constData(), sizeof(Header));
-    if (out.header.magic != packetMagic) return ReadOutcome::malformed;
-    out.payload = buffer.mid(int(sizeof(Header)), int(n) - int(sizeof(Header)));
+    const auto header = OrvellaPorts::readPacketHeader(buffer.constData(), size_t(n));
+    if ((msg.msg_flags & MSG_TRUNC) || !header) return ReadOutcome::malformed;
+    out.header = *header;
+    out.payload = buffer.mid(headerSize, int(n) - headerSize);
     return ReadOutcome::packet;
 }
 
@@ -91,46 +82,15 @@ int remaining(std::chrono::steady_clock::time_point deadline) {
     return left.count() > 0 ? int(left.count()) : 0;
 }
 
-bool fillAddress(const QString& path, sockaddr_un& address) {
-    const QByteArray bytes = QFile::encodeName(path);
-    if (size_t(bytes.size()) >= sizeof(address.sun_path)) return false;
-    std::memset(&address, 0, sizeof(address));
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, bytes.constData(), size_t(bytes.size()));
-    return true;
-}
+std::string filePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// A connected, non-blocking socket to the path, or -1 with errno set. A server whose backlog is
-// full gets `waitMs` to take the connection; with none, that is EAGAIN at once.
-int connectTo(const QString& path, int waitMs) {
-    sockaddr_un address;
-    if (!fillAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | (waitMs > 0 ? 0 : SOCK_NONBLOCK), 0);
-    if (fd < 0) return -1;
-    if (waitMs > 0) {
-        timeval timeout{waitMs / 1000, (waitMs % 1000) * 1000};
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-    }
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    return fd;
-}
+int connectTo(const QString& path, int waitMs) { return OrvellaPorts::connectToSocket(filePath(path), waitMs); }
 
 constexpr int connectWaitMs = 1000;
 
 void sendHello(int fd) {
-    Header header;
-    header.kind = kindHello;
-    const QByteArray packet = makePacket(header, QByteArray());
-    (void)::send(fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+    static const std::string packet = OrvellaPorts::helloPacket();
+    (void)::send(fd, packet.data(), packet.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
 }
 
 enum class SendOutcome { sent, wouldBlock, closed, failed };
@@ -155,70 +115,6 @@ bool peerHungUp(int fd) {
 void closeFd(int& fd) {
     if (fd >= 0) ::close(fd);
     fd = -1;
-}
-
-// Whether the path names the very file the descriptor is open on.
-bool sameFile(int fd, const QString& path) {
-    struct stat opened, named;
-    return ::fstat(fd, &opened) == 0 && ::lstat(QFile::encodeName(path).constData(), &named) == 0 &&
-           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
-}
-
-// Removes a socket left by a process that died; true when none is there (any more). Never
-// trusted: kept while something answers on it, and anything but a socket is not ours to remove.
-// Only the holder of the name's lock may call this.
-bool removeStaleSocket(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    struct stat info;
-    if (::lstat(bytes.constData(), &info) != 0) return errno == ENOENT;
-    const int probe = S_ISSOCK(info.st_mode) ? connectTo(path, 0) : -1;
-    if (!S_ISSOCK(info.st_mode) || probe >= 0 || errno != ECONNREFUSED) {
-        if (probe >= 0) ::close(probe);
-        return false;
-    }
-    return ::unlink(bytes.constData()) == 0 || errno == ENOENT;
-}
-
-// The name's lock, held for the port's life: whoever holds it serves the name. Its owner removes
-// the file before letting go, so a lock taken on a file that is no longer the one at the path
-// belongs to nobody and is taken again on the path's file. A lock that is busy is tried again a
-// moment later, since whoever sweeps stale locks holds each for an instant. -1 when a live
-// process holds it.
-int acquireNameLock(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const int fd = ::open(bytes.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
-        if (fd < 0) return -1;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(fd);
-            if (errno != EWOULDBLOCK || attempt >= 2) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            continue;
-        }
-        if (sameFile(fd, path)) return fd;
-        ::close(fd);
-    }
-    return -1;
-}
-
-constexpr QLatin1StringView lockSuffix(".lock");
-constexpr QLatin1StringView socketSuffix(".sock");
-
-// Removes the lock, and the socket beside it, of every name whose owner has gone: an owner that
-// was killed leaves both behind, and names with a random part are never taken again.
-void removeStaleNames(const QString& directory) {
-    const QStringList locks = QDir(directory).entryList({QStringLiteral("*") + lockSuffix}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : locks) {
-        const QString path = directory + u'/' + entry;
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-        if (fd < 0) continue;
-        struct stat info;
-        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            sameFile(fd, path) &&
-            removeStaleSocket(directory + u'/' + entry.chopped(lockSuffix.size()) + socketSuffix))
-            ::unlink(QFile::encodeName(path).constData());
-        ::close(fd);
-    }
 }
 
 std::mutex limitsMutex;
@@ -554,49 +450,23 @@ void PortContext::shutdown() {
             ::unlink(QFile::encodeName(socketPath).constData());
         closeFd(listenFd);
     }
-    if (lockFd >= 0) {
-        // Removed while still held, and only our own: see acquireNameLock.
-        if (sameFile(lockFd, lockPath)) ::unlink(QFile::encodeName(lockPath).constData());
-        ::flock(lockFd, LOCK_UN);
-        closeFd(lockFd);
-    }
+    OrvellaPorts::releaseNameLock(lockFd, filePath(lockPath));
+    lockFd = -1;
     closeFd(watchFd);
 }
 
 // MARK: - Names and the ports folder
 
-bool MessagePort::isValidName(const QString& name) {
-    if (name.isEmpty() || name.contains(u'/') || name.contains(QStringLiteral(".."))) return false;
-    if (name.toUtf8().size() > maximumNameLength) return false;
-    for (const QChar c : name)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
-    return true;
-}
+bool MessagePort::isValidName(const QString& name) { return OrvellaPorts::isValidPortName(name.toStdString()); }
 
 std::optional<QString> MessagePort::portsDirectory(QString* error) {
-    QString base = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString directory = base.isEmpty()
-        ? QDir::tempPath() + QStringLiteral("/orvella-ports-%1").arg(::geteuid())
-        : base + QStringLiteral("/orvella-ports");
-    const QByteArray path = QFile::encodeName(directory);
-    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
-        if (error) *error = QStringLiteral("cannot create %1: %2").arg(directory, QString::fromLocal8Bit(std::strerror(errno)));
+    std::string reason;
+    const auto directory = OrvellaPorts::portsDirectory(&reason);
+    if (!directory) {
+        if (error) *error = QString::fromLocal8Bit(reason);
         return std::nullopt;
     }
-    struct stat info;
-    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        if (error) *error = QStringLiteral("%1 is not a folder").arg(directory);
-        return std::nullopt;
-    }
-    if (info.st_uid != ::geteuid()) {
-        if (error) *error = QStringLiteral("%1 belongs to another user").arg(directory);
-        return std::nullopt;
-    }
-    if (info.st_mode & 077) {
-        if (error) *error = QStringLiteral("%1 can be entered by other users").arg(directory);
-        return std::nullopt;
-    }
-    return directory;
+    return QFile::decodeName(QByteArray::fromStdString(*directory));
 }
 
 // MARK: - Creation
@@ -633,30 +503,32 @@ std::shared_ptr<MessagePort> MessagePort::createLocal(const QString& name, Defer
     if (!isValidName(name)) return nullptr;
     const auto directory = portsDirectory();
     if (!directory) return nullptr;
-    const QString socketPath = *directory + u'/' + name + socketSuffix;
-    const QByteArray socketBytes = QFile::encodeName(socketPath);
+    const std::string folder = filePath(*directory);
+    const std::string nameBytes = name.toStdString();
+    const std::string socketBytes = OrvellaPorts::socketPath(folder, nameBytes);
     sockaddr_un address;
-    if (!fillAddress(socketPath, address)) return nullptr;
+    if (!OrvellaPorts::fillSocketAddress(socketBytes, address)) return nullptr;
 
-    removeStaleNames(*directory);
-    const QString lockPath = *directory + u'/' + name + lockSuffix;
-    int lockFd = acquireNameLock(lockPath);
+    OrvellaPorts::removeStaleNames(folder);
+    const std::string lockBytes = OrvellaPorts::lockPath(folder, nameBytes);
+    int lockFd = OrvellaPorts::acquireNameLock(lockBytes);
     if (lockFd < 0) return nullptr;
     // The name's own socket, left by a process that died, is replaced.
-    if (!removeStaleSocket(socketPath)) {
-        ::unlink(QFile::encodeName(lockPath).constData());
+    if (!OrvellaPorts::removeStaleSocket(socketBytes)) {
+        ::unlink(lockBytes.c_str());
         ::close(lockFd);
         return nullptr;
     }
     struct stat info;
-    const int listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listenFd < 0 || ::bind(listenFd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(listenFd, 128) != 0 || ::lstat(socketBytes.constData(), &info) != 0) {
+    const int listenFd = OrvellaPorts::listenOnSocket(socketBytes);
+    if (listenFd < 0 || ::lstat(socketBytes.c_str(), &info) != 0) {
         if (listenFd >= 0) ::close(listenFd);
-        ::unlink(QFile::encodeName(lockPath).constData());
+        ::unlink(lockBytes.c_str());
         ::close(lockFd);
         return nullptr;
     }
+    const QString lockPath = QFile::decodeName(QByteArray::fromStdString(lockBytes));
+    const QString socketPath = QFile::decodeName(QByteArray::fromStdString(socketBytes));
 
     auto state = std::make_shared<State>();
     state->name = name;
@@ -681,7 +553,7 @@ std::optional<QString> remoteSocketPath(const QString& name) {
     if (!MessagePort::isValidName(name)) return std::nullopt;
     const auto directory = MessagePort::portsDirectory();
     if (!directory) return std::nullopt;
-    return *directory + u'/' + name + socketSuffix;
+    return QFile::decodeName(QByteArray::fromStdString(OrvellaPorts::socketPath(filePath(*directory), name.toStdString())));
 }
 
 // One attempt now, then more on the event loop while the owner's backlog is full.
