@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include "app/core/SyncFolderPaths.h"
+#include "app/core/support/TestBusinessFacade.h"
+#include "app/sync/AppServer.h"
+#include "app/sync/CommServer.h"
+#include "app/sync/support/StatusTableEngine.h"
+#include "frameworks/logger/Logger.h"
+#include "nautilus/ModuleLog.h"
+#include "platform/foundation/Bundle.h"
+#include "protocol/MessagePortProtocol.h"
+#include "support/TestEnvironment.h"
+
+namespace {
+
+class TableFacade : public TestBusinessFacade {
+public:
+    using TestBusinessFacade::TestBusinessFacade;
+    SyncFacade* syncFacade() const override { return &engine; }
+    mutable StatusTableEngine engine{OVItemSyncStatus::synced};
+};
+
+// Nautilus loads modules from its own folder only. In a mount namespace of its own that folder is
+// the build's, so the test neither writes into /usr nor shows the module to the machine's Nautilus;
+// in a PID namespace of its own everything it started ends with it.
+const char* const nautilusSession = R"sh(
+mount --bind "$1" "$2" || exit 77
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$3/display" &
+while [ ! -s "$3/display" ]; do sleep 0.05; done
+export DISPLAY=":$(cat "$3/display")" GDK_BACKEND=x11 GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+dbus-run-session -- nautilus --new-window "$4"
+)sh";
+
+// The items counted in "answered <n> items of <folder>" lines so far.
+[[maybe_unused]] int answeredIn(const QString& folder) {
+    QFile log(QString::fromStdString(ModuleLog::path()));
+    if (!log.open(QIODevice::ReadOnly)) return 0;
+    const QRegularExpression line(QStringLiteral("answered (\\d+) items of (.*)$"));
+    int answered = 0;
+    for (const QByteArray& text : log.readAll().split('\n')) {
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(text));
+        if (match.hasMatch() && match.captured(2) == folder) answered += match.captured(1).toInt();
+    }
+    return answered;
+}
+
+[[maybe_unused]] bool logSays(const char* text) {
+    QFile log(QString::fromStdString(ModuleLog::path()));
+    return log.open(QIODevice::ReadOnly) && log.readAll().contains(text);
+}
+
+class NautilusSmoke : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (session.state() != QProcess::NotRunning) {
+            session.kill();
+            session.waitForFinished(3000);
+        }
+        if (facade) facade->settings()->setSyncRoot(std::nullopt);
+        BusinessFacadeHolder::setFacadeForTesting(nullptr);
+    }
+    std::shared_ptr<TableFacade> facade;
+    QProcess session;
+};
+
+TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush) {
+#ifndef NAUTILUS_MODULE
+    GTEST_SKIP() << "the Nautilus module is not built here";
+#else
+    for (const char* program : {"nautilus", "Xvfb", "dbus-run-session", "unshare"})
+        if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+            GTEST_SKIP() << program << " is not installed";
+    Logger::setConsoleOutputEnabled(false);
+    const QString group = Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString();
+    QTemporaryDir root(QDir::tempPath() + QStringLiteral("/orvella-nautilus-XXXXXX"));
+    ASSERT_TRUE(root.isValid());
+    facade = std::make_shared<TableFacade>(group);
+    BusinessFacadeHolder::setFacadeForTesting(facade);
+    facade->settings()->setSyncRoot(root.path());
+    const QString folder = syncFolderPath().value_or(QString());
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::pair<const char*, OVItemSyncStatus> items[] = {
+        {"report.txt", OVItemSyncStatus::synced}, {"draft with space.txt", OVItemSyncStatus::syncing},
+        {"broken.bin", OVItemSyncStatus::error}};
+    for (const auto& [name, status] : items) {
+        QFile file(folder + u'/' + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        std::lock_guard lock(facade->engine.mutex);
+        facade->engine.statuses[file.fileName()] = status;
+    }
+    AppServer appServer;
+    CommServer commServer;
+    ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
+    ASSERT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+
+    const QString moduleDir = root.path() + QStringLiteral("/extensions");
+    ASSERT_TRUE(QDir().mkpath(moduleDir));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(NAUTILUS_MODULE), moduleDir + QStringLiteral("/liborvella-nautilus.so")));
+    QStringList namespaces{QStringLiteral("--mount"), QStringLiteral("--pid"), QStringLiteral("--fork"),
+                           QStringLiteral("--kill-child")};
+    if (getuid() != 0) namespaces << QStringLiteral("--user") << QStringLiteral("--map-root-user");
+    session.setProcessChannelMode(QProcess::MergedChannels);
+    session.start(QStringLiteral("unshare"), namespaces + QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
+                                                                      QString::fromLatin1(nautilusSession),
+                                                                      QStringLiteral("sh"), moduleDir,
+                                                                      QStringLiteral(NAUTILUS_EXTENSION_DIR),
+                                                                      root.path(), folder});
+    ASSERT_TRUE(session.waitForStarted(3000));
+    const auto output = [&] { return session.readAll().toStdString(); };
+
+    const bool registered = TestEnvironment::waitUntil(
+        [&] { return logSays("registered with Nautilus") || session.state() == QProcess::NotRunning; }, 10000);
+    if (session.state() == QProcess::NotRunning && session.exitCode() == 77)
+        GTEST_SKIP() << "no mount namespace here to show Nautilus the built module: " << output();
+    ASSERT_TRUE(registered && logSays("registered with Nautilus")) << output();
+    // The three items are asked of the application and answered; the folder itself is counted in its parent.
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 10000)) << output();
+    EXPECT_TRUE(logSays("registered with the application"));
+
+    // A pushed change redraws its item: Nautilus asks for it again and is answered at once.
+    const int before = answeredIn(folder);
+    commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
+    commServer.waitForPendingPushes();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) > before; }, 4000)) << output();
+#endif
+}
+
+}  // namespace
