@@ -122,8 +122,9 @@ std::string portsDirectoryPath() {
     return base + "/orvella-ports-" + std::to_string(::geteuid());
 }
 
-std::optional<std::string> portsDirectory(std::string* error) {
-    const std::string directory = portsDirectoryPath();
+std::optional<std::string> portsDirectory(std::string* error) { return preparePortsDirectory(portsDirectoryPath(), error); }
+
+std::optional<std::string> preparePortsDirectory(const std::string& directory, std::string* error) {
     const auto fail = [&](std::string reason) -> std::optional<std::string> {
         if (error) *error = std::move(reason);
         return std::nullopt;

@@ -53,6 +53,8 @@ std::string portsDirectoryPath();
 // The ports folder, created 0700 when missing; none (with the reason in `error`) when it is not a
 // folder of the current user that nobody else can enter.
 std::optional<std::string> portsDirectory(std::string* error = nullptr);
+// The same checks on a folder of the caller's choice.
+std::optional<std::string> preparePortsDirectory(const std::string& directory, std::string* error = nullptr);
 std::string socketPath(const std::string& directory, std::string_view name);
 std::string lockPath(const std::string& directory, std::string_view name);
 
