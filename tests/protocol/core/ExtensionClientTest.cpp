@@ -103,7 +103,7 @@ ExtensionClient::Options options(const QString& group, std::chrono::milliseconds
 
 std::string bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-class Files : public ::testing::Test {
+class CoreClient : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
@@ -192,7 +192,7 @@ TEST(CoreRecords, AnythingButTheRecordsShapeIsRefused) {
 
 // MARK: - The client against the real application side
 
-TEST_F(Files, EveryOrderOfStartAndRestart) {
+TEST_F(CoreClient, EveryOrderOfStartAndRestart) {
     const QString group = groupName();
     const QString spaced = item("a b"), newline = item("line\nbreak"), plain = item("plain");
     const std::string badName = bytes(folder) + "/bad\xff";
@@ -250,7 +250,7 @@ TEST_F(Files, EveryOrderOfStartAndRestart) {
     EXPECT_FALSE(client.cachedBadge(bytes(spaced)));
 }
 
-TEST_F(Files, MalformedPushesAreIgnoredAndTheClientGoesOn) {
+TEST_F(CoreClient, MalformedPushesAreIgnoredAndTheClientGoesOn) {
     const QString group = groupName();
     const QString path = item("p");
     Recorder recorder;
@@ -308,7 +308,7 @@ std::chrono::milliseconds timed(F f) {
 
 }  // namespace
 
-TEST_F(Files, AnApplicationThatNeverAnswersBlocksNobody) {
+TEST_F(CoreClient, AnApplicationThatNeverAnswersBlocksNobody) {
     struct Row {
         const char* label;
         bool registrationAnswers;  // else the registration port is silent too
