@@ -20,6 +20,8 @@ std::vector<std::string> PendingUpdates::takeBatch() {
 }
 
 std::vector<PendingUpdates::Id> PendingUpdates::resolve(const std::string& path) {
+    timedOut_.erase(path);
+    due_.erase(path);
     const auto found = byPath_.find(path);
     if (found == byPath_.end()) return {};
     std::vector<Id> ids = std::move(found->second);
@@ -45,9 +47,25 @@ std::vector<PendingUpdates::Id> PendingUpdates::expire(Clock::time_point now) {
         }
         expired.push_back(it->first);
         forget(it->first, it->second.path);
+        if (!byPath_.contains(it->second.path) && ++timedOut_[it->second.path] <= retries_)
+            due_[it->second.path] = now + retryDelay_;
         it = entries_.erase(it);
     }
     return expired;
+}
+
+std::vector<std::string> PendingUpdates::dueRetries(Clock::time_point now) {
+    std::vector<std::string> due;
+    for (auto it = due_.begin(); it != due_.end();) {
+        if (it->second > now) {
+            ++it;
+            continue;
+        }
+        // Asked again meanwhile: that wait retries on its own.
+        if (!byPath_.contains(it->first)) due.push_back(it->first);
+        it = due_.erase(it);
+    }
+    return due;
 }
 
 std::vector<PendingUpdates::Id> PendingUpdates::takeAll() {
@@ -57,6 +75,8 @@ std::vector<PendingUpdates::Id> PendingUpdates::takeAll() {
     entries_.clear();
     byPath_.clear();
     batch_.clear();
+    timedOut_.clear();
+    due_.clear();
     return ids;
 }
 

@@ -75,8 +75,10 @@ protected:
 };
 
 TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush) {
-#ifndef NAUTILUS_MODULE
+#if !defined(NAUTILUS_MODULE)
     GTEST_SKIP() << "the Nautilus module is not built here";
+#elif defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "a module built with AddressSanitizer does not load into Nautilus, which is built without";
 #else
     for (const char* program : {"nautilus", "Xvfb", "dbus-run-session", "unshare"})
         if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
@@ -110,6 +112,8 @@ TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush
     QStringList namespaces{QStringLiteral("--mount"), QStringLiteral("--pid"), QStringLiteral("--fork"),
                            QStringLiteral("--kill-child")};
     if (getuid() != 0) namespaces << QStringLiteral("--user") << QStringLiteral("--map-root-user");
+    if (QProcess::execute(QStringLiteral("unshare"), namespaces + QStringList{QStringLiteral("true")}) != 0)
+        GTEST_SKIP() << "no namespaces here to show Nautilus the built module";
     session.setProcessChannelMode(QProcess::MergedChannels);
     session.start(QStringLiteral("unshare"), namespaces + QStringList{QStringLiteral("sh"), QStringLiteral("-c"),
                                                                       QString::fromLatin1(nautilusSession),
@@ -117,16 +121,20 @@ TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush
                                                                       QStringLiteral(NAUTILUS_EXTENSION_DIR),
                                                                       root.path(), folder});
     ASSERT_TRUE(session.waitForStarted(3000));
-    const auto output = [&] { return session.readAll().toStdString(); };
+    const auto output = [&] {
+        QFile log(QString::fromStdString(ModuleLog::path()));
+        log.open(QIODevice::ReadOnly);
+        return "Nautilus said:\n" + session.readAll().toStdString() + "the module's log:\n" + log.readAll().toStdString();
+    };
 
     const bool registered = TestEnvironment::waitUntil(
         [&] { return logSays("registered with Nautilus") || session.state() == QProcess::NotRunning; }, 10000);
     if (session.state() == QProcess::NotRunning && session.exitCode() == 77)
-        GTEST_SKIP() << "no mount namespace here to show Nautilus the built module: " << output();
+        GTEST_SKIP() << "no bind mount here to show Nautilus the built module: " << output();
     ASSERT_TRUE(registered && logSays("registered with Nautilus")) << output();
-    // The three items are asked of the application and answered; the folder itself is counted in its parent.
+    // The three items are asked of the application and answered.
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 10000)) << output();
-    EXPECT_TRUE(logSays("registered with the application"));
+    EXPECT_TRUE(logSays("registered with the application")) << output();
 
     // A pushed change redraws its item: Nautilus asks for it again and is answered at once.
     const int before = answeredIn(folder);

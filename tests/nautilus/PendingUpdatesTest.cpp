@@ -14,8 +14,8 @@ using namespace std::chrono_literals;
 
 // One thing that happens to the waits: Nautilus asks (`add`, the wait is named by the order of
 // asking, 0, 1, ...), the main loop's turn ends (`batch`), a badge arrives, Nautilus cancels, time
-// passes, the application goes away. Each step names the waits it must end and, for a batch, what
-// must be asked of the application.
+// passes, the application goes away. Each step names the waits it must end, for a batch what must be
+// asked of the application, and after time passes which items are due to be asked again.
 struct Step {
     enum Kind { add, batch, answer, cancel, wait, goneAway } kind;
     std::string path = {};  // add, answer
@@ -23,6 +23,7 @@ struct Step {
     std::vector<int> ends = {};
     std::vector<std::string> asked = {};
     bool cancelled = true;  // cancel: whether the wait was still running
+    std::vector<std::string> retried = {};
 };
 
 struct Case {
@@ -63,6 +64,19 @@ TEST(PendingUpdates, EveryWaitEndsExactlyOnceAndEachPathIsAskedOncePerTurn) {
          {{Step::add, "/s/a"}, {Step::add, "/s/b"}, {Step::goneAway, {}, 0, {0, 1}}, {Step::batch},
           {Step::answer, "/s/a"}},
          0},
+        {"an item whose answer was lost is asked again later, three times at most",
+         {{Step::add, "/s/a"}, {Step::wait, {}, 2000, {0}}, {Step::wait, {}, 3000, {}, {}, true, {"/s/a"}},
+          {Step::add, "/s/a"}, {Step::wait, {}, 2000, {1}}, {Step::wait, {}, 3000, {}, {}, true, {"/s/a"}},
+          {Step::add, "/s/a"}, {Step::wait, {}, 2000, {2}}, {Step::wait, {}, 3000, {}, {}, true, {"/s/a"}},
+          {Step::add, "/s/a"}, {Step::wait, {}, 2000, {3}}, {Step::wait, {}, 3000}},
+         0},
+        {"an answer after the time-out, or a new ask, leaves nothing to ask again",
+         {{Step::add, "/s/a"}, {Step::add, "/s/b"}, {Step::wait, {}, 2000, {0, 1}}, {Step::answer, "/s/a"},
+          {Step::add, "/s/b"}, {Step::wait, {}, 1000}, {Step::wait, {}, 2000, {2}}},
+         0},
+        {"the application going away forgets what was to be asked again",
+         {{Step::add, "/s/a"}, {Step::wait, {}, 2000, {0}}, {Step::goneAway}, {Step::wait, {}, 3000}},
+         0},
         {"paths differing only in a trailing space, a newline or invalid UTF-8 are different items",
          {{Step::add, "/s/a"}, {Step::add, "/s/a "}, {Step::add, "/s/a\nb"}, {Step::add, "/s/\xff"},
           {Step::batch, {}, 0, {}, {"/s/a", "/s/a ", "/s/a\nb", "/s/\xff"}}, {Step::answer, "/s/a\nb", 0, {2}}},
@@ -86,6 +100,7 @@ TEST(PendingUpdates, EveryWaitEndsExactlyOnceAndEachPathIsAskedOncePerTurn) {
             case Step::wait:
                 now += std::chrono::milliseconds(step.n);
                 ended = pending.expire(now);
+                EXPECT_EQ(pending.dueRetries(now), step.retried);
                 break;
             case Step::goneAway: ended = pending.takeAll(); break;
             }
@@ -97,6 +112,10 @@ TEST(PendingUpdates, EveryWaitEndsExactlyOnceAndEachPathIsAskedOncePerTurn) {
         }
         for (const PendingUpdates::Id id : ids) EXPECT_LE(everEnded.count(id), 1u) << "wait " << id;
         EXPECT_EQ(pending.size(), c.stillWaiting);
+        // Idle, the module stops its timer: only when nothing waits and nothing is to be asked again.
+        const bool idle = pending.idle();
+        const bool nothingDue = pending.dueRetries(now + 1h).empty();
+        EXPECT_EQ(idle, c.stillWaiting == 0 && nothingDue);
         EXPECT_EQ(std::set<PendingUpdates::Id>(ids.begin(), ids.end()).size(), ids.size()) << "a handle reused";
         EXPECT_EQ(std::count(ids.begin(), ids.end(), 0u), 0) << "a null handle";
     }
