@@ -15,20 +15,13 @@
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/support/StatusTableEngine.h"
+#include "app/sync/support/StatusTableFacade.h"
 #include "frameworks/logger/Logger.h"
 #include "platform/foundation/Bundle.h"
 #include "protocol/MessagePortProtocol.h"
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class TableFacade : public TestBusinessFacade {
-public:
-    using TestBusinessFacade::TestBusinessFacade;
-    SyncFacade* syncFacade() const override { return &engine; }
-    mutable StatusTableEngine engine{OVItemSyncStatus::synced};
-};
 
 // Dolphin on a display of its own, in a session of its own whose processes all end with the test.
 const char* const dolphinSession = R"sh(
@@ -48,7 +41,7 @@ protected:
         if (facade) facade->settings()->setSyncRoot(std::nullopt);
         BusinessFacadeHolder::setFacadeForTesting(nullptr);
     }
-    std::shared_ptr<TableFacade> facade;
+    std::shared_ptr<StatusTableFacade> facade;
     QProcess session;
     QByteArray said;
 };
@@ -64,7 +57,7 @@ TEST_F(DolphinSmoke, ARealDolphinShowsTheBadgesAndRedrawsAPushedChange) {
     const QString group = Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString();
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/orvella-dolphin-XXXXXX"));
     ASSERT_TRUE(root.isValid());
-    facade = std::make_shared<TableFacade>(group);
+    facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::synced);
     BusinessFacadeHolder::setFacadeForTesting(facade);
     facade->settings()->setSyncRoot(root.path());
     const QString folder = syncFolderPath().value_or(QString());

@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "app/core/SyncFolderPaths.h"
-#include "app/sync/support/StatusTableEngine.h"
+#include "app/sync/support/StatusTableFacade.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
@@ -22,13 +22,6 @@
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class TableFacade : public TestBusinessFacade {
-public:
-    using TestBusinessFacade::TestBusinessFacade;
-    SyncFacade* syncFacade() const override { return &engine; }
-    mutable StatusTableEngine engine{OVItemSyncStatus::synced};
-};
 
 // A file-manager host process running the real extension plug-in on the sync folder.
 struct Host {
@@ -59,7 +52,7 @@ protected:
         Logger::setConsoleOutputEnabled(false);
         ASSERT_TRUE(home.isValid());
         // The extension reads the sync root from the group's settings, so the facade uses that suite.
-        facade = std::make_shared<TableFacade>(group);
+        facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::synced);
         BusinessFacadeHolder::setFacadeForTesting(facade);
         facade->settings()->setSyncRoot(home.path());
         const auto path = syncFolderPath();
@@ -97,7 +90,7 @@ protected:
 
     QString group;
     QTemporaryDir home{QStringLiteral("/dev/shm/orvella-roundtrip-XXXXXX")};
-    std::shared_ptr<TableFacade> facade;
+    std::shared_ptr<StatusTableFacade> facade;
     QString folder;
 };
 

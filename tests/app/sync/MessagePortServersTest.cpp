@@ -19,7 +19,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "app/sync/support/StatusTableEngine.h"
+#include "app/sync/support/StatusTableFacade.h"
 #include "app/common/LogChannels.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
@@ -33,14 +33,6 @@
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class EngineFacade : public TestBusinessFacade {
-public:
-    using TestBusinessFacade::TestBusinessFacade;
-    SyncFacade* syncFacade() const override { return engineSetUp ? &engine : nullptr; }
-    mutable StatusTableEngine engine{OVItemSyncStatus::error};
-    bool engineSetUp = true;
-};
 
 class FinderSyncLog {
 public:
@@ -144,7 +136,7 @@ protected:
     void SetUp() override {
         static int counter = 0;
         group = QStringLiteral("test.ports.%1.%2").arg(QCoreApplication::applicationPid()).arg(++counter);
-        facade = std::make_shared<EngineFacade>(group);
+        facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::error);
         BusinessFacadeHolder::setFacadeForTesting(facade);
         facade->settings()->setSyncRoot(QStringLiteral("/srv/home"));
         ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
@@ -157,7 +149,7 @@ protected:
     }
 
     QString group;
-    std::shared_ptr<EngineFacade> facade;
+    std::shared_ptr<StatusTableFacade> facade;
     AppServer appServer;
     CommServer commServer;
 };

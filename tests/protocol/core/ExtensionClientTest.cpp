@@ -17,7 +17,7 @@
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/support/StatusTableEngine.h"
+#include "app/sync/support/StatusTableFacade.h"
 #include "platform/messageport/MessagePort.h"
 #include "protocol/MessagePortProtocol.h"
 #include "protocol/RootDirectory.h"
@@ -32,17 +32,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class EngineFacade : public TestBusinessFacade {
-public:
-    using TestBusinessFacade::TestBusinessFacade;
-    SyncFacade* syncFacade() const override { return &engine; }
-    mutable StatusTableEngine engine{OVItemSyncStatus::error};
-};
-
 // The application's side as it runs: its badge and registration servers on the main loop.
 struct Application {
     Application(const QString& group, const QString& root, std::map<QString, OVItemSyncStatus> statuses) {
-        facade = std::make_shared<EngineFacade>(group);
+        facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::error);
         facade->engine.statuses = std::move(statuses);
         facade->settings()->setSyncRoot(root);
         BusinessFacadeHolder::setFacadeForTesting(facade);
@@ -50,7 +43,7 @@ struct Application {
              commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group));
     }
     ~Application() { BusinessFacadeHolder::setFacadeForTesting(nullptr); }
-    std::shared_ptr<EngineFacade> facade;
+    std::shared_ptr<StatusTableFacade> facade;
     AppServer appServer;
     CommServer commServer;
     bool ok = false;
@@ -320,7 +313,7 @@ TEST_F(CoreClient, AnApplicationThatNeverAnswersBlocksNobody) {
         std::optional<SilentPort> badges(badgePortName(group.toStdString()));
         std::optional<SilentPort> registration;
         std::unique_ptr<CommServer> commServer;
-        auto facade = std::make_shared<EngineFacade>(group);
+        auto facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::error);
         facade->settings()->setSyncRoot(root);
         BusinessFacadeHolder::setFacadeForTesting(facade);
         if (row.registrationAnswers) {
