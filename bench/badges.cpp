@@ -4,7 +4,10 @@
 // registration servers over a real sync engine that has synced the folder.
 //
 // Beside it, the baseline: a second process that asks the same badge server for the same 10,000
-// items over one reused connection. Both are timed from process start to exit, 5 times each.
+// items over one reused connection. And the file managers' path: a process whose Qt-free port
+// client (the one the Nautilus module and the Dolphin plug-ins run on) registers and asks for the
+// 10,000 items together, until each is answered and mapped to its emblem. All are timed from
+// process start to exit, 5 times each.
 //
 //   bench_badges
 #include <QCoreApplication>
@@ -17,6 +20,9 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -32,6 +38,8 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/messageport/MessagePort.h"
 #include "protocol/MessagePortProtocol.h"
+#include "protocol/core/BadgeEmblems.h"
+#include "protocol/core/ExtensionClient.h"
 #include "service/StorageService.h"
 #include "support/TestEnvironment.h"
 
@@ -69,6 +77,43 @@ int runClient(const QString& folder) {
             std::fprintf(stderr, "client: item %d answered %d\n", i, reply.result);
             return 1;
         }
+    }
+    return 0;
+}
+
+// The file managers' process: the port client asks for every item at once, as a folder's items
+// are asked when the folder opens; fails unless each is answered with the synced emblem.
+int runCore(const QString& folder) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool registered = false;
+    int emblems = 0;
+    OrvellaPorts::ExtensionClient::Callbacks callbacks;
+    callbacks.syncFolderChanged = [&](const std::string&) {
+        std::lock_guard lock(mutex);
+        registered = true;
+        changed.notify_all();
+    };
+    callbacks.badgeChanged = [&](const std::string&, const std::string& badge) {
+        std::lock_guard lock(mutex);
+        if (OrvellaPorts::emblemForBadge(badge) == std::optional<std::string>("emblem-orvella-synced")) ++emblems;
+        changed.notify_all();
+    };
+    OrvellaPorts::ExtensionClient::Options options;
+    options.appGroupIdentifier = appGroup().toStdString();
+    OrvellaPorts::ExtensionClient client(std::move(options), std::move(callbacks));
+    std::unique_lock lock(mutex);
+    if (!changed.wait_for(lock, std::chrono::seconds(30), [&] { return registered; })) {
+        std::fputs("core: the application never answered the registration\n", stderr);
+        return 1;
+    }
+    std::vector<std::string> paths;
+    for (int i = 0; i < folderItems; ++i)
+        paths.push_back(QFile::encodeName(folder + QLatin1Char('/') + itemName(i)).toStdString());
+    client.requestBadges(std::move(paths));
+    if (!changed.wait_for(lock, std::chrono::seconds(60), [&] { return emblems == folderItems; })) {
+        std::fprintf(stderr, "core: %d of %d items shown synced\n", emblems, folderItems);
+        return 1;
     }
     return 0;
 }
@@ -127,6 +172,11 @@ bool everyItemSynced(const QByteArray& listing) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string_view(argv[1]) == "--core") {
+        QCoreApplication app(argc, argv);
+        Bundle::main().setInfoJson(orvellaInfo());
+        return runCore(QString::fromLocal8Bit(argv[2]));
+    }
     if (argc == 3 && std::string_view(argv[1]) == "--client") {
         QCoreApplication app(argc, argv);
         Bundle::main().setInfoJson(orvellaInfo());
@@ -181,7 +231,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::vector<double> host, client;
+    std::vector<double> host, client, core;
     for (int run = 0; run < runs; ++run) {
         QByteArray listing;
         const double hostSeconds =
@@ -198,6 +248,10 @@ int main(int argc, char** argv) {
             timedRun(QCoreApplication::applicationFilePath(), {QStringLiteral("--client"), folder}, nullptr);
         if (clientSeconds < 0) return 1;
         client.push_back(clientSeconds);
+        const double coreSeconds =
+            timedRun(QCoreApplication::applicationFilePath(), {QStringLiteral("--core"), folder}, nullptr);
+        if (coreSeconds < 0) return 1;
+        core.push_back(coreSeconds);
     }
 
     const double figure = median(host);
@@ -207,6 +261,9 @@ int main(int argc, char** argv) {
     std::printf("  Orvella_FinderHost --list                  %7.3f s\n", figure);
     std::printf("  baseline: one client, one reused connection %7.3f s\n", baseline);
     std::printf("  ratio %.2f\n", figure / baseline);
+    const double files = median(core);
+    std::printf("  file managers' port client, query to emblem %7.3f s\n", files);
+    std::printf("  ratio to the host %.2f\n", files / figure);
     facade->engine.reset();
     BusinessFacadeHolder::setFacadeForTesting(nullptr);
     return 0;
