@@ -55,10 +55,21 @@ dbus-run-session -- nautilus --new-window "$4"
     return answered;
 }
 
-[[maybe_unused]] bool logSays(const char* text) {
+// How many lines of the module's log say this.
+[[maybe_unused]] int logSays(const char* text) {
     QFile log(QString::fromStdString(ModuleLog::path()));
-    return log.open(QIODevice::ReadOnly) && log.readAll().contains(text);
+    return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(text)) : 0;
 }
+
+// The application's two port servers, as its launch opens them.
+struct Application {
+    explicit Application(const QString& group) {
+        EXPECT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
+        EXPECT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+    }
+    AppServer appServer;
+    CommServer commServer;
+};
 
 class NautilusSmoke : public ::testing::Test {
 protected:
@@ -74,7 +85,7 @@ protected:
     QProcess session;
 };
 
-TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush) {
+TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARestartedApplication) {
 #if !defined(NAUTILUS_MODULE)
     GTEST_SKIP() << "the Nautilus module is not built here";
 #elif defined(__SANITIZE_ADDRESS__)
@@ -101,10 +112,6 @@ TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush
         std::lock_guard lock(facade->engine.mutex);
         facade->engine.statuses[file.fileName()] = status;
     }
-    AppServer appServer;
-    CommServer commServer;
-    ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
-    ASSERT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
 
     const QString moduleDir = root.path() + QStringLiteral("/extensions");
     ASSERT_TRUE(QDir().mkpath(moduleDir));
@@ -132,15 +139,30 @@ TEST_F(NautilusSmoke, ARealNautilusLoadsTheModuleAndAnswersTheSyncFolderAndAPush
     if (session.state() == QProcess::NotRunning && session.exitCode() == 77)
         GTEST_SKIP() << "no bind mount here to show Nautilus the built module: " << output();
     ASSERT_TRUE(registered && logSays("registered with Nautilus")) << output();
-    // The three items are asked of the application and answered.
+    // Nautilus started before the application: it shows the folder without emblems meanwhile. Once
+    // the application answers the registration, the three items are asked of it and answered.
+    TestEnvironment::waitUntil([] { return false; }, 1500);
+    auto application = std::make_unique<Application>(group);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 10000)) << output();
     EXPECT_TRUE(logSays("registered with the application")) << output();
 
     // A pushed change redraws its item: Nautilus asks for it again and is answered at once.
     const int before = answeredIn(folder);
-    commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
-    commServer.waitForPendingPushes();
+    application->commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
+    application->commServer.waitForPendingPushes();
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) > before; }, 4000)) << output();
+
+    // The application restarts while Nautilus stays open: the module registers again within its
+    // retry interval and every item is asked and shown anew.
+    application.reset();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return logSays("the application went away") == 1; }, 3000))
+        << output();
+    const int beforeRestart = answeredIn(folder);
+    application = std::make_unique<Application>(group);
+    EXPECT_TRUE(TestEnvironment::waitUntil(
+        [&] { return logSays("registered with the application") == 2 && answeredIn(folder) >= beforeRestart + 3; },
+        8000))
+        << output();
 #endif
 }
 
