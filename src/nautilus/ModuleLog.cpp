@@ -16,12 +16,14 @@ namespace {
 constexpr std::uintmax_t maximumSize = 1024 * 1024;
 }  // namespace
 
-std::string path() {
+std::string cacheFolder() {
     const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache == '/') return std::string(cache) + "/orvella-nautilus.log";
+    if (cache && *cache == '/') return cache;
     const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.cache/orvella-nautilus.log";
+    return std::string(home ? home : "") + "/.cache";
 }
+
+std::string path() { return cacheFolder() + "/orvella-nautilus.log"; }
 
 void write(const std::string& line) {
     static std::mutex mutex;

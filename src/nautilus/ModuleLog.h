@@ -7,6 +7,8 @@
 // needs to see whether the module loaded and whom it reached.
 namespace ModuleLog {
 
+// $XDG_CACHE_HOME, or ~/.cache when that is unset or relative.
+std::string cacheFolder();
 std::string path();
 void write(const std::string& line);
 

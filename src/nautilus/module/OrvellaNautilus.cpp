@@ -24,6 +24,7 @@ void nautilus_module_list_types(const GType** types, int* count);
 
 #include "nautilus/ModuleLog.h"
 #include "nautilus/PendingUpdates.h"
+#include "nautilus/SavedSyncFolder.h"
 #include "nautilus/ShownItems.h"
 #include "protocol/core/BadgeEmblems.h"
 #include "protocol/core/ExtensionClient.h"
@@ -90,6 +91,7 @@ public:
         callbacks.applicationWentAway = [self] {
             onMainLoop(self, [](Extension& extension) { extension.applicationWentAway(); });
         };
+        savedFolder_ = SavedSyncFolder::load();
         client_ = std::make_unique<OrvellaPorts::ExtensionClient>(std::move(options), std::move(callbacks));
         ModuleLog::write("registered with Nautilus; port " + client_->portName());
     }
@@ -131,7 +133,19 @@ public:
         waiting_.erase(found);
     }
 
-    bool insideSyncFolder(const std::string& path) const { return client_ && client_->isInsideSyncFolder(path); }
+    // Whether the item can be shared: inside the sync folder, or while the application does not
+    // run (sharing starts it), inside the one it named last.
+    bool shareable(const std::string& path) const {
+        if (!client_) return false;
+        if (client_->syncFolder()) return client_->isInsideSyncFolder(path);
+        if (!savedFolder_) return false;
+        GFile* item = g_file_new_for_path(path.c_str());
+        GFile* folder = g_file_new_for_path(savedFolder_->c_str());
+        const bool inside = g_file_equal(item, folder) || g_file_has_prefix(item, folder);
+        g_object_unref(folder);
+        g_object_unref(item);
+        return inside;
+    }
 
 private:
     struct Waiting {
@@ -230,6 +244,8 @@ private:
 
     void syncFolderChanged(const std::string& folder) {
         ModuleLog::write("registered with the application; sync folder " + folder);
+        if (folder != savedFolder_) SavedSyncFolder::save(folder);
+        savedFolder_ = folder;
         refreshAll();
     }
 
@@ -245,6 +261,7 @@ private:
     }
 
     std::unique_ptr<OrvellaPorts::ExtensionClient> client_;
+    std::optional<std::string> savedFolder_;
     PendingUpdates pending_{updateTimeout};
     std::map<PendingUpdates::Id, Waiting> waiting_;
     ShownItems shown_{shownCapacity};
@@ -297,7 +314,7 @@ void shareActivated(NautilusMenuItem* item, gpointer) {
 GList* fileItems(NautilusMenuProvider*, GList* files) {
     if (!extension || !files || files->next) return nullptr;
     const std::string path = pathOf(NAUTILUS_FILE_INFO(files->data));
-    if (path.empty() || !extension->insideSyncFolder(path)) return nullptr;
+    if (path.empty() || !extension->shareable(path)) return nullptr;
     NautilusMenuItem* item = nautilus_menu_item_new("OrvellaNautilus::ShareLink", "Share Link with Orvella",
                                                     "Share a link to this item", nullptr);
     g_object_set_data_full(G_OBJECT(item), "orvella-path", g_strdup(path.c_str()), g_free);
