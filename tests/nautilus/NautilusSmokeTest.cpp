@@ -12,10 +12,9 @@
 #include <memory>
 
 #include "app/core/SyncFolderPaths.h"
-#include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/support/StatusTableEngine.h"
+#include "app/sync/support/StatusTableFacade.h"
 #include "frameworks/logger/Logger.h"
 #include "nautilus/ModuleLog.h"
 #include "platform/foundation/Bundle.h"
@@ -23,13 +22,6 @@
 #include "support/TestEnvironment.h"
 
 namespace {
-
-class TableFacade : public TestBusinessFacade {
-public:
-    using TestBusinessFacade::TestBusinessFacade;
-    SyncFacade* syncFacade() const override { return &engine; }
-    mutable StatusTableEngine engine{OVItemSyncStatus::synced};
-};
 
 // Nautilus loads modules from its own folder only. In a mount namespace of its own that folder is
 // the build's, so the test neither writes into /usr nor shows the module to the machine's Nautilus;
@@ -81,7 +73,7 @@ protected:
         if (facade) facade->settings()->setSyncRoot(std::nullopt);
         BusinessFacadeHolder::setFacadeForTesting(nullptr);
     }
-    std::shared_ptr<TableFacade> facade;
+    std::shared_ptr<StatusTableFacade> facade;
     QProcess session;
 };
 
@@ -98,7 +90,7 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     const QString group = Bundle::main().object(QStringLiteral("AppGroupIdentifier")).toString();
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/orvella-nautilus-XXXXXX"));
     ASSERT_TRUE(root.isValid());
-    facade = std::make_shared<TableFacade>(group);
+    facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::synced);
     BusinessFacadeHolder::setFacadeForTesting(facade);
     facade->settings()->setSyncRoot(root.path());
     const QString folder = syncFolderPath().value_or(QString());
