@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 
 #include "DolphinClient.h"
+#include "protocol/core/FileManagerTexts.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ public:
         const QString executable = program();
         if (executable.isEmpty()) return {};
         auto* action = new QAction(QIcon::fromTheme(QStringLiteral("example.orvella.desktop")),
-                                   QStringLiteral("Share Link with Orvella"), parentWidget);
+                                   QString::fromUtf8(OrvellaPorts::shareMenuTitle), parentWidget);
         connect(action, &QAction::triggered, action, [executable, path] {
             QProcess::startDetached(executable, {QStringLiteral("--share"), path});
         });

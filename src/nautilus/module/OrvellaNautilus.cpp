@@ -27,6 +27,7 @@ void nautilus_module_list_types(const GType** types, int* count);
 #include "nautilus/SavedSyncFolder.h"
 #include "nautilus/ShownItems.h"
 #include "protocol/core/BadgeEmblems.h"
+#include "protocol/core/FileManagerTexts.h"
 #include "protocol/core/ExtensionClient.h"
 
 namespace {
@@ -315,7 +316,7 @@ GList* fileItems(NautilusMenuProvider*, GList* files) {
     if (!extension || !files || files->next) return nullptr;
     const std::string path = pathOf(NAUTILUS_FILE_INFO(files->data));
     if (path.empty() || !extension->shareable(path)) return nullptr;
-    NautilusMenuItem* item = nautilus_menu_item_new("OrvellaNautilus::ShareLink", "Share Link with Orvella",
+    NautilusMenuItem* item = nautilus_menu_item_new("OrvellaNautilus::ShareLink", OrvellaPorts::shareMenuTitle,
                                                     "Share a link to this item", nullptr);
     g_object_set_data_full(G_OBJECT(item), "orvella-path", g_strdup(path.c_str()), g_free);
     g_signal_connect(item, "activate", G_CALLBACK(shareActivated), nullptr);
