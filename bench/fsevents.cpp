@@ -192,6 +192,10 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// Whether any round lost events (the kernel's queue overflowed, or watches ran out): the figures
+// of such a run do not count.
+bool anyEventsLost = false;
+
 double heapMegabytes() { return static_cast<double>(mallinfo2().uordblks) / (1024.0 * 1024.0); }
 
 // On tmpfs no inode number comes back, so every round brings 100,000 the stream has not seen.
@@ -248,6 +252,7 @@ void rememberedBenchmark(const QString& root, SerialQueue& queue) {
                     round, stream.rememberedCount(), items + round,
                     static_cast<double>(stream.rememberedCount()) / static_cast<double>(items + round),
                     heapMegabytes(), lost ? "yes" : "no");
+        anyEventsLost |= lost;
     }
     stream.stop();
 }
@@ -310,6 +315,7 @@ void watchBenchmark(const QString& base) {
                     "%s %.3f s after start; baseline %zu in %.3f s (%.2f us per folder); events lost: %s\n",
                     round + 1, watches, watchSeconds, streamPerFolder.back(), ownersKnown ? "read" : "NOT read",
                     ownersSeconds, folders, baseline, baselinePerFolder.back(), lost ? "yes" : "no");
+        anyEventsLost |= lost;
     }
     rememberedBenchmark(root, queue);
     const double figure = median(streamPerFolder);
@@ -329,5 +335,9 @@ int main(int argc, char** argv) {
     const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/dev/shm");
     classificationBenchmark();
     watchBenchmark(base);
+    if (anyEventsLost) {
+        std::printf("events were lost: this run's figures do not count\n");
+        return 1;
+    }
     return 0;
 }
