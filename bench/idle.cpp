@@ -25,13 +25,7 @@
 
 namespace {
 
-constexpr syncbench::Shape shape{1000, 100, 100000LL * 1024};
-
-double processCpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
-}
+constexpr syncbench::Shape shape = syncbench::hundredThousandFiles;
 
 // Where the remote tree is: the service's users (journaled), a folder outside them (polled), or
 // across a server.
@@ -92,11 +86,11 @@ Idle measure(const QString& base, bool full, Remote where, int idleSeconds) {
     result.synced = countFiles(remoteRoot) == expected;
 
     const std::uint64_t passesBefore = engine.passCount();
-    const double cpuBefore = processCpuSeconds();
+    const double cpuBefore = syncbench::processCpuSeconds();
     const auto serverBefore = server ? serverbench::processUse(server->pid()) : std::nullopt;
     const auto wallBefore = std::chrono::steady_clock::now();
     QThread::sleep(idleSeconds);
-    const double cpu = processCpuSeconds() - cpuBefore;
+    const double cpu = syncbench::processCpuSeconds() - cpuBefore;
     const auto serverAfter = server ? serverbench::processUse(server->pid()) : std::nullopt;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     result.cpuMs = 1000.0 * cpu;

@@ -301,6 +301,7 @@ bool OrvellaSyncEngine::Core::pass(Pending& pending) {
         settled_ = false;
         compactAt_.reset();
     } else {
+        if (rescans) settleWholeTree_ = true;
         if (!settled_ || rescans) settle();
         if (!treesCompact_ && !compactAt_) compactAt_ = SteadyClock::now() + compactAfterIdle_;
         if (compactAfterIdle_.count() == 0) compactTrees();
@@ -458,6 +459,8 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         it = covered ? scope.erase(it) : std::next(it);
     }
     wholeTree = wholeTree || scope.count(QString());
+    if (wholeTree || fullScan) settleWholeTree_ = true;
+    else touchedSinceSettle_.insert(scope.begin(), scope.end());
     std::vector<Planned> steps = plan(subscriptions, wholeTree ? nullptr : &scope);
     for (const Planned& item : steps) lastPlanned_.insert(item.path);
     lastPassQuiet_ = steps.empty();

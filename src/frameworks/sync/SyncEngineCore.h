@@ -402,6 +402,10 @@ private:
     std::set<QString> lastPlanned_;  // the paths it had steps for
     QString savedCursor_;
     bool settled_ = false;  // idle since the last pass that did work
+    // What the passes since the last settle planned, so that settling costs what changed; the
+    // whole tree after a scan or a plan of everything.
+    std::set<QString> touchedSinceSettle_;
+    bool settleWholeTree_ = true;
     // Idle but for a burst of local changes that may still be coming in: the look that reports
     // idle once it is over.
     std::optional<SteadyClock::time_point> holdUntil_;

@@ -94,8 +94,22 @@ void OrvellaSyncEngine::Core::restoreTrees() {
 // the records and both trees, and the heap a busy pass left free (scans, plans, the transfer
 // threads' arenas), which glibc keeps mapped, goes back to the system.
 void OrvellaSyncEngine::Core::settle() {
-    const std::size_t shared = fs::shareKeys(localTree_, records_) + fs::shareKeys(remoteTree_, records_);
-    if (!settled_ || shared) ::malloc_trim(0);
+    std::size_t shared = 0;
+    const std::size_t touched = touchedSinceSettle_.size();
+    // After a few changes only their paths are looked at: walking both trees against every record
+    // made each small change cost as much as the whole tree.
+    const bool whole = settleWholeTree_ || touched * 16 > records_.size();
+    if (whole) {
+        shared = fs::shareKeys(localTree_, records_) + fs::shareKeys(remoteTree_, records_);
+    } else {
+        for (const QString& path : touchedSinceSettle_)
+            shared += fs::shareKeysUnder(localTree_, records_, path) + fs::shareKeysUnder(remoteTree_, records_, path);
+    }
+    touchedSinceSettle_.clear();
+    settleWholeTree_ = false;
+    // The heap a busy pass left free goes back; a pass of a few changes leaves too little to be
+    // worth the walk over the heap.
+    if (whole || shared || touched > 256) ::malloc_trim(0);
     settled_ = true;
 }
 

@@ -141,6 +141,28 @@ std::size_t shareKeys(Map& map, const Canonical& canonical) {
     return changed;
 }
 
+// shareKeys for `path` and what lies below it only: the cost of what one pass touched, not of the
+// whole tree.
+template <typename Map, typename Canonical>
+std::size_t shareKeysUnder(Map& map, const Canonical& canonical, const QString& path) {
+    std::size_t changed = 0;
+    const auto share = [&](typename Map::iterator it) {
+        const auto known = canonical.find(it->first);
+        if (known == canonical.end() || known->first.constData() == it->first.constData()) return std::next(it);
+        const auto next = std::next(it);
+        auto node = map.extract(it);
+        node.key() = known->first;
+        map.insert(next, std::move(node));
+        ++changed;
+        return next;
+    };
+    if (const auto it = map.find(path); it != map.end()) share(it);
+    // Keys such as "a b" sort between "a" and "a/...": the subtree is the range of its prefix.
+    const QString prefix = path + QLatin1Char('/');
+    for (auto it = map.lower_bound(prefix); it != map.end() && it->first.startsWith(prefix);) it = share(it);
+    return changed;
+}
+
 // 0 when new items may be written into the folder, else the reason (errno). A folder without its
 // owner's write permission counts as read-only for everybody: the engine respects it also when it
 // runs with privileges that would let it write anyway.

@@ -296,15 +296,20 @@ struct ShareCase {
 
 class ShareKeys : public ::testing::TestWithParam<ShareCase> {};
 
+// The case's tree and records, each key a copy of its own.
+void fill(const ShareCase& c, FileTree& tree, std::map<QString, SyncRecord>& records) {
+    std::int64_t size = 1;
+    for (int index : c.inMap) tree[separateCopy(trickyKeys[index])] = FsEntry{FsEntry::Type::file, size++, 7, 9, 0644};
+    for (int index : c.inCanonical) records[separateCopy(trickyKeys[index])] = SyncRecord{};
+}
+
 }  // namespace
 
 TEST_P(ShareKeys, KeepsEveryKeyAndValueAndSharesOnlyEqualKeys) {
     const ShareCase& c = GetParam();
     FileTree tree;
-    std::int64_t size = 1;
-    for (int index : c.inMap) tree[separateCopy(trickyKeys[index])] = FsEntry{FsEntry::Type::file, size++, 7, 9, 0644};
     std::map<QString, SyncRecord> records;
-    for (int index : c.inCanonical) records[separateCopy(trickyKeys[index])] = SyncRecord{};
+    fill(c, tree, records);
     const std::vector<std::pair<QString, FsEntry>> before(tree.begin(), tree.end());
 
     const std::size_t changed = fs::shareKeys(tree, records);
@@ -327,6 +332,33 @@ TEST_P(ShareKeys, KeepsEveryKeyAndValueAndSharesOnlyEqualKeys) {
     EXPECT_EQ(fs::shareKeys(tree, records), 0u);
     const std::vector<std::pair<QString, FsEntry>> again(tree.begin(), tree.end());
     EXPECT_EQ(again, before);
+}
+
+// After one pass only what it touched is shared: the path and what lies below it, never a key that
+// merely sorts among them ("a b" between "a" and "a/b").
+TEST_P(ShareKeys, UnderAPathSharesThatPathAndItsSubtreeOnly) {
+    const ShareCase& c = GetParam();
+    for (const QString& path : {QStringLiteral("a"), QStringLiteral("a/b")}) {
+        SCOPED_TRACE(path.toStdString());
+        FileTree tree;
+        std::map<QString, SyncRecord> records;
+        fill(c, tree, records);
+        const std::vector<std::pair<QString, FsEntry>> before(tree.begin(), tree.end());
+
+        const std::size_t changed = fs::shareKeysUnder(tree, records, path);
+
+        const std::vector<std::pair<QString, FsEntry>> after(tree.begin(), tree.end());
+        EXPECT_EQ(after, before);
+        std::size_t expected = 0;
+        for (const auto& [key, entry] : tree) {
+            const auto record = records.find(key);
+            const bool below = key == path || key.startsWith(path + u'/');
+            const bool shared = record != records.end() && key.constData() == record->first.constData();
+            EXPECT_EQ(shared, below && record != records.end()) << key.toStdString();
+            expected += shared ? 1 : 0;
+        }
+        EXPECT_EQ(changed, expected);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
