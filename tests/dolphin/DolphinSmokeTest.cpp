@@ -97,18 +97,18 @@ TEST_F(DolphinSmoke, ARealDolphinShowsTheBadgesAndRedrawsAPushedChange) {
     };
 
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return says(QStringLiteral("registered; sync folder \"") + folder); },
-                                           15000))
+                                           30000))
         << said.toStdString();
     // Each item drawn is asked of the application and shown with its own badge.
     EXPECT_TRUE(TestEnvironment::waitUntil([&] {
         return says(badge("synced", "report.txt")) && says(badge("syncing", "draft with space.txt")) &&
                says(badge("error", "broken.bin"));
-    }, 10000)) << said.toStdString();
+    }, 20000)) << said.toStdString();
 
     // A pushed change reaches the item without a reload.
     commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
     commServer.waitForPendingPushes();
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return says(badge("synced", "broken.bin")); }, 4000)) << said.toStdString();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return says(badge("synced", "broken.bin")); }, 10000)) << said.toStdString();
 }
 
 }  // namespace

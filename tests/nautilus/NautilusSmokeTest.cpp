@@ -127,7 +127,7 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     };
 
     const bool registered = TestEnvironment::waitUntil(
-        [&] { return logSays("registered with Nautilus") || session.state() == QProcess::NotRunning; }, 10000);
+        [&] { return logSays("registered with Nautilus") || session.state() == QProcess::NotRunning; }, 30000);
     if (session.state() == QProcess::NotRunning && session.exitCode() == 77)
         GTEST_SKIP() << "no bind mount here to show Nautilus the built module: " << output();
     ASSERT_TRUE(registered && logSays("registered with Nautilus")) << output();
@@ -135,25 +135,25 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     // the application answers the registration, the three items are asked of it and answered.
     TestEnvironment::waitUntil([] { return false; }, 1500);
     auto application = std::make_unique<Application>(group);
-    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 10000)) << output();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 20000)) << output();
     EXPECT_TRUE(logSays("registered with the application")) << output();
 
     // A pushed change redraws its item: Nautilus asks for it again and is answered at once.
     const int before = answeredIn(folder);
     application->commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
     application->commServer.waitForPendingPushes();
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) > before; }, 4000)) << output();
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) > before; }, 10000)) << output();
 
     // The application restarts while Nautilus stays open: the module registers again within its
     // retry interval and every item is asked and shown anew.
     application.reset();
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return logSays("the application went away") == 1; }, 3000))
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return logSays("the application went away") == 1; }, 10000))
         << output();
     const int beforeRestart = answeredIn(folder);
     application = std::make_unique<Application>(group);
     EXPECT_TRUE(TestEnvironment::waitUntil(
         [&] { return logSays("registered with the application") == 2 && answeredIn(folder) >= beforeRestart + 3; },
-        8000))
+        20000))
         << output();
 #endif
 }

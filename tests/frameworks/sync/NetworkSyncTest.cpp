@@ -244,11 +244,11 @@ TEST_F(NetworkSyncTest, AServerKilledMidSyncIsPickedUpWhereItLeft) {
     server->kill();
     // Meanwhile the engine says it is offline and blames no item for it.
     a.write(QStringLiteral("while-away.txt"), "kept");
-    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return a.engine->currentStatus().kind == SyncStatus::Kind::offline; }, 10000));
+    EXPECT_TRUE(TestEnvironment::waitUntil([&] { return a.engine->currentStatus().kind == SyncStatus::Kind::offline; }, 20000));
     EXPECT_TRUE(a.engine->syncErrors().empty());
     ASSERT_TRUE(server->restart()) << server->lastError().toStdString();
     EXPECT_EQ(server->port(), port) << "the clients find it where it was";
-    ASSERT_TRUE(converged(20000));
+    ASSERT_TRUE(converged(45000));
     EXPECT_EQ(EngineFixture::tree(b.root).size(), 45u);
     for (const QString& root : {home(), a.root, b.root}) EXPECT_FALSE(holdsTemporaries(EngineFixture::tree(root)));
     expectNoErrors();
