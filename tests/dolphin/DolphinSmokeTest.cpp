@@ -11,14 +11,10 @@
 
 #include <memory>
 
-#include "app/core/SyncFolderPaths.h"
 #include "app/core/support/TestBusinessFacade.h"
-#include "app/sync/AppServer.h"
-#include "app/sync/CommServer.h"
-#include "app/sync/support/StatusTableFacade.h"
+#include "app/sync/support/AppPortServers.h"
 #include "frameworks/logger/Logger.h"
 #include "platform/foundation/Bundle.h"
-#include "protocol/MessagePortProtocol.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -59,22 +55,10 @@ TEST_F(DolphinSmoke, ARealDolphinShowsTheBadgesAndRedrawsAPushedChange) {
     ASSERT_TRUE(root.isValid());
     facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::synced);
     BusinessFacadeHolder::setFacadeForTesting(facade);
-    facade->settings()->setSyncRoot(root.path());
-    const QString folder = syncFolderPath().value_or(QString());
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const std::pair<const char*, OVItemSyncStatus> items[] = {{"report.txt", OVItemSyncStatus::synced},
-                                                              {"draft with space.txt", OVItemSyncStatus::syncing},
-                                                              {"broken.bin", OVItemSyncStatus::error}};
-    for (const auto& [name, status] : items) {
-        QFile file(folder + u'/' + QLatin1String(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        std::lock_guard lock(facade->engine.mutex);
-        facade->engine.statuses[file.fileName()] = status;
-    }
-    AppServer appServer;
-    CommServer commServer;
-    ASSERT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
-    ASSERT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
+    const QString folder = makeSyncFolderInThreeStates(*facade, root.path());
+    ASSERT_FALSE(folder.isEmpty());
+    AppPortServers application(group);
+    ASSERT_TRUE(application.opened);
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_PLUGIN_PATH"), plugins);
@@ -106,8 +90,8 @@ TEST_F(DolphinSmoke, ARealDolphinShowsTheBadgesAndRedrawsAPushedChange) {
     }, 20000)) << said.toStdString();
 
     // A pushed change reaches the item without a reload.
-    commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
-    commServer.waitForPendingPushes();
+    application.commServer.sendStatus(OVItemSyncStatus::synced, folder + QStringLiteral("/broken.bin"));
+    application.commServer.waitForPendingPushes();
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return says(badge("synced", "broken.bin")); }, 10000)) << said.toStdString();
 }
 

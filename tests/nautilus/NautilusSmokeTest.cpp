@@ -14,7 +14,7 @@
 #include "app/core/SyncFolderPaths.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
-#include "app/sync/support/StatusTableFacade.h"
+#include "app/sync/support/AppPortServers.h"
 #include "frameworks/logger/Logger.h"
 #include "nautilus/ModuleLog.h"
 #include "platform/foundation/Bundle.h"
@@ -53,16 +53,6 @@ dbus-run-session -- nautilus --new-window "$4"
     return log.open(QIODevice::ReadOnly) ? int(log.readAll().count(text)) : 0;
 }
 
-// The application's two port servers, as its launch opens them.
-struct Application {
-    explicit Application(const QString& group) {
-        EXPECT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
-        EXPECT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
-    }
-    AppServer appServer;
-    CommServer commServer;
-};
-
 class NautilusSmoke : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -92,18 +82,8 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     ASSERT_TRUE(root.isValid());
     facade = std::make_shared<StatusTableFacade>(group, OVItemSyncStatus::synced);
     BusinessFacadeHolder::setFacadeForTesting(facade);
-    facade->settings()->setSyncRoot(root.path());
-    const QString folder = syncFolderPath().value_or(QString());
-    ASSERT_TRUE(QDir().mkpath(folder));
-    const std::pair<const char*, OVItemSyncStatus> items[] = {
-        {"report.txt", OVItemSyncStatus::synced}, {"draft with space.txt", OVItemSyncStatus::syncing},
-        {"broken.bin", OVItemSyncStatus::error}};
-    for (const auto& [name, status] : items) {
-        QFile file(folder + u'/' + QLatin1String(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        std::lock_guard lock(facade->engine.mutex);
-        facade->engine.statuses[file.fileName()] = status;
-    }
+    const QString folder = makeSyncFolderInThreeStates(*facade, root.path());
+    ASSERT_FALSE(folder.isEmpty());
 
     const QString moduleDir = root.path() + QStringLiteral("/extensions");
     ASSERT_TRUE(QDir().mkpath(moduleDir));
@@ -134,7 +114,7 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     // Nautilus started before the application: it shows the folder without emblems meanwhile. Once
     // the application answers the registration, the three items are asked of it and answered.
     TestEnvironment::waitUntil([] { return false; }, 1500);
-    auto application = std::make_unique<Application>(group);
+    auto application = std::make_unique<AppPortServers>(group);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return answeredIn(folder) >= 3; }, 20000)) << output();
     EXPECT_TRUE(logSays("registered with the application")) << output();
 
@@ -150,7 +130,7 @@ TEST_F(NautilusSmoke, ARealNautilusStartedFirstShowsTheItemsFollowsAPushAndARest
     EXPECT_TRUE(TestEnvironment::waitUntil([&] { return logSays("the application went away") == 1; }, 10000))
         << output();
     const int beforeRestart = answeredIn(folder);
-    application = std::make_unique<Application>(group);
+    application = std::make_unique<AppPortServers>(group);
     EXPECT_TRUE(TestEnvironment::waitUntil(
         [&] { return logSays("registered with the application") == 2 && answeredIn(folder) >= beforeRestart + 3; },
         20000))

@@ -11,7 +11,7 @@
 #include <mutex>
 
 #include "app/core/SyncFolderPaths.h"
-#include "app/sync/support/StatusTableFacade.h"
+#include "app/sync/support/AppPortServers.h"
 #include "app/core/support/TestBusinessFacade.h"
 #include "app/sync/AppServer.h"
 #include "app/sync/CommServer.h"
@@ -78,16 +78,6 @@ protected:
         BusinessFacadeHolder::setFacadeForTesting(nullptr);
     }
 
-    // The application's two port servers, as its launch opens them.
-    struct Servers {
-        explicit Servers(const QString& group) {
-            EXPECT_TRUE(appServer.addSourceForNewLocalMessagePort(MessagePortProtocol::badgePortName(group)));
-            EXPECT_TRUE(commServer.addSourceForNewLocalMessagePort(MessagePortProtocol::registrationPortName(group)));
-        }
-        AppServer appServer;
-        CommServer commServer;
-    };
-
     QString group;
     QTemporaryDir home{QStringLiteral("/dev/shm/orvella-roundtrip-XXXXXX")};
     std::shared_ptr<StatusTableFacade> facade;
@@ -98,7 +88,7 @@ protected:
 constexpr int retryBudgetMs = 5000 + 1500;
 
 TEST_F(ExtensionRoundTrip, TwoHostsRegisterListTakePushesAndADeadOneIsPruned) {
-    Servers app(group);
+    AppPortServers app(group);
     CommServer& commServer = app.commServer;
 
     auto first = std::make_unique<Host>(folder);
@@ -141,7 +131,7 @@ TEST_F(ExtensionRoundTrip, AnExtensionStartedBeforeTheApplicationRegistersWhenIt
 
     QElapsedTimer sinceStart;
     sinceStart.start();
-    Servers app(group);
+    AppPortServers app(group);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app.commServer.registeredSyncExtensions().size() == 1; },
                                            retryBudgetMs));
     EXPECT_LE(sinceStart.elapsed(), retryBudgetMs);
@@ -152,7 +142,7 @@ TEST_F(ExtensionRoundTrip, AnExtensionStartedBeforeTheApplicationRegistersWhenIt
 }
 
 TEST_F(ExtensionRoundTrip, TheExtensionRegistersAgainWithARestartedApplication) {
-    auto app = std::make_unique<Servers>(group);
+    auto app = std::make_unique<AppPortServers>(group);
     Host host(folder);
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app->commServer.registeredSyncExtensions().size() == 1; },
                                            8000))
@@ -160,7 +150,7 @@ TEST_F(ExtensionRoundTrip, TheExtensionRegistersAgainWithARestartedApplication) 
 
     // The application quits; its ports go with it, and a new one starts at once.
     app.reset();
-    app = std::make_unique<Servers>(group);
+    app = std::make_unique<AppPortServers>(group);
     EXPECT_TRUE(app->commServer.registeredSyncExtensions().empty());
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return app->commServer.registeredSyncExtensions().size() == 1; },
                                            retryBudgetMs))
