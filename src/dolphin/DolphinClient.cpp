@@ -3,10 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QMetaObject>
-#include <QSaveFile>
-#include <QStandardPaths>
 
 #include "protocol/core/BadgeEmblems.h"
+#include "protocol/core/SavedSyncFolder.h"
 
 Q_LOGGING_CATEGORY(orvellaDolphin, "orvella.dolphin", QtInfoMsg)
 
@@ -19,15 +18,10 @@ DolphinClient::DolphinClient() {
     OrvellaPorts::ExtensionClient::Callbacks callbacks;
     callbacks.syncFolderChanged = [this](const std::string& folder) {
         const QString path = QFile::decodeName(QByteArray::fromStdString(folder));
+        // Kept for the share command while the application is not running.
+        SavedSyncFolder::save(folder);
         QMetaObject::invokeMethod(this, [this, path] {
             qCDebug(orvellaDolphin) << "registered; sync folder" << path;
-            // Kept for the share command while the application is not running.
-            QSaveFile file(lastSyncFolderFile());
-            QDir().mkpath(QFileInfo(file.fileName()).path());
-            if (file.open(QIODevice::WriteOnly)) {
-                file.write(QFile::encodeName(path));
-                file.commit();
-            }
             emit everythingChanged();
         }, Qt::QueuedConnection);
     };
@@ -50,18 +44,11 @@ DolphinClient::DolphinClient() {
     client_ = std::make_unique<OrvellaPorts::ExtensionClient>(std::move(options), std::move(callbacks));
 }
 
-QString DolphinClient::lastSyncFolderFile() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/orvella/dolphin-sync-folder");
-}
-
 std::optional<QString> DolphinClient::syncFolder() const {
     if (const auto folder = client_->syncFolder()) return QFile::decodeName(QByteArray::fromStdString(*folder));
-    QFile file(lastSyncFolderFile());
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QString folder = QFile::decodeName(file.readAll());
-    if (!QDir::isAbsolutePath(folder)) return std::nullopt;
-    return QDir::cleanPath(folder);
+    const auto saved = SavedSyncFolder::load();
+    if (!saved) return std::nullopt;
+    return QDir::cleanPath(QFile::decodeName(QByteArray::fromStdString(*saved)));
 }
 
 bool DolphinClient::isInsideSyncFolder(const QString& path) const {

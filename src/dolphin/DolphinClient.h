@@ -42,7 +42,6 @@ Q_SIGNALS:
 
 private:
     DolphinClient();
-    static QString lastSyncFolderFile();
 
     std::unique_ptr<OrvellaPorts::ExtensionClient> client_;
 };

@@ -1,5 +1,7 @@
 #include "nautilus/ModuleLog.h"
 
+#include "protocol/core/SavedSyncFolder.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,12 +18,7 @@ namespace {
 constexpr std::uintmax_t maximumSize = 1024 * 1024;
 }  // namespace
 
-std::string cacheFolder() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache == '/') return cache;
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.cache";
-}
+std::string cacheFolder() { return SavedSyncFolder::cacheFolder(); }
 
 std::string path() { return cacheFolder() + "/orvella-nautilus.log"; }
 

@@ -24,7 +24,7 @@ void nautilus_module_list_types(const GType** types, int* count);
 
 #include "nautilus/ModuleLog.h"
 #include "nautilus/PendingUpdates.h"
-#include "nautilus/SavedSyncFolder.h"
+#include "protocol/core/SavedSyncFolder.h"
 #include "nautilus/ShownItems.h"
 #include "protocol/core/BadgeEmblems.h"
 #include "protocol/core/FileManagerTexts.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "nautilus/SavedSyncFolder.h"
+#include "protocol/core/SavedSyncFolder.h"
 
 namespace {
 

@@ -1,15 +1,21 @@
-#include "nautilus/SavedSyncFolder.h"
+#include "protocol/core/SavedSyncFolder.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
-#include "nautilus/ModuleLog.h"
-
 namespace SavedSyncFolder {
 
-std::string path() { return ModuleLog::cacheFolder() + "/orvella-nautilus.folder"; }
+std::string cacheFolder() {
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache && *cache == '/') return cache;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.cache";
+}
+
+std::string path() { return cacheFolder() + "/orvella-file-manager.folder"; }
 
 std::optional<std::string> load() {
     std::ifstream in(path(), std::ios::binary);
