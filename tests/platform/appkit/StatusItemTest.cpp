@@ -7,6 +7,7 @@
 
 #include "platform/appkit/StatusBarButton.h"
 #include "platform/appkit/StatusItem.h"
+#include "platform/appkit/StatusItemWindow.h"
 #include "platform/appkit/Workspace.h"
 
 namespace {
@@ -51,6 +52,84 @@ TEST(StatusItemTest, AMenuDeletedElsewhereIsForgotten) {
     delete menu;
     EXPECT_EQ(item.menu(), nullptr);
     EXPECT_EQ(item.effectiveMenu(), nullptr);
+}
+
+// The window shows what the menu would: lines as text, commands that take clicks, rules between
+// groups, nothing hidden; and it follows the menu as it changes.
+TEST(StatusItemTest, TheWindowWithoutATrayShowsWhatTheMenuShows) {
+    QMenu menu;
+    QAction* line = menu.addAction("Signed in");
+    line->setEnabled(false);
+    StatusItemWindow::markAsLine(line);
+    menu.addSeparator();
+    menu.addSeparator();
+    QAction* open = menu.addAction("&Open Folder");
+    QAction* pause = menu.addAction("Pause");
+    pause->setEnabled(false);
+    menu.addAction("Hidden")->setVisible(false);
+    menu.addSeparator();
+    int quits = 0;
+    QObject::connect(menu.addAction("Quit"), &QAction::triggered, [&] { ++quits; });
+    menu.addSeparator();
+
+    StatusItem item;
+    StatusItem::setTrayProbe([] { return false; });
+    item.setMenu(&menu);
+    item.setWindowWithoutTray("Orvella");
+    StatusItemWindow* window = item.window();
+    ASSERT_NE(window, nullptr);
+    const QStringList before = {"line:Signed in", "-", "command:Open Folder", "disabled:Pause", "-", "command:Quit"};
+    EXPECT_EQ(window->contents(), before);
+    EXPECT_FALSE(window->click("Pause"));
+    EXPECT_TRUE(window->click("Quit"));
+    EXPECT_EQ(quits, 1);
+
+    line->setText("Signed out");
+    open->setVisible(false);
+    item.button()->setEnabled(false);
+    const QStringList after = {"line:Signed out", "-", "disabled:Pause", "-", "disabled:Quit"};
+    EXPECT_EQ(window->contents(), after);
+    StatusItem::setTrayProbe(nullptr);
+}
+
+// The window is there exactly while no tray is, and a later start brings it back only then.
+TEST(StatusItemTest, TheWindowComesAndGoesWithTheTray) {
+    bool tray = false;
+    StatusItem::setTrayProbe([&] { return tray; });
+    StatusItem item;
+    QMenu menu;
+    menu.addAction("Quit");
+    item.setMenu(&menu);
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::blue);
+    item.button()->setImage(QIcon(pixmap));
+    std::vector<bool> told;
+    QObject::connect(&item, &StatusItem::trayAvailabilityChanged, [&](bool available) { told.push_back(available); });
+
+    item.setWindowWithoutTray("Orvella");
+    ASSERT_NE(item.window(), nullptr);
+    const struct {
+        bool tray;
+        bool windowShown;
+        bool raised;
+    } steps[] = {{true, false, false}, {true, false, false}, {false, true, true}, {true, false, false}};
+    EXPECT_TRUE(item.window()->isVisible());
+    for (const auto& step : steps) {
+        tray = step.tray;
+        item.checkTray();
+        EXPECT_EQ(item.window()->isVisible(), step.windowShown) << step.tray;
+        item.window()->hide();
+        EXPECT_EQ(item.raiseWindowWithoutTray(), step.raised);
+        EXPECT_EQ(item.window()->isVisible(), step.raised);
+    }
+    EXPECT_EQ(told, (std::vector<bool>{true, false, true}));
+    // No title: no window, whatever the tray does.
+    item.setWindowWithoutTray({});
+    tray = false;
+    item.checkTray();
+    EXPECT_FALSE(item.window()->isVisible());
+    EXPECT_FALSE(item.raiseWindowWithoutTray());
+    StatusItem::setTrayProbe(nullptr);
 }
 
 TEST(WorkspaceTest, RevealingOpensEachContainingFolderOnce) {
