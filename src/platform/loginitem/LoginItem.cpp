@@ -115,18 +115,20 @@ QString LoginItem::execArgument(const QString& argument) {
     return escapeValue(quoted);
 }
 
-QString LoginItem::desktopEntry(const QString& name, const QString& executablePath) {
+QString LoginItem::desktopEntry(const QString& name, const QString& executablePath, const QString& icon) {
+    const QString iconLine = icon.isEmpty() ? QString() : QStringLiteral("Icon=") + escapeValue(icon) + u'\n';
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=%1\n"
+                          "%3"
                           "Exec=%2\n"
                           "X-GNOME-Autostart-enabled=true\n"
                           "Hidden=false\n")
-        .arg(escapeValue(name), execArgument(executablePath));
+        .arg(escapeValue(name), execArgument(executablePath), iconLine);
 }
 
 bool LoginItem::setEnabled(const QString& bundleIdentifier, bool enabled,
-                           const QString& executablePath, const QString& name) {
+                           const QString& executablePath, const QString& name, const QString& icon) {
     const QString path = autostartPath(bundleIdentifier);
     if (path.isEmpty()) {
         qWarning("Login item: unusable identifier \"%s\"", qPrintable(bundleIdentifier));
@@ -138,7 +140,7 @@ bool LoginItem::setEnabled(const QString& bundleIdentifier, bool enabled,
             return false;
         }
         const QString shownName = name.isEmpty() ? QFileInfo(executablePath).fileName() : name;
-        return writeAtomically(path, desktopEntry(shownName, executablePath));
+        return writeAtomically(path, desktopEntry(shownName, executablePath, icon));
     }
 
     bool systemEntry = false;

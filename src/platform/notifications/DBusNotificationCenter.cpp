@@ -1,5 +1,6 @@
 #include "platform/notifications/DBusNotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -93,9 +94,15 @@ QVariantList DBusNotificationCenter::notifyArguments(const NotificationRequest& 
     if (!content.threadIdentifier.isEmpty())
         hints.insert(QStringLiteral("x-orvella-thread"), content.threadIdentifier);
 
+    // The desktop names and draws the notification after the application's desktop entry, whose
+    // icon has the entry's name.
+    const QString desktopEntry =
+        QCoreApplication::instance() ? QCoreApplication::instance()->property("desktopFileName").toString() : QString();
+    if (!desktopEntry.isEmpty()) hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
+
     // "default" is the action a click on the notification itself invokes.
     const QStringList actions{NotificationResponse::defaultActionIdentifier, QString()};
-    return {applicationName, QVariant::fromValue(replacesId), QString(), content.title, body,
+    return {applicationName, QVariant::fromValue(replacesId), desktopEntry, content.title, body,
             actions, hints, QVariant::fromValue(qint32(-1))};
 }
 

@@ -50,8 +50,9 @@ TEST_F(LoginItemTest, EnablingWritesTheEntryAndDisablingRemovesIt) {
     // Nothing but the entry is left behind in the folder.
     EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{kId + ".desktop"});
 
-    ASSERT_TRUE(LoginItem::setEnabled(kId, true, "/opt/Other/Helper", "Orvella"));
-    EXPECT_TRUE(readFile(path).contains("Name=Orvella\nExec=\"/opt/Other/Helper\"\n"));
+    // Session settings list the entry by its name and icon, not by the helper's file name.
+    ASSERT_TRUE(LoginItem::setEnabled(kId, true, "/opt/Other/Helper", "Orvella", "example.orvella.desktop"));
+    EXPECT_TRUE(readFile(path).contains("Name=Orvella\nIcon=example.orvella.desktop\nExec=\"/opt/Other/Helper\"\n"));
 
     ASSERT_TRUE(LoginItem::setEnabled(kId, false));
     EXPECT_FALSE(QFileInfo::exists(path));

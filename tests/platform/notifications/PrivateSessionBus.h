@@ -50,6 +50,9 @@ public:
         return address_.isEmpty() ? QStringLiteral("dbus-daemon printed no address") : QString();
     }
 
+    // For programs the test starts on the bus, as their DBUS_SESSION_BUS_ADDRESS.
+    const QString& address() const { return address_; }
+
     // A new connection to the bus; each has a unique name of its own.
     QDBusConnection connect(const QString& name) {
         connectionNames_ << name;
