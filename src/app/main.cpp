@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -53,6 +54,10 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     Bundle::main().setInfoJson(orvellaInfo());
     Bundle::main().setStringsTable({}, Bundle::parseStrings(localizableStrings()));
+    // Windows and notifications are the installed desktop entry's, and share its icon and name.
+    const QString desktopEntry = Bundle::main().object(QStringLiteral("AppBundleIdentifier")).toString();
+    QGuiApplication::setDesktopFileName(desktopEntry);
+    QApplication::setWindowIcon(QIcon::fromTheme(desktopEntry));
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         qInfo("Orvella: no display, running offscreen");
 

@@ -2,12 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QStandardPaths>
 
 #include "app/backup/BackupAlerts.h"
 #include "app/backup/BackupController.h"
 #include "app/common/AppActions.h"
 #include "app/common/ConfigurationProvider.h"
+#include "app/common/LaunchHelperLoginItem.h"
 #include "app/common/LocalizationController.h"
 #include "app/common/LogChannels.h"
 #include "app/core/BusinessFacadeHolder.h"
@@ -48,16 +50,7 @@
 #include "platform/appkit/StatusItem.h"
 #include "platform/appkit/Storyboard.h"
 #include "platform/foundation/MainQueue.h"
-#include "platform/loginitem/LoginItem.h"
 #include "protocol/MessagePortProtocol.h"
-
-namespace {
-
-QString launchHelperPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Orvella_LaunchHelper"));
-}
-
-}  // namespace
 
 AppDelegate::Environment AppDelegate::defaultEnvironment() {
     Environment env;
@@ -65,13 +58,12 @@ AppDelegate::Environment AppDelegate::defaultEnvironment() {
     env.addFileLogger = [](const QString& appGroup, const Logger::FileConfiguration& configuration) {
         return Logger::addFileLogger(appGroup, configuration, std::make_shared<DetailedLogFormatter>());
     };
-    env.setLoginItemEnabled = [](const QString& bundleIdentifier, bool enabled) {
-        return LoginItem::setEnabled(bundleIdentifier, enabled, launchHelperPath());
-    };
+    env.setLoginItemEnabled = setLaunchHelperLoginItemEnabled;
     env.startCrashReporting = [](const QString& secret, bool crashReportingEnabled, bool logUploadEnabled) {
         AppCenterSDK::start(AppCenterSDK::appSecret(secret), crashReportingEnabled, logUploadEnabled);
     };
     env.setCrashServiceEnabled = [](bool enabled) { CrashService::shared().setEnabled(enabled); };
+    env.windowWithoutTrayTitle = QGuiApplication::applicationDisplayName();
     return env;
 }
 
@@ -213,7 +205,15 @@ void AppDelegate::applicationDidFinishLaunching() {
     AppLog::setVerbosities();
     trace(QStringLiteral("fileLogging"));
 
-    if (menuBarExtrasController_) menuBarExtrasController_->loadView();
+    if (menuBarExtrasController_) {
+        menuBarExtrasController_->loadView();
+        if (!environment_.windowWithoutTrayTitle.isEmpty()) {
+            if (!StatusItem::isTrayAvailable())
+                OVLOG_WARNING(AppLog::gui(), QStringLiteral("The desktop has no system tray: the status item's menu is "
+                                                            "shown in a window. Starting Orvella again brings it back."));
+            menuBarExtrasController_->statusItem()->setWindowWithoutTray(environment_.windowWithoutTrayTitle);
+        }
+    }
     trace(QStringLiteral("menuBarView"));
 
     if (environment_.setLoginItemEnabled)
@@ -491,6 +491,7 @@ void AppDelegate::handOver(const InstanceRequest& request) {
         return;
     }
     // Without a tray this is how a user reaches the commands again.
+    if (menuBarExtrasController_ && menuBarExtrasController_->statusItem()->raiseWindowWithoutTray()) return;
     Application::shared().sendAction(
         userController_->isLoggedIn() ? AppAction::showPreferencesWindow : AppAction::showOnboardingWindow, this);
 }

@@ -57,6 +57,9 @@ public:
         std::function<void(bool enabled)> setCrashServiceEnabled;
         // The offer to move the installation into ~/Applications; none: no offer.
         std::function<void()> deployIfNeeded;
+        // The title of the window that holds the tray menu while the desktop has no tray; empty:
+        // no such window.
+        QString windowWithoutTrayTitle;
     };
     static Environment defaultEnvironment();
 

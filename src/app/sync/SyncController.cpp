@@ -14,6 +14,7 @@
 
 #include <sys/statvfs.h>
 
+#include "app/common/AppActions.h"
 #include "app/common/LogChannels.h"
 #include "app/config/Api.h"
 #include "app/core/BusinessFacadeHolder.h"
@@ -479,8 +480,13 @@ void SyncController::postStatusNotification(const SyncStatus& status, bool shoul
 }
 
 void SyncController::notificationActivated(const QString& title) {
-    if (title != localizationController_.unSyncUpsellTitle()) return;
-    Workspace::openUrlText(localizationController_.unSyncUpsellURL());
+    if (title == localizationController_.unSyncUpsellTitle()) {
+        Workspace::openUrlText(localizationController_.unSyncUpsellURL());
+        return;
+    }
+    // The doctor lists the items that did not sync and why.
+    if (title == localizationController_.unSyncErrorTitle())
+        Application::shared().sendAction(AppAction::showConnectionDoctor, this);
 }
 
 // MARK: - Items

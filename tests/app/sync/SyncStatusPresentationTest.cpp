@@ -8,10 +8,12 @@
 #include <thread>
 
 #include "SyncControllerTestSupport.h"
+#include "app/common/AppActions.h"
 #include "app/common/LocalizationController.h"
 #include "app/sync/ObjCSyncQueueCount.h"
 #include "app/sync/SyncErrorTexts.h"
 #include "app/sync/SyncStatusImages.h"
+#include "platform/appkit/Application.h"
 
 using namespace synctest;
 
@@ -214,9 +216,15 @@ TEST_F(StatusNotificationTexts, UpsellIsShownAtOnceAndItsClickOpensTheUpgradePag
     EXPECT_EQ(opened[0], QUrl(texts.unSyncUpsellURL()));
     EXPECT_TRUE(opened[0].isValid());
 
+    // A sync error's notification leads to the list of what did not sync; others lead nowhere.
+    QStringList sent;
+    Application::shared().registerAction(AppAction::showConnectionDoctor, [&](QObject*) { sent << "doctor"; });
     c.notificationActivated(texts.unSyncErrorTitle());
+    c.notificationActivated(texts.unSyncSyncedTitle());
     c.notificationActivated(QString());
-    EXPECT_EQ(opened.size(), 1) << "other notifications open nothing";
+    Application::shared().unregisterAction(AppAction::showConnectionDoctor);
+    EXPECT_EQ(opened.size(), 1) << "other notifications open no address";
+    EXPECT_EQ(sent, QStringList{"doctor"});
 }
 
 // Statuses held back while offline, signed out or onboarding, and their replay.

@@ -26,6 +26,7 @@
 #include "platform/appkit/Application.h"
 #include "platform/appkit/StatusBarButton.h"
 #include "platform/appkit/StatusItem.h"
+#include "platform/appkit/StatusItemWindow.h"
 #include "platform/appkit/Storyboard.h"
 #include "platform/appkit/ValueTransformer.h"
 #include "platform/foundation/MainQueue.h"
@@ -76,12 +77,13 @@ void MenuBarExtrasController::loadView() {
     viewLoaded_ = true;
     buildMenus();
 
-    static bool toldNoTray = false;
-    if (!StatusItem::isTrayAvailable() && !toldNoTray) {
-        toldNoTray = true;
-        OVLOG_WARNING(AppLog::gui(), QStringLiteral("The desktop has no system tray: the status item is not shown "
-                                                    "until one appears. Starting Orvella again opens its preferences."));
-    }
+    // Without a tray the same menus are shown in a window; its refresh is the menu's.
+    connect(statusItem_.get(), &StatusItem::menuWillShowInWindow, this, &MenuBarExtrasController::menuWillOpen);
+    connect(statusItem_.get(), &StatusItem::trayAvailabilityChanged, this, [](bool available) {
+        OVLOG_INFO(AppLog::gui(), available ? QStringLiteral("A system tray appeared: the status item moves there.")
+                                            : QStringLiteral("The system tray went away: the status item's menu is "
+                                                             "shown in a window."));
+    });
 
     setMenu(menuOffline_.get());
     statusItem_->button()->setEnabled(true);
@@ -163,6 +165,7 @@ QAction* MenuBarExtrasController::addCommand(QMenu& menu, const QString& title, 
 QAction* MenuBarExtrasController::addLine(QMenu& menu) {
     QAction* item = menu.addAction(QString());
     item->setEnabled(false);
+    StatusItemWindow::markAsLine(item);
     return item;
 }
 

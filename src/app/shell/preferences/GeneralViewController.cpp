@@ -1,8 +1,6 @@
 #include "app/shell/preferences/GeneralViewController.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -16,6 +14,7 @@
 #include "app/backup/BackupController.h"
 #include "app/common/AppActions.h"
 #include "app/common/ConfigurationProvider.h"
+#include "app/common/LaunchHelperLoginItem.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/QuotaController.h"
 #include "app/core/QuotaOverviewTransformer.h"
@@ -29,7 +28,6 @@
 #include "platform/appkit/ValueTransformer.h"
 #include "platform/appkit/Workspace.h"
 #include "platform/foundation/MainQueue.h"
-#include "platform/loginitem/LoginItem.h"
 
 namespace {
 
@@ -53,11 +51,7 @@ QPushButton* makeLinkButton(const QString& title, QWidget* parent) {
 
 GeneralViewController::Environment GeneralViewController::Environment::standard() {
     Environment environment;
-    environment.setLoginItemEnabled = [](const QString& bundleIdentifier, bool enabled) {
-        const QString helper =
-            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Orvella_LaunchHelper"));
-        return LoginItem::setEnabled(bundleIdentifier, enabled, helper);
-    };
+    environment.setLoginItemEnabled = setLaunchHelperLoginItemEnabled;
     environment.updateExtensionState = [](bool enabled) {
         SyncExtensionController::shared().updateExtensionState(enabled);
     };

@@ -21,6 +21,7 @@
 #include "platform/appkit/Application.h"
 #include "platform/appkit/StatusBarButton.h"
 #include "platform/appkit/StatusItem.h"
+#include "platform/appkit/StatusItemWindow.h"
 #include "platform/foundation/UserDefaults.h"
 
 static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -90,6 +91,8 @@ class MenuBarStates : public MenuBarTest, public ::testing::WithParamInterface<S
 
 TEST_P(MenuBarStates, FollowTheUserState) {
     const StateCase& c = GetParam();
+    // No tray: the window must follow the same states as the tray's menu.
+    StatusItem::setTrayProbe([] { return false; });
     facade->settings()->setIsAlreadyLaunched(c.launchedBefore);
     // "load" in the list makes the menus there; what comes before it is known already.
     if (!c.events.contains("load")) load();
@@ -120,6 +123,16 @@ TEST_P(MenuBarStates, FollowTheUserState) {
     EXPECT_EQ(shownMenu(), menus.at(c.menu));
     const std::map<QString, QString> lines = {{"", ""}, {"in", texts.mbMenuItemSignedIn()}, {"out", texts.mbMenuItemSignedOut()}};
     EXPECT_EQ(menuBar->signedOutMenuItem()->text(), lines.at(c.stateLine));
+    menuBar->statusItem()->setWindowWithoutTray("Orvella");
+    StatusItemWindow* window = menuBar->statusItem()->window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->menu(), menus.at(c.menu));
+    if (menus.at(c.menu)->actions().contains(menuBar->signedOutMenuItem())) {
+        EXPECT_TRUE(window->contents().contains("line:" + lines.at(c.stateLine)));
+    }
+    EXPECT_TRUE(window->contents().contains("command:" + texts.mbMenuItemQuit()));
+    StatusItem::setTrayProbe(nullptr);
     EXPECT_EQ(controller->syncStatusImageName(),
               c.image == "online" ? SyncStatusImages::statusBarDefault : SyncStatusImages::statusBarOffline);
     EXPECT_TRUE(menuBar->statusItem()->button()->isEnabled());
@@ -311,6 +324,18 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
         {menuBar->menuSignedOut(), [] {}, signedOut},
         {menuBar->menuSettingUp(), [] {}, settingUp},
         {menuBar->menuOffline(), [] {}, common}};
+    // Where one click leads, through the tray's menu or the window that stands in for it.
+    const auto reach = [&](const QString& text, const std::function<void()>& click, std::map<QString, QString>& reached) {
+        sent.clear();
+        click();
+        if (Application::shared().isTerminated()) sent << "quit";
+        Application::shared().resetTermination();
+        if (SUUpdater::sharedUpdater()->lastOutcome() == SUUpdater::Outcome::failed) sent << "update";
+        SUUpdater::setSharedUpdater(std::make_unique<SUUpdater>(defaults));
+        SUUpdater::sharedUpdater()->setDelegate(&feed);
+        ASSERT_EQ(sent.size(), 1) << text.toStdString() << " reached " << sent.join(",").toStdString();
+        reached[text] = sent.first();
+    };
     for (const auto& [menu, prepare, expected] : table) {
         prepare();
         std::map<QString, QString> reached;
@@ -321,17 +346,19 @@ TEST_F(MenuBarTest, EveryCommandItemOfEveryMenuReachesItsAction) {
             if (item->menu() && item->isVisible()) for (QAction* inner : item->menu()->actions()) items.push_back(inner);
             // Hidden items are disabled too: nobody can click them.
             if (item->isSeparator() || item->menu() || !item->isEnabled()) continue;
-            sent.clear();
-            item->trigger();
-            if (Application::shared().isTerminated()) sent << "quit";
-            Application::shared().resetTermination();
-            if (SUUpdater::sharedUpdater()->lastOutcome() == SUUpdater::Outcome::failed) sent << "update";
-            SUUpdater::setSharedUpdater(std::make_unique<SUUpdater>(defaults));
-            SUUpdater::sharedUpdater()->setDelegate(&feed);
-            ASSERT_EQ(sent.size(), 1) << item->text().toStdString() << " reached " << sent.join(",").toStdString();
-            reached[item->text()] = sent.first();
+            reach(item->text(), [item] { item->trigger(); }, reached);
         }
         EXPECT_EQ(reached, expected);
+
+        StatusItemWindow window;
+        window.setMenu(menu);
+        std::map<QString, QString> clicked;
+        for (const QString& shown : window.contents()) {
+            if (!shown.startsWith("command:")) continue;
+            const QString text = shown.mid(8);
+            reach(text, [&] { ASSERT_TRUE(window.click(text)) << text.toStdString(); }, clicked);
+        }
+        EXPECT_EQ(clicked, expected);
     }
     SUUpdater::setSharedUpdater(nullptr);
 }
