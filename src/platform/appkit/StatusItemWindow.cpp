@@ -46,7 +46,6 @@ StatusItemWindow::StatusItemWindow(QWidget* parent)
     header->addWidget(summary_, 1);
     layout_->addLayout(header);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
-    setMinimumWidth(300);
     rebuild();
 }
 
@@ -80,8 +79,14 @@ void StatusItemWindow::watch(QMenu* menu) {
 
 void StatusItemWindow::setStatus(const QIcon& image, const QString& summary) {
     image_->setPixmap(image.pixmap(32, 32));
-    summary_->setText(summary.section(u'\n', 0, 0));
+    // The menu's own lines say the state; the summary, a tray's tooltip, adds what is on its way.
     summary_->setToolTip(summary);
+    image_->setToolTip(summary);
+}
+
+void StatusItemWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowTitleChange) summary_->setText(windowTitle());
+    QWidget::changeEvent(event);
 }
 
 void StatusItemWindow::setCommandsEnabled(bool enabled) {
@@ -106,6 +111,7 @@ void StatusItemWindow::rebuild() {
     auto* column = new QVBoxLayout(body_);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(2);
+    body_->setMinimumWidth(280);
     layout_->addWidget(body_);
     if (!menu_) return;
 

@@ -22,7 +22,7 @@ public:
     // The menu to show; not owned. nullptr for none.
     void setMenu(QMenu* menu);
     QMenu* menu() const { return menu_; }
-    // The image and summary above the menu's contents.
+    // The image above the menu's contents, beside the window's title, and the summary it explains.
     void setStatus(const QIcon& image, const QString& summary);
     // Whether its commands take clicks.
     void setCommandsEnabled(bool enabled);
@@ -43,6 +43,7 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void scheduleRebuild();
