@@ -70,8 +70,12 @@ DeploymentController::DeploymentController(LocalizationController localizationCo
       environment_(std::move(environment)),
       bundlePath_(findBundle(environment_.executablePath)) {}
 
+// A program is judged by where it really lies, not by the link it was started through: the
+// package's /usr/bin/Orvella leads into /usr/lib/orvella, which is not a bin/ folder and belongs to
+// the package manager, so a system installation is never moved.
 std::optional<QString> DeploymentController::findBundle(const QString& executablePath) {
-    const QFileInfo executable(executablePath);
+    QFileInfo executable(executablePath);
+    if (const QString real = executable.canonicalFilePath(); !real.isEmpty()) executable = QFileInfo(real);
     QDir bundle = executable.absoluteDir();
     if (isBuildTree(bundle) || bundle.dirName() != QLatin1String("bin") || !bundle.cdUp()) return std::nullopt;
     if (!isInstallationOfItsOwn(bundle, executable.fileName())) return std::nullopt;
@@ -179,8 +183,8 @@ void DeploymentController::deployIfNeeded() {
     }
     if (*installed) {
         if (!bundlePath())
-            OVLOG_INFO(AppLog::setup(), QStringLiteral("Not an installation of its own (a build tree or a shared "
-                                                       "prefix): treated as installed"));
+            OVLOG_INFO(AppLog::setup(), QStringLiteral("Not an installation of its own (a build tree, a shared "
+                                                       "prefix or a system installation): treated as installed"));
         return;
     }
     const LocalizationController& texts = localizationController_;

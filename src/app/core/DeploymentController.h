@@ -14,7 +14,8 @@
 // The installation is the folder a `cmake --install` makes: <bundle>/bin/<executable> beside the
 // plug-in, with share/ for the desktop entry and icon. Only a folder of its own is ever moved: one
 // named after the executable that holds nothing but bin, lib and share. A build tree, a shared
-// prefix such as /usr/local, and an unknown applications folder count as installed.
+// prefix such as /usr/local, a system installation (the package's programs in /usr/lib/orvella,
+// started through links in /usr/bin) and an unknown applications folder count as installed.
 class DeploymentController {
 public:
     struct Environment {

@@ -31,10 +31,16 @@ class DeploymentControllerTest : public ::testing::Test {
 protected:
     void TearDown() override { Alert::setResponder(nullptr); }
 
-    // An installation as `cmake --install --prefix <bundle>` makes it.
-    QString makeBundle(const QString& bundle, const QString& executable = QStringLiteral("new")) {
-        write(bundle + "/bin/Orvella", executable, true);
+    // An installation as `cmake --install --prefix <bundle>` makes it; with the program elsewhere,
+    // as the package lays it out, bin/Orvella is a link to it. Returns the path it is started by.
+    QString makeBundle(const QString& bundle, const QString& executable = QStringLiteral("new"),
+                       const QString& program = QStringLiteral("bin/Orvella")) {
+        write(bundle + "/" + program, executable, true);
         write(bundle + "/share/applications/orvella.desktop", "[Desktop Entry]\n");
+        if (program != "bin/Orvella") {
+            QDir().mkpath(bundle + "/bin");
+            EXPECT_TRUE(QFile::link("../" + program, bundle + "/bin/Orvella"));
+        }
         return bundle + "/bin/Orvella";
     }
 
@@ -73,6 +79,7 @@ TEST_F(DeploymentControllerTest, OffersOnlyForAnInstallationOfItsOwnOutsideTheAp
         bool asked;
         bool moved;
         bool hasApplicationsFolder = true;
+        QString program = QStringLiteral("bin/Orvella");  // where the program really lies in the bundle
     };
     const QString r = root.path();
     const Case cases[] = {
@@ -86,6 +93,11 @@ TEST_F(DeploymentControllerTest, OffersOnlyForAnInstallationOfItsOwnOutsideTheAp
         {"foreignFileInBundle", r + "/Downloads/Orvella", r + "/Downloads/Orvella/notes.txt", Alert::FirstButtonReturn,
          false, false},
         {"noApplicationsFolder", r + "/Downloads/Orvella", {}, Alert::FirstButtonReturn, false, false, false},
+        // The Debian package: started through the link in /usr/bin, even where the prefix is named
+        // like the program and holds only bin, lib and share.
+        {"systemPackage", r + "/usr", {}, Alert::FirstButtonReturn, false, false, true, "lib/orvella/Orvella"},
+        {"systemPackageInPrefixOfItsName", r + "/opt/Orvella", {}, Alert::FirstButtonReturn, false, false, true,
+         "lib/orvella/Orvella"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -94,7 +106,7 @@ TEST_F(DeploymentControllerTest, OffersOnlyForAnInstallationOfItsOwnOutsideTheAp
         QDir().mkpath(root.filePath("home/Applications"));
         alerts = 0;
         launches.clear();
-        const QString executable = makeBundle(c.bundle);
+        const QString executable = makeBundle(c.bundle, QStringLiteral("new"), c.program);
         if (!c.extra.isEmpty()) write(c.extra, "x");
         controller(executable, c.answer).deployIfNeeded();
 
