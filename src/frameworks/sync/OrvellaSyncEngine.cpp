@@ -536,6 +536,7 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const std::optio
                       QStringLiteral("\"%1\" is not the folder it was; comparing both sides afresh").arg(path));
         std::lock_guard lock(stateMutex_);
         records_.clear();
+        recordsByInode_.clear();
         store_->removeAllRecords();
         needFullScan_ = true;
     }

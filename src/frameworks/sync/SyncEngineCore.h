@@ -27,6 +27,7 @@
 #include <stop_token>
 #include <stdexcept>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include "frameworks/logger/FrameworkChannels.h"
 #include "frameworks/sync/SubscriptionSet.h"
@@ -302,6 +303,11 @@ private:
 
     void setRecord(const QString& path, const SyncRecord& record);
     void dropRecord(const QString& path);
+    // Keeps recordsByInode_ in step with records_; called with stateMutex_ held.
+    void indexRecord(const QString& key, const SyncRecord& record);
+    void unindexRecord(const QString& key, const SyncRecord& record);
+    void reindexRecords();
+    void rekeyRecords(const QString& from, const QString& to);
     void noteStoreChange();
     void markStale(const QString& path);
 
@@ -365,6 +371,9 @@ private:
     Load load_ = Load::loading;
     mutable std::condition_variable loadEnded_;
     std::map<QString, SyncRecord> records_;
+    // The records' keys by their local inode, so that an item that appears can be matched with
+    // one that was moved away without walking every record. Points into records_'s nodes.
+    std::unordered_multimap<std::uint64_t, const QString*> recordsByInode_;
     SubscriptionSet subscriptions_;
     bool subscriptionsDirty_ = false;
     std::map<QString, ItemError> errors_;

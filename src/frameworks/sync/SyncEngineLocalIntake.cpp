@@ -161,12 +161,18 @@ void OrvellaSyncEngine::Core::findMovedAway(const std::vector<QString>& seen,
     std::vector<std::pair<QString, FsEntry>> candidates;  // old path, its entry when last in step
     {
         std::lock_guard lock(stateMutex_);
-        for (const auto& [path, record] : records_) {
-            const auto it = arrived.find(record.local.inode);
-            if (it == arrived.end() || !localTree_.count(path)) continue;
-            if (localTree_.at(it->second).type == record.local.type) candidates.emplace_back(path, record.local);
+        for (const auto& [inode, arrivedPath] : arrived) {
+            const FsEntry::Type type = localTree_.at(arrivedPath).type;
+            for (auto [it, end] = recordsByInode_.equal_range(inode); it != end; ++it) {
+                const QString& path = *it->second;
+                if (!localTree_.count(path)) continue;
+                const SyncRecord& record = records_.at(path);
+                if (record.local.inode == inode && record.local.type == type) candidates.emplace_back(path, record.local);
+            }
         }
     }
+    // In the order of the paths, as a walk of the records would find them.
+    std::sort(candidates.begin(), candidates.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     QSet<QString> movedAway;
     for (const auto& [from, before] : candidates) {
         const auto now = fs::stat(local(from));

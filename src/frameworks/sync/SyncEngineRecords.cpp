@@ -62,6 +62,7 @@ void OrvellaSyncEngine::Core::openStore() {
     {
         std::lock_guard lock(stateMutex_);
         records_ = std::move(records);
+        reindexRecords();
         // Subscriptions the caller set while this was loading are newer than the stored ones.
         if (items && !subscriptionsDirty_) subscriptions_ = SubscriptionSet(std::move(*items));
         load_ = Load::loaded;
@@ -176,14 +177,48 @@ void OrvellaSyncEngine::Core::clearBackoff(const QString& below) {
         if (fs::isSameOrBelow(path, below)) error.retryAt = {};
 }
 
+void OrvellaSyncEngine::Core::indexRecord(const QString& key, const SyncRecord& record) {
+    if (record.local.inode != 0) recordsByInode_.emplace(record.local.inode, &key);
+}
+
+void OrvellaSyncEngine::Core::unindexRecord(const QString& key, const SyncRecord& record) {
+    auto [it, end] = recordsByInode_.equal_range(record.local.inode);
+    for (; it != end; ++it) {
+        if (it->second != &key) continue;
+        recordsByInode_.erase(it);
+        return;
+    }
+}
+
+void OrvellaSyncEngine::Core::reindexRecords() {
+    recordsByInode_.clear();
+    recordsByInode_.reserve(records_.size());
+    for (const auto& [path, record] : records_) indexRecord(path, record);
+}
+
+void OrvellaSyncEngine::Core::rekeyRecords(const QString& from, const QString& to) {
+    // The moved records get new nodes, and so new keys; records they replace go.
+    const auto unindex = [&](const QString& path, const SyncRecord& record) { unindexRecord(path, record); };
+    forEachInSubtree(records_, from, unindex);
+    forEachInSubtree(records_, to, unindex);
+    rekey(records_, from, to);
+    forEachInSubtree(records_, to, [&](const QString& path, const SyncRecord& record) { indexRecord(path, record); });
+}
+
 void OrvellaSyncEngine::Core::setRecord(const QString& path, const SyncRecord& record) {
     {
         std::lock_guard lock(stateMutex_);
         if (const auto it = records_.find(path); it != records_.end()) {
+            if (it->second.local.inode != record.local.inode) {
+                unindexRecord(it->first, it->second);
+                indexRecord(it->first, record);
+            }
             it->second = record;
         } else {
             // The key stays as long as the item: not with the room a path built by appending has spare.
-            records_.emplace(path.capacity() > path.size() ? QString(path.constData(), path.size()) : path, record);
+            const auto added =
+                records_.emplace(path.capacity() > path.size() ? QString(path.constData(), path.size()) : path, record);
+            indexRecord(added.first->first, record);
         }
         errors_.erase(path);
     }
@@ -195,7 +230,10 @@ void OrvellaSyncEngine::Core::setRecord(const QString& path, const SyncRecord& r
 void OrvellaSyncEngine::Core::dropRecord(const QString& path) {
     {
         std::lock_guard lock(stateMutex_);
-        if (!records_.erase(path)) return;
+        const auto it = records_.find(path);
+        if (it == records_.end()) return;
+        unindexRecord(it->first, it->second);
+        records_.erase(it);
         errors_.erase(path);
     }
     store_->removeRecord(path);

@@ -32,7 +32,7 @@ bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to)
     rekey(remoteTree_, from, to);
     {
         std::lock_guard lock(stateMutex_);
-        rekey(records_, from, to);
+        rekeyRecords(from, to);
     }
     for (const auto& [path, record] : records) {
         store_->removeRecord(path);

@@ -93,6 +93,42 @@ TEST_F(LiveSync, LocalChangesReachTheRemoteTree) {
     EXPECT_EQ(tree(remoteRoot), Tree{});
 }
 
+// A file moved without the engine being told where from is still found by its inode, whatever
+// happened to its record before: a rename remotely, not a new upload and a deletion.
+TEST_F(LiveSync, AMoveToldOnlyByItsTargetIsARenameRemotely) {
+    const std::vector<std::pair<const char*, std::function<void()>>> before{
+        {"nothing", [] {}},
+        {"itsFolderMoved", [&] {
+             ASSERT_TRUE(QDir().rename(local("a"), local("b")));
+             engine->directoryMoved(local("a"), local("b"));
+             ASSERT_TRUE(bothSidesEqual());
+             ASSERT_TRUE(QDir().rename(local("b"), local("a")));
+             engine->directoryMoved(local("b"), local("a"));
+             ASSERT_TRUE(bothSidesEqual());
+         }},
+        {"restarted", [&] {
+             engine.reset();
+             start();
+             ASSERT_TRUE(waitUpToDate());
+         }},
+    };
+    for (const auto& [name, prepare] : before) {
+        SCOPED_TRACE(name);
+        write(local("a/x.txt"), name);
+        engine->directoryAdded(local("a"));
+        ASSERT_TRUE(bothSidesEqual());
+        const ino_t uploaded = inode(remote("a/x.txt"));
+        prepare();
+        ASSERT_TRUE(QFile::rename(local("a/x.txt"), local("y.txt")));
+        engine->fileChanged(local("y.txt"));
+        ASSERT_TRUE(bothSidesEqual());
+        EXPECT_EQ(inode(remote("y.txt")), uploaded);
+        QFile::remove(local("y.txt"));
+        engine->itemDeleted(local("y.txt"));
+        ASSERT_TRUE(bothSidesEqual());
+    }
+}
+
 struct ChainedMoves {
     const char* name;
     std::vector<std::pair<const char*, const char*>> moves;  // done in this order, told at once
