@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <condition_variable>
@@ -170,6 +171,17 @@ inline double processCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+// Waits until everything changed before now was looked at, and no pass ran for a while after.
+inline void settle(OrvellaSyncEngine& engine, int quietMs) {
+    const auto check = engine.requestCheck();
+    while (engine.checkedCount() < check) QThread::msleep(2);
+    for (auto passes = engine.passCount();;) {
+        QThread::msleep(quietMs);
+        if (engine.passCount() == passes) return;
+        passes = engine.passCount();
+    }
 }
 
 inline double median(std::vector<double> values) {

@@ -19,17 +19,6 @@ namespace {
 
 constexpr syncbench::Shape shape = syncbench::hundredThousandFiles;
 
-// Waits until everything changed before now was looked at, and no pass ran for a while after.
-void settle(OrvellaSyncEngine& engine, int quietMs) {
-    const auto check = engine.requestCheck();
-    while (engine.checkedCount() < check) QThread::msleep(2);
-    for (auto passes = engine.passCount();;) {
-        QThread::msleep(quietMs);
-        if (engine.passCount() == passes) return;
-        passes = engine.passCount();
-    }
-}
-
 // CPU milliseconds per change; negative when a change did not arrive.
 double perChange(const QString& base, bool full, int changes) {
     QTemporaryDir dir(base + QStringLiteral("/bench-change-XXXXXX"));
@@ -49,7 +38,7 @@ double perChange(const QString& base, bool full, int changes) {
                              dir.filePath(QStringLiteral("SyncData")), OrvellaSyncEngine::Options{});
     const int expected = full ? shape.files() : 0;
     while (syncbench::measure(remoteRoot).first < expected) QThread::msleep(200);
-    settle(engine, 1500);
+    syncbench::settle(engine, 1500);
 
     const QByteArray content(1024, 'c');
     const double before = syncbench::processCpuSeconds();
@@ -63,7 +52,7 @@ double perChange(const QString& base, bool full, int changes) {
             if (waited > 30'000) return -1;
             QThread::msleep(1);
         }
-        settle(engine, 100);
+        syncbench::settle(engine, 100);
     }
     return 1000.0 * (syncbench::processCpuSeconds() - before) / changes;
 }

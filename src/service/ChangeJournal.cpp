@@ -56,15 +56,19 @@ using Key = std::string;
 Key keyOf(const QString& path) { return path.toStdString(); }
 QString pathOf(const Key& key) { return QString::fromStdString(key); }
 
-std::optional<Node> statNode(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+Node nodeOf(const struct stat& st) {
     Node node;
     node.type = S_ISREG(st.st_mode) ? Node::file : S_ISDIR(st.st_mode) ? Node::directory : Node::other;
     node.size = node.type == Node::file ? std::int64_t(st.st_size) : 0;
     node.mtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     node.inode = st.st_ino & ((std::uint64_t(1) << 62) - 1);
     return node;
+}
+
+std::optional<Node> statNode(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return nodeOf(st);
 }
 
 QString child(const QString& parent, const QString& name) { return parent.isEmpty() ? name : parent + u'/' + name; }
@@ -422,11 +426,12 @@ void ChangeJournal::Impl::walk(User& u, const QString& folder, Snapshot& into) {
         if (raw[0] == '.' && (raw[1] == 0 || (raw[1] == '.' && raw[2] == 0))) continue;
         const QString name = QFile::decodeName(raw);
         if (QFile::encodeName(name) != QByteArray(raw) || TransferTemporary::isTemporaryName(name)) continue;
-        const QString path = child(folder, name);
-        const auto node = statNode(u.home + u'/' + path);
-        if (!node) continue;
-        items.push_back(Snapshot::Item{keyOf(name), *node});
-        if (node->type == Node::directory) folders.push_back(path);
+        // Beside the folder already open, rather than along the whole path again for each item.
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), raw, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        const Node node = nodeOf(st);
+        items.push_back(Snapshot::Item{keyOf(name), node});
+        if (node.type == Node::directory) folders.push_back(child(folder, name));
     }
     ::closedir(dir);
     into.addFolder(keyOf(folder), std::move(items));
