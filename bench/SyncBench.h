@@ -103,6 +103,21 @@ inline std::pair<int, qint64> measure(const QString& root) {
     return {files, bytes};
 }
 
+// Whether `copy` holds the files of `original`, byte for byte, and no others.
+inline bool sameFiles(const QString& original, const QString& copy) {
+    int files = 0;
+    QDirIterator it(original, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile a(path), b(copy + path.mid(original.size()));
+        if (!a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.size() != b.size() ||
+            a.readAll() != b.readAll())
+            return false;
+        ++files;
+    }
+    return measure(copy).first == files;
+}
+
 inline double seconds(const QElapsedTimer& timer) { return timer.nsecsElapsed() / 1e9; }
 
 struct Figures {
@@ -155,7 +170,7 @@ inline Figures once(const QString& base, const Shape& shape, bool up) {
     const auto [copyFiles, copyBytes] = measure(dir.filePath(QStringLiteral("copy")));
 
     figures.complete = engineFiles == shape.files() && engineBytes == shape.totalBytes && copyResult == 0 &&
-                       copyFiles == engineFiles && copyBytes == engineBytes;
+                       copyFiles == engineFiles && copyBytes == engineBytes && sameFiles(full, empty);
     std::printf("%-4s engine %8.3f s   cp -r %8.3f s   ratio %5.2f   %d files, %lld bytes, final status %s%s\n",
                 up ? "up" : "down", figures.engine, figures.copy, figures.engine / figures.copy, engineFiles,
                 engineBytes, qPrintable(describe(end)), figures.complete ? "" : "   INCOMPLETE");
