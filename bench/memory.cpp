@@ -2,7 +2,8 @@
 // files (1,000 folders of 100), beside the same process with the engine over an empty folder:
 // after the first sync, after each of four rounds of deleting all files and adding them again,
 // and in a fresh process that starts over the synced tree. Each figure waits for the engine to
-// be idle. Memory is the resident set (VmRSS) and the heap in use, mapped blocks included (mallinfo2).
+// be idle and to have let go of what is in step, as the application's does. Memory is the
+// resident set (VmRSS) and the heap in use, mapped blocks included (mallinfo2).
 //
 // The heap is set up as the application sets it up, unless the last argument is --default-heap.
 //
@@ -41,10 +42,18 @@ Memory measure() {
     return {memorybench::residentMb(), double(info.uordblks + info.hblkhd) / (1024 * 1024)};
 }
 
-// Until a pass has looked at everything changed before now and found nothing left to do.
+// Until a pass has looked at everything changed before now and found nothing left to do, and
+// then no pass ran for longer than the engine waits before it lets go of what is in step: each
+// figure is the one the application settles at, not one taken in the middle of letting go.
 void waitUntilIdle(OrvellaSyncEngine& engine) {
     const auto check = engine.requestCheck();
     while (engine.checkedCount() < check) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto release = std::chrono::milliseconds(OrvellaSyncEngine::Options{}.compactAfterIdleMs + 2000);
+    for (auto passes = engine.passCount();;) {
+        std::this_thread::sleep_for(release);
+        if (engine.passCount() == passes) return;
+        passes = engine.passCount();
+    }
 }
 
 using memorybench::countFiles;
@@ -76,11 +85,9 @@ std::unique_ptr<OrvellaSyncEngine> start(const Setup& setup, syncbench::WaitingD
     configuration.syncStatusDelegate = &delegate;
     configuration.conflictSuffix = QStringLiteral("conflicted copy");
     configuration.minimumFreeDiskSpace = 0;
-    // The application's engine lets go of what is in step after being idle a while; at once here,
-    // so that each figure is the idle one without waiting for it.
-    OrvellaSyncEngine::Options options;
-    options.compactAfterIdleMs = 0;
-    return std::make_unique<OrvellaSyncEngine>(configuration, setup.service, setup.remoteRoot, setup.dataFolder, options);
+    // As the application's: the engine lets go of what is in step once idle a while.
+    return std::make_unique<OrvellaSyncEngine>(configuration, setup.service, setup.remoteRoot, setup.dataFolder,
+                                               OrvellaSyncEngine::Options{});
 }
 
 // A fresh process starting over the given tree (empty or already synced); prints "rss heap".
