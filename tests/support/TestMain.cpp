@@ -1,5 +1,5 @@
 // Every test program: a QApplication on the offscreen platform, the main bundle filled as the
-// application's, and a private home so that no test touches the user's files.
+// application's, and a private home so that no test touches the user's files or session.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,6 +21,9 @@ int main(int argc, char** argv) {
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/orvella-test-XXXXXX"));
     if (!home.isValid()) return 2;
     TestEnvironment::useHome(home.path());
+    // Nor the user's session bus: a test that wants one brings its own (a keyring in the user's
+    // session would otherwise receive every test's sign-in).
+    qputenv("DBUS_SESSION_BUS_ADDRESS", (QStringLiteral("unix:path=") + home.path() + QStringLiteral("/no-session-bus")).toUtf8());
 
     QApplication app(argc, argv);
     TestEnvironment::loadMainBundle(orvellaInfo(), localizableStrings());

@@ -30,6 +30,7 @@ TEST(Acknowledgements, ShippedListMakesThePageAndEachRequestRewritesIt) {
         titles << c["title"].toString() + ": " + c["license"].toString();
     EXPECT_EQ(titles, (QStringList{"Qt 6: GNU Lesser General Public License v3.0 (LGPL-3.0-only)", "SQLite: Public domain",
                                    "libzip: BSD 3-Clause License (BSD-3-Clause)",
+                                   "libsecret: GNU Lesser General Public License v2.1 or later (LGPL-2.1-or-later)",
                                    "GoogleTest: BSD 3-Clause License (BSD-3-Clause)"}));
     const auto shipped = AcknowledgementsController().acknowledgementsFileURL();
     ASSERT_TRUE(shipped);
