@@ -20,7 +20,7 @@ struct KindName {
     Carries carries;
 };
 
-constexpr std::array<KindName, 27> kKindNames{{
+constexpr std::array<KindName, 28> kKindNames{{
     {Kind::unexpectedStatus, "unexpectedStatus", Carries::plainValue},
     {Kind::api, "api", Carries::nested},
     {Kind::invalidData, "invalidData", Carries::plainValue},
@@ -48,6 +48,7 @@ constexpr std::array<KindName, 27> kKindNames{{
     {Kind::contactsAccessDenied, "contactsAccessDenied", Carries::nothing},
     {Kind::photosAccessDenied, "photosAccessDenied", Carries::nothing},
     {Kind::calendarsAccessDenied, "calendarsAccessDenied", Carries::nothing},
+    {Kind::keychainUnavailable, "keychainUnavailable", Carries::nothing},
 }};
 
 constexpr bool kindNamesInOrder() {
@@ -56,7 +57,7 @@ constexpr bool kindNamesInOrder() {
     return true;
 }
 static_assert(kindNamesInOrder());
-static_assert(static_cast<std::size_t>(Kind::calendarsAccessDenied) + 1 == kKindNames.size());
+static_assert(static_cast<std::size_t>(Kind::keychainUnavailable) + 1 == kKindNames.size());
 
 constexpr std::array<const char*, 7> kUploadNames{
     "unexpectedSituation", "underlying", "alreadyAdded", "notFound", "cancelled", "invalidStatus", "unknown",

@@ -75,7 +75,7 @@ static_assert(static_cast<std::size_t>(UploadError::unknown) + 1 == kUploadTexts
 // The kinds that nest another error take their texts from it; their own row is never read.
 constexpr ErrorTextGetters kNested{};
 
-constexpr std::array<Row<Kind>, 27> kBusinessTexts{{
+constexpr std::array<Row<Kind>, 28> kBusinessTexts{{
     {Kind::unexpectedStatus, kBusinessGeneric},
     {Kind::api, kNested},
     {Kind::invalidData, OV_TEXTS(Bus, InvalidData)},
@@ -108,9 +108,10 @@ constexpr std::array<Row<Kind>, 27> kBusinessTexts{{
     {Kind::calendarsAccessDenied,
      {&LC::erBusCalendarsAccessDeniedDescription, &LC::erBusGenericFailureReason,
       &LC::erBusCalendarsAccessDeniedRecoverySuggestion}},
+    {Kind::keychainUnavailable, OV_TEXTS(Bus, KeychainUnavailable)},
 }};
 static_assert(inDeclarationOrder(kBusinessTexts));
-static_assert(static_cast<std::size_t>(Kind::calendarsAccessDenied) + 1 == kBusinessTexts.size());
+static_assert(static_cast<std::size_t>(Kind::keychainUnavailable) + 1 == kBusinessTexts.size());
 
 #undef OV_TEXTS
 

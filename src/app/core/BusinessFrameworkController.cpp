@@ -93,6 +93,15 @@ void BusinessFrameworkController::handleUserConnected(const VoidResult& result, 
         if (error.kind == BusinessError::Kind::noConnection) {
             OVLOG_ERROR(AppLog::setup(), QStringLiteral("Connecting received no connection error"));
             if (completion) completion(appError);
+        } else if (error.kind == BusinessError::Kind::keychainUnavailable) {
+            // Asking again would only ask the user to unlock again: this launch stays signed out,
+            // told once, and a sign-in or the next launch tries the keyring anew.
+            OVLOG_ERROR(AppLog::setup(), QStringLiteral("Connecting found the keyring unavailable"));
+            if (!keychainUnavailableTold_) {
+                keychainUnavailableTold_ = true;
+                presentError(appError);
+            }
+            if (completion) completion(appError);
         } else if (retryCount >= maximumRetries) {
             if (error.kind != BusinessError::Kind::timeout && !userController_.user()) presentError(appError);
             if (completion) completion(appError);

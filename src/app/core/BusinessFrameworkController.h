@@ -23,7 +23,8 @@ struct BusinessFrameworkControllerConnectClient {
 };
 
 // Connects the business facade for the signed-in user, retries a failed connection, resets the
-// session the service no longer accepts, and reconnects when the network returns.
+// session the service no longer accepts, and reconnects when the network returns. A keyring that
+// cannot be read is told to the user once and neither retried nor reset.
 class BusinessFrameworkController : public QObject, public ConnectivityChangeSubscriber {
     Q_OBJECT
 
@@ -61,4 +62,5 @@ private:
     ConnectivityManager* subscribedManager_ = nullptr;
     std::weak_ptr<WorkItem> retryWorkItem_;
     bool isConnecting_ = false;
+    bool keychainUnavailableTold_ = false;
 };

@@ -17,14 +17,15 @@ namespace {
 
 // The error as a log line shows it: its kind, then what it carries.
 QString describe(const BusinessError& error) {
-    static const std::array<const char*, 27> names = {
+    static const std::array<const char*, 28> names = {
         "unexpectedStatus", "api", "invalidData", "formatError", "unableToDownload", "unableToSave",
         "setup", "setupFailed", "cryptoError", "generic", "unfulfilledRequirement", "upload",
         "internalError", "directoryNameEmpty", "directoryUnknown", "noConnection", "insufficientLocalStorage",
         "invalidSession", "timeout", "passwordNeeded", "notSupported", "unavailableFeatureForEncryptedItem",
         "unknown", "cancelled", "contactsAccessDenied", "photosAccessDenied", "calendarsAccessDenied",
+        "keychainUnavailable",
     };
-    static_assert(static_cast<std::size_t>(BusinessError::Kind::calendarsAccessDenied) + 1 == names.size());
+    static_assert(static_cast<std::size_t>(BusinessError::Kind::keychainUnavailable) + 1 == names.size());
     const auto index = static_cast<std::size_t>(error.kind);
     QString text = QString::fromLatin1(index < names.size() ? names[index] : "unknown");
     QStringList carried;

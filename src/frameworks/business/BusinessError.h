@@ -52,6 +52,8 @@ struct BusinessError {
         contactsAccessDenied,
         photosAccessDenied,
         calendarsAccessDenied,
+        // Ours: the desktop's keyring, where the session is kept, is locked or does not answer.
+        keychainUnavailable,
     };
 
     Kind kind = Kind::generic;

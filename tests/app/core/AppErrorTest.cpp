@@ -74,11 +74,11 @@ const std::vector<const char*> kKindNames = {
     "setupFailed", "cryptoError", "generic", "unfulfilledRequirement", "upload", "internalError",
     "directoryNameEmpty", "directoryUnknown", "noConnection", "insufficientLocalStorage", "invalidSession",
     "timeout", "passwordNeeded", "notSupported", "unavailableFeatureForEncryptedItem", "unknown", "cancelled",
-    "contactsAccessDenied", "photosAccessDenied", "calendarsAccessDenied",
+    "contactsAccessDenied", "photosAccessDenied", "calendarsAccessDenied", "keychainUnavailable",
 };
 
 TEST(AppErrorTest, EveryBusinessKindIsNamedInItsDescription) {
-    ASSERT_EQ(kKindNames.size(), 27u);
+    ASSERT_EQ(kKindNames.size(), 28u);
     for (std::size_t i = 0; i < kKindNames.size(); ++i) {
         SCOPED_TRACE(kKindNames[i]);
         const QString text = textualDescription(BusinessError::make(static_cast<Kind>(i)));

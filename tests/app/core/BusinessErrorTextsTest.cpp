@@ -104,6 +104,7 @@ const std::vector<BusinessCase> kBusinessCases = {
      "erBusPhotosAccessDeniedRecoverySuggestion", true},
     {"calendarsAccessDenied", Kind::calendarsAccessDenied, "erBusCalendarsAccessDeniedDescription",
      "erBusGenericFailureReason", "erBusCalendarsAccessDeniedRecoverySuggestion", true},
+    {"keychainUnavailable", Kind::keychainUnavailable, OWN("KeychainUnavailable"), true},
 };
 
 #undef GEN
@@ -116,7 +117,7 @@ BusinessError representative(Kind kind) {
 }
 
 TEST_F(BusinessErrorTextsTest, EveryBusinessKindHasItsTextsAndHandling) {
-    ASSERT_EQ(kBusinessCases.size(), 27u);
+    ASSERT_EQ(kBusinessCases.size(), 28u);
     int handled = 0;
     for (std::size_t i = 0; i < kBusinessCases.size(); ++i) {
         const BusinessCase& c = kBusinessCases[i];
@@ -135,7 +136,7 @@ TEST_F(BusinessErrorTextsTest, EveryBusinessKindHasItsTextsAndHandling) {
             EXPECT_EQ(localizedTexts(withValues(c.kind)), localizedTexts(error));
         }
     }
-    EXPECT_EQ(handled, 20);
+    EXPECT_EQ(handled, 21);
 }
 
 struct APICase {

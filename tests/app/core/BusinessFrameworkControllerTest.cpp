@@ -145,7 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
         RetryCase{"failureWithoutUserIsPresentedOnce", kSetupFailure, false, 6, 1},
         RetryCase{"failureWithUserIsNotPresented", kSetupFailure, true, 6, 0},
         RetryCase{"timeoutIsNeverPresented", BusinessError::make(BusinessError::Kind::timeout), false, 6, 0},
-        RetryCase{"noConnectionIsNotRetried", BusinessError::make(BusinessError::Kind::noConnection), false, 1, 0}),
+        RetryCase{"noConnectionIsNotRetried", BusinessError::make(BusinessError::Kind::noConnection), false, 1, 0},
+        RetryCase{"keychainUnavailableIsToldAndNotRetried", BusinessError::make(BusinessError::Kind::keychainUnavailable),
+                  false, 1, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BusinessFrameworkControllerTest, NoConnectionIsLoggedAndNotRetried) {
@@ -160,6 +162,20 @@ TEST_F(BusinessFrameworkControllerTest, NoConnectionIsLoggedAndNotRetried) {
     EXPECT_TRUE(scheduler.items.empty());
     EXPECT_NE(std::find(lines.begin(), lines.end(), QStringLiteral("Connecting received no connection error")),
               lines.end());
+}
+
+// Each reconnect (the network came back) finds the keyring as it was: the user hears it once, and
+// the stored session is never reset over it.
+TEST_F(BusinessFrameworkControllerTest, AnUnavailableKeyringIsToldOnceAndNeverResetsTheSession) {
+    const BusinessError unavailable = BusinessError::make(BusinessError::Kind::keychainUnavailable);
+    script({unavailable, unavailable, unavailable});
+    auto controller = make();
+    controller->connect();
+    controller->connect();
+    EXPECT_EQ(Alert::shownCount(), 1);
+    EXPECT_EQ(resetUserSessionCalls, 0);
+    EXPECT_TRUE(scheduler.items.empty());
+    EXPECT_EQ(signedInStates, (std::vector<bool>{false, false, false}));
 }
 
 TEST_F(BusinessFrameworkControllerTest, NewConnectCancelsAPendingRetry) {
