@@ -88,8 +88,9 @@ struct OrvellaFacade::Core {
     // The client renewed the tokens: the next launch needs these.
     void tokensChanged(const ServiceClient::Tokens& tokens) {
         const auto current = currentUser();
-        if (current && !keychain.store(tokens, current->name()))
-            OVLOG_ERROR(Log::Business::setup(), QStringLiteral("Cannot store the renewed session in ") + keychain.path());
+        if (!current) return;
+        if (const auto stored = keychain.store(tokens, current->name()); !stored)
+            OVLOG_ERROR(Log::Business::setup(), QStringLiteral("Cannot store the renewed session: ") + stored.error);
     }
     // The service ended the session: as when connect() finds it ended.
     void sessionEnded() {
@@ -99,7 +100,7 @@ struct OrvellaFacade::Core {
     }
 
     VoidResult signIn(const QString& userName, const QString& password) {
-        const auto previous = client->tokens() ? client->tokens() : keychain.tokens();
+        const auto previous = client->tokens() ? client->tokens() : keychain.tokens().tokens;
         auto tokens = client->signIn(userName, password);
         if (!tokens) {
             OVLOG_INFO(Log::Business::setup(), QStringLiteral("Sign-in failed: ") + tokens.failure().message);
@@ -107,19 +108,22 @@ struct OrvellaFacade::Core {
         }
         auto info = client->account();
         if (!info) return businessError(info.failure());
-        // A session this facade held before is ended: one facade, one session.
+        const ServiceAccount account = withKey(info.value());
+        // The tokens as they are now: the client may have renewed them already.
+        const auto current = client->tokens().value_or(tokens.value());
+        if (const auto stored = keychain.store(current, account.userName); !stored) {
+            // The session kept before stays valid: a keyring that is back at the next launch has it.
+            (void)client->revoke();
+            setUser(std::nullopt);
+            OVLOG_ERROR(Log::Business::setup(), QStringLiteral("Cannot store the session: ") + stored.error);
+            if (stored.unavailable()) return BusinessError::make(BusinessError::Kind::keychainUnavailable);
+            return BusinessError::make(BusinessError::Kind::unableToSave, QStringLiteral("Cannot store the session: ") + stored.error);
+        }
+        // A session this facade held before is ended, once the new one is kept: one facade, one session.
         if (previous && previous->refreshToken != tokens.value().refreshToken) {
             client->setTokens(previous);
             (void)client->revoke();
-            client->setTokens(tokens.value());
-        }
-        const ServiceAccount account = withKey(info.value());
-        // The tokens as they are now: the client may have renewed them already.
-        if (!keychain.store(client->tokens().value_or(tokens.value()), account.userName)) {
-            (void)client->revoke();
-            setUser(std::nullopt);
-            return BusinessError::make(BusinessError::Kind::unableToSave,
-                                       QStringLiteral("Cannot store the session in ") + keychain.path());
+            client->setTokens(current);
         }
         setUser(account);
         OVLOG_INFO(Log::Business::setup(), QStringLiteral("Signed in account ") + account.accountId);
@@ -134,9 +138,13 @@ struct OrvellaFacade::Core {
     }
 
     VoidResult connect() {
-        const auto tokens = keychain.tokens();
+        const auto stored = keychain.tokens();
+        // A keyring that went away meanwhile does not end the session this launch holds.
+        const auto tokens = stored.unavailable && !stored ? client->tokens() : stored.tokens;
         if (!tokens) {
             setUser(std::nullopt);
+            // Signed out for now, with the stored session left as it is for a later launch.
+            if (stored.unavailable) return BusinessError::make(BusinessError::Kind::keychainUnavailable);
             if (!client->isReachable()) return BusinessError::make(BusinessError::Kind::noConnection);
             return BusinessError::make(BusinessError::Kind::invalidSession);
         }
@@ -157,12 +165,14 @@ struct OrvellaFacade::Core {
     VoidResult logout(bool reset) {
         setUser(std::nullopt);
         VoidResult result = Success{};
-        if (!client->tokens()) client->setTokens(keychain.tokens());
+        if (!client->tokens()) client->setTokens(keychain.tokens().tokens);
         // A session that already ended is as good as one ended now.
         if (auto revoked = client->revoke(); !revoked && revoked.error() != ServiceError::invalidSession)
             result = businessError(revoked.failure());
-        if (!keychain.remove())
-            result = BusinessError::make(BusinessError::Kind::unableToSave, QStringLiteral("Cannot remove ") + keychain.path());
+        if (const auto removed = keychain.remove(); !removed)
+            result = removed.unavailable()
+                ? BusinessError::make(BusinessError::Kind::keychainUnavailable)
+                : BusinessError::make(BusinessError::Kind::unableToSave, QStringLiteral("Cannot remove the session: ") + removed.error);
         if (reset) QDir(stateFolderFor(keychain.folder())).removeRecursively();
         return result;
     }

@@ -26,9 +26,9 @@ struct FacadeSetupError : std::runtime_error {
 //
 // Requests (sign-in, account creation, connect, logout, quota) run one after the other on the
 // facade's own worker queue, and their completions run there too, never on the main thread. The
-// session's tokens are kept in a keychain file under the configuration's `tokenKeychainAccount`,
-// so that a later launch connects without asking again, and again whenever the client renews
-// them. A session the service ends meanwhile signs the user out as connect() does (only the tokens
+// session's tokens are kept in the desktop's keyring, or an owner-only file where none runs (see
+// TokenKeychain), under the configuration's `tokenKeychainAccount`, so that a later launch connects
+// without asking again, and again whenever the client renews them. A session the service ends meanwhile signs the user out as connect() does (only the tokens
 // are dropped). currentUser() may be read from any thread.
 class OrvellaFacade : public BusinessFacade {
 public:
@@ -42,6 +42,9 @@ public:
     // Success with a stored, valid session (currentUser() is then that user). invalidSession
     // without a stored session or when it was ended or expired (the stored token is dropped);
     // noConnection while the service is unreachable (the user, if any, is kept).
+    // keychainUnavailable while the keyring cannot be read (locked, not answering) and this launch
+    // holds no session yet: nobody is signed in, and the stored session stays for a later launch
+    // or sign-in. A session held already goes on.
     void connect(ConnectAPIOptions options, std::function<void(VoidResult)> completion) override;
     // currentUser() is none at once; the session is then ended at the service and the stored token
     // removed. `reset` also removes the facade's local state. The token is dropped also when the
@@ -51,7 +54,8 @@ public:
     std::optional<ServiceClient::Tokens> sessionTokens() const override;
     std::optional<SignInBackend> signInBackend() override;
 
-    // Signs in and keeps the session. Wrong credentials fail with the API error `unauthorized`.
+    // Signs in and keeps the session. Wrong credentials fail with the API error `unauthorized`; a
+    // keyring that cannot take the session fails with keychainUnavailable (the session is ended).
     void signIn(const QString& userName, const QString& password, std::function<void(VoidResult)> completion);
     // Creates the account (and its home folder) and signs it in. A taken name fails with the API
     // error `conflict`, a refused name, address or password with `unprocessableEntity` and a
@@ -67,7 +71,8 @@ public:
     const std::shared_ptr<ServiceClient>& client() const { return client_; }
     // The service in this process, when the facade reaches it so; throws std::logic_error otherwise.
     StorageService& service() const;
-    // The keychain file of this facade's token.
+    // The keychain file of this facade's token: where it is kept without a keyring, and where an
+    // earlier version kept it.
     QString tokenPath() const;
     // The folder of the facade's local state, dropped by a logout with reset.
     QString localStateFolder() const;
