@@ -76,6 +76,10 @@ std::optional<ResourceValues> readResourceValues(const QString& path) {
         // A link is ignored whatever its target allows; its own mode says nothing.
         values.isReadable = true;
         values.isWritable = true;
+    } else if (mayAccess(native, R_OK | W_OK) == true) {
+        // Nearly every item is both: one question then, and two only to tell which it is not.
+        values.isReadable = true;
+        values.isWritable = true;
     } else {
         values.isReadable = mayAccess(native, R_OK);
         values.isWritable = mayAccess(native, W_OK);
