@@ -37,7 +37,9 @@ public:
 
     // Starts the keyring, unlocked; an empty answer means it answers, else why not. Once more
     // after kill(): the same keyring files, unlocked again, as at the user's next login.
-    QString start() {
+    // Without `login`, no login collection is made: the keyring of a session that never unlocked
+    // one, which has nowhere to keep a secret.
+    QString start(bool login = true) {
         if (const QString why = startBus(); !why.isEmpty()) return why;
         if (!home_.isValid()) return QStringLiteral("no temporary folder");
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -52,9 +54,17 @@ public:
         daemon_.setStandardOutputFile(QProcess::nullDevice());
         daemon_.setStandardErrorFile(QProcess::nullDevice());
         diesWithTheTest(daemon_);
-        daemon_.start(QStringLiteral("gnome-keyring-daemon"),
-                      {QStringLiteral("--foreground"), QStringLiteral("--components=secrets"), QStringLiteral("--unlock")});
+        QStringList arguments{QStringLiteral("--foreground"), QStringLiteral("--components=secrets")};
+        if (login) arguments << QStringLiteral("--unlock");
+        daemon_.start(QStringLiteral("gnome-keyring-daemon"), arguments);
         if (!daemon_.waitForStarted(5000)) return QStringLiteral("gnome-keyring-daemon did not start");
+        if (!login) {
+            daemon_.closeWriteChannel();
+            if (!TestEnvironment::waitUntil([] { return connection().interface()->isServiceRegistered(QString::fromLatin1(serviceName)); },
+                                            20000))
+                return QStringLiteral("gnome-keyring-daemon does not answer");
+            return {};
+        }
         daemon_.write("keyring password");
         daemon_.waitForBytesWritten(5000);
         daemon_.closeWriteChannel();

@@ -206,6 +206,18 @@ TokenKeychain::Outcome TokenKeychain::store(const ServiceClient::Tokens& tokens,
         s.readUnavailable = s.fileRefused = false;
         QFile::remove(s.signOutMarker);
         if (QFileInfo::exists(path_)) s.file.remove();
+    } else if (written.status == Status::failed) {
+        // A keyring that answers but can keep nothing must not stop the user from signing in:
+        // the file keeps the session, and moves into the keyring once it can take it.
+        const auto kept = s.file.write(secret, {});
+        if (kept.status == Status::done) {
+            s.fileRefused = true;
+            QFile::remove(s.signOutMarker);
+            OVLOG_WARNING(Log::Business::setup(), QStringLiteral("The keyring cannot keep the session (") + written.error +
+                                                      QStringLiteral("): it is kept in ") + s.file.description() +
+                                                      QStringLiteral(", readable by this user only."));
+        }
+        return outcome(kept);
     }
     return outcome(written);
 }

@@ -221,7 +221,15 @@ SecretStore::Answer SecretServiceStore::write(const QByteArray& secret, const QS
         const bool stored = secret_service_store_sync(service, query.schema(), query.attributes(), SECRET_COLLECTION_DEFAULT,
                                                       label.toUtf8().constData(), value, deadline.cancellable(), error.out());
         secret_value_unref(value);
-        return stored ? Answer{Status::done, {}, {}} : unavailable(deadline.why(error.error));
+        if (stored) return Answer{Status::done, {}, {}};
+        // A keyring without a default collection (one no login made, nor anyone since) answers,
+        // but has nowhere to keep anything: no unlocking makes it take the secret. GNOME Keyring
+        // says so as an unknown method of the missing collection's path.
+        if (g_error_matches(error.error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_OBJECT) ||
+            g_error_matches(error.error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD) ||
+            g_error_matches(error.error, SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT))
+            return Answer{Status::failed, {}, QStringLiteral("the keyring has no default collection: ") + deadline.why(error.error)};
+        return unavailable(deadline.why(error.error));
     });
 }
 

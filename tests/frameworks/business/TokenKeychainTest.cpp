@@ -178,6 +178,18 @@ TEST_F(KeyringKeychainTest, ASignOutTheLockedKeyringRefusedIsCarriedOutWhenItOpe
     EXPECT_EQ(keyring.itemCount(), 0);
 }
 
+// A keyring that runs but has no collection to keep anything in (a session that never unlocked
+// one) must not stop a sign-in: the file keeps the session, across a relaunch too.
+TEST_F(KeyringKeychainTest, AKeyringWithNowhereToKeepTheSessionLeavesItInTheFile) {
+    ASSERT_EQ(keyring.start(false), QString());
+    ASSERT_TRUE(facade->signInNow("alice", "password1").isSuccess());
+    EXPECT_TRUE(tokenFileExists());
+    auto relaunched = makeFacade();
+    ASSERT_TRUE(connect(*relaunched).isSuccess());
+    EXPECT_EQ(relaunched->currentUser()->name(), "alice");
+    EXPECT_TRUE(tokenFileExists()) << "kept where it is while the keyring cannot take it";
+}
+
 TEST_F(KeyringKeychainTest, WithoutASecretServiceTheFileIsUsedWithOneWarning) {
     ASSERT_EQ(keyring.start(), QString());  // a session bus, but nobody on it keeps secrets
     keyring.kill();
