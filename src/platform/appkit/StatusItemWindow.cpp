@@ -66,7 +66,8 @@ void StatusItemWindow::setMenu(QMenu* menu) {
     menu_ = menu;
     if (menu) watch(menu);
     scheduleRebuild();
-    if (menu && isActiveWindow()) emit willShowMenu(menu);
+    // Shown at once, as a menu would be when it opens.
+    if (menu && isVisible()) emit willShowMenu(menu);
 }
 
 void StatusItemWindow::watch(QMenu* menu) {
@@ -173,6 +174,6 @@ bool StatusItemWindow::click(const QString& text) {
 }
 
 bool StatusItemWindow::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate && menu_) emit willShowMenu(menu_);
+    if ((event->type() == QEvent::WindowActivate || event->type() == QEvent::Show) && menu_) emit willShowMenu(menu_);
     return QWidget::event(event);
 }
