@@ -73,6 +73,24 @@ private:
     SyncStatus last_;
 };
 
+// How the benches set the engine up: the sync folder, the delegate, the usual conflict suffix.
+inline SyncFacadeConfiguration configurationFor(const QString& syncFolder, SyncStatusDelegate& delegate) {
+    SyncFacadeConfiguration configuration;
+    configuration.rootDirectoryLocalURL = syncFolder;
+    configuration.syncStatusDelegate = &delegate;
+    configuration.conflictSuffix = QStringLiteral("conflicted copy");
+    return configuration;
+}
+
+// The service made in `root` and the tree of its user "bench", which its journal follows.
+inline std::pair<std::shared_ptr<StorageService>, QString> serviceWithUserTree(const QString& root) {
+    auto service = std::make_shared<StorageService>(root);
+    service->ensureCreated();
+    const QString tree = service->usersFolder() + QStringLiteral("/bench");
+    QDir().mkpath(tree);
+    return {service, tree};
+}
+
 inline bool makeTree(const QString& root, const Shape& shape) {
     const qint64 base = shape.totalBytes / shape.files();
     const qint64 larger = shape.totalBytes % shape.files();  // so many files get one byte more

@@ -25,17 +25,11 @@ double perChange(const QString& base, bool full, int changes) {
     if (!dir.isValid()) return -1;
     const QString syncFolder = dir.filePath(QStringLiteral("Orvella"));
     if (!QDir().mkpath(syncFolder) || (full && !syncbench::makeTree(syncFolder, shape))) return -1;
-    auto service = std::make_shared<StorageService>(dir.filePath(QStringLiteral("service")));
-    service->ensureCreated();
-    const QString remoteRoot = service->usersFolder() + QStringLiteral("/bench");
-    QDir().mkpath(remoteRoot);
+    const auto [service, remoteRoot] = syncbench::serviceWithUserTree(dir.filePath(QStringLiteral("service")));
     syncbench::WaitingDelegate delegate;
-    SyncFacadeConfiguration configuration;
-    configuration.rootDirectoryLocalURL = syncFolder;
-    configuration.syncStatusDelegate = &delegate;
-    configuration.conflictSuffix = QStringLiteral("conflicted copy");
-    OrvellaSyncEngine engine(configuration, std::make_shared<LocalRemoteTree>(remoteRoot, service),
-                             dir.filePath(QStringLiteral("SyncData")), OrvellaSyncEngine::Options{});
+    OrvellaSyncEngine engine(syncbench::configurationFor(syncFolder, delegate),
+                             std::make_shared<LocalRemoteTree>(remoteRoot, service), dir.filePath(QStringLiteral("SyncData")),
+                             OrvellaSyncEngine::Options{});
     const int expected = full ? shape.files() : 0;
     while (syncbench::measure(remoteRoot).first < expected) QThread::msleep(200);
     syncbench::settle(engine, 1500);

@@ -166,7 +166,7 @@ struct ChangeJournal::Impl {
     User* user(const QString& name);
     void load(User& u);
     void rescan(User& u);
-    void refresh(User& u, const QString& path, bool walk);
+    void refresh(User& u, const QString& path, bool walk, bool gone = false);
     void walk(User& u, const QString& folder, Snapshot& into);
     void watch(User& u, const QString& folder);
     void unwatchBelow(User& u, const QString& folder);
@@ -299,7 +299,9 @@ void ChangeJournal::Impl::handle(const inotify_event& event) {
         return;
     }
     if (name.isEmpty() || TransferTemporary::isTemporaryName(name)) return;
-    refresh(*u, child(folder, name), event.mask & (IN_CREATE | IN_MOVED_TO));
+    // What was removed or moved away is gone without a look: an item made there since comes with
+    // an event of its own, later in the queue.
+    refresh(*u, child(folder, name), event.mask & (IN_CREATE | IN_MOVED_TO), event.mask & (IN_DELETE | IN_MOVED_FROM));
 }
 
 ChangeJournal::Impl::User* ChangeJournal::Impl::user(const QString& rawName) {
@@ -382,9 +384,9 @@ void ChangeJournal::Impl::rescan(User& u) {
 }
 
 // Looks at one path again after an event named it; `walkFolder` when a folder arrived whole
-// (made or moved in), so everything below it is new.
-void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder) {
-    const auto now = statNode(u.home + u'/' + path);
+// (made or moved in), so everything below it is new; `gone` when the event says it went.
+void ChangeJournal::Impl::refresh(User& u, const QString& path, bool walkFolder, bool gone) {
+    const auto now = gone ? std::nullopt : statNode(u.home + u'/' + path);
     const Key key = keyOf(path);
     const Node* old = u.tree.find(key);
     if (!now) {
@@ -563,7 +565,7 @@ std::optional<ServiceChanges> ChangeJournal::changesSince(const QString& userNam
     bool numeric = false;
     const quint64 after = cursor.section(u':', 1).toULongLong(&numeric);
     if (generation != u->generation || !numeric || after < u->floor || after > u->sequence)
-        return ServiceChanges{current(), true, {}};
+        return ServiceChanges{current(), true, {}, {}};
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     d_->changed.wait_until(lock, stop, deadline, [&] { return u->sequence > after || d_->broken; });
     if (d_->broken) return std::nullopt;
@@ -576,6 +578,22 @@ std::optional<ServiceChanges> ChangeJournal::changesSince(const QString& userNam
     }
     answer.paths = QStringList(paths.begin(), paths.end());
     answer.paths.sort();
+    answer.states.reserve(std::size_t(answer.paths.size()));
+    for (const QString& path : std::as_const(answer.paths)) {
+        const Node* node = path.isEmpty() ? nullptr : u->tree.find(keyOf(path));
+        ServicePathState state;
+        if (node) {
+            state.kind = node->type == Node::file        ? ServicePathState::Kind::file
+                         : node->type == Node::directory ? ServicePathState::Kind::folder
+                                                         : ServicePathState::Kind::other;
+            state.size = node->size;
+            state.mtimeNs = node->mtimeNs;
+            state.inode = node->inode;
+        } else if (path.isEmpty()) {
+            state.kind = ServicePathState::Kind::folder;
+        }
+        answer.states.push_back(state);
+    }
     return answer;
 }
 

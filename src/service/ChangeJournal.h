@@ -9,6 +9,19 @@
 #include <memory>
 #include <optional>
 #include <stop_token>
+#include <vector>
+
+// What the journal knew of a path when it answered.
+struct ServicePathState {
+    enum class Kind : std::uint8_t { gone, file, folder, other };
+    // The journal keeps this many low bits of an inode number.
+    static constexpr std::uint64_t inodeMask = (std::uint64_t(1) << 62) - 1;
+    Kind kind = Kind::gone;
+    std::int64_t size = 0;  // a file's
+    std::int64_t mtimeNs = 0;
+    std::uint64_t inode = 0;  // masked with inodeMask
+    bool operator==(const ServicePathState&) const = default;
+};
 
 // What changed in a user's tree after a cursor.
 struct ServiceChanges {
@@ -20,6 +33,10 @@ struct ServiceChanges {
     // Paths relative to the user's tree that may have changed, each once and sorted; a folder
     // stands for everything below it, and "" for the whole tree.
     QStringList paths;
+    // What each of `paths` was when the journal answered, in the same order, so that a caller can
+    // tell a change it made itself from one made since without looking; empty when not told (as
+    // across the network). A change after the answer is listed by a later one.
+    std::vector<ServicePathState> states;
     bool operator==(const ServiceChanges&) const = default;
 };
 

@@ -87,8 +87,7 @@ std::optional<QString> stringField(const QJsonObject& json, const char* name) {
     if (!value.isString()) return std::nullopt;
     return value.toString();
 }
-std::optional<std::int64_t> integerField(const QJsonObject& json, const char* name) {
-    const QJsonValue value = json.value(key(name));
+std::optional<std::int64_t> integerOf(const QJsonValue& value) {
     if (!value.isDouble()) return std::nullopt;
     const QVariant variant = value.toVariant();
     if (variant.typeId() == QMetaType::LongLong) return variant.toLongLong();
@@ -96,6 +95,7 @@ std::optional<std::int64_t> integerField(const QJsonObject& json, const char* na
     if (!std::isfinite(d) || d != std::floor(d) || std::fabs(d) > 9.0e18) return std::nullopt;
     return std::int64_t(d);
 }
+std::optional<std::int64_t> integerField(const QJsonObject& json, const char* name) { return integerOf(json.value(key(name))); }
 std::optional<bool> boolField(const QJsonObject& json, const char* name) {
     const QJsonValue value = json.value(key(name));
     if (!value.isBool()) return std::nullopt;
@@ -514,15 +514,40 @@ std::optional<ServiceEntry> decodeEntryLine(QByteArrayView line) {
     return decodeEntry(*json);
 }
 
+// A path's state as [kind, size, mtime, inode].
 QJsonObject encode(const ServiceChanges& c) {
-    return {{key("cursor"), c.cursor}, {key("reset"), c.reset}, {key("paths"), QJsonArray::fromStringList(c.paths)}};
+    QJsonObject json{{key("cursor"), c.cursor}, {key("reset"), c.reset}, {key("paths"), QJsonArray::fromStringList(c.paths)}};
+    if (c.states.empty()) return json;
+    QJsonArray states;
+    for (const ServicePathState& state : c.states)
+        states.append(QJsonArray{int(state.kind), qint64(state.size), qint64(state.mtimeNs), qint64(state.inode)});
+    json.insert(key("states"), states);
+    return json;
 }
 
 std::optional<ServiceChanges> decodeChanges(const QJsonObject& json) {
     const auto cursor = stringField(json, "cursor");
     const auto paths = stringsField(json, "paths");
     if (!cursor || !paths) return std::nullopt;
-    return ServiceChanges{*cursor, boolField(json, "reset").value_or(false), *paths};
+    ServiceChanges changes{*cursor, boolField(json, "reset").value_or(false), *paths, {}};
+    // States that do not make sense are not told: the caller then looks at every path itself.
+    const QJsonArray states = json.value(key("states")).toArray();
+    if (states.size() != paths->size()) return changes;
+    for (const QJsonValue& item : states) {
+        const QJsonArray fields = item.toArray();
+        const auto kind = integerOf(fields.at(0));
+        const auto size = integerOf(fields.at(1));
+        const auto mtime = integerOf(fields.at(2));
+        const auto inode = integerOf(fields.at(3));
+        if (fields.size() != 4 || !kind || *kind < 0 || *kind > int(ServicePathState::Kind::other) || !size || !mtime ||
+            !inode || *inode < 0) {
+            changes.states.clear();
+            return changes;
+        }
+        changes.states.push_back(
+            ServicePathState{ServicePathState::Kind(*kind), *size, *mtime, std::uint64_t(*inode) & ServicePathState::inodeMask});
+    }
+    return changes;
 }
 
 QJsonObject encode(const MoveRequest& m) { return {{key("from"), m.from}, {key("to"), m.to}, {key("rev"), m.revision}}; }

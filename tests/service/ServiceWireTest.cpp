@@ -156,7 +156,11 @@ TEST(ServiceWireTest, EveryTypeComesBackAsItWasSent) {
                     ServiceWire::decodeTokenInfo);
     expectRoundTrip(ServiceQuota{100, 40, 60}, ServiceWire::decodeQuota);
     expectRoundTrip(ServiceWire::ChunkSizes{}, ServiceWire::decodeChunkSizes);
-    expectRoundTrip(ServiceChanges{QStringLiteral("g:4"), true, {QStringLiteral("a"), QStringLiteral("b/c")}}, ServiceWire::decodeChanges);
+    expectRoundTrip(ServiceChanges{QStringLiteral("g:4"), true, {QStringLiteral("a"), QStringLiteral("b/c")}, {}}, ServiceWire::decodeChanges);
+    // What each path was: an mtime in nanoseconds needs all 64 bits of the number.
+    expectRoundTrip(ServiceChanges{QStringLiteral("g:5"), false, {QStringLiteral("a"), QStringLiteral("b/c")},
+                                   {ServicePathState{}, ServicePathState{ServicePathState::Kind::file, 7, 1'700'000'000'123'456'789, 42}}},
+                    ServiceWire::decodeChanges);
     expectRoundTrip(ServiceWire::MoveRequest{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("1-2-3")}, ServiceWire::decodeMoveRequest);
     const QString hash(64, u'a');
     expectRoundTrip(ServiceWire::UploadRequest{QStringLiteral("a"), 5, hash, 7, QStringLiteral("1-2-3")}, ServiceWire::decodeUploadRequest);

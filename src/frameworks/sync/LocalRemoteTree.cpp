@@ -70,6 +70,10 @@ int LocalRemoteTree::removeFolder(const QString& relative) {
     return errno == EEXIST ? ENOTEMPTY : errno;
 }
 
+void LocalRemoteTree::removeAll(std::vector<fs::Removal>& items, fs::FolderLookup& folders, const std::atomic<bool>& cancel) {
+    fs::removeAll(root_, items, folders, cancel);
+}
+
 int LocalRemoteTree::move(const QString& from, const QString& to, const FsEntry& expected) {
     if (const int error = fs::writableFolderError(absolute(fs::parentOf(from)))) return error;
     if (const int error = fs::writableFolderError(absolute(fs::parentOf(to)))) return error;

@@ -29,6 +29,8 @@ public:
     int makeFolder(const QString& relative) override;
     int removeFile(const QString& relative, const FsEntry& expected) override;
     int removeFolder(const QString& relative) override;
+    void removeAll(std::vector<SyncFileSystem::Removal>& items, SyncFileSystem::FolderLookup& folders,
+                   const std::atomic<bool>& cancel) override;
     int move(const QString& from, const QString& to, const FsEntry& expected) override;
     bool sameContent(const QString& localAbsolute, const QString& relative) override;
     SyncFileSystem::TransferResult upload(SyncFileSystem::FolderLookup& folders, const QString& sourceFolder,

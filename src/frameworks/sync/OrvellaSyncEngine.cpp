@@ -313,12 +313,15 @@ bool OrvellaSyncEngine::Core::pass(Pending& pending) {
 // Changes a pass could not take (paused, offline, a root away) wait for the next one.
 void OrvellaSyncEngine::Core::keepPending(Pending& pending) {
     if (pending.paths.isEmpty() && pending.moves.empty() && !pending.fullScan && !pending.clearBackoff &&
-        pending.remotePaths.isEmpty() && !pending.remoteFullScan)
+        pending.remotePaths.isEmpty() && !pending.remoteFullScan && !pending.echoesReportedBefore)
         return;
     std::lock_guard lock(mutex_);
     pending_.paths.unite(pending.paths);
-    pending_.remotePaths.unite(pending.remotePaths);
+    // What the journal said since is newer.
+    for (auto it = pending.remotePaths.cbegin(); it != pending.remotePaths.cend(); ++it)
+        if (!pending_.remotePaths.contains(it.key())) pending_.remotePaths.insert(it.key(), it.value());
     pending_.remoteFullScan = pending_.remoteFullScan || pending.remoteFullScan;
+    pending_.echoesReportedBefore = std::max(pending_.echoesReportedBefore, pending.echoesReportedBefore);
     // The kept moves happened first.
     pending.moves.insert(pending.moves.end(), pending_.moves.begin(), pending_.moves.end());
     pending_.moves = std::move(pending.moves);
@@ -371,13 +374,19 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         stale_.clear();
         // Folders that could not be read are looked at again, so that sync resumes once they can be.
         for (const auto& [path, error] : localUnknown_) paths.insert(path);
-        findMovedAway(applyDirty(localSide(), paths), pending.moves);
-        scope.insert(paths.begin(), paths.end());
+        // A folder deleted with all it held is told item by item: the folder stands for them.
+        const QStringList tops = topmostOf(paths);
+        QSet<QString> widened;
+        findMovedAway(applyDirty(localSide(), tops, widened), pending.moves);
+        scope.insert(tops.begin(), tops.end());
+        scope.insert(widened.begin(), widened.end());
     }
     bool remoteChanged = false;
     int remoteError = 0;
     const bool remoteFullScan = fullScan || pending.remoteFullScan || !journalWorks_;
     if (remoteFullScan) {
+        // What the scan finds is what the journal would report.
+        echoes_.clear();
         FileTree previousRemote = std::move(remoteTree_);
         remoteTree_.clear();
         remoteUnknown_.clear();
@@ -387,7 +396,10 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     } else if (remote_->stat(QString(), &remoteError)) {
         // The root is looked at as a scan would, so that a tree gone away is never taken for an
         // unchanged one.
-        QSet<QString> paths = pending.remotePaths;
+        dropEchoes(pending.remotePaths, pending.echoesReportedBefore);
+        QSet<QString> paths;
+        paths.reserve(pending.remotePaths.size() + qsizetype(remoteUnknown_.size()));
+        for (auto it = pending.remotePaths.cbegin(); it != pending.remotePaths.cend(); ++it) paths.insert(it.key());
         for (const auto& [path, error] : remoteUnknown_) paths.insert(path);
         remoteChanged = applyRemoteDirty(paths);
         scope.insert(paths.begin(), paths.end());
@@ -462,7 +474,13 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     if (wholeTree || fullScan) settleWholeTree_ = true;
     else touchedSinceSettle_.insert(scope.begin(), scope.end());
     std::vector<Planned> steps = plan(subscriptions, wholeTree ? nullptr : &scope);
-    for (const Planned& item : steps) lastPlanned_.insert(item.path);
+    // The topmost paths are enough: a scope takes everything below them. Steps below a path mostly
+    // come right after it; one kept besides costs little.
+    const QString* top = nullptr;
+    for (const Planned& item : steps) {
+        if (top && fs::isInside(item.path, *top)) continue;
+        top = &*lastPlanned_.insert(item.path).first;
+    }
     lastPassQuiet_ = steps.empty();
     lastPlanDone_ = true;
     if (steps.empty()) {

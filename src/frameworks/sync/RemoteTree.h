@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -51,6 +52,20 @@ public:
     virtual int removeFile(const QString& relative, const FsEntry& expected) = 0;
     // An empty folder (ENOTEMPTY while something is in it); gone already counts as done.
     virtual int removeFolder(const QString& relative) = 0;
+    // A batch of removals as SyncFileSystem::removeAll makes them (the order, each item only while
+    // it is still `expected`, the outcomes); `folders` reaches the batch's folder handles. Item by
+    // item with removeFile and removeFolder unless the tree can do better.
+    virtual void removeAll(std::vector<SyncFileSystem::Removal>& items, SyncFileSystem::FolderLookup& folders,
+                           const std::atomic<bool>& cancel) {
+        (void)folders;
+        for (SyncFileSystem::Removal& item : items) {
+            int error = 0;
+            if (cancel) error = ECANCELED;
+            else if (!stat(item.path, &error)) error = SyncFileSystem::meansGone(error) ? 0 : error;
+            else error = item.expected.isDirectory() ? removeFolder(item.path) : removeFile(item.path, item.expected);
+            item.error = error;
+        }
+    }
     // Renames an item that is still `expected`, never over anything at `to` (EEXIST).
     virtual int move(const QString& from, const QString& to, const FsEntry& expected) = 0;
     // Whether the remote file holds the bytes of the local one.

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSet>
 #include <fcntl.h>
@@ -52,6 +53,8 @@ constexpr std::size_t transferSlice = 16;
 constexpr std::ptrdiff_t transferThreads = 4;
 // Folders a batch holds open at most, however many descriptors are free.
 constexpr std::size_t maxFolderHandles = 128;
+// Removals of files that stay in their folder are run in slices of up to this many.
+constexpr std::size_t removalSlice = 128;
 constexpr unsigned localFolderMode = 0755;
 
 inline QString cleanAbsolute(const QString& path) {
@@ -192,14 +195,18 @@ public:
     }
 
 private:
+    // The journal's paths, with what each was when it answered (when it tells).
+    using RemotePaths = QHash<QString, std::optional<ServicePathState>>;
     struct Pending {
         QSet<QString> paths;
         std::vector<std::pair<QString, QString>> moves;
         bool fullScan = false;
         bool clearBackoff = false;
-        QSet<QString> remotePaths;  // from the journal
+        RemotePaths remotePaths;
         bool remoteFullScan = false;
         QString cursor;  // the journal's, after the remote paths; set when taken
+        // The journal has reported every change of the passes before this one (see echoes_).
+        std::uint64_t echoesReportedBefore = 0;
     };
     // One side's tree with what it could not see; `remote` is null for the sync folder.
     struct Side {
@@ -263,6 +270,16 @@ private:
     std::vector<Planned> plan(const SubscriptionSet& subscriptions, const std::set<QString>* scope = nullptr);
     bool execute(std::vector<Planned>& steps);
     bool remove(const Planned& item, SyncAction action, bool clearingTheWay);
+    // The plan's deletions of either side, as one batch on the workers (see SyncEngineTransfers).
+    void removeAll(const std::vector<Planned>& steps);
+    // What removing `path` ended with (see SyncFileSystem::Removal); true when it is gone.
+    bool removed(const QString& path, SyncAction action, bool clearingTheWay, int error);
+    // Remembers a change this engine made remotely, so that the journal's report of it is known
+    // for an echo; `written` is the new file, none for an item removed with all below it.
+    void noteEcho(const QString& path, const std::optional<FsEntry>& written);
+    // Drops the reports of `paths` that are echoes of this engine's own changes, as the journal
+    // saw them when it answered; forgets the echoes the journal has reported all of.
+    void dropEchoes(RemotePaths& paths, std::uint64_t reportedBefore);
     void perform(const Planned& item);
     struct Transfer {
         QString path;
@@ -303,6 +320,8 @@ private:
 
     void setRecord(const QString& path, const SyncRecord& record);
     void dropRecord(const QString& path);
+    // dropRecord of `path` and of everything below it.
+    void dropRecordsBelow(const QString& path);
     // Keeps recordsByInode_ in step with records_; called with stateMutex_ held.
     void indexRecord(const QString& key, const SyncRecord& record);
     void unindexRecord(const QString& key, const SyncRecord& record);
@@ -425,6 +444,14 @@ private:
     bool treesCompact_ = false;
     std::vector<QString> localGone_;
     std::vector<QString> remoteGone_;
+    // This engine's recent remote changes, by path, with the pass that made them: the journal
+    // reports them too, and a report that finds an item as the engine left it is no news. Each is
+    // forgotten once reported, or once the journal has reported everything up to a later pass.
+    struct Echo {
+        std::optional<FsEntry> written;  // none: removed, with everything below it
+        std::uint64_t pass = 0;
+    };
+    QHash<QString, Echo> echoes_;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;

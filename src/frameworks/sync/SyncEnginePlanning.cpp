@@ -208,12 +208,15 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
     reportStatus(SyncStatus::syncing(true));
     reportProgress(true);
 
-    // Removals first and deepest first, so that folders are empty when their turn comes.
+    // Removals first and deepest first, so that folders are empty when their turn comes: the
+    // deletions of either side together, then what makes way for an item of the other kind or
+    // is no longer held (which a deleted folder never holds: its other side is gone).
+    removeAll(steps);
     QSet<QString> blocked;
     for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
         if (interrupted()) return false;
         if (it->step.removal != SyncAction::none && !remove(*it, it->step.removal, true)) blocked.insert(it->path);
-        if (isRemoval(it->step.action)) remove(*it, it->step.action, false);
+        if (it->step.action == SyncAction::removeUnsubscribed) remove(*it, it->step.action, false);
     }
     // Then everything else, parents first; file transfers in batches that run side by side.
     std::vector<const Planned*> batch;

@@ -240,6 +240,27 @@ void OrvellaSyncEngine::Core::dropRecord(const QString& path) {
     noteStoreChange();
 }
 
+void OrvellaSyncEngine::Core::dropRecordsBelow(const QString& path) {
+    {
+        std::lock_guard lock(stateMutex_);
+        const auto drop = [&](auto first, auto last) {
+            for (auto it = first; it != last; ++it) {
+                unindexRecord(it->first, it->second);
+                errors_.erase(it->first);
+            }
+            records_.erase(first, last);
+        };
+        if (const auto it = records_.find(path); it != records_.end()) drop(it, std::next(it));
+        const QString prefix = path + QLatin1Char('/');
+        auto last = records_.lower_bound(prefix);
+        const auto first = last;
+        while (last != records_.end() && last->first.startsWith(prefix)) ++last;
+        drop(first, last);
+    }
+    store_->removeRecordsBelow(path);
+    noteStoreChange();
+}
+
 void OrvellaSyncEngine::Core::noteStoreChange() {
     if (++uncommitted_ < commitEvery) return;
     uncommitted_ = 0;

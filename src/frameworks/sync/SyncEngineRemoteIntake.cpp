@@ -22,6 +22,8 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
         std::lock_guard lock(mutex_);
         cursor = remoteCursor_;
     }
+    // The passes before the one under way have made all their changes by now.
+    const std::uint64_t passesDone = passes_.load();
     const auto answer = remote_->changes(cursor, timeout, std::move(stop));
     if (!answer) {
         // Away, the engine finds out by itself; without a journal it has to poll the remote tree.
@@ -44,9 +46,14 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
             news = true;
         }
         if (changes.reset) pending_.remoteFullScan = true;
-        for (const QString& path : changes.paths) {
+        // Nothing since the cursor: every change made before the question was reported.
+        if (!changes.reset && changes.paths.isEmpty())
+            pending_.echoesReportedBefore = std::max(pending_.echoesReportedBefore, passesDone);
+        const bool told = changes.states.size() == std::size_t(changes.paths.size());
+        for (qsizetype i = 0; i < changes.paths.size(); ++i) {
+            const QString& path = changes.paths[i];
             if (path.isEmpty()) pending_.remoteFullScan = true;
-            else pending_.remotePaths.insert(path);
+            else pending_.remotePaths.insert(path, told ? std::optional(changes.states[std::size_t(i)]) : std::nullopt);
         }
         if (news) eventsArrive(false);
     }
@@ -84,4 +91,44 @@ bool OrvellaSyncEngine::Core::applyRemoteDirty(QSet<QString>& paths) {
             ++at;
         });
     return changed || at != before.size();
+}
+
+void OrvellaSyncEngine::Core::noteEcho(const QString& path, const std::optional<FsEntry>& written) {
+    if (remote_->hasJournal()) echoes_.insert(path, Echo{written, passes_.load()});
+}
+
+void OrvellaSyncEngine::Core::dropEchoes(RemotePaths& paths, std::uint64_t reportedBefore) {
+    using Kind = ServicePathState::Kind;
+    std::vector<QString> reported;
+    // An echo: the item is as this engine left it, or gone below a folder it removed.
+    const auto echo = [&](const QString& path, const ServicePathState& state) {
+        if (const auto own = echoes_.constFind(path); own != echoes_.cend()) {
+            reported.push_back(path);
+            if (!own->written) return state.kind == Kind::gone;
+            const FsEntry& written = *own->written;
+            return state.kind == Kind::file && written.isFile() && state.size == written.size &&
+                   state.mtimeNs == written.mtimeNs && state.inode == (written.inode & ServicePathState::inodeMask);
+        }
+        if (state.kind != Kind::gone) return false;
+        for (QString p = fs::parentOf(path); !p.isEmpty(); p = fs::parentOf(p))
+            if (const auto own = echoes_.constFind(p); own != echoes_.cend()) return !own->written;
+        return false;
+    };
+    if (!echoes_.isEmpty()) {
+        std::size_t dropped = 0;
+        for (auto it = paths.begin(); it != paths.end();) {
+            if (!it.value() && echoes_.contains(it.key())) reported.push_back(it.key());
+            if (it.value() && echo(it.key(), *it.value())) {
+                it = paths.erase(it);
+                ++dropped;
+            } else {
+                ++it;
+            }
+        }
+        // A folder's report comes with those of what it held: it goes after all of them.
+        for (const QString& path : reported) echoes_.remove(path);
+        if (dropped)
+            OVLOG_DEBUG(Log::Sync::remoteChangesListener(), QStringLiteral("%1 remote changes were this engine's own").arg(dropped));
+    }
+    if (reportedBefore) echoes_.removeIf([&](const auto& item) { return item.value().pass < reportedBefore; });
 }

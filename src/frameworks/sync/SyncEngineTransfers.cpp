@@ -3,6 +3,21 @@
 
 using namespace SyncEngineDetail;
 
+namespace {
+
+// What a worker's task threw, which cut its items short.
+void logFailure(const QString& what, std::exception_ptr thrown) {
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const std::exception& error) {
+        OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("%1: %2").arg(what, QString::fromUtf8(error.what())));
+    } catch (...) {
+        OVLOG_ERROR(Log::Sync::sync(), what);
+    }
+}
+
+}  // namespace
+
 // Renames on the remote side what the user renamed locally, instead of uploading it again, when
 // the remote item (with everything below it) is still the version last in step.
 bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to) {
@@ -30,6 +45,7 @@ bool OrvellaSyncEngine::Core::moveRemote(const QString& from, const QString& to)
     }
     OVLOG_INFO(Log::Sync::syncDecision(), QStringLiteral("Moved \"%1\" to \"%2\" remotely").arg(from, to));
     rekey(remoteTree_, from, to);
+    noteEcho(from, std::nullopt);
     {
         std::lock_guard lock(stateMutex_);
         rekeyRecords(from, to);
@@ -75,31 +91,26 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
     const bool onRemote = action == SyncAction::deleteRemote;
     const std::optional<FsEntry>& entry = onRemote ? item.remote : item.local;
     if (!entry) return true;
-    const QString absolute = local(path);
-    FileTree& tree = onRemote ? remoteTree_ : localTree_;
-    int error = 0;
-    if (!(onRemote ? remote_->stat(path, &error) : fs::stat(absolute, &error))) {
-        if (fs::meansGone(error)) error = 0;  // already gone
-    } else if (entry->isDirectory()) {
-        if (onRemote) {
-            error = remote_->removeFolder(path);
-        } else {
-            error = fs::writableFolderError(QFileInfo(absolute).absolutePath());
-            if (!error && ::rmdir(QFile::encodeName(absolute).constData()) != 0 && errno != ENOENT) error = errno;
-        }
-        if (error == ENOTEMPTY || error == EEXIST) {
-            // Something inside came back or stays (changed, new, ignored): keep the folder. Unless
-            // it is only no longer held, the other side gets it again.
-            if (action != SyncAction::removeUnsubscribed) dropRecord(path);
-            return false;
-        }
-    } else {
-        error = onRemote ? remote_->removeFile(path, *entry) : fs::removeFileIfUnchanged(absolute, *entry);
-        if (error == ESTALE) {
-            // Changed since the comparison: it is looked at again, never deleted unseen.
-            markStale(path);
-            return false;
-        }
+    std::vector<fs::Removal> one{fs::Removal{path, *entry, ECANCELED}};
+    Folders folders(2);
+    fs::FolderLookup lookup(folders);
+    if (onRemote) remote_->removeAll(one, lookup, cancel_);
+    else fs::removeAll(localRoot_, one, lookup, cancel_);
+    return removed(path, action, clearingTheWay, one.front().error);
+}
+
+bool OrvellaSyncEngine::Core::removed(const QString& path, SyncAction action, bool clearingTheWay, int error) {
+    const bool onRemote = action == SyncAction::deleteRemote;
+    if (error == ENOTEMPTY || error == EEXIST) {
+        // Something inside came back or stays (changed, new, ignored): keep the folder. Unless
+        // it is only no longer held, the other side gets it again.
+        if (action != SyncAction::removeUnsubscribed) dropRecord(path);
+        return false;
+    }
+    if (error == ESTALE || error == ECANCELED) {
+        // Changed since the comparison (or not reached): it is looked at again, never deleted unseen.
+        markStale(path);
+        return false;
     }
     if (error) {
         failTransfer(path, onRemote, error);
@@ -107,10 +118,125 @@ bool OrvellaSyncEngine::Core::remove(const Planned& item, SyncAction action, boo
     }
     OVLOG_DEBUG(Log::Sync::syncLoopAction(),
                QStringLiteral("Removed \"%1\" %2").arg(path, onRemote ? QStringLiteral("remotely") : QStringLiteral("locally")));
-    fs::eraseSubtree(tree, path);
+    fs::eraseSubtree(onRemote ? remoteTree_ : localTree_, path);
+    if (onRemote) noteEcho(path, std::nullopt);
     if (!clearingTheWay) dropRecord(path);
     if (action == SyncAction::removeUnsubscribed) reportItem(path, OVItemSyncStatus::selectivelyNotSynced);
     return true;
+}
+
+// The plan's deletions of both sides as one batch, run on the workers while this thread takes in
+// what each unit did. A folder whose whole subtree is to go (every item below it is a deletion,
+// with nothing else known there) is one unit, deepest first; the files of a folder that stays
+// are taken in slices; the folders that may keep something come last, deepest first. Every item
+// is removed only while it is the version the plan saw, so an item changed since stays and is
+// looked at again.
+void OrvellaSyncEngine::Core::removeAll(const std::vector<Planned>& steps) {
+    struct Unit {
+        bool onRemote = false;
+        bool whole = false;  // the last item is a folder that goes with everything below it
+        std::vector<fs::Removal> items;
+    };
+    std::vector<Unit> units;  // side by side
+    std::vector<Unit> last;   // once they are done
+    for (const bool onRemote : {true, false}) {
+        const SyncAction action = onRemote ? SyncAction::deleteRemote : SyncAction::deleteLocal;
+        const auto entryOf = [onRemote](const Planned* item) -> const std::optional<FsEntry>& {
+            return onRemote ? item->remote : item->local;
+        };
+        std::vector<const Planned*> items;
+        for (const Planned& item : steps)
+            if (item.step.action == action && !item.path.isEmpty() && entryOf(&item)) items.push_back(&item);
+        if (items.empty()) continue;
+        const auto byPath = [](const Planned* a, const Planned* b) { return a->path < b->path; };
+        if (!std::is_sorted(items.begin(), items.end(), byPath)) std::sort(items.begin(), items.end(), byPath);
+        const FileTree& tree = onRemote ? remoteTree_ : localTree_;
+        const auto removal = [&](const Planned* item) { return fs::Removal{item->path, *entryOf(item), ECANCELED}; };
+        std::vector<bool> taken(items.size());
+        Unit files{onRemote, false, {}};
+        Unit folders{onRemote, false, {}};
+        // Last name first, as everywhere else.
+        const auto flush = [&] {
+            if (files.items.empty()) return;
+            std::reverse(files.items.begin(), files.items.end());
+            units.push_back(std::exchange(files, Unit{onRemote, false, {}}));
+        };
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (taken[i]) continue;
+            const Planned* item = items[i];
+            if (!entryOf(item)->isDirectory()) {
+                if (!files.items.empty() && (files.items.size() >= removalSlice ||
+                                             fs::parentOf(files.items.back().path) != fs::parentOf(item->path)))
+                    flush();
+                files.items.push_back(removal(item));
+                continue;
+            }
+            // What lies below it follows it in path order, as the range of "<folder>/".
+            const QString prefix = item->path + QLatin1Char('/');
+            const auto first = std::lower_bound(items.begin() + std::ptrdiff_t(i) + 1, items.end(), prefix,
+                                                [](const Planned* a, const QString& p) { return a->path < p; });
+            auto end = first;
+            while (end != items.end() && (*end)->path.startsWith(prefix)) ++end;
+            const std::size_t count = std::size_t(end - first) + 1;
+            std::size_t known = 0, recorded = 0;
+            forEachInSubtree(tree, item->path, [&](const QString&, const FsEntry&) { ++known; });
+            forEachInSubtree(records_, item->path, [&](const QString&, const SyncRecord&) { ++recorded; });
+            if (known != count || recorded != count) {
+                folders.items.push_back(removal(item));
+                continue;
+            }
+            Unit unit{onRemote, true, {}};
+            unit.items.reserve(count);
+            // Backwards, what a folder holds comes before it.
+            for (auto it = end; it != first;) {
+                --it;
+                unit.items.push_back(removal(*it));
+                taken[std::size_t(it - items.begin())] = true;
+            }
+            unit.items.push_back(removal(item));
+            units.push_back(std::move(unit));
+        }
+        flush();
+        std::reverse(folders.items.begin(), folders.items.end());
+        if (!folders.items.empty()) last.push_back(std::move(folders));
+    }
+
+    const auto take = [&](const Unit& unit) {
+        const SyncAction action = unit.onRemote ? SyncAction::deleteRemote : SyncAction::deleteLocal;
+        const bool allGone = std::all_of(unit.items.begin(), unit.items.end(), [](const fs::Removal& item) { return !item.error; });
+        if (!unit.whole || !allGone) {
+            for (const fs::Removal& item : unit.items) removed(item.path, action, false, item.error);
+            return;
+        }
+        const QString& folder = unit.items.back().path;
+        OVLOG_DEBUG(Log::Sync::syncLoopAction(), QStringLiteral("Removed \"%1\" %2 with the %3 items below it")
+                                                     .arg(folder, unit.onRemote ? QStringLiteral("remotely") : QStringLiteral("locally"))
+                                                     .arg(unit.items.size() - 1));
+        fs::eraseSubtree(unit.onRemote ? remoteTree_ : localTree_, folder);
+        if (unit.onRemote) noteEcho(folder, std::nullopt);
+        dropRecordsBelow(folder);
+    };
+    for (std::vector<Unit>* batch : {&units, &last}) {
+        if (batch->empty()) continue;
+        // Each thread keeps two folders at hand; what the process has to spare bounds the rest.
+        const std::size_t spare = fs::freeDescriptors().value_or(1024);
+        const std::size_t budget = spare > 16 ? spare - 16 : 0;
+        Folders folders(std::clamp<std::size_t>(budget / 2, 2, maxFolderHandles));
+        workers_.run(
+            batch->size(),
+            [&](std::size_t i) {
+                Unit& unit = (*batch)[i];
+                if (interrupted()) return;  // every item stays cancelled
+                fs::FolderLookup lookup(folders);
+                if (unit.onRemote) remote_->removeAll(unit.items, lookup, cancel_);
+                else fs::removeAll(localRoot_, unit.items, lookup, cancel_);
+            },
+            [&](std::size_t i, std::exception_ptr thrown) {
+                if (thrown) logFailure(QStringLiteral("A removal failed"), thrown);
+                take((*batch)[i]);
+                reportProgress(false);
+            });
+    }
 }
 
 std::optional<OrvellaSyncEngine::Core::Transfer> OrvellaSyncEngine::Core::prepareUpload(const Planned& item,
@@ -181,6 +307,7 @@ bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool last
     case fs::Outcome::done:
         if (transfer.upload) {
             remoteTree_[path] = result.written;
+            noteEcho(path, result.written);
             setRecord(path, SyncRecord{transfer.expectedSource, result.written});
             uploadProgress_.completed += transfer.expectedSource.size;
         } else {
@@ -276,15 +403,7 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
                     transfer.result.error = EIO;
                 if (!finishTransfer(transfer, false)) short_.push_back(queue[i]);
             }
-            if (thrown) {
-                try {
-                    std::rethrow_exception(thrown);
-                } catch (const std::exception& error) {
-                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed: %1").arg(QString::fromUtf8(error.what())));
-                } catch (...) {
-                    OVLOG_ERROR(Log::Sync::sync(), QStringLiteral("A transfer failed"));
-                }
-            }
+            if (thrown) logFailure(QStringLiteral("A transfer failed"), thrown);
             reportProgress(false);
         });
     if (!short_.empty()) {

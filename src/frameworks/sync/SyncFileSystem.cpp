@@ -575,6 +575,39 @@ int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected) {
     return ::unlink(QFile::encodeName(absolute).constData()) == 0 || errno == ENOENT ? 0 : errno;
 }
 
+void removeAll(const QString& root, std::vector<Removal>& items, FolderLookup& folders, const std::atomic<bool>& cancel) {
+    for (Removal& item : items) {
+        if (cancel) {
+            item.error = ECANCELED;
+            continue;
+        }
+        const auto folder = folders.open(join(root, parentOf(item.path)));
+        if (!folder->isOpen()) {
+            item.error = meansGone(folder->error()) ? 0 : folder->error();
+            continue;
+        }
+        const QString name = nameOf(item.path);
+        const QByteArray raw = QFile::encodeName(name);
+        struct stat st {};
+        int error = injected(Operation::stat, folder->pathOf(name));
+        if (!error && ::fstatat(folder->fd(), raw.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) error = errno;
+        if (error) {
+            item.error = meansGone(error) ? 0 : error;
+            continue;
+        }
+        const FsEntry now = entryOf(st);
+        if (!now.sameVersion(item.expected)) {
+            item.error = ESTALE;
+        } else if (folder->writableError()) {
+            item.error = folder->writableError();
+        } else if (::unlinkat(folder->fd(), raw.constData(), now.isDirectory() ? AT_REMOVEDIR : 0) == 0 || errno == ENOENT) {
+            item.error = 0;
+        } else {
+            item.error = errno == EEXIST ? ENOTEMPTY : errno;
+        }
+    }
+}
+
 int renameNoReplace(const QString& from, const QString& to) {
     return ::renameat2(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD, QFile::encodeName(to).constData(),
                        RENAME_NOREPLACE) == 0

@@ -301,6 +301,20 @@ bool removeTemporary(const QString& absolute);
 
 // Removes a file only when it is still `expected`; 0, ESTALE when it changed, or errno.
 int removeFileIfUnchanged(const QString& absolute, const FsEntry& expected);
+
+// One item of a batch of removals, removed only while it is still `expected` (a folder by its
+// kind, and only once it is empty), never when its folder is read-only (see writableFolderError).
+// `error` receives the outcome: 0 when it is gone (also when it was gone already), ESTALE when
+// it is another version or kind now, ENOTEMPTY when a folder still holds something, ECANCELED
+// when the batch was cancelled before its turn, else errno.
+struct Removal {
+    QString path;  // relative to the batch's root
+    FsEntry expected;
+    int error = 0;
+};
+// Removes the items in their order, which puts every item before the folder that holds it, each
+// reached through its folder held open in `folders` (absolute paths below `root`).
+void removeAll(const QString& root, std::vector<Removal>& items, FolderLookup& folders, const std::atomic<bool>& cancel);
 // Renames without replacing anything; 0 or errno (EEXIST when the target exists).
 int renameNoReplace(const QString& from, const QString& to);
 // Whether the two files hold the same bytes.

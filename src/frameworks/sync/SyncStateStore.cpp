@@ -69,6 +69,8 @@ SyncStateStore::SyncStateStore(const QString& path) : db_(openDatabase(path)) {
     setValue(QStringLiteral("schemaVersion"), QString::number(schemaVersion));
     put_.emplace(db_->prepare("INSERT OR REPLACE INTO records VALUES(?,?,?,?,?,?,?,?,?,?,?)"));
     remove_.emplace(db_->prepare("DELETE FROM records WHERE path = ?"));
+    // "a/" <= path < "a0" is what lies below "a": '0' follows '/' (and UTF-8 sorts as the paths do).
+    removeBelow_.emplace(db_->prepare("DELETE FROM records WHERE path >= ? AND path < ?"));
     commit();
 }
 
@@ -80,6 +82,7 @@ SyncStateStore::~SyncStateStore() {
     }
     put_.reset();
     remove_.reset();
+    removeBelow_.reset();
 }
 
 QString SyncStateStore::setAside(const QString& path) {
@@ -134,6 +137,14 @@ void SyncStateStore::removeRecord(const QString& path) {
     remove_->reset();
     remove_->bind(1, path);
     remove_->step();
+}
+
+void SyncStateStore::removeRecordsBelow(const QString& path) {
+    removeRecord(path);
+    removeBelow_->reset();
+    removeBelow_->bind(1, path + QLatin1Char('/'));
+    removeBelow_->bind(2, path + QLatin1Char('0'));
+    removeBelow_->step();
 }
 
 void SyncStateStore::removeAllRecords() {

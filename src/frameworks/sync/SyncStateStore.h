@@ -31,6 +31,8 @@ public:
     std::map<QString, SyncRecord> loadRecords();
     void putRecord(const QString& path, const SyncRecord& record);
     void removeRecord(const QString& path);
+    // The record of `path` and those of everything below it.
+    void removeRecordsBelow(const QString& path);
     void removeAllRecords();
 
     std::optional<std::vector<SelectiveSyncItem>> loadSubscriptions();
@@ -47,5 +49,6 @@ private:
     std::unique_ptr<SqliteDatabase> db_;
     std::optional<SqliteStatement> put_;
     std::optional<SqliteStatement> remove_;
+    std::optional<SqliteStatement> removeBelow_;
     bool inTransaction_ = false;
 };
