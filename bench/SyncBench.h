@@ -121,10 +121,11 @@ inline std::pair<int, qint64> measure(const QString& root) {
     return {files, bytes};
 }
 
-// Whether `copy` holds the files of `original`, byte for byte, and no others.
+// Whether `copy` holds the files of `original`, byte for byte, and no others; hidden items (a
+// sync folder's own state among them) are neither synced nor compared.
 inline bool sameFiles(const QString& original, const QString& copy) {
     int files = 0;
-    QDirIterator it(original, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    QDirIterator it(original, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile a(path), b(copy + path.mid(original.size()));

@@ -8,6 +8,8 @@
 // and write them again (uploaded). Each figure is taken once both trees hold what they should, the
 // process's CPU time has stood still for 3 s, and 12 s more have passed (the engine lets go of
 // memory after 10 s idle). Memory is the resident set (VmRSS, with its anonymous and file parts).
+// The first sync down and the first upload (the folders moved into the sync folder at once) are
+// also timed through the application, beside `cp -r` of the same tree, and checked byte for byte.
 //
 //   bench_appmemory [base folder]   (default: /dev/shm)
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
@@ -33,6 +36,7 @@
 #include <vector>
 
 #include "MemoryBench.h"
+#include "SyncBench.h"
 #include "app/core/BusinessFacadeHolder.h"
 #include "app/core/SettingsController.h"
 #include "app/core/SyncFolderPaths.h"
@@ -262,7 +266,20 @@ void printTail(const QString& log) {
 }
 
 // The figures of one case: after the first sync, then after each round when the tree is full.
-std::vector<Memory> measureCase(const QString& parent, bool full) {
+// The application's first sync of the full tree, down (started with it remotely) and up (its
+// folders moved into the sync folder at once), each beside `cp -r` of the same tree, in seconds.
+struct Timings {
+    double down = 0, downCopy = 0, up = 0, upCopy = 0;
+    bool complete = false;
+};
+
+double copySeconds(const QString& from, const QString& to) {
+    const auto start = Clock::now();
+    if (QProcess::execute(QStringLiteral("cp"), {QStringLiteral("-r"), from, to}) != 0) return -1;
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<Memory> measureCase(const QString& parent, bool full, Timings* timings = nullptr) {
     QTemporaryDir dir(parent + QStringLiteral("/bench-appmemory-XXXXXX"));
     if (!dir.isValid()) {
         std::fprintf(stderr, "cannot create a folder in %s\n", qPrintable(parent));
@@ -287,6 +304,7 @@ std::vector<Memory> measureCase(const QString& parent, bool full) {
     const QString remoteRoot = QString::fromLocal8Bit(paths[1]);
 
     const QString appLog = dir.filePath(QStringLiteral("application.log"));
+    const auto spawned = Clock::now();
     Application app(environment.spawn(QStringLiteral(ORVELLA_APPLICATION), {}, appLog, appLog + QStringLiteral(".err")));
     const int files = full ? memorybench::fileCount : 0;
     std::vector<Memory> figures;
@@ -295,6 +313,11 @@ std::vector<Memory> measureCase(const QString& parent, bool full) {
         return std::vector<Memory>{};
     };
     if (!waitUntilSynced(app, syncFolder, remoteRoot, files)) return fail();
+    if (timings) {
+        timings->down = std::chrono::duration<double>(Clock::now() - spawned).count();
+        timings->downCopy = copySeconds(remoteRoot, dir.filePath(QStringLiteral("copy-down")));
+        timings->complete = syncbench::sameFiles(remoteRoot, syncFolder);
+    }
     auto memory = settledMemory(app);
     if (!memory) return fail();
     figures.push_back(*memory);
@@ -302,7 +325,20 @@ std::vector<Memory> measureCase(const QString& parent, bool full) {
     for (int round = 1; full && round <= 2; ++round) {
         if (!memorybench::removeFiles(syncFolder)) return fail();
         if (!waitUntilSynced(app, syncFolder, remoteRoot, 0) || !waitUntilQuiet(app)) return fail();
-        if (!memorybench::makeTree(syncFolder)) return fail();
+        if (round == 1 && timings) {
+            // Written aside first, so that what is timed is the sync, not the writing.
+            const QString staging = dir.filePath(QStringLiteral("staging"));
+            if (!memorybench::makeTree(staging)) return fail();
+            timings->upCopy = copySeconds(staging, dir.filePath(QStringLiteral("copy-up")));
+            const auto moved = Clock::now();
+            for (const QString& folder : QDir(staging).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+                if (!QDir().rename(staging + u'/' + folder, syncFolder + u'/' + folder)) return fail();
+            if (!waitUntilSynced(app, syncFolder, remoteRoot, files)) return fail();
+            timings->up = std::chrono::duration<double>(Clock::now() - moved).count();
+            timings->complete = timings->complete && syncbench::sameFiles(syncFolder, remoteRoot);
+        } else if (!memorybench::makeTree(syncFolder)) {
+            return fail();
+        }
         if (!waitUntilSynced(app, syncFolder, remoteRoot, files) || !(memory = settledMemory(app))) return fail();
         figures.push_back(*memory);
         std::fprintf(stderr, "full: round %d done, RSS %.1f MB\n", round, memory->rss);
@@ -329,8 +365,13 @@ int main(int argc, char** argv) {
 
     const std::vector<Memory> baseline = measureCase(parent, false);
     if (baseline.empty()) return 1;
-    const std::vector<Memory> full = measureCase(parent, true);
+    Timings timings;
+    const std::vector<Memory> full = measureCase(parent, true, &timings);
     if (full.empty()) return 1;
+    std::printf("first sync through the application, down %6.2f s (cp -r %5.2f s, ratio %5.2f), up %6.2f s "
+                "(cp -r %5.2f s, ratio %5.2f)%s\n",
+                timings.down, timings.downCopy, timings.down / timings.downCopy, timings.up, timings.upCopy,
+                timings.up / timings.upCopy, timings.complete ? "" : "   INCOMPLETE");
     print("after the first sync", full.front(), baseline.front());
     for (size_t round = 1; round < full.size(); ++round)
         print("after round " + QByteArray::number(qsizetype(round)) + " of remove and add", full[round], baseline.front());
