@@ -61,13 +61,11 @@ std::optional<NameRule> nameRule(const QString& name) {
     return std::nullopt;
 }
 
-std::optional<ResourceValues> readResourceValues(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
-    struct stat status {};
-    if (::lstat(native.constData(), &status) != 0) return std::nullopt;
+namespace {
 
+// What the item says of itself once it is known whether it is a link.
+std::optional<ResourceValues> valuesOf(const QString& path, const QByteArray& native, bool isLink) {
     ResourceValues values;
-    const bool isLink = S_ISLNK(status.st_mode);
     values.isSymbolicLink = isLink;
     // The desktop has no alias files of its own; a link plays their part.
     values.isAliasFile = isLink;
@@ -76,10 +74,15 @@ std::optional<ResourceValues> readResourceValues(const QString& path) {
         // A link is ignored whatever its target allows; its own mode says nothing.
         values.isReadable = true;
         values.isWritable = true;
-    } else if (mayAccess(native, R_OK | W_OK) == true) {
+        return values;
+    }
+    const std::optional<bool> both = mayAccess(native, R_OK | W_OK);
+    if (both == true) {
         // Nearly every item is both: one question then, and two only to tell which it is not.
         values.isReadable = true;
         values.isWritable = true;
+    } else if (!both && errno == ENOENT) {
+        return std::nullopt;  // gone since it was looked at
     } else {
         values.isReadable = mayAccess(native, R_OK);
         values.isWritable = mayAccess(native, W_OK);
@@ -87,19 +90,29 @@ std::optional<ResourceValues> readResourceValues(const QString& path) {
     return values;
 }
 
+}  // namespace
+
+std::optional<ResourceValues> readResourceValues(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {};
+    if (::lstat(native.constData(), &status) != 0) return std::nullopt;
+    return valuesOf(path, native, S_ISLNK(status.st_mode));
+}
+
 bool ignoresByResourceValues(const ResourceValues& values) {
     return values.isSymbolicLink.value_or(false) || values.isAliasFile.value_or(false) ||
            values.isHidden.value_or(false) || !(values.isWritable.value_or(true) && values.isReadable.value_or(true));
 }
 
-bool shouldIgnoreItem(const QString& itemPath) {
+bool shouldIgnoreItem(const QString& itemPath, bool knownFileOrFolder) {
     // A folder may come with a trailing separator; its name is still its last component.
     QString path = itemPath;
     while (path.size() > 1 && path.endsWith(u'/')) path.chop(1);
     const QString name = path == QStringLiteral("/") ? path : QFileInfo(path).fileName();
     if (nameRule(name)) return true;
 
-    const std::optional<ResourceValues> values = readResourceValues(path);
+    const std::optional<ResourceValues> values =
+        knownFileOrFolder ? valuesOf(path, QFile::encodeName(path), false) : readResourceValues(path);
     if (!values) return false;
     if (!values->isSymbolicLink || !values->isWritable || !values->isReadable || !values->isAliasFile ||
         !values->isHidden) {

@@ -44,8 +44,10 @@ std::optional<ResourceValues> readResourceValues(const QString& path);
 bool ignoresByResourceValues(const ResourceValues& values);
 
 // The whole decision for an item at an absolute path: the name rules, then what the disk says.
-// An item the disk cannot tell about is synced (a missing value is logged).
-bool shouldIgnoreItem(const QString& path);
+// An item the disk cannot tell about is synced (a missing value is logged). `knownFileOrFolder`:
+// the caller has just found it to be a plain file or folder, not a link, so it is not looked at
+// again for that, only asked about access.
+bool shouldIgnoreItem(const QString& path, bool knownFileOrFolder = false);
 
 // Whether a remote folder is an ordinary one: not the top-level "root", "users" or "public", and
 // not the signed-in user's own folder right below "users". `userName` is none when nobody is

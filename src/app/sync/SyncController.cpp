@@ -533,6 +533,7 @@ void SyncController::waitForPendingPushes() const {
 // MARK: - Ignore rules and events
 
 bool SyncController::shouldIgnoreItem(const QString& path) { return IgnoreRules::shouldIgnoreItem(path); }
+bool SyncController::shouldIgnoreFileOrFolder(const QString& path) { return IgnoreRules::shouldIgnoreItem(path, true); }
 
 bool SyncController::isRegularItem(const QString& name, const QString& parentName) {
     std::optional<QString> userName;

@@ -146,6 +146,7 @@ public:
     // Logs and pushes the item's new state to the extensions, off the main thread. Any thread.
     void itemStatusChanged(const QString& path, OVItemSyncStatus status) override;
     bool shouldIgnoreItem(const QString& path) override;
+    bool shouldIgnoreFileOrFolder(const QString& path) override;
     bool isRegularItem(const QString& name, const QString& parentName) override;
     bool isSystemFolder(const QString& name, const QString& path) override;
     // Handled on the main thread (one hop when needed).

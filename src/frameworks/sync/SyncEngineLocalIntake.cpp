@@ -230,7 +230,8 @@ bool OrvellaSyncEngine::Core::isIgnored(const QString& path, const std::optional
     if (!delegate_) return false;
     if (auto it = ignoreCache_.find(path); it != ignoreCache_.end() && it->second.entry == localEntry)
         return it->second.ignored;
-    const bool ignored = delegate_->shouldIgnoreItem(local(path));
+    const bool knownKind = localEntry && localEntry->type != FsEntry::Type::other;
+    const bool ignored = knownKind ? delegate_->shouldIgnoreFileOrFolder(local(path)) : delegate_->shouldIgnoreItem(local(path));
     ignoreCache_[path] = IgnoreAnswer{localEntry, ignored};
     return ignored;
 }
