@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -33,6 +34,15 @@ namespace syncbench {
 
 // Where a bench makes its trees unless given a folder: in memory, or the figures measure the disk.
 inline QString defaultBase() { return QStringLiteral("/dev/shm"); }
+
+// What most benches take: the folder their trees go in, and how many runs, changes or seconds.
+struct Arguments {
+    QString base;
+    int count = 1;
+};
+inline Arguments arguments(int argc, char** argv, int defaultCount) {
+    return {argc > 1 ? QString::fromLocal8Bit(argv[1]) : defaultBase(), argc > 2 ? std::max(1, std::atoi(argv[2])) : defaultCount};
+}
 
 struct Shape {
     int folders = 0;
@@ -218,6 +228,14 @@ inline void settle(OrvellaSyncEngine& engine, int quietMs) {
     }
 }
 
+// A figure taken with `files` synced beside the same with an empty state, and their ratio;
+// `value` is a printf format for one figure ("%7.2f ms").
+inline void printBeside(int files, double full, double empty, const char* value) {
+    std::printf((QByteArray("  %d files synced   ") + value + '\n').constData(), files, full);
+    std::printf((QByteArray("  baseline: empty   ") + value + '\n').constData(), empty);
+    std::printf("  ratio %.2f\n", full / empty);
+}
+
 inline double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -226,8 +244,7 @@ inline double median(std::vector<double> values) {
 inline int run(int argc, char** argv, const Shape& shape) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : defaultBase();
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const auto [base, runs] = arguments(argc, argv, 1);
     std::printf("First sync of %d files in %d folders (%lld bytes), %d run(s), in %s\n", shape.files(), shape.folders,
                 shape.totalBytes, runs, qPrintable(base));
     bool complete = true;

@@ -56,8 +56,7 @@ double perChange(const QString& base, bool full, int changes) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int changes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 40;
+    const auto [base, changes] = syncbench::arguments(argc, argv, 40);
     const double empty = perChange(base, false, changes);
     const double full = perChange(base, true, changes);
     if (empty < 0 || full < 0) {
@@ -65,8 +64,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("CPU per small change (mean of %d), engine and its threads:\n", changes);
-    std::printf("  %d files synced   %7.2f ms\n", shape.files(), full);
-    std::printf("  baseline: empty   %7.2f ms\n", empty);
-    std::printf("  ratio %.2f\n", full / empty);
+    syncbench::printBeside(shape.files(), full, empty, "%7.2f ms");
     return 0;
 }

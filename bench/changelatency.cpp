@@ -152,8 +152,7 @@ double percentile(const std::vector<double>& sorted, double fraction) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int count = argc > 2 ? std::max(1, std::atoi(argv[2])) : 200;
+    const auto [base, count] = syncbench::arguments(argc, argv, 200);
     std::printf("%d new files of %d bytes, one every %lld ms, from one sync folder to another of the same user, in %s\n",
                 count, fileBytes, static_cast<long long>(spacing.count()), qPrintable(base));
     std::fflush(stdout);

@@ -105,8 +105,7 @@ Figures once(const QString& base) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const auto [base, runs] = syncbench::arguments(argc, argv, 1);
     std::printf("Deleting %d synced files in %d folders (%lld bytes) in %s, %d run(s)\n", shape.files(), shape.folders,
                 shape.totalBytes, qPrintable(base), runs);
     std::vector<double> engine, baseline, ratio;

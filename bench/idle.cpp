@@ -111,8 +111,7 @@ Idle measure(const QString& base, bool full, Remote where, int idleSeconds) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
+    const auto [base, seconds] = syncbench::arguments(argc, argv, 60);
 
     const auto show = [&](const char* what, const Idle& idle) {
         std::printf("%-44s %7.3f %% of a core (%8.1f ms CPU), %llu passes in %d s", what, idle.cpuPercent, idle.cpuMs,

@@ -71,8 +71,7 @@ QString userName(int i) { return QStringLiteral("idle%1").arg(i, 3, 10, QLatin1C
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int seconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+    const auto [base, seconds] = syncbench::arguments(argc, argv, 10);
     const int count = argc > 3 ? std::max(1, std::atoi(argv[3])) : 100;
     QTemporaryDir dir(base + QStringLiteral("/bench-idleclients-XXXXXX"));
     const QString root = dir.filePath(QStringLiteral("server"));

@@ -97,8 +97,7 @@ Run onThisMachine(const QString& base, bool up) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : defaultBase();
-    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const auto [base, runs] = arguments(argc, argv, 1);
     std::printf("First sync of %d files of %lld bytes and %d of %lld, %d run(s), in %s\n", small.files(),
                 small.totalBytes / small.files(), largeFiles, largeBytes, runs, qPrintable(base));
     bool complete = true;

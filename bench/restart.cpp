@@ -69,8 +69,7 @@ double perStart(const QString& base, bool full, int starts) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Logger::setConsoleOutputEnabled(false);
-    const QString base = argc > 1 ? QString::fromLocal8Bit(argv[1]) : syncbench::defaultBase();
-    const int starts = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const auto [base, starts] = syncbench::arguments(argc, argv, 3);
     const double empty = perStart(base, false, starts);
     const double full = perStart(base, true, starts);
     if (empty < 0 || full < 0) {
@@ -78,8 +77,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("CPU of a start until idle, nothing changed meanwhile (median of %d), service and engine:\n", starts);
-    std::printf("  %d files synced   %7.3f s\n", shape.files(), full);
-    std::printf("  baseline: empty   %7.3f s\n", empty);
-    std::printf("  ratio %.2f\n", full / empty);
+    syncbench::printBeside(shape.files(), full, empty, "%7.3f s");
     return 0;
 }
