@@ -609,6 +609,101 @@ HttpHandling ServiceApi::putContent(Call& call) {
     return handling;
 }
 
+namespace {
+HttpResponse batchResponse(QByteArray body) {
+    HttpResponse r;
+    r.addHeader("content-type", "application/octet-stream");
+    r.body = std::move(body);
+    return r;
+}
+}  // namespace
+
+ServiceResult<ServiceEntry> ServiceApi::placeBatchFile(const QString& userName, UserTree& tree, const ServiceWire::BatchFile& file) {
+    if (auto admitted = uploads_.admit(userName, tree, file.request); !admitted) return admitted.failure();
+    auto staging = openStaging(uploads_, userName);
+    if (!staging) return staging.failure();
+    qsizetype written = 0;
+    int error = 0;
+    while (written < file.bytes.size()) {
+        const ssize_t n = ::write(staging.value().fd->get(), file.bytes.constData() + written, std::size_t(file.bytes.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        written += n;
+    }
+    staging.value().fd.reset();
+    if (error) {
+        QFile::remove(staging.value().path);
+        return ServiceFailure{storingFailed(HttpBodyEnd{written, false, error}), QStringLiteral("The upload could not be stored.")};
+    }
+    return uploads_.commitStaged(userName, staging.value().path, file.request, tree);
+}
+
+HttpHandling ServiceApi::batchUpload(Call& call) {
+    const QString user = call.userName;
+    const QString home = call.home(*service_);
+    HttpHandling handling;
+    handling.limit = std::size_t(ServiceWire::maximumBatchBytes) + jsonLimit;
+    handling.whole = [this, user, home](const QByteArray& body) {
+        const auto files = ServiceWire::decodeBatchUpload(body);
+        if (!files) return badRequest(QStringLiteral("A batch is one line of at most %1 uploads, then their bytes.").arg(ServiceWire::maximumBatchItems));
+        UserTree tree(home);
+        std::vector<ServiceResult<ServiceEntry>> outcomes;
+        outcomes.reserve(files->size());
+        for (const ServiceWire::BatchFile& file : *files) outcomes.push_back(placeBatchFile(user, tree, file));
+        return batchResponse(ServiceWire::encodeBatchEntries(outcomes));
+    };
+    return handling;
+}
+
+HttpHandling ServiceApi::batchDownload(Call& call) {
+    const QString home = call.home(*service_);
+    HttpHandling handling;
+    handling.limit = jsonLimit;
+    handling.whole = [home](const QByteArray& body) {
+        const auto wanted = ServiceWire::decodeWantedFiles(body);
+        if (!wanted) return badRequest(QStringLiteral("A batch is one line of at most %1 files.").arg(ServiceWire::maximumBatchItems));
+        const UserTree tree(home);
+        std::vector<ServiceResult<ServiceWire::ServedFile>> outcomes;
+        outcomes.reserve(wanted->size());
+        std::int64_t total = 0;
+        for (const ServiceWire::WantedFile& file : *wanted) {
+            auto opened = tree.openFile(file.path);
+            if (!opened) {
+                outcomes.emplace_back(opened.failure());
+                continue;
+            }
+            const ServiceEntry& entry = opened.value().entry;
+            if (entry.revision() != file.revision) {
+                outcomes.emplace_back(ServiceError::revisionMismatch, QStringLiteral("The file has changed since it was last seen."));
+                continue;
+            }
+            if (total + entry.size > ServiceWire::maximumBatchBytes) {
+                outcomes.emplace_back(ServiceError::tooLarge, QStringLiteral("The file is more than a batch carries: it is fetched alone."));
+                continue;
+            }
+            QByteArray bytes(qsizetype(entry.size), Qt::Uninitialized);
+            qsizetype read = 0;
+            while (read < bytes.size()) {
+                const ssize_t n = ::pread(opened.value().fd.get(), bytes.data() + read, std::size_t(bytes.size() - read), read);
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) break;
+                read += n;
+            }
+            if (read != bytes.size()) {
+                outcomes.emplace_back(ServiceError::storageFailure, QStringLiteral("The file cannot be read."));
+                continue;
+            }
+            total += entry.size;
+            outcomes.emplace_back(ServiceWire::ServedFile{entry, std::move(bytes)});
+        }
+        return batchResponse(ServiceWire::encodeBatchDownload(outcomes));
+    };
+    return handling;
+}
+
 HttpHandling ServiceApi::removeUpload(Call& call) {
     const QString id = call.captures.value(0);
     auto claim = claimUpload(id);
@@ -827,6 +922,8 @@ const std::vector<ServiceApi::Route>& ServiceApi::routes() {
         {"DELETE", "/2.1/entry", &A::removeEntry, true},
         {"GET", "/2.1/content", &A::content, true},
         {"PUT", "/2.1/content", &A::putContent, true},
+        {"POST", "/2.1/batch/upload", &A::batchUpload, true},
+        {"POST", "/2.1/batch/download", &A::batchDownload, true},
         {"POST", "/2.1/folders", &A::makeFolder, true},
         {"POST", "/2.1/move", &A::move, true},
         {"GET", "/2.1/changes", &A::changes, true},

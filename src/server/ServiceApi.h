@@ -61,6 +61,9 @@ private:
     HttpHandling removeUpload(Call& call);
     // A whole file no larger than a chunk in one request, answered as a commit is.
     HttpHandling putContent(Call& call);
+    // Several small files in one request, each placed or served on its own (see ServiceWire).
+    HttpHandling batchUpload(Call& call);
+    HttpHandling batchDownload(Call& call);
     // Shares
     HttpHandling shares(Call& call);
     HttpHandling share(Call& call);
@@ -80,6 +83,7 @@ private:
 
     std::optional<HttpResponse> authenticate(Call& call);
     HttpResponse tokenAnswer(const ServiceSession& session, int status);
+    ServiceResult<ServiceEntry> placeBatchFile(const QString& userName, UserTree& tree, const ServiceWire::BatchFile& file);
     HttpResponse uploadFailure(const ServiceFailure& failure, const QString& userName, const QString& id);
     // Marks the upload as being written to; none while another request writes to it or commits it.
     std::shared_ptr<void> claimUpload(const QString& id);

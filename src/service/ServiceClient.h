@@ -118,6 +118,13 @@ public:
     virtual ServiceResult<ServiceEntry> upload(const ServiceWire::UploadRequest& request, int fd,
                                        const std::atomic<bool>* cancel = nullptr, QString* resumeId = nullptr) = 0;
 
+    // ---- several small files at once (see ServiceWire's batches): each item's outcome, in order,
+    // as upload and download would have it. One request across the network; item by item here.
+    virtual std::vector<ServiceResult<ServiceEntry>> uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
+                                                                 const std::atomic<bool>* cancel = nullptr);
+    virtual std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
+                                                                              const std::atomic<bool>* cancel = nullptr);
+
     // ---- shares; item paths are user paths
     virtual ServiceResult<std::vector<ServiceShare>> shares() = 0;
     virtual ServiceResult<std::optional<ServiceShare>> share(const QString& path) = 0;

@@ -584,6 +584,147 @@ std::optional<UploadRequest> decodeUploadRequest(const QJsonObject& json) {
     return u;
 }
 
+// ---- batches
+
+namespace {
+
+QByteArray framed(const QJsonArray& head, const std::vector<QByteArrayView>& parts) {
+    QByteArray body = toBytes(head);
+    body += '\n';
+    for (const QByteArrayView part : parts) body.append(part);
+    return body;
+}
+
+// The first line's array and what follows it.
+std::optional<std::pair<QJsonArray, QByteArrayView>> unframed(const QByteArray& body) {
+    const qsizetype end = body.indexOf('\n');
+    if (end < 0) return std::nullopt;
+    const auto head = arrayOf(body.first(end));
+    if (!head || head->size() > maximumBatchItems) return std::nullopt;
+    return std::pair{*head, QByteArrayView(body).sliced(end + 1)};
+}
+
+QJsonObject encodeOutcome(const ServiceFailure* failure, const ServiceEntry* entry) {
+    if (entry) return {{key("entry"), encode(*entry)}};
+    return {{key("error"), errorCode(failure->error)}, {key("message"), failure->message}};
+}
+
+// An item's outcome, the entry on success; none when it is neither.
+std::optional<ServiceResult<ServiceEntry>> decodeOutcome(const QJsonValue& value) {
+    if (!value.isObject()) return std::nullopt;
+    const QJsonObject item = value.toObject();
+    if (item.value(key("entry")).isObject()) {
+        auto entry = decodeEntry(item.value(key("entry")).toObject());
+        if (!entry) return std::nullopt;
+        return ServiceResult<ServiceEntry>(std::move(*entry));
+    }
+    const auto code = stringField(item, "error");
+    if (!code) return std::nullopt;
+    ServiceFailure failure{errorOfCode(*code).value_or(ServiceError::storageFailure), stringField(item, "message").value_or(QString())};
+    return ServiceResult<ServiceEntry>(std::move(failure));
+}
+
+}  // namespace
+
+QByteArray encodeBatchUpload(const std::vector<BatchFile>& files) {
+    QJsonArray head;
+    std::vector<QByteArrayView> parts;
+    for (const BatchFile& file : files) {
+        head.append(encode(file.request));
+        parts.emplace_back(file.bytes);
+    }
+    return framed(head, parts);
+}
+
+std::optional<std::vector<BatchFile>> decodeBatchUpload(const QByteArray& body) {
+    const auto frame = unframed(body);
+    if (!frame) return std::nullopt;
+    auto [head, rest] = *frame;
+    std::vector<BatchFile> files;
+    for (const QJsonValue& value : head) {
+        const auto request = value.isObject() ? decodeUploadRequest(value.toObject()) : std::nullopt;
+        if (!request || request->size > rest.size()) return std::nullopt;
+        files.push_back({*request, rest.first(request->size).toByteArray()});
+        rest = rest.sliced(request->size);
+    }
+    if (!rest.isEmpty()) return std::nullopt;
+    return files;
+}
+
+QByteArray encodeBatchEntries(const std::vector<ServiceResult<ServiceEntry>>& outcomes) {
+    QJsonArray head;
+    for (const auto& outcome : outcomes)
+        head.append(outcome ? encodeOutcome(nullptr, &outcome.value()) : encodeOutcome(&outcome.failure(), nullptr));
+    return framed(head, {});
+}
+
+std::optional<std::vector<ServiceResult<ServiceEntry>>> decodeBatchEntries(const QByteArray& body) {
+    const auto frame = unframed(body);
+    if (!frame || !frame->second.isEmpty()) return std::nullopt;
+    std::vector<ServiceResult<ServiceEntry>> outcomes;
+    for (const QJsonValue& value : frame->first) {
+        auto outcome = decodeOutcome(value);
+        if (!outcome) return std::nullopt;
+        outcomes.push_back(std::move(*outcome));
+    }
+    return outcomes;
+}
+
+QByteArray encodeWantedFiles(const std::vector<WantedFile>& files) {
+    QJsonArray head;
+    for (const WantedFile& file : files) head.append(QJsonObject{{key("path"), file.path}, {key("rev"), file.revision}});
+    return framed(head, {});
+}
+
+std::optional<std::vector<WantedFile>> decodeWantedFiles(const QByteArray& body) {
+    const auto frame = unframed(body);
+    if (!frame || !frame->second.isEmpty()) return std::nullopt;
+    std::vector<WantedFile> files;
+    for (const QJsonValue& value : frame->first) {
+        const QJsonObject item = value.toObject();
+        const auto path = stringField(item, "path");
+        const auto revision = stringField(item, "rev");
+        if (!path || !revision) return std::nullopt;
+        files.push_back({*path, *revision});
+    }
+    return files;
+}
+
+QByteArray encodeBatchDownload(const std::vector<ServiceResult<ServedFile>>& outcomes) {
+    QJsonArray head;
+    std::vector<QByteArrayView> parts;
+    for (const auto& outcome : outcomes) {
+        if (outcome) {
+            head.append(encodeOutcome(nullptr, &outcome.value().entry));
+            parts.emplace_back(outcome.value().bytes);
+        } else {
+            head.append(encodeOutcome(&outcome.failure(), nullptr));
+        }
+    }
+    return framed(head, parts);
+}
+
+std::optional<std::vector<ServiceResult<ServedFile>>> decodeBatchDownload(const QByteArray& body) {
+    const auto frame = unframed(body);
+    if (!frame) return std::nullopt;
+    auto [head, rest] = *frame;
+    std::vector<ServiceResult<ServedFile>> outcomes;
+    for (const QJsonValue& value : head) {
+        auto outcome = decodeOutcome(value);
+        if (!outcome) return std::nullopt;
+        if (!*outcome) {
+            outcomes.emplace_back(outcome->failure());
+            continue;
+        }
+        const ServiceEntry& entry = outcome->value();
+        if (entry.size < 0 || entry.size > rest.size()) return std::nullopt;
+        outcomes.emplace_back(ServedFile{entry, rest.first(entry.size).toByteArray()});
+        rest = rest.sliced(entry.size);
+    }
+    if (!rest.isEmpty()) return std::nullopt;
+    return outcomes;
+}
+
 QList<QPair<QString, QString>> encodeUploadQuery(const UploadRequest& u) {
     QList<QPair<QString, QString>> query{{key("path"), u.path},
                                          {key("size"), QString::number(u.size)},

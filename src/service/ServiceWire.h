@@ -206,6 +206,41 @@ std::optional<UploadRequest> decodeUploadRequest(const QJsonObject& json);
 QList<QPair<QString, QString>> encodeUploadQuery(const UploadRequest& upload);
 std::optional<UploadRequest> decodeUploadQuery(const QMap<QString, QString>& query);
 
+// ---- several small files in one request (POST batchUploadPath, batchDownloadPath below apiBase)
+// Each item is carried out on its own, in order, and answered on its own: one refused refuses no
+// other. A client sends at most so many items and bytes in one; a server refuses more.
+inline constexpr char batchUploadPath[] = "/batch/upload";
+inline constexpr char batchDownloadPath[] = "/batch/download";
+inline constexpr int maximumBatchItems = 256;
+inline constexpr std::int64_t maximumBatchBytes = 4 << 20;
+struct BatchFile {
+    UploadRequest request;
+    QByteArray bytes;  // request.size of them
+    bool operator==(const BatchFile&) const = default;
+};
+// The requests as one JSON array on the first line, then every file's bytes one after another.
+QByteArray encodeBatchUpload(const std::vector<BatchFile>& files);
+// None unless the body is that, with as many bytes after the line as the sizes add up to.
+std::optional<std::vector<BatchFile>> decodeBatchUpload(const QByteArray& body);
+// Each item's outcome: {"entry": ...}, or the fields of an error body.
+QByteArray encodeBatchEntries(const std::vector<ServiceResult<ServiceEntry>>& outcomes);
+std::optional<std::vector<ServiceResult<ServiceEntry>>> decodeBatchEntries(const QByteArray& body);
+// A file to download, only while it is still `revision`.
+struct WantedFile {
+    QString path;
+    QString revision;
+    bool operator==(const WantedFile&) const = default;
+};
+QByteArray encodeWantedFiles(const std::vector<WantedFile>& files);
+std::optional<std::vector<WantedFile>> decodeWantedFiles(const QByteArray& body);
+struct ServedFile {
+    ServiceEntry entry;
+    QByteArray bytes;  // entry.size of them
+};
+// The outcomes on the first line as for uploads, then the bytes of each file served, in order.
+QByteArray encodeBatchDownload(const std::vector<ServiceResult<ServedFile>>& outcomes);
+std::optional<std::vector<ServiceResult<ServedFile>>> decodeBatchDownload(const QByteArray& body);
+
 struct UploadState {
     QString id;  // only in the answer to the upload's creation
     std::int64_t offset = 0;

@@ -575,7 +575,11 @@ ServiceResult<ServiceEntry> HttpServiceClient::putContent(const ServiceWire::Upl
         call.headers.append({QByteArray("Content-Length"), QByteArray("0")});
     }
     call.cancel = cancel;
-    auto placed = objectAnswer<ServiceEntry>(perform(call), &ServiceWire::decodeEntry);
+    return placedBefore(request, objectAnswer<ServiceEntry>(perform(call), &ServiceWire::decodeEntry), cancel);
+}
+
+ServiceResult<ServiceEntry> HttpServiceClient::placedBefore(const ServiceWire::UploadRequest& request,
+                                                            ServiceResult<ServiceEntry> placed, const std::atomic<bool>* cancel) {
     if (placed) return placed;
     // Cut off after it was sent, it may have been placed; refused, it may have been placed by an
     // earlier sending of the same request. The file at the path tells, by its bytes.
@@ -591,6 +595,51 @@ ServiceResult<ServiceEntry> HttpServiceClient::putContent(const ServiceWire::Upl
     }, cancel);
     if (served && hash.hex() == request.sha256) return served;
     return placed;
+}
+
+std::vector<ServiceResult<ServiceEntry>> HttpServiceClient::uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
+                                                                        const std::atomic<bool>* cancel) {
+    if (files.empty()) return {};
+    // Sent twice, each item the first one placed is refused the second time, and looked at below.
+    Call call = Call::to("POST", api(ServiceWire::batchUploadPath)).safe();
+    call.body = ServiceWire::encodeBatchUpload(files);
+    call.contentType = "application/octet-stream";
+    call.cancel = cancel;
+    const auto reply = perform(call);
+    auto outcomes = [&]() -> std::optional<std::vector<ServiceResult<ServiceEntry>>> {
+        if (!reply || !reply.value().ok()) return std::nullopt;
+        auto decoded = ServiceWire::decodeBatchEntries(reply.value().body);
+        if (!decoded || decoded->size() != files.size()) return std::vector<ServiceResult<ServiceEntry>>(files.size(), unreadable());
+        return decoded;
+    }();
+    // The whole batch failed: no item is looked at one by one, which against a silent service
+    // would wait out one stall after another.
+    if (!outcomes) return std::vector<ServiceResult<ServiceEntry>>(files.size(), reply ? reply.value().failure() : reply.failure());
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (!(*outcomes)[i]) (*outcomes)[i] = placedBefore(files[i].request, std::move((*outcomes)[i]), cancel);
+    return std::move(*outcomes);
+}
+
+std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
+                                                                                    const std::atomic<bool>* cancel) {
+    using Outcomes = std::vector<ServiceResult<ServiceWire::ServedFile>>;
+    if (files.empty()) return {};
+    Call call = Call::to("POST", api(ServiceWire::batchDownloadPath)).safe();
+    call.body = ServiceWire::encodeWantedFiles(files);
+    call.contentType = "application/octet-stream";
+    call.cancel = cancel;
+    const auto reply = perform(call);
+    if (!reply) return Outcomes(files.size(), reply.failure());
+    if (!reply.value().ok()) return Outcomes(files.size(), reply.value().failure());
+    auto outcomes = ServiceWire::decodeBatchDownload(reply.value().body);
+    if (!outcomes || outcomes->size() != files.size()) return Outcomes(files.size(), unreadable());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        // Only the file asked for, as it was asked for, is taken.
+        auto& outcome = (*outcomes)[i];
+        if (outcome && (outcome.value().entry.path != files[i].path || outcome.value().entry.revision() != files[i].revision))
+            outcome = unreadable();
+    }
+    return std::move(*outcomes);
 }
 
 ServiceResult<ServiceEntry> HttpServiceClient::upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel,

@@ -80,6 +80,10 @@ public:
     ServiceResult<ServiceDone> removeUpload(const QString& id) override;
     ServiceResult<ServiceEntry> upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel = nullptr,
                                        QString* resumeId = nullptr) override;
+    std::vector<ServiceResult<ServiceEntry>> uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
+                                                         const std::atomic<bool>* cancel = nullptr) override;
+    std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
+                                                                      const std::atomic<bool>* cancel = nullptr) override;
 
     ServiceResult<std::vector<ServiceShare>> shares() override;
     ServiceResult<std::optional<ServiceShare>> share(const QString& path) override;
@@ -109,6 +113,10 @@ private:
     ServiceResult<Reply> perform(const Call& call);
     // A file no larger than a chunk in one request (PUT /content), answered as a commit is.
     ServiceResult<ServiceEntry> putContent(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel);
+    // What a refused or cut-off placement of `request` really did: the file an earlier sending of
+    // it placed, when the one at the path holds its bytes; else `placed` as it is.
+    ServiceResult<ServiceEntry> placedBefore(const ServiceWire::UploadRequest& request, ServiceResult<ServiceEntry> placed,
+                                             const std::atomic<bool>* cancel);
     // A new access token for the one that was refused, or the one another thread got meanwhile.
     ServiceResult<ServiceDone> refresh(const QString& refusedAccessToken);
     void keepTokens(const ServiceWire::TokenResponse& tokens);

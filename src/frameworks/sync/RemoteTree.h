@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <stop_token>
 #include <vector>
 
@@ -85,4 +86,28 @@ public:
                                                     const QString& targetFolder, const QString& name,
                                                     const std::optional<FsEntry>& expectedTarget,
                                                     const std::atomic<bool>& cancel, const QString& temporaryTag) = 0;
+
+    // One file to copy either way, and how it ended.
+    struct Transfer {
+        QString path;
+        bool upload = true;
+        QString localFolder;  // absolute: where the local file is, or goes
+        FsEntry expectedSource;
+        std::optional<FsEntry> expectedTarget;  // none: nothing may be there
+        SyncFileSystem::TransferResult result;
+    };
+    // Several files of one local folder, each as upload or download would copy it, with its
+    // outcome in `result`. One at a time unless the tree can do better.
+    virtual void transferAll(std::span<Transfer* const> transfers, SyncFileSystem::FolderLookup& folders,
+                             const std::atomic<bool>& cancel, const QString& temporaryTag) {
+        for (Transfer* t : transfers) {
+            const QString name = SyncFileSystem::nameOf(t->path);
+            t->result = t->upload ? upload(folders, t->localFolder, name, t->expectedSource, t->path, t->expectedTarget, cancel, temporaryTag)
+                                  : download(folders, t->path, t->expectedSource, t->localFolder, name, t->expectedTarget, cancel, temporaryTag);
+        }
+    }
+    // How many transfers run at once, and how many files of one folder go to transferAll together:
+    // a tree across the network waits on each answer more than it works.
+    virtual std::size_t parallelTransfers() const { return 4; }
+    virtual std::size_t transferSlice() const { return 16; }
 };

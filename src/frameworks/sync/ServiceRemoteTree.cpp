@@ -77,6 +77,23 @@ fs::TransferResult outcome(fs::Outcome outcome, int error = 0) {
     return result;
 }
 
+// An upload the service refused, by whether the local file is still the version read.
+fs::TransferResult refusedUpload(bool sourceUnchanged, const std::atomic<bool>& cancel, ServiceError error) {
+    // Refused because the bytes changed on the way (their hash, say): tried again as they are now.
+    if (!sourceUnchanged) return outcome(fs::Outcome::sourceChanged);
+    if (cancel.load()) return outcome(fs::Outcome::cancelled, ECANCELED);
+    switch (error) {
+    // The target is not what the engine saw: never replaced, looked at again.
+    case ServiceError::revisionMismatch:
+    case ServiceError::exists:
+    case ServiceError::notAFolder: return outcome(fs::Outcome::targetChanged);
+    default: return outcome(fs::Outcome::failed, ServiceRemoteTree::errorOf(error));
+    }
+}
+
+// A file no larger than this goes in a batch with others of its folder, read whole beforehand.
+constexpr std::int64_t batchFileBytes = 256 << 10;
+
 }  // namespace
 
 ServiceRemoteTree::ServiceRemoteTree(std::shared_ptr<ServiceClient> client) : client_(std::move(client)) {}
@@ -279,18 +296,8 @@ fs::TransferResult ServiceRemoteTree::upload(fs::FolderLookup& folders, const QS
         result.written = entryOf(uploaded.value());
         return result;
     }
-    // Refused because the bytes changed on the way (their hash, say): tried again as they are now.
     struct stat now {};
-    if (::fstat(in.get(), &now) != 0 || !localFileOf(now).sameVersion(expectedSource))
-        return outcome(fs::Outcome::sourceChanged);
-    if (cancel.load()) return outcome(fs::Outcome::cancelled, ECANCELED);
-    switch (uploaded.error()) {
-    // The target is not what the engine saw: never replaced, looked at again.
-    case ServiceError::revisionMismatch:
-    case ServiceError::exists:
-    case ServiceError::notAFolder: return outcome(fs::Outcome::targetChanged);
-    default: return outcome(fs::Outcome::failed, errorOf(uploaded.error()));
-    }
+    return refusedUpload(::fstat(in.get(), &now) == 0 && localFileOf(now).sameVersion(expectedSource), cancel, uploaded.error());
 }
 
 QString ServiceRemoteTree::takeCutUpload(const ServiceWire::UploadRequest& request) {
@@ -324,6 +331,22 @@ fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const 
                                                const FsEntry& expectedSource, const QString& targetFolder,
                                                const QString& name, const std::optional<FsEntry>& expectedTarget,
                                                const std::atomic<bool>& cancel, const QString& temporaryTag) {
+    return writeDownload(folders, expectedSource, targetFolder, name, expectedTarget, cancel, temporaryTag,
+                         [&](int out, int& writeError) {
+                             return client_->download(
+                                 relativeSource, revisionOf(expectedSource), 0,
+                                 [&](const char* data, std::size_t size) {
+                                     writeError = writeAll(out, data, size);
+                                     return writeError == 0;
+                                 },
+                                 &cancel);
+                         });
+}
+
+fs::TransferResult ServiceRemoteTree::writeDownload(fs::FolderLookup& folders, const FsEntry& expectedSource,
+                                                    const QString& targetFolder, const QString& name,
+                                                    const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                                                    const QString& temporaryTag, const Fetch& fetch) {
     const auto target = folders.open(targetFolder);
     const QString revision = revisionOf(expectedSource);
     std::optional<ServiceEntry> served;
@@ -335,13 +358,7 @@ fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const 
     version.mtime = timeOf(expectedSource.mtimeNs);
     version.fill = [&](int out) {
         int writeError = 0;
-        const auto answer = client_->download(
-            relativeSource, revision, 0,
-            [&](const char* data, std::size_t size) {
-                writeError = writeAll(out, data, size);
-                return writeError == 0;
-            },
-            &cancel);
+        const auto answer = fetch(out, writeError);
         if (answer) {
             served = answer.value();
             return 0;
@@ -361,4 +378,139 @@ fs::TransferResult ServiceRemoteTree::download(fs::FolderLookup& folders, const 
         result.error = 0;
     }
     return result;
+}
+
+void ServiceRemoteTree::transferAll(std::span<Transfer* const> transfers, fs::FolderLookup& folders,
+                                    const std::atomic<bool>& cancel, const QString& temporaryTag) {
+    std::vector<Transfer*> alone;
+    std::vector<Transfer*> uploads;
+    std::vector<Transfer*> downloads;
+    for (Transfer* t : transfers) {
+        if (!t->expectedSource.isFile() || t->expectedSource.size > batchFileBytes) alone.push_back(t);
+        else (t->upload ? uploads : downloads).push_back(t);
+    }
+    RemoteTree::transferAll(alone, folders, cancel, temporaryTag);
+    uploadBatched(uploads, folders, cancel);
+    downloadBatched(downloads, folders, cancel, temporaryTag);
+}
+
+void ServiceRemoteTree::uploadBatched(const std::vector<Transfer*>& transfers, fs::FolderLookup& folders,
+                                      const std::atomic<bool>& cancel) {
+    std::vector<Transfer*> sent;
+    std::vector<ServiceWire::BatchFile> files;
+    std::int64_t bytes = 0;
+    const auto send = [&] {
+        if (files.empty()) return;
+        const auto outcomes = client_->uploadBatch(files, &cancel);
+        for (std::size_t i = 0; i < sent.size(); ++i) {
+            Transfer& t = *sent[i];
+            const auto& uploaded = outcomes[i];
+            if (uploaded) {
+                t.result = outcome(fs::Outcome::done);
+                t.result.written = entryOf(uploaded.value());
+                continue;
+            }
+            const auto source = folders.open(t.localFolder);
+            struct stat now {};
+            const bool unchanged = source->isOpen() &&
+                                   ::fstatat(source->fd(), QFile::encodeName(fs::nameOf(t.path)).constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                   localFileOf(now).sameVersion(t.expectedSource);
+            t.result = refusedUpload(unchanged, cancel, uploaded.error());
+        }
+        sent.clear();
+        files.clear();
+        bytes = 0;
+    };
+    for (Transfer* t : transfers) {
+        auto file = readWhole(*t, folders, cancel);
+        if (!file) continue;
+        if (files.size() == std::size_t(ServiceWire::maximumBatchItems) || bytes + file->request.size > ServiceWire::maximumBatchBytes) send();
+        bytes += file->request.size;
+        files.push_back(std::move(*file));
+        sent.push_back(t);
+    }
+    send();
+}
+
+std::optional<ServiceWire::BatchFile> ServiceRemoteTree::readWhole(Transfer& t, fs::FolderLookup& folders, const std::atomic<bool>& cancel) {
+    if (cancel.load()) {
+        t.result = outcome(fs::Outcome::cancelled, ECANCELED);
+        return std::nullopt;
+    }
+    const auto source = folders.open(t.localFolder);
+    if (!source->isOpen()) {
+        t.result = fs::meansGone(source->error()) ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, source->error());
+        return std::nullopt;
+    }
+    const UniqueFd in(::openat(source->fd(), QFile::encodeName(fs::nameOf(t.path)).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat before {};
+    const int error = in ? (::fstat(in.get(), &before) == 0 ? 0 : errno) : errno;
+    if (error) {
+        t.result = !in && (error == ENOENT || error == ELOOP) ? outcome(fs::Outcome::sourceChanged) : outcome(fs::Outcome::failed, error);
+        return std::nullopt;
+    }
+    // Read whole and compared again after: the bytes sent are the version the engine saw, or
+    // nothing is sent.
+    QByteArray bytes(qsizetype(before.st_size), Qt::Uninitialized);
+    qsizetype read = 0;
+    int readError = 0;
+    while (read < bytes.size()) {
+        const ssize_t got = ::pread(in.get(), bytes.data() + read, std::size_t(bytes.size() - read), read);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            readError = got < 0 ? errno : ESTALE;
+            break;
+        }
+        read += got;
+    }
+    struct stat after {};
+    if (readError == ESTALE || !localFileOf(before).sameVersion(t.expectedSource) || ::fstat(in.get(), &after) != 0 ||
+        !localFileOf(after).sameVersion(t.expectedSource)) {
+        t.result = outcome(fs::Outcome::sourceChanged);
+        return std::nullopt;
+    }
+    if (readError) {
+        t.result = outcome(fs::Outcome::failed, readError);
+        return std::nullopt;
+    }
+    ContentHash hash;
+    hash.add(bytes);
+    ServiceWire::UploadRequest request{t.path, std::int64_t(before.st_size), hash.hex(), mtimeNsOf(before),
+                                       t.expectedTarget ? std::optional(revisionOf(*t.expectedTarget)) : std::nullopt};
+    return ServiceWire::BatchFile{std::move(request), std::move(bytes)};
+}
+
+void ServiceRemoteTree::downloadBatched(const std::vector<Transfer*>& transfers, fs::FolderLookup& folders,
+                                        const std::atomic<bool>& cancel, const QString& temporaryTag) {
+    for (std::size_t first = 0; first < transfers.size();) {
+        std::vector<ServiceWire::WantedFile> wanted;
+        std::int64_t bytes = 0;
+        std::size_t end = first;
+        while (end < transfers.size() && wanted.size() < std::size_t(ServiceWire::maximumBatchItems) &&
+               (wanted.empty() || bytes + transfers[end]->expectedSource.size <= ServiceWire::maximumBatchBytes)) {
+            bytes += transfers[end]->expectedSource.size;
+            wanted.push_back({transfers[end]->path, revisionOf(transfers[end]->expectedSource)});
+            ++end;
+        }
+        auto outcomes = client_->downloadBatch(wanted, &cancel);
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            Transfer& t = *transfers[first + i];
+            const QString name = fs::nameOf(t.path);
+            auto& served = outcomes[i];
+            // More than the service puts in one answer (the file grew meanwhile): fetched alone.
+            if (!served && served.error() == ServiceError::tooLarge) {
+                t.result = download(folders, t.path, t.expectedSource, t.localFolder, name, t.expectedTarget, cancel, temporaryTag);
+                continue;
+            }
+            t.result = writeDownload(folders, t.expectedSource, t.localFolder, name, t.expectedTarget, cancel, temporaryTag,
+                                     [&](int out, int& writeError) -> ServiceResult<ServiceEntry> {
+                                         if (!served) return served.failure();
+                                         const QByteArray& content = served.value().bytes;
+                                         writeError = writeAll(out, content.constData(), std::size_t(content.size()));
+                                         if (writeError) return ServiceFailure{ServiceError::storageFailure, QString()};
+                                         return served.value().entry;
+                                     });
+        }
+        first = end;
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,12 +46,31 @@ public:
                                             const FsEntry& expectedSource, const QString& targetFolder,
                                             const QString& name, const std::optional<FsEntry>& expectedTarget,
                                             const std::atomic<bool>& cancel, const QString& temporaryTag) override;
+    // Small files go in batches, one request for many.
+    void transferAll(std::span<Transfer* const> transfers, SyncFileSystem::FolderLookup& folders,
+                     const std::atomic<bool>& cancel, const QString& temporaryTag) override;
+    std::size_t parallelTransfers() const override { return 8; }
+    std::size_t transferSlice() const override { return 64; }
 
     // Uploads cut off (the service away or silent) that are kept for the engine's next try of the
     // same file, by target path; at most this many, the oldest dropped first.
     static constexpr std::size_t maximumCutUploads = 64;
 
 private:
+    // The bytes a download writes, from wherever they come: the served file, or why none was.
+    using Fetch = std::function<ServiceResult<ServiceEntry>(int out, int& writeError)>;
+    SyncFileSystem::TransferResult writeDownload(SyncFileSystem::FolderLookup& folders, const FsEntry& expectedSource,
+                                                 const QString& targetFolder, const QString& name,
+                                                 const std::optional<FsEntry>& expectedTarget, const std::atomic<bool>& cancel,
+                                                 const QString& temporaryTag, const Fetch& fetch);
+    void uploadBatched(const std::vector<Transfer*>& transfers, SyncFileSystem::FolderLookup& folders,
+                       const std::atomic<bool>& cancel);
+    void downloadBatched(const std::vector<Transfer*>& transfers, SyncFileSystem::FolderLookup& folders,
+                         const std::atomic<bool>& cancel, const QString& temporaryTag);
+    // The local file of an upload as one item of a batch; none when it is not the version
+    // expected or cannot be read (the transfer's outcome then says so).
+    std::optional<ServiceWire::BatchFile> readWhole(Transfer& transfer, SyncFileSystem::FolderLookup& folders,
+                                                    const std::atomic<bool>& cancel);
     // The upload to go on with for exactly this request, if one was cut off; one kept for another
     // version of the file (or another expected target) is dropped, on the service as well.
     QString takeCutUpload(const ServiceWire::UploadRequest& request);

@@ -46,11 +46,11 @@ namespace SyncEngineDetail {
 constexpr int settleMs = 30;
 constexpr int progressIntervalMs = 100;
 constexpr int commitEvery = 2000;
-// Transfers are collected up to this many, then run side by side; each thread takes a slice of up
-// to `transferSlice` items of one folder at a time.
+// Transfers are collected up to this many, then run side by side; each thread takes a slice of
+// items of one folder at a time (as many as the remote tree takes at once).
 constexpr std::size_t transferBatch = 512;
-constexpr std::size_t transferSlice = 16;
-constexpr std::ptrdiff_t transferThreads = 4;
+// How long the remote journal is left to gather the rest of a burst of changes before it is asked again.
+constexpr auto remoteGather = std::chrono::milliseconds(50);
 // Folders a batch holds open at most, however many descriptors are free.
 constexpr std::size_t maxFolderHandles = 128;
 // Removals of files that stay in their folder are run in slices of up to this many.
@@ -242,7 +242,7 @@ private:
     void run();
     std::optional<SteadyClock::time_point> nextLook();
     void watchRemote(std::stop_token stop);
-    bool fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
+    std::optional<bool> fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
     bool applyRemoteDirty(QSet<QString>& paths);
     bool pass(Pending& pending);
     void settle();
@@ -281,14 +281,7 @@ private:
     // saw them when it answered; forgets the echoes the journal has reported all of.
     void dropEchoes(RemotePaths& paths, std::uint64_t reportedBefore);
     void perform(const Planned& item);
-    struct Transfer {
-        QString path;
-        bool upload = true;
-        QString localFolder;  // absolute: where the local file is, or goes
-        FsEntry expectedSource;
-        std::optional<FsEntry> expectedTarget;  // none: nothing may be there
-        fs::TransferResult result;
-    };
+    using Transfer = RemoteTree::Transfer;
     using Folders = fs::FolderHandles;
     std::optional<Transfer> prepareUpload(const Planned& item, Folders& folders, QSet<QString>& ready);
     std::optional<Transfer> prepareDownload(const QString& path, const FsEntry& remote,
@@ -296,7 +289,7 @@ private:
     // The target's folder, made when the tree does not know it (the sync root never is); false
     // when it cannot be made, the item failed. `ready` holds the remote folders looked at already.
     bool prepareTargetFolder(const QString& path, bool upload, Folders& folders, QSet<QString>& ready);
-    void runTransfer(Transfer& transfer, fs::FolderLookup& folders) const;
+    void runTransfers(std::span<Transfer* const> transfers, fs::FolderLookup& folders) const;
     // False when it ran short of descriptors and may be tried again at once.
     bool finishTransfer(const Transfer& transfer, bool lastTry);
     void transferAll(std::vector<const Planned*>& batch);
@@ -459,7 +452,7 @@ private:
     SteadyClock::time_point lastProgress_;
 
     // Runs transfers; made before the engine's thread and gone after it.
-    WorkerPool workers_{SyncEngineDetail::transferThreads};
+    WorkerPool workers_{remote_->parallelTransfers()};
     std::thread thread_;
     std::condition_variable_any remoteWait_;
     std::jthread remoteWatch_;

@@ -8,15 +8,19 @@ using namespace SyncEngineDetail;
 void OrvellaSyncEngine::Core::watchRemote(std::stop_token stop) {
     std::mutex pause;
     while (!stop.stop_requested()) {
-        if (fetchRemoteChanges(longPoll_, stop)) continue;
+        const auto news = fetchRemoteChanges(longPoll_, stop);
         std::unique_lock lock(pause);
-        remoteWait_.wait_for(lock, stop, pollInterval_, [] { return false; });
+        // Changes come in bursts (a folder copied in, this engine's own uploads): a moment's wait
+        // after news lets the rest of a burst come in one answer instead of one question each.
+        if (news && *news) remoteWait_.wait_for(lock, stop, remoteGather, [] { return false; });
+        if (!news) remoteWait_.wait_for(lock, stop, pollInterval_, [] { return false; });
     }
 }
 
 // Takes the changes after the cursor into the pending ones; false when the journal could not be
-// asked. Two callers may ask at once: the later answer to the same cursor is dropped.
-bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop) {
+// asked, else whether there was news. Two callers may ask at once: the later answer to the same
+// cursor is dropped.
+std::optional<bool> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop) {
     QString cursor;
     {
         std::lock_guard lock(mutex_);
@@ -32,13 +36,13 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
             OVLOG_WARNING(Log::Sync::remoteChangesListener(),
                           QStringLiteral("Remote changes cannot be followed (%1); the remote tree is polled")
                               .arg(answer.failure().message));
-        return false;
+        return std::nullopt;
     }
     const ServiceChanges& changes = answer.value();
     bool news = changes.reset || !changes.paths.isEmpty();
     {
         std::lock_guard lock(mutex_);
-        if (remoteCursor_ != cursor) return true;
+        if (remoteCursor_ != cursor) return false;
         remoteCursor_ = changes.cursor;
         if (!journalWorks_.exchange(true)) {
             // The tree is known from this cursor on only after a scan that starts after it.
@@ -58,7 +62,7 @@ bool OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeo
         if (news) eventsArrive(false);
     }
     if (news) wakeUp_.notify_all();
-    return true;
+    return news;
 }
 
 // Looks at the remote paths the journal named again; whether anything differs from before.

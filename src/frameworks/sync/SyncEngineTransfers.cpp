@@ -290,13 +290,8 @@ bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool uplo
 }
 
 // Only files are touched here, so several transfers may run at once on other threads.
-void OrvellaSyncEngine::Core::runTransfer(Transfer& transfer, fs::FolderLookup& folders) const {
-    const QString name = fs::nameOf(transfer.path);
-    transfer.result = transfer.upload
-                          ? remote_->upload(folders, transfer.localFolder, name, transfer.expectedSource, transfer.path,
-                                            transfer.expectedTarget, cancel_, temporaryTag_)
-                          : remote_->download(folders, transfer.path, transfer.expectedSource, transfer.localFolder, name,
-                                              transfer.expectedTarget, cancel_, temporaryTag_);
+void OrvellaSyncEngine::Core::runTransfers(std::span<Transfer* const> transfers, fs::FolderLookup& folders) const {
+    remote_->transferAll(transfers, folders, cancel_, temporaryTag_);
 }
 
 bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool lastTry) {
@@ -342,7 +337,8 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
     const std::size_t spare = fs::freeDescriptors().value_or(1024);
     const std::size_t reserve = 16;  // for the state, the scans and everything else of the process
     const std::size_t budget = spare > reserve ? spare - reserve : 0;
-    const std::size_t parallel = std::clamp<std::size_t>(budget / 8, 1, transferThreads);
+    const std::size_t parallel = std::clamp<std::size_t>(budget / 8, 1, workers_.threadCount());
+    const std::size_t sliceSize = std::max<std::size_t>(1, remote_->transferSlice());
     Folders folders(std::clamp<std::size_t>((budget - std::min(budget, 2 * parallel)) / 2, 2, maxFolderHandles));
     std::vector<Transfer> transfers;
     transfers.reserve(batch.size());
@@ -371,15 +367,15 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
     queue.reserve(transfers.size());
     for (std::size_t round = 0; queue.size() < transfers.size(); ++round) {
         for (const auto* items : order) {
-            const std::size_t first = round * transferSlice;
+            const std::size_t first = round * sliceSize;
             if (first >= items->size()) continue;
-            const std::size_t end = std::min(items->size(), first + transferSlice);
+            const std::size_t end = std::min(items->size(), first + sliceSize);
             slices.emplace_back(queue.size(), queue.size() + end - first);
             queue.insert(queue.end(), items->begin() + std::ptrdiff_t(first), items->begin() + std::ptrdiff_t(end));
         }
     }
 
-    std::counting_semaphore<transferThreads> running{std::ptrdiff_t(parallel)};
+    std::counting_semaphore<> running{std::ptrdiff_t(parallel)};
     std::vector<std::size_t> short_;  // ran out of descriptors: tried again, one at a time
     workers_.run(
         slices.size(),
@@ -387,8 +383,9 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
             running.acquire();
             try {
                 fs::FolderLookup lookup(folders);
-                for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i)
-                    runTransfer(transfers[queue[i]], lookup);
+                std::vector<Transfer*> items;
+                for (std::size_t i = slices[slice].first; i < slices[slice].second; ++i) items.push_back(&transfers[queue[i]]);
+                runTransfers(items, lookup);
             } catch (...) {
                 running.release();
                 throw;
@@ -416,7 +413,8 @@ void OrvellaSyncEngine::Core::transferAll(std::vector<const Planned*>& batch) {
         for (const std::size_t i : short_) {
             if (interrupted()) break;
             fs::FolderLookup lookup(folders);
-            runTransfer(transfers[i], lookup);
+            Transfer* const item = &transfers[i];
+            runTransfers({&item, 1}, lookup);
             finishTransfer(transfers[i], true);
             reportProgress(false);
         }
@@ -430,7 +428,8 @@ void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remot
     auto transfer = prepareDownload(path, remoteEntry, expectedLocal, folders);
     if (!transfer) return;
     fs::FolderLookup lookup(folders);
-    runTransfer(*transfer, lookup);
+    Transfer* const item = &*transfer;
+    runTransfers({&item, 1}, lookup);
     finishTransfer(*transfer, true);
 }
 

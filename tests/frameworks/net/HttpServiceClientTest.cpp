@@ -246,6 +246,75 @@ TEST_F(HttpServiceClientTest, AnUploadCutByAServerCrashResumesAndCommitsExactly)
     EXPECT_EQ(sha256(fetch(QStringLiteral("clip.mp4"))), sha256(bytes));
 }
 
+// A batch is many requests in one: each item is carried out or refused on its own, and a refused
+// one leaves the tree as it was.
+TEST_F(HttpServiceClientTest, EachItemOfABatchIsPlacedOrRefusedOnItsOwn) {
+    const auto kept = put(*anna, QStringLiteral("keep.txt"), "old");
+    const auto replaced = put(*anna, QStringLiteral("replace.txt"), "v1");
+    ASSERT_TRUE(kept && replaced && put(*anna, QStringLiteral("other.txt"), "x"));
+    const std::optional<ServiceError> accepted;
+    const struct {
+        const char* path;
+        QByteArray bytes;
+        QByteArray hashedBytes;  // what the announced hash is of
+        std::optional<QString> revision;
+        std::optional<ServiceError> refused;
+        std::optional<QByteArray> after;  // what the path holds afterwards; none: nothing
+    } items[] = {
+        {"new/a.txt", "alpha", "alpha", std::nullopt, accepted, QByteArray("alpha")},
+        {"keep.txt", "NEW", "NEW", QStringLiteral("bogus"), ServiceError::revisionMismatch, QByteArray("old")},
+        {"other.txt", "y", "y", std::nullopt, ServiceError::exists, QByteArray("x")},
+        {"b.txt", "beta", "not beta", std::nullopt, ServiceError::hashMismatch, std::nullopt},
+        {"../escape", "e", "e", std::nullopt, ServiceError::invalidPath, std::nullopt},
+        {"replace.txt", "v2", "v2", replaced.value().revision(), accepted, QByteArray("v2")},
+        {"empty.txt", "", "", std::nullopt, accepted, QByteArray("")},
+    };
+    std::vector<ServiceWire::BatchFile> files;
+    for (const auto& item : items) {
+        auto request = requestFor(QString::fromLatin1(item.path), item.hashedBytes, item.revision);
+        request.size = item.bytes.size();
+        files.push_back({request, item.bytes});
+    }
+    const auto placed = anna->uploadBatch(files);
+    ASSERT_EQ(placed.size(), std::size(items));
+    std::vector<ServiceWire::WantedFile> wanted;
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        const auto& item = items[i];
+        const QString path = QString::fromLatin1(item.path);
+        if (item.refused) {
+            EXPECT_EQ(placed[i] ? std::nullopt : std::optional(placed[i].error()), item.refused) << item.path;
+        } else {
+            ASSERT_TRUE(placed[i]) << item.path << ": " << placed[i].failure().message.toStdString();
+            EXPECT_EQ(placed[i].value().size, item.bytes.size()) << item.path;
+            wanted.push_back({path, placed[i].value().revision()});
+        }
+        if (item.path[0] == '.') continue;
+        const auto there = anna->entry(path);
+        EXPECT_EQ(bool(there), item.after.has_value()) << item.path;
+        if (there && item.after) {
+            EXPECT_EQ(fetch(path), *item.after) << item.path;
+        }
+    }
+
+    // Downloads: only the revision asked for, and never anything but a file.
+    wanted.push_back({QStringLiteral("keep.txt"), QStringLiteral("bogus")});
+    wanted.push_back({QStringLiteral("missing.txt"), kept.value().revision()});
+    wanted.push_back({QStringLiteral("new"), kept.value().revision()});
+    const auto served = anna->downloadBatch(wanted);
+    ASSERT_EQ(served.size(), wanted.size());
+    const QByteArray contents[] = {"alpha", "v2", ""};
+    for (std::size_t i = 0; i < std::size(contents); ++i) {
+        ASSERT_TRUE(served[i]) << wanted[i].path.toStdString() << ": " << served[i].failure().message.toStdString();
+        EXPECT_EQ(served[i].value().bytes, contents[i]);
+        EXPECT_EQ(served[i].value().entry.path, wanted[i].path);
+    }
+    const ServiceError refusals[] = {ServiceError::revisionMismatch, ServiceError::notFound, ServiceError::notFound};
+    for (std::size_t i = 0; i < std::size(refusals); ++i) {
+        const auto& refused = served[std::size(contents) + i];
+        EXPECT_EQ(refused ? std::nullopt : std::optional(refused.error()), refusals[i]) << i;
+    }
+}
+
 class ShortTokensTest : public HttpServiceClientTest {
 protected:
     QStringList serverArguments() override { return {QStringLiteral("--access-token-lifetime"), QStringLiteral("1")}; }

@@ -53,6 +53,17 @@ public:
         return remoteTree->download(folders, source, expected, localRoot, localName, replacing, cancel, {});
     }
 
+    // A client of a server on the network, started here, with alice's account made on it.
+    static std::shared_ptr<HttpServiceClient> signedUpOver(ServiceProcess& server) {
+        EXPECT_TRUE(server.start()) << server.lastError().toStdString();
+        HttpServiceClient::Options options;
+        options.baseUrl = QUrl(server.baseUrl());
+        options.caFile = server.caFile();
+        auto http = std::make_shared<HttpServiceClient>(options);
+        EXPECT_TRUE(http->createAccount({QStringLiteral("alice"), QStringLiteral("alice@example.org"), QStringLiteral("password1")}));
+        return http;
+    }
+
     std::shared_ptr<EmbeddedServiceClient> client;
     std::shared_ptr<ServiceRemoteTree> remoteTree;
     std::atomic<bool> cancel{false};
@@ -126,6 +137,58 @@ TEST_F(ServiceRemoteTreeTest, RefusalsKeepWhatTheEngineHasNotSeen) {
     }
 }
 
+// Small files of a folder go in one batch, here and across the network: each one's outcome is its
+// own, and what changed on either side since the engine looked is never overwritten.
+TEST_F(ServiceRemoteTreeTest, EachFileOfABatchEndsOnItsOwn) {
+    ServiceProcess server(ServiceProcess::Options{{}, true, {}});
+    std::shared_ptr<HttpServiceClient> http;
+    ASSERT_NO_FATAL_FAILURE(http = signedUpOver(server));
+    const QString networkRoot = server.home(QStringLiteral("alice"));
+    const std::pair<std::shared_ptr<ServiceClient>, QString> sides[] = {{client, remoteRoot}, {http, networkRoot}};
+    for (const auto& [service, root] : sides) {
+        SCOPED_TRACE(root.toStdString());
+        ServiceRemoteTree tree(service);
+        for (const QString& folder : {localRoot, root}) {
+            removeTree(folder);
+            ASSERT_TRUE(QDir().mkpath(folder));
+        }
+        const auto at = [&](const char* name) { return root + u'/' + QLatin1String(name); };
+        write(local("new.txt"), "new");
+        write(local("over.txt"), "mine");
+        write(at("over.txt"), "theirs");
+        write(local("edited.txt"), "seen");
+        write(at("gone.txt"), "remote");
+        write(at("get.txt"), "fetched");
+        const auto localSeen = [&](const char* name) { return fs::stat(local(QLatin1String(name))).value(); };
+        const auto remoteSeen = [&](const char* name) { return tree.stat(QLatin1String(name)).value(); };
+        std::vector<RemoteTree::Transfer> transfers{
+            {"new.txt", true, localRoot, localSeen("new.txt"), std::nullopt, {}},
+            {"over.txt", true, localRoot, localSeen("over.txt"), remoteSeen("over.txt"), {}},
+            {"edited.txt", true, localRoot, localSeen("edited.txt"), std::nullopt, {}},
+            {"gone.txt", false, localRoot, remoteSeen("gone.txt"), std::nullopt, {}},
+            {"get.txt", false, localRoot, remoteSeen("get.txt"), std::nullopt, {}},
+        };
+        // Changed since the engine looked: the remote target, the local source, the remote source.
+        write(at("over.txt"), "theirs, changed");
+        write(local("edited.txt"), "edited since");
+        write(at("gone.txt"), "remote, changed");
+        std::vector<RemoteTree::Transfer*> batch;
+        for (auto& t : transfers) batch.push_back(&t);
+        fs::FolderHandles handles(4);
+        fs::FolderLookup folders(handles);
+        tree.transferAll(batch, folders, cancel, {});
+        const fs::Outcome outcomes[] = {fs::Outcome::done, fs::Outcome::targetChanged, fs::Outcome::sourceChanged,
+                                        fs::Outcome::sourceChanged, fs::Outcome::done};
+        for (std::size_t i = 0; i < transfers.size(); ++i)
+            EXPECT_EQ(int(transfers[i].result.outcome), int(outcomes[i])) << transfers[i].path.toStdString();
+        EXPECT_EQ(this->tree(root), (Tree{{"new.txt", "new"}, {"over.txt", "theirs, changed"}, {"gone.txt", "remote, changed"},
+                                          {"get.txt", "fetched"}}));
+        EXPECT_EQ(this->tree(localRoot), (Tree{{"new.txt", "new"}, {"over.txt", "mine"}, {"edited.txt", "edited since"},
+                                               {"get.txt", "fetched"}}));
+    }
+    if (HasFailure()) std::cerr << server.log().toStdString();
+}
+
 TEST_F(ServiceRemoteTreeTest, BytesGoBothWaysUnchanged) {
     const QByteArray content = randomBytes(300 * 1024 + 7);
     write(local("big.bin"), content);
@@ -193,12 +256,8 @@ TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughTheService) { syncBot
 
 TEST_F(ServiceRemoteTreeTest, TheEngineSyncsBothWaysThroughAServerOnTheNetwork) {
     ServiceProcess server(ServiceProcess::Options{{}, true, {}});
-    ASSERT_TRUE(server.start()) << server.lastError().toStdString();
-    HttpServiceClient::Options options;
-    options.baseUrl = QUrl(server.baseUrl());
-    options.caFile = server.caFile();
-    auto http = std::make_shared<HttpServiceClient>(options);
-    ASSERT_TRUE(http->createAccount({QStringLiteral("alice"), QStringLiteral("alice@example.org"), QStringLiteral("password1")}));
+    std::shared_ptr<HttpServiceClient> http;
+    ASSERT_NO_FATAL_FAILURE(http = signedUpOver(server));
     ASSERT_TRUE(http->signIn(QStringLiteral("alice"), QStringLiteral("password1")));
     syncBothWays(*this, http, server.home(QStringLiteral("alice")));
     engine.reset();  // before the server goes
