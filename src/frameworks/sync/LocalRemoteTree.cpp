@@ -50,12 +50,17 @@ std::optional<std::int64_t> LocalRemoteTree::freeBytes() {
     return quota.value().free;
 }
 
-int LocalRemoteTree::makeFolder(const QString& relative) {
+int LocalRemoteTree::makeFolder(const QString& relative, FsEntry* made) {
     const QString target = absolute(relative);
     const QString parent = absolute(fs::parentOf(relative));
     int error = fs::writableFolderError(parent);
     if (error == ENOENT) error = fs::makeFolders(parent, folderMode, root_);
     if (!error) error = fs::makeFolders(target, folderMode, root_);
+    if (!error && made) {
+        const auto now = fs::stat(target, &error);
+        if (now) *made = *now;
+        else if (!error) error = ENOENT;
+    }
     return error;
 }
 

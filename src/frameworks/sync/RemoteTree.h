@@ -47,8 +47,9 @@ public:
     // The bytes the user may still add; none when unknown.
     virtual std::optional<std::int64_t> freeBytes() = 0;
 
-    // The folder and its missing parents (not the root's own).
-    virtual int makeFolder(const QString& relative) = 0;
+    // The folder and its missing parents (not the root's own); `made`, when asked for, is the folder
+    // as it stands then.
+    virtual int makeFolder(const QString& relative, FsEntry* made = nullptr) = 0;
     // A file, only while it is still `expected` (ESTALE otherwise); gone already counts as done.
     virtual int removeFile(const QString& relative, const FsEntry& expected) = 0;
     // An empty folder (ENOTEMPTY while something is in it); gone already counts as done.

@@ -215,9 +215,10 @@ std::optional<std::int64_t> ServiceRemoteTree::freeBytes() {
     return quota.value().free;
 }
 
-int ServiceRemoteTree::makeFolder(const QString& relative) {
-    const auto made = client_->makeFolder(relative);
-    return made ? 0 : errorOf(made.error());
+int ServiceRemoteTree::makeFolder(const QString& relative, FsEntry* made) {
+    const auto folder = client_->makeFolder(relative);
+    if (folder && made) *made = entryOf(folder.value());
+    return folder ? 0 : errorOf(folder.error());
 }
 
 int ServiceRemoteTree::removeFile(const QString& relative, const FsEntry& expected) {

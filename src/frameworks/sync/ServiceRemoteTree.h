@@ -33,7 +33,7 @@ public:
     ServiceResult<ServiceChanges> changes(const QString& cursor, std::chrono::milliseconds timeout,
                                           std::stop_token stop) override;
     std::optional<std::int64_t> freeBytes() override;
-    int makeFolder(const QString& relative) override;
+    int makeFolder(const QString& relative, FsEntry* made = nullptr) override;
     int removeFile(const QString& relative, const FsEntry& expected) override;
     int removeFolder(const QString& relative) override;
     int move(const QString& from, const QString& to, const FsEntry& expected) override;

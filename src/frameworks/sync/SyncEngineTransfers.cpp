@@ -435,11 +435,10 @@ void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remot
 
 void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
     const QString& path = item.path;
-    int error = remote_->makeFolder(path);
-    const auto created = error ? std::nullopt : remote_->stat(path, &error);
-    if (!created) return failTransfer(path, true, error ? error : ENOENT);
-    remoteTree_[path] = *created;
-    setRecord(path, SyncRecord{*item.local, *created});
+    FsEntry created;
+    if (const int error = remote_->makeFolder(path, &created)) return failTransfer(path, true, error);
+    remoteTree_[path] = created;
+    setRecord(path, SyncRecord{*item.local, created});
     if (!item.subscribed) subscribeFolder(path);
     OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Created the folder \"%1\" remotely").arg(path));
     reportItem(path, OVItemSyncStatus::synced);
