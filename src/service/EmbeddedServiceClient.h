@@ -57,6 +57,15 @@ public:
     ServiceResult<ServiceDone> removeUpload(const QString& id) override;
     ServiceResult<ServiceEntry> upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel = nullptr,
                                        QString* resumeId = nullptr) override;
+    // In this process a request costs no more than a call: item by item.
+    std::vector<ServiceResult<ServiceEntry>> uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
+                                                         const std::atomic<bool>* cancel = nullptr) override {
+        return uploadEachOf(files, cancel);
+    }
+    std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
+                                                                      const std::atomic<bool>* cancel = nullptr) override {
+        return downloadEachOf(files, cancel);
+    }
 
     ServiceResult<std::vector<ServiceShare>> shares() override;
     ServiceResult<std::optional<ServiceShare>> share(const QString& path) override;

@@ -5,7 +5,7 @@
 
 #include "service/UserTree.h"
 
-std::vector<ServiceResult<ServiceEntry>> ServiceClient::uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
+std::vector<ServiceResult<ServiceEntry>> ServiceClient::uploadEachOf(const std::vector<ServiceWire::BatchFile>& files,
                                                                     const std::atomic<bool>* cancel) {
     std::vector<ServiceResult<ServiceEntry>> outcomes;
     outcomes.reserve(files.size());
@@ -26,7 +26,7 @@ std::vector<ServiceResult<ServiceEntry>> ServiceClient::uploadBatch(const std::v
     return outcomes;
 }
 
-std::vector<ServiceResult<ServiceWire::ServedFile>> ServiceClient::downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
+std::vector<ServiceResult<ServiceWire::ServedFile>> ServiceClient::downloadEachOf(const std::vector<ServiceWire::WantedFile>& files,
                                                                                 const std::atomic<bool>* cancel) {
     std::vector<ServiceResult<ServiceWire::ServedFile>> outcomes;
     outcomes.reserve(files.size());

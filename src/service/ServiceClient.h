@@ -119,11 +119,11 @@ public:
                                        const std::atomic<bool>* cancel = nullptr, QString* resumeId = nullptr) = 0;
 
     // ---- several small files at once (see ServiceWire's batches): each item's outcome, in order,
-    // as upload and download would have it. One request across the network; item by item here.
+    // as upload and download would have it. One request across the network.
     virtual std::vector<ServiceResult<ServiceEntry>> uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
-                                                                 const std::atomic<bool>* cancel = nullptr);
+                                                                 const std::atomic<bool>* cancel = nullptr) = 0;
     virtual std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
-                                                                              const std::atomic<bool>* cancel = nullptr);
+                                                                              const std::atomic<bool>* cancel = nullptr) = 0;
 
     // ---- shares; item paths are user paths
     virtual ServiceResult<std::vector<ServiceShare>> shares() = 0;
@@ -148,4 +148,11 @@ public:
     virtual ServiceResult<ServiceDone> removeBackupItem(const QString& identifier, ServiceBackupCategory category,
                                                 const QString& path) = 0;
     virtual ServiceResult<ServiceBackupRecord> finishBackup(const QString& identifier, const ServiceWire::BackupFinish& finish) = 0;
+
+protected:
+    // A batch carried out item by item with upload and download, for a client with nothing better.
+    std::vector<ServiceResult<ServiceEntry>> uploadEachOf(const std::vector<ServiceWire::BatchFile>& files,
+                                                          const std::atomic<bool>* cancel);
+    std::vector<ServiceResult<ServiceWire::ServedFile>> downloadEachOf(const std::vector<ServiceWire::WantedFile>& files,
+                                                                       const std::atomic<bool>* cancel);
 };
