@@ -445,6 +445,8 @@ private:
         std::uint64_t pass = 0;
     };
     QHash<QString, Echo> echoes_;
+    // The remote folders the plan under way made: the uploads into them need not look for them.
+    QSet<QString> madeRemotely_;
     bool lowSpaceReported_ = false;
     int uncommitted_ = 0;
     SyncProgress downloadProgress_;

@@ -191,6 +191,7 @@ std::vector<OrvellaSyncEngine::Core::Planned> OrvellaSyncEngine::Core::plan(cons
 bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
     downloadProgress_ = {};
     uploadProgress_ = {};
+    madeRemotely_.clear();
     for (const Planned& item : steps) {
         if (item.step.action == SyncAction::upload) uploadProgress_.total += item.local->size;
         if (item.step.action == SyncAction::download ||

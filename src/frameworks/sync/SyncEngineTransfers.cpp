@@ -270,7 +270,7 @@ bool OrvellaSyncEngine::Core::prepareTargetFolder(const QString& path, bool uplo
     // the copy fails for it.
     int error = 0;
     if (upload) {
-        if (parent.isEmpty() || ready.contains(parent)) return true;
+        if (parent.isEmpty() || ready.contains(parent) || madeRemotely_.contains(parent)) return true;
         const bool there = remote_->stat(parent, &error).has_value();
         if (there || !fs::meansGone(error) || knownFolder(remoteTree_, parent)) {
             ready.insert(parent);
@@ -438,6 +438,7 @@ void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
     FsEntry created;
     if (const int error = remote_->makeFolder(path, &created)) return failTransfer(path, true, error);
     remoteTree_[path] = created;
+    madeRemotely_.insert(path);
     setRecord(path, SyncRecord{*item.local, created});
     if (!item.subscribed) subscribeFolder(path);
     OVLOG_DEBUG(Log::Sync::upload(), QStringLiteral("Created the folder \"%1\" remotely").arg(path));
