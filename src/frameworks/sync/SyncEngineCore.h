@@ -294,7 +294,9 @@ private:
     bool finishTransfer(const Transfer& transfer, bool lastTry);
     void transferAll(std::vector<const Planned*>& batch);
     void download(const QString& path, const FsEntry& remote, const std::optional<FsEntry>& expectedLocal);
-    void createRemoteFolder(const Planned& item);
+    // Makes them on the workers, parents before what they hold; the outcomes are taken in here.
+    void createRemoteFolders(std::vector<const Planned*>& items);
+    void createdRemoteFolder(const Planned& item, int error, const FsEntry& created);
     void createLocalFolder(const QString& path, const FsEntry& remote);
     void resolveBothChanged(const Planned& item);
 

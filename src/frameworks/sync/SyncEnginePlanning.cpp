@@ -219,11 +219,19 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
         if (it->step.removal != SyncAction::none && !remove(*it, it->step.removal, true)) blocked.insert(it->path);
         if (it->step.action == SyncAction::removeUnsubscribed) remove(*it, it->step.action, false);
     }
+    // Then the new remote folders, side by side a level at a time, so that the uploads into them
+    // find them there; across the network each is a request.
+    std::vector<const Planned*> folders;
+    for (const Planned& item : steps)
+        if (item.step.action == SyncAction::createRemoteFolder && !blocked.contains(item.path)) folders.push_back(&item);
+    createRemoteFolders(folders);
     // Then everything else, parents first; file transfers in batches that run side by side.
     std::vector<const Planned*> batch;
     for (const Planned& item : steps) {
         if (interrupted()) return false;
-        if (item.step.action == SyncAction::none || isRemoval(item.step.action) || blocked.contains(item.path)) continue;
+        if (item.step.action == SyncAction::none || item.step.action == SyncAction::createRemoteFolder ||
+            isRemoval(item.step.action) || blocked.contains(item.path))
+            continue;
         if (item.step.action == SyncAction::upload || item.step.action == SyncAction::download) {
             batch.push_back(&item);
             if (batch.size() >= transferBatch) transferAll(batch);
@@ -258,7 +266,6 @@ bool OrvellaSyncEngine::Core::execute(std::vector<Planned>& steps) {
 
 void OrvellaSyncEngine::Core::perform(const Planned& item) {
     switch (item.step.action) {
-    case SyncAction::createRemoteFolder: return createRemoteFolder(item);
     case SyncAction::createLocalFolder: return createLocalFolder(item.path, *item.remote);
     case SyncAction::recordInSync:
         setRecord(item.path, SyncRecord{*item.local, *item.remote});

@@ -433,10 +433,28 @@ void OrvellaSyncEngine::Core::download(const QString& path, const FsEntry& remot
     finishTransfer(*transfer, true);
 }
 
-void OrvellaSyncEngine::Core::createRemoteFolder(const Planned& item) {
+void OrvellaSyncEngine::Core::createRemoteFolders(std::vector<const Planned*>& items) {
+    const auto depth = [](const Planned* item) { return item->path.count(u'/'); };
+    std::stable_sort(items.begin(), items.end(), [&](const Planned* a, const Planned* b) { return depth(a) < depth(b); });
+    std::vector<std::pair<int, FsEntry>> made(items.size());
+    for (std::size_t first = 0; first < items.size() && !interrupted();) {
+        std::size_t end = first;
+        while (end < items.size() && depth(items[end]) == depth(items[first])) ++end;
+        workers_.run(
+            end - first, [&](std::size_t i) { made[first + i].first = remote_->makeFolder(items[first + i]->path, &made[first + i].second); },
+            [&](std::size_t i, std::exception_ptr thrown) {
+                if (thrown) logFailure(QStringLiteral("Creating a remote folder failed"), thrown);
+                const int error = made[first + i].first ? made[first + i].first : thrown ? EIO : 0;
+                createdRemoteFolder(*items[first + i], error, made[first + i].second);
+            });
+        first = end;
+    }
+    items.clear();
+}
+
+void OrvellaSyncEngine::Core::createdRemoteFolder(const Planned& item, int error, const FsEntry& created) {
     const QString& path = item.path;
-    FsEntry created;
-    if (const int error = remote_->makeFolder(path, &created)) return failTransfer(path, true, error);
+    if (error) return failTransfer(path, true, error);
     remoteTree_[path] = created;
     madeRemotely_.insert(path);
     setRecord(path, SyncRecord{*item.local, created});
