@@ -79,6 +79,10 @@ void OrvellaSyncEngine::Core::compactTrees() {
     // Read without the lock: only this thread changes the records.
     keepDifferences(localTree_, localNodes_, records_, &SyncRecord::local, localGone_);
     keepDifferences(remoteTree_, remoteNodes_, records_, &SyncRecord::remote, remoteGone_);
+    // Hashes keep the room they grew to: the echoes of a first upload alone held 100,000 entries.
+    madeRemotely_.clear();
+    for (QSet<QString>* paths : {&madeRemotely_, &active_, &stale_, &unreadable_}) paths->squeeze();
+    echoes_.squeeze();
     treesCompact_ = true;
     ::malloc_trim(0);
 }
