@@ -49,7 +49,9 @@ constexpr int commitEvery = 2000;
 // Transfers are collected up to this many, then run side by side; each thread takes a slice of
 // items of one folder at a time (as many as the remote tree takes at once).
 constexpr std::size_t transferBatch = 512;
-// How long the remote journal is left to gather the rest of a burst of changes before it is asked again.
+// An answer of the remote journal naming this many paths is a burst: the journal is left this long
+// to gather the rest before it is asked again.
+constexpr qsizetype burstPaths = 16;
 constexpr auto remoteGather = std::chrono::milliseconds(50);
 // Folders a batch holds open at most, however many descriptors are free.
 constexpr std::size_t maxFolderHandles = 128;
@@ -242,7 +244,7 @@ private:
     void run();
     std::optional<SteadyClock::time_point> nextLook();
     void watchRemote(std::stop_token stop);
-    std::optional<bool> fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
+    std::optional<qsizetype> fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop);
     bool applyRemoteDirty(QSet<QString>& paths);
     bool pass(Pending& pending);
     void settle();

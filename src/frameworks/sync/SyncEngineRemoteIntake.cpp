@@ -10,17 +10,17 @@ void OrvellaSyncEngine::Core::watchRemote(std::stop_token stop) {
     while (!stop.stop_requested()) {
         const auto news = fetchRemoteChanges(longPoll_, stop);
         std::unique_lock lock(pause);
-        // Changes come in bursts (a folder copied in, this engine's own uploads): a moment's wait
-        // after news lets the rest of a burst come in one answer instead of one question each.
-        if (news && *news) remoteWait_.wait_for(lock, stop, remoteGather, [] { return false; });
+        // In a burst (a folder copied in, this engine's own uploads) a moment's wait lets the rest
+        // come in one answer instead of one question each; a change alone is asked for at once.
+        if (news && *news >= burstPaths) remoteWait_.wait_for(lock, stop, remoteGather, [] { return false; });
         if (!news) remoteWait_.wait_for(lock, stop, pollInterval_, [] { return false; });
     }
 }
 
 // Takes the changes after the cursor into the pending ones; false when the journal could not be
-// asked, else whether there was news. Two callers may ask at once: the later answer to the same
+// asked, else how many paths it named. Two callers may ask at once: the later answer to the same
 // cursor is dropped.
-std::optional<bool> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop) {
+std::optional<qsizetype> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::milliseconds timeout, std::stop_token stop) {
     QString cursor;
     {
         std::lock_guard lock(mutex_);
@@ -42,7 +42,7 @@ std::optional<bool> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::mil
     bool news = changes.reset || !changes.paths.isEmpty();
     {
         std::lock_guard lock(mutex_);
-        if (remoteCursor_ != cursor) return false;
+        if (remoteCursor_ != cursor) return 0;
         remoteCursor_ = changes.cursor;
         if (!journalWorks_.exchange(true)) {
             // The tree is known from this cursor on only after a scan that starts after it.
@@ -62,7 +62,7 @@ std::optional<bool> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono::mil
         if (news) eventsArrive(false);
     }
     if (news) wakeUp_.notify_all();
-    return news;
+    return changes.paths.size();
 }
 
 // Looks at the remote paths the journal named again; whether anything differs from before.
