@@ -704,6 +704,22 @@ HttpHandling ServiceApi::batchDownload(Call& call) {
     return handling;
 }
 
+HttpHandling ServiceApi::batchRemove(Call& call) {
+    const QString home = call.home(*service_);
+    HttpHandling handling;
+    handling.limit = jsonLimit;
+    handling.whole = [home](const QByteArray& body) {
+        const auto items = ServiceWire::decodeRemovals(body);
+        if (!items) return badRequest(QStringLiteral("A batch is one line of at most %1 removals.").arg(ServiceWire::maximumBatchItems));
+        UserTree tree(home);
+        std::vector<ServiceResult<ServiceDone>> outcomes;
+        outcomes.reserve(items->size());
+        for (const ServiceWire::Removal& item : *items) outcomes.push_back(tree.removeItem(item.path, item.revision));
+        return batchResponse(ServiceWire::encodeBatchDone(outcomes));
+    };
+    return handling;
+}
+
 HttpHandling ServiceApi::removeUpload(Call& call) {
     const QString id = call.captures.value(0);
     auto claim = claimUpload(id);
@@ -924,6 +940,7 @@ const std::vector<ServiceApi::Route>& ServiceApi::routes() {
         {"PUT", "/2.1/content", &A::putContent, true},
         {"POST", "/2.1/batch/upload", &A::batchUpload, true},
         {"POST", "/2.1/batch/download", &A::batchDownload, true},
+        {"POST", "/2.1/batch/remove", &A::batchRemove, true},
         {"POST", "/2.1/folders", &A::makeFolder, true},
         {"POST", "/2.1/move", &A::move, true},
         {"GET", "/2.1/changes", &A::changes, true},

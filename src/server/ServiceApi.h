@@ -64,6 +64,7 @@ private:
     // Several small files in one request, each placed or served on its own (see ServiceWire).
     HttpHandling batchUpload(Call& call);
     HttpHandling batchDownload(Call& call);
+    HttpHandling batchRemove(Call& call);
     // Shares
     HttpHandling shares(Call& call);
     HttpHandling share(Call& call);

@@ -252,6 +252,18 @@ ServiceResult<ServiceDone> EmbeddedServiceClient::remove(const QString& path, co
     return withPath<ServiceDone>(path, [&] { return UserTree(service_->homeFolder(s.value().userName)).remove(path, revision); });
 }
 
+std::vector<ServiceResult<ServiceDone>> EmbeddedServiceClient::removeBatch(const std::vector<ServiceWire::Removal>& items) {
+    std::vector<ServiceResult<ServiceDone>> outcomes;
+    auto s = session();
+    for (const ServiceWire::Removal& item : items) {
+        if (!s) outcomes.emplace_back(s.failure());
+        else outcomes.push_back(withPath<ServiceDone>(item.path, [&] {
+            return UserTree(service_->homeFolder(s.value().userName)).removeItem(item.path, item.revision);
+        }));
+    }
+    return outcomes;
+}
+
 ServiceResult<ServiceEntry> EmbeddedServiceClient::move(const ServiceWire::MoveRequest& move) {
     auto s = session();
     if (!s) return s.failure();

@@ -66,6 +66,7 @@ public:
                                                                       const std::atomic<bool>* cancel = nullptr) override {
         return downloadEachOf(files, cancel);
     }
+    std::vector<ServiceResult<ServiceDone>> removeBatch(const std::vector<ServiceWire::Removal>& items) override;
 
     ServiceResult<std::vector<ServiceShare>> shares() override;
     ServiceResult<std::optional<ServiceShare>> share(const QString& path) override;

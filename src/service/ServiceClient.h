@@ -124,6 +124,7 @@ public:
                                                                  const std::atomic<bool>* cancel = nullptr) = 0;
     virtual std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
                                                                               const std::atomic<bool>* cancel = nullptr) = 0;
+    virtual std::vector<ServiceResult<ServiceDone>> removeBatch(const std::vector<ServiceWire::Removal>& items) = 0;
 
     // ---- shares; item paths are user paths
     virtual ServiceResult<std::vector<ServiceShare>> shares() = 0;

@@ -604,6 +604,13 @@ std::optional<std::pair<QJsonArray, QByteArrayView>> unframed(const QByteArray& 
     return std::pair{*head, QByteArrayView(body).sliced(end + 1)};
 }
 
+// The first line's array of a body that carries nothing after it.
+std::optional<QJsonArray> headAlone(const QByteArray& body) {
+    const auto frame = unframed(body);
+    if (!frame || !frame->second.isEmpty()) return std::nullopt;
+    return frame->first;
+}
+
 QJsonObject encodeOutcome(const ServiceFailure* failure, const ServiceEntry* entry) {
     if (entry) return {{key("entry"), encode(*entry)}};
     return {{key("error"), errorCode(failure->error)}, {key("message"), failure->message}};
@@ -625,6 +632,50 @@ std::optional<ServiceResult<ServiceEntry>> decodeOutcome(const QJsonValue& value
 }
 
 }  // namespace
+
+QByteArray encodeRemovals(const std::vector<Removal>& items) {
+    QJsonArray head;
+    for (const Removal& item : items)
+        head.append(QJsonObject{{key("path"), item.path}, {key("rev"), item.revision ? QJsonValue(*item.revision) : QJsonValue(QJsonValue::Null)}});
+    return framed(head, {});
+}
+
+std::optional<std::vector<Removal>> decodeRemovals(const QByteArray& body) {
+    const auto head = headAlone(body);
+    if (!head) return std::nullopt;
+    std::vector<Removal> items;
+    for (const QJsonValue& value : *head) {
+        const QJsonObject item = value.toObject();
+        const auto path = stringField(item, "path");
+        const QJsonValue rev = item.value(key("rev"));
+        if (!path || !(rev.isString() || rev.isNull())) return std::nullopt;
+        items.push_back({*path, rev.isString() ? std::optional(rev.toString()) : std::nullopt});
+    }
+    return items;
+}
+
+QByteArray encodeBatchDone(const std::vector<ServiceResult<ServiceDone>>& outcomes) {
+    QJsonArray head;
+    for (const auto& outcome : outcomes)
+        head.append(outcome ? QJsonObject{{key("done"), true}} : encodeOutcome(&outcome.failure(), nullptr));
+    return framed(head, {});
+}
+
+std::optional<std::vector<ServiceResult<ServiceDone>>> decodeBatchDone(const QByteArray& body) {
+    const auto head = headAlone(body);
+    if (!head) return std::nullopt;
+    std::vector<ServiceResult<ServiceDone>> outcomes;
+    for (const QJsonValue& value : *head) {
+        if (value.toObject().value(key("done")).toBool()) {
+            outcomes.emplace_back(ServiceDone{});
+            continue;
+        }
+        const auto outcome = decodeOutcome(value);
+        if (!outcome || *outcome) return std::nullopt;
+        outcomes.emplace_back(outcome->failure());
+    }
+    return outcomes;
+}
 
 QByteArray encodeBatchUpload(const std::vector<BatchFile>& files) {
     QJsonArray head;
@@ -659,10 +710,10 @@ QByteArray encodeBatchEntries(const std::vector<ServiceResult<ServiceEntry>>& ou
 }
 
 std::optional<std::vector<ServiceResult<ServiceEntry>>> decodeBatchEntries(const QByteArray& body) {
-    const auto frame = unframed(body);
-    if (!frame || !frame->second.isEmpty()) return std::nullopt;
+    const auto head = headAlone(body);
+    if (!head) return std::nullopt;
     std::vector<ServiceResult<ServiceEntry>> outcomes;
-    for (const QJsonValue& value : frame->first) {
+    for (const QJsonValue& value : *head) {
         auto outcome = decodeOutcome(value);
         if (!outcome) return std::nullopt;
         outcomes.push_back(std::move(*outcome));
@@ -677,10 +728,10 @@ QByteArray encodeWantedFiles(const std::vector<WantedFile>& files) {
 }
 
 std::optional<std::vector<WantedFile>> decodeWantedFiles(const QByteArray& body) {
-    const auto frame = unframed(body);
-    if (!frame || !frame->second.isEmpty()) return std::nullopt;
+    const auto head = headAlone(body);
+    if (!head) return std::nullopt;
     std::vector<WantedFile> files;
-    for (const QJsonValue& value : frame->first) {
+    for (const QJsonValue& value : *head) {
         const QJsonObject item = value.toObject();
         const auto path = stringField(item, "path");
         const auto revision = stringField(item, "rev");

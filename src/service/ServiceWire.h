@@ -241,6 +241,19 @@ struct ServedFile {
 QByteArray encodeBatchDownload(const std::vector<ServiceResult<ServedFile>>& outcomes);
 std::optional<std::vector<ServiceResult<ServedFile>>> decodeBatchDownload(const QByteArray& body);
 
+// Removals, each only while the item is still `revision`; without one, an empty folder whatever
+// its revision (UserTree::removeItem). The answer is one outcome per item: {"done": true} or an error.
+inline constexpr char batchRemovePath[] = "/batch/remove";
+struct Removal {
+    QString path;
+    std::optional<QString> revision;
+    bool operator==(const Removal&) const = default;
+};
+QByteArray encodeRemovals(const std::vector<Removal>& items);
+std::optional<std::vector<Removal>> decodeRemovals(const QByteArray& body);
+QByteArray encodeBatchDone(const std::vector<ServiceResult<ServiceDone>>& outcomes);
+std::optional<std::vector<ServiceResult<ServiceDone>>> decodeBatchDone(const QByteArray& body);
+
 struct UploadState {
     QString id;  // only in the answer to the upload's creation
     std::int64_t offset = 0;

@@ -259,6 +259,18 @@ ServiceResult<ServiceDone> UserTree::remove(const QString& path, const QString& 
     return ServiceDone{};
 }
 
+ServiceResult<ServiceDone> UserTree::removeItem(const QString& path, const std::optional<QString>& revision) {
+    if (revision) return remove(path, *revision);
+    auto found = entry(path);
+    if (!found) return found.failure();
+    const ServiceFailure stays{ServiceError::notEmpty, QStringLiteral("\"%1\" is not an empty folder.").arg(path)};
+    if (found.value().type != ServiceEntry::Type::folder) return stays;
+    auto removed = remove(path, found.value().revision());
+    // Changed in between: something came into it.
+    if (!removed && removed.error() == ServiceError::revisionMismatch) return stays;
+    return removed;
+}
+
 ServiceResult<ServiceEntry> UserTree::move(const QString& from, const QString& to, const QString& revision) {
     if (auto problem = pathProblem(from)) return *problem;
     if (auto problem = pathProblem(to)) return *problem;

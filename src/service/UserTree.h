@@ -67,6 +67,9 @@ public:
     ServiceResult<ServiceEntry> makeFolder(const QString& path, bool* created = nullptr);
     // A file, link or empty folder, only while it is `revision`.
     ServiceResult<ServiceDone> remove(const QString& path, const QString& revision);
+    // As remove with a revision; without one, an empty folder whatever its revision (notEmpty for
+    // a folder that holds items, or anything else standing there).
+    ServiceResult<ServiceDone> removeItem(const QString& path, const std::optional<QString>& revision);
     // Renames an item that is still `revision` to `to` (missing parents made), never over anything.
     ServiceResult<ServiceEntry> move(const QString& from, const QString& to, const QString& revision);
     // Renames a complete file (`staged`, named in the folder `stagedFolder`, on the same file

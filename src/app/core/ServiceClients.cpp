@@ -79,6 +79,7 @@ public:
     ServiceResult<ServiceEntry> upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel, QString* resumeId) override { return target()->upload(request, fd, cancel, resumeId); }
     std::vector<ServiceResult<ServiceEntry>> uploadBatch(const std::vector<ServiceWire::BatchFile>& files, const std::atomic<bool>* cancel) override { return target()->uploadBatch(files, cancel); }
     std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files, const std::atomic<bool>* cancel) override { return target()->downloadBatch(files, cancel); }
+    std::vector<ServiceResult<ServiceDone>> removeBatch(const std::vector<ServiceWire::Removal>& items) override { return target()->removeBatch(items); }
     ServiceResult<std::vector<ServiceShare>> shares() override { return target()->shares(); }
     ServiceResult<std::optional<ServiceShare>> share(const QString& path) override { return target()->share(path); }
     ServiceResult<ServiceShare> createShare(const QString& path) override { return target()->createShare(path); }

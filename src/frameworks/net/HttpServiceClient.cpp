@@ -642,6 +642,21 @@ std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadB
     return std::move(*outcomes);
 }
 
+std::vector<ServiceResult<ServiceDone>> HttpServiceClient::removeBatch(const std::vector<ServiceWire::Removal>& items) {
+    using Outcomes = std::vector<ServiceResult<ServiceDone>>;
+    if (items.empty()) return {};
+    // Sent twice, what the first one removed is not found the second time, which counts as done.
+    Call call = Call::to("POST", api(ServiceWire::batchRemovePath)).safe();
+    call.body = ServiceWire::encodeRemovals(items);
+    call.contentType = "application/octet-stream";
+    const auto reply = perform(call);
+    if (!reply) return Outcomes(items.size(), reply.failure());
+    if (!reply.value().ok()) return Outcomes(items.size(), reply.value().failure());
+    auto outcomes = ServiceWire::decodeBatchDone(reply.value().body);
+    if (!outcomes || outcomes->size() != items.size()) return Outcomes(items.size(), unreadable());
+    return std::move(*outcomes);
+}
+
 ServiceResult<ServiceEntry> HttpServiceClient::upload(const ServiceWire::UploadRequest& request, int fd, const std::atomic<bool>* cancel,
                                                       QString* resumeId) {
     const auto isCutOff = [](ServiceError error) { return error == ServiceError::noConnection || error == ServiceError::timeout; };

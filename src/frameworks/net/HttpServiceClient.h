@@ -84,6 +84,7 @@ public:
                                                          const std::atomic<bool>* cancel = nullptr) override;
     std::vector<ServiceResult<ServiceWire::ServedFile>> downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
                                                                       const std::atomic<bool>* cancel = nullptr) override;
+    std::vector<ServiceResult<ServiceDone>> removeBatch(const std::vector<ServiceWire::Removal>& items) override;
 
     ServiceResult<std::vector<ServiceShare>> shares() override;
     ServiceResult<std::optional<ServiceShare>> share(const QString& path) override;

@@ -229,16 +229,28 @@ int ServiceRemoteTree::removeFile(const QString& relative, const FsEntry& expect
 }
 
 int ServiceRemoteTree::removeFolder(const QString& relative) {
-    const auto folder = client_->entry(relative);
-    int error = folder ? 0 : errorOf(folder.error());
     // Another item in its place stays, as a folder that something came back into does.
-    if (!error && folder.value().type != ServiceEntry::Type::folder) return ENOTEMPTY;
-    if (!error) {
-        const auto removed = client_->remove(relative, folder.value().revision());
-        error = removed ? 0 : errorOf(removed.error());
+    return removalError(client_->removeBatch({{relative, std::nullopt}}).front());
+}
+
+int ServiceRemoteTree::removalError(const ServiceResult<ServiceDone>& removed) {
+    const int error = removed ? 0 : errorOf(removed.error());
+    return fs::meansGone(error) ? 0 : error;
+}
+
+void ServiceRemoteTree::removeAll(std::vector<fs::Removal>& items, fs::FolderLookup&, const std::atomic<bool>& cancel) {
+    for (std::size_t first = 0; first < items.size(); first += std::size_t(ServiceWire::maximumBatchItems)) {
+        const std::size_t end = std::min(items.size(), first + std::size_t(ServiceWire::maximumBatchItems));
+        if (cancel.load()) {
+            for (std::size_t i = first; i < end; ++i) items[i].error = ECANCELED;
+            continue;
+        }
+        std::vector<ServiceWire::Removal> batch;
+        for (std::size_t i = first; i < end; ++i)
+            batch.push_back({items[i].path, items[i].expected.isDirectory() ? std::nullopt : std::optional(revisionOf(items[i].expected))});
+        const auto outcomes = client_->removeBatch(batch);
+        for (std::size_t i = first; i < end; ++i) items[i].error = removalError(outcomes[i - first]);
     }
-    if (fs::meansGone(error)) return 0;
-    return error == ESTALE ? ENOTEMPTY : error;
 }
 
 int ServiceRemoteTree::move(const QString& from, const QString& to, const FsEntry& expected) {

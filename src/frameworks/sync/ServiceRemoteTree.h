@@ -36,6 +36,9 @@ public:
     int makeFolder(const QString& relative, FsEntry* made = nullptr) override;
     int removeFile(const QString& relative, const FsEntry& expected) override;
     int removeFolder(const QString& relative) override;
+    // In batches, one request for many.
+    void removeAll(std::vector<SyncFileSystem::Removal>& items, SyncFileSystem::FolderLookup& folders,
+                   const std::atomic<bool>& cancel) override;
     int move(const QString& from, const QString& to, const FsEntry& expected) override;
     bool sameContent(const QString& localAbsolute, const QString& relative) override;
     SyncFileSystem::TransferResult upload(SyncFileSystem::FolderLookup& folders, const QString& sourceFolder,
@@ -57,6 +60,7 @@ public:
     static constexpr std::size_t maximumCutUploads = 64;
 
 private:
+    static int removalError(const ServiceResult<ServiceDone>& removed);
     // The bytes a download writes, from wherever they come: the served file, or why none was.
     using Fetch = std::function<ServiceResult<ServiceEntry>(int out, int& writeError)>;
     SyncFileSystem::TransferResult writeDownload(SyncFileSystem::FolderLookup& folders, const FsEntry& expectedSource,

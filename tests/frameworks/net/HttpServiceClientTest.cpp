@@ -315,6 +315,37 @@ TEST_F(HttpServiceClientTest, EachItemOfABatchIsPlacedOrRefusedOnItsOwn) {
     }
 }
 
+// Removals in one request: each only while the item is as it was seen, a folder only while empty.
+TEST_F(HttpServiceClientTest, EachRemovalOfABatchGoesOrStaysOnItsOwn) {
+    const auto seen = put(*anna, QStringLiteral("seen.txt"), "a");
+    const auto stale = put(*anna, QStringLiteral("stale.txt"), "b");
+    ASSERT_TRUE(seen && stale && put(*anna, QStringLiteral("stale.txt"), "b, changed", stale.value().revision()));
+    ASSERT_TRUE(anna->makeFolder(QStringLiteral("empty")) && anna->makeFolder(QStringLiteral("full")));
+    ASSERT_TRUE(put(*anna, QStringLiteral("full/in.txt"), "c") && put(*anna, QStringLiteral("file"), "d"));
+    const struct {
+        const char* path;
+        std::optional<QString> revision;
+        std::optional<ServiceError> refused;
+        bool stays;
+    } items[] = {
+        {"seen.txt", seen.value().revision(), std::nullopt, false},
+        {"stale.txt", stale.value().revision(), ServiceError::revisionMismatch, true},
+        {"full/in.txt", QStringLiteral("bogus"), ServiceError::revisionMismatch, true},
+        {"full", std::nullopt, ServiceError::notEmpty, true},
+        {"file", std::nullopt, ServiceError::notEmpty, true},
+        {"empty", std::nullopt, std::nullopt, false},
+        {"missing", std::nullopt, ServiceError::notFound, false},
+    };
+    std::vector<ServiceWire::Removal> batch;
+    for (const auto& item : items) batch.push_back({QString::fromLatin1(item.path), item.revision});
+    const auto outcomes = anna->removeBatch(batch);
+    ASSERT_EQ(outcomes.size(), std::size(items));
+    for (std::size_t i = 0; i < std::size(items); ++i) {
+        EXPECT_EQ(outcomes[i] ? std::nullopt : std::optional(outcomes[i].error()), items[i].refused) << items[i].path;
+        EXPECT_EQ(bool(anna->entry(QString::fromLatin1(items[i].path))), items[i].stays) << items[i].path;
+    }
+}
+
 class ShortTokensTest : public HttpServiceClientTest {
 protected:
     QStringList serverArguments() override { return {QStringLiteral("--access-token-lifetime"), QStringLiteral("1")}; }
