@@ -590,6 +590,10 @@ namespace {
 
 QByteArray framed(const QJsonArray& head, const std::vector<QByteArrayView>& parts) {
     QByteArray body = toBytes(head);
+    qsizetype size = body.size() + 1;
+    for (const QByteArrayView part : parts) size += part.size();
+    // Megabytes of files: grown piece by piece they would be copied again and again.
+    body.reserve(size);
     body += '\n';
     for (const QByteArrayView part : parts) body.append(part);
     return body;
