@@ -41,3 +41,23 @@ std::vector<ServiceResult<ServiceWire::ServedFile>> ServiceClient::downloadEachO
     }
     return outcomes;
 }
+
+std::vector<ServiceResult<ServiceDone>> ServiceClient::removeEachOf(const std::vector<ServiceWire::Removal>& items) {
+    std::vector<ServiceResult<ServiceDone>> outcomes;
+    outcomes.reserve(items.size());
+    for (const ServiceWire::Removal& item : items) {
+        if (item.revision) {
+            outcomes.push_back(remove(item.path, *item.revision));
+            continue;
+        }
+        // An empty folder whatever its revision, as the service removes one in a batch.
+        const auto folder = entry(item.path);
+        const ServiceFailure stays{ServiceError::notEmpty, QStringLiteral("\"%1\" is not an empty folder.").arg(item.path)};
+        if (!folder) outcomes.emplace_back(folder.failure());
+        else if (folder.value().type != ServiceEntry::Type::folder) outcomes.emplace_back(stays);
+        else if (auto removed = remove(item.path, folder.value().revision()); !removed && removed.error() == ServiceError::revisionMismatch)
+            outcomes.emplace_back(stays);
+        else outcomes.push_back(std::move(removed));
+    }
+    return outcomes;
+}

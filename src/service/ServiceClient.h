@@ -156,4 +156,5 @@ protected:
                                                           const std::atomic<bool>* cancel);
     std::vector<ServiceResult<ServiceWire::ServedFile>> downloadEachOf(const std::vector<ServiceWire::WantedFile>& files,
                                                                        const std::atomic<bool>* cancel);
+    std::vector<ServiceResult<ServiceDone>> removeEachOf(const std::vector<ServiceWire::Removal>& items);
 };

@@ -597,15 +597,24 @@ ServiceResult<ServiceEntry> HttpServiceClient::placedBefore(const ServiceWire::U
     return placed;
 }
 
+bool HttpServiceClient::refusesBatches(const ServiceResult<Reply>& reply) {
+    if (!reply || (reply.value().status != 404 && reply.value().status != 405)) return false;
+    if (!batchesRefused_.exchange(true))
+        OVLOG_INFO(Log::API::calls(), QStringLiteral("The server takes no batches; files go one request each."));
+    return true;
+}
+
 std::vector<ServiceResult<ServiceEntry>> HttpServiceClient::uploadBatch(const std::vector<ServiceWire::BatchFile>& files,
                                                                         const std::atomic<bool>* cancel) {
     if (files.empty()) return {};
+    if (batchesRefused_) return uploadEachOf(files, cancel);
     // Sent twice, each item the first one placed is refused the second time, and looked at below.
     Call call = Call::to("POST", api(ServiceWire::batchUploadPath)).safe();
     call.body = ServiceWire::encodeBatchUpload(files);
     call.contentType = "application/octet-stream";
     call.cancel = cancel;
     const auto reply = perform(call);
+    if (refusesBatches(reply)) return uploadEachOf(files, cancel);
     auto outcomes = [&]() -> std::optional<std::vector<ServiceResult<ServiceEntry>>> {
         if (!reply || !reply.value().ok()) return std::nullopt;
         auto decoded = ServiceWire::decodeBatchEntries(reply.value().body);
@@ -624,11 +633,13 @@ std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadB
                                                                                     const std::atomic<bool>* cancel) {
     using Outcomes = std::vector<ServiceResult<ServiceWire::ServedFile>>;
     if (files.empty()) return {};
+    if (batchesRefused_) return downloadEachOf(files, cancel);
     Call call = Call::to("POST", api(ServiceWire::batchDownloadPath)).safe();
     call.body = ServiceWire::encodeWantedFiles(files);
     call.contentType = "application/octet-stream";
     call.cancel = cancel;
     const auto reply = perform(call);
+    if (refusesBatches(reply)) return downloadEachOf(files, cancel);
     if (!reply) return Outcomes(files.size(), reply.failure());
     if (!reply.value().ok()) return Outcomes(files.size(), reply.value().failure());
     auto outcomes = ServiceWire::decodeBatchDownload(reply.value().body);
@@ -645,11 +656,13 @@ std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadB
 std::vector<ServiceResult<ServiceDone>> HttpServiceClient::removeBatch(const std::vector<ServiceWire::Removal>& items) {
     using Outcomes = std::vector<ServiceResult<ServiceDone>>;
     if (items.empty()) return {};
+    if (batchesRefused_) return removeEachOf(items);
     // Sent twice, what the first one removed is not found the second time, which counts as done.
     Call call = Call::to("POST", api(ServiceWire::batchRemovePath)).safe();
     call.body = ServiceWire::encodeRemovals(items);
     call.contentType = "application/octet-stream";
     const auto reply = perform(call);
+    if (refusesBatches(reply)) return removeEachOf(items);
     if (!reply) return Outcomes(items.size(), reply.failure());
     if (!reply.value().ok()) return Outcomes(items.size(), reply.value().failure());
     auto outcomes = ServiceWire::decodeBatchDone(reply.value().body);

@@ -134,6 +134,10 @@ private:
     bool sessionEndedTold_ = false;
     std::mutex refreshMutex_;  // one refresh at a time; the others wait for its outcome
 
+    // A server of an earlier version knows no batches: they are then sent item by item.
+    bool refusesBatches(const ServiceResult<Reply>& reply);
+    std::atomic<bool> batchesRefused_{false};
+
     std::mutex chunkSizesMutex_;
     std::optional<ServiceWire::ChunkSizes> chunkSizes_;
 };

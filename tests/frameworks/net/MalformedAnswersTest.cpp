@@ -231,4 +231,31 @@ TEST(MalformedAnswersTest, EveryBrokenAnswerFailsTheCallInBoundedTime) {
     EXPECT_TRUE(elsewhere.requests().empty()) << "no request, and so no token, went to another host";
 }
 
+// A server of an earlier version knows no batches: the client goes on item by item, and asks no
+// more batches of it.
+TEST(MalformedAnswersTest, BatchesAServerDoesNotKnowAreSentItemByItem) {
+    FakeServer server([](const Seen& request, int) {
+        if (request.target.startsWith("/2.1/batch/")) return answer("404 Not Found", R"({"error":"notFound","message":"No such end point."})");
+        if (request.method == "DELETE") return answer("204 No Content", {});
+        return answer("200 OK", content, fileHead);
+    });
+    HttpServiceClient::Options options;
+    options.baseUrl = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.port()));
+    options.stallTimeout = 1s;
+    HttpServiceClient client(options);
+    client.setTokens(ServiceClient::Tokens{QStringLiteral("access"), QStringLiteral("refresh")});
+    for (int round = 0; round < 2; ++round) {
+        const auto served = client.downloadBatch({{QStringLiteral("a"), revision}});
+        ASSERT_EQ(served.size(), 1u);
+        ASSERT_TRUE(served[0]) << served[0].failure().message.toStdString();
+        EXPECT_EQ(served[0].value().bytes, content);
+        const auto removed = client.removeBatch({{QStringLiteral("a"), revision}});
+        ASSERT_EQ(removed.size(), 1u);
+        EXPECT_TRUE(removed[0]) << removed[0].failure().message.toStdString();
+    }
+    int batches = 0;
+    for (const Seen& request : server.requests()) batches += request.target.startsWith("/2.1/batch/");
+    EXPECT_EQ(batches, 1);
+}
+
 }  // namespace
