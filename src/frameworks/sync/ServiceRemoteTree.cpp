@@ -94,6 +94,14 @@ fs::TransferResult refusedUpload(bool sourceUnchanged, const std::atomic<bool>& 
 // A file no larger than this goes in a batch with others of its folder, read whole beforehand.
 constexpr std::int64_t batchFileBytes = 256 << 10;
 
+// Whether no item of a batch got through, the request cut off or stalled as a whole.
+template <typename T>
+bool cutOff(const std::vector<ServiceResult<T>>& outcomes) {
+    return std::all_of(outcomes.begin(), outcomes.end(), [](const ServiceResult<T>& outcome) {
+        return !outcome && (outcome.error() == ServiceError::noConnection || outcome.error() == ServiceError::timeout);
+    });
+}
+
 }  // namespace
 
 ServiceRemoteTree::ServiceRemoteTree(std::shared_ptr<ServiceClient> client) : client_(std::move(client)) {}
@@ -398,13 +406,24 @@ void ServiceRemoteTree::transferAll(std::span<Transfer* const> transfers, fs::Fo
     std::vector<Transfer*> alone;
     std::vector<Transfer*> uploads;
     std::vector<Transfer*> downloads;
+    const std::int64_t largest = std::min(batchFileBytes, batchBytes_.load());
     for (Transfer* t : transfers) {
-        if (!t->expectedSource.isFile() || t->expectedSource.size > batchFileBytes) alone.push_back(t);
+        if (!t->expectedSource.isFile() || t->expectedSource.size > largest) alone.push_back(t);
         else (t->upload ? uploads : downloads).push_back(t);
     }
     RemoteTree::transferAll(alone, folders, cancel, temporaryTag);
     uploadBatched(uploads, folders, cancel);
     downloadBatched(downloads, folders, cancel, temporaryTag);
+}
+
+void ServiceRemoteTree::batchEnded(std::int64_t bytes, bool cut) {
+    std::int64_t budget = batchBytes_.load();
+    std::int64_t next = 0;
+    do {
+        // A cut batch says its size does not get through; one that got through, that twice its size may.
+        next = cut ? std::max(minimumBatchBytes, std::min(budget, bytes / 2))
+                   : std::min(ServiceWire::maximumBatchBytes, std::max(budget, 2 * bytes));
+    } while (next != budget && !batchBytes_.compare_exchange_weak(budget, next));
 }
 
 void ServiceRemoteTree::uploadBatched(const std::vector<Transfer*>& transfers, fs::FolderLookup& folders,
@@ -415,6 +434,7 @@ void ServiceRemoteTree::uploadBatched(const std::vector<Transfer*>& transfers, f
     const auto send = [&] {
         if (files.empty()) return;
         const auto outcomes = client_->uploadBatch(files, &cancel);
+        batchEnded(bytes, cutOff(outcomes));
         for (std::size_t i = 0; i < sent.size(); ++i) {
             Transfer& t = *sent[i];
             const auto& uploaded = outcomes[i];
@@ -437,7 +457,7 @@ void ServiceRemoteTree::uploadBatched(const std::vector<Transfer*>& transfers, f
     for (Transfer* t : transfers) {
         auto file = readWhole(*t, folders, cancel);
         if (!file) continue;
-        if (files.size() == std::size_t(ServiceWire::maximumBatchItems) || bytes + file->request.size > ServiceWire::maximumBatchBytes) send();
+        if (files.size() == std::size_t(ServiceWire::maximumBatchItems) || bytes + file->request.size > batchBytes_.load()) send();
         bytes += file->request.size;
         files.push_back(std::move(*file));
         sent.push_back(t);
@@ -500,12 +520,13 @@ void ServiceRemoteTree::downloadBatched(const std::vector<Transfer*>& transfers,
         std::int64_t bytes = 0;
         std::size_t end = first;
         while (end < transfers.size() && wanted.size() < std::size_t(ServiceWire::maximumBatchItems) &&
-               (wanted.empty() || bytes + transfers[end]->expectedSource.size <= ServiceWire::maximumBatchBytes)) {
+               (wanted.empty() || bytes + transfers[end]->expectedSource.size <= batchBytes_.load())) {
             bytes += transfers[end]->expectedSource.size;
             wanted.push_back({transfers[end]->path, revisionOf(transfers[end]->expectedSource)});
             ++end;
         }
         auto outcomes = client_->downloadBatch(wanted, &cancel);
+        batchEnded(bytes, cutOff(outcomes));
         for (std::size_t i = 0; i < wanted.size(); ++i) {
             Transfer& t = *transfers[first + i];
             const QString name = fs::nameOf(t.path);

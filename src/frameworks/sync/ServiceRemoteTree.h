@@ -61,6 +61,12 @@ public:
 
 private:
     static int removalError(const ServiceResult<ServiceDone>& removed);
+    // A line that cuts long requests short lets shorter ones through: what a batch carries is
+    // halved below the size of one cut off as a whole, and grows again with those that get
+    // through. A file larger than it travels alone, which can go in chunks.
+    static constexpr std::int64_t minimumBatchBytes = 64 << 10;
+    void batchEnded(std::int64_t bytes, bool cut);
+    std::atomic<std::int64_t> batchBytes_{ServiceWire::maximumBatchBytes};
     // The bytes a download writes, from wherever they come: the served file, or why none was.
     using Fetch = std::function<ServiceResult<ServiceEntry>(int out, int& writeError)>;
     SyncFileSystem::TransferResult writeDownload(SyncFileSystem::FolderLookup& folders, const FsEntry& expectedSource,
