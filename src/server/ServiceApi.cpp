@@ -59,9 +59,9 @@ HttpResponse badRequest(const QString& message) { return errorResponse(ServiceEr
 // A body read whole and decoded as the route needs it (a JSON object, a form).
 template <typename T>
 HttpHandling withBody(std::function<std::optional<T>(const QByteArray&)> decode, const QString& refusal,
-                      std::function<HttpResponse(const T&)> use) {
+                      std::function<HttpResponse(const T&)> use, std::size_t limit = jsonLimit) {
     HttpHandling handling;
-    handling.limit = jsonLimit;
+    handling.limit = limit;
     handling.whole = [decode = std::move(decode), refusal, use = std::move(use)](const QByteArray& body) {
         const auto decoded = decode(body);
         if (!decoded) return badRequest(refusal);
@@ -644,80 +644,68 @@ ServiceResult<ServiceEntry> ServiceApi::placeBatchFile(const QString& userName, 
 HttpHandling ServiceApi::batchUpload(Call& call) {
     const QString user = call.userName;
     const QString home = call.home(*service_);
-    HttpHandling handling;
-    handling.limit = std::size_t(ServiceWire::maximumBatchBytes) + jsonLimit;
-    handling.whole = [this, user, home](const QByteArray& body) {
-        const auto files = ServiceWire::decodeBatchUpload(body);
-        if (!files) return badRequest(QStringLiteral("A batch is one line of at most %1 uploads, then their bytes.").arg(ServiceWire::maximumBatchItems));
-        UserTree tree(home);
-        std::vector<ServiceResult<ServiceEntry>> outcomes;
-        outcomes.reserve(files->size());
-        for (const ServiceWire::BatchFile& file : *files) outcomes.push_back(placeBatchFile(user, tree, file));
-        return batchResponse(ServiceWire::encodeBatchEntries(outcomes));
-    };
-    return handling;
+    using Files = std::vector<ServiceWire::BatchFile>;
+    return withBody<Files>(
+        &ServiceWire::decodeBatchUpload, QStringLiteral("A batch is one line of at most %1 uploads, then their bytes.").arg(ServiceWire::maximumBatchItems),
+        [this, user, home](const Files& files) {
+            UserTree tree(home);
+            std::vector<ServiceResult<ServiceEntry>> outcomes;
+            outcomes.reserve(files.size());
+            for (const ServiceWire::BatchFile& file : files) outcomes.push_back(placeBatchFile(user, tree, file));
+            return batchResponse(ServiceWire::encodeBatchEntries(outcomes));
+        },
+        std::size_t(ServiceWire::maximumBatchBytes) + jsonLimit);
 }
+
+namespace {
+// One file of a download batch, while the answer has room for it (`total`: the bytes it holds).
+ServiceResult<ServiceWire::ServedFile> serveBatchFile(const UserTree& tree, const ServiceWire::WantedFile& file, std::int64_t& total) {
+    auto opened = tree.openFile(file.path);
+    if (!opened) return opened.failure();
+    const ServiceEntry& entry = opened.value().entry;
+    if (entry.revision() != file.revision)
+        return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("The file has changed since it was last seen.")};
+    if (total + entry.size > ServiceWire::maximumBatchBytes)
+        return ServiceFailure{ServiceError::tooLarge, QStringLiteral("The file is more than a batch carries: it is fetched alone.")};
+    QByteArray bytes(qsizetype(entry.size), Qt::Uninitialized);
+    qsizetype read = 0;
+    while (read < bytes.size()) {
+        const ssize_t n = ::pread(opened.value().fd.get(), bytes.data() + read, std::size_t(bytes.size() - read), read);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        read += n;
+    }
+    if (read != bytes.size()) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("The file cannot be read.")};
+    total += entry.size;
+    return ServiceWire::ServedFile{entry, std::move(bytes)};
+}
+}  // namespace
 
 HttpHandling ServiceApi::batchDownload(Call& call) {
     const QString home = call.home(*service_);
-    HttpHandling handling;
-    handling.limit = jsonLimit;
-    handling.whole = [home](const QByteArray& body) {
-        const auto wanted = ServiceWire::decodeWantedFiles(body);
-        if (!wanted) return badRequest(QStringLiteral("A batch is one line of at most %1 files.").arg(ServiceWire::maximumBatchItems));
-        const UserTree tree(home);
-        std::vector<ServiceResult<ServiceWire::ServedFile>> outcomes;
-        outcomes.reserve(wanted->size());
-        std::int64_t total = 0;
-        for (const ServiceWire::WantedFile& file : *wanted) {
-            auto opened = tree.openFile(file.path);
-            if (!opened) {
-                outcomes.emplace_back(opened.failure());
-                continue;
-            }
-            const ServiceEntry& entry = opened.value().entry;
-            if (entry.revision() != file.revision) {
-                outcomes.emplace_back(ServiceError::revisionMismatch, QStringLiteral("The file has changed since it was last seen."));
-                continue;
-            }
-            if (total + entry.size > ServiceWire::maximumBatchBytes) {
-                outcomes.emplace_back(ServiceError::tooLarge, QStringLiteral("The file is more than a batch carries: it is fetched alone."));
-                continue;
-            }
-            QByteArray bytes(qsizetype(entry.size), Qt::Uninitialized);
-            qsizetype read = 0;
-            while (read < bytes.size()) {
-                const ssize_t n = ::pread(opened.value().fd.get(), bytes.data() + read, std::size_t(bytes.size() - read), read);
-                if (n < 0 && errno == EINTR) continue;
-                if (n <= 0) break;
-                read += n;
-            }
-            if (read != bytes.size()) {
-                outcomes.emplace_back(ServiceError::storageFailure, QStringLiteral("The file cannot be read."));
-                continue;
-            }
-            total += entry.size;
-            outcomes.emplace_back(ServiceWire::ServedFile{entry, std::move(bytes)});
-        }
-        return batchResponse(ServiceWire::encodeBatchDownload(outcomes));
-    };
-    return handling;
+    using Wanted = std::vector<ServiceWire::WantedFile>;
+    return withBody<Wanted>(&ServiceWire::decodeWantedFiles, QStringLiteral("A batch is one line of at most %1 files.").arg(ServiceWire::maximumBatchItems),
+                            [home](const Wanted& wanted) {
+                                const UserTree tree(home);
+                                std::vector<ServiceResult<ServiceWire::ServedFile>> outcomes;
+                                outcomes.reserve(wanted.size());
+                                std::int64_t total = 0;
+                                for (const ServiceWire::WantedFile& file : wanted) outcomes.push_back(serveBatchFile(tree, file, total));
+                                return batchResponse(ServiceWire::encodeBatchDownload(outcomes));
+                            });
 }
 
 HttpHandling ServiceApi::batchRemove(Call& call) {
     const QString home = call.home(*service_);
-    HttpHandling handling;
-    handling.limit = jsonLimit;
-    handling.whole = [home](const QByteArray& body) {
-        const auto items = ServiceWire::decodeRemovals(body);
-        if (!items) return badRequest(QStringLiteral("A batch is one line of at most %1 removals.").arg(ServiceWire::maximumBatchItems));
-        UserTree tree(home);
-        std::vector<ServiceResult<ServiceDone>> outcomes;
-        outcomes.reserve(items->size());
-        for (const ServiceWire::Removal& item : *items) outcomes.push_back(tree.removeItem(item.path, item.revision));
-        return batchResponse(ServiceWire::encodeBatchDone(outcomes));
-    };
-    return handling;
+    using Removals = std::vector<ServiceWire::Removal>;
+    return withBody<Removals>(&ServiceWire::decodeRemovals, QStringLiteral("A batch is one line of at most %1 removals.").arg(ServiceWire::maximumBatchItems),
+                              [home](const Removals& items) {
+                                  UserTree tree(home);
+                                  std::vector<ServiceResult<ServiceDone>> outcomes;
+                                  outcomes.reserve(items.size());
+                                  for (const ServiceWire::Removal& item : items) outcomes.push_back(tree.removeItem(item.path, item.revision));
+                                  return batchResponse(ServiceWire::encodeBatchDone(outcomes));
+                              });
 }
 
 HttpHandling ServiceApi::removeUpload(Call& call) {

@@ -526,6 +526,25 @@ ServiceResult<ServiceChanges> HttpServiceClient::changes(const QString& cursor, 
 // ---- uploads
 
 namespace {
+// Batches: one request, one outcome per item in its answer.
+HttpServiceClient::Call batchCall(const char* path, QByteArray body, const std::atomic<bool>* cancel) {
+    HttpServiceClient::Call call = HttpServiceClient::Call::to("POST", api(path)).safe();
+    call.body = std::move(body);
+    call.contentType = "application/octet-stream";
+    call.cancel = cancel;
+    return call;
+}
+ServiceFailure failureOf(const ServiceResult<Reply>& reply) { return reply ? reply.value().failure() : reply.failure(); }
+// None when the batch failed as a whole (failureOf says why); an answer that does not match the
+// request is unreadable for every item.
+template <typename T, typename Decode>
+std::optional<std::vector<ServiceResult<T>>> batchOutcomes(const ServiceResult<Reply>& reply, std::size_t count, Decode decode) {
+    if (!reply || !reply.value().ok()) return std::nullopt;
+    auto decoded = decode(reply.value().body);
+    if (!decoded || decoded->size() != count) return std::vector<ServiceResult<T>>(count, unreadable());
+    return decoded;
+}
+
 QString uploadPath(const QString& id, const char* rest = "") {
     return api("/uploads/") + QString::fromLatin1(segment(id)) + QLatin1String(rest);
 }
@@ -609,21 +628,12 @@ std::vector<ServiceResult<ServiceEntry>> HttpServiceClient::uploadBatch(const st
     if (files.empty()) return {};
     if (batchesRefused_) return uploadEachOf(files, cancel);
     // Sent twice, each item the first one placed is refused the second time, and looked at below.
-    Call call = Call::to("POST", api(ServiceWire::batchUploadPath)).safe();
-    call.body = ServiceWire::encodeBatchUpload(files);
-    call.contentType = "application/octet-stream";
-    call.cancel = cancel;
-    const auto reply = perform(call);
+    const auto reply = perform(batchCall(ServiceWire::batchUploadPath, ServiceWire::encodeBatchUpload(files), cancel));
     if (refusesBatches(reply)) return uploadEachOf(files, cancel);
-    auto outcomes = [&]() -> std::optional<std::vector<ServiceResult<ServiceEntry>>> {
-        if (!reply || !reply.value().ok()) return std::nullopt;
-        auto decoded = ServiceWire::decodeBatchEntries(reply.value().body);
-        if (!decoded || decoded->size() != files.size()) return std::vector<ServiceResult<ServiceEntry>>(files.size(), unreadable());
-        return decoded;
-    }();
+    auto outcomes = batchOutcomes<ServiceEntry>(reply, files.size(), &ServiceWire::decodeBatchEntries);
     // The whole batch failed: no item is looked at one by one, which against a silent service
     // would wait out one stall after another.
-    if (!outcomes) return std::vector<ServiceResult<ServiceEntry>>(files.size(), reply ? reply.value().failure() : reply.failure());
+    if (!outcomes) return std::vector<ServiceResult<ServiceEntry>>(files.size(), failureOf(reply));
     for (std::size_t i = 0; i < files.size(); ++i)
         if (!(*outcomes)[i]) (*outcomes)[i] = placedBefore(files[i].request, std::move((*outcomes)[i]), cancel);
     return std::move(*outcomes);
@@ -631,19 +641,12 @@ std::vector<ServiceResult<ServiceEntry>> HttpServiceClient::uploadBatch(const st
 
 std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadBatch(const std::vector<ServiceWire::WantedFile>& files,
                                                                                     const std::atomic<bool>* cancel) {
-    using Outcomes = std::vector<ServiceResult<ServiceWire::ServedFile>>;
     if (files.empty()) return {};
     if (batchesRefused_) return downloadEachOf(files, cancel);
-    Call call = Call::to("POST", api(ServiceWire::batchDownloadPath)).safe();
-    call.body = ServiceWire::encodeWantedFiles(files);
-    call.contentType = "application/octet-stream";
-    call.cancel = cancel;
-    const auto reply = perform(call);
+    const auto reply = perform(batchCall(ServiceWire::batchDownloadPath, ServiceWire::encodeWantedFiles(files), cancel));
     if (refusesBatches(reply)) return downloadEachOf(files, cancel);
-    if (!reply) return Outcomes(files.size(), reply.failure());
-    if (!reply.value().ok()) return Outcomes(files.size(), reply.value().failure());
-    auto outcomes = ServiceWire::decodeBatchDownload(reply.value().body);
-    if (!outcomes || outcomes->size() != files.size()) return Outcomes(files.size(), unreadable());
+    auto outcomes = batchOutcomes<ServiceWire::ServedFile>(reply, files.size(), &ServiceWire::decodeBatchDownload);
+    if (!outcomes) return std::vector<ServiceResult<ServiceWire::ServedFile>>(files.size(), failureOf(reply));
     for (std::size_t i = 0; i < files.size(); ++i) {
         // Only the file asked for, as it was asked for, is taken.
         auto& outcome = (*outcomes)[i];
@@ -654,19 +657,13 @@ std::vector<ServiceResult<ServiceWire::ServedFile>> HttpServiceClient::downloadB
 }
 
 std::vector<ServiceResult<ServiceDone>> HttpServiceClient::removeBatch(const std::vector<ServiceWire::Removal>& items) {
-    using Outcomes = std::vector<ServiceResult<ServiceDone>>;
     if (items.empty()) return {};
     if (batchesRefused_) return removeEachOf(items);
     // Sent twice, what the first one removed is not found the second time, which counts as done.
-    Call call = Call::to("POST", api(ServiceWire::batchRemovePath)).safe();
-    call.body = ServiceWire::encodeRemovals(items);
-    call.contentType = "application/octet-stream";
-    const auto reply = perform(call);
+    const auto reply = perform(batchCall(ServiceWire::batchRemovePath, ServiceWire::encodeRemovals(items), nullptr));
     if (refusesBatches(reply)) return removeEachOf(items);
-    if (!reply) return Outcomes(items.size(), reply.failure());
-    if (!reply.value().ok()) return Outcomes(items.size(), reply.value().failure());
-    auto outcomes = ServiceWire::decodeBatchDone(reply.value().body);
-    if (!outcomes || outcomes->size() != items.size()) return Outcomes(items.size(), unreadable());
+    auto outcomes = batchOutcomes<ServiceDone>(reply, items.size(), &ServiceWire::decodeBatchDone);
+    if (!outcomes) return std::vector<ServiceResult<ServiceDone>>(items.size(), failureOf(reply));
     return std::move(*outcomes);
 }
 
