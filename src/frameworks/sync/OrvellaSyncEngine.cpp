@@ -193,6 +193,10 @@ void OrvellaSyncEngine::Core::run() {
     {
         std::lock_guard lock(mutex_);
         remoteCursor_ = savedCursor_ = store_->value(QStringLiteral("remoteCursor")).value_or(QString());
+        inStepAt_ = store_->value(QStringLiteral("remoteInStepAt")).value_or(QString());
+        // Nothing was taken from the journal since the tree was last in step: what changed since
+        // is what the journal tells from here on.
+        if (remote_->hasJournal() && !inStepAt_.isEmpty() && inStepAt_ == savedCursor_) knownAt_ = savedCursor_;
     }
     // Asked only now, so that the journal is followed from the cursor kept with the state; once
     // before the first pass, whose whole scan then counts as the one the journal needs after a
@@ -269,6 +273,8 @@ void OrvellaSyncEngine::Core::run() {
         }
     }
     try {
+        // Stopped while idle: the next start may take the remote tree from the records.
+        if (!again && lastPlanDone_ && !treesCompact_) compactTrees();
         store_->commit();
     } catch (const std::exception& error) {
         OVLOG_ERROR(Log::Sync::persistence(), QStringLiteral("Cannot write the sync state: %1").arg(QString::fromUtf8(error.what())));
@@ -383,8 +389,20 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     }
     bool remoteChanged = false;
     int remoteError = 0;
-    const bool remoteFullScan = fullScan || pending.remoteFullScan || !journalWorks_;
+    {
+        // Taken from the records, the remote tree holds nothing of what was not held.
+        std::lock_guard lock(stateMutex_);
+        if (remotePartialFor_ && subscriptions_.items() != *remotePartialFor_) pending.remoteFullScan = true;
+    }
+    bool fromRecords = false;
+    {
+        std::lock_guard lock(mutex_);
+        fromRecords = !knownAt_.isEmpty() && journalWorks_ && !pending.remoteFullScan;
+        knownAt_.clear();
+    }
+    const bool remoteFullScan = (fullScan && !fromRecords) || pending.remoteFullScan || !journalWorks_;
     if (remoteFullScan) {
+        remotePartialFor_.reset();
         // What the scan finds is what the journal would report.
         echoes_.clear();
         FileTree previousRemote = std::move(remoteTree_);
@@ -396,6 +414,18 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     } else if (remote_->stat(QString(), &remoteError)) {
         // The root is looked at as a scan would, so that a tree gone away is never taken for an
         // unchanged one.
+        if (fromRecords) {
+            remoteTree_.clear();
+            std::vector<QString> none;
+            restoreEntries(remoteTree_, records_, &SyncRecord::remote, none);
+            {
+                std::lock_guard lock(stateMutex_);
+                remotePartialFor_ = subscriptions_.items();
+            }
+            OVLOG_INFO(Log::Sync::sync(), QStringLiteral("The remote tree is taken from the sync state (%1 items); only "
+                                                         "what the journal reports since is looked at")
+                                              .arg(remoteTree_.size()));
+        }
         dropEchoes(pending.remotePaths, pending.echoesReportedBefore);
         QSet<QString> paths;
         paths.reserve(pending.remotePaths.size() + qsizetype(remoteUnknown_.size()));
@@ -423,12 +453,18 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
     bool subscriptionsChanged = false;
     {
         std::lock_guard lock(stateMutex_);
-        subscriptionsChanged = subscriptionsDirty_;
-        if (subscriptionsDirty_) {
-            store_->saveSubscriptions(subscriptions_.items());
-            subscriptionsDirty_ = false;
+        if (remotePartialFor_ && subscriptions_.items() != *remotePartialFor_) {
+            // Set since the remote tree was looked at, which knows nothing of what was not held:
+            // the next pass scans it first.
+            subscriptions = SubscriptionSet(*remotePartialFor_);
+        } else {
+            subscriptionsChanged = subscriptionsDirty_;
+            if (subscriptionsDirty_) {
+                store_->saveSubscriptions(subscriptions_.items());
+                subscriptionsDirty_ = false;
+            }
+            subscriptions = subscriptions_;
         }
-        subscriptions = subscriptions_;
     }
     for (const auto& [from, to] : pending.moves) {
         scope.insert(from);
@@ -488,6 +524,8 @@ bool OrvellaSyncEngine::Core::work(Pending& pending) {
         reportIdle();
         return false;
     }
+    // From here on the stored cursor no longer tells what the remote tree holds.
+    keepRemoteKnownAt(QString());
     lastPlanDone_ = execute(steps);
     store_->commit();
     {
@@ -552,11 +590,18 @@ void OrvellaSyncEngine::Core::checkIdentity(const QString& key, const std::optio
         // in step with the old one must not turn into deletions on the other side.
         OVLOG_WARNING(Log::Sync::persistence(),
                       QStringLiteral("\"%1\" is not the folder it was; comparing both sides afresh").arg(path));
-        std::lock_guard lock(stateMutex_);
-        records_.clear();
-        recordsByInode_.clear();
+        {
+            std::lock_guard lock(stateMutex_);
+            records_.clear();
+            recordsByInode_.clear();
+        }
         store_->removeAllRecords();
         needFullScan_ = true;
+        {
+            std::lock_guard lock(mutex_);
+            knownAt_.clear();
+        }
+        keepRemoteKnownAt(QString());
     }
     store_->setValue(key, *identity);
     store_->commit();

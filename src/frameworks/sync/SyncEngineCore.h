@@ -250,6 +250,8 @@ private:
     void settle();
     void compactTrees();
     void restoreTrees();
+    bool remoteInStep() const;
+    void keepRemoteKnownAt(const QString& cursor);
     fs::KeySource recordKeys() const;
     bool work(Pending& pending);
     bool checkRoots();
@@ -378,6 +380,9 @@ private:
     std::atomic<std::uint64_t> checksAnswered_{0};
     // The journal's cursor: the remote changes up to it are in pending_ or taken.
     QString remoteCursor_;
+    // A cursor at which the remote tree was what the records say: a start from it takes the tree
+    // from the records instead of scanning it, and the journal's first answer needs no scan.
+    QString knownAt_;
     // Whether the journal answers; until then, and when it cannot, every pass scans the remote tree.
     std::atomic<bool> journalWorks_{false};
 
@@ -426,6 +431,12 @@ private:
     bool lastPlanDone_ = false;  // the last plan was carried out whole (or had nothing to do)
     std::set<QString> lastPlanned_;  // the paths it had steps for
     QString savedCursor_;
+    // The stored cursor at which the remote tree was last known to be what the records say; empty
+    // once the engine has changed anything since.
+    QString inStepAt_;
+    // Taken from the records at the start, the remote tree holds nothing the subscriptions left
+    // out: which they were, so that holding anything more takes a scan first.
+    std::optional<std::vector<SelectiveSyncItem>> remotePartialFor_;
     bool settled_ = false;  // idle since the last pass that did work
     // What the passes since the last settle planned, so that settling costs what changed; the
     // whole tree after a scan or a plan of everything.

@@ -48,6 +48,7 @@ void OrvellaSyncEngine::Core::openStore() {
         store_->setValue(QStringLiteral("localRootId"), QString());
         store_->setValue(QStringLiteral("remoteRootId"), QString());
         store_->setValue(QStringLiteral("remoteCursor"), QString());
+        store_->setValue(QStringLiteral("remoteInStepAt"), QString());
     }
     auto records = store_->loadRecords();
     auto items = store_->loadSubscriptions();
@@ -84,7 +85,34 @@ void OrvellaSyncEngine::Core::compactTrees() {
     for (QSet<QString>* paths : {&madeRemotely_, &active_, &stale_, &unreadable_}) paths->squeeze();
     echoes_.squeeze();
     treesCompact_ = true;
+    keepRemoteKnownAt(remoteInStep() ? savedCursor_ : QString());
     ::malloc_trim(0);
+}
+
+// Compacted and idle: the remote tree is what the records say where the subscriptions hold
+// anything, with nothing left to do, failed or unseen.
+bool OrvellaSyncEngine::Core::remoteInStep() const {
+    if (!treesCompact_ || !healthy_ || !lastPlanDone_ || !journalWorks_ || !remoteGone_.empty() ||
+        !remoteUnknown_.empty() || savedCursor_.isEmpty())
+        return false;
+    std::lock_guard lock(stateMutex_);
+    if (globalError_ || !errors_.empty() || !unreadable_.empty() || !notSynced_.empty()) return false;
+    // What is left in the tree differs from its record, or has none. A folder's time changes
+    // with what it holds, which its record does not follow: the same folder is still in step.
+    return std::none_of(remoteTree_.begin(), remoteTree_.end(), [this](const auto& item) {
+        const auto& [path, entry] = item;
+        if (!subscriptions_.contains(path, entry.isDirectory())) return false;
+        const auto record = records_.find(path);
+        return !entry.isDirectory() || record == records_.end() || !record->second.remote.isDirectory() ||
+               record->second.remote.inode != entry.inode;
+    });
+}
+
+void OrvellaSyncEngine::Core::keepRemoteKnownAt(const QString& cursor) {
+    if (cursor == inStepAt_) return;
+    store_->setValue(QStringLiteral("remoteInStepAt"), cursor);
+    store_->commit();
+    inStepAt_ = cursor;
 }
 
 // Before anything looks at the trees; the records have not changed since they were compacted.

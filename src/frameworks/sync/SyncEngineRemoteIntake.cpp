@@ -45,8 +45,9 @@ std::optional<qsizetype> OrvellaSyncEngine::Core::fetchRemoteChanges(std::chrono
         if (remoteCursor_ != cursor) return 0;
         remoteCursor_ = changes.cursor;
         if (!journalWorks_.exchange(true)) {
-            // The tree is known from this cursor on only after a scan that starts after it.
-            pending_.remoteFullScan = true;
+            // The tree is known from this cursor on only after a scan that starts after it, or
+            // from the records when it was in step at this cursor.
+            if (cursor != knownAt_) pending_.remoteFullScan = true;
             news = true;
         }
         if (changes.reset) pending_.remoteFullScan = true;

@@ -2,10 +2,14 @@
 // journal, and the states it goes through on the way.
 #include "SyncTestSupport.h"
 
+#include "frameworks/logger/Logger.h"
+
 #include <QThread>
 
 #include <atomic>
+#include <cctype>
 #include <functional>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -698,6 +702,87 @@ TEST_F(EngineFixture, ARemoteChangeMadeWhileNothingRanArrivesAtTheNextStart) {
     start();
     ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(localRoot) == tree(remoteRoot); }));
     EXPECT_EQ(read(local("kept.txt")), QByteArray("v2, written while nothing ran"));
+}
+
+// A start after a stop in step takes the remote tree from the records and asks the journal only
+// what changed since; what changed while the engine was stopped must still arrive, however little
+// it shows, and a stop with something unsynced must not start that way.
+TEST_F(EngineFixture, AStartFromTheRecordsStillFindsWhatChangedWhileStopped) {
+    // Other bytes of the same size and modification time, as another inode.
+    const auto replace = [&](const QString& path, const QByteArray& content) {
+        struct stat before {};
+        ASSERT_EQ(::lstat(QFile::encodeName(path).constData(), &before), 0);
+        const QString aside = localRoot + QStringLiteral("/../replacement");
+        write(aside, content);
+        const struct timespec times[2] = {before.st_mtim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(aside).constData(), times, 0), 0);
+        ASSERT_EQ(::rename(QFile::encodeName(aside).constData(), QFile::encodeName(path).constData()), 0);
+    };
+    // With the service stopped too, its journal finds the change only by looking at the tree.
+    const auto withNothingRunning = [&](const std::function<void()>& change) {
+        const QString root = service->root();
+        service.reset();
+        change();
+        service = std::make_shared<StorageService>(root);
+    };
+    struct Row {
+        const char* name;
+        std::function<void()> whileStopped;
+        const char* path;
+        std::optional<QByteArray> expected;  // on both sides; none: gone from both
+        bool fromRecords = true;
+    };
+    const std::vector<Row> rows{
+        {"localReplacedAlike", [&] { replace(local("a.txt"), "A2"); }, "a.txt", "A2"},
+        {"remoteReplacedAlike", [&] { replace(remote("b.txt"), "B2"); }, "b.txt", "B2"},
+        {"remoteReplacedAlikeWithNothingRunning", [&] { withNothingRunning([&] { replace(remote("c.txt"), "C2"); }); },
+         "c.txt", "C2"},
+        {"remoteDeleted", [&] { QFile::remove(remote("d.txt")); }, "d.txt", std::nullopt},
+        {"remoteAddedWithNothingRunning", [&] { withNothingRunning([&] { write(remote("deep/new.txt"), "N1"); }); },
+         "deep/new.txt", "N1"},
+        {"localDeleted", [&] { QFile::remove(local("e.txt")); }, "e.txt", std::nullopt},
+    };
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"})
+        write(remote(QString::fromUtf8(name)), QByteArray(1, char(std::toupper(name[0]))) + "1");
+    start();
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return tree(localRoot) == tree(remoteRoot); }));
+    ASSERT_TRUE(waitUpToDate());
+
+    std::mutex mutex;
+    int takenFromRecords = 0;
+    const auto sink = Logger::addSink([&](const LogEntry& entry) {
+        std::lock_guard lock(mutex);
+        takenFromRecords += entry.message.startsWith(QStringLiteral("The remote tree is taken from the sync state"));
+    });
+    const auto taken = [&] {
+        std::lock_guard lock(mutex);
+        return std::exchange(takenFromRecords, 0);
+    };
+    // A download that fails at the stop: the next start compares both sides whole.
+    std::optional<InjectedFault> full;
+    full.emplace([&](fs::Operation operation, const QString& path) {
+        return operation == fs::Operation::writeData && path.startsWith(localRoot) ? EIO : 0;
+    });
+    write(remote("failed.txt"), "F1");
+    ASSERT_TRUE(TestEnvironment::waitUntil([&] { return !engine->syncErrors().empty(); }));
+    std::vector<Row> all{{"failedBeforeTheStop", [&] { full.reset(); }, "failed.txt", "F1", false}};
+    all.insert(all.end(), rows.begin(), rows.end());
+    for (const Row& row : all) {
+        SCOPED_TRACE(row.name);
+        engine.reset();
+        taken();
+        row.whileStopped();
+        start();
+        const QString path = QString::fromUtf8(row.path);
+        EXPECT_TRUE(TestEnvironment::waitUntil([&] {
+            return read(local(path)) == row.expected && read(remote(path)) == row.expected &&
+                   tree(localRoot) == tree(remoteRoot);
+        })) << read(local(path)).value_or("(none)").toStdString() << " / "
+            << read(remote(path)).value_or("(none)").toStdString();
+        ASSERT_TRUE(waitUpToDate());
+        EXPECT_EQ(taken(), row.fromRecords ? 1 : 0);
+    }
+    Logger::removeSink(sink);
 }
 
 TEST_F(EngineFixture, TooLittleLocalSpaceStopsDownloadsAndSaysSo) {
