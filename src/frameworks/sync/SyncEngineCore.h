@@ -395,6 +395,7 @@ private:
     // The records' keys by their local inode, so that an item that appears can be matched with
     // one that was moved away without walking every record. Points into records_'s nodes.
     std::unordered_multimap<std::uint64_t, const QString*> recordsByInode_;
+    bool inodesIndexed_ = false;  // made when first needed, let go of while idle
     SubscriptionSet subscriptions_;
     bool subscriptionsDirty_ = false;
     std::map<QString, ItemError> errors_;

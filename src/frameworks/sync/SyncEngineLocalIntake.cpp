@@ -161,6 +161,7 @@ void OrvellaSyncEngine::Core::findMovedAway(const std::vector<QString>& seen,
     std::vector<std::pair<QString, FsEntry>> candidates;  // old path, its entry when last in step
     {
         std::lock_guard lock(stateMutex_);
+        if (!inodesIndexed_) reindexRecords();
         for (const auto& [inode, arrivedPath] : arrived) {
             const FsEntry::Type type = localTree_.at(arrivedPath).type;
             for (auto [it, end] = recordsByInode_.equal_range(inode); it != end; ++it) {

@@ -63,7 +63,6 @@ void OrvellaSyncEngine::Core::openStore() {
     {
         std::lock_guard lock(stateMutex_);
         records_ = std::move(records);
-        reindexRecords();
         // Subscriptions the caller set while this was loading are newer than the stored ones.
         if (items && !subscriptionsDirty_) subscriptions_ = SubscriptionSet(std::move(*items));
         load_ = Load::loaded;
@@ -81,6 +80,12 @@ void OrvellaSyncEngine::Core::compactTrees() {
     keepDifferences(localTree_, localNodes_, records_, &SyncRecord::local, localGone_);
     keepDifferences(remoteTree_, remoteNodes_, records_, &SyncRecord::remote, remoteGone_);
     // Hashes keep the room they grew to: the echoes of a first upload alone held 100,000 entries.
+    {
+        // Made again when an item turns up that may have been moved away.
+        std::lock_guard lock(stateMutex_);
+        recordsByInode_ = {};
+        inodesIndexed_ = false;
+    }
     madeRemotely_.clear();
     for (QSet<QString>* paths : {&madeRemotely_, &active_, &stale_, &unreadable_}) paths->squeeze();
     echoes_.squeeze();
@@ -210,10 +215,11 @@ void OrvellaSyncEngine::Core::clearBackoff(const QString& below) {
 }
 
 void OrvellaSyncEngine::Core::indexRecord(const QString& key, const SyncRecord& record) {
-    if (record.local.inode != 0) recordsByInode_.emplace(record.local.inode, &key);
+    if (inodesIndexed_ && record.local.inode != 0) recordsByInode_.emplace(record.local.inode, &key);
 }
 
 void OrvellaSyncEngine::Core::unindexRecord(const QString& key, const SyncRecord& record) {
+    if (!inodesIndexed_) return;
     auto [it, end] = recordsByInode_.equal_range(record.local.inode);
     for (; it != end; ++it) {
         if (it->second != &key) continue;
@@ -223,7 +229,8 @@ void OrvellaSyncEngine::Core::unindexRecord(const QString& key, const SyncRecord
 }
 
 void OrvellaSyncEngine::Core::reindexRecords() {
-    recordsByInode_.clear();
+    recordsByInode_ = {};
+    inodesIndexed_ = true;
     recordsByInode_.reserve(records_.size());
     for (const auto& [path, record] : records_) indexRecord(path, record);
 }
