@@ -618,29 +618,6 @@ HttpResponse batchResponse(QByteArray body) {
 }
 }  // namespace
 
-ServiceResult<ServiceEntry> ServiceApi::placeBatchFile(const QString& userName, UserTree& tree, const ServiceWire::BatchFile& file) {
-    if (auto admitted = uploads_.admit(userName, tree, file.request); !admitted) return admitted.failure();
-    auto staging = openStaging(uploads_, userName);
-    if (!staging) return staging.failure();
-    qsizetype written = 0;
-    int error = 0;
-    while (written < file.bytes.size()) {
-        const ssize_t n = ::write(staging.value().fd->get(), file.bytes.constData() + written, std::size_t(file.bytes.size() - written));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        written += n;
-    }
-    staging.value().fd.reset();
-    if (error) {
-        QFile::remove(staging.value().path);
-        return ServiceFailure{storingFailed(HttpBodyEnd{written, false, error}), QStringLiteral("The upload could not be stored.")};
-    }
-    return uploads_.commitStaged(userName, staging.value().path, file.request, tree);
-}
-
 HttpHandling ServiceApi::batchUpload(Call& call) {
     const QString user = call.userName;
     const QString home = call.home(*service_);
@@ -649,10 +626,7 @@ HttpHandling ServiceApi::batchUpload(Call& call) {
         &ServiceWire::decodeBatchUpload, QStringLiteral("A batch is one line of at most %1 uploads, then their bytes.").arg(ServiceWire::maximumBatchItems),
         [this, user, home](const Files& files) {
             UserTree tree(home);
-            std::vector<ServiceResult<ServiceEntry>> outcomes;
-            outcomes.reserve(files.size());
-            for (const ServiceWire::BatchFile& file : files) outcomes.push_back(placeBatchFile(user, tree, file));
-            return batchResponse(ServiceWire::encodeBatchEntries(outcomes));
+            return batchResponse(ServiceWire::encodeBatchEntries(uploads_.placeWhole(user, tree, files)));
         },
         std::size_t(ServiceWire::maximumBatchBytes) + jsonLimit);
 }

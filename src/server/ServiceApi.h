@@ -84,7 +84,6 @@ private:
 
     std::optional<HttpResponse> authenticate(Call& call);
     HttpResponse tokenAnswer(const ServiceSession& session, int status);
-    ServiceResult<ServiceEntry> placeBatchFile(const QString& userName, UserTree& tree, const ServiceWire::BatchFile& file);
     HttpResponse uploadFailure(const ServiceFailure& failure, const QString& userName, const QString& id);
     // Marks the upload as being written to; none while another request writes to it or commits it.
     std::shared_ptr<void> claimUpload(const QString& id);

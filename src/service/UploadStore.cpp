@@ -76,6 +76,15 @@ ServiceResult<UploadStore::Upload> UploadStore::begin(const QString& userName, c
 
 ServiceResult<ServiceDone> UploadStore::admit(const QString& userName, const UserTree& tree,
                                               const ServiceWire::UploadRequest& request) const {
+    auto free = room(userName);
+    if (!free) return free.failure();
+    auto admitted = admitWithin(tree, request, free.value());
+    if (!admitted) return admitted.failure();
+    return ServiceDone{};
+}
+
+ServiceResult<std::int64_t> UploadStore::admitWithin(const UserTree& tree, const ServiceWire::UploadRequest& request,
+                                                     std::int64_t room) const {
     if (auto why = ServiceWire::checkUserPath(request.path)) return ServiceFailure{ServiceError::invalidPath, *why};
     if (request.path.isEmpty()) return ServiceFailure{ServiceError::exists, QStringLiteral("The tree's root is a folder.")};
     std::int64_t replaced = 0;
@@ -92,11 +101,9 @@ ServiceResult<ServiceDone> UploadStore::admit(const QString& userName, const Use
     } else if (request.revision) {
         return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(request.path)};
     }
-    auto free = room(userName);
-    if (!free) return free.failure();
-    if (request.size > free.value() + replaced)
+    if (request.size > room + replaced)
         return ServiceFailure{ServiceError::insufficientStorage, QStringLiteral("The file does not fit into the account's storage.")};
-    return ServiceDone{};
+    return replaced;
 }
 
 ServiceResult<std::int64_t> UploadStore::room(const QString& userName) const {
@@ -202,10 +209,78 @@ ServiceResult<ServiceDone> UploadStore::remove(const QString& userName, const QS
     return ServiceDone{};
 }
 
+namespace {
+QString stagingName() { return QString::fromLatin1(OVCryptoManager().randomBytes(16).toHex()) + stagingSuffix; }
+
+// Every byte, or the error that stopped the writing.
+int writeAll(int fd, const QByteArray& bytes) {
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n < 0 ? errno : EIO;
+        written += n;
+    }
+    return 0;
+}
+}  // namespace
+
+std::vector<ServiceResult<ServiceEntry>> UploadStore::placeWhole(const QString& userName, UserTree& tree,
+                                                                 const std::vector<ServiceWire::BatchFile>& files) {
+    std::vector<ServiceResult<ServiceEntry>> outcomes;
+    outcomes.reserve(files.size());
+    // Asked once for the batch: the quota, the uploads under way and the folder cost a look at
+    // the disk each.
+    auto room = this->room(userName);
+    auto folder = room ? ensureFolder(userName) : ServiceResult<QString>(room.failure());
+    UniqueFd folderFd(folder ? ::open(QFile::encodeName(folder.value()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    const ServiceFailure cannotStage{ServiceError::storageFailure, QStringLiteral("Cannot stage the body.")};
+    for (const ServiceWire::BatchFile& file : files) {
+        if (!room || !folder || !folderFd) {
+            outcomes.push_back(!room ? room.failure() : !folder ? folder.failure() : cannotStage);
+            continue;
+        }
+        const ServiceWire::UploadRequest& request = file.request;
+        auto replaced = admitWithin(tree, request, room.value());
+        if (!replaced) {
+            outcomes.push_back(replaced.failure());
+            continue;
+        }
+        if (file.bytes.size() != request.size) {
+            outcomes.push_back(ServiceFailure{ServiceError::uploadOffset, QStringLiteral("The upload holds %1 of its %2 bytes.")
+                                                                              .arg(file.bytes.size())
+                                                                              .arg(request.size)});
+            continue;
+        }
+        ContentHash hash;
+        hash.add(file.bytes);
+        if (hash.hex() != request.sha256) {
+            outcomes.push_back(ServiceFailure{ServiceError::hashMismatch,
+                                              QStringLiteral("The bytes received are not the ones announced; the upload is dropped.")});
+            continue;
+        }
+        const QByteArray name = QFile::encodeName(stagingName());
+        UniqueFd staged(::openat(folderFd.get(), name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!staged) {
+            outcomes.push_back(cannotStage);
+            continue;
+        }
+        const int error = writeAll(staged.get(), file.bytes);
+        staged.reset();
+        auto placed = error ? ServiceResult<ServiceEntry>(ServiceFailure{
+                                  error == ENOSPC || error == EDQUOT ? ServiceError::insufficientStorage : ServiceError::storageFailure,
+                                  QStringLiteral("The upload could not be stored.")})
+                            : tree.place(folderFd.get(), name, request.path, request.revision, request.mtimeNs);
+        if (placed) room.value() -= request.size - replaced.value();
+        else ::unlinkat(folderFd.get(), name.constData(), 0);
+        outcomes.push_back(std::move(placed));
+    }
+    return outcomes;
+}
+
 ServiceResult<QString> UploadStore::newStagingFile(const QString& userName) const {
     auto folder = ensureFolder(userName);
     if (!folder) return folder.failure();
-    const QString path = folder.value() + u'/' + QString::fromLatin1(OVCryptoManager().randomBytes(16).toHex()) + stagingSuffix;
+    const QString path = folder.value() + u'/' + stagingName();
     const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) return ServiceFailure{ServiceError::storageFailure, QStringLiteral("Cannot stage the body.")};
     ::close(fd);

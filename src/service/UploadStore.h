@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 #include "service/ServiceResult.h"
 #include "service/ServiceWire.h"
@@ -38,6 +39,9 @@ public:
     ServiceResult<Upload> begin(const QString& userName, const UserTree& tree, const ServiceWire::UploadRequest& request);
     // What begin() refuses, without making anything.
     ServiceResult<ServiceDone> admit(const QString& userName, const UserTree& tree, const ServiceWire::UploadRequest& request) const;
+    // The same with the room known: the size of the file the upload replaces when it may go ahead.
+    ServiceResult<std::int64_t> admitWithin(const UserTree& tree, const ServiceWire::UploadRequest& request,
+                                            std::int64_t room) const;
     // The bytes the user may still add: the quota's free bytes less those of the uploads under way.
     ServiceResult<std::int64_t> room(const QString& userName) const;
     // notFound for an unknown, expired or other user's upload.
@@ -55,6 +59,11 @@ public:
     ServiceResult<ServiceEntry> commitStaged(const QString& userName, const QString& stagedPath,
                                              const ServiceWire::UploadRequest& request, UserTree& tree, bool* created = nullptr);
     ServiceResult<ServiceDone> remove(const QString& userName, const QString& id);
+    // Whole files in hand, as a batch brings them: each is admitted within the room the ones
+    // before it left, checked against its announced size and hash, staged and placed as commit()
+    // does. Each ends on its own; nothing of a refused one is kept.
+    std::vector<ServiceResult<ServiceEntry>> placeWhole(const QString& userName, UserTree& tree,
+                                                        const std::vector<ServiceWire::BatchFile>& files);
 
     // A new owner-only file among the user's uploads for a body on its way elsewhere (a backup
     // item); removed by removeLeftovers when its request never ended.

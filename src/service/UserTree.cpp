@@ -300,23 +300,8 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
     if (created) *created = false;
     if (auto problem = pathProblem(path)) return *problem;
     if (path.isEmpty()) return ServiceFailure{ServiceError::exists, QStringLiteral("The tree's root is a folder.")};
-    std::lock_guard lock(changeLockOf(home_));
-    auto parent = parentOf(path, true);
-    if (!parent) return parent.failure();
-    const int folder = parent.value().folder.get();
-    const char* name = parent.value().name.constData();
-    struct stat st {};
-    const bool there = ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-    if (!there && errno != ENOENT) return failureOf(errno, path);
-    mode_t mode = newFileMode();
-    if (there) {
-        if (!revision) return failureOf(EEXIST, path);
-        if (!S_ISREG(st.st_mode)) return failureOf(EEXIST, path);
-        if (entryOf(path, st).revision() != *revision) return mismatch(path);
-        mode = st.st_mode & 0777;
-    } else if (revision) {
-        return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(path)};
-    }
+    // What concerns only the staged file is done before the tree's lock: a flush to disk under it
+    // would hold up every other change of the user's tree.
     UniqueFd file(::openat(stagedFolder, staged.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC));
     if (!file) return failureOf(errno, path);
     std::int64_t seconds = mtimeNs / 1000000000;
@@ -326,12 +311,34 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
         seconds -= 1;
     }
     const timespec times[2] = {{0, UTIME_NOW}, {time_t(seconds), long(nanos)}};
-    if (::fchmod(file.get(), mode) != 0 || ::futimens(file.get(), times) != 0 || ::fsync(file.get()) != 0)
-        return failureOf(errno, path);
-    const int renamed = there ? ::renameat(stagedFolder, staged.constData(), folder, name)
-                              : ::renameat2(stagedFolder, staged.constData(), folder, name, RENAME_NOREPLACE);
-    if (renamed != 0) return failureOf(errno, path);
-    ::fsync(folder);
+    if (::futimens(file.get(), times) != 0 || ::fsync(file.get()) != 0) return failureOf(errno, path);
+    UniqueFd folder;
+    bool there = false;
+    {
+        std::lock_guard lock(changeLockOf(home_));
+        auto parent = parentOf(path, true);
+        if (!parent) return parent.failure();
+        folder = std::move(parent.value().folder);
+        const char* name = parent.value().name.constData();
+        struct stat st {};
+        there = ::fstatat(folder.get(), name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!there && errno != ENOENT) return failureOf(errno, path);
+        mode_t mode = newFileMode();
+        if (there) {
+            if (!revision) return failureOf(EEXIST, path);
+            if (!S_ISREG(st.st_mode)) return failureOf(EEXIST, path);
+            if (entryOf(path, st).revision() != *revision) return mismatch(path);
+            mode = st.st_mode & 0777;
+        } else if (revision) {
+            return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(path)};
+        }
+        if (::fchmod(file.get(), mode) != 0) return failureOf(errno, path);
+        const int renamed = there ? ::renameat(stagedFolder, staged.constData(), folder.get(), name)
+                                  : ::renameat2(stagedFolder, staged.constData(), folder.get(), name, RENAME_NOREPLACE);
+        if (renamed != 0) return failureOf(errno, path);
+    }
+    ::fsync(folder.get());
+    struct stat st {};
     if (::fstat(file.get(), &st) != 0) return failureOf(errno, path);
     if (created) *created = !there;
     return entryOf(path, st);
