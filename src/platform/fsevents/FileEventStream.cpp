@@ -1,5 +1,7 @@
 #include "platform/fsevents/FileEventStream.h"
 
+#include "platform/fsevents/InodeTable.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -13,7 +15,6 @@
 #include <deque>
 #include <mutex>
 #include <thread>
-#include <unordered_map>
 
 #include <cerrno>
 #include <cstring>
@@ -230,24 +231,7 @@ private:
         std::uint32_t cookie;
     };
 
-    struct Meta {
-        mode_t mode;
-        uid_t uid;
-        gid_t gid;
-        // Read after the item may have changed under a watch already: the change's event may
-        // still be on its way, and what it changed cannot be told.
-        bool uncertain = false;
-        // Whether the item was seen since the current sweep began (it holds the sweep's mark);
-        // kept in what would be padding.
-        std::uint8_t mark = 0;
-
-        static Meta of(const struct stat& st, std::uint8_t mark, bool uncertain = false) {
-            return {st.st_mode & 07777, st.st_uid, st.st_gid, uncertain, mark};
-        }
-        bool sameOwnerAndMode(const Meta& other) const {
-            return mode == other.mode && uid == other.uid && gid == other.gid;
-        }
-    };
+    using Meta = InodeMeta;
 
     // ---- watches
 
@@ -450,12 +434,11 @@ private:
 
     void sweepSome() {
         const bool done = lookAtSome(unswept_, [this](const struct stat& st) {
-            const auto known = meta_.find(st.st_ino);
-            if (known != meta_.end()) known->second.mark = mark_;
+            meta_.setMark(st.st_ino, mark_);
         });
         if (!done) return;
         // Entries written since the sweep began carry the mark too.
-        std::erase_if(meta_, [this](const auto& entry) { return entry.second.mark != mark_; });
+        meta_.keepIf([this](const Meta& meta) { return meta.mark == mark_; });
         keptBySweep_ = meta_.size();
     }
 
@@ -466,11 +449,11 @@ private:
 
     // ---- owner and mode, to tell a permission change from other metadata changes
 
-    void remember(const struct stat& st) { meta_.insert_or_assign(st.st_ino, Meta::of(st, mark_)); }
+    void remember(const struct stat& st) { meta_.assign(st.st_ino, Meta::of(st, mark_)); }
 
     // An event since set-up has told more than this late look can: keep what it left.
     void keepFirstSeen(const struct stat& st) {
-        meta_.try_emplace(st.st_ino, Meta::of(st, mark_, notBefore(st.st_ctim, setUpBegan_)));
+        meta_.insert(st.st_ino, Meta::of(st, mark_, notBefore(st.st_ctim, setUpBegan_)));
     }
 
     // The type flag of an existing item, and whether its owner or mode differ from what was
@@ -493,11 +476,10 @@ private:
         else result.type = F::itemIsFile;
         result.links = st.st_nlink;
         const Meta now = Meta::of(st, mark_);
-        const auto [known, isNew] = meta_.try_emplace(st.st_ino, now);
+        const std::optional<Meta> before = meta_.exchange(st.st_ino, now);
         // Not known yet (or not for sure): what it was before cannot be told, and a permission
         // change missed would leave the item as it was wherever it is synced.
-        result.ownerOrModeChanged = isNew || known->second.uncertain || !known->second.sameOwnerAndMode(now);
-        known->second = now;
+        result.ownerOrModeChanged = !before || before->uncertain || !before->sameOwnerAndMode(now);
         return result;
     }
 
@@ -829,7 +811,7 @@ private:
     QHash<int, Node> nodes_;
     QSet<int> ancestors_;
     QHash<std::uint32_t, int> movingFolders_;  // cookie -> folder between its two rename halves
-    std::unordered_map<ino_t, Meta> meta_;
+    InodeTable meta_;
     std::uint8_t mark_ = 0;            // the current sweep's
     std::deque<int> unswept_;          // folders the current sweep has still to look over
     std::size_t keptBySweep_ = 0;      // entries after the last look over the whole tree
