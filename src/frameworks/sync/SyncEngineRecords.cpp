@@ -104,9 +104,15 @@ bool OrvellaSyncEngine::Core::remoteInStep() const {
     if (globalError_ || !errors_.empty() || !unreadable_.empty() || !notSynced_.empty()) return false;
     // What is left in the tree differs from its record, or has none. A folder's time changes
     // with what it holds, which its record does not follow: the same folder is still in step.
-    return std::none_of(remoteTree_.begin(), remoteTree_.end(), [this](const auto& item) {
+    // What is ignored by its name (or lies in an ignored folder) is ignored again after a start.
+    const auto ignored = [this](const QString& path) {
+        for (QString p = path; !p.isEmpty(); p = fs::parentOf(p))
+            if (ignored_.contains(p)) return true;
+        return false;
+    };
+    return std::none_of(remoteTree_.begin(), remoteTree_.end(), [&](const auto& item) {
         const auto& [path, entry] = item;
-        if (!subscriptions_.contains(path, entry.isDirectory())) return false;
+        if (!subscriptions_.contains(path, entry.isDirectory()) || ignored(path)) return false;
         const auto record = records_.find(path);
         return !entry.isDirectory() || record == records_.end() || !record->second.remote.isDirectory() ||
                record->second.remote.inode != entry.inode;
