@@ -97,8 +97,11 @@ void OrvellaSyncEngine::Core::compactTrees() {
 // Compacted and idle: the remote tree is what the records say where the subscriptions hold
 // anything, with nothing left to do, failed or unseen.
 bool OrvellaSyncEngine::Core::remoteInStep() const {
+    // Each of this engine's own changes must have come back from the journal by the cursor: one
+    // not yet reported could be undone before it is (a file uploaded, then removed by another
+    // client), and the journal would then tell nothing of it.
     if (!treesCompact_ || !healthy_ || !lastPlanDone_ || !journalWorks_ || !remoteGone_.empty() ||
-        !remoteUnknown_.empty() || savedCursor_.isEmpty())
+        !remoteUnknown_.empty() || savedCursor_.isEmpty() || !echoes_.isEmpty())
         return false;
     std::lock_guard lock(stateMutex_);
     if (globalError_ || !errors_.empty() || !unreadable_.empty() || !notSynced_.empty()) return false;

@@ -320,6 +320,12 @@ bool OrvellaSyncEngine::Core::finishTransfer(const Transfer& transfer, bool last
     case fs::Outcome::cancelled:
         // Changed while it was being copied: looked at again with what it is now.
         markStale(path);
+        // The remote side is not what the tree says: it is looked at again too rather than left
+        // to a report of the journal that may have come before the tree was taken.
+        if (result.outcome == (transfer.upload ? fs::Outcome::targetChanged : fs::Outcome::sourceChanged)) {
+            std::lock_guard lock(mutex_);
+            if (!pending_.remotePaths.contains(path)) pending_.remotePaths.insert(path, std::nullopt);
+        }
         return true;
     case fs::Outcome::failed:
         // Out of descriptors is the process's shortage, not the item's fault.
