@@ -33,7 +33,13 @@ Held& held() {
 
 class ChosenServerClient final : public ServiceClient {
 public:
-    QString describe() const override { return target()->describe(); }
+    // The tree, not the way to it this run: this computer's own server listens on a new port at
+    // every start, and the sync state kept for a tree is dropped when its description changes.
+    // The same root as the service inside the application, should that stand in for it.
+    QString describe() const override {
+        const std::optional<QUrl> chosen = ServerChoice::chosen();
+        return chosen ? chosen->toString(QUrl::StripTrailingSlash) : StorageService::defaultRoot();
+    }
     bool isReachable() const override { return target()->isReachable(); }
     bool probe() override { return target()->probe(); }
     QString localTreeFolder(const QString& userName) const override { return target()->localTreeFolder(userName); }
