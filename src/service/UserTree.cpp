@@ -311,7 +311,11 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
         seconds -= 1;
     }
     const timespec times[2] = {{0, UTIME_NOW}, {time_t(seconds), long(nanos)}};
-    if (::futimens(file.get(), times) != 0 || ::fsync(file.get()) != 0) return failureOf(errno, path);
+    // A new file's mode is set here too, so that the flush keeps it; a replaced one's is only
+    // known under the lock.
+    const mode_t newMode = newFileMode();
+    if (::fchmod(file.get(), newMode) != 0 || ::futimens(file.get(), times) != 0 || ::fsync(file.get()) != 0)
+        return failureOf(errno, path);
     UniqueFd folder;
     bool there = false;
     {
@@ -323,7 +327,7 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
         struct stat st {};
         there = ::fstatat(folder.get(), name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         if (!there && errno != ENOENT) return failureOf(errno, path);
-        mode_t mode = newFileMode();
+        mode_t mode = newMode;
         if (there) {
             if (!revision) return failureOf(EEXIST, path);
             if (!S_ISREG(st.st_mode)) return failureOf(EEXIST, path);
@@ -332,7 +336,7 @@ ServiceResult<ServiceEntry> UserTree::place(int stagedFolder, const QByteArray& 
         } else if (revision) {
             return ServiceFailure{ServiceError::revisionMismatch, QStringLiteral("\"%1\" is gone since it was last seen.").arg(path)};
         }
-        if (::fchmod(file.get(), mode) != 0) return failureOf(errno, path);
+        if (mode != newMode && ::fchmod(file.get(), mode) != 0) return failureOf(errno, path);
         const int renamed = there ? ::renameat(stagedFolder, staged.constData(), folder.get(), name)
                                   : ::renameat2(stagedFolder, staged.constData(), folder.get(), name, RENAME_NOREPLACE);
         if (renamed != 0) return failureOf(errno, path);

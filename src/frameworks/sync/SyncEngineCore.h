@@ -321,7 +321,8 @@ private:
     void dropRecord(const QString& path);
     // dropRecord of `path` and of everything below it.
     void dropRecordsBelow(const QString& path);
-    // Keeps recordsByInode_ in step with records_; called with stateMutex_ held.
+    // Keep recordsByInode_ in step with records_; called with stateMutex_ held (reindexRecords
+    // takes it itself).
     void indexRecord(const QString& key, const SyncRecord& record);
     void unindexRecord(const QString& key, const SyncRecord& record);
     void reindexRecords();

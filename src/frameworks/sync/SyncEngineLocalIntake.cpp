@@ -159,9 +159,9 @@ void OrvellaSyncEngine::Core::findMovedAway(const std::vector<QString>& seen,
     }
     if (arrived.empty()) return;
     std::vector<std::pair<QString, FsEntry>> candidates;  // old path, its entry when last in step
+    if (!inodesIndexed_) reindexRecords();
     {
         std::lock_guard lock(stateMutex_);
-        if (!inodesIndexed_) reindexRecords();
         for (const auto& [inode, arrivedPath] : arrived) {
             const FsEntry::Type type = localTree_.at(arrivedPath).type;
             for (auto [it, end] = recordsByInode_.equal_range(inode); it != end; ++it) {

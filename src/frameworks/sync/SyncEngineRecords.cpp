@@ -237,11 +237,16 @@ void OrvellaSyncEngine::Core::unindexRecord(const QString& key, const SyncRecord
     }
 }
 
+// Made without the lock, which only this thread's changes of the records need, so that an item
+// status asked meanwhile is not held up by a walk over every record.
 void OrvellaSyncEngine::Core::reindexRecords() {
-    recordsByInode_ = {};
+    std::unordered_multimap<std::uint64_t, const QString*> index;
+    index.reserve(records_.size());
+    for (const auto& [path, record] : records_)
+        if (record.local.inode != 0) index.emplace(record.local.inode, &path);
+    std::lock_guard lock(stateMutex_);
+    recordsByInode_.swap(index);
     inodesIndexed_ = true;
-    recordsByInode_.reserve(records_.size());
-    for (const auto& [path, record] : records_) indexRecord(path, record);
 }
 
 void OrvellaSyncEngine::Core::rekeyRecords(const QString& from, const QString& to) {
